@@ -1,0 +1,147 @@
+# Build settings and helpers shared by every folder.
+#
+# SCRIBIX_TREE is one of native, win32, win64; folders test it to decide what
+# they build. Tests are registered through scribix_test() so that Windows test
+# programs run under the tree's own Wine prefix.
+
+set(CMAKE_CXX_STANDARD 17)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_C_STANDARD 11)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(SCRIBIX_TREE win32)
+  else()
+    set(SCRIBIX_TREE win64)
+  endif()
+  # Windows 7 is the oldest target: no newer API may slip in unnoticed.
+  add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NTDDI_VERSION=0x06010000
+                          UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+  # Everything links its runtime statically: only system DLLs are imported,
+  # nothing has to be copied beside a binary.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  # Programs and DLLs side by side, as they are installed, so the loader finds them.
+  set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+else()
+  set(SCRIBIX_TREE native)
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+  option(SCRIBIX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
+  if(SCRIBIX_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+endif()
+
+set(SCRIBIX_WIN32 OFF)
+set(SCRIBIX_WIN64 OFF)
+set(SCRIBIX_NATIVE OFF)
+if(SCRIBIX_TREE STREQUAL "win32")
+  set(SCRIBIX_WIN32 ON)
+elseif(SCRIBIX_TREE STREQUAL "win64")
+  set(SCRIBIX_WIN64 ON)
+else()
+  set(SCRIBIX_NATIVE ON)
+endif()
+
+set(SCRIBIX_SCRIPTS ${CMAKE_SOURCE_DIR}/scripts)
+set(SCRIBIX_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
+
+# GoogleTest from Debian's sources, built with this tree's compiler.
+macro(scribix_add_googletest)
+  set(SCRIBIX_GTEST_SRC /usr/src/googletest CACHE PATH "GoogleTest sources")
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  add_subdirectory(${SCRIBIX_GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+endmacro()
+
+# Wine prefixes are per tree and per display kind; a ctest fixture makes the
+# prefix once, keeps one primed wineserver alive for the whole run and stops
+# it at the end. Defined lazily so a tree makes only the prefixes it uses.
+function(_scribix_wine_fixture kind)
+  get_property(done GLOBAL PROPERTY SCRIBIX_WINE_FIXTURE_${kind})
+  if(done)
+    return()
+  endif()
+  set_property(GLOBAL PROPERTY SCRIBIX_WINE_FIXTURE_${kind} ON)
+  set(fixture ${SCRIBIX_TREE}.wine-${kind})
+  set(prefix ${SCRIBIX_WINE_DIR}/${kind})
+  add_test(NAME ${fixture}.up COMMAND ${SCRIBIX_SCRIPTS}/wine-prefix up ${prefix} ${kind})
+  add_test(NAME ${fixture}.down COMMAND ${SCRIBIX_SCRIPTS}/wine-prefix down ${prefix} ${kind})
+  set_tests_properties(${fixture}.up PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 300
+                       LABELS wine)
+  set_tests_properties(${fixture}.down PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60
+                       LABELS wine)
+endfunction()
+
+# scribix_test(<name> SOURCES <files...> [LIBS <targets...>] [ARGS <args...>]
+#              [LABELS <labels...>] [TIMEOUT <s>] [DISPLAY x11] [NO_MAIN])
+# Builds a GoogleTest program and registers it as the ctest test
+# "<tree>.<name>". On Windows trees it runs under Wine: on the null display
+# driver by default, or with DISPLAY x11 on the run's private Xvfb (those
+# tests take the display one at a time).
+function(scribix_test name)
+  cmake_parse_arguments(T "NO_MAIN" "TIMEOUT;DISPLAY" "SOURCES;LIBS;ARGS;LABELS" ${ARGN})
+  set(exe test_${name})
+  add_executable(${exe} ${T_SOURCES})
+  if(T_NO_MAIN)
+    target_link_libraries(${exe} PRIVATE GTest::gtest GTest::gmock ${T_LIBS})
+  else()
+    target_link_libraries(${exe} PRIVATE GTest::gtest_main GTest::gmock ${T_LIBS})
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  scribix_register_test(${name} ${exe} TIMEOUT ${T_TIMEOUT} DISPLAY "${T_DISPLAY}"
+                        ARGS ${T_ARGS} LABELS ${T_LABELS})
+endfunction()
+
+# scribix_register_test(<name> <target> [ARGS ...] [LABELS ...] [TIMEOUT s] [DISPLAY x11])
+# Registers an already built program (GoogleTest or not) as a test.
+function(scribix_register_test name target)
+  cmake_parse_arguments(T "" "TIMEOUT;DISPLAY" "ARGS;LABELS" ${ARGN})
+  set(test ${SCRIBIX_TREE}.${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  if(SCRIBIX_NATIVE)
+    add_test(NAME ${test} COMMAND ${target} ${T_ARGS})
+    set_tests_properties(${test} PROPERTIES ENVIRONMENT
+      "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
+  else()
+    if(T_DISPLAY STREQUAL "x11")
+      set(kind x11)
+    else()
+      set(kind null)
+    endif()
+    # The target's emulator (scripts/wine-exec) runs it in the prefix named below.
+    add_test(NAME ${test} COMMAND ${target} ${T_ARGS})
+    if(kind STREQUAL "x11")
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK xdisplay)
+    endif()
+    _scribix_wine_fixture(${kind})
+    set_tests_properties(${test} PROPERTIES
+      FIXTURES_REQUIRED ${SCRIBIX_TREE}.wine-${kind}
+      ENVIRONMENT "WINEPREFIX=${SCRIBIX_WINE_DIR}/${kind};WINEDEBUG=-all;SCRIBIX_WINE_KIND=${kind}")
+    list(APPEND T_LABELS wine)
+  endif()
+  set_tests_properties(${test} PROPERTIES TIMEOUT ${T_TIMEOUT}
+                       WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+                       LABELS "${SCRIBIX_TREE};${T_LABELS}")
+endfunction()
+
+# scribix_bench(<name> SOURCES ... [LIBS ...])
+# A benchmark program over bench/harness.h. It is also registered as a quick
+# test (one short repetition) so that benchmarks keep building and running.
+function(scribix_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  set(exe bench_${name})
+  add_executable(${exe} ${B_SOURCES})
+  target_include_directories(${exe} PRIVATE ${CMAKE_SOURCE_DIR}/bench)
+  target_link_libraries(${exe} PRIVATE ${B_LIBS})
+  scribix_register_test(bench.${name} ${exe} ARGS --quick LABELS bench)
+endfunction()
