@@ -33,6 +33,11 @@ else()
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
                         -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
+    if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+      # Coverage for the libFuzzer targets (see scribix_fuzz).
+      add_compile_options(-fsanitize=fuzzer-no-link)
+      set(SCRIBIX_FUZZ ON)
+    endif()
   endif()
 endif()
 
@@ -144,4 +149,30 @@ function(scribix_bench name)
   target_include_directories(${exe} PRIVATE ${CMAKE_SOURCE_DIR}/bench)
   target_link_libraries(${exe} PRIVATE ${B_LIBS})
   scribix_register_test(bench.${name} ${exe} ARGS --quick LABELS bench)
+endfunction()
+
+# scribix_fuzz(<name> SOURCES <files...> [LIBS <targets...>] [CORPUS <dir>] [SECONDS <n>])
+# A libFuzzer target (native tree with clang only). It stays in the tree and is
+# registered as a short test run ("native.fuzz.<name>", SECONDS, default 15)
+# that starts from the seed corpus CORPUS; new inputs go to the build tree.
+# For a longer run: build/native/.../fuzz_<name> -max_total_time=600 <corpus>
+function(scribix_fuzz name)
+  if(NOT SCRIBIX_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT F_SECONDS)
+    set(F_SECONDS 15)
+  endif()
+  set(exe fuzz_${name})
+  add_executable(${exe} ${F_SOURCES})
+  target_link_libraries(${exe} PRIVATE ${F_LIBS})
+  target_link_options(${exe} PRIVATE -fsanitize=fuzzer)
+  set(work ${CMAKE_CURRENT_BINARY_DIR}/${exe}.corpus)
+  file(MAKE_DIRECTORY ${work})
+  set(test native.fuzz.${name})
+  add_test(NAME ${test} COMMAND ${exe} -max_total_time=${F_SECONDS} -timeout=10
+                                 -print_final_stats=1 ${work} ${F_CORPUS})
+  set_tests_properties(${test} PROPERTIES TIMEOUT 300 LABELS "native;fuzz"
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
 endfunction()
