@@ -49,8 +49,8 @@ float typicalHeight(const std::vector<Box>& boxes) {
 }
 
 // Splits strokes (indices in writing order) into lines: a significant stroke
-// that starts clearly below everything written lately on the current line,
-// back on the left or far below, begins the next one.
+// that starts below everything written lately on the current line and back on
+// its left, or far below it, begins the next one.
 std::vector<std::vector<int>> splitLines(const std::vector<Box>& boxes, float h0) {
     std::vector<std::vector<int>> lines;
     std::vector<float> sizes, bigSizes;
@@ -66,13 +66,23 @@ std::vector<std::vector<int>> splitLines(const std::vector<Box>& boxes, float h0
         const Box& b = boxes[i];
         const bool significant = sizeOf(b) >= 0.35f * big;
         if (!lines.empty() && significant && !recent.empty()) {
-            float bottom = boxes[recent.back()].b;
+            float bottom = boxes[recent.back()].b, right = boxes[recent.back()].r;
             const size_t from = recent.size() > 12 ? recent.size() - 12 : 0;
-            for (size_t k = from; k < recent.size(); ++k)
+            for (size_t k = from; k < recent.size(); ++k) {
                 bottom = std::max(bottom, boxes[recent[k]].b);
-            const Box& last = boxes[i - 1];
-            if ((b.t > bottom + 0.5f * unit && b.r < last.l) || b.t > bottom + 2.0f * unit) {
-                lines.emplace_back();
+                right = std::max(right, boxes[recent[k]].r);
+            }
+            if ((b.t > bottom + 0.1f * unit && b.r < right - 0.5f * unit) ||
+                b.t > bottom + 2.0f * unit) {
+                // Small strokes just before (a dot, a short bar) that already lie
+                // below the old line begin the new one with it.
+                std::vector<int> moved;
+                while (!lines.back().empty() && lines.back().back() > recent.back() &&
+                       boxes[lines.back().back()].cy() > bottom) {
+                    moved.insert(moved.begin(), lines.back().back());
+                    lines.back().pop_back();
+                }
+                lines.emplace_back(moved);
                 recent.clear();
             }
         }
