@@ -42,7 +42,18 @@ class Run {
             strokes.push_back(&line_.strokes[s].pts);
             clusters.push_back(line_.clusterOf[s]);
         }
-        return cache_[key] = decodeWord(strokes, clusters, line_.frames, rules_);
+        std::vector<Reading> readings = decodeWord(strokes, clusters, line_.frames, rules_);
+        if (readings.empty()) {
+            // Nothing the session's rules allow fits (say, five strokes in one
+            // cluster of separate letters, or no character allowed at all): the
+            // ink is read without them and marked weak, never lost.
+            DecodeRules loose = rules_;
+            loose.separateLetters = false;
+            loose.allowed.assign(loose.allowed.size(), true);
+            readings = decodeWord(strokes, clusters, line_.frames, loose);
+            for (Reading& r : readings) r.forced = true;
+        }
+        return cache_[key] = std::move(readings);
     }
 
     float cost(int a, int b) {
@@ -148,7 +159,7 @@ void weigh(AnswerBlock& block, const std::vector<Reading>& readings, bool wordsR
             const float perChar = r.cost / len;
             a.weight = clampInt(100 * std::exp(-0.8f * std::max(0.0f, perChar - 0.1f)), 2, 100);
             const bool inDictionary = r.source == kSourceLexicon || r.source == kSourceUserDict;
-            if (perChar > 2.5f || (wordsRequired && !inDictionary)) a.weight = 1;
+            if (perChar > 2.5f || r.forced || (wordsRequired && !inDictionary)) a.weight = 1;
         } else {
             const int previous = block.alts.back().weight;
             a.weight =

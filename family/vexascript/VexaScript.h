@@ -302,10 +302,11 @@ int32_t PSO_CALL PSO_AddLexGeneratorToRecContext(PSO_HRC context, const void* by
 
 // Adds a user dictionary made from `length` bytes: a dump of
 // PSO_DumpUserDictToMemoryBuffer (it begins with the 18 bytes
-// "Nubo dict v.1.01" and two blanks) or an old plain text list (words
-// separated by line breaks, printable 8-bit text only). bytes null or length
-// 0: a new, empty dictionary. Null handle for a dump that is cut short or
-// damaged, text with control bytes, a word that is too long, or no context.
+// "Nubo dict v.1.01" and two blanks; those 18 bytes alone are an empty
+// dictionary) or an old plain text list (words separated by line breaks,
+// printable 8-bit text only). bytes null or length 0: a new, empty
+// dictionary. Null handle for a dump that is cut short or damaged, text with
+// control bytes, a word that is too long, or no context.
 PSO_HUSERDICT PSO_CALL PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes,
                                                    int32_t length);
 

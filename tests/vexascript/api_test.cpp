@@ -939,7 +939,7 @@ TEST(UserDict, DamagedDumpsAndNonTextAreRefused) {
     };
     std::vector<Damage> cases;
     cases.push_back({"cut short by one byte", {good.begin(), good.end() - 1}});
-    cases.push_back({"only the header", {good.begin(), good.begin() + 18}});
+    cases.push_back({"the header and a little", {good.begin(), good.begin() + 25}});
     cases.push_back({"a byte more", good});
     cases.back().bytes.push_back('x');
     cases.push_back({"a word changed", good});
@@ -956,6 +956,10 @@ TEST(UserDict, DamagedDumpsAndNonTextAreRefused) {
             << c.what;
     EXPECT_NE(api().AddUserDictToRecContext(ctx, good.data(), static_cast<int32_t>(good.size())),
               nullptr);
+    // The header alone is taken as a dump: an empty dictionary.
+    PSO_HUSERDICT headerOnly = api().AddUserDictToRecContext(ctx, good.data(), 18);
+    ASSERT_NE(headerOnly, nullptr);
+    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, headerOnly, nullptr, 0), 0);
 }
 
 TEST(UserDict, AnOldTextListIsTakenWordPerLine) {
