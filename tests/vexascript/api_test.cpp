@@ -451,6 +451,13 @@ TEST(ProgramSession, ReadsAWordWithRankedAlternativesAndItsStrokes) {
     const int32_t strokes = api().GetNumStrokes(ctx);
     ASSERT_EQ(b.strokes.size(), static_cast<size_t>(strokes));
     for (int32_t i = 0; i < strokes; ++i) EXPECT_EQ(b.strokes[i], i);
+    // Less room than strokes: the first ones, and a count that says how many.
+    char text[PSO_TEXT_BUFFER];
+    int32_t few[3] = {-1, -1, -1}, count = -1;
+    ASSERT_EQ(api().GetWordFromAnswerBlock(ctx, 0, 0, text, nullptr, few, &count, 2), PSO_OK);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(few[1], 1);
+    EXPECT_EQ(few[2], -1) << "nothing past the room";
 }
 
 TEST(ProgramSession, StrokesOneCallEachWithTheProgramSeparator) {
@@ -719,20 +726,11 @@ TEST(SessionFlags, AWordOutsideTheDictionariesIsAWeakBlockWhereWordsAreRequired)
 
 TEST(SessionFlags, SeparateLettersInBoxesTellCapitalsFromSmallLetters) {
     Context ctx;
-    // The word-list menu's letter row: capital line at the top, a third of the
-    // row height under the baseline.
-    const double cap = 56 * 10.0 / 6;
-    const PSO_GUIDE guide{24,
-                          380,
-                          static_cast<int32_t>(400 - cap),
-                          90,
-                          static_cast<int32_t>(cap * 1.5),
-                          static_cast<int32_t>(cap * 0.5)};
-    const uint32_t flags =
-        PSO_SF_SEPARATE_LETTERS | PSO_SF_WORD_SEGMENTATION | PSO_SF_SOFT_BREAKS_ONLY | PSO_SF_BOXED;
+    const PSO_GUIDE guide = vt::letterBox();
     for (const char* letter : {"o", "O", "0", "s", "S", "x", "X"}) {
-        const auto r = vt::recognize(
-            ctx, vt::ink(letter, 3, handwriting::Variation::moderate(), true), flags, &guide);
+        const auto r =
+            vt::recognize(ctx, vt::ink(letter, 3, handwriting::Variation::moderate(), true),
+                          vt::kLetterBoxFlags, &guide);
         EXPECT_EQ(r.text(), letter);
     }
     const auto r = vt::recognize(ctx, vt::ink("HELLO", 3, handwriting::Variation::moderate(), true),
