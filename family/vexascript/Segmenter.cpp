@@ -75,10 +75,12 @@ std::vector<std::vector<int>> splitLines(const std::vector<Box>& boxes, float h0
             if ((b.t > bottom + 0.1f * unit && b.r < right - 0.5f * unit) ||
                 b.t > bottom + 2.0f * unit) {
                 // Small strokes just before (a dot, a short bar) that already lie
-                // below the old line begin the new one with it.
+                // below the old line and back on its left begin the new one with
+                // it; a comma at the end of the old line stays there.
                 std::vector<int> moved;
                 while (!lines.back().empty() && lines.back().back() > recent.back() &&
-                       boxes[lines.back().back()].cy() > bottom) {
+                       boxes[lines.back().back()].cy() > bottom + 0.1f * unit &&
+                       boxes[lines.back().back()].r < right - 0.5f * unit) {
                     moved.insert(moved.begin(), lines.back().back());
                     lines.back().pop_back();
                 }

@@ -22,7 +22,7 @@ constexpr float kBeamSpread = 4.0f;    // hypotheses this much worse than the be
 constexpr float kFreeBase = 0.7f;
 constexpr float kFreePerChar = 0.15f;
 constexpr float kUserDictBonus = 0.3f;
-constexpr float kInitialCapPenalty = 0.2f;
+constexpr float kInitialCapPenalty = 0.1f;
 constexpr float kAllCapsPenalty = 0.3f;
 constexpr float kPunctuationPenalty = 0.1f;
 
@@ -376,8 +376,12 @@ class Decoder {
 }  // namespace
 
 bool isNumberLike(const std::string& text) {
+    // Punctuation around a number is read as around a word: "(12)", "42;".
+    size_t from = 0, to = text.size();
+    while (from < to && std::strchr(kLeadingPunctuation, text[from])) ++from;
+    while (to > from && std::strchr(kTrailingPunctuation, text[to - 1])) --to;
     bool digit = false;
-    for (char c : text) {
+    for (char c : text.substr(from, to - from)) {
         if (c >= '0' && c <= '9')
             digit = true;
         else if (!std::strchr(kNumberChars, c))
