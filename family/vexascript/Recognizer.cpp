@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 
+#include "BanFormat.h"
 #include "VexaScript.h"
 #include "WordDecoder.h"
 
@@ -15,13 +16,6 @@ namespace {
 constexpr float kGapWeight = 1.5f;    // cost of deciding a doubtful gap against its size
 constexpr float kWordPenalty = 0.3f;  // each word of a reading of several pieces
 constexpr size_t kMaxSpanStrokes = 90;
-
-struct Word {
-    std::vector<Reading> readings;
-    int line = 0;
-    std::vector<int> pieces;     // of the line
-    std::vector<int> positions;  // the decoded strokes: indices into line.strokes
-};
 
 class Run {
   public:
@@ -110,11 +104,13 @@ std::vector<std::pair<int, int>> settleGaps(Run& run, const Line& line, int a, i
     }
     int start = a;
     for (int k = a; k < b; ++k) {
-        const bool fits = run.strokesOf(start, k + 1) <= kMaxSpanStrokes;
-        const float join = run.cost(start, k + 1) + gapCost(k, false);
-        const float split =
-            run.cost(start, k) + run.cost(k + 1, k + 1) + gapCost(k, true) + kWordPenalty;
-        if (!fits || split <= join) {
+        bool split = run.strokesOf(start, k + 1) > kMaxSpanStrokes;
+        if (!split) {
+            const float joined = run.cost(start, k + 1) + gapCost(k, false);
+            split = run.cost(start, k) + run.cost(k + 1, k + 1) + gapCost(k, true) + kWordPenalty <=
+                    joined;
+        }
+        if (split) {
             best.push_back({start, k});
             start = k + 1;
         }
@@ -126,7 +122,7 @@ std::vector<std::pair<int, int>> settleGaps(Run& run, const Line& line, int a, i
 std::vector<bool> allowedClasses(uint32_t flags, const LexiconData* lex) {
     const CharClassifier& c = CharClassifier::instance();
     std::vector<bool> allowed(c.classCount(), true);
-    const bool numbers = (flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & 0x2));
+    const bool numbers = (flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & ban::kFlagNumbers));
     for (size_t k = 0; k < c.classCount(); ++k) {
         const unsigned char ch = c.classChar(k);
         bool ok = true;
@@ -248,12 +244,14 @@ std::vector<AnswerBlock> recognize(const std::vector<Polyline>& strokes, const R
     DecodeRules rules;
     const LexiconData* lex = s.lexicon.get();
     rules.allowed = allowedClasses(s.flags, lex);
-    const bool numbers = (s.flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & 0x2));
+    const bool numbers =
+        (s.flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & ban::kFlagNumbers));
     if (lex && !numbers) rules.lexicon = &lex->trie;
     if (!numbers)
         for (const UserDict* d : s.userDicts)
             if (d) rules.userDicts.push_back(&d->trie());
-    const bool wordsRequired = (s.flags & PSO_SF_LEXICON_ONLY) || (lex && (lex->flags & 0x1));
+    const bool wordsRequired =
+        (s.flags & PSO_SF_LEXICON_ONLY) || (lex && (lex->flags & ban::kFlagWordsOnly));
     rules.lexiconOnly = wordsRequired;
     rules.separateLetters = so.separateLetters;
     rules.gate = (s.flags & PSO_SF_GATE_OFF)    ? GateMode::Off

@@ -24,8 +24,6 @@ float percentile(std::vector<float> v, float p) {
     return v[at];
 }
 
-float sizeOf(const Box& b) { return std::max(b.width(), b.height()); }
-
 // Takes the tremor out of a stroke: two passes of a [1 2 1] filter, the ends kept.
 Polyline smooth(Polyline p) {
     for (int pass = 0; pass < 2 && p.size() > 2; ++pass) {
@@ -40,11 +38,11 @@ Polyline smooth(Polyline p) {
 // that are not marks (dots, commas) beside the bigger strokes.
 float typicalHeight(const std::vector<Box>& boxes) {
     std::vector<float> sizes;
-    for (const Box& b : boxes) sizes.push_back(sizeOf(b));
+    for (const Box& b : boxes) sizes.push_back(b.size());
     const float big = percentile(sizes, 0.8f);
     std::vector<float> heights;
     for (const Box& b : boxes)
-        if (sizeOf(b) >= 0.35f * big) heights.push_back(std::max(b.height(), 0.3f * sizeOf(b)));
+        if (b.size() >= 0.35f * big) heights.push_back(std::max(b.height(), 0.3f * b.size()));
     return std::max(1.0f, median(heights));
 }
 
@@ -54,7 +52,7 @@ float typicalHeight(const std::vector<Box>& boxes) {
 std::vector<std::vector<int>> splitLines(const std::vector<Box>& boxes, float h0) {
     std::vector<std::vector<int>> lines;
     std::vector<float> sizes, bigSizes;
-    for (const Box& b : boxes) sizes.push_back(sizeOf(b));
+    for (const Box& b : boxes) sizes.push_back(b.size());
     const float big = percentile(sizes, 0.8f);
     for (float s : sizes)
         if (s >= 0.35f * big) bigSizes.push_back(s);
@@ -64,7 +62,7 @@ std::vector<std::vector<int>> splitLines(const std::vector<Box>& boxes, float h0
     std::vector<int> recent;  // significant strokes of the current line
     for (size_t i = 0; i < boxes.size(); ++i) {
         const Box& b = boxes[i];
-        const bool significant = sizeOf(b) >= 0.35f * big;
+        const bool significant = b.size() >= 0.35f * big;
         if (!lines.empty() && significant && !recent.empty()) {
             float bottom = boxes[recent.back()].b, right = boxes[recent.back()].r;
             const size_t from = recent.size() > 12 ? recent.size() - 12 : 0;
@@ -125,7 +123,7 @@ float overlap(const Box& a, const Box& b) { return std::min(a.r, b.r) - std::max
 void restoreLateMarks(std::vector<WorkStroke>& strokes, float h0) {
     for (size_t t = 2; t < strokes.size(); ++t) {
         const Box s = strokes[t].box;
-        const bool small = sizeOf(s) < 0.45f * h0;
+        const bool small = s.size() < 0.45f * h0;
         const bool bar = s.height() < 0.45f * s.width() && s.width() < 1.5f * h0;
         if (!small && !bar) continue;
         const float tol = 0.15f * h0;
@@ -187,7 +185,7 @@ std::vector<Cluster> clustersOf(const std::vector<WorkStroke>& strokes, float to
 std::vector<Frame> estimateFrames(const std::vector<Cluster>& clusters, float h0) {
     std::vector<const Box*> letters;
     for (const Cluster& c : clusters)
-        if (sizeOf(c.box) >= 0.3f * h0) letters.push_back(&c.box);
+        if (c.box.size() >= 0.3f * h0) letters.push_back(&c.box);
     Frame f;
     if (letters.empty()) {
         Box all;
@@ -317,7 +315,7 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
         }
         // A slant is only told from several strokes; a lone '/' is no slanted '|'.
         size_t significant = 0;
-        for (const Box& b : lineBoxes) significant += sizeOf(b) >= 0.5f * lh;
+        for (const Box& b : lineBoxes) significant += b.size() >= 0.5f * lh;
         line.shear = o.guide || significant < 4 ? 0 : estimateShear(pts);
         line.shearY0 = median(bottoms);
         if (std::fabs(line.shear) < 0.02f) line.shear = 0;
@@ -373,8 +371,8 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
             }
             pieceClusters.back().push_back(static_cast<int>(c));
         }
-        // Strokes of each piece in writing order; over-long pieces are cut at
-        // their widest gaps so that the work for one word stays bounded.
+        // Strokes of each piece in writing order; an over-long piece is cut
+        // between its clusters so that the work for one word stays bounded.
         for (size_t p = 0; p < pieceClusters.size(); ++p) {
             std::vector<int> strokes;
             for (int c : pieceClusters[p])
