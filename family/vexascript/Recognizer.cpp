@@ -15,7 +15,8 @@ namespace {
 
 constexpr float kGapWeight = 1.5f;    // cost of deciding a doubtful gap against its size
 constexpr float kWordPenalty = 0.3f;  // each word of a reading of several pieces
-constexpr size_t kMaxSpanStrokes = 90;
+// A word is at most 79 characters, and a character takes at least one stroke.
+constexpr size_t kMaxSpanStrokes = 79;
 
 class Run {
   public:

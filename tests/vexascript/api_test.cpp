@@ -393,6 +393,48 @@ TEST(Ink, SeparatorsMarkersAndLimitsAreHonoured) {
     }
 }
 
+TEST(Ink, MuchInkIsReadWithoutLosingAStroke) {
+    handwriting::Options o;
+    o.xHeight = 30;
+    o.originY = 100;
+    std::string text;
+    for (int i = 0; i < 5; ++i) text += "the quick brown fox jumps over the lazy dog again\n";
+    const std::vector<PSO_POINT> paragraph = handwriting::write(text, o).pointList();
+    std::vector<PSO_POINT> pile;  // 600 scribbled strokes over one spot
+    for (int i = 0; i < 600; ++i) {
+        for (int k = 0; k < 6; ++k)
+            pile.push_back({static_cast<int16_t>(500 + (i * 7 + k * 13) % 40),
+                            static_cast<int16_t>(500 + (i * 11 + k * 5) % 40)});
+        pile.push_back({30000, -1});
+    }
+    struct Case {
+        const char* what;
+        const std::vector<PSO_POINT>& ink;
+        uint32_t flags;
+    };
+    const Case cases[] = {
+        {"paragraph", paragraph, kDefaultFlags},
+        {"paragraph as one line", paragraph, kDefaultFlags | PSO_SF_ONE_LINE},
+        {"paragraph as one word", paragraph, 0},
+        {"pile", pile, kDefaultFlags},
+        {"pile of separate letters", pile, kDefaultFlags | PSO_SF_SEPARATE_LETTERS}};
+    Context ctx;
+    for (const Case& c : cases) {
+        const auto r = vt::recognize(ctx, c.ink, c.flags);
+        ASSERT_EQ(r.status, PSO_OK) << c.what;
+        std::vector<int32_t> seen;
+        for (const auto& b : r.blocks) {
+            seen.insert(seen.end(), b.strokes.begin(), b.strokes.end());
+            for (const auto& a : b.alts) EXPECT_LE(a.text.size(), size_t{PSO_MAX_WORD_CHARS});
+        }
+        std::sort(seen.begin(), seen.end());
+        const int32_t n = api().GetNumStrokes(ctx);
+        ASSERT_EQ(seen.size(), static_cast<size_t>(n)) << c.what;
+        for (int32_t i = 0; i < n; ++i) ASSERT_EQ(seen[i], i) << c.what;
+    }
+    EXPECT_EQ(vt::recognize(ctx, paragraph, kDefaultFlags).blocks.size(), 50u);
+}
+
 TEST(Ink, StrokesComeBackAsTheyWereAdded) {
     Context ctx;
     const PSO_SESSION_START start{0, kDefaultFlags};
