@@ -76,7 +76,7 @@ std::vector<std::vector<int>> splitLines(const std::vector<Box>& boxes, float h0
             auto bottomNear = [&](const Box& at) {
                 float near = -1e30f;
                 for (int k : significantOfLine)
-                    if (boxes[k].r >= at.l - unit && boxes[k].l <= at.r + unit)
+                    if (boxes[k].r >= at.l - 0.25f * unit && boxes[k].l <= at.r + 0.25f * unit)
                         near = std::max(near, boxes[k].b);
                 return near > -1e30f ? near : bottom;
             };
@@ -85,12 +85,14 @@ std::vector<std::vector<int>> splitLines(const std::vector<Box>& boxes, float h0
             };
             if (belowOnTheLeft(b, b.t) || b.t > bottom + 2.0f * unit) {
                 // Small strokes just before (a dot, a short bar) that already lie
-                // below the old line on its left begin the new one with it; a
-                // comma at the end of the old line stays there.
+                // below the old line, by the new stroke, begin the new line with
+                // it; a comma or a dot at the end of the old line stays there.
+                auto byTheNewStroke = [&](const Box& x) {
+                    return x.r >= b.l - unit && x.l <= b.r + unit && belowOnTheLeft(x, x.cy());
+                };
                 std::vector<int> moved;
-                while (
-                    !lines.back().empty() && lines.back().back() > significantOfLine.back() &&
-                    belowOnTheLeft(boxes[lines.back().back()], boxes[lines.back().back()].cy())) {
+                while (!lines.back().empty() && lines.back().back() > significantOfLine.back() &&
+                       byTheNewStroke(boxes[lines.back().back()])) {
                     moved.insert(moved.begin(), lines.back().back());
                     lines.back().pop_back();
                 }

@@ -544,11 +544,17 @@ TEST(ProgramSession, WordsOfSeveralLinesComeInReadingOrder) {
     }
 }
 
-TEST(ProgramSession, PunctuationAndNumbersAroundWords) {
+TEST(ProgramSession, PunctuationAndNumbersAroundWordsAndAtLineEnds) {
+    const char* texts[] = {"Hello, world. It costs 25$ (or more)!", "Is it 558?\nYes: it is, 36.",
+                           "Dear Sir,\nthe pen; the ink\nand the paper: 3 each."};
     Context ctx;
-    const auto r =
-        vt::recognize(ctx, vt::ink("Hello, world. It costs 25$ (or more)!", 5), kDefaultFlags);
-    EXPECT_EQ(r.text(), "Hello, world. It costs 25$ (or more)!");
+    for (const char* text : texts) {
+        std::string expected = text;
+        std::replace(expected.begin(), expected.end(), '\n', ' ');
+        for (uint32_t seed : {5u, 6u})
+            EXPECT_EQ(vt::recognize(ctx, vt::ink(text, seed), kDefaultFlags).text(), expected)
+                << seed;
+    }
 }
 
 TEST(ProgramSession, AnEmptySessionHasNoBlocks) {
