@@ -34,6 +34,16 @@
 //
 // Text: 8-bit text is in code page 1252 (Western); the "W" call gives the
 // same text as UTF-16. A word is at most PSO_MAX_WORD_CHARS characters.
+//
+// Who calls what: the program drives sessions with Start, AddInk (one stroke
+// a call, the program's separator), End, then reads blocks with
+// GetWordFromAnswerBlock; it checks words and asks for variants through
+// GetExtraAnswerData (1003, 1004) and keeps user dictionaries with the
+// PSO_UserDict_ and dump calls. The page analysis starts one session per text
+// line (flags 3), adds strokes ending in (0, -1), ends the ink with AddInk
+// (null, 0), and reads blocks with the W call, the confidence, the baseline
+// and GetExtraAnswerData (1001, 1, 2, 3). Both load a lexicon with
+// PSO_AddLexGeneratorToRecContext.
 #ifndef SCRIBIX_VEXASCRIPT_H
 #define SCRIBIX_VEXASCRIPT_H
 
