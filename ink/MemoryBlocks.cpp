@@ -11,7 +11,11 @@
 
 namespace {
 
-const MemoryHeap cHeap = {&std::malloc, &std::realloc, &std::free};
+void* heapAllocate(size_t size) { return std::malloc(size); }
+void* heapReallocate(void* block, size_t size) { return std::realloc(block, size); }
+void heapRelease(void* block) { std::free(block); }
+
+const MemoryHeap cHeap = {&heapAllocate, &heapReallocate, &heapRelease};
 
 struct BlockInfo {
     int size;
@@ -19,7 +23,8 @@ struct BlockInfo {
 };
 
 // The register of live blocks and the counters, under one lock: blocks are
-// made and freed on the UI, pen-event and recognition threads.
+// made and freed on the UI, pen-event and recognition threads. Traces are
+// written after the lock is let go.
 struct Registry {
     std::mutex lock;
     std::unordered_map<const void*, BlockInfo> blocks;
@@ -36,6 +41,61 @@ struct Registry {
             counters.trackedBytes += sign * long(info.size);
         }
     }
+
+    // A zero-filled block registered under `info`; null when memory runs out.
+    void* allocate(BlockInfo info) {
+        std::lock_guard<std::mutex> guard(lock);
+        void* block = heap->allocate(info.size > 0 ? size_t(info.size) : 1);
+        if (!block) return nullptr;
+        try {
+            blocks.emplace(block, info);
+        } catch (const std::bad_alloc&) {
+            heap->release(block);
+            return nullptr;
+        }
+        std::memset(block, 0, size_t(info.size));
+        count(info, +1);
+        return block;
+    }
+
+    bool release(void* block) {
+        std::lock_guard<std::mutex> guard(lock);
+        auto it = blocks.find(block);
+        if (it == blocks.end()) return false;
+        count(it->second, -1);
+        blocks.erase(it);
+        heap->release(block);
+        return true;
+    }
+
+    int sizeOf(const void* block) {
+        std::lock_guard<std::mutex> guard(lock);
+        auto it = blocks.find(block);
+        return it == blocks.end() ? -1 : it->second.size;
+    }
+
+    enum class Moved { kDone, kNotABlock, kNoMemory };
+
+    // Moves a live block to `info.size` bytes; on failure the block stays as it was.
+    Moved move(void*& block, BlockInfo info) {
+        std::lock_guard<std::mutex> guard(lock);
+        auto it = blocks.find(block);
+        if (it == blocks.end()) return Moved::kNotABlock;
+        void* moved = heap->reallocate(block, info.size > 0 ? size_t(info.size) : 1);
+        if (!moved) return Moved::kNoMemory;
+        const BlockInfo old = it->second;
+        if (info.size > old.size)
+            std::memset(static_cast<char*>(moved) + old.size, 0, size_t(info.size - old.size));
+        // The register entry moves with the block; re-keying the node allocates nothing.
+        auto node = blocks.extract(it);
+        node.key() = moved;
+        node.mapped() = info;
+        blocks.insert(std::move(node));
+        count(old, -1);
+        count(info, +1);
+        block = moved;
+        return Moved::kDone;
+    }
 };
 
 Registry& registry() {
@@ -51,78 +111,39 @@ unsigned traceAddress(const void* block) {
 }  // namespace
 
 void* allocMemory(int size, bool tracked) {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
-    void* block = size >= 0 ? r.heap->allocate(size > 0 ? size_t(size) : 1) : nullptr;
-    if (!block) {
-        ink::coreTrace(L"allocMemory() for %d bytes failed\n", size);
-        return nullptr;
-    }
-    std::memset(block, 0, size_t(size));
-    try {
-        r.blocks.emplace(block, BlockInfo{size, tracked});
-        r.count({size, tracked}, +1);
-    } catch (const std::bad_alloc&) {
-        r.heap->release(block);
-        ink::coreTrace(L"allocMemory() for %d bytes failed\n", size);
-        return nullptr;
-    }
+    void* block = size >= 0 ? registry().allocate({size, tracked}) : nullptr;
+    if (!block) ink::coreTrace(L"allocMemory() for %d bytes failed\n", size);
     return block;
 }
 
 bool freeMemory(void* block, bool) {
-    if (!block) return true;
-    Registry& r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
-    auto it = r.blocks.find(block);
-    if (it == r.blocks.end()) {
-        ink::coreTrace(L"getMemorySize: BAD_READ_PTR at 0x%08X", traceAddress(block));
-        ink::coreTrace(L"freeMemory: BAD_READ_PTR at 0x%08X", traceAddress(block));
-        return false;
-    }
-    r.count(it->second, -1);
-    r.blocks.erase(it);
-    r.heap->release(block);
-    return true;
+    if (!block || registry().release(block)) return true;
+    ink::coreTrace(L"getMemorySize: BAD_READ_PTR at 0x%08X", traceAddress(block));
+    ink::coreTrace(L"freeMemory: BAD_READ_PTR at 0x%08X", traceAddress(block));
+    return false;
 }
 
 int getMemorySize(const void* block) {
-    Registry& r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
-    auto it = r.blocks.find(block);
-    if (it == r.blocks.end()) {
-        ink::coreTrace(L"getMemorySize: BAD_READ_PTR at 0x%08X", traceAddress(block));
-        return -1;
-    }
-    return it->second.size;
+    const int size = registry().sizeOf(block);
+    if (size < 0) ink::coreTrace(L"getMemorySize: BAD_READ_PTR at 0x%08X", traceAddress(block));
+    return size;
 }
 
 void* reallocMemory(void* block, int newSize, bool tracked) {
     if (!block) return allocMemory(newSize, tracked);
-    Registry& r = registry();
-    std::lock_guard<std::mutex> guard(r.lock);
-    auto it = r.blocks.find(block);
-    if (it == r.blocks.end()) {
-        ink::coreTrace(L"reallocMemory: BAD_READ_PTR at 0x%08X", traceAddress(block));
-        return nullptr;
+    void* moved = block;
+    switch (newSize >= 0 ? registry().move(moved, {newSize, tracked})
+                         : Registry::Moved::kNoMemory) {
+        case Registry::Moved::kDone:
+            return moved;
+        case Registry::Moved::kNotABlock:
+            ink::coreTrace(L"reallocMemory: BAD_READ_PTR at 0x%08X", traceAddress(block));
+            return nullptr;
+        case Registry::Moved::kNoMemory:
+            break;
     }
-    void* moved =
-        newSize >= 0 ? r.heap->reallocate(block, newSize > 0 ? size_t(newSize) : 1) : nullptr;
-    if (!moved) {
-        ink::coreTrace(L"reallocMemory() for %d bytes failed\n", newSize);
-        return nullptr;
-    }
-    const BlockInfo old = it->second;
-    if (newSize > old.size)
-        std::memset(static_cast<char*>(moved) + old.size, 0, newSize - old.size);
-    // The register entry moves with the block; re-keying the node allocates nothing.
-    auto node = r.blocks.extract(it);
-    node.key() = moved;
-    node.mapped() = {newSize, tracked};
-    r.blocks.insert(std::move(node));
-    r.count(old, -1);
-    r.count({newSize, tracked}, +1);
-    return moved;
+    ink::coreTrace(L"reallocMemory() for %d bytes failed\n", newSize);
+    return nullptr;
 }
 
 void* ensureMemorySize(void* block, int size, int slack, bool tracked) {

@@ -51,6 +51,7 @@ struct MemoryHeap {
     void* (*reallocate)(void* block, size_t size);
     void (*release)(void* block);
 };
-// Replaces the heap (null restores the C heap) and returns the previous one.
-// Only while no block of the old heap is live.
+// Replaces the heap (null restores the C heap) and returns the previous one
+// (null for the C heap). Blocks made before the switch are released through
+// the new heap, so it must accept them.
 const MemoryHeap* setMemoryHeap(const MemoryHeap* heap);

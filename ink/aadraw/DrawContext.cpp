@@ -48,7 +48,7 @@ MonoBrush* DrawContext::pen() {
 }
 
 bool DrawContext::setPenType(int type) {
-    if (type != kPenRound && type != kPenSlanted && type != kPenRoundToo) return false;
+    if (type != kPenRound && type != kPenSlanted && type != kPenRoundAlt) return false;
     penType_ = type;
     makePen();
     return true;

@@ -45,7 +45,7 @@ class BitmapSurface : public TargetSurface {
     Bitmap32 bitmap_;
 };
 
-enum PenType { kPenRound = 1, kPenSlanted = 2, kPenRoundToo = 3 };
+enum PenType { kPenRound = 1, kPenSlanted = 2, kPenRoundAlt = 3 };
 
 class DrawContext {
   public:
