@@ -6,13 +6,45 @@
 
 #include <windows.h>
 #include <oleacc.h>
-#include <wrl/client.h>
 
 #include <string>
 
 namespace targets {
 
-using Microsoft::WRL::ComPtr;
+// Holds one reference to a COM interface.
+template <class T>
+class ComPtr {
+  public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : pointer_(other.pointer_) { other.pointer_ = nullptr; }
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            pointer_ = other.pointer_;
+            other.pointer_ = nullptr;
+        }
+        return *this;
+    }
+
+    T* Get() const { return pointer_; }
+    T* operator->() const { return pointer_; }
+    explicit operator bool() const { return pointer_ != nullptr; }
+    // For an out parameter: drops what is held first.
+    T** GetAddressOf() {
+        Reset();
+        return &pointer_;
+    }
+    void Reset() {
+        if (pointer_) pointer_->Release();
+        pointer_ = nullptr;
+    }
+
+  private:
+    T* pointer_ = nullptr;
+};
 
 // A single-threaded apartment for the test's thread while it lives.
 class ComApartment {
