@@ -243,8 +243,7 @@ LRESULT onOutputRecord(LPARAM lParam) {
                                      record->mode);
     if (value != 0 && record->typed) {
         HKL layout = hookLibrary().askLastFocusKeyboardLayout();
-        // The euro sign of the Cyrillic code page.
-        if (value == -128 && (reinterpret_cast<UINT_PTR>(layout) & 0xFF) == 0x19) value = 0x88;
+        value = outputValueForLayout(value, layout);
         if (value & 0x10000)
             typeVirtualKey(static_cast<WORD>(value & 0xFFFF));
         else if (value == 1)
@@ -710,6 +709,10 @@ int trackMenu(const std::vector<MenuEntry>& entries) {
 ServiceState& serviceState() { return g_state; }
 
 void setServiceClock(DWORD (*tickCount)()) { g_clock = tickCount ? tickCount : systemTicks; }
+
+int outputValueForLayout(int value, HKL layout) {
+    return value == -128 && (reinterpret_cast<UINT_PTR>(layout) & 0xFF) == 0x19 ? 0x88 : value;
+}
 
 uint64_t updatePeriodMs() {
     const int days = generalSettings().autoUpdatePeriodDays;

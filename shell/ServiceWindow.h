@@ -64,6 +64,10 @@ struct OutputRecord {
     BYTE mode;
 };
 
+// The value an output record types under `layout`: -128 under a Cyrillic
+// layout (low byte 0x19) is the euro sign of that code page, 0x88.
+int outputValueForLayout(int value, HKL layout);
+
 // A popup menu for the menu-owner window (message 3035).
 struct MenuTrackRecord {
     HMENU menu;

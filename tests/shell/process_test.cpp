@@ -131,6 +131,20 @@ TEST_F(ProgramTest, SecondInstanceWithoutSwitchSaysSoAndExits) {
     EXPECT_TRUE(first->waitForExit(kEndMs));
 }
 
+TEST_F(ProgramTest, InstanceStillStartingMakesTheSecondExitSilently) {
+    // An instance holds the mutex for the whole of its start.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"ScribixOneAppMutex");
+    ASSERT_NE(mutex, nullptr);
+    ScribixProcess second(L"");
+    DWORD code = 0;
+    EXPECT_TRUE(second.waitForExit(10000, &code));
+    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(sxtest::findServiceWindow(), nullptr);
+    EXPECT_TRUE(boxes_.texts().empty()) << "no message";
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+
 TEST_F(ProgramTest, CommandMessageFromAnotherProcess) {
     Journal journal;
     auto program = startProgram(journal);

@@ -175,6 +175,45 @@ TEST_F(ServiceTest, StartCallsTheHookLibraryInOrderAndStopsCleanly) {
     EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u) << "its work runs once";
 }
 
+TEST_F(ServiceTest, WindowsLieOutsideTheScreenAndStayHidden) {
+    ASSERT_TRUE(startAndWait());
+    const AppGlobals& g = appGlobals();
+    struct {
+        HWND window;
+        int offset, size;
+    } windows[] = {{service_, 200, 100},
+                   {g.guardWindow, 110, 10},
+                   {g.inkLayerWindow, 110, 10},
+                   {g.markupCtrlWindow, 110, 10}};
+    for (const auto& w : windows) {
+        RECT r = {};
+        ASSERT_TRUE(GetWindowRect(w.window, &r));
+        EXPECT_EQ(r.left, g.xVirtualScreen - w.offset);
+        EXPECT_EQ(r.top, g.yVirtualScreen - w.offset);
+        if (w.window == service_) {
+            // Asked for 100 x 100; the system keeps a framed window at its smallest
+            // tracking size, still wholly left of and above the screen.
+            EXPECT_GE(r.right - r.left, w.size);
+            EXPECT_LT(r.right, g.xVirtualScreen);
+            EXPECT_LT(r.bottom, g.yVirtualScreen);
+        } else {
+            EXPECT_EQ(r.right - r.left, w.size);
+            EXPECT_EQ(r.bottom - r.top, w.size);
+        }
+        EXPECT_FALSE(IsWindowVisible(w.window));
+    }
+    EXPECT_EQ(GetWindow(g.markupCtrlWindow, GW_OWNER), service_);
+}
+
+TEST_F(ServiceTest, DestroyBeforeTheServicesStartedStillEndsTheLoop) {
+    ASSERT_TRUE(start());
+    SendMessageW(service_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(runUntilQuit(2000));
+    EXPECT_FALSE(IsWindow(service_));
+    EXPECT_FALSE(appGlobals().servicesStarted);
+    EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
+}
+
 TEST_F(ServiceTest, InsertHooksFailingTwiceShowsOneMessageAndTheProgramRunsOn) {
     fake_.insertFailures = 2;
     ASSERT_TRUE(startAndWait());
@@ -382,6 +421,19 @@ TEST_F(ServiceTest, SplashShowsUntilTheStartHasFinished) {
     EXPECT_TRUE(waitUntil([] { return FindWindowW(L"sxSplashWndClass", nullptr) == nullptr; }, 2000));
 }
 
+TEST_F(ServiceTest, SplashEndsAfterItsLifeWhenTheStartNeverFinishes) {
+    ASSERT_TRUE(startAndWait());
+    appGlobals().startupFinished = false;
+    const POINT centre = {300, 300};
+    CSplashWnd splash(service_, centre.x, centre.y, 170, 1, 50, 600);
+    HWND window = nullptr;
+    EXPECT_TRUE(waitUntil([&] { return (window = FindWindowW(L"sxSplashWndClass", nullptr)); }, 2000));
+    EXPECT_FALSE(splash.ended());
+    EXPECT_TRUE(waitUntil([&] { return splash.ended(); }, 5000)) << "its life time is used up";
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(window); }, 2000));
+    appGlobals().startupFinished = true;
+}
+
 TEST_F(ServiceTest, StickersShowAndExpire) {
     ASSERT_TRUE(startAndWait());
     POINT at = {200, 150};
@@ -412,6 +464,15 @@ TEST_F(ServiceTest, StickersClearedFromAnotherThreadCloseOnTheirOwnThread) {
     std::thread([] { stickers().clear(); }).join();
     EXPECT_TRUE(IsWindow(tip)) << "not destroyed from the wrong thread";
     EXPECT_TRUE(pumpUntil([&] { return !IsWindow(tip); }, 1000));
+}
+
+TEST_F(ServiceTest, UpdateAnswerWithoutDataChangesNothing) {
+    ASSERT_TRUE(startAndWait());
+    armUpdateTimer(service_, 30ull * 86400000ull);
+    const uint64_t left = serviceState().updateWaitLeftMs;
+    SendMessageW(service_, WM_INK_UPDATE_ANSWER, 0, 0);
+    EXPECT_EQ(serviceState().updateWaitLeftMs, left);
+    KillTimer(service_, TIMER_UPDATE_CHECK);
 }
 
 TEST_F(ServiceTest, UpdateTimerHoldsPeriodsLongerThanTheSystemTimer) {

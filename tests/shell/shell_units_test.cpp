@@ -10,7 +10,9 @@
 #include "shell/Morph.h"
 #include "shell/Settings.h"
 #include "shell/Splash.h"
+#include "shell/ServiceWindow.h"
 #include "shell/Startup.h"
+#include "shell/Stickers.h"
 #include "shell/SystemHooks.h"
 #include "shell/Tips.h"
 
@@ -98,6 +100,44 @@ TEST(ToolInfo, WindowWithoutIdBecomesItsOwnId) {
     EXPECT_EQ(info.uFlags, 0u);
     EXPECT_EQ(info.uId, 7u);
     EXPECT_EQ(info.hwnd, desktop);
+}
+
+TEST(OutputRecord, CyrillicLayoutTurnsMinus128IntoTheEuroSign) {
+    const HKL russian = reinterpret_cast<HKL>(static_cast<UINT_PTR>(0x04190419));
+    const HKL english = reinterpret_cast<HKL>(static_cast<UINT_PTR>(0x04090409));
+    EXPECT_EQ(outputValueForLayout(-128, russian), 0x88);
+    EXPECT_EQ(outputValueForLayout(-128, english), -128);
+    EXPECT_EQ(outputValueForLayout(L',', russian), L',');
+}
+
+TEST(Stickers, SameTextAtTheSamePlaceReplacesAndEmptyTextNeverRemoves) {
+    CStickers set;
+    set.addSticker(10, 20, 5, 8000, L"#sys-default", nullptr);
+    set.addSticker(10, 20, 5, 8000, L"#sys-default", nullptr);
+    EXPECT_EQ(set.stickerCount(), 1u);
+    set.addSticker(10, 20, 5, 8000, L"", nullptr);
+    EXPECT_EQ(set.stickerCount(), 2u) << "an empty text removes nothing";
+    set.addSticker(10, 20, 11, 0, L"No Writing", nullptr);
+    set.addSticker(11, 20, 5, 0, L"Writing Ok", nullptr);
+    EXPECT_EQ(set.stickerCount(), 4u) << "other flags or another point are other stickers";
+    std::wstring texts;
+    set.forEach([&](CSticker& s) { texts += s.text() + L"|"; });
+    EXPECT_EQ(texts, L"#sys-default||No Writing|Writing Ok|");
+    set.clear();
+    EXPECT_FALSE(set.hasStickers());
+}
+
+TEST(Stickers, AttachedObjectsAreDeletedWithTheirSticker) {
+    static int deleted = 0;
+    struct Attached : CDeletableByPtr {
+        ~Attached() override { ++deleted; }
+    };
+    CStickers set;
+    set.addSticker(1, 1, 5, 0, L"a", new Attached);
+    set.addSticker(1, 1, 5, 0, L"b", new Attached);
+    EXPECT_EQ(deleted, 1) << "the replaced sticker took its object along";
+    set.clear();
+    EXPECT_EQ(deleted, 2);
 }
 
 struct Walk {
