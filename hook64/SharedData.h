@@ -33,11 +33,11 @@ struct SharedDataStruct {
     uint8_t _reserved48[20];
     uint32_t _dwFlags;  // 68
     uint8_t _reserved72[24];
-    int32_t _iTwoFingerTap;     // 96
-    uint32_t _dwLastTapTick;    // 100
-    uint32_t _dwTapGestureID;   // 104
-    uint32_t _dwTapGestureWant; // 108
-    RECT _rcTap;                // 112
+    int32_t _iTwoFingerTap;      // 96
+    uint32_t _dwLastTapTick;     // 100
+    uint32_t _dwTapGestureID;    // 104
+    uint32_t _dwTapGestureWant;  // 108
+    RECT _rcTap;                 // 112
     uint8_t _reserved128[120];
     int32_t _xNoLocation;   // 248
     int32_t _yNoLocation;   // 252
@@ -51,26 +51,26 @@ struct SharedDataStruct {
     uint8_t _reserved296[16];
     WCHAR _szForegroundModule[260];  // 312
     uint8_t _reserved832[60];
-    uint32_t _hwndElem;            // 892
-    int32_t _dwmsEventTime;        // 896
-    int32_t _idObject;             // 900
-    int32_t _idChild;              // 904
-    uint32_t _dwRole;              // 908
-    uint32_t _dwState;             // 912
-    int32_t _iCaretShown;          // 916
-    int32_t _iEditable;            // 920
-    int32_t _iSameWindow;          // 924
-    uint32_t _dwFocusTime;         // 928
-    RECT _rcElem;                  // 932
-    uint32_t _hwndMenu;            // 948
-    uint32_t _dwCursorCheckTime;   // 952
-    int32_t _iCursorCheckRequest;  // 956
-    int32_t _iCursorCheckRefused;  // 960
+    uint32_t _hwndElem;                                   // 892
+    int32_t _dwmsEventTime;                               // 896
+    int32_t _idObject;                                    // 900
+    int32_t _idChild;                                     // 904
+    uint32_t _dwRole;                                     // 908
+    uint32_t _dwState;                                    // 912
+    int32_t _iCaretShown;                                 // 916
+    int32_t _iEditable;                                   // 920
+    int32_t _iSameWindow;                                 // 924
+    uint32_t _dwFocusTime;                                // 928
+    RECT _rcElem;                                         // 932
+    uint32_t _hwndMenu;                                   // 948
+    uint32_t _dwCursorCheckTime;                          // 952
+    int32_t _iCursorCheckRequest;                         // 956
+    int32_t _iCursorCheckRefused;                         // 960
     uint8_t _creatorArea[SHARED_DATA_CREATOR_AREA_SIZE];  // 964
-    uint64_t _hwndHelper64;     // 4048
-    uint64_t _hCallWndHook64;   // 4056
-    uint64_t _hGetMsgHook64;    // 4064
-    uint64_t _hWinEventHook64;  // 4072
+    uint64_t _hwndHelper64;                               // 4048
+    uint64_t _hCallWndHook64;                             // 4056
+    uint64_t _hGetMsgHook64;                              // 4064
+    uint64_t _hWinEventHook64;                            // 4072
     uint8_t _reserved4080[4];
 };
 

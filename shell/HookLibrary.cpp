@@ -6,7 +6,7 @@ namespace {
 
 // Every call goes straight to the library.
 class Scribix35Library final : public HookLibrary {
-public:
+  public:
     int SetInitValues() override { return ::SetInitValues(); }
     int InsertHooks(HINSTANCE module, HWND serviceWindow) override {
         return ::InsertHooks(module, serviceWindow);
@@ -24,9 +24,7 @@ public:
     }
     PenEventRing* getEventStack(int reserved) override { return ::getEventStack(reserved); }
     int checkHoldState() override { return ::checkHoldState(); }
-    int putPointToClientExternal(int x, int y) override {
-        return ::putPointToClientExternal(x, y);
-    }
+    int putPointToClientExternal(int x, int y) override { return ::putPointToClientExternal(x, y); }
     void lockInking(int lock) override { ::lockInking(lock); }
     int isTabletInputMissing() override { return ::isTabletInputMissing(); }
     int getLastInputType() override { return ::getLastInputType(); }
@@ -39,9 +37,7 @@ public:
     }
     HKL askLastFocusKeyboardLayout() override { return ::askLastFocusKeyboardLayout(); }
     int isEditTextInFocus() override { return ::isEditTextInFocus(); }
-    const wchar_t* getMessageToClientAddress() override {
-        return ::getMessageToClientAddress();
-    }
+    const wchar_t* getMessageToClientAddress() override { return ::getMessageToClientAddress(); }
     void setMouseTransparent() override { ::setMouseTransparent(); }
     void unsetMouseTransparent() override { ::unsetMouseTransparent(); }
     void setNoForegroundToRestore() override { ::setNoForegroundToRestore(); }

@@ -9,7 +9,7 @@
 #include "family/Scribix35/Scribix35.h"
 
 class HookLibrary {
-public:
+  public:
     virtual ~HookLibrary() = default;
 
     virtual int SetInitValues() { return 0; }

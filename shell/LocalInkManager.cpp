@@ -10,13 +10,13 @@
 namespace {
 
 class Lock {
-public:
+  public:
     explicit Lock(CRITICAL_SECTION& section) : section_(section) {
         EnterCriticalSection(&section_);
     }
     ~Lock() { LeaveCriticalSection(&section_); }
 
-private:
+  private:
     CRITICAL_SECTION& section_;
 };
 
@@ -31,8 +31,8 @@ PenState defaultPenState() {
     state.antialiasing = stored.antialiasing;
     state.color = stored.color;
     const AppGlobals& g = appGlobals();
-    state.penOn = g.commandSwitchGiven ? (g.switchPenState ? 1 : 0)
-                                       : generalSettings().startInPenOnMode;
+    state.penOn =
+        g.commandSwitchGiven ? (g.switchPenState ? 1 : 0) : generalSettings().startInPenOnMode;
     ReadSetting(nullptr, L"useMouseExtraPoints", &state.useMouseExtraPoints, SETTING_NUMBER, 0);
     return state;
 }

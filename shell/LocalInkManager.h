@@ -37,7 +37,7 @@ enum InkEvent {
 class LocalInkManager : public VexaSuper {
     VEXA_CLASS(LocalInkManager, VexaSuper)
 
-public:
+  public:
     // Loads the pen state (and applies it).
     LocalInkManager();
     // Saves the pen state and the general settings.
@@ -68,7 +68,7 @@ public:
     void endMouseTransparent();
     bool isMouseTransparent() const;
 
-private:
+  private:
     PenState pen_;
     int transparentLevel_ = 0;
     mutable CRITICAL_SECTION lock_;  // the pen state and the transparent level
@@ -76,13 +76,13 @@ private:
 
 // Runs `work` inside a begin/end pair of the ink manager's mouse-transparent mode.
 class MouseTransparentScope {
-public:
+  public:
     MouseTransparentScope();
     ~MouseTransparentScope();
     MouseTransparentScope(const MouseTransparentScope&) = delete;
     MouseTransparentScope& operator=(const MouseTransparentScope&) = delete;
 
-private:
+  private:
     LocalInkManager* manager_;
 };
 

@@ -55,7 +55,8 @@ RECT morphStepRect(const RECT& start, const RECT& target, int i, int n) {
     const long long targetWidth = target.right - target.left;
     const long long targetHeight = target.bottom - target.top;
     RECT r;
-    r.left = static_cast<LONG>(start.left + (static_cast<long long>(target.left) - start.left) * k / n);
+    r.left =
+        static_cast<LONG>(start.left + (static_cast<long long>(target.left) - start.left) * k / n);
     r.top = static_cast<LONG>(start.top + (static_cast<long long>(target.top) - start.top) * k / n);
     r.right = static_cast<LONG>(r.left + startWidth + (targetWidth - startWidth) * k / n);
     r.bottom = static_cast<LONG>(r.top + startHeight + (targetHeight - startHeight) * k / n);

@@ -7,7 +7,7 @@
 // Milliseconds since construction: from the performance counter, or from the
 // tick count (across its wrap-around) on a machine without one.
 class MorphClock {
-public:
+  public:
     MorphClock(int steps, int durationMs, int flags);
     double elapsedMs() const;
     // The tick source when there is no performance counter; tests set their own.
@@ -19,7 +19,7 @@ public:
     int durationMs() const { return durationMs_; }
     int flags() const { return flags_; }
 
-private:
+  private:
     int steps_, durationMs_, flags_;
     LARGE_INTEGER start_ = {};
     DWORD startTick_ = 0;
@@ -37,7 +37,7 @@ int morphStepCount(const RECT& start, const RECT& target);
 // Mixes morphing into a window class T that answers hwnd().
 template <typename T>
 class CMorphed {
-public:
+  public:
     // Morphs the window to `target` over `durationMs` (on the calling thread);
     // false when there is nothing to do.
     bool morphTo(const RECT* target, int durationMs) {
@@ -71,8 +71,7 @@ public:
         const RECT next = morphStepRect(start_, target_, i, steps_);
         if (EqualRect(&now, &next)) return;
         SetWindowPos(window(), nullptr, next.left, next.top, next.right - next.left,
-                     next.bottom - next.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+                     next.bottom - next.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
         RECT both;
         UnionRect(&both, &now, &next);
         RedrawWindow(nullptr, &both, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
@@ -80,7 +79,7 @@ public:
 
     bool morphing() const { return (flags_ & kRunning) != 0; }
 
-private:
+  private:
     static constexpr unsigned kRunning = 1;
     HWND window() { return static_cast<T*>(this)->hwnd(); }
 

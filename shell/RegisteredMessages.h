@@ -5,10 +5,10 @@
 #include <windows.h>
 
 struct RegisteredMessages {
-    UINT command;           // "ScribixMessageCommandName": commands from other programs
-    UINT fatInkToOwner;     // "fatInkMsgToOwner": the markup bar's ink control
-    UINT tooltipsGetText;   // "Tooltips get-text message"
-    UINT checkListener;     // "ZVM_CHECKLISTENER" ... the note application's messages
+    UINT command;          // "ScribixMessageCommandName": commands from other programs
+    UINT fatInkToOwner;    // "fatInkMsgToOwner": the markup bar's ink control
+    UINT tooltipsGetText;  // "Tooltips get-text message"
+    UINT checkListener;    // "ZVM_CHECKLISTENER" ... the note application's messages
     UINT showZorvane;
     UINT trayReloadSettings;
     UINT trayTerminate;

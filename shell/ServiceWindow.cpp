@@ -51,9 +51,7 @@ DWORD processOf(HWND window) {
 }
 
 // True when `tick` is set and less than `span` ms ago.
-bool within(bool valid, DWORD tick, DWORD span) {
-    return valid && now() - tick < span;
-}
+bool within(bool valid, DWORD tick, DWORD span) { return valid && now() - tick < span; }
 
 void removeQueued(HWND window, UINT message) {
     MSG msg;
@@ -226,12 +224,13 @@ LRESULT onMouseAction(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT createMenuOwner(HWND service) {
-    if (g_state.menuOwner && IsWindow(g_state.menuOwner)) return reinterpret_cast<LRESULT>(g_state.menuOwner);
+    if (g_state.menuOwner && IsWindow(g_state.menuOwner))
+        return reinterpret_cast<LRESULT>(g_state.menuOwner);
     const AppGlobals& g = appGlobals();
-    g_state.menuOwner = CreateWindowExW(
-        WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"VexaInkServiceMenuOwnerClass",
-        L"VexaInkServiceMenuOwner", WS_POPUP, g.xVirtualScreen - 100, g.yVirtualScreen - 100, 1,
-        1, nullptr, nullptr, getInstance(), nullptr);
+    g_state.menuOwner = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
+                                        L"VexaInkServiceMenuOwnerClass", L"VexaInkServiceMenuOwner",
+                                        WS_POPUP, g.xVirtualScreen - 100, g.yVirtualScreen - 100, 1,
+                                        1, nullptr, nullptr, getInstance(), nullptr);
     return reinterpret_cast<LRESULT>(g_state.menuOwner);
 }
 
@@ -239,8 +238,8 @@ LRESULT onOutputRecord(LPARAM lParam) {
     auto* record = reinterpret_cast<OutputRecord*>(lParam);
     if (!record) return 0;
     if (record->target && record->typed) PostMessageW(record->target, WM_NULL, 0x3034, 0);
-    int value = showPunctuationPopup(record->ownerList, record->target, record->position,
-                                     record->mode);
+    int value =
+        showPunctuationPopup(record->ownerList, record->target, record->position, record->mode);
     if (value != 0 && record->typed) {
         HKL layout = hookLibrary().askLastFocusKeyboardLayout();
         value = outputValueForLayout(value, layout);
@@ -590,7 +589,7 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 // ---- the About box ----
 
 class AboutDialog : public win::Dialog {
-protected:
+  protected:
     bool onInit() override {
         SetDlgItemTextW(hwnd(), IDC_ABOUT_PRODUCT, L"Scribix for Windows");
         wchar_t version[160];
@@ -643,8 +642,8 @@ std::vector<MenuEntry> mainMenuEntries(int variant) {
     const bool penOn = manager && manager->getPenState().penOn;
     const GeneralSettings& settings = generalSettings();
     if (!g_state.markupMode) {
-        entries.push_back({IDS_MENU_PEN_ON, 2, penOn,
-                           !transparent && !binding && !g_state.autoPenOffPending});
+        entries.push_back(
+            {IDS_MENU_PEN_ON, 2, penOn, !transparent && !binding && !g_state.autoPenOffPending});
         entries.push_back({IDS_MENU_MARKUP, 14, false, !transparent});
         entries.push_back({IDS_MENU_BINDING, 13, binding,
                            !transparent && (settings.useContextReco || settings.useAppFilters)});
@@ -885,7 +884,8 @@ LRESULT postServiceCommandRecord(INT_PTR code, INT_PTR argument1, INT_PTR argume
     HWND service = getServiceWindow();
     if (!service) return 0;
     auto* record = new CommandRecord{code, argument1, argument2};
-    if (!post) return SendMessageW(service, WM_INK_COMMAND_RECORD, 0, reinterpret_cast<LPARAM>(record));
+    if (!post)
+        return SendMessageW(service, WM_INK_COMMAND_RECORD, 0, reinterpret_cast<LPARAM>(record));
     if (!PostMessageW(service, WM_INK_COMMAND_RECORD, 0, reinterpret_cast<LPARAM>(record)))
         delete record;
     return 0;

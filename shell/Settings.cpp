@@ -92,8 +92,7 @@ bool convertText(const wchar_t* text, void* target, int type, int size) {
         }
         case SETTING_RECT: {
             auto* r = static_cast<RECT*>(target);
-            return swscanf(text, L"%ld,%ld,%ld,%ld", &r->left, &r->top, &r->right, &r->bottom) ==
-                   4;
+            return swscanf(text, L"%ld,%ld,%ld,%ld", &r->left, &r->top, &r->right, &r->bottom) == 4;
         }
         case SETTING_COLOR: {
             int red = 0, green = 0, blue = 0;
@@ -344,8 +343,7 @@ void savePenSettings(const wchar_t* subkey, const PenSettings* pen) {
 
 bool isAutostartOn(int* on) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     const bool exists =
         RegQueryValueExW(key, kRunValue, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
@@ -380,8 +378,8 @@ bool setAutostart(bool on) {
         const bool same = queryText(key, kRunValue, stored) && std::wcscmp(stored, command) == 0;
         if (!same)
             ok = RegSetValueExW(key, kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command),
-                                static_cast<DWORD>((std::wcslen(command) + 1) *
-                                                   sizeof(wchar_t))) == ERROR_SUCCESS;
+                                static_cast<DWORD>((std::wcslen(command) + 1) * sizeof(wchar_t))) ==
+                 ERROR_SUCCESS;
     } else if (RegQueryValueExW(key, kRunValue, nullptr, nullptr, nullptr, nullptr) ==
                ERROR_SUCCESS) {
         const LONG status = RegDeleteValueW(key, kRunValue);

@@ -12,14 +12,14 @@
 #include <cstdint>
 
 enum SettingType {
-    SETTING_NUMBER = 1,        // int32, REG_DWORD
-    SETTING_NUMBER_DIRECT = 2, // int32 read in place, REG_DWORD
-    SETTING_STRING = 3,        // wchar_t[n], REG_SZ
-    SETTING_POINT = 4,         // POINT, REG_SZ "%d,%d"
-    SETTING_RECT = 5,          // RECT, REG_SZ "%d,%d,%d,%d"
-    SETTING_COLOR = 6,         // COLORREF, REG_SZ "RGB(%d,%d,%d)"
-    SETTING_NUMBER_LIST = 7,   // int32[n], REG_SZ "%d,%d,..."
-    SETTING_FLAG = 8,          // one byte 0 or 1, REG_DWORD
+    SETTING_NUMBER = 1,         // int32, REG_DWORD
+    SETTING_NUMBER_DIRECT = 2,  // int32 read in place, REG_DWORD
+    SETTING_STRING = 3,         // wchar_t[n], REG_SZ
+    SETTING_POINT = 4,          // POINT, REG_SZ "%d,%d"
+    SETTING_RECT = 5,           // RECT, REG_SZ "%d,%d,%d,%d"
+    SETTING_COLOR = 6,          // COLORREF, REG_SZ "RGB(%d,%d,%d)"
+    SETTING_NUMBER_LIST = 7,    // int32[n], REG_SZ "%d,%d,..."
+    SETTING_FLAG = 8,           // one byte 0 or 1, REG_DWORD
 };
 
 // Reads one value of `type` from the program's key (or its `subkey`) into

@@ -66,7 +66,9 @@ void CSplashWnd::cancel() {
     if (cancel_) SetEvent(cancel_);
 }
 
-bool CSplashWnd::ended() const { return !ended_ || WaitForSingleObject(ended_, 0) == WAIT_OBJECT_0; }
+bool CSplashWnd::ended() const {
+    return !ended_ || WaitForSingleObject(ended_, 0) == WAIT_OBJECT_0;
+}
 
 void CSplashWnd::markEnded() {
     if (ended_) SetEvent(ended_);
@@ -149,8 +151,7 @@ LRESULT CSplashWnd::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-bool startSplash(HWND owner, int x, int y, UINT bitmapId, int morphMs, int showingMs,
-                 int lifeMs) {
+bool startSplash(HWND owner, int x, int y, UINT bitmapId, int morphMs, int showingMs, int lifeMs) {
     endSplash();
     g_splash = new CSplashWnd(owner, x, y, bitmapId, morphMs, showingMs, lifeMs);
     return !g_splash->ended();

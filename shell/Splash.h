@@ -10,7 +10,7 @@
 #include "win/Window.h"
 
 class CSplashWnd : public win::Window, public CMorphed<CSplashWnd>, public win::UiThread {
-public:
+  public:
     // Loads the bitmap and starts the splash thread.
     CSplashWnd(HWND owner, int x, int y, UINT bitmapId, int morphMs, int showingMs, int lifeMs);
     // Cuts the waits short, closes the window and waits for the thread.
@@ -26,12 +26,12 @@ public:
     // Waits until the splash has ended, answering messages sent to this thread meanwhile.
     void waitUntilEnded();
 
-protected:
+  protected:
     bool onStart() override;
     void onEnd() override;
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-private:
+  private:
     void work();
     void paint(HDC dc);
     void markEnded();

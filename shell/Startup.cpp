@@ -102,9 +102,8 @@ bool registerWindowClasses(HINSTANCE instance) {
 HWND createOffscreenWindow(DWORD exStyle, const wchar_t* className, const wchar_t* title,
                            DWORD style, HWND owner) {
     const AppGlobals& g = appGlobals();
-    return CreateWindowExW(exStyle, className, title, style,
-                           g.xVirtualScreen - 110, g.yVirtualScreen - 110, 10, 10, owner, nullptr,
-                           g.instance, nullptr);
+    return CreateWindowExW(exStyle, className, title, style, g.xVirtualScreen - 110,
+                           g.yVirtualScreen - 110, 10, 10, owner, nullptr, g.instance, nullptr);
 }
 
 void startDaemon64() {
@@ -339,15 +338,14 @@ int OnStartServices(HWND service) {
                             &settings.superGestureScreenArea);
 
     g.guardWindow = settings.useGuardWindow
-                        ? createOffscreenWindow(WS_EX_NOACTIVATE | WS_EX_TOPMOST,
-                                                L"ScribixTraceGuardWndClass",
-                                                L"ScribixTraceGuardWndName",
-                                                WS_POPUP | WS_CLIPSIBLINGS, nullptr)
+                        ? createOffscreenWindow(
+                              WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"ScribixTraceGuardWndClass",
+                              L"ScribixTraceGuardWndName", WS_POPUP | WS_CLIPSIBLINGS, nullptr)
                         : nullptr;
     emptyInkLayerDirtyRect();
-    g.inkLayerWindow = createOffscreenWindow(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
-                                             L"TransparentLayerWndClass", L"ScribixTrWin", WS_POPUP,
-                                             nullptr);
+    g.inkLayerWindow =
+        createOffscreenWindow(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
+                              L"TransparentLayerWndClass", L"ScribixTrWin", WS_POPUP, nullptr);
     g.markupCtrlWindow = createOffscreenWindow(WS_EX_TOOLWINDOW, L"ScribixMarkupCtrlWndClass",
                                                L"ScribixMarkupCtrlWndName", WS_POPUP, service);
     if (!markupBarExists()) createMarkupBar();

@@ -6,8 +6,7 @@
 
 CSticker::CSticker(int x, int y, int flags, int parameter, const wchar_t* text,
                    CDeletableByPtr* owned)
-    : flags_(flags), x_(x), y_(y), parameter_(parameter), text_(text ? text : L""),
-      owned_(owned) {}
+    : flags_(flags), x_(x), y_(y), parameter_(parameter), text_(text ? text : L""), owned_(owned) {}
 
 CSticker::~CSticker() {
     delete tip_;

@@ -12,18 +12,18 @@ class Tips;
 
 // An object a caller attaches to a sticker; the sticker deletes it.
 class CDeletableByPtr {
-public:
+  public:
     virtual ~CDeletableByPtr() = default;
 };
 
 // A frame drawn around a window rectangle (made by the ink layer's frame windows).
 class CStickerFrame : public CDeletableByPtr {
-public:
+  public:
     virtual void show() = 0;
 };
 
 class CSticker {
-public:
+  public:
     CSticker(int x, int y, int flags, int parameter, const wchar_t* text, CDeletableByPtr* owned);
     ~CSticker();
     CSticker(const CSticker&) = delete;
@@ -40,7 +40,7 @@ public:
     const std::wstring& text() const { return text_; }
     Tips* tip() const { return tip_; }
 
-private:
+  private:
     int flags_, x_, y_, parameter_;
     std::wstring text_;
     Tips* tip_ = nullptr;
@@ -48,7 +48,7 @@ private:
 };
 
 class CStickers {
-public:
+  public:
     CStickers();
     ~CStickers();
     CStickers(const CStickers&) = delete;
@@ -70,7 +70,7 @@ public:
         LeaveCriticalSection(&lock_);
     }
 
-private:
+  private:
     std::vector<CSticker*> stickers_;
     std::vector<CStickerFrame*> frames_;
     CRITICAL_SECTION lock_;

@@ -70,8 +70,8 @@ DWORD WINAPI hookThreadMain(void* parameter) {
     if (!inTime && installed) hookLibrary().RemoveAllHooks();
     if (inTime) {
         int prioritySetting = 101;
-        ReadSetting(L"InnerSystemClient", L"priorityInkCollector", &prioritySetting,
-                    SETTING_NUMBER, 0);
+        ReadSetting(L"InnerSystemClient", L"priorityInkCollector", &prioritySetting, SETTING_NUMBER,
+                    0);
         SetThreadPriority(GetCurrentThread(), threadPriorityFromSetting(prioritySetting));
     }
     SetEvent(start->event);
@@ -131,9 +131,8 @@ int StartHookThread() {
     const DWORD waited = WaitForSingleObject(event, g_timeLimitMs);
     CloseHandle(event);
     int pending = HookThreadStart::kPending;
-    const bool timedOut =
-        waited != WAIT_OBJECT_0 &&
-        start->state.compare_exchange_strong(pending, HookThreadStart::kAbandoned);
+    const bool timedOut = waited != WAIT_OBJECT_0 && start->state.compare_exchange_strong(
+                                                         pending, HookThreadStart::kAbandoned);
     start->release();
     if (timedOut) {
         g_hookThreadAbandoned = true;
@@ -253,5 +252,6 @@ BOOL walkProcesses(DWORD reserved, ProcessWalkCallback callback, LPARAM paramete
 }
 
 void enumAllProcessModules() {
-    walkProcesses(0, [](DWORD, const wchar_t*, LPARAM) -> BOOL { return TRUE; }, 0);
+    walkProcesses(
+        0, [](DWORD, const wchar_t*, LPARAM) -> BOOL { return TRUE; }, 0);
 }

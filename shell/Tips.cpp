@@ -106,8 +106,10 @@ LRESULT CALLBACK Tips::TipsWndProc(HWND window, UINT message, WPARAM wParam, LPA
             ShowWindow(window, SW_SHOWNOACTIVATE);
             InvalidateRect(window, nullptr, TRUE);
             UpdateWindow(window);
-            if (request->showTimeMs) SetTimer(window, kHideTimer, request->showTimeMs, nullptr);
-            else KillTimer(window, kHideTimer);
+            if (request->showTimeMs)
+                SetTimer(window, kHideTimer, request->showTimeMs, nullptr);
+            else
+                KillTimer(window, kHideTimer);
             return 1;
         }
         case kHideRequest:
@@ -165,9 +167,9 @@ Tips::Tips(HWND owner, int colourScheme, int fontSize) : owner_(owner) {
     font.lfQuality = PROOF_QUALITY;
     lstrcpyW(font.lfFaceName, L"Courier New");
     s->font = CreateFontIndirectW(&font);
-    window_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
-                              TIPS_WINDOW_CLASS, L"", WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner,
-                              nullptr, getInstance(), s);
+    window_ =
+        CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TIPS_WINDOW_CLASS, L"",
+                        WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner, nullptr, getInstance(), s);
     if (!window_) {
         if (s->font) DeleteObject(s->font);
         if (s->ownBrush) DeleteObject(s->brush);

@@ -17,7 +17,7 @@
 class Tips : public VexaSuper {
     VEXA_CLASS(Tips, VexaSuper)
 
-public:
+  public:
     static constexpr UINT_PTR kNoTag = 0xC0C0C0C0;
 
     // colourScheme above 0: highlight colours, else tool-tip colours; fontSize in points.
@@ -38,7 +38,7 @@ public:
     // The window procedure of "VexaInkTipsWndClass".
     static LRESULT CALLBACK TipsWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-private:
+  private:
     HWND window_ = nullptr;
     HWND owner_ = nullptr;
     UINT_PTR shownTag_ = kNoTag;

@@ -24,7 +24,8 @@ INT_PTR CALLBACK Dialog::dialogProc(HWND window, UINT message, WPARAM wParam, LP
     }
     self = reinterpret_cast<Dialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (!self) return FALSE;
-    if (message == WM_COMMAND) return self->onCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    if (message == WM_COMMAND)
+        return self->onCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     LRESULT result = 0;
     if (self->onMessage(message, wParam, lParam, &result)) {
         SetWindowLongPtrW(window, DWLP_MSGRESULT, result);

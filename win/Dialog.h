@@ -6,12 +6,12 @@
 namespace win {
 
 class Dialog {
-public:
+  public:
     virtual ~Dialog() = default;
     // Runs the dialog `resource` of `module` over `owner`; the code given to end().
     INT_PTR runModal(HINSTANCE module, LPCWSTR resource, HWND owner);
 
-protected:
+  protected:
     HWND hwnd() const { return hwnd_; }
     void end(INT_PTR code) { EndDialog(hwnd_, code); }
     // WM_INITDIALOG; true lets the system set the focus.
@@ -23,7 +23,7 @@ protected:
         return false;
     }
 
-private:
+  private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
 };

@@ -14,15 +14,13 @@ struct PostedWork {
 
 void nameThisThread(const wchar_t* name) {
     using SetThreadDescriptionFn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-    static const auto setDescription = reinterpret_cast<SetThreadDescriptionFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"),
-                                               "SetThreadDescription")));
+    static const auto setDescription =
+        reinterpret_cast<SetThreadDescriptionFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription")));
     if (setDescription && name) setDescription(GetCurrentThread(), name);
 }
 
-UiThread::~UiThread() {
-    join(INFINITE);
-}
+UiThread::~UiThread() { join(INFINITE); }
 
 bool UiThread::start(const wchar_t* name) {
     if (thread_) return false;

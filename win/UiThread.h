@@ -9,7 +9,7 @@
 namespace win {
 
 class UiThread {
-public:
+  public:
     UiThread() = default;
     UiThread(const UiThread&) = delete;
     UiThread& operator=(const UiThread&) = delete;
@@ -26,13 +26,13 @@ public:
     DWORD threadId() const { return threadId_; }
     bool running() const;
 
-protected:
+  protected:
     // On the thread, before the loop; false ends the thread at once.
     virtual bool onStart() { return true; }
     // On the thread, after the loop.
     virtual void onEnd() {}
 
-private:
+  private:
     static DWORD WINAPI threadMain(void* self);
 
     HANDLE thread_ = nullptr;

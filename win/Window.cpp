@@ -48,8 +48,7 @@ LRESULT Window::defaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK Window::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* self =
-            static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         if (self) {
             self->hwnd_ = window;
             SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
@@ -86,7 +85,7 @@ DWORD waitAnsweringSentMessages(HANDLE handle, DWORD milliseconds) {
     const DWORD start = GetTickCount();
     for (;;) {
         DWORD elapsed = GetTickCount() - start;
-        DWORD left = milliseconds == INFINITE ? INFINITE
+        DWORD left = milliseconds == INFINITE  ? INFINITE
                      : elapsed >= milliseconds ? 0
                                                : milliseconds - elapsed;
         const DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);

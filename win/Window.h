@@ -38,7 +38,7 @@ struct CreateParams {
 // as its window; deleting it destroys the window on the window's own thread
 // (directly there, by a posted WM_CLOSE from anywhere else).
 class Window {
-public:
+  public:
     Window() = default;
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -52,13 +52,13 @@ public:
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-protected:
+  protected:
     virtual LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // After WM_NCDESTROY: the handle is gone.
     virtual void onDestroyed() {}
     LRESULT defaultProc(UINT message, WPARAM wParam, LPARAM lParam);
 
-private:
+  private:
     HWND hwnd_ = nullptr;
 };
 
@@ -71,8 +71,8 @@ struct MessageEntry {
 
 // Calls the handler of `message` when the map has one; false otherwise.
 template <typename T, size_t N>
-bool dispatch(T* self, const MessageEntry<T> (&map)[N], UINT message, WPARAM wParam,
-              LPARAM lParam, LRESULT* result) {
+bool dispatch(T* self, const MessageEntry<T> (&map)[N], UINT message, WPARAM wParam, LPARAM lParam,
+              LRESULT* result) {
     for (const MessageEntry<T>& entry : map) {
         if (entry.message == message) {
             *result = (self->*entry.handler)(wParam, lParam);

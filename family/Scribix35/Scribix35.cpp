@@ -337,7 +337,8 @@ int SCRIBIX35_CALL InsertHooks(HINSTANCE, HWND window) {
     }
     if (ok) g_hookThread = GetCurrentThreadId();
     LeaveCriticalSection(&g_lock);
-    if (!ok && g_block) leaveMessageForClient(L"Scribix35: the system hooks could not be set\n", false);
+    if (!ok && g_block)
+        leaveMessageForClient(L"Scribix35: the system hooks could not be set\n", false);
     return ok ? 1 : 0;
 }
 
@@ -423,9 +424,7 @@ void SCRIBIX35_CALL lockInking(int lock) {
     if (g_area) g_area->inkingLocked = lock;
 }
 
-int SCRIBIX35_CALL isTabletInputMissing(void) {
-    return g_area && g_area->tabletInputSeen ? 0 : 1;
-}
+int SCRIBIX35_CALL isTabletInputMissing(void) { return g_area && g_area->tabletInputSeen ? 0 : 1; }
 
 int SCRIBIX35_CALL getLastInputType(void) { return g_area ? g_area->lastInputType : 0; }
 

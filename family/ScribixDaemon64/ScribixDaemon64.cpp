@@ -55,8 +55,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wc.hInstance = instance;
     wc.lpszClassName = kWindowClass;
     if (!RegisterClassW(&wc)) return 3;
-    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"ScribixDaemon64", WS_POPUP,
-                                  0, 0, 1, 1, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, L"ScribixDaemon64", WS_POPUP, 0,
+                                  0, 1, 1, nullptr, nullptr, instance, nullptr);
     if (!window || !SetTimer(window, kWatchTimer, kWatchMs, nullptr)) return 3;
 
     MSG msg;

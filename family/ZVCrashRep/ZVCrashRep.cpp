@@ -70,22 +70,23 @@ LONG ZVCRASHREP_CALL ZvCrashRepExceptionFilter(EXCEPTION_POINTERS* exception) {
     put(file, "Crash report\r\n");
     WCHAR program[MAX_PATH];
     if (GetModuleFileNameW(nullptr, program, MAX_PATH)) putWide(file, "program: ", program);
-    fmt(line, "time: %04u-%02u-%02u %02u:%02u:%02u\r\nprocess: %lu\r\nthread: %lu\r\n",
-              now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-              GetCurrentProcessId(), GetCurrentThreadId());
+    fmt(line, "time: %04u-%02u-%02u %02u:%02u:%02u\r\nprocess: %lu\r\nthread: %lu\r\n", now.wYear,
+        now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, GetCurrentProcessId(),
+        GetCurrentThreadId());
     put(file, line);
 
     const EXCEPTION_RECORD* record = exception ? exception->ExceptionRecord : nullptr;
     if (record) {
         fmt(line, "exception: 0x%08lX at 0x%p flags 0x%lX\r\n", record->ExceptionCode,
-                  record->ExceptionAddress, record->ExceptionFlags);
+            record->ExceptionAddress, record->ExceptionFlags);
         put(file, line);
-        if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION &&
-            record->NumberParameters >= 2) {
+        if (record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record->NumberParameters >= 2) {
             const ULONG_PTR kind = record->ExceptionInformation[0];
             fmt(line, "access violation: %s 0x%p\r\n",
-                      kind == 0 ? "reading" : kind == 1 ? "writing" : "executing",
-                      reinterpret_cast<void*>(record->ExceptionInformation[1]));
+                kind == 0   ? "reading"
+                : kind == 1 ? "writing"
+                            : "executing",
+                reinterpret_cast<void*>(record->ExceptionInformation[1]));
             put(file, line);
         }
         HMODULE module = nullptr;
@@ -96,20 +97,19 @@ LONG ZVCRASHREP_CALL ZvCrashRepExceptionFilter(EXCEPTION_POINTERS* exception) {
             GetModuleFileNameW(module, modulePath, MAX_PATH)) {
             putWide(file, "module: ", modulePath);
             fmt(line, "offset: 0x%lX\r\n",
-                      static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(
-                                                     record->ExceptionAddress) -
-                                                 reinterpret_cast<ULONG_PTR>(module)));
+                static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(record->ExceptionAddress) -
+                                           reinterpret_cast<ULONG_PTR>(module)));
             put(file, line);
         }
     }
     const CONTEXT* context = exception ? exception->ContextRecord : nullptr;
     if (context) {
 #if defined(_M_IX86) || defined(__i386__)
-        fmt(line, "eip 0x%08lX esp 0x%08lX ebp 0x%08lX eax 0x%08lX\r\n", context->Eip,
-                  context->Esp, context->Ebp, context->Eax);
+        fmt(line, "eip 0x%08lX esp 0x%08lX ebp 0x%08lX eax 0x%08lX\r\n", context->Eip, context->Esp,
+            context->Ebp, context->Eax);
 #else
         fmt(line, "rip 0x%p rsp 0x%p rbp 0x%p\r\n", reinterpret_cast<void*>(context->Rip),
-                  reinterpret_cast<void*>(context->Rsp), reinterpret_cast<void*>(context->Rbp));
+            reinterpret_cast<void*>(context->Rsp), reinterpret_cast<void*>(context->Rbp));
 #endif
         put(file, line);
     }

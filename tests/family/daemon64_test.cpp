@@ -17,7 +17,7 @@ std::wstring program() {
 }
 
 class Daemon {
-public:
+  public:
     Daemon() {
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
@@ -43,13 +43,13 @@ public:
         return static_cast<long>(code);
     }
 
-private:
+  private:
     HANDLE process_ = nullptr;
 };
 
 // The block as the 32-bit hook library makes it, naming `window` as the program.
 class Block {
-public:
+  public:
     explicit Block(HWND window) {
         wchar_t name[32];
         formatMapFileName(name, 32);
@@ -69,7 +69,7 @@ public:
         block_->_hwndMain = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
     }
 
-private:
+  private:
     HANDLE mapping_;
     SharedDataStruct* block_;
 };

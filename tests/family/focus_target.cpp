@@ -32,8 +32,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wc.hInstance = instance;
     wc.lpszClassName = L"SxFocusTarget";
     RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Focus target", WS_OVERLAPPEDWINDOW, 50,
-                                  50, 300, 120, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Focus target", WS_OVERLAPPEDWINDOW, 50, 50,
+                                  300, 120, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     ShowWindow(window, SW_SHOW);
     SetForegroundWindow(window);

@@ -22,7 +22,7 @@ using sxtest::waitUntil;
 
 // The block as another party sees it: its own view of the mapping.
 class BlockView {
-public:
+  public:
     BlockView() {
         wchar_t name[32];
         formatMapFileName(name, 32);
@@ -38,22 +38,22 @@ public:
     const SharedDataStruct* operator->() const { return block_; }
     const SharedDataStruct* get() const { return block_; }
 
-private:
+  private:
     HANDLE mapping_ = nullptr;
     const SharedDataStruct* block_ = nullptr;
 };
 
 // Stands for the program's service window: counts what the library posts.
 class ServiceWindowStandIn {
-public:
+  public:
     ServiceWindowStandIn() {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = proc;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"SxServiceStandIn";
         RegisterClassW(&wc);
-        window_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, -200, -200,
-                                  10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, -200, -200, 10,
+                                  10, nullptr, nullptr, wc.hInstance, nullptr);
         received().clear();
     }
     ~ServiceWindowStandIn() { DestroyWindow(window_); }
@@ -67,7 +67,7 @@ public:
                              [&](const MSG& m) { return m.message == message; });
     }
 
-private:
+  private:
     static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
         if (m >= WM_INK_START_SERVICES && m <= WM_INK_SHOW_CURSOR) {
             MSG msg = {w, m, wp, lp, 0, {0, 0}};
@@ -80,7 +80,7 @@ private:
 
 // A thread that installs the hooks and keeps its message loop, as the program's hook thread.
 class HookThread {
-public:
+  public:
     explicit HookThread(HWND service) {
         thread_ = std::thread([this, service] {
             MSG msg;
@@ -101,7 +101,7 @@ public:
     }
     int result() const { return result_; }
 
-private:
+  private:
     std::thread thread_;
     std::atomic<DWORD> id_{0};
     std::atomic<bool> ready_{false};
@@ -109,7 +109,7 @@ private:
 };
 
 class Target {
-public:
+  public:
     Target() {
         std::wstring program = sxtest::binFolder() + L"\\sx_focus_target.exe";
         STARTUPINFOW startup = {};
@@ -133,7 +133,7 @@ public:
     HWND window() const { return window_; }
     HWND edit() const { return edit_; }
 
-private:
+  private:
     HANDLE process_ = nullptr;
     HWND window_ = nullptr;
     HWND edit_ = nullptr;
@@ -146,7 +146,7 @@ bool endsWithNoCase(const std::wstring& text, const std::wstring& tail) {
 }
 
 class Scribix35Test : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         journal_ = new sxtest::Journal;
         // Read once, at the library's first call.
@@ -213,12 +213,13 @@ TEST_F(Scribix35Test, HooksFollowTheFocusOfAnotherApplicationAndReportEscape) {
     HookThread hooks(service.window());
     ASSERT_EQ(hooks.result(), 1);
     BlockView block;
-    EXPECT_EQ(block->_hwndMain, static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(service.window())));
+    EXPECT_EQ(block->_hwndMain,
+              static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(service.window())));
 
     Target target;
     ASSERT_NE(target.edit(), nullptr);
-    ASSERT_TRUE(pumpUntil([] { return ServiceWindowStandIn::count(WM_INK_FOREGROUND_CHANGED) > 0; },
-                          10000))
+    ASSERT_TRUE(
+        pumpUntil([] { return ServiceWindowStandIn::count(WM_INK_FOREGROUND_CHANGED) > 0; }, 10000))
         << "3025 when the other application came to the front";
     ASSERT_TRUE(pumpUntil([&] { return getLastFocusWindow() == target.edit(); }, 5000));
     const MSG& front = ServiceWindowStandIn::received().front();
@@ -278,7 +279,9 @@ TEST_F(Scribix35Test, KeepsWhatTheProgramSets) {
     setHookTabletMode(0, 15, 1, 6, &area);
     setMouseTransparent();
     unsetMouseTransparent();
-    EXPECT_EQ(journal_->calls("setHookTabletMode").back().rfind("setHookTabletMode 0 15 1 6 0,0,100,100", 0),
+    EXPECT_EQ(journal_->calls("setHookTabletMode")
+                  .back()
+                  .rfind("setHookTabletMode 0 15 1 6 0,0,100,100", 0),
               0u);
     EXPECT_EQ(journal_->calls("setMouseTransparent").size(), 1u);
     EXPECT_NE(getMessageToClientAddress(), nullptr);

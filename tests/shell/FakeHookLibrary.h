@@ -18,7 +18,7 @@ struct HookCall {
 };
 
 class FakeHookLibrary : public HookLibrary {
-public:
+  public:
     FakeHookLibrary() : gate_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
     ~FakeHookLibrary() override { CloseHandle(gate_); }
 
@@ -80,7 +80,7 @@ public:
     void resetInkDriverSystemParams() override { record("resetInkDriverSystemParams", {}); }
     const wchar_t* getMessageToClientAddress() override { return messageForClient; }
 
-private:
+  private:
     void record(const char* name, std::vector<int> values, HWND window = nullptr) {
         std::lock_guard<std::mutex> guard(lock_);
         calls_.push_back({name, std::move(values), GetCurrentThreadId(), window});

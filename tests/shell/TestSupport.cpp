@@ -180,7 +180,8 @@ std::vector<std::string> Journal::lines() const {
     std::string text;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
     CloseHandle(file);
     size_t start = 0;
     while (start < text.size()) {
@@ -228,8 +229,9 @@ DWORD threadOfLine(const std::string& line) {
 
 // ---- the program ----
 
-ScribixProcess::ScribixProcess(const std::wstring& arguments,
-                               const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
+ScribixProcess::ScribixProcess(
+    const std::wstring& arguments,
+    const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
     for (const auto& variable : environment)
         SetEnvironmentVariableW(variable.first.c_str(), variable.second.c_str());
     const std::wstring folder = binFolder();
@@ -245,7 +247,8 @@ ScribixProcess::ScribixProcess(const std::wstring& arguments,
         process_ = info.hProcess;
         pid_ = info.dwProcessId;
     }
-    for (const auto& variable : environment) SetEnvironmentVariableW(variable.first.c_str(), nullptr);
+    for (const auto& variable : environment)
+        SetEnvironmentVariableW(variable.first.c_str(), nullptr);
 }
 
 ScribixProcess::~ScribixProcess() {
@@ -268,7 +271,8 @@ HWND ScribixProcess::waitForServiceWindow(DWORD ms) {
             DWORD owner = 0;
             if (window) GetWindowThreadProcessId(window, &owner);
             if (window && owner == pid_) found = window;
-            return found != nullptr || (process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0);
+            return found != nullptr ||
+                   (process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0);
         },
         ms);
     return found;
@@ -289,7 +293,8 @@ bool waitForNoServiceWindow(DWORD ms) {
 LRESULT sendCommand(HWND window, UINT code, LPARAM argument) {
     static const UINT command = RegisterWindowMessageW(SCRIBIX_COMMAND_MESSAGE_NAME);
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, command, code, argument, SMTO_NORMAL, 5000, &result)) return -1;
+    if (!SendMessageTimeoutW(window, command, code, argument, SMTO_NORMAL, 5000, &result))
+        return -1;
     return static_cast<LRESULT>(result);
 }
 

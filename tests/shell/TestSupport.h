@@ -27,7 +27,7 @@ bool waitUntil(const std::function<bool()>& done, DWORD ms);
 // Finds message boxes captioned "Scribix" in any process, keeps their text and
 // closes them, so that none can block a test.
 class MessageBoxWatcher {
-public:
+  public:
     MessageBoxWatcher();
     ~MessageBoxWatcher();
     MessageBoxWatcher(const MessageBoxWatcher&) = delete;
@@ -37,7 +37,7 @@ public:
     bool waitForCount(size_t count, DWORD ms);
     void clear();
 
-private:
+  private:
     void run();
     std::mutex lock_;
     std::vector<std::wstring> texts_;
@@ -49,12 +49,12 @@ private:
 // Points the settings store at a key of its own for the life of the object;
 // the key is deleted afterwards.
 class TestSettingsKey {
-public:
+  public:
     explicit TestSettingsKey(const wchar_t* name);
     ~TestSettingsKey();
     const std::wstring& path() const { return path_; }
 
-private:
+  private:
     std::wstring path_;
 };
 
@@ -63,7 +63,7 @@ void deleteUserKey(const std::wstring& path);
 
 // A temporary file for the hook library stand-in's journal.
 class Journal {
-public:
+  public:
     Journal();
     ~Journal();
     const std::wstring& path() const { return path_; }
@@ -75,7 +75,7 @@ public:
     int indexOf(const std::string& line) const;
     int lastIndexOf(const std::string& line) const;
 
-private:
+  private:
     std::wstring path_;
 };
 
@@ -85,7 +85,7 @@ DWORD threadOfLine(const std::string& line);
 // Scribix.exe with `arguments`, started from the bin folder with extra
 // environment variables; killed when still running at the end.
 class ScribixProcess {
-public:
+  public:
     ScribixProcess(const std::wstring& arguments,
                    const std::vector<std::pair<std::wstring, std::wstring>>& environment = {});
     ~ScribixProcess();
@@ -99,7 +99,7 @@ public:
     bool waitForExit(DWORD ms, DWORD* exitCode = nullptr);
     void kill();
 
-private:
+  private:
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
 };

@@ -23,7 +23,7 @@ constexpr DWORD kEndMs = 2000;  // the program ends this soon after it is told t
 const std::string kStarted = "setInkDriverParams 1 0 1 0 0 0 0 0";
 
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(sxtest::waitForNoServiceWindow(5000)) << "an instance is left from before";
         sxtest::prepareProgramSettings();
@@ -38,8 +38,8 @@ protected:
         service_ = program->waitForServiceWindow(kStartMs);
         EXPECT_NE(service_, nullptr);
         // The manager applies the pen once as it loads it, then once more at the end.
-        EXPECT_TRUE(sxtest::waitUntil([&] { return journal.calls("setInkDriverParams").size() >= 3; },
-                                      kStartMs));
+        EXPECT_TRUE(sxtest::waitUntil(
+            [&] { return journal.calls("setInkDriverParams").size() >= 3; }, kStartMs));
         return program;
     }
 
@@ -50,7 +50,7 @@ protected:
 // A window of the service window's class that records the 3074 it receives,
 // standing in for a running instance.
 class FakeRunningInstance {
-public:
+  public:
     FakeRunningInstance() {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = proc;
@@ -70,7 +70,7 @@ public:
         return messages;
     }
 
-private:
+  private:
     static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
         if (m == WM_INK_SETPEN) received().push_back({wp, lp});
         return DefWindowProcW(w, m, wp, lp);
@@ -124,7 +124,11 @@ TEST_F(ProgramTest, SecondInstanceWithoutSwitchSaysSoAndExits) {
     ScribixProcess off(L"/0");
     EXPECT_TRUE(off.waitForExit(5000));
     EXPECT_TRUE(sxtest::waitUntil(
-        [&] { return journal.calls("setInkDriverParams").back().rfind("setInkDriverParams 0 0 1", 0) == 0; },
+        [&] {
+            return journal.calls("setInkDriverParams")
+                       .back()
+                       .rfind("setInkDriverParams 0 0 1", 0) == 0;
+        },
         5000));
     EXPECT_EQ(sxtest::sendCommand(service_, 4, 0), 0);
     PostMessageW(service_, WM_CLOSE, 0, 0);
@@ -153,13 +157,13 @@ TEST_F(ProgramTest, CommandMessageFromAnotherProcess) {
         LPARAM argument;
         LRESULT expected, stateAfter;
     } steps[] = {
-        {4, 0, 1, 1},       {0, 0, 0, 1},  {11, 0, 0, 1}, {0xFFFF, 0, 0, 1}, {1, 0, 0, 0},
-        {1, 1, 0, 1},       {2, 1, 0, 3},  {2, 0, 0, 1},  {3, 1, 0, 1},      {5, 0, 0, 1},
-        {6, 0, 0, 1},       {7, 255, 0, 1}, {8, 5, 0, 1}, {9, 2, 0, 1},      {10, 0, 0, 1},
-        {0x20004, 0, 1, 1},
+        {4, 0, 1, 1}, {0, 0, 0, 1}, {11, 0, 0, 1}, {0xFFFF, 0, 0, 1},  {1, 0, 0, 0}, {1, 1, 0, 1},
+        {2, 1, 0, 3}, {2, 0, 0, 1}, {3, 1, 0, 1},  {5, 0, 0, 1},       {6, 0, 0, 1}, {7, 255, 0, 1},
+        {8, 5, 0, 1}, {9, 2, 0, 1}, {10, 0, 0, 1}, {0x20004, 0, 1, 1},
     };
     for (const auto& s : steps) {
-        EXPECT_EQ(sxtest::sendCommand(service_, s.code, s.argument), s.expected) << "code " << s.code;
+        EXPECT_EQ(sxtest::sendCommand(service_, s.code, s.argument), s.expected)
+            << "code " << s.code;
         // What a command posts is handled after the sent message: wait for it.
         LRESULT state = -1;
         EXPECT_TRUE(sxtest::waitUntil(
@@ -173,7 +177,7 @@ TEST_F(ProgramTest, CommandMessageFromAnotherProcess) {
 
 // A top-level window of this process that counts the shut-down broadcast.
 class BroadcastListener {
-public:
+  public:
     BroadcastListener() {
         message_ = RegisterWindowMessageW(SCRIBIX_BROADCAST_MESSAGE_NAME);
         WNDCLASSW wc = {};
@@ -188,7 +192,7 @@ public:
     ~BroadcastListener() { DestroyWindow(window_); }
     int count() const { return count_; }
 
-private:
+  private:
     static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
         if (m == message_) ++count_;
         return DefWindowProcW(w, m, wp, lp);

@@ -75,7 +75,7 @@ std::atomic<DWORD> g_fakeTicks{100000};
 DWORD fakeTicks() { return g_fakeTicks; }
 
 class ServiceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         previous_ = setHookLibrary(&fake_);
         ServiceState& state = serviceState();
@@ -227,7 +227,8 @@ TEST_F(ServiceTest, HookThreadThatNeverReportsStopsTheStartAndInstallsNothingLat
     setHookThreadTimeLimit(300);
     fake_.closeGate();
     EXPECT_EQ(start(), nullptr);
-    EXPECT_EQ(boxes_.texts(), std::vector<std::wstring>{L"The system hooks set process is timed out."});
+    EXPECT_EQ(boxes_.texts(),
+              std::vector<std::wstring>{L"The system hooks set process is timed out."});
     EXPECT_EQ(fake_.count("setInkDriverParams"), 0u) << "no service started";
     EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
     EXPECT_FALSE(IsWindow(service_));
@@ -263,10 +264,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CommandCase{"Code0IsRefused", 0, 0, 0, 1},
                       CommandCase{"Code11IsRefused", 11, 1, 0, 1},
                       CommandCase{"HighWordIsIgnored", 0x10004, 0, 1, 1},
-                      CommandCase{"PenOff", 1, 0, 0, 0},
-                      CommandCase{"PenOn", 1, 1, 0, 1},
-                      CommandCase{"MarkupOn", 2, 1, 0, 3},
-                      CommandCase{"MarkupOff", 2, 0, 0, 1},
+                      CommandCase{"PenOff", 1, 0, 0, 0}, CommandCase{"PenOn", 1, 1, 0, 1},
+                      CommandCase{"MarkupOn", 2, 1, 0, 3}, CommandCase{"MarkupOff", 2, 0, 0, 1},
                       CommandCase{"BindingLeavesMarkup", 3, 1, 0, 1},
                       CommandCase{"Settings", 5, 0, 0, 1}, CommandCase{"Nothing", 6, 0, 0, 1},
                       CommandCase{"Capture", 10, 0, 0, 1}),
@@ -418,7 +417,8 @@ TEST_F(ServiceTest, SplashShowsUntilTheStartHasFinished) {
         << "grown to its bitmap";
     ASSERT_TRUE(pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000));
     EXPECT_TRUE(splashEnded()) << "the deferred start waits for the splash";
-    EXPECT_TRUE(waitUntil([] { return FindWindowW(L"sxSplashWndClass", nullptr) == nullptr; }, 2000));
+    EXPECT_TRUE(
+        waitUntil([] { return FindWindowW(L"sxSplashWndClass", nullptr) == nullptr; }, 2000));
 }
 
 TEST_F(ServiceTest, SplashEndsAfterItsLifeWhenTheStartNeverFinishes) {
@@ -427,7 +427,8 @@ TEST_F(ServiceTest, SplashEndsAfterItsLifeWhenTheStartNeverFinishes) {
     const POINT centre = {300, 300};
     CSplashWnd splash(service_, centre.x, centre.y, 170, 1, 50, 600);
     HWND window = nullptr;
-    EXPECT_TRUE(waitUntil([&] { return (window = FindWindowW(L"sxSplashWndClass", nullptr)); }, 2000));
+    EXPECT_TRUE(
+        waitUntil([&] { return (window = FindWindowW(L"sxSplashWndClass", nullptr)); }, 2000));
     EXPECT_FALSE(splash.ended());
     EXPECT_TRUE(waitUntil([&] { return splash.ended(); }, 5000)) << "its life time is used up";
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(window); }, 2000));
@@ -480,17 +481,15 @@ TEST_F(ServiceTest, UpdateTimerHoldsPeriodsLongerThanTheSystemTimer) {
     struct {
         int days;
         uint64_t period;
-    } cases[] = {{0, 259200000ull},
-                 {-4, 259200000ull},
-                 {3, 259200000ull},
-                 {25, 2160000000ull},
-                 {400, 34560000000ull},
-                 {0x7FFFFFFF, 0x7FFFFFFFull * 86400000ull}};
+    } cases[] = {{0, 259200000ull},     {-4, 259200000ull},
+                 {3, 259200000ull},     {25, 2160000000ull},
+                 {400, 34560000000ull}, {0x7FFFFFFF, 0x7FFFFFFFull * 86400000ull}};
     for (const auto& c : cases) {
         generalSettings().autoUpdatePeriodDays = c.days;
         EXPECT_EQ(updatePeriodMs(), c.period) << c.days << " days";
         armUpdateTimer(service_, updatePeriodMs());
-        EXPECT_EQ(serviceState().updateWaitLeftMs, c.period > 0x7FFFFFFF ? c.period - 0x7FFFFFFF : 0)
+        EXPECT_EQ(serviceState().updateWaitLeftMs,
+                  c.period > 0x7FFFFFFF ? c.period - 0x7FFFFFFF : 0)
             << "the rest waits for the next step";
     }
     KillTimer(service_, TIMER_UPDATE_CHECK);

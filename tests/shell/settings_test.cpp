@@ -17,8 +17,8 @@ using sxtest::TestSettingsKey;
 void putRaw(const std::wstring& key, const wchar_t* name, DWORD type, const void* data,
             DWORD bytes) {
     HKEY k = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &k, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k,
+                              nullptr),
               ERROR_SUCCESS);
     RegSetValueExW(k, name, 0, type, static_cast<const BYTE*>(data), bytes);
     RegCloseKey(k);

@@ -23,11 +23,16 @@ TEST(CommandSwitch, OnlySlashZeroOneTwoAfterBlanksCount) {
         const wchar_t* line;
         CommandSwitch expected;
     } cases[] = {
-        {L"/0", CommandSwitch::PenOff},   {L"/1", CommandSwitch::PenOn},
-        {L"/2", CommandSwitch::Toggle},   {L"  /1", CommandSwitch::PenOn},
-        {L"\t /0 more", CommandSwitch::PenOff}, {L"/5", CommandSwitch::None},
-        {L"x", CommandSwitch::None},      {L"", CommandSwitch::None},
-        {L"/", CommandSwitch::None},      {L"-1", CommandSwitch::None},
+        {L"/0", CommandSwitch::PenOff},
+        {L"/1", CommandSwitch::PenOn},
+        {L"/2", CommandSwitch::Toggle},
+        {L"  /1", CommandSwitch::PenOn},
+        {L"\t /0 more", CommandSwitch::PenOff},
+        {L"/5", CommandSwitch::None},
+        {L"x", CommandSwitch::None},
+        {L"", CommandSwitch::None},
+        {L"/", CommandSwitch::None},
+        {L"-1", CommandSwitch::None},
         {nullptr, CommandSwitch::None},
     };
     for (const auto& c : cases)

@@ -25,9 +25,14 @@ TEST(VexaSuper, IsKindOfWalksUpTheBases) {
     const InkBlotClient blot;
     const VexaSuper root;
     const KindCase cases[] = {
-        {L"SystemClient", 1, 0, 0},  {L"LocalClient", 1, 1, 0}, {L"VexaSuper", 1, 1, 1},
-        {L"InkBlotClient", 0, 1, 0}, {L"localclient", 0, 0, 0}, {L"LocalClient ", 0, 0, 0},
-        {L"", 0, 0, 0},              {nullptr, 0, 0, 0},
+        {L"SystemClient", 1, 0, 0},
+        {L"LocalClient", 1, 1, 0},
+        {L"VexaSuper", 1, 1, 1},
+        {L"InkBlotClient", 0, 1, 0},
+        {L"localclient", 0, 0, 0},
+        {L"LocalClient ", 0, 0, 0},
+        {L"", 0, 0, 0},
+        {nullptr, 0, 0, 0},
     };
     for (const KindCase& c : cases) {
         const VexaSuper& asRoot = system;
