@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 
 #include "shell/ServiceMessages.h"
 #include "shell/Settings.h"
+#include "win/WinString.h"
 
 namespace sxtest {
 
@@ -39,21 +39,37 @@ bool waitUntil(const std::function<bool()>& done, DWORD ms) {
     return true;
 }
 
+bool pickLastMenuItem(DWORD ms) {
+    HWND menu = nullptr;
+    if (!waitUntil(
+            [&] {
+                menu = FindWindowW(L"#32768", nullptr);
+                return menu && IsWindowVisible(menu);
+            },
+            ms))
+        return false;
+    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
+}
+
+std::string readFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
 // ---- message boxes ----
 
 namespace {
-
-std::wstring textOf(HWND window) {
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &length) ||
-        length == 0)
-        return std::wstring();
-    std::vector<wchar_t> text(length + 1);
-    DWORD_PTR got = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                        SMTO_ABORTIFHUNG, 1000, &got);
-    return std::wstring(text.data(), std::min<size_t>(got, length));
-}
 
 struct BoxSearch {
     std::vector<HWND> boxes;
@@ -62,7 +78,7 @@ struct BoxSearch {
 BOOL CALLBACK collectBoxes(HWND window, LPARAM parameter) {
     wchar_t name[16];
     if (GetClassNameW(window, name, 16) && wcscmp(name, L"#32770") == 0 &&
-        textOf(window) == L"Scribix")
+        win::windowText(window) == L"Scribix")
         reinterpret_cast<BoxSearch*>(parameter)->boxes.push_back(window);
     return TRUE;
 }
@@ -70,7 +86,7 @@ BOOL CALLBACK collectBoxes(HWND window, LPARAM parameter) {
 BOOL CALLBACK findStaticText(HWND child, LPARAM parameter) {
     wchar_t name[16];
     if (GetClassNameW(child, name, 16) && _wcsicmp(name, L"Static") == 0) {
-        std::wstring text = textOf(child);
+        std::wstring text = win::windowText(child);
         if (!text.empty()) {
             *reinterpret_cast<std::wstring*>(parameter) = text;
             return FALSE;
@@ -173,16 +189,7 @@ Journal::~Journal() { DeleteFileW(path_.c_str()); }
 
 std::vector<std::string> Journal::lines() const {
     std::vector<std::string> result;
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return result;
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(file);
+    const std::string text = readFile(path_);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);

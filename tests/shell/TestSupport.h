@@ -24,6 +24,13 @@ bool pumpUntil(const std::function<bool()>& done, DWORD ms);
 // Waits (without pumping) until `done` answers true or `ms` have passed.
 bool waitUntil(const std::function<bool()>& done, DWORD ms);
 
+// Waits for the popup menu on screen and picks its last item ("&Close Scribix"
+// in the main menu) by the keyboard; false when no menu showed.
+bool pickLastMenuItem(DWORD ms);
+
+// The whole content of a file (empty when it cannot be read).
+std::string readFile(const std::wstring& path);
+
 // Finds message boxes captioned "Scribix" in any process, keeps their text and
 // closes them, so that none can block a test.
 class MessageBoxWatcher {

@@ -253,6 +253,38 @@ TEST_F(ProgramTest, InsertHooksFailingTwiceShowsOneMessageAndRunsOn) {
     EXPECT_EQ(boxes_.texts().size(), 1u);
 }
 
+// The hook library that cannot be made ready, or whose hook thread never
+// reports, stops the start: no service runs and the process ends.
+struct FailedStart {
+    const char* name;
+    const wchar_t* variable;
+    std::vector<std::wstring> messages;
+};
+
+class FailedStartOf : public ProgramTest, public ::testing::WithParamInterface<FailedStart> {};
+
+TEST_P(FailedStartOf, EndsTheProcessWithoutServices) {
+    const FailedStart& c = GetParam();
+    Journal journal;
+    ScribixProcess program(L"", {{L"SCRIBIX35_JOURNAL", journal.path()}, {c.variable, L"1"}});
+    DWORD code = 0;
+    // The hook thread's time limit is 15 s.
+    ASSERT_TRUE(program.waitForExit(30000, &code));
+    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(boxes_.texts(), c.messages);
+    EXPECT_TRUE(journal.calls("setInkDriverParams").empty()) << "no service started";
+    EXPECT_EQ(journal.calls("RemoveAllHooks").size(), 1u);
+    EXPECT_EQ(sxtest::findServiceWindow(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HookLibrary, FailedStartOf,
+    ::testing::Values(FailedStart{"NotReady", L"SCRIBIX35_INIT_FAIL", {}},
+                      FailedStart{"HookThreadNeverReports",
+                                  L"SCRIBIX35_INSERT_HANG",
+                                  {L"The system hooks set process is timed out."}}),
+    [](const ::testing::TestParamInfo<FailedStart>& info) { return std::string(info.param.name); });
+
 // Each way of ending the program ends the process soon, with the hooks removed.
 struct Shutdown {
     const char* name;
@@ -281,16 +313,7 @@ void twoPenOffRequests(HWND service) {
 
 void mainMenu(HWND service) {
     PostMessageW(service, WM_INK_MAIN_MENU, 0, 1);
-    HWND menu = nullptr;
-    sxtest::waitUntil(
-        [&] {
-            menu = FindWindowW(L"#32768", nullptr);
-            return menu && IsWindowVisible(menu);
-        },
-        5000);
-    // The last item is "&Close Scribix".
-    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(sxtest::pickLastMenuItem(5000));
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, ShutdownWay,

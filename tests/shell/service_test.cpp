@@ -374,18 +374,7 @@ TEST_F(ServiceTest, MessageForClientIsShownOrTraced) {
 
 TEST_F(ServiceTest, CloseFromTheMainMenuEndsTheProgram) {
     ASSERT_TRUE(startAndWait());
-    std::thread picker([] {
-        HWND menu = nullptr;
-        waitUntil(
-            [&] {
-                menu = FindWindowW(L"#32768", nullptr);
-                return menu && IsWindowVisible(menu);
-            },
-            5000);
-        // The last item is "&Close Scribix".
-        PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
-        PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-    });
+    std::thread picker([] { EXPECT_TRUE(sxtest::pickLastMenuItem(5000)); });
     PostMessageW(service_, WM_INK_MAIN_MENU, 0, 1);
     const bool ended = runUntilQuit(5000);
     picker.join();
