@@ -150,7 +150,8 @@ bool LocalInkManager::isMouseTransparent() const {
     return transparentLevel_ > 0;
 }
 
-MouseTransparentScope::MouseTransparentScope() : manager_(getLocalInkManager()) {
+MouseTransparentScope::MouseTransparentScope(bool active)
+    : manager_(active ? getLocalInkManager() : nullptr) {
     if (manager_) manager_->beginMouseTransparent();
 }
 

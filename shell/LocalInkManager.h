@@ -77,7 +77,7 @@ class LocalInkManager : public VexaSuper {
 // Runs `work` inside a begin/end pair of the ink manager's mouse-transparent mode.
 class MouseTransparentScope {
   public:
-    MouseTransparentScope();
+    explicit MouseTransparentScope(bool active = true);
     ~MouseTransparentScope();
     MouseTransparentScope(const MouseTransparentScope&) = delete;
     MouseTransparentScope& operator=(const MouseTransparentScope&) = delete;

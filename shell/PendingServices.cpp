@@ -58,6 +58,7 @@ LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 bool isWordListMenuOpen() { return false; }
+bool isWordListMenuClient(const LocalClient*) { return false; }
 
 void showMainBar(bool) {}
 void restoreMainBar() {}

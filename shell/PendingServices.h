@@ -81,6 +81,9 @@ void postToBarMaster(UINT code, WPARAM wParam, LPARAM lParam);
 LONG openModalBarCount();
 LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 bool isWordListMenuOpen();
+class LocalClient;
+// True for the word-list menu's own ink client.
+bool isWordListMenuClient(const LocalClient* client);
 
 // --- Main bar ---
 void showMainBar(bool show);

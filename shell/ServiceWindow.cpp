@@ -143,7 +143,7 @@ LRESULT onPenDown(HWND window, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
-    if (g_state.autoPenOffPending && !isWordListMenuOpen()) {
+    if (g_state.autoPenOffPending && !isWordListMenuClient(client)) {
         g_state.autoPenOffPending = false;
         manager->setPenOn(0);
         manager->broadcastEvent(INK_EVENT_ACCEPTED, 0);
@@ -265,12 +265,11 @@ LRESULT onCommandRecord(LPARAM lParam) {
     const bool plainMarkup = g_state.markupMode && !g_state.snapshot;
     int answer = 0;
     {
-        MouseTransparentScope* scope = plainMarkup ? new MouseTransparentScope : nullptr;
+        MouseTransparentScope transparent(plainMarkup);
         const DWORD position = static_cast<DWORD>(record->argument2);
         POINT at = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
         answer = showColourPopup(reinterpret_cast<void*>(record->code),
                                  reinterpret_cast<HWND>(record->argument1), at);
-        delete scope;
     }
     if (answer > 0) setMarkupColorEntry(answer - 1);
     if (plainMarkup) resetPenInputQueue();
@@ -515,14 +514,11 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             else
                 openBindingPanel(window);
             return 0;
-        case WM_INK_MAIN_MENU:
-            if (wParam) {
-                MouseTransparentScope transparent;
-                showMainMenu(static_cast<int>(lParam));
-            } else {
-                showMainMenu(static_cast<int>(lParam));
-            }
+        case WM_INK_MAIN_MENU: {
+            MouseTransparentScope transparent(wParam != 0);
+            showMainMenu(static_cast<int>(lParam));
             return DefWindowProcW(window, message, wParam, lParam);
+        }
         case WM_INK_COMMAND_RECORD:
             return onCommandRecord(lParam);
         case WM_INK_FORWARD_TO_FOCUS:
@@ -706,6 +702,13 @@ int trackMenu(const std::vector<MenuEntry>& entries) {
 }  // namespace
 
 ServiceState& serviceState() { return g_state; }
+
+void releaseServiceResources() {
+    if (g_queueEvent) CloseHandle(g_queueEvent);
+    if (g_menuPictures) DeleteObject(g_menuPictures);
+    g_queueEvent = nullptr;
+    g_menuPictures = nullptr;
+}
 
 void setServiceClock(DWORD (*tickCount)()) { g_clock = tickCount ? tickCount : systemTicks; }
 

@@ -35,6 +35,8 @@ struct ServiceState {
 };
 
 ServiceState& serviceState();
+// Lets go of the handles the service window keeps (at shut-down).
+void releaseServiceResources();
 
 LRESULT CALLBACK ServiceWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK MenuOwnerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

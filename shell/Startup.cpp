@@ -415,6 +415,7 @@ void stopInkService() {
     g.servicesStarted = false;
     if (service && IsWindow(service)) SendMessageW(service, WM_CLOSE, 0, 0);
 
+    releaseServiceResources();
     clearRecResults();
     releaseTypingState();
     win::stopGdiplus(g.gdiplusToken);

@@ -284,8 +284,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) 
         InitializeCriticalSection(&g_lock);
         DisableThreadLibraryCalls(module);
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        // Unloaded while the process goes on: let go of the block. At process
-        // exit the system does that itself.
+        // Unloaded while the process goes on: no hook may call into the gone
+        // code, and the block is let go. At process exit the system does both.
+        unhookAll();
         closeBlock();
         DeleteCriticalSection(&g_lock);
     }

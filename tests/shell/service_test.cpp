@@ -340,6 +340,23 @@ TEST_F(ServiceTest, TwoPenOffRequestsWithinTwoSecondsEndTheProgram) {
     EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
 }
 
+TEST_F(ServiceTest, MouseTransparentModeNests) {
+    ASSERT_TRUE(startAndWait());
+    LocalInkManager* manager = getLocalInkManager();
+    const size_t set = fake_.count("setMouseTransparent");
+    const size_t unset = fake_.count("unsetMouseTransparent");
+    manager->beginMouseTransparent();
+    manager->beginMouseTransparent();
+    manager->endMouseTransparent();
+    EXPECT_TRUE(manager->isMouseTransparent());
+    EXPECT_EQ(fake_.count("setMouseTransparent"), set + 1);
+    EXPECT_EQ(fake_.count("unsetMouseTransparent"), unset) << "still inside the outer level";
+    manager->endMouseTransparent();
+    manager->endMouseTransparent();  // one end too many changes nothing
+    EXPECT_FALSE(manager->isMouseTransparent());
+    EXPECT_EQ(fake_.count("unsetMouseTransparent"), unset + 1);
+}
+
 TEST_F(ServiceTest, BurstOfEscapesActsOnce) {
     ASSERT_TRUE(startAndWait());
     serviceState().snapshot = false;
