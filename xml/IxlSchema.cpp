@@ -212,10 +212,10 @@ void fillRecord(const IxlIndexer::Element& schema, const CXMLElement& element, I
         }
         return text;
     };
-    for (const CXMLAttribute* a : element.attributes()) {
-        auto it = schema.attributes.find(a->name());
+    for (const CXMLAttribute& a : element.attributes()) {
+        auto it = schema.attributes.find(a.name());
         if (it == schema.attributes.end()) continue;
-        const XString& raw = a->value() == XS("@") ? elementText() : a->value();
+        const XString& raw = a.value() == XS("@") ? elementText() : a.value();
         auto value = std::make_unique<CIxlAttr>();
         if (convertValue(it->second, raw, *value)) record.attrs.push_back(std::move(value));
     }

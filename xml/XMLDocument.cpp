@@ -390,14 +390,10 @@ bool CXMLDocumentLoader::attributeName(const xchar* name, size_t length) {
         m_doc.setError(XML_ERROR_INVALID_DOC, name, length);
         return false;
     }
-    CXMLAttribute* a = new (std::nothrow) CXMLAttribute(XString(name, length), XString());
+    bool duplicate = false;
+    CXMLAttribute* a =
+        m_open->back()->insertAttribute(XString(name, length), XString(), &duplicate);
     if (!a) {
-        m_doc.setError(XML_ERROR_NO_MEMORY, name, length);
-        return false;
-    }
-    if (!m_open->back()->adoptAttribute(a)) {
-        const bool duplicate = m_open->back()->findAttribute(a->name()) != nullptr;
-        delete a;
         m_doc.setError(duplicate ? XML_ERROR_DUPLICATE_ATTR : XML_ERROR_NO_MEMORY, name, length);
         return false;
     }

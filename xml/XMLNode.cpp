@@ -158,7 +158,6 @@ int XMLNameLess::compare(const xchar* a, size_t an, const xchar* b, size_t bn) {
 // ---------------------------------------------------------------- element
 
 CXMLElement::~CXMLElement() {
-    for (CXMLAttribute* a : m_attributes) delete a;
     // Children are deleted from a work list, not by recursion: a child element
     // hands its own children to the list before it goes.
     std::vector<CXMLNode*> pending;
@@ -180,15 +179,11 @@ CXMLElement::~CXMLElement() {
 CXMLElement* CXMLElement::shallowCopy() const {
     CXMLElement* copy = new (std::nothrow) CXMLElement(m_name);
     if (!copy) return nullptr;
-    auto hint = copy->m_attributes.end();
-    for (const CXMLAttribute* a : m_attributes) {
-        CXMLAttribute* c = new (std::nothrow) CXMLAttribute(a->name(), a->value());
-        if (!c) {
-            delete copy;
-            return nullptr;
-        }
-        hint = copy->m_attributes.insert(hint, c);
-        ++hint;
+    try {
+        copy->m_attributes = m_attributes;
+    } catch (const std::bad_alloc&) {
+        delete copy;
+        return nullptr;
     }
     return copy;
 }
@@ -243,12 +238,12 @@ bool CXMLElement::write(CXMLString& out, unsigned flags, int depth) const {
         xmlwrite::indent(out, flags, d);
         out.appendChar('<');
         out.append(e->m_name);
-        for (const CXMLAttribute* a : e->m_attributes) {
+        for (const CXMLAttribute& a : e->m_attributes) {
             out.appendChar(' ');
-            out.append(a->name());
+            out.append(a.name());
             out.appendChar('=');
             out.appendChar(quote);
-            const XString value = xmlTrim(a->value());
+            const XString value = xmlTrim(a.value());
             xmlwrite::escapeAttribute(out, value.data(), value.size());
             out.appendChar(quote);
         }
@@ -448,33 +443,35 @@ CXMLAttribute* CXMLElement::findAttribute(const xchar* name) const {
 
 CXMLAttribute* CXMLElement::findAttribute(const XString& name) const {
     auto it = m_attributes.find(name);
-    return it == m_attributes.end() ? nullptr : *it;
+    // The value may change in place; the name, which orders the set, cannot.
+    return it == m_attributes.end() ? nullptr : const_cast<CXMLAttribute*>(&*it);
 }
 
 CXMLAttribute* CXMLElement::attributeAt(size_t index) const {
     if (index >= m_attributes.size()) return nullptr;
     auto it = m_attributes.begin();
     std::advance(it, index);
-    return *it;
+    return const_cast<CXMLAttribute*>(&*it);
 }
 
-bool CXMLElement::adoptAttribute(CXMLAttribute* attribute) {
-    if (!attribute || !xmlIsValidName(attribute->name().c_str())) return false;
+CXMLAttribute* CXMLElement::insertAttribute(XString name, XString value, bool* duplicate) {
+    if (duplicate) *duplicate = false;
+    if (!xmlIsValidName(name.c_str())) return nullptr;
     try {
-        return m_attributes.insert(attribute).second;
+        auto [it, inserted] = m_attributes.emplace(std::move(name), std::move(value));
+        if (!inserted) {
+            if (duplicate) *duplicate = true;
+            return nullptr;
+        }
+        return const_cast<CXMLAttribute*>(&*it);
     } catch (const std::bad_alloc&) {
-        return false;
+        return nullptr;
     }
 }
 
 CXMLAttribute* CXMLElement::addAttribute(const xchar* name, const xchar* value) {
-    if (!xmlIsValidName(name)) return nullptr;
-    CXMLAttribute* a = new (std::nothrow) CXMLAttribute(name, xstr(value));
-    if (a && !adoptAttribute(a)) {
-        delete a;
-        return nullptr;
-    }
-    return a;
+    if (!name) return nullptr;
+    return insertAttribute(name, xstr(value));
 }
 
 CXMLAttribute* CXMLElement::addAttribute(const xchar* name, int value) {
@@ -510,20 +507,21 @@ CXMLAttribute* CXMLElement::detachAttribute(const xchar* name) {
     if (!name) return nullptr;
     auto it = m_attributes.find(XString(name));
     if (it == m_attributes.end()) return nullptr;
-    CXMLAttribute* a = *it;
-    m_attributes.erase(it);
+    CXMLAttribute* a = new (std::nothrow) CXMLAttribute(it->name(), it->value());
+    if (a) m_attributes.erase(it);
     return a;
 }
 
 bool CXMLElement::removeAttribute(const xchar* name) {
-    CXMLAttribute* a = detachAttribute(name);
-    delete a;
-    return a != nullptr;
+    if (!name) return false;
+    auto it = m_attributes.find(XString(name));
+    if (it == m_attributes.end()) return false;
+    m_attributes.erase(it);
+    return true;
 }
 
 size_t CXMLElement::removeAllAttributes() {
     const size_t n = m_attributes.size();
-    for (CXMLAttribute* a : m_attributes) delete a;
     m_attributes.clear();
     return n;
 }

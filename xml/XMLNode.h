@@ -122,20 +122,22 @@ class CXMLAttribute {
 struct XMLNameLess {
     using is_transparent = void;
     static int compare(const xchar* a, size_t an, const xchar* b, size_t bn);
-    bool operator()(const CXMLAttribute* a, const CXMLAttribute* b) const {
-        return compare(a->name().data(), a->name().size(), b->name().data(), b->name().size()) < 0;
+    bool operator()(const CXMLAttribute& a, const CXMLAttribute& b) const {
+        return compare(a.name().data(), a.name().size(), b.name().data(), b.name().size()) < 0;
     }
-    bool operator()(const CXMLAttribute* a, const XString& b) const {
-        return compare(a->name().data(), a->name().size(), b.data(), b.size()) < 0;
+    bool operator()(const CXMLAttribute& a, const XString& b) const {
+        return compare(a.name().data(), a.name().size(), b.data(), b.size()) < 0;
     }
-    bool operator()(const XString& a, const CXMLAttribute* b) const {
-        return compare(a.data(), a.size(), b->name().data(), b->name().size()) < 0;
+    bool operator()(const XString& a, const CXMLAttribute& b) const {
+        return compare(a.data(), a.size(), b.name().data(), b.name().size()) < 0;
     }
 };
 
 class CXMLElement : public CXMLNode {
   public:
-    using AttributeMap = std::set<CXMLAttribute*, XMLNameLess>;
+    // The attributes live in the nodes of the set: their addresses stay valid
+    // while the element holds them.
+    using AttributeMap = std::set<CXMLAttribute, XMLNameLess>;
 
     // No check of the name here; the creating operations of a parent check it.
     explicit CXMLElement(XString name) : m_name(std::move(name)) {}
@@ -205,15 +207,15 @@ class CXMLElement : public CXMLNode {
     CXMLAttribute* addAttribute(const xchar* name, const xchar* value);
     CXMLAttribute* addAttribute(const xchar* name, int value);
     CXMLAttribute* addAttributeUnsigned(const xchar* name, unsigned value);
-    // Takes an attribute made elsewhere; false on an invalid name or a duplicate
-    // (the attribute is then not taken).
-    bool adoptAttribute(CXMLAttribute* attribute);
+    // Adds an attribute; null on an invalid name, a duplicate (then *duplicate
+    // is set) or when memory runs out.
+    CXMLAttribute* insertAttribute(XString name, XString value, bool* duplicate = nullptr);
     // A non-empty value sets or replaces the attribute: false when it exists
     // with exactly that value. A null or empty value removes it: false when
     // there was none.
     bool setAttribute(const xchar* name, const xchar* value);
     bool removeAttribute(const xchar* name);
-    // Removes and returns an attribute without deleting it (the caller owns it).
+    // Removes an attribute and returns it as a new object the caller owns.
     CXMLAttribute* detachAttribute(const xchar* name);
     size_t removeAllAttributes();
 

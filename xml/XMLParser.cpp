@@ -133,6 +133,9 @@ struct Dispatch {
     uint8_t count[kStates];
     bool counter[kStates];
     int16_t ascii[kStates][128];
+    // ASCII characters that keep the state without actions (line breaks
+    // excepted, they are counted): a run of them can be taken in one go.
+    bool run[kStates][128];
 };
 
 bool classMatches(uint8_t cls, unsigned c) {
@@ -185,6 +188,7 @@ Dispatch buildDispatch() {
                 const Transition& t = kTable[d.first[s] + k];
                 if (t.kind != kCounter && plainMatch(t, c)) {
                     d.ascii[s][c] = static_cast<int16_t>(d.first[s] + k);
+                    d.run[s][c] = !d.counter[s] && t.next == s && c != '\r' && c != '\n';
                     break;
                 }
             }
@@ -441,9 +445,29 @@ bool CXMLParser::feed(xchar ch) {
     return step(c);
 }
 
+template <class Unit>
+size_t CXMLParser::takeRun(const Unit* p, size_t n) {
+    if (m_highSurrogate) return 0;
+    const bool* run = dispatch().run[m_state];
+    size_t k = 0;
+    while (k < n && static_cast<unsigned>(p[k]) < 128 && run[static_cast<unsigned>(p[k])]) ++k;
+    if (k == 0) return 0;
+    if (m_collecting) m_token.appendAscii(p, k);
+    m_afterCR = false;
+    m_last = static_cast<xchar>(p[k - 1]);
+    return k;
+}
+
 bool CXMLParser::parse(const xchar* text, size_t length) {
-    for (size_t i = 0; i < length; ++i)
+    size_t i = 0;
+    while (i < length) {
+        if (const size_t k = takeRun(text + i, length - i)) {
+            i += k;
+            continue;
+        }
         if (!feed(text[i])) return false;
+        ++i;
+    }
     return true;
 }
 
@@ -453,6 +477,12 @@ bool CXMLParser::parse(const uint8_t* bytes, size_t length) {
     size_t i = 0;
     while (i < length) {
         if (bytes[i] < 0x80) {
+            // A stretch of plain characters inside a name, a value or a text
+            // needs no step of the machine each.
+            if (const size_t k = takeRun(bytes + i, length - i)) {
+                i += k;
+                continue;
+            }
             if (!feed(static_cast<xchar>(bytes[i]))) return false;
             ++i;
             continue;

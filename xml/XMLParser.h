@@ -73,6 +73,9 @@ class CXMLParser {
     bool perform(unsigned actions);
     bool callback(unsigned number);
     bool feedRefed();
+    // Takes a run of ASCII characters that keep the state as it is; returns its length.
+    template <class Unit>
+    size_t takeRun(const Unit* p, size_t n);
 
     IXMLParserCallback* m_callback;
     int m_state = 0;

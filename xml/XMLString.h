@@ -44,6 +44,16 @@ class CXMLString {
     bool append(const xchar* s, size_t count);
     bool append(const xchar* s) { return append(s, xstrlen(s)); }
     bool append(const XString& s) { return append(s.data(), s.size()); }
+    // Appends count characters below 128 given as bytes or wide units.
+    template <class Unit>
+    bool appendAscii(const Unit* s, size_t count) {
+        if (!m_buf.reserve((count + 1) * sizeof(xchar))) return false;
+        xchar* p = reinterpret_cast<xchar*>(m_buf.end());
+        for (size_t i = 0; i < count; ++i) p[i] = static_cast<xchar>(s[i]);
+        p[count] = 0;
+        m_buf.setSize(m_buf.size() + count * sizeof(xchar));
+        return true;
+    }
 
     // Makes sure a NUL follows the text without changing the length.
     bool terminate();
