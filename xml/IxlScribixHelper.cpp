@@ -8,31 +8,37 @@ IxlScribixHelper::IxlScribixHelper(int kind) { setKind(kind); }
 
 IxlScribixHelper::~IxlScribixHelper() = default;
 
+namespace {
+struct KindSchema {
+    int kind;
+    const IxlSchemaEntry* schema;
+    const xchar* root;
+    const xchar* item;
+    const xchar* key;
+};
+const KindSchema kKinds[] = {
+    {IXL_KIND_MACRO, kIxlMacroSchema, XS("macroses"), XS("macro"), XS("name")},
+    {IXL_KIND_PROFILE, kIxlProfileSchema, XS("profiles"), XS("profile"), XS("name")},
+};
+}  // namespace
+
 bool IxlScribixHelper::setKind(int kind) {
     m_loaded = false;
     m_records.reset();
     m_indexer.reset();
-    switch (kind) {
-        case IXL_KIND_MACRO:
-            m_schema = kIxlMacroSchema;
-            m_rootName = XS("macroses");
-            m_itemName = XS("macro");
-            m_keyName = XS("name");
-            break;
-        case IXL_KIND_PROFILE:
-            m_schema = kIxlProfileSchema;
-            m_rootName = XS("profiles");
-            m_itemName = XS("profile");
-            m_keyName = XS("name");
-            break;
-        default:
-            m_kind = IXL_KIND_NONE;
-            m_schema = nullptr;
-            m_rootName = m_itemName = m_keyName = nullptr;
-            return false;
+    m_kind = IXL_KIND_NONE;
+    m_schema = nullptr;
+    m_rootName = m_itemName = m_keyName = nullptr;
+    for (const KindSchema& k : kKinds) {
+        if (k.kind != kind) continue;
+        m_kind = kind;
+        m_schema = k.schema;
+        m_rootName = k.root;
+        m_itemName = k.item;
+        m_keyName = k.key;
+        return true;
     }
-    m_kind = kind;
-    return true;
+    return false;
 }
 
 bool IxlScribixHelper::load(const xchar* path, bool domOnly) {

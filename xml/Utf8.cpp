@@ -137,8 +137,13 @@ size_t utf8Length(const xchar* text, size_t count) {
     return total;
 }
 
-size_t utf8ToUtf16(const uint8_t* bytes, size_t count, CXMLString& out) {
-    const size_t kBlock = 8192;
+namespace {
+
+// Decodes through a block on the stack that is appended to `out` each time it
+// is full and at the end. With stopAtNul a decoded NUL ends the conversion
+// (it is counted).
+template <class Out, size_t kBlock>
+size_t decodeThroughBlock(const uint8_t* bytes, size_t count, Out& out, bool stopAtNul) {
     xchar block[kBlock];
     size_t used = 0, total = 0, i = 0;
     while (i < count) {
@@ -149,37 +154,7 @@ size_t utf8ToUtf16(const uint8_t* bytes, size_t count, CXMLString& out) {
             return 0;
         }
         i += n;
-        if (used + 2 > kBlock) {
-            out.append(block, used);
-            used = 0;
-        }
-        const size_t units = putUtf16(c, block + used);
-        used += units;
-        total += units;
-    }
-    out.append(block, used);
-    return total;
-}
-
-size_t utf8ToUtf16Trimmed(const uint8_t* bytes, size_t count, CXMLString& out) {
-    const size_t n = utf8ToUtf16(bytes, count, out);
-    if (n) out.trimTrailingNuls();
-    return n;
-}
-
-size_t utf8ToUtf16(const uint8_t* bytes, size_t count, XString& out) {
-    const size_t kBlock = 8191;
-    xchar block[kBlock + 1];
-    size_t used = 0, total = 0, i = 0;
-    while (i < count) {
-        char32_t c;
-        const size_t n = decodeChar(bytes + i, count - i, &c);
-        if (!n || isInvalidCodePoint(c)) {
-            out.append(block, used);
-            return 0;
-        }
-        i += n;
-        if (c == 0) {
+        if (stopAtNul && c == 0) {
             ++total;
             break;
         }
@@ -193,6 +168,22 @@ size_t utf8ToUtf16(const uint8_t* bytes, size_t count, XString& out) {
     }
     out.append(block, used);
     return total;
+}
+
+}  // namespace
+
+size_t utf8ToUtf16(const uint8_t* bytes, size_t count, CXMLString& out) {
+    return decodeThroughBlock<CXMLString, 8192>(bytes, count, out, false);
+}
+
+size_t utf8ToUtf16Trimmed(const uint8_t* bytes, size_t count, CXMLString& out) {
+    const size_t n = utf8ToUtf16(bytes, count, out);
+    if (n) out.trimTrailingNuls();
+    return n;
+}
+
+size_t utf8ToUtf16(const uint8_t* bytes, size_t count, XString& out) {
+    return decodeThroughBlock<XString, 8191>(bytes, count, out, true);
 }
 
 size_t utf8ToUtf16(const uint8_t* bytes, size_t count, xchar* out, size_t capacity) {

@@ -144,35 +144,25 @@ XString xmlFormatColor(const XMLColor& c) {
 }
 
 bool xmlParseGuid(const xchar* text, XMLGuid& out) {
+    // "{8-4-4-4-12}" or "[8-4-4-16]": the same digits, with or without the
+    // dash inside the last group.
     const size_t len = xstrlen(text);
+    const bool braces = len == 38 && text[0] == '{' && text[37] == '}' && text[24] == '-';
+    const bool brackets = len == 37 && text[0] == '[' && text[36] == ']';
+    if ((!braces && !brackets) || text[9] != '-' || text[14] != '-' || text[19] != '-')
+        return false;
     unsigned long long v;
     XMLGuid g{};
-    if (len == 38 && text[0] == '{' && text[37] == '}' && text[9] == '-' && text[14] == '-' &&
-        text[19] == '-' && text[24] == '-') {
-        if (!scanHex(text + 1, 8, v)) return false;
-        g.Data1 = static_cast<uint32_t>(v);
-        if (!scanHex(text + 10, 4, v)) return false;
-        g.Data2 = static_cast<uint16_t>(v);
-        if (!scanHex(text + 15, 4, v)) return false;
-        g.Data3 = static_cast<uint16_t>(v);
-        for (int i = 0; i < 8; ++i) {
-            if (!scanHex(text + (i < 2 ? 20 + 2 * i : 25 + 2 * (i - 2)), 2, v)) return false;
-            g.Data4[i] = static_cast<uint8_t>(v);
-        }
-    } else if (len == 37 && text[0] == '[' && text[36] == ']' && text[9] == '-' &&
-               text[14] == '-' && text[19] == '-') {
-        if (!scanHex(text + 1, 8, v)) return false;
-        g.Data1 = static_cast<uint32_t>(v);
-        if (!scanHex(text + 10, 4, v)) return false;
-        g.Data2 = static_cast<uint16_t>(v);
-        if (!scanHex(text + 15, 4, v)) return false;
-        g.Data3 = static_cast<uint16_t>(v);
-        for (int i = 0; i < 8; ++i) {
-            if (!scanHex(text + 20 + 2 * i, 2, v)) return false;
-            g.Data4[i] = static_cast<uint8_t>(v);
-        }
-    } else {
-        return false;
+    if (!scanHex(text + 1, 8, v)) return false;
+    g.Data1 = static_cast<uint32_t>(v);
+    if (!scanHex(text + 10, 4, v)) return false;
+    g.Data2 = static_cast<uint16_t>(v);
+    if (!scanHex(text + 15, 4, v)) return false;
+    g.Data3 = static_cast<uint16_t>(v);
+    for (int i = 0; i < 8; ++i) {
+        const int at = 20 + 2 * i + (braces && i >= 2 ? 1 : 0);
+        if (!scanHex(text + at, 2, v)) return false;
+        g.Data4[i] = static_cast<uint8_t>(v);
     }
     out = g;
     return true;
