@@ -30,9 +30,9 @@ class LiteText {
     LiteText(const xchar* text) : m_text(text) {}
     LiteText(const XString& text) : m_text(text.c_str()) {}
     LiteText(const char* text)
-        : m_copy(narrowToWide(text)), m_text(text ? m_copy.c_str() : nullptr) {}
+        : m_copy(xmlNarrowToWide(text)), m_text(text ? m_copy.c_str() : nullptr) {}
     LiteText(const std::string& text)
-        : m_copy(narrowToWide(text.c_str())), m_text(m_copy.c_str()) {}
+        : m_copy(xmlNarrowToWide(text.c_str())), m_text(m_copy.c_str()) {}
     LiteText(std::nullptr_t) : m_text(nullptr) {}
     const xchar* get() const { return m_text; }
     bool empty() const { return !m_text || !*m_text; }

@@ -38,7 +38,7 @@ XString xmlTrim(const XString& text);
 
 // A narrow text converted to wide characters by the thread's code page (UTF-8
 // on the host build). Null gives an empty string.
-XString narrowToWide(const char* text);
+XString xmlNarrowToWide(const char* text);
 
 // A wide text converted to the thread's code page (UTF-8 on the host build).
-std::string wideToNarrow(const XString& text);
+std::string xmlWideToNarrow(const XString& text);

@@ -25,7 +25,7 @@ bool toUtf8(const xchar* text, std::string& out) {
     return true;
 }
 
-XString systemMessage(int code) { return narrowToWide(std::strerror(code)); }
+XString systemMessage(int code) { return xmlNarrowToWide(std::strerror(code)); }
 
 class PosixFileStream : public IXMLStream {
   public:
@@ -145,7 +145,7 @@ void xmlDebugOutput(const xchar* text) {
     if (toUtf8(text, s)) std::fputs(s.c_str(), stderr);
 }
 
-XString narrowToWide(const char* text) {
+XString xmlNarrowToWide(const char* text) {
     XString out;
     if (!text) return out;
     const size_t n = std::strlen(text);
@@ -169,7 +169,7 @@ XString narrowToWide(const char* text) {
     return out;
 }
 
-std::string wideToNarrow(const XString& text) {
+std::string xmlWideToNarrow(const XString& text) {
     std::string out;
     toUtf8(text.c_str(), out);
     return out;

@@ -43,7 +43,7 @@ bool xmlReplaceFile(const xchar* path, const void* bytes, size_t size) {
 
 void xmlDebugOutput(const xchar* text) { OutputDebugStringW(text); }
 
-XString narrowToWide(const char* text) {
+XString xmlNarrowToWide(const char* text) {
     if (!text || !*text) return XString();
     const int n = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
     if (n <= 1) return XString();
@@ -52,7 +52,7 @@ XString narrowToWide(const char* text) {
     return out;
 }
 
-std::string wideToNarrow(const XString& text) {
+std::string xmlWideToNarrow(const XString& text) {
     if (text.empty()) return std::string();
     const int n =
         WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
