@@ -102,46 +102,21 @@ int answerFromVertexList(const Point16* p, int n, VSANSWER* a, int16_t kind) {
             strcpy(name, "PARA");
             break;
         case kKindEllipse: {
-            int16_t xy[2 * 64];
-            const int16_t* flat = xy;
-            int16_t* heap = nullptr;
-            if (n > 64) {
-                heap =
-                    static_cast<int16_t*>(allocBlock(sizeof(int16_t) * 2 * static_cast<size_t>(n)));
-                if (!heap) {
-                    clearShapeAnswerArrays(a);
-                    return 0;
-                }
-                flat = heap;
-            }
-            int16_t* dst = heap ? heap : xy;
-            for (int i = 0; i < n; ++i) {
-                dst[2 * i] = p[i].x;
-                dst[2 * i + 1] = p[i].y;
-            }
+            // Point16 pairs are laid out as x, y int16 values.
             int32_t centre[2] = {0, 0}, radii[2] = {0, 0}, dir[2] = {1024, 0};
-            const int circle = fitEllipse(flat, n, centre, radii, dir, 2);
-            freeBlock(heap);
-            if (circle) {
-                strcpy(name, "ELLI_c");
-                params[0] = clamp16(centre[0]);
-                params[1] = clamp16(centre[1]);
-                params[2] = clamp16(radii[0]);
-                paramCount = 3;
-            } else if (radii[1] == 0 || radii[0] / radii[1] > 20) {
-                // Degenerate or more than 20 times longer than wide: a curve.
+            const int circle =
+                fitEllipse(reinterpret_cast<const int16_t*>(p), n, centre, radii, dir, 2);
+            const bool degenerate = !circle && (radii[1] == 0 || radii[0] / radii[1] > 20);
+            if (degenerate) {
+                // More than 20 times longer than wide: a curve.
                 k = kKindCurve;
                 strcpy(name, "CURV");
-            } else {
-                strcpy(name, "ELLI");
-                params[0] = clamp16(centre[0]);
-                params[1] = clamp16(centre[1]);
-                params[2] = clamp16(radii[0]);
-                params[3] = clamp16(radii[1]);
-                params[4] = clamp16(dir[0]);
-                params[5] = clamp16(dir[1]);
-                paramCount = 6;
+                break;
             }
+            strcpy(name, circle ? "ELLI_c" : "ELLI");
+            const int32_t values[6] = {centre[0], centre[1], radii[0], radii[1], dir[0], dir[1]};
+            paramCount = circle ? 3 : 6;
+            for (int i = 0; i < paramCount; ++i) params[i] = clamp16(values[i]);
             break;
         }
         case kKindArrow:

@@ -27,12 +27,22 @@ int32_t stepLength(Point16 a, Point16 b) {
 
 namespace {
 
+// The point and arc arrays for `count` points: both or neither.
+bool allocArrays(int count, Point16** points, int32_t** arc) {
+    *points = static_cast<Point16*>(allocBlock(sizeof(Point16) * static_cast<size_t>(count)));
+    *arc = static_cast<int32_t*>(allocBlock(sizeof(int32_t) * static_cast<size_t>(count)));
+    if (*points && *arc) return true;
+    freeBlock(*points);
+    freeBlock(*arc);
+    *points = nullptr;
+    *arc = nullptr;
+    return false;
+}
+
 PointList* allocPointList(int count) {
     PointList* list = static_cast<PointList*>(allocZeroed(sizeof(PointList)));
     if (!list) return nullptr;
-    list->points = static_cast<Point16*>(allocBlock(sizeof(Point16) * static_cast<size_t>(count)));
-    list->arc = static_cast<int32_t*>(allocBlock(sizeof(int32_t) * static_cast<size_t>(count)));
-    if (!list->points || !list->arc) {
+    if (!allocArrays(count, &list->points, &list->arc)) {
         freePointList(list);
         return nullptr;
     }
@@ -41,14 +51,9 @@ PointList* allocPointList(int count) {
 
 // Grows the two arrays to hold `count` points.
 bool growPointList(PointList* list, int count) {
-    Point16* points =
-        static_cast<Point16*>(allocBlock(sizeof(Point16) * static_cast<size_t>(count)));
-    int32_t* arc = static_cast<int32_t*>(allocBlock(sizeof(int32_t) * static_cast<size_t>(count)));
-    if (!points || !arc) {
-        freeBlock(points);
-        freeBlock(arc);
-        return false;
-    }
+    Point16* points;
+    int32_t* arc;
+    if (!allocArrays(count, &points, &arc)) return false;
     memcpy(points, list->points, sizeof(Point16) * list->count);
     memcpy(arc, list->arc, sizeof(int32_t) * list->count);
     freeBlock(list->points);
@@ -117,15 +122,9 @@ bool pointListAppend(PointList* list, Point16 p) {
 
 bool joinPointLists(PointList* a, const PointList* b, bool bFirst) {
     const int total = a->count + b->count;
-    if (total > kMaxPoints) return false;
-    Point16* points =
-        static_cast<Point16*>(allocBlock(sizeof(Point16) * static_cast<size_t>(total)));
-    int32_t* arc = static_cast<int32_t*>(allocBlock(sizeof(int32_t) * static_cast<size_t>(total)));
-    if (!points || !arc) {
-        freeBlock(points);
-        freeBlock(arc);
-        return false;
-    }
+    Point16* points;
+    int32_t* arc;
+    if (total > kMaxPoints || !allocArrays(total, &points, &arc)) return false;
     const PointList* first = bFirst ? b : a;
     const PointList* second = bFirst ? a : b;
     memcpy(points, first->points, sizeof(Point16) * first->count);

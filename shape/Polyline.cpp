@@ -131,11 +131,20 @@ restart:
     }
 }
 
+}  // namespace
+
+bool isShortSegment(const Shape* shape, int64_t length) {
+    if (length == 0) return true;
+    const int32_t size = pointSize(shape->points);
+    return size >= 32 && length < 15001 && length / size < tuningOf(shape, kShortSegment);
+}
+
+namespace {
+
 void mergePass(Shape* shape) {
     const PointList* list = shape->points;
     const int32_t size = pointSize(list);
     if (size < 32) return;
-    const int32_t shortLimit = tuningOf(shape, kShortSegment);
     while (vertexCount(shape) >= 3) {
         const int n = vertexCount(shape);
         int found = -1;
@@ -143,7 +152,7 @@ void mergePass(Shape* shape) {
             Vertex* v = vertexAt(shape, j);
             int64_t l = v->outLength;
             if (l == 0) l = distance(v->pos, vertexAt(shape, j + 1)->pos);
-            if (l > 0 && l < 15001 && l / size < shortLimit) {
+            if (l > 0 && isShortSegment(shape, l)) {
                 found = j;
                 break;
             }

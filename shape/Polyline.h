@@ -38,6 +38,10 @@ SplitPoint bestSplitPoint(const PointList* list, int a, int b);
 // Approximates the shape's points by its vertex list; false (error 100) when
 // memory is short or there are no points.
 bool approximatePolyline(Shape* shape);
+// A segment of this length (1/1024 units) is short for the merge pass: shorter
+// than about 15 units and than 180/1024 of the shape's size (of 32 or more);
+// a segment of length 0 always is.
+bool isShortSegment(const Shape* shape, int64_t length);
 void trimEndHooks(Shape* shape);
 void measureDeviation(Shape* shape);
 int16_t straightnessMeasure(const PointList* list, int a, int b);

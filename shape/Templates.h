@@ -40,6 +40,10 @@ void denormalizeShape(Shape* shape);
 // the template to the polygon; -1 for a wrong vertex count or degenerate
 // moments. areaMismatch (may be null) gets |1024 - fitted area / stroke area|.
 int32_t matchTemplateDistance(const ShapeTemplate* tmpl, Shape* shape, int32_t* areaMismatch);
+// After matchTemplateDistance with the circle: fits the ellipse again with each
+// vertex matched to its own angle on the circle instead of its place in the
+// sequence, so that the fitted positions keep the stroke's axes.
+void refineEllipseFit(const ShapeTemplate* circle, Shape* shape);
 
 }  // namespace vexa
 

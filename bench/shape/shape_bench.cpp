@@ -1,5 +1,7 @@
 // Strokes classified per second: 64-point strokes of each kind through the
-// exports, one shaper per stroke as the page analysis uses it per pass.
+// exports, one shaper per stroke as the page analysis uses it per pass; the
+// plain path (point, polyline, curve) and the template path (triangles,
+// parallelograms, ellipses, arrows).
 #include <vector>
 
 #include "harness.h"
@@ -44,6 +46,10 @@ int main(int argc, char** argv) {
     const Points rect =
         resampled(jitter(sample({{0, 0}, {200, 0}, {200, 120}, {0, 120}, {0, 0}}, 1), 2, 2), 64);
     const Points circle = resampled(jitter(ellipse(200, 200, 100, 100, 0, 200), 2, 3), 64);
+    const Points triangle =
+        resampled(jitter(sample({{0, 0}, {200, 0}, {100, 170}, {0, 0}}, 1), 2, 5), 64);
+    const Points arrow =
+        resampled(jitter(sample({{0, 0}, {300, 0}, {260, 25}, {300, 0}, {260, -25}}, 1), 2, 6), 64);
     const Points zigzag =
         resampled(jitter(sample({{0, 0}, {60, 90}, {120, 0}, {180, 90}, {240, 0}}, 1), 2, 4), 64);
     h.add(
@@ -65,5 +71,9 @@ int main(int argc, char** argv) {
         "64-point rectangle, templates", [&] { bench::keep(classify(rect, 0x0C)); }, "stroke");
     h.add(
         "64-point circle, templates", [&] { bench::keep(classify(circle, 0x0C)); }, "stroke");
+    h.add(
+        "64-point triangle, templates", [&] { bench::keep(classify(triangle, 0x0C)); }, "stroke");
+    h.add(
+        "64-point arrow, templates", [&] { bench::keep(classify(arrow, 0x0C)); }, "stroke");
     return h.run();
 }

@@ -29,9 +29,16 @@ Session runSession() {
         polyline({{0, 300}, {150, 420}, {300, 300}}),
         {7, 7, 8, 8},
         polyline({{600, 0}, {700, 170}, {800, 0}, {600, 0}}),
+        // A shaft, its head and a second head: the joining steps.
+        polyline({{0, 800}, {300, 800}}),
+        polyline({{270, 820}, {300, 800}, {270, 780}}),
+        polyline({{30, 820}, {0, 800}, {30, 780}}),
+        // Two strokes that meet at a corner.
+        polyline({{900, 0}, {1090, 0}}),
+        polyline({{1100, 10}, {1100, 200}}),
     };
-    const int flags[] = {0x02, 0x02, 0x0C, 0x04, 0x02, 0x2C};
-    for (int i = 0; i < 6; ++i) {
+    const int flags[] = {0x02, 0x02, 0x0C, 0x04, 0x02, 0x2C, 0x0C, 0x0C, 0x0C, 0x02, 0x02};
+    for (int i = 0; i < 11; ++i) {
         const uint16_t r = AddStroke2Shaper(s, static_cast<int16_t>(strokes[i].size() / 2),
                                             strokes[i].data(), flags[i]);
         if (r == 0xFFFF) out.complete = false;

@@ -10,19 +10,14 @@
 #include "ShapeAnswer.h"
 #include "Shaper.h"
 #include "VexaShape2.h"
+#include "shaper_driver.h"
 
 using namespace vexa;
 
 namespace {
 
-struct ShaperDeleter {
-    void operator()(Shaper* s) const { DestroyShaper(s); }
-};
-struct AnswerDeleter {
-    void operator()(VSANSWER* a) const { DestroyShapeAnswer(a); }
-};
-using ShaperPtr = std::unique_ptr<Shaper, ShaperDeleter>;
-using AnswerPtr = std::unique_ptr<VSANSWER, AnswerDeleter>;
+using shapetest::AnswerPtr;
+using shapetest::ShaperPtr;
 
 // Decodes one coordinate code back into its values, written from the format
 // alone: "@[-]hex:" is a value, any other character a step from the last one.

@@ -12,22 +12,24 @@
 
 namespace {
 
-#define SHAPE_EXPORTS(X)                                                                           \
-    X(GetShaperVerNumber)                                                                          \
-    X(InitShaper) X(DestroyShaper) X(SetShaperProperty) X(ResetShaper) X(ClearShaperOutput)        \
-        X(SetPolyThreshold) X(GetPolyThreshold) X(AddStroke2ShaperEx) X(AddStroke2Shaper)          \
-            X(Stroke2Shape) X(FinalizeShapes) X(FinalizeShapesEx) X(GetShapedStrokesNum)           \
-                X(GetShapeNum) X(GetShapeAt) X(GetFinishedShapeNum) X(GetFinishedShapeAt)          \
-                    X(isShapeFinished) X(GetShapeAnswerNum) X(GetShapeAnswerAt)                    \
-                        X(CreateShapeAnswerAt) X(CopyVSAnswer) X(ClearShapeAnswer)                 \
-                            X(DestroyShapeAnswer) X(StrokeToShapeAnswer) X(SetXMLforShapeAnswer)   \
-                                X(SetTableInfo) X(isFromTable) X(GetFirstStrokeFromOut)            \
-                                    X(GetNextStrokeFromOut) X(GetCurrIndexesFromOut)               \
-                                        X(GetFirstStrokeFromBuf) X(GetNextStrokeFromBuf)           \
-                                            X(GetCurrIndexesFromBuf) X(ApplyVexaAlign)             \
-                                                X(ApplyVexaAlignEx) X(GetpDisposition) X(GetTable) \
-                                                    X(GetStrokeTable) X(GenerateTablesXML)         \
-                                                        X(SetTableCellXML)
+#define SHAPE_EXPORTS(X)                                                                         \
+    X(GetShaperVerNumber)                                                                        \
+    X(InitShaper)                                                                                \
+    X(DestroyShaper)                                                                             \
+    X(SetShaperProperty)                                                                         \
+    X(ResetShaper) X(ClearShaperOutput) X(SetPolyThreshold) X(GetPolyThreshold)                  \
+        X(AddStroke2ShaperEx) X(AddStroke2Shaper) X(Stroke2Shape) X(FinalizeShapes)              \
+            X(FinalizeShapesEx) X(GetShapedStrokesNum) X(GetShapeNum) X(GetShapeAt)              \
+                X(GetFinishedShapeNum) X(GetFinishedShapeAt) X(isShapeFinished)                  \
+                    X(GetShapeAnswerNum) X(GetShapeAnswerAt) X(CreateShapeAnswerAt)              \
+                        X(CopyVSAnswer) X(ClearShapeAnswer) X(DestroyShapeAnswer)                \
+                            X(StrokeToShapeAnswer) X(SetXMLforShapeAnswer) X(SetTableInfo)       \
+                                X(isFromTable) X(GetFirstStrokeFromOut) X(GetNextStrokeFromOut)  \
+                                    X(GetCurrIndexesFromOut) X(GetFirstStrokeFromBuf)            \
+                                        X(GetNextStrokeFromBuf) X(GetCurrIndexesFromBuf)         \
+                                            X(ApplyVexaAlign) X(ApplyVexaAlignEx)                \
+                                                X(GetpDisposition) X(GetTable) X(GetStrokeTable) \
+                                                    X(GenerateTablesXML) X(SetTableCellXML)
 
 struct Library {
     HMODULE module = nullptr;
@@ -149,6 +151,36 @@ TEST(ShapeDll, DrivesAShaperThroughItsCallingOrder) {
     lib.DestroyShapeAnswer(c);
     lib.DestroyShapeAnswer(a);
     lib.DestroyShaper(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ShapeDll, RecognisesTemplatesAndArrows) {
+    Library lib;
+    ASSERT_EQ(lib.bound, 42);
+    const struct {
+        strokes::Points points;
+        const char* name;
+    } cases[] = {
+        {strokes::polyline({{0, 0}, {200, 0}, {100, 173}, {0, 0}, {10, 0}}), "TRIG"},
+        {strokes::polyline({{0, 0}, {300, 0}, {300, 160}, {0, 160}, {0, 0}, {12, 0}}), "PARA_r"},
+        {strokes::toPoints(strokes::ellipse(300, 300, 150, 150, 0, 160, 0, 6.4)), "ELLI_c"},
+        {strokes::polyline({{0, 0}, {300, 0}, {265, 20}, {300, 0}, {265, -20}}), "ARR1_1"},
+    };
+    for (const auto& c : cases) {
+        Shaper* s = lib.InitShaper();
+        ASSERT_NE(lib.AddStroke2Shaper(s, static_cast<int16_t>(c.points.size() / 2),
+                                       c.points.data(), 0x0C),
+                  0xFFFF);
+        lib.FinalizeShapes(s);
+        VSANSWER* a = lib.CreateShapeAnswerAt(lib.GetShapeAt(s, 0), 0);
+        ASSERT_NE(a, nullptr) << c.name;
+        EXPECT_STREQ(a->name, c.name);
+        lib.DestroyShapeAnswer(a);
+        lib.DestroyShaper(s);
+    }
 }
 
 }  // namespace
