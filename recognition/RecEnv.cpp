@@ -1,0 +1,46 @@
+#include "recognition/RecEnv.h"
+
+#include <windows.h>
+
+namespace {
+
+bool fileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+std::wstring RecEnv::programFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return std::wstring();
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+RecEnv::RecEnv(const wchar_t* baseFolder) {
+    baseFolder_ = baseFolder && *baseFolder ? baseFolder : programFolder();
+    if (baseFolder_.empty()) return;
+    if (baseFolder_.back() != L'\\' && baseFolder_.back() != L'/') baseFolder_ += L'\\';
+
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((baseFolder_ + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring folder = baseFolder_ + name;
+        const std::wstring library = folder + L"\\VexaScript.dll";
+        engines_.emplace_back(name, folder, fileExists(library) ? library : std::wstring());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
