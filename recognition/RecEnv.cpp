@@ -2,14 +2,7 @@
 
 #include <windows.h>
 
-namespace {
-
-bool fileExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-}  // namespace
+#include "xml/XMLPlatform.h"
 
 std::wstring RecEnv::programFolder() {
     std::wstring path(MAX_PATH, L'\0');
@@ -40,7 +33,8 @@ RecEnv::RecEnv(const wchar_t* baseFolder) {
         if (name == L"." || name == L"..") continue;
         const std::wstring folder = baseFolder_ + name;
         const std::wstring library = folder + L"\\VexaScript.dll";
-        engines_.emplace_back(name, folder, fileExists(library) ? library : std::wstring());
+        engines_.emplace_back(name, folder,
+                              fileExists(library.c_str(), true) ? library : std::wstring());
     } while (FindNextFileW(search, &found));
     FindClose(search);
 }

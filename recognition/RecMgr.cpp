@@ -11,6 +11,7 @@
 #include "shell/PendingServices.h"
 #include "shell/Settings.h"
 #include "shell/Trace.h"
+#include "xml/Paths.h"
 
 namespace {
 
@@ -56,11 +57,6 @@ std::vector<HKL> installedLayouts(int maxCount) {
     const int n = GetKeyboardLayoutList(maxCount, list.data());
     list.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return list;
-}
-
-bool folderExists(const std::wstring& path) {
-    const DWORD a = GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void replaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
@@ -114,7 +110,7 @@ bool RecMgr::init(const wchar_t* baseFolder) {
     if (SUCCEEDED(
             SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData))) {
         dataFolder_ = std::wstring(appData) + L"\\Scribix";
-        if (!folderExists(dataFolder_)) CreateDirectoryW(dataFolder_.c_str(), nullptr);
+        if (!isDirectory(dataFolder_.c_str())) CreateDirectoryW(dataFolder_.c_str(), nullptr);
     } else {
         dataFolder_.clear();
     }
@@ -127,7 +123,7 @@ void RecMgr::createFoldersForKeyboardLanguages(const std::wstring& baseFolder) {
         std::wstring language;
         if (!getLanguageName(reinterpret_cast<UINT_PTR>(layout), language, false)) continue;
         const std::wstring folder = baseFolder + language;
-        if (folderExists(folder)) continue;
+        if (isDirectory(folder.c_str())) continue;
         if (platform.hasDefaultRecognizer(getLocaleLanguageId(language)))
             CreateDirectoryW(folder.c_str(), nullptr);
     }

@@ -10,13 +10,9 @@
 #include "shell/Trace.h"
 #include "xml/LiteDom.h"
 #include "xml/PlainElem.h"
+#include "xml/XMLPlatform.h"
 
 namespace {
-
-bool fileExists(const std::wstring& path) {
-    const DWORD a = GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 bool hasLatin1Supplement(const std::wstring& text) {
     for (wchar_t c : text)
@@ -99,7 +95,7 @@ bool RecModule::loadProfiles() {
         profilesChanged_ = false;
         ProfilesProvider provider;
         ProfilesProvider::Status status = provider.load(path);
-        if (status == ProfilesProvider::kUnreadable && fileExists(path)) {
+        if (status == ProfilesProvider::kUnreadable && fileExists(path.c_str(), true)) {
             // Defaults written over the user's file would lose it: it is kept
             // aside first, and only then does the language start afresh.
             const std::wstring kept = setAside(path);
@@ -166,7 +162,7 @@ bool RecModule::saveProfiles(bool keepBackup) {
     if (!dom.setRoot(root)) return false;
     // The old file is copied, not moved: "profiles.xml" stays in place until
     // the new one is complete and replaces it, so a failed save loses nothing.
-    if (keepBackup && fileExists(path)) {
+    if (keepBackup && fileExists(path.c_str(), true)) {
         const std::wstring backup = path + L".bak";
         if (!CopyFileW(path.c_str(), backup.c_str(), FALSE)) {
             debugTrace(L"RecModule::saveProfiles: no backup %s (%u); the file is not written\n",
