@@ -19,10 +19,14 @@ std::wstring RecEnv::programFolder() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-RecEnv::RecEnv(const wchar_t* baseFolder) {
-    baseFolder_ = baseFolder && *baseFolder ? baseFolder : programFolder();
+std::wstring RecEnv::resolveBaseFolder(const wchar_t* baseFolder) {
+    std::wstring base = baseFolder && *baseFolder ? baseFolder : programFolder();
+    if (!base.empty() && base.back() != L'\\' && base.back() != L'/') base += L'\\';
+    return base;
+}
+
+RecEnv::RecEnv(const wchar_t* baseFolder) : baseFolder_(resolveBaseFolder(baseFolder)) {
     if (baseFolder_.empty()) return;
-    if (baseFolder_.back() != L'\\' && baseFolder_.back() != L'/') baseFolder_ += L'\\';
 
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((baseFolder_ + L"*").c_str(), &found);

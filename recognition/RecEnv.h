@@ -31,6 +31,8 @@ class RecEnv {
 
     // The folder of the program's own file, with a trailing "\".
     static std::wstring programFolder();
+    // The folder a search of `baseFolder` looks in, with a trailing "\".
+    static std::wstring resolveBaseFolder(const wchar_t* baseFolder);
 
   private:
     std::vector<RecEngineInfo> engines_;

@@ -139,7 +139,7 @@ bool RecMgr::loadEngines(const wchar_t* baseFolder) {
     ReadSetting(nullptr, L"useTPCRecsOnly", &settings.useTPCRecsOnly, SETTING_NUMBER, 0);
 
     const bool platformAvailable = platform_->available();
-    const std::wstring base = RecEnv(baseFolder).baseFolder();
+    const std::wstring base = RecEnv::resolveBaseFolder(baseFolder);
     if (platformAvailable && settings.autoCreateRecForTPC && !base.empty())
         createFoldersForKeyboardLanguages(base);
 

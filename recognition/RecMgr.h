@@ -92,3 +92,6 @@ class RecMgr {
 
 // The program's one recognizer manager.
 RecMgr& getRecMgr();
+
+// Deferred start-up: the manager's init over the program's own folder.
+void initRecognitionManager(int flags);
