@@ -10,6 +10,7 @@
 #include "RecTestSupport.h"
 #include "recognition/RecEnv.h"
 #include "recognition/RecMgr.h"
+#include "shell/HookLibrary.h"
 #include "shell/Settings.h"
 
 namespace {
@@ -279,6 +280,33 @@ TEST_F(Manager, WithoutEnglishAnUnknownLanguageChangesNothing) {
     EXPECT_EQ(mgr.currentLanguage(), L"German");
     EXPECT_FALSE(mgr.setCurrentLanguage(L"English"));
     EXPECT_EQ(mgr.currentLanguage(), L"German");
+}
+
+// The hook library as far as the focused field's keyboard layout goes.
+class FocusLayout : public HookLibrary {
+  public:
+    explicit FocusLayout(UINT_PTR layout) : layout_(reinterpret_cast<HKL>(layout)) {}
+    HKL askLastFocusKeyboardLayout() override { return layout_; }
+
+  private:
+    HKL layout_;
+};
+
+TEST_F(Manager, TheFocusedFieldsLayoutPicksTheLanguage) {
+    struct Case {
+        UINT_PTR layout;
+        const wchar_t* language;
+    } cases[] = {{0x04070407, L"German"},
+                 {0x04090409, L"English"},
+                 {0x04190419, L"English"},   // Russian has no module here
+                 {0x000000C8, L"English"}};  // a language of no table
+    for (const Case& c : cases) {
+        FocusLayout focus(c.layout);
+        HookLibrary* previous = setHookLibrary(&focus);
+        EXPECT_TRUE(mgr_.selectLanguageOfFocus());
+        setHookLibrary(previous);
+        EXPECT_EQ(mgr_.currentLanguage(), c.language) << std::hex << c.layout;
+    }
 }
 
 TEST_F(Manager, TheProcessLocaleIsLeftAlone) {
