@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TypingTestSupport.h"
 #include "ink/SelectionCorrection.h"
 #include "ink/TargetText.h"
 #include "shell/AppGlobals.h"
@@ -25,17 +26,6 @@ namespace {
 
 using targets::TargetKind;
 using targets::TargetProcess;
-
-std::string kindName(const ::testing::TestParamInfo<TargetKind>& info) {
-    switch (info.param) {
-        case TargetKind::Edit:
-            return "Edit";
-        case TargetKind::RichEdit:
-            return "RichEdit";
-        default:
-            return "Word";
-    }
-}
 
 class TargetFixture {
   protected:

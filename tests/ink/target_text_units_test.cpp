@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TypingTestSupport.h"
 #include "ink/TargetText.h"
 #include "tests/targets/ObjectModelClient.h"
 
@@ -17,22 +18,17 @@ namespace {
 // itself: another test of this program may have registered the class first.
 class FakeEdit {
   public:
-    explicit FakeEdit(const wchar_t* className = L"ScribixFakeEdit") {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = className;
-        RegisterClassW(&windowClass);
-        window_ = CreateWindowExW(0, className, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  windowClass.hInstance, nullptr);
-        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FakeEdit::proc));
+    explicit FakeEdit(const wchar_t* className = L"ScribixFakeEdit") : window_(className) {
+        SetWindowLongPtrW(get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrW(get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FakeEdit::proc));
     }
-    ~FakeEdit() { DestroyWindow(window_); }
+    ~FakeEdit() {
+        SetWindowLongPtrW(get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
+    }
     FakeEdit(const FakeEdit&) = delete;
     FakeEdit& operator=(const FakeEdit&) = delete;
 
-    HWND get() const { return window_; }
+    HWND get() const { return window_.get(); }
     void show(const std::wstring& text, LONG start, LONG end) {
         text_ = text;
         start_ = start;
@@ -86,7 +82,7 @@ class FakeEdit {
         }
     }
 
-    HWND window_;
+    ClassWindow window_;
     std::wstring text_;
     LONG start_ = 0, end_ = 0;
     std::vector<UINT> messages_;

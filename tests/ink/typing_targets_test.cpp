@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "TypingTestSupport.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/TargetText.h"
 #include "shell/Settings.h"
@@ -18,17 +19,6 @@ namespace {
 
 using targets::TargetKind;
 using targets::TargetProcess;
-
-std::string kindName(const ::testing::TestParamInfo<TargetKind>& info) {
-    switch (info.param) {
-        case TargetKind::Edit:
-            return "Edit";
-        case TargetKind::RichEdit:
-            return "RichEdit";
-        default:
-            return "Word";
-    }
-}
 
 // The UTF-8 form of a field's text, for failure messages.
 std::string shown(const std::wstring& text) {
@@ -203,28 +193,6 @@ INSTANTIATE_TEST_SUITE_P(EachTarget, TypingIntoTargets,
                                            TargetKind::Word),
                          kindName);
 
-// A window of this process in front, of a class given by name.
-class ForegroundWindow {
-  public:
-    explicit ForegroundWindow(const wchar_t* className) {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = className;
-        RegisterClassW(&windowClass);
-        window_ = CreateWindowExW(0, className, L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
-                                  nullptr, windowClass.hInstance, nullptr);
-        SetForegroundWindow(window_);
-    }
-    ~ForegroundWindow() { DestroyWindow(window_); }
-    ForegroundWindow(const ForegroundWindow&) = delete;
-    ForegroundWindow& operator=(const ForegroundWindow&) = delete;
-    HWND get() const { return window_; }
-
-  private:
-    HWND window_;
-};
-
 TEST(TypingForeground, WithoutAWindowTheForegroundClassDecidesSlowTyping) {
     struct ForegroundCase {
         const wchar_t* className;
@@ -233,7 +201,8 @@ TEST(TypingForeground, WithoutAWindowTheForegroundClassDecidesSlowTyping) {
     const ForegroundCase cases[] = {
         {L"TSSHELLWND", 4 | 64}, {L"AbiWord", 4 | 64}, {L"ScribixOtherFront", 4}};
     for (const ForegroundCase& c : cases) {
-        ForegroundWindow front(c.className);
+        ClassWindow front(c.className, WS_POPUP | WS_VISIBLE);
+        SetForegroundWindow(front.get());
         ASSERT_EQ(front.get(), GetForegroundWindow()) << c.className;
         EXPECT_EQ(c.flags, getTargetInputFlags(nullptr, L"x", false)) << c.className;
         EXPECT_EQ(c.flags | 16, getTargetInputFlags(nullptr, L"x", true)) << c.className;

@@ -6,34 +6,12 @@
 #include <string>
 
 #include "KeyRecorder.h"
+#include "TypingTestSupport.h"
 #include "ink/KeyboardOutput.h"
 #include "shell/Settings.h"
 
 namespace typingtest {
 namespace {
-
-// A window of our own with the given class name (registered once per name;
-// class names are matched without regard to case, so each name differs in
-// more than case from every other in this program).
-class ClassWindow {
-  public:
-    explicit ClassWindow(const wchar_t* className) {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcW;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = className;
-        RegisterClassW(&windowClass);
-        window_ = CreateWindowExW(0, className, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                  windowClass.hInstance, nullptr);
-    }
-    ~ClassWindow() { DestroyWindow(window_); }
-    ClassWindow(const ClassWindow&) = delete;
-    ClassWindow& operator=(const ClassWindow&) = delete;
-    HWND get() const { return window_; }
-
-  private:
-    HWND window_;
-};
 
 class TypingTest : public ::testing::Test {
   protected:
