@@ -32,15 +32,6 @@ LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPA
 bool isTabletCollectorInUse() { return false; }
 void closeTabletCollector() {}
 
-void typeVirtualKey(WORD) {}
-void typeString(const wchar_t*, HKL, bool) {}
-void typeCharKey(UINT, HKL, bool) {}
-void pressWithCtrl(WORD, DWORD) {}
-void releaseTypingState() {}
-LRESULT showWordListForSelection(HWND, RecWordList*, POINT, bool, bool) { return 0; }
-void correctLastResultOrSelection() {}
-bool focusedFieldHasSelection() { return false; }
-
 bool loadAppsFilter(const wchar_t*) { return false; }
 bool appsFilterAllows(const wchar_t*, HWND, HWND, bool) { return true; }
 

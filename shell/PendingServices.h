@@ -46,19 +46,6 @@ LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPA
 bool isTabletCollectorInUse();
 void closeTabletCollector();
 
-// --- Keyboard simulation and text output ---
-void typeVirtualKey(WORD virtualKey);
-void typeString(const wchar_t* text, HKL layout, bool keyOnly);
-void typeCharKey(UINT code, HKL layout, bool keyOnly);
-void pressWithCtrl(WORD virtualKey, DWORD pauseMs);
-void releaseTypingState();
-LRESULT showWordListForSelection(HWND owner, RecWordList* wordList, POINT point, bool direct,
-                                 bool post);
-// Menu command "Correct last/selected".
-void correctLastResultOrSelection();
-// True when the focused field of the target holds a selection.
-bool focusedFieldHasSelection();
-
 // --- Application filter ---
 bool loadAppsFilter(const wchar_t* path);
 bool appsFilterAllows(const wchar_t* modulePath, HWND focusWindow, HWND windowUnderPen,

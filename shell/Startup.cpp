@@ -21,6 +21,7 @@
 #include "Tips.h"
 #include "Trace.h"
 #include "family/ZVCrashRep/ZVCrashRep.h"
+#include "ink/KeyboardOutput.h"
 #include "recognition/RecMgr.h"
 #include "resources/resource.h"
 #include "win/Gdiplus.h"
