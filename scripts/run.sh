@@ -38,6 +38,8 @@ rm -rf "$app"
 mkdir -p "$app"
 cp build/win32/bin/Scribix.exe build/win32/bin/Scribix35.dll build/win32/bin/ZVCrashRep.dll \
    build/win32/bin/gestures.dll build/win64/bin/ScribixDaemon64.exe "$app/"
+# The engine folders: "English" with the recognizer, the gate library and its lexicons.
+cp -r build/win32/bin/English "$app/"
 program=$app/Scribix.exe
 echo "run: starting $program"
 # The program's entry point returns 1 when it ends normally.

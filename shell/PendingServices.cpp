@@ -9,7 +9,6 @@ void setCurrentRecResult(RecResult*, bool, bool) {}
 void clearRecResults() {}
 DWORD getLastResultDeliveryTick() { return 0; }
 
-void initRecognitionManager(int) {}
 void clearPendingProfileChoice(int) {}
 void chooseProfileForLastFocus(const wchar_t*) {}
 

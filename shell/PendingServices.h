@@ -18,7 +18,6 @@ void clearRecResults();
 DWORD getLastResultDeliveryTick();
 
 // --- Recognizer manager and profiles ---
-void initRecognitionManager(int flags);
 // Drops the pending profile choice up to `level`.
 void clearPendingProfileChoice(int level);
 // Shows the profile choice for the last focus window under `prompt` and makes

@@ -22,6 +22,7 @@
 #include "Trace.h"
 #include "family/ZVCrashRep/ZVCrashRep.h"
 #include "ink/KeyboardOutput.h"
+#include "recognition/RecMgr.h"
 #include "resources/resource.h"
 #include "win/Gdiplus.h"
 #include "win/WinString.h"

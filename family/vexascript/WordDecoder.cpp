@@ -1,0 +1,397 @@
+#include "WordDecoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+namespace vexa {
+
+const char kNumberChars[] = "0123456789+-.,:/%$()#*=";
+
+namespace {
+
+constexpr int kMaxGroupStrokes = 4;
+constexpr size_t kDictBeam = 48;
+constexpr size_t kFreeBeam = 16;
+constexpr size_t kFreeCandidates = 8;  // characters tried per group when reading letter by letter
+constexpr float kBeamSpread = 4.0f;    // hypotheses this much worse than the best are dropped
+// Readings outside every dictionary pay for it, a little more per letter.
+constexpr float kFreeBase = 0.7f;
+constexpr float kFreePerChar = 0.15f;
+constexpr float kUserDictBonus = 0.3f;
+constexpr float kInitialCapPenalty = 0.2f;
+constexpr float kAllCapsPenalty = 0.3f;
+constexpr float kPunctuationPenalty = 0.1f;
+
+const char kLeadingPunctuation[] = "\"'([";
+
+// Text without letters or digits.
+bool isSigns(const std::string& text) {
+    for (char c : text)
+        if (isLetter1252(static_cast<unsigned char>(c)) || (c >= '0' && c <= '9')) return false;
+    return true;
+}
+const char kTrailingPunctuation[] = ".,;:!?'\")]";
+
+enum Mode : uint8_t { kExact, kInitialCap, kAllCaps };
+enum Phase : uint8_t { kBefore, kInWord, kAfter };
+
+struct Hyp {
+    float cost = 0;
+    float shape = 0;
+    int32_t parent = -1;
+    int32_t trie = 0;
+    uint64_t hash = 1469598103934665603ull;
+    int16_t from = 0, to = 0;  // the last character's strokes
+    uint8_t ch = 0;
+    uint8_t dict = 0;  // 0: letter by letter; 1 + index into the dictionaries
+    uint8_t mode = kExact;
+    uint8_t phase = kBefore;
+    uint16_t letters = 0;  // letters of the dictionary word so far
+    float charCost = 0;
+};
+
+struct Edge {
+    int from = 0, to = 0;
+    float cost = 0;    // plausibility of the group as one character
+    float weight = 1;  // how much ink the group holds: its character cost counts that often
+    std::unique_ptr<GroupScorer> scorer;
+    std::vector<std::pair<float, int>> best[4];
+    bool bestDone[4] = {false, false, false, false};
+};
+
+float sizeOf(const Box& b) { return std::max(b.width(), b.height()); }
+
+float xOverlapShare(const Box& a, const Box& b, float floor) {
+    const float ov = std::min(a.r, b.r) - std::max(a.l, b.l);
+    if (ov <= 0) return 0;
+    return std::min(1.0f, ov / std::max(std::min(a.width(), b.width()), floor));
+}
+
+class Decoder {
+  public:
+    Decoder(const std::vector<const Polyline*>& strokes, const std::vector<int>& cluster,
+            const std::vector<Frame>& frames, const DecodeRules& rules)
+        : strokes_(strokes), cluster_(cluster), frames_(frames), rules_(rules) {
+        for (const Polyline* s : strokes) boxes_.push_back(boxOf(*s));
+        hx_ = frames[0].xHeight;
+        hxMax_ = hx_;
+        for (const Frame& f : frames) hxMax_ = std::max(hxMax_, f.xHeight);
+        if (rules.lexicon && !rules.lexicon->empty()) dicts_.push_back(rules.lexicon);
+        for (const Trie* t : rules.userDicts)
+            if (t && !t->empty()) dicts_.push_back(t);
+        buildLattice();
+    }
+
+    std::vector<Reading> run() {
+        std::map<std::string, Reading> found;
+        for (size_t fi = 0; fi < frames_.size() && fi < 4; ++fi)
+            decodeOn(static_cast<int>(fi), found);
+        std::vector<Reading> all;
+        for (auto& f : found) all.push_back(std::move(f.second));
+        std::sort(all.begin(), all.end(),
+                  [](const Reading& a, const Reading& b) { return a.cost < b.cost; });
+        if (rules_.lexiconOnly) {
+            const bool anyWord = std::any_of(all.begin(), all.end(), [](const Reading& r) {
+                return r.source == kSourceLexicon || r.source == kSourceUserDict;
+            });
+            if (anyWord) {
+                all.erase(std::remove_if(all.begin(), all.end(),
+                                         [](const Reading& r) {
+                                             return r.source != kSourceLexicon &&
+                                                    r.source != kSourceUserDict;
+                                         }),
+                          all.end());
+            } else if (all.size() > 1) {
+                all.resize(1);
+            }
+        }
+        if (all.size() > rules_.maxAlternatives) all.resize(rules_.maxAlternatives);
+        return all;
+    }
+
+  private:
+    void buildLattice() {
+        const int n = static_cast<int>(strokes_.size());
+        edgesFrom_.assign(n + 1, {});
+        cut_.assign(n + 1, 0);
+        for (int j = 1; j < n; ++j) {
+            // Cutting between two strokes that stand over each other is unlikely.
+            float ov = 0;
+            for (int p = std::max(0, j - 3); p < j; ++p)
+                ov = std::max(ov, xOverlapShare(boxes_[p], boxes_[j], 0.15f * hx_));
+            cut_[j] = 1.2f * std::max(0.0f, ov - 0.3f);
+        }
+        for (int i = 0; i < n; ++i) {
+            for (int len = 1; len <= kMaxGroupStrokes && i + len <= n; ++len) {
+                float cost;
+                if (!plausible(i, i + len, cost)) continue;
+                auto e = std::make_unique<Edge>();
+                e->from = i;
+                e->to = i + len;
+                e->cost = cost;
+                // Reading several letters as one would otherwise pay for one poor fit only.
+                e->weight = 0.5f;
+                for (int k = i; k < i + len; ++k)
+                    e->weight += sizeOf(boxes_[k]) < 0.25f * hx_ ? 0.15f : 0.5f;
+                e->weight = std::max(1.0f, e->weight);
+                edgesFrom_[i].push_back(edges_.size());
+                edges_.push_back(std::move(e));
+            }
+        }
+    }
+
+    bool plausible(int from, int to, float& cost) {
+        cost = 0;
+        if (rules_.separateLetters) {
+            // A letter is exactly the strokes of one cluster.
+            const int c = cluster_[from];
+            for (int k = from; k < to; ++k)
+                if (cluster_[k] != c) return false;
+            for (size_t k = 0; k < cluster_.size(); ++k)
+                if ((static_cast<int>(k) < from || static_cast<int>(k) >= to) && cluster_[k] == c)
+                    return false;
+            return true;
+        }
+        if (to - from == 1) return true;
+        Box all;
+        std::vector<const Box*> byLeft;
+        for (int k = from; k < to; ++k) {
+            all.add(boxes_[k]);
+            byLeft.push_back(&boxes_[k]);
+        }
+        if (all.width() > 1.9f * hxMax_) return false;
+        std::sort(byLeft.begin(), byLeft.end(),
+                  [](const Box* a, const Box* b) { return a->l < b->l; });
+        float right = byLeft[0]->r, widest = 0;
+        for (size_t k = 1; k < byLeft.size(); ++k) {
+            widest = std::max(widest, byLeft[k]->l - right);
+            right = std::max(right, byLeft[k]->r);
+        }
+        if (widest > 0.35f * hx_) return false;
+        cost = 2.0f * std::max(0.0f, widest / hx_ - 0.1f);
+        return true;
+    }
+
+    GroupScorer& scorer(Edge& e) {
+        if (!e.scorer) {
+            std::vector<Polyline> group;
+            for (int k = e.from; k < e.to; ++k) group.push_back(*strokes_[k]);
+            e.scorer = std::make_unique<GroupScorer>(std::move(group), 0.5f * hx_, rules_.gate);
+        }
+        return *e.scorer;
+    }
+
+    const std::vector<std::pair<float, int>>& bestOf(Edge& e, int fi) {
+        if (!e.bestDone[fi]) {
+            scorer(e).best(frames_[fi], fi, rules_.allowed, kFreeCandidates, e.best[fi]);
+            e.bestDone[fi] = true;
+        }
+        return e.best[fi];
+    }
+
+    float charCost(Edge& e, int fi, unsigned char ch, bool pastGate = false) {
+        const int cls = CharClassifier::instance().classOf(ch);
+        if (cls < 0 || static_cast<size_t>(cls) >= rules_.allowed.size() || !rules_.allowed[cls])
+            return kNoCost;
+        return scorer(e).classCost(cls, frames_[fi], fi, pastGate);
+    }
+
+    void push(std::vector<int32_t>& beam, const Hyp& h) {
+        beam.push_back(static_cast<int32_t>(arena_.size()));
+        arena_.push_back(h);
+    }
+
+    Hyp extend(int32_t parent, const Edge& e, unsigned char ch, float cost, float baseCost) {
+        cost *= e.weight;
+        Hyp h = arena_[parent];
+        h.parent = parent;
+        h.ch = ch;
+        h.from = static_cast<int16_t>(e.from);
+        h.to = static_cast<int16_t>(e.to);
+        h.charCost = cost;
+        h.shape += cost;
+        h.cost = baseCost + cost;
+        h.hash = (h.hash ^ ch) * 1099511628211ull;
+        return h;
+    }
+
+    void prune(std::vector<int32_t>& beam) {
+        if (beam.empty()) return;
+        auto cheaper = [&](int32_t a, int32_t b) { return arena_[a].cost < arena_[b].cost; };
+        // Only the best few hundred can survive: sort just those.
+        constexpr size_t kSorted = 8 * (kDictBeam + kFreeBeam);
+        if (beam.size() > kSorted) {
+            std::nth_element(beam.begin(), beam.begin() + kSorted, beam.end(), cheaper);
+            beam.resize(kSorted);
+        }
+        std::sort(beam.begin(), beam.end(), cheaper);
+        const float limit = arena_[beam[0]].cost + kBeamSpread;
+        std::vector<int32_t> kept;
+        std::unordered_map<uint64_t, bool> seen;
+        size_t dicts = 0, free = 0;
+        for (int32_t i : beam) {
+            const Hyp& h = arena_[i];
+            if (h.cost > limit) break;
+            const uint64_t key =
+                h.dict == 0 ? h.hash
+                            : (static_cast<uint64_t>(h.trie) << 24) ^ (uint64_t{h.dict} << 8) ^
+                                  (uint64_t{h.mode} << 4) ^ h.phase ^ 0x8000000000000000ull;
+            if (!seen.emplace(key, true).second) continue;
+            if (h.dict == 0 ? free++ >= kFreeBeam : dicts++ >= kDictBeam) continue;
+            kept.push_back(i);
+        }
+        beam.swap(kept);
+    }
+
+    void expandDict(int32_t hi, Edge& e, int fi, float base, std::vector<int32_t>& out) {
+        const Hyp h = arena_[hi];
+        const Trie& trie = *dicts_[h.dict - 1];
+        // The user's own words are few: their letters are matched past the gate.
+        const bool pastGate = dicts_[h.dict - 1] != rules_.lexicon;
+        auto punctuation = [&](const char* set, uint8_t phase, int32_t trieNode) {
+            for (const char* p = set; *p; ++p) {
+                const float c = charCost(e, fi, static_cast<unsigned char>(*p));
+                if (c >= kNoCost) continue;
+                Hyp n =
+                    extend(hi, e, static_cast<unsigned char>(*p), c, base + kPunctuationPenalty);
+                n.phase = phase;
+                n.trie = trieNode;
+                push(out, n);
+            }
+        };
+        if (h.phase == kBefore) punctuation(kLeadingPunctuation, kBefore, h.trie);
+        if (h.phase == kAfter || (h.phase == kInWord && trie.node(h.trie).terminal)) {
+            punctuation(kTrailingPunctuation, kAfter, h.trie);
+            if (h.phase == kAfter) return;
+        }
+        const Trie::Node& node = trie.node(h.trie);
+        for (uint32_t c = node.firstChild; c < node.firstChild + node.childCount; ++c) {
+            unsigned char ch = trie.node(c).ch;
+            if (h.mode == kAllCaps) {
+                ch = toUpper1252(ch);
+            } else if (h.mode == kInitialCap && h.letters == 0) {
+                if (toUpper1252(ch) == ch) continue;  // already a capital: the exact form reads it
+                ch = toUpper1252(ch);
+            }
+            const float cost = charCost(e, fi, ch, pastGate);
+            if (cost >= kNoCost) continue;
+            Hyp n = extend(hi, e, ch, cost, base);
+            n.trie = static_cast<int32_t>(c);
+            n.phase = kInWord;
+            n.letters = static_cast<uint16_t>(h.letters + 1);
+            push(out, n);
+        }
+    }
+
+    void decodeOn(int fi, std::map<std::string, Reading>& found) {
+        const int n = static_cast<int>(strokes_.size());
+        std::vector<std::vector<int32_t>> beams(n + 1);
+        arena_.clear();
+        push(beams[0], Hyp{});
+        for (size_t d = 0; d < dicts_.size(); ++d) {
+            for (uint8_t mode : {kExact, kInitialCap, kAllCaps}) {
+                Hyp h;
+                h.dict = static_cast<uint8_t>(d + 1);
+                h.mode = mode;
+                h.trie = static_cast<int32_t>(Trie::root());
+                h.cost = mode == kInitialCap ? kInitialCapPenalty
+                         : mode == kAllCaps  ? kAllCapsPenalty
+                                             : 0;
+                push(beams[0], h);
+            }
+        }
+        for (int i = 0; i < n; ++i) {
+            prune(beams[i]);
+            for (size_t ei : edgesFrom_[i]) {
+                Edge& e = *edges_[ei];
+                std::vector<int32_t>& out = beams[e.to];
+                for (int32_t hi : beams[i]) {
+                    const float base = arena_[hi].cost + cut_[i] + e.cost;
+                    if (arena_[hi].dict == 0) {
+                        for (const auto& c : bestOf(e, fi))
+                            push(out, extend(hi, e, CharClassifier::instance().classChar(c.second),
+                                             c.first, base));
+                    } else {
+                        expandDict(hi, e, fi, base, out);
+                    }
+                }
+            }
+        }
+        prune(beams[n]);
+        for (int32_t hi : beams[n]) {
+            const Hyp& h = arena_[hi];
+            Reading r;
+            r.frame = fi;
+            r.shapeCost = h.shape;
+            for (int32_t k = hi; k >= 0 && arena_[k].parent >= 0; k = arena_[k].parent) {
+                const Hyp& step = arena_[k];
+                r.chars.push_back({step.from, step.to, step.ch, step.charCost});
+            }
+            std::reverse(r.chars.begin(), r.chars.end());
+            for (const CharSeg& c : r.chars) r.text += static_cast<char>(c.ch);
+            if (r.text.empty() || r.text.size() > 79) continue;
+            if (h.dict == 0) {
+                if (isNumberLike(r.text)) {
+                    r.source = kSourceNumber;
+                    r.cost = h.cost;
+                } else if (isSigns(r.text)) {
+                    r.source = kSourceFree;  // punctuation alone: no dictionary could hold it
+                    r.cost = h.cost;
+                } else {
+                    r.source = kSourceFree;
+                    r.cost =
+                        h.cost + (dicts_.empty() ? 0 : kFreeBase + kFreePerChar * r.text.size());
+                }
+            } else {
+                const Trie& trie = *dicts_[h.dict - 1];
+                const bool complete =
+                    (h.phase == kInWord && trie.node(h.trie).terminal) || h.phase == kAfter;
+                if (!complete || h.letters == 0) continue;
+                const bool user = dicts_[h.dict - 1] != rules_.lexicon;
+                r.source = user ? kSourceUserDict : kSourceLexicon;
+                r.cost = h.cost - (user ? kUserDictBonus : 0);
+            }
+            auto it = found.find(r.text);
+            if (it == found.end() || r.cost < it->second.cost) found[r.text] = std::move(r);
+        }
+    }
+
+    const std::vector<const Polyline*>& strokes_;
+    const std::vector<int>& cluster_;
+    const std::vector<Frame>& frames_;
+    const DecodeRules& rules_;
+    std::vector<Box> boxes_;
+    float hx_ = 1, hxMax_ = 1;
+    std::vector<const Trie*> dicts_;
+    std::vector<std::unique_ptr<Edge>> edges_;
+    std::vector<std::vector<size_t>> edgesFrom_;
+    std::vector<float> cut_;
+    std::vector<Hyp> arena_;
+};
+
+}  // namespace
+
+bool isNumberLike(const std::string& text) {
+    bool digit = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (!std::strchr(kNumberChars, c))
+            return false;
+    }
+    return digit;
+}
+
+std::vector<Reading> decodeWord(const std::vector<const Polyline*>& strokes,
+                                const std::vector<int>& cluster, const std::vector<Frame>& frames,
+                                const DecodeRules& rules) {
+    if (strokes.empty() || frames.empty()) return {};
+    Decoder d(strokes, cluster, frames, rules);
+    return d.run();
+}
+
+}  // namespace vexa
