@@ -53,6 +53,10 @@ else()
 endif()
 
 set(SCRIBIX_SCRIPTS ${CMAKE_SOURCE_DIR}/scripts)
+# Tests that start interactive programs, install system hooks, type or take the
+# foreground in a tree's prefix would disturb each other: they take this lock
+# (set_tests_properties(<test> PROPERTIES RESOURCE_LOCK ${SCRIBIX_DESKTOP_LOCK})).
+set(SCRIBIX_DESKTOP_LOCK ${SCRIBIX_TREE}.desktop)
 set(SCRIBIX_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 
 # GoogleTest from Debian's sources, built with this tree's compiler.

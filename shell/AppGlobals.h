@@ -22,6 +22,25 @@ struct AppGlobals {
     bool wow64 = false;
     bool digitizerReady = false;
     int tabletPC = 0;
+    // 3 for Windows 4.x, 2 for 5.x with a minor version other than 0, else 1.
+    int windowsGeneration = 1;
+    // Screen metrics, refreshed by updateScreenMetrics.
+    int cxScreen = 0;
+    int cyScreen = 0;
+    int xVirtualScreen = 0;
+    int yVirtualScreen = 0;
+    int cxVirtualScreen = 0;
+    int cyVirtualScreen = 0;
+    int cyMenu = 0;
+    // Milliseconds before the services start; 0 starts them at once.
+    UINT startDelay = 0;
+    HWND guardWindow = nullptr;
+    HWND inkLayerWindow = nullptr;
+    HWND markupCtrlWindow = nullptr;
+    HCURSOR markupCursor = nullptr;
+    ULONG_PTR gdiplusToken = 0;
+    // The second value of the last applyInkDriverParams (1 while a client inks).
+    std::atomic<int> inkDriverMode{0};
 };
 
 AppGlobals& appGlobals();

@@ -1,0 +1,509 @@
+// Stand-in for the product family's 32-bit hook library.
+//
+// What it does for real: it creates the shared block and the queue event, keeps
+// the pen-event ring in the block, installs out-of-context accessibility hooks
+// that follow the focus and the foreground window of other applications, and a
+// low-level keyboard hook that reports Escape; it answers the program's
+// questions from what those hooks saw and posts the service window's (F)
+// messages: 3025 when another window comes to the front, 3033 on Escape, 3031
+// when it has a text for the program. Pen capture into the ring is filled in by
+// the ink capture work; putPointToClientExternal already feeds the ring.
+//
+// For tests the library reads three environment variables once:
+//   SCRIBIX35_JOURNAL          a file to which every call is appended, one line each,
+//                              ending in "thread=<id>"
+//   SCRIBIX35_INSERT_FAILURES  InsertHooks fails this many times before it succeeds
+//   SCRIBIX35_INSERT_HANG      when "1", InsertHooks never returns
+//   SCRIBIX35_INIT_FAIL        when "1", SetInitValues reports failure
+#include "Scribix35.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cwchar>
+
+#include "shell/ServiceMessages.h"
+
+namespace {
+
+// The library's own state inside the block's creator area, so that hooks
+// running in other processes read the same values.
+struct Scribix35Area {
+    PenEventRing ring;
+    int32_t inkDriverParams[8];
+    int32_t tabletMode;
+    int32_t allowedInputType;
+    int32_t superGesture;
+    int32_t superGestureId;
+    RECT superGestureArea;
+    int32_t touchParams[5];
+    int32_t mouseTransparent;
+    int32_t inkingLocked;
+    int32_t noForegroundToRestore;
+    int32_t lastInputType;
+    int32_t tabletInputSeen;
+    int32_t holdState;
+    RECT virtualScreen;
+};
+static_assert(sizeof(Scribix35Area) <= SHARED_DATA_CREATOR_AREA_SIZE, "creator area too small");
+
+// Marks our own synthetic input (same tag as the program's mouse emulation).
+constexpr ULONG_PTR kOwnInputTag = 0x6F855;
+constexpr UINT kRemoveHooksRequest = WM_APP + 1;
+constexpr wchar_t kOwnerClass[] = L"Scribix35HookOwner";
+
+HMODULE g_module = nullptr;
+CRITICAL_SECTION g_lock;  // guards set-up and removal, the journal and the message text
+HANDLE g_mapping = nullptr;
+SharedDataStruct* g_block = nullptr;
+Scribix35Area* g_area = nullptr;
+HANDLE g_queueEvent = nullptr;
+
+HWINEVENTHOOK g_focusHook = nullptr;
+HWINEVENTHOOK g_foregroundHook = nullptr;
+HHOOK g_keyboardHook = nullptr;
+HWND g_hookOwner = nullptr;  // message-only window on the thread that installed the hooks
+DWORD g_hookThread = 0;
+
+WCHAR g_messageToClient[512];
+
+bool g_configRead = false;
+WCHAR g_journalPath[MAX_PATH];
+LONG g_insertFailuresLeft = 0;
+bool g_insertHangs = false;
+bool g_initFails = false;
+
+void readConfig() {
+    if (g_configRead) return;
+    g_configRead = true;
+    WCHAR value[32];
+    if (!GetEnvironmentVariableW(L"SCRIBIX35_JOURNAL", g_journalPath, MAX_PATH))
+        g_journalPath[0] = L'\0';
+    if (GetEnvironmentVariableW(L"SCRIBIX35_INSERT_FAILURES", value, 32))
+        g_insertFailuresLeft = _wtoi(value);
+    if (GetEnvironmentVariableW(L"SCRIBIX35_INSERT_HANG", value, 32))
+        g_insertHangs = value[0] == L'1';
+    if (GetEnvironmentVariableW(L"SCRIBIX35_INIT_FAIL", value, 32)) g_initFails = value[0] == L'1';
+}
+
+// Appends one line to the journal file, when there is one.
+void journal(const char* format, ...) {
+    EnterCriticalSection(&g_lock);
+    readConfig();
+    if (g_journalPath[0]) {
+        char line[512];
+        va_list args;
+        va_start(args, format);
+        int n = _vsnprintf(line, sizeof line - 40, format, args);
+        va_end(args);
+        if (n < 0) n = static_cast<int>(sizeof line) - 41;
+        n += std::snprintf(line + n, sizeof line - n, " thread=%lu\r\n", GetCurrentThreadId());
+        HANDLE file = CreateFileW(g_journalPath, FILE_APPEND_DATA,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(file, line, static_cast<DWORD>(n), &written, nullptr);
+            CloseHandle(file);
+        }
+    }
+    LeaveCriticalSection(&g_lock);
+}
+
+inline uint32_t handle32(HWND window) {
+    return static_cast<uint32_t>(reinterpret_cast<ULONG_PTR>(window));
+}
+inline HWND handleOf(uint32_t value) {
+    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(value));
+}
+
+HWND serviceWindow() { return g_block ? handleOf(g_block->_hwndMain) : nullptr; }
+
+void postToService(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND target = serviceWindow();
+    if (target) PostMessageW(target, message, wParam, lParam);
+}
+
+// Leaves a text for the program and tells it (3031; wParam 0 shows it, 1 traces it).
+void leaveMessageForClient(const WCHAR* text, bool show) {
+    EnterCriticalSection(&g_lock);
+    lstrcpynW(g_messageToClient, text, ARRAYSIZE(g_messageToClient));
+    LeaveCriticalSection(&g_lock);
+    postToService(WM_INK_MESSAGE_FOR_CLIENT, show ? 0 : 1, 0);
+}
+
+void readScreenMetrics() {
+    if (!g_area) return;
+    RECT r;
+    r.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    r.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    r.right = r.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    r.bottom = r.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    g_area->virtualScreen = r;
+    g_block->_rcTap = r;
+    g_block->_iListMarginX = GetSystemMetrics(SM_CXVSCROLL);
+    g_block->_iListMarginY = GetSystemMetrics(SM_CYHSCROLL);
+}
+
+bool isEditClass(HWND window) {
+    WCHAR name[64];
+    if (!GetClassNameW(window, name, ARRAYSIZE(name))) return false;
+    return lstrcmpiW(name, L"Edit") == 0 || _wcsnicmp(name, L"RichEdit", 8) == 0 ||
+           lstrcmpW(name, L"_WwG") == 0;
+}
+
+void storeModulePath(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    WCHAR path[MAX_PATH] = L"";
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process) {
+        DWORD size = MAX_PATH;
+        if (!QueryFullProcessImageNameW(process, 0, path, &size)) path[0] = L'\0';
+        CloseHandle(process);
+    }
+    lstrcpynW(g_block->_szForegroundModule, path, ARRAYSIZE(g_block->_szForegroundModule));
+}
+
+void noteForeground(HWND window) {
+    if (!g_block || !window || !IsWindow(window)) return;
+    if (handle32(window) == g_block->_hwndForeground) return;
+    g_block->_hwndForeground = handle32(window);
+    storeModulePath(window);
+    postToService(WM_INK_FOREGROUND_CHANGED, reinterpret_cast<WPARAM>(window), 0);
+}
+
+void CALLBACK onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG idObject, LONG idChild,
+                         DWORD, DWORD eventTime) {
+    if (!g_block || !window) return;
+    if (event == EVENT_SYSTEM_FOREGROUND) {
+        noteForeground(window);
+        return;
+    }
+    if (event != EVENT_OBJECT_FOCUS) return;
+    g_block->_iSameWindow = g_block->_hwndElem == handle32(window) ? 1 : 0;
+    g_block->_hwndFocus = handle32(window);
+    g_block->_hwndElem = handle32(window);
+    g_block->_idObject = idObject;
+    g_block->_idChild = idChild;
+    g_block->_dwFocusTime = eventTime;
+    g_block->_iEditable = isEditClass(window) ? 1 : 0;
+    RECT r;
+    if (GetWindowRect(window, &r)) g_block->_rcElem = r;
+    // Wine raises no foreground events: the focus tells us which window is in front.
+    HWND root = GetAncestor(window, GA_ROOT);
+    noteForeground(root ? root : GetForegroundWindow());
+}
+
+LRESULT CALLBACK onLowLevelKey(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        if ((wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) && key->vkCode == VK_ESCAPE &&
+            key->dwExtraInfo != kOwnInputTag)
+            postToService(WM_INK_ESCAPE, 0, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void unhookAll() {
+    if (g_keyboardHook) UnhookWindowsHookEx(g_keyboardHook);
+    if (g_focusHook) UnhookWinEvent(g_focusHook);
+    if (g_foregroundHook) UnhookWinEvent(g_foregroundHook);
+    g_keyboardHook = nullptr;
+    g_focusHook = g_foregroundHook = nullptr;
+}
+
+LRESULT CALLBACK hookOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRemoveHooksRequest) {
+        unhookAll();
+        DestroyWindow(window);
+        return 1;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool createHookOwner() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = hookOwnerProc;
+    wc.hInstance = g_module;
+    wc.lpszClassName = kOwnerClass;
+    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    g_hookOwner = CreateWindowExW(0, kOwnerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  g_module, nullptr);
+    return g_hookOwner != nullptr;
+}
+
+bool openBlock() {
+    if (g_block) return true;
+    WCHAR name[32];
+    formatMapFileName(name, ARRAYSIZE(name));
+    g_mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                   SHARED_DATA_SIZE, name);
+    if (!g_mapping) return false;
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    g_block = static_cast<SharedDataStruct*>(
+        MapViewOfFile(g_mapping, FILE_MAP_WRITE, 0, 0, SHARED_DATA_SIZE));
+    if (!g_block) {
+        CloseHandle(g_mapping);
+        g_mapping = nullptr;
+        return false;
+    }
+    g_area = reinterpret_cast<Scribix35Area*>(g_block->_creatorArea);
+    if (!existed || g_block->_iCheckSize != SHARED_DATA_SIZE) {
+        ZeroMemory(g_block, SHARED_DATA_SIZE);
+        g_block->_iCheckSize = SHARED_DATA_SIZE;
+        g_block->_iEnabled = 1;
+        g_block->_iTwoFingerTap = 1;
+        g_block->_dwTapGestureID = 6;    // two-finger tap
+        g_block->_dwTapGestureWant = 1;  // its "enable" bit
+        g_block->_xNoLocation = -32000;
+        g_block->_yNoLocation = -32000;
+        g_area->lastInputType = SX_INPUT_MOUSE;
+        const int32_t touchDefaults[5] = {10, 10, 200, 100, 150};
+        for (int i = 0; i < 5; ++i) g_area->touchParams[i] = touchDefaults[i];
+        g_area->inkDriverParams[2] = 1;
+    }
+    readScreenMetrics();
+    return true;
+}
+
+void closeBlock() {
+    if (g_block) UnmapViewOfFile(g_block);
+    if (g_mapping) CloseHandle(g_mapping);
+    if (g_queueEvent) CloseHandle(g_queueEvent);
+    g_block = nullptr;
+    g_area = nullptr;
+    g_mapping = nullptr;
+    g_queueEvent = nullptr;
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = module;
+        InitializeCriticalSection(&g_lock);
+        DisableThreadLibraryCalls(module);
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // Unloaded while the process goes on: no hook may call into the gone
+        // code, and the block is let go. At process exit the system does both.
+        unhookAll();
+        closeBlock();
+        DeleteCriticalSection(&g_lock);
+    }
+    return TRUE;
+}
+
+extern "C" {
+
+int SCRIBIX35_CALL SetInitValues(void) {
+    journal("SetInitValues");
+    EnterCriticalSection(&g_lock);
+    readConfig();
+    bool ok = !g_initFails && openBlock();
+    if (ok && !g_queueEvent) {
+        g_queueEvent = CreateEventW(nullptr, TRUE, FALSE, L"InkDriverQueueEvent");
+        ok = g_queueEvent != nullptr;
+    }
+    if (ok) g_area->ring.readIndex = g_area->ring.writeIndex = 0;
+    LeaveCriticalSection(&g_lock);
+    return ok ? 1 : 0;
+}
+
+int SCRIBIX35_CALL InsertHooks(HINSTANCE, HWND window) {
+    journal("InsertHooks window=0x%08X", handle32(window));
+    readConfig();
+    if (g_insertHangs) {
+        for (;;) Sleep(INFINITE);
+    }
+    if (InterlockedDecrement(&g_insertFailuresLeft) >= 0) return 0;
+    EnterCriticalSection(&g_lock);
+    bool ok = g_block != nullptr && g_hookOwner == nullptr;
+    if (ok) {
+        g_block->_hwndMain = handle32(window);
+        ok = createHookOwner();
+    }
+    if (ok) {
+        const DWORD flags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
+        g_focusHook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, onWinEvent,
+                                      0, 0, flags);
+        g_foregroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
+                                           nullptr, onWinEvent, 0, 0, flags);
+        g_keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, onLowLevelKey, g_module, 0);
+        ok = g_focusHook && g_foregroundHook && g_keyboardHook;
+        if (!ok) {
+            unhookAll();
+            DestroyWindow(g_hookOwner);
+            g_hookOwner = nullptr;
+        }
+    }
+    if (ok) g_hookThread = GetCurrentThreadId();
+    LeaveCriticalSection(&g_lock);
+    if (!ok && g_block)
+        leaveMessageForClient(L"Scribix35: the system hooks could not be set\n", false);
+    return ok ? 1 : 0;
+}
+
+int SCRIBIX35_CALL RemoveAllHooks(void) {
+    journal("RemoveAllHooks");
+    EnterCriticalSection(&g_lock);
+    HWND owner = g_hookOwner;
+    const bool sameThread = g_hookThread == GetCurrentThreadId();
+    g_hookOwner = nullptr;
+    g_hookThread = 0;
+    LeaveCriticalSection(&g_lock);
+    if (owner) {
+        // Accessibility hooks can only be removed by the thread that set them:
+        // ask it, and do what can be done here when it does not answer.
+        DWORD_PTR done = 0;
+        if (sameThread) {
+            hookOwnerProc(owner, kRemoveHooksRequest, 0, 0);
+        } else if (!SendMessageTimeoutW(owner, kRemoveHooksRequest, 0, 0, SMTO_NORMAL, 2000,
+                                        &done) ||
+                   !done) {
+            unhookAll();
+        }
+    }
+    if (g_block) g_block->_hwndMain = 0;
+    return 1;
+}
+
+int SCRIBIX35_CALL setInkDriverParams(int penOn, int mode, int value3, int value4, int value5,
+                                      int value6, int value7, int value8) {
+    journal("setInkDriverParams %d %d %d %d %d %d %d %d", penOn, mode, value3, value4, value5,
+            value6, value7, value8);
+    if (!g_area) return 0;
+    const int32_t values[8] = {penOn, mode, value3, value4, value5, value6, value7, value8};
+    // A new inking period starts: nothing has come from a tablet for it yet.
+    if (mode == 1 && g_area->inkDriverParams[1] != 1) g_area->tabletInputSeen = 0;
+    for (int i = 0; i < 8; ++i) g_area->inkDriverParams[i] = values[i];
+    return 1;
+}
+
+void SCRIBIX35_CALL resetInkDriverSystemParams(void) {
+    journal("resetInkDriverSystemParams");
+    readScreenMetrics();
+}
+
+void SCRIBIX35_CALL setHookTabletMode(int tabletMode, int allowedInputType, int superGesture,
+                                      int superGestureId, const RECT* superGestureArea) {
+    if (superGestureArea)
+        journal("setHookTabletMode %d %d %d %d %ld,%ld,%ld,%ld", tabletMode, allowedInputType,
+                superGesture, superGestureId, superGestureArea->left, superGestureArea->top,
+                superGestureArea->right, superGestureArea->bottom);
+    else
+        journal("setHookTabletMode %d %d %d %d none", tabletMode, allowedInputType, superGesture,
+                superGestureId);
+    if (!g_area) return;
+    g_area->tabletMode = tabletMode;
+    g_area->allowedInputType = allowedInputType;
+    g_area->superGesture = superGesture;
+    g_area->superGestureId = superGestureId;
+    if (superGestureArea) g_area->superGestureArea = *superGestureArea;
+}
+
+PenEventRing* SCRIBIX35_CALL getEventStack(int) { return g_area ? &g_area->ring : nullptr; }
+
+int SCRIBIX35_CALL checkHoldState(void) { return g_area ? g_area->holdState : 0; }
+
+int SCRIBIX35_CALL putPointToClientExternal(int x, int y) {
+    if (!g_area) return 0;
+    PenEventRing& ring = g_area->ring;
+    const LONG write = ring.writeIndex;
+    const LONG next = (write + 1) % PEN_EVENT_RING_SIZE;
+    if (next == ring.readIndex) return 0;  // full: the reader is behind
+    ring.entries[write] = static_cast<int32_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) |
+                                               static_cast<uint32_t>(x & 0xFFFF));
+    MemoryBarrier();
+    ring.writeIndex = next;
+    g_area->tabletInputSeen = 1;
+    g_area->lastInputType = SX_INPUT_PEN;
+    if (g_queueEvent) SetEvent(g_queueEvent);
+    return 1;
+}
+
+void SCRIBIX35_CALL lockInking(int lock) {
+    if (g_area) g_area->inkingLocked = lock;
+}
+
+int SCRIBIX35_CALL isTabletInputMissing(void) { return g_area && g_area->tabletInputSeen ? 0 : 1; }
+
+int SCRIBIX35_CALL getLastInputType(void) { return g_area ? g_area->lastInputType : 0; }
+
+HWND SCRIBIX35_CALL getLastFocusWindow(void) {
+    return g_block ? handleOf(g_block->_hwndFocus) : nullptr;
+}
+
+HWND SCRIBIX35_CALL getLastForegroundWindow(void) {
+    return g_block ? handleOf(g_block->_hwndForeground) : nullptr;
+}
+
+HWND SCRIBIX35_CALL getTargetFgrWindow(void) {
+    if (!g_block) return nullptr;
+    HWND focus = handleOf(g_block->_hwndFocus);
+    if (focus && IsWindow(focus)) return GetAncestor(focus, GA_ROOT);
+    HWND foreground = handleOf(g_block->_hwndForeground);
+    return foreground && IsWindow(foreground) ? foreground : nullptr;
+}
+
+const WCHAR* SCRIBIX35_CALL getTargetModuleName(void) {
+    return g_block && g_block->_szForegroundModule[0] ? g_block->_szForegroundModule : nullptr;
+}
+
+int SCRIBIX35_CALL getLastFocusedElemInfo(UI_ELEM_INFO* element, RECT* location) {
+    if (!g_block || !g_block->_hwndElem) return 0;
+    if (element) {
+        element->hwnd = handleOf(g_block->_hwndElem);
+        element->idObject = g_block->_idObject;
+        element->idChild = g_block->_idChild;
+    }
+    if (location) *location = g_block->_rcElem;
+    return 1;
+}
+
+HKL SCRIBIX35_CALL askLastFocusKeyboardLayout(void) {
+    HWND focus = getLastFocusWindow();
+    DWORD thread = focus && IsWindow(focus) ? GetWindowThreadProcessId(focus, nullptr) : 0;
+    return GetKeyboardLayout(thread);
+}
+
+int SCRIBIX35_CALL isEditTextInFocus(void) {
+    if (!g_block) return 0;
+    HWND focus = handleOf(g_block->_hwndFocus);
+    return focus && IsWindow(focus) && (g_block->_iEditable || isEditClass(focus)) ? 1 : 0;
+}
+
+const WCHAR* SCRIBIX35_CALL getMessageToClientAddress(void) { return g_messageToClient; }
+
+void SCRIBIX35_CALL setMouseTransparent(void) {
+    journal("setMouseTransparent");
+    if (g_area) g_area->mouseTransparent = 1;
+}
+
+void SCRIBIX35_CALL unsetMouseTransparent(void) {
+    journal("unsetMouseTransparent");
+    if (g_area) g_area->mouseTransparent = 0;
+}
+
+void SCRIBIX35_CALL setNoForegroundToRestore(void) {
+    if (g_area) g_area->noForegroundToRestore = 1;
+}
+
+void SCRIBIX35_CALL showCurrentCursor(int) {
+    // The stand-in never hides the cursor; nothing to show again.
+}
+
+void SCRIBIX35_CALL getTouchParams(int* maxCx, int* maxCy, int* maxClickMs, int* maxSureClickMs,
+                                   int* sureExpandPercent) {
+    int* out[5] = {maxCx, maxCy, maxClickMs, maxSureClickMs, sureExpandPercent};
+    for (int i = 0; i < 5; ++i)
+        if (out[i]) *out[i] = g_area ? g_area->touchParams[i] : 0;
+}
+
+void SCRIBIX35_CALL setTouchParams(int maxCx, int maxCy, int maxClickMs, int maxSureClickMs,
+                                   int sureExpandPercent) {
+    if (!g_area) return;
+    const int values[5] = {maxCx, maxCy, maxClickMs, maxSureClickMs, sureExpandPercent};
+    for (int i = 0; i < 5; ++i) g_area->touchParams[i] = values[i];
+}
+
+}  // extern "C"

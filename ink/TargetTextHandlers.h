@@ -1,0 +1,78 @@
+// The three ways `CTargetText` reaches a control's text.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include "TargetText.h"
+
+struct ITextDocument;
+struct ITextSelection;
+
+// A plain edit control, by window messages. Only the reading of the text is
+// bounded in time (the target may hang); the other messages wait for it.
+class CEditTextHandler : public CTargetTextHandler {
+  public:
+    // How long the text may take to arrive.
+    static constexpr UINT kReadTimeoutMs = 100;
+
+    bool initHandler(HWND window, LONG& selStart, LONG& selEnd, LONG& textLength) override;
+    bool getSelection(LONG& start, LONG& end) override;
+    bool getSelectionText(std::wstring& text) override;
+    bool replaceSelection(const wchar_t* text, bool selectInserted) override;
+    bool getCharBefore(LONG start, wchar_t& before) override;
+
+  private:
+    // The first `count` characters of the text; false unless all arrived in time.
+    bool readText(LONG count, std::wstring& text);
+
+    HWND window_ = nullptr;
+    // The selection last read: the text read is the one the caller was told of,
+    // and a target that hangs meanwhile holds the reader up no longer than
+    // the bounded read.
+    LONG start_ = -1, end_ = -1;
+};
+
+// A rich edit control, through the Text Object Model document that its window
+// serves for OBJID_NATIVEOM.
+class CRichEditTextHandler : public CTargetTextHandler {
+  public:
+    ~CRichEditTextHandler() override;
+
+    bool initHandler(HWND window, LONG& selStart, LONG& selEnd, LONG& textLength) override;
+    bool getSelection(LONG& start, LONG& end) override;
+    bool getSelectionText(std::wstring& text) override;
+    bool replaceSelection(const wchar_t* text, bool selectInserted) override;
+    bool getCharBefore(LONG start, wchar_t& before) override;
+
+  private:
+    ITextDocument* document_ = nullptr;
+    ITextSelection* selection_ = nullptr;
+};
+
+// The word processor's document window, through the `Window` object its window
+// serves for OBJID_NATIVEOM and that window's `Selection`, by IDispatch. An
+// exception raised by the word processor's object model fails the operation
+// and is reported to the debugger output.
+class CMSWordTextHandler : public CTargetTextHandler {
+  public:
+    ~CMSWordTextHandler() override;
+
+    bool initHandler(HWND window, LONG& selStart, LONG& selEnd, LONG& textLength) override;
+    bool getSelection(LONG& start, LONG& end) override;
+    bool getSelectionText(std::wstring& text) override;
+    bool replaceSelection(const wchar_t* text, bool selectInserted) override;
+    bool getCharBefore(LONG start, wchar_t& before) override;
+
+  private:
+    // One selection member (its id found at attach time).
+    enum Member { TEXT, START, END, MEMBER_COUNT };
+    HRESULT getNumber(Member member, LONG& value);
+    HRESULT putNumber(Member member, LONG value);
+    HRESULT getText(std::wstring& text);
+    HRESULT putText(const wchar_t* text);
+    bool attach(HWND window);
+
+    IDispatch* selection_ = nullptr;
+    DISPID ids_[MEMBER_COUNT] = {};
+};

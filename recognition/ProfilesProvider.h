@@ -1,0 +1,34 @@
+// The profiles file of one language as the profile loader reads it: the
+// document with its typed records and their packed form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/VexaSuper.h"
+#include "xml/IxlScribixHelper.h"
+
+class ProfilesProvider : public VexaSuper {
+    VEXA_CLASS(ProfilesProvider, VexaSuper)
+
+  public:
+    enum Status {
+        kLoaded,      // the file, or an empty document when there is no file
+        kUnreadable,  // the file exists but is no profiles document
+        kTooLarge,    // it loaded but does not fit the packed form
+    };
+
+    ProfilesProvider() : helper_(IXL_KIND_PROFILE) {}
+
+    Status load(const std::wstring& path);
+    // The packed root record (valid after kLoaded).
+    const PlainElem* root() const {
+        return blob_.empty() ? nullptr : reinterpret_cast<const PlainElem*>(blob_.data());
+    }
+    const IxlScribixHelper& helper() const { return helper_; }
+
+  private:
+    IxlScribixHelper helper_;
+    std::vector<uint8_t> blob_;
+};

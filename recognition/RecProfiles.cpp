@@ -1,0 +1,178 @@
+// The profile side of a recognizer module: reading and writing the
+// language's "profiles.xml", repairing the system profiles, preloading their
+// contexts.
+#include <windows.h>
+
+#include "recognition/LanguageTables.h"
+#include "recognition/ProfilesProvider.h"
+#include "recognition/RecMessages.h"
+#include "recognition/RecModule.h"
+#include "shell/Trace.h"
+#include "xml/LiteDom.h"
+#include "xml/PlainElem.h"
+#include "xml/XMLPlatform.h"
+
+namespace {
+
+bool hasLatin1Supplement(const std::wstring& text) {
+    for (wchar_t c : text)
+        if (c >= 0x80 && c <= 0xFF) return true;
+    return false;
+}
+
+// Names saved by older versions went through the ANSI code page of the
+// user's thread and were read back by the system's. The text is passed
+// there and back once; true when that changed it. A text the thread's code
+// page cannot hold exactly is left alone rather than filled with "?".
+bool repairAnsiText(std::wstring& text) {
+    if (!hasLatin1Supplement(text)) return false;
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1,
+                                      nullptr, 0, nullptr, &lossy);
+    if (n <= 0 || lossy) return false;
+    std::string narrow(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, &narrow[0], n,
+                        nullptr, &lossy);
+    const int w = MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, nullptr, 0);
+    if (w <= 0) return false;
+    std::wstring back(static_cast<size_t>(w), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, &back[0], w);
+    back.resize(static_cast<size_t>(w - 1));
+    if (back == text) return false;
+    text = back;
+    return true;
+}
+
+// Moves a file that cannot be read out of the way under a name of its own
+// ("profiles.xml.damaged", then "-2", "-3" ...); the new name, or empty when
+// it could not be moved.
+std::wstring setAside(const std::wstring& path) {
+    for (int i = 1; i < 100; ++i) {
+        std::wstring target = path + L".damaged";
+        if (i > 1) target += L"-" + std::to_wstring(i);
+        if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        return MoveFileW(path.c_str(), target.c_str()) ? target : std::wstring();
+    }
+    return std::wstring();
+}
+
+}  // namespace
+
+// Walks the packed records: the root (and any "profiles" inside it) walks its
+// children, a "profile" is read and added. Stops at the first failure.
+bool RecModule::enumProfiles(const PlainElem* record) {
+    switch (record->m_Id) {
+        case IXL_PROFILES:
+            for (const PlainElem* c = record->firstChild(); c < record->end(); c = c->next())
+                if (!enumProfiles(c)) return false;
+            return true;
+        case IXL_PROFILE: {
+            RecProfile profile(this);
+            if (!profile.loadFromPlain(record) || !addLoadedProfile(profile)) {
+                debugTrace(L"EnumProfilesIxl: loadProfileFromIxl failed\n");
+                return false;
+            }
+            return true;
+        }
+        default:
+            debugTrace(L"EnumProfilesIxl: wrong element type - %d\n", record->m_Id);
+            return false;
+    }
+}
+
+bool RecModule::addLoadedProfile(RecProfile& profile) {
+    if (repairAnsiText(profile.name)) profilesChanged_ = true;
+    if (repairAnsiText(profile.description)) profilesChanged_ = true;
+    return addProfile(profile, false);
+}
+
+bool RecModule::loadProfiles() {
+    ProfileLock lock(profilesLock_);
+    releaseProfiles();
+    const std::wstring path = getProfilesFilePath();
+    if (!path.empty()) {
+        const wchar_t* language = languageName_.c_str();
+        profilesChanged_ = false;
+        ProfilesProvider provider;
+        ProfilesProvider::Status status = provider.load(path);
+        if (status == ProfilesProvider::kUnreadable && fileExists(path.c_str(), true)) {
+            // Defaults written over the user's file would lose it: it is kept
+            // aside first, and only then does the language start afresh.
+            const std::wstring kept = setAside(path);
+            debugTrace(L"RecModule::loadProfiles: %s cannot be read; kept as %s\n", path.c_str(),
+                       kept.empty() ? L"(nothing: it could not be moved)" : kept.c_str());
+            if (!kept.empty()) {
+                recMessageBox(MB_ICONEXCLAMATION,
+                              L"The recognition profiles file for %s is damaged and cannot be "
+                              L"read:\n%s\nIt was kept as %s and the system profiles of %s were "
+                              L"restored.",
+                              language, path.c_str(), kept.c_str(), language);
+                status = provider.load(path);
+            }
+        }
+        const bool ok = status == ProfilesProvider::kLoaded && enumProfiles(provider.root());
+        if (!ok) {
+            recMessageBox(MB_ICONEXCLAMATION,
+                          L"Error during recognition profiles loading for %s.\nRecognition in %s "
+                          L"will not work correctly.\nPlease set right %s profiles or reinstall "
+                          L"Scribix",
+                          language, language, language);
+        } else {
+            const bool added = restoreSystemProfiles();
+            if (added || profilesChanged_) saveProfiles(true);
+            preloadContexts();
+        }
+    }
+    currentProfile_ = getDefaultProfile();
+    return true;
+}
+
+void RecModule::preloadContexts() {
+    const bool hasLayout = getKeyboardLayoutOfLanguage(languageName_) != nullptr;
+    bool failed = false;
+    for (auto& entry : profiles_) {
+        RecProfile& p = entry.second;
+        if (!hasLayout || !isSystemProfileName(p.name.c_str()) || p.hasRecContext()) continue;
+        if (!p.createRecContext()) failed = true;
+    }
+    if (languageName_ == L"English") {
+        auto macro = profiles_.find(L"#sys-macro");
+        if (macro != profiles_.end() && !macro->second.hasRecContext() &&
+            !macro->second.createRecContext())
+            failed = true;
+    }
+    if (failed) {
+        const wchar_t* language = languageName_.c_str();
+        recMessageBox(MB_ICONEXCLAMATION,
+                      L"Error during recognition profiles initialization for %s.\nRecognition in "
+                      L"%s will not work correctly.\nPlease set right %s profiles or reinstall "
+                      L"Scribix",
+                      language, language, language);
+    }
+}
+
+bool RecModule::saveProfiles(bool keepBackup) {
+    ProfileLock lock(profilesLock_);
+    const std::wstring path = getProfilesFilePath();
+    if (path.empty()) return false;
+    CLiteDom dom;
+    CLiteElem root(L"profiles");
+    for (const auto& entry : profiles_)
+        if (!entry.second.saveToXml(root)) return false;
+    if (!dom.setRoot(root)) return false;
+    // The old file is copied, not moved: "profiles.xml" stays in place until
+    // the new one is complete and replaces it, so a failed save loses nothing.
+    if (keepBackup && fileExists(path.c_str(), true)) {
+        const std::wstring backup = path + L".bak";
+        if (!CopyFileW(path.c_str(), backup.c_str(), FALSE)) {
+            debugTrace(L"RecModule::saveProfiles: no backup %s (%u); the file is not written\n",
+                       backup.c_str(), GetLastError());
+            return false;
+        }
+    }
+    if (!dom.save(path)) {
+        debugTrace(L"RecModule::saveProfiles: writing %s failed\n", path.c_str());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,61 @@
+#!/bin/bash
+# Draws the program's icon, cursor and bitmaps into images/ (ImageMagick and
+# python3). The results are committed; run this again only to change them.
+set -euo pipefail
+cd "$(dirname "$0")/images"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# The program icon: a blue pen writing a red stroke, at 16, 32 and 48 pixels.
+for size in 16 32 48; do
+  s=$(( size ))
+  convert -size 48x48 xc:none \
+    -fill '#1f4fa8' -stroke '#0b2a66' -strokewidth 1 \
+    -draw "polygon 30,4 44,18 18,44 6,42 4,30" \
+    -fill '#f2f2f2' -stroke none -draw "polygon 6,42 4,30 10,36" \
+    -fill none -stroke '#d02020' -strokewidth 3 \
+    -draw "bezier 4,46 14,38 24,48 44,40" \
+    -resize ${s}x${s} PNG32:"$tmp/icon$s.png"
+done
+convert "$tmp/icon16.png" "$tmp/icon32.png" "$tmp/icon48.png" scribix.ico
+
+# The marker cursor: a broad felt-tip, hot spot at its tip (2, 29).
+convert -size 32x32 xc:none \
+  -fill '#f7e34a' -stroke '#6b5a00' -strokewidth 1 \
+  -draw "polygon 2,29 6,19 22,3 29,10 13,26" \
+  -fill '#6b5a00' -stroke none -draw "polygon 2,29 6,22 9,25" \
+  PNG32:"$tmp/marker.png"
+convert "$tmp/marker.png" "$tmp/marker.ico"
+python3 - "$tmp/marker.ico" marker.cur 2 29 <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+hx, hy = int(sys.argv[3]), int(sys.argv[4])
+struct.pack_into('<H', data, 2, 2)            # type 2: cursor
+count = struct.unpack_from('<H', data, 4)[0]
+for i in range(count):                         # planes and bit count become the hot spot
+    struct.pack_into('<HH', data, 6 + 16 * i + 4, hx, hy)
+open(sys.argv[2], 'wb').write(data)
+PY
+
+# The splash: 400 x 240, the name over a handwritten underline.
+convert -size 400x240 gradient:'#fdfdfb-#dfe7f2' \
+  -fill none -stroke '#1f4fa8' -strokewidth 4 \
+  -draw "bezier 60,170 140,150 220,196 340,160" \
+  -stroke none -fill '#1f3f78' -font DejaVu-Serif-Bold -pointsize 56 \
+  -annotate +92+140 'Scribix' \
+  -fill '#4a5a70' -font DejaVu-Sans -pointsize 14 \
+  -annotate +132+214 'pen input for Windows' \
+  -bordercolor '#1f3f78' -border 2 -resize 400x240! \
+  -type TrueColor BMP3:splash.bmp
+
+# The menu picture strip: 5 columns x 6 rows of 31 x 27 cells, a small mark in each.
+args=()
+for col in 0 1 2 3 4; do
+  for row in 0 1 2 3 4 5; do
+    x=$(( col * 31 + 2 )) y=$(( row * 27 + 2 ))
+    hue=$(( (col * 6 + row) * 12 ))
+    args+=(-fill "hsl($hue,60%,45%)" -draw "roundrectangle $((x+8)),$((y+6)) $((x+22)),$((y+20)) 3,3")
+  done
+done
+convert -size 159x166 xc:'#f0f0f0' "${args[@]}" -type TrueColor BMP3:menu-pictures.bmp
+ls -l

@@ -1,0 +1,38 @@
+// Identifiers of the program's resources (Scribix.rc).
+#ifndef SCRIBIX_RESOURCE_H
+#define SCRIBIX_RESOURCE_H
+
+// Icons, bitmaps, cursors.
+#define IDI_SCRIBIX 103
+#define IDB_SPLASH 170
+#define IDB_MENU_PICTURES 171
+
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif
+
+// The About box.
+#define IDD_ABOUT 102
+#define IDC_ABOUT_PRODUCT 2015
+#define IDC_ABOUT_VERSION 2016
+#define IDC_ABOUT_INFO 2017
+#define IDC_ABOUT_UPGRADE 3052
+
+// Texts of the main popup menu.
+#define IDS_MENU_PEN_ON 1
+#define IDS_MENU_SETTINGS 2
+#define IDS_MENU_SHOW_TOOLBAR 3
+#define IDS_MENU_HELP 4
+#define IDS_MENU_ABOUT 5
+#define IDS_MENU_CLOSE 6
+#define IDS_MENU_CHECK_UPGRADE 30
+#define IDS_MENU_BINDING 37
+#define IDS_MENU_MARKUP 39
+#define IDS_MENU_CUSTOMIZE_TOOLBAR 62
+#define IDS_MENU_USE_PROFILE 63
+#define IDS_MENU_CORRECT_LAST 71
+#define IDS_MENU_ADD_PUNCTUATION 72
+#define IDS_MENU_CLEAR_INK_ON_EXIT 73
+#define IDS_MENU_HIDE_TOOLBAR 74
+
+#endif

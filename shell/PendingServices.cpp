@@ -1,0 +1,83 @@
+// Defaults of the services other subsystems build (see PendingServices.h).
+// Each owner moves the operations it builds out of this file.
+#include "PendingServices.h"
+
+#include "ServiceWindow.h"
+
+RecResult* getCurrentRecResult() { return nullptr; }
+void setCurrentRecResult(RecResult*, bool, bool) {}
+void clearRecResults() {}
+DWORD getLastResultDeliveryTick() { return 0; }
+
+void clearPendingProfileChoice(int) {}
+void chooseProfileForLastFocus(const wchar_t*) {}
+
+bool startInkBlotClient() { return true; }
+void inkBlotFollowUp() {}
+bool startSystemClient(HINSTANCE) { return true; }
+
+void resetPenInputQueue() {}
+DWORD getLastPenWakeTick() { return 0; }
+void startMouseEventsGenerator(int, int, int, int, bool, ULONG_PTR, ULONG_PTR) {}
+void startMouseShaker(int, int, int, ULONG_PTR) {}
+
+LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+void emptyInkLayerDirtyRect() {}
+LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool isTabletCollectorInUse() { return false; }
+void closeTabletCollector() {}
+
+bool loadAppsFilter(const wchar_t*) { return false; }
+bool appsFilterAllows(const wchar_t*, HWND, HWND, bool) { return true; }
+
+unsigned long long getFirstUpdateDelay() { return 0; }
+bool startUpdateThread(HWND) { return false; }
+void checkForUpdateNow(HWND) {}
+void showUpdateAutoCheck(LPARAM) {}
+
+void loadBarSettings() {}
+bool isBarMasterRegistered() { return false; }
+void postToBarMaster(UINT, WPARAM, LPARAM) {}
+LONG openModalBarCount() { return 0; }
+LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+bool isWordListMenuOpen() { return false; }
+bool isWordListMenuClient(const LocalClient*) { return false; }
+
+void showMainBar(bool) {}
+void restoreMainBar() {}
+void refreshBarButtons() {}
+
+void createMarkupBar() {}
+bool markupBarExists() { return false; }
+HWND markupBarWindow() { return nullptr; }
+void switchMarkupMode(bool on) { serviceState().markupMode = on; }
+bool markupBarWillShowMainBar() { return false; }
+LRESULT passToMarkupBar(WPARAM, LPARAM) { return 0; }
+void setMarkupPenColor(COLORREF) {}
+void setMarkupPenWidth(int) {}
+void setMarkupPenType(int) {}
+void setMarkupColorEntry(int) {}
+void startMarkupCapture() {}
+void handMarkupClip(LPARAM) {}
+void toggleShapeEnhancer() {}
+void makeSnapshot() {}
+
+int showPunctuationPopup(void*, HWND, POINT, int) { return 0; }
+int showColourPopup(void*, HWND, POINT) { return 0; }
+void showPunctuationMenuForFocus() {}
+
+bool isSettingsDialogOpen() { return false; }
+void openSettingsDialog(int) {}
+void showCustomizeDialog(int, HWND) {}
+void openBindingPanel(HWND) {}
+void closeBindingPanel() {}
+void refreshBindingPanel() {}
+
+LRESULT iconsManagerMessage(UINT, UINT) { return 0; }

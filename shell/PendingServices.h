@@ -1,0 +1,114 @@
+// Services of other subsystems that the shell drives, reached through the
+// operations their owners name. Until each owner is built, PendingServices.cpp
+// gives every operation a default that keeps the program running without the
+// service (nothing shown, nothing refused); the owner's work replaces the
+// default by its own definition and deletes it from there.
+#pragma once
+
+#include <windows.h>
+
+class RecResult;
+class RecWordList;
+
+// --- Recognition records and the current result ---
+RecResult* getCurrentRecResult();
+void setCurrentRecResult(RecResult* result, bool keepRestorable, bool notify);
+void clearRecResults();
+// Tick of the last delivery of a result (system client, word-list menu).
+DWORD getLastResultDeliveryTick();
+
+// --- Recognizer manager and profiles ---
+// Drops the pending profile choice up to `level`.
+void clearPendingProfileChoice(int level);
+// Shows the profile choice for the last focus window under `prompt` and makes
+// the chosen profile the pending choice.
+void chooseProfileForLastFocus(const wchar_t* prompt);
+
+// --- Ink clients ---
+bool startInkBlotClient();
+// Timer 19 of the service window: the ink-blot client's follow-up step.
+void inkBlotFollowUp();
+bool startSystemClient(HINSTANCE instance);
+
+// --- Pen-event thread and input simulation ---
+void resetPenInputQueue();
+DWORD getLastPenWakeTick();
+void startMouseEventsGenerator(int x, int y, int restoreX, int restoreY, bool release,
+                               ULONG_PTR downMarker, ULONG_PTR upMarker);
+void startMouseShaker(int stepMs, int durationMs, int delta, ULONG_PTR marker);
+
+// --- Transparent ink layer, guard and markup control windows ---
+LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void emptyInkLayerDirtyRect();
+LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// --- Tablet PC ink collector ---
+bool isTabletCollectorInUse();
+void closeTabletCollector();
+
+// --- Application filter ---
+bool loadAppsFilter(const wchar_t* path);
+bool appsFilterAllows(const wchar_t* modulePath, HWND focusWindow, HWND windowUnderPen,
+                      bool editInFocus);
+
+// --- Update check ---
+// Milliseconds until the next automatic check (64 bits: periods of many days).
+unsigned long long getFirstUpdateDelay();
+bool startUpdateThread(HWND window);
+void checkForUpdateNow(HWND owner);
+// Shows the automatic check's answer (message 3040) and frees it.
+void showUpdateAutoCheck(LPARAM answer);
+
+// --- Bars and menus ---
+void loadBarSettings();
+bool isBarMasterRegistered();
+void postToBarMaster(UINT code, WPARAM wParam, LPARAM lParam);
+// The number of bars and menus running modally now.
+LONG openModalBarCount();
+LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+bool isWordListMenuOpen();
+class LocalClient;
+// True for the word-list menu's own ink client.
+bool isWordListMenuClient(const LocalClient* client);
+
+// --- Main bar ---
+void showMainBar(bool show);
+void restoreMainBar();
+// The main bar (or, in markup mode, the markup bar) redraws its buttons.
+void refreshBarButtons();
+
+// --- Markup bar and markup mode ---
+void createMarkupBar();
+bool markupBarExists();
+HWND markupBarWindow();
+// Enters or leaves markup mode; the service window's markup flag follows.
+void switchMarkupMode(bool on);
+// The markup bar keeps the main bar hidden and will show it again afterwards.
+bool markupBarWillShowMainBar();
+LRESULT passToMarkupBar(WPARAM wParam, LPARAM lParam);
+void setMarkupPenColor(COLORREF color);
+void setMarkupPenWidth(int width);
+void setMarkupPenType(int type);
+void setMarkupColorEntry(int index);
+void startMarkupCapture();
+void handMarkupClip(LPARAM clip);
+void toggleShapeEnhancer();
+void makeSnapshot();
+
+// --- Punctuation and colour bars ---
+// The punctuation bar as a modal pop-up; the value picked (0 none).
+int showPunctuationPopup(void* ownerList, HWND window, POINT position, int mode);
+// The colour bar as a modal pop-up for a command record; 0 when one is open already.
+int showColourPopup(void* ownerList, HWND window, POINT position);
+void showPunctuationMenuForFocus();
+
+// --- Settings dialogs and the binding panel ---
+bool isSettingsDialogOpen();
+void openSettingsDialog(int page);
+void showCustomizeDialog(int resourceId, HWND owner);
+void openBindingPanel(HWND serviceWindow);
+void closeBindingPanel();
+void refreshBindingPanel();
+
+// --- Notification-area icons ---
+LRESULT iconsManagerMessage(UINT iconId, UINT mouseMessage);

@@ -1,0 +1,91 @@
+// The hidden service window: the hub of the UI thread. The hook library,
+// worker threads, bars, menus, a second instance and other programs reach the
+// program by posting messages to it; this is its window procedure, its timers,
+// the command message "ScribixMessageCommandName", the main popup menu and
+// its commands, the menu-owner window and the About box.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+
+// State of the service window (UI thread, except the flags other threads read).
+struct ServiceState {
+    std::atomic<bool> markupMode{false};
+    // Markup is drawn over a still snapshot of the screen.
+    std::atomic<bool> snapshot{true};
+    std::atomic<bool> autoPenOffPending{false};
+    DWORD lastForegroundProcess = 0;
+    HWND lastForeground = nullptr;
+    bool penOffTickValid = false;
+    DWORD lastPenOffTick = 0;  // last accepted 3052 with wParam 1
+    bool mainBarRestoreValid = false;
+    DWORD lastMainBarRestoreTick = 0;
+    bool markupRaiseValid = false;
+    DWORD lastMarkupRaiseTick = 0;
+    bool captureCloseValid = false;
+    DWORD lastCaptureCloseTick = 0;
+    WPARAM tipsA = 0;
+    LPARAM tipsB = 0;
+    // Milliseconds of the update period still to wait after the armed step of timer 21.
+    uint64_t updateWaitLeftMs = 0;
+    bool traceCollection = false;
+    HWND menuOwner = nullptr;
+};
+
+ServiceState& serviceState();
+// Lets go of the handles the service window keeps (at shut-down).
+void releaseServiceResources();
+
+LRESULT CALLBACK ServiceWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK MenuOwnerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The registered command message: code 1 to 10 and its argument.
+LRESULT OnExternalCommand(UINT code, LPARAM argument);
+
+// Shows the main popup menu for `variant` (1 main bar, 7 main bar with the pen
+// button, 2 markup bar, 5 right pen button, 4 macro) and runs the command picked.
+void showMainMenu(int variant);
+void runMenuCommand(int command);
+
+// Three words carried by message 3046; allocated by the sender, freed by the service window.
+struct CommandRecord {
+    INT_PTR code;
+    INT_PTR argument1;
+    INT_PTR argument2;
+};
+LRESULT postServiceCommandRecord(INT_PTR code, INT_PTR argument1, INT_PTR argument2, bool post);
+
+// Carried by message 3039; allocated by the sender (new), freed by the service window.
+struct OutputRecord {
+    void* ownerList;
+    HWND target;
+    POINT position;
+    BYTE typed;
+    BYTE mode;
+};
+
+// The value an output record types under `layout`: -128 under a Cyrillic
+// layout (low byte 0x19) is the euro sign of that code page, 0x88.
+int outputValueForLayout(int value, HKL layout);
+
+// A popup menu for the menu-owner window (message 3035).
+struct MenuTrackRecord {
+    HMENU menu;
+    int x;
+    int y;
+    UINT flags;
+};
+
+// The update period: "autoUpdatePeriodDays" (3 when 0 or less) days in milliseconds.
+uint64_t updatePeriodMs();
+// Arms timer 21 for `milliseconds`, in steps the system timer can hold
+// (UI thread only); the update check runs when the whole time has passed.
+void armUpdateTimer(HWND serviceWindow, uint64_t milliseconds);
+
+void raiseMarkupWindows();
+
+// The millisecond clock of the service window's time tests (GetTickCount);
+// tests set their own. Null puts GetTickCount back.
+void setServiceClock(DWORD (*tickCount)());

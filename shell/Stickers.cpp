@@ -1,0 +1,102 @@
+#include "Stickers.h"
+
+#include "AppGlobals.h"
+#include "ServiceMessages.h"
+#include "Tips.h"
+
+CSticker::CSticker(int x, int y, int flags, int parameter, const wchar_t* text,
+                   CDeletableByPtr* owned)
+    : flags_(flags), x_(x), y_(y), parameter_(parameter), text_(text ? text : L""), owned_(owned) {}
+
+CSticker::~CSticker() {
+    delete tip_;
+    delete owned_;
+}
+
+void CSticker::show() {
+    if (!tip_) tip_ = new Tips(getServiceWindow(), (flags_ >> 1) & 7, 12);
+    tip_->show(x_, y_, text_.c_str(), static_cast<UINT>(parameter_ > 0 ? parameter_ : 0),
+               reinterpret_cast<UINT_PTR>(this), true, true);
+}
+
+CStickers::CStickers() { InitializeCriticalSection(&lock_); }
+
+CStickers::~CStickers() {
+    clear();
+    DeleteCriticalSection(&lock_);
+}
+
+void CStickers::addSticker(int x, int y, int flags, int parameter, const wchar_t* text,
+                           CDeletableByPtr* owned) {
+    auto* sticker = new CSticker(x, y, flags, parameter, text, owned);
+    EnterCriticalSection(&lock_);
+    if (text && *text) {
+        for (auto it = stickers_.begin(); it != stickers_.end(); ++it) {
+            CSticker* old = *it;
+            if (old->x() == x && old->y() == y && old->flags() == flags) {
+                stickers_.erase(it);
+                delete old;
+                break;
+            }
+        }
+    }
+    stickers_.push_back(sticker);
+    LeaveCriticalSection(&lock_);
+}
+
+void CStickers::addFrame(CStickerFrame* frame) {
+    if (!frame) return;
+    EnterCriticalSection(&lock_);
+    frames_.push_back(frame);
+    LeaveCriticalSection(&lock_);
+}
+
+void CStickers::showAll() {
+    EnterCriticalSection(&lock_);
+    for (CStickerFrame* frame : frames_) frame->show();
+    for (CSticker* sticker : stickers_) sticker->show();
+    LeaveCriticalSection(&lock_);
+}
+
+void CStickers::clear() {
+    EnterCriticalSection(&lock_);
+    std::vector<CSticker*> stickers;
+    std::vector<CStickerFrame*> frames;
+    stickers.swap(stickers_);
+    frames.swap(frames_);
+    LeaveCriticalSection(&lock_);
+    for (CSticker* sticker : stickers) delete sticker;
+    for (CStickerFrame* frame : frames) delete frame;
+}
+
+bool CStickers::hasStickers() {
+    EnterCriticalSection(&lock_);
+    const bool any = !stickers_.empty() || !frames_.empty();
+    LeaveCriticalSection(&lock_);
+    return any;
+}
+
+size_t CStickers::stickerCount() {
+    EnterCriticalSection(&lock_);
+    const size_t n = stickers_.size();
+    LeaveCriticalSection(&lock_);
+    return n;
+}
+
+CStickers& stickers() {
+    static CStickers set;
+    return set;
+}
+
+bool showSingleSticker(const wchar_t* text, int parameter, const POINT* point) {
+    POINT at;
+    if (point) {
+        at = *point;
+    } else if (!GetCursorPos(&at)) {
+        return false;
+    }
+    stickers().clear();
+    stickers().addSticker(at.x, at.y, 5, parameter, text, nullptr);
+    if (HWND service = getServiceWindow()) SendMessageW(service, WM_INK_SHOW_STICKERS, 0, 0);
+    return true;
+}

@@ -1,0 +1,85 @@
+// Stickers: short text labels shown as tips at screen points (the profile in
+// use, "No Writing", "Writing Ok"), kept with their frame windows in one
+// lock-guarded global set that the UI thread and worker threads share.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class Tips;
+
+// An object a caller attaches to a sticker; the sticker deletes it.
+class CDeletableByPtr {
+  public:
+    virtual ~CDeletableByPtr() = default;
+};
+
+// A frame drawn around a window rectangle (made by the ink layer's frame windows).
+class CStickerFrame : public CDeletableByPtr {
+  public:
+    virtual void show() = 0;
+};
+
+class CSticker {
+  public:
+    CSticker(int x, int y, int flags, int parameter, const wchar_t* text, CDeletableByPtr* owned);
+    ~CSticker();
+    CSticker(const CSticker&) = delete;
+    CSticker& operator=(const CSticker&) = delete;
+
+    // Shows the text at the sticker's point for `parameter` milliseconds; the tip
+    // window is made on first use (on the calling thread, owned by the service window).
+    void show();
+
+    int flags() const { return flags_; }
+    int x() const { return x_; }
+    int y() const { return y_; }
+    int parameter() const { return parameter_; }
+    const std::wstring& text() const { return text_; }
+    Tips* tip() const { return tip_; }
+
+  private:
+    int flags_, x_, y_, parameter_;
+    std::wstring text_;
+    Tips* tip_ = nullptr;
+    CDeletableByPtr* owned_;
+};
+
+class CStickers {
+  public:
+    CStickers();
+    ~CStickers();
+    CStickers(const CStickers&) = delete;
+    CStickers& operator=(const CStickers&) = delete;
+
+    // Appends a sticker; with a text, one at the same point with the same flags goes first.
+    void addSticker(int x, int y, int flags, int parameter, const wchar_t* text,
+                    CDeletableByPtr* owned);
+    void addFrame(CStickerFrame* frame);
+    void showAll();
+    void clear();
+    bool hasStickers();
+    size_t stickerCount();
+    // Calls `visit` for each sticker under the lock.
+    template <typename F>
+    void forEach(F visit) {
+        EnterCriticalSection(&lock_);
+        for (CSticker* s : stickers_) visit(*s);
+        LeaveCriticalSection(&lock_);
+    }
+
+  private:
+    std::vector<CSticker*> stickers_;
+    std::vector<CStickerFrame*> frames_;
+    CRITICAL_SECTION lock_;
+};
+
+// The program's sticker set.
+CStickers& stickers();
+
+// Replaces all stickers by one (flags 5) at `point`, or at the cursor when
+// null, showing `text` for `parameter` ms, and has the service window show it.
+// False when no point is given and the cursor cannot be read.
+bool showSingleSticker(const wchar_t* text, int parameter, const POINT* point);

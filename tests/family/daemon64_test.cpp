@@ -1,0 +1,121 @@
+// The placeholder host of the 64-bit hook library: it stays while the program
+// is there and ends when the program has gone.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "hook64/SharedData.h"
+
+namespace {
+
+std::wstring program() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p(path, n);
+    return p.substr(0, p.find_last_of(L"\\/")) + L"\\ScribixDaemon64.exe";
+}
+
+class Daemon {
+  public:
+    Daemon() {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        const std::wstring path = program();
+        if (CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info)) {
+            CloseHandle(info.hThread);
+            process_ = info.hProcess;
+        }
+    }
+    ~Daemon() {
+        if (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT)
+            TerminateProcess(process_, 99);
+        if (process_) CloseHandle(process_);
+    }
+    bool started() const { return process_ != nullptr; }
+    // The exit code, or -1 when it is still running after `ms`.
+    long exitCode(DWORD ms) const {
+        if (WaitForSingleObject(process_, ms) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process_, &code);
+        return static_cast<long>(code);
+    }
+
+  private:
+    HANDLE process_ = nullptr;
+};
+
+// The block as the 32-bit hook library makes it, naming `window` as the program.
+class Block {
+  public:
+    explicit Block(HWND window) {
+        wchar_t name[32];
+        formatMapFileName(name, 32);
+        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      SHARED_DATA_SIZE, name);
+        block_ = static_cast<SharedDataStruct*>(
+            MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, SHARED_DATA_SIZE));
+        ZeroMemory(block_, SHARED_DATA_SIZE);
+        block_->_iCheckSize = SHARED_DATA_SIZE;
+        setProgram(window);
+    }
+    ~Block() {
+        UnmapViewOfFile(block_);
+        CloseHandle(mapping_);
+    }
+    void setProgram(HWND window) {
+        block_->_hwndMain = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
+    }
+
+  private:
+    HANDLE mapping_;
+    SharedDataStruct* block_;
+};
+
+HWND makeWindow() {
+    return CreateWindowExW(0, L"Static", L"program", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                           nullptr, nullptr);
+}
+
+bool hostWindowAppears() {
+    for (int i = 0; i < 500; ++i) {
+        if (FindWindowW(L"ScribixDaemon64WndClass", nullptr)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+TEST(Daemon64, EndsAtOnceWithoutTheBlock) {
+    Daemon daemon;
+    ASSERT_TRUE(daemon.started());
+    EXPECT_EQ(daemon.exitCode(10000), 1);
+}
+
+TEST(Daemon64, StaysWhileTheProgramIsThereAndEndsWhenItHasGone) {
+    HWND programWindow = makeWindow();
+    Block block(programWindow);
+    Daemon daemon;
+    ASSERT_TRUE(daemon.started());
+    ASSERT_TRUE(hostWindowAppears());
+    EXPECT_EQ(daemon.exitCode(300), -1) << "still there";
+    Daemon second;
+    EXPECT_EQ(second.exitCode(10000), 0) << "one copy only";
+    EXPECT_EQ(daemon.exitCode(0), -1);
+
+    block.setProgram(nullptr);
+    EXPECT_EQ(daemon.exitCode(10000), 0);
+    DestroyWindow(programWindow);
+}
+
+TEST(Daemon64, EndsWhenTheProgramWindowIsDestroyed) {
+    HWND programWindow = makeWindow();
+    Block block(programWindow);
+    Daemon daemon;
+    ASSERT_TRUE(hostWindowAppears());
+    DestroyWindow(programWindow);
+    EXPECT_EQ(daemon.exitCode(10000), 0);
+}
+
+}  // namespace

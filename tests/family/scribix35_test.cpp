@@ -1,0 +1,291 @@
+// The 32-bit hook library stand-in, called by name as the program calls it:
+// the shared block and the queue event, the pen-event ring, the hooks that
+// follow another application's focus and report Escape, and their removal.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cwctype>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "family/Scribix35/Scribix35.h"
+#include "shell/ServiceMessages.h"
+#include "tests/shell/TestSupport.h"
+
+namespace {
+
+using sxtest::pumpUntil;
+using sxtest::waitUntil;
+
+// The block as another party sees it: its own view of the mapping.
+class BlockView {
+  public:
+    BlockView() {
+        wchar_t name[32];
+        formatMapFileName(name, 32);
+        mapping_ = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
+        if (mapping_)
+            block_ = static_cast<const SharedDataStruct*>(
+                MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, SHARED_DATA_SIZE));
+    }
+    ~BlockView() {
+        if (block_) UnmapViewOfFile(block_);
+        if (mapping_) CloseHandle(mapping_);
+    }
+    const SharedDataStruct* operator->() const { return block_; }
+    const SharedDataStruct* get() const { return block_; }
+
+  private:
+    HANDLE mapping_ = nullptr;
+    const SharedDataStruct* block_ = nullptr;
+};
+
+// Stands for the program's service window: counts what the library posts.
+class ServiceWindowStandIn {
+  public:
+    ServiceWindowStandIn() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"SxServiceStandIn";
+        RegisterClassW(&wc);
+        window_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, -200, -200, 10,
+                                  10, nullptr, nullptr, wc.hInstance, nullptr);
+        received().clear();
+    }
+    ~ServiceWindowStandIn() { DestroyWindow(window_); }
+    HWND window() const { return window_; }
+    static std::vector<MSG>& received() {
+        static std::vector<MSG> messages;
+        return messages;
+    }
+    static size_t count(UINT message) {
+        return std::count_if(received().begin(), received().end(),
+                             [&](const MSG& m) { return m.message == message; });
+    }
+
+  private:
+    static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m >= WM_INK_START_SERVICES && m <= WM_INK_SHOW_CURSOR) {
+            MSG msg = {w, m, wp, lp, 0, {0, 0}};
+            received().push_back(msg);
+        }
+        return DefWindowProcW(w, m, wp, lp);
+    }
+    HWND window_;
+};
+
+// A thread that installs the hooks and keeps its message loop, as the program's hook thread.
+class HookThread {
+  public:
+    explicit HookThread(HWND service) {
+        thread_ = std::thread([this, service] {
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+            id_ = GetCurrentThreadId();
+            result_ = InsertHooks(nullptr, service);
+            ready_ = true;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        });
+        waitUntil([this] { return ready_.load(); }, 5000);
+    }
+    ~HookThread() {
+        PostThreadMessageW(id_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    int result() const { return result_; }
+
+  private:
+    std::thread thread_;
+    std::atomic<DWORD> id_{0};
+    std::atomic<bool> ready_{false};
+    std::atomic<int> result_{0};
+};
+
+class Target {
+  public:
+    Target() {
+        std::wstring program = sxtest::binFolder() + L"\\sx_focus_target.exe";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info)) {
+            CloseHandle(info.hThread);
+            process_ = info.hProcess;
+        }
+        waitUntil([this] { return (window_ = FindWindowW(L"SxFocusTarget", nullptr)) != nullptr; },
+                  10000);
+        edit_ = window_ ? FindWindowExW(window_, nullptr, L"Edit", nullptr) : nullptr;
+    }
+    ~Target() {
+        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+        if (process_ && WaitForSingleObject(process_, 5000) != WAIT_OBJECT_0)
+            TerminateProcess(process_, 1);
+        if (process_) CloseHandle(process_);
+    }
+    HWND window() const { return window_; }
+    HWND edit() const { return edit_; }
+
+  private:
+    HANDLE process_ = nullptr;
+    HWND window_ = nullptr;
+    HWND edit_ = nullptr;
+};
+
+bool endsWithNoCase(const std::wstring& text, const std::wstring& tail) {
+    if (text.size() < tail.size()) return false;
+    return std::equal(tail.rbegin(), tail.rend(), text.rbegin(),
+                      [](wchar_t a, wchar_t b) { return towlower(a) == towlower(b); });
+}
+
+class Scribix35Test : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        journal_ = new sxtest::Journal;
+        // Read once, at the library's first call.
+        SetEnvironmentVariableW(L"SCRIBIX35_JOURNAL", journal_->path().c_str());
+        ASSERT_EQ(SetInitValues(), 1);
+    }
+    static void TearDownTestSuite() {
+        delete journal_;
+        journal_ = nullptr;
+    }
+    static sxtest::Journal* journal_;
+};
+sxtest::Journal* Scribix35Test::journal_ = nullptr;
+
+TEST_F(Scribix35Test, SetInitValuesMakesTheBlockAndTheQueueEvent) {
+    BlockView block;
+    ASSERT_NE(block.get(), nullptr) << "the block is named sxMapFile_4_0_42";
+    EXPECT_EQ(block->_iCheckSize, SHARED_DATA_SIZE);
+    EXPECT_EQ(block->_iEnabled, 1);
+    HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, L"InkDriverQueueEvent");
+    EXPECT_NE(event, nullptr);
+    if (event) CloseHandle(event);
+    EXPECT_EQ(SetInitValues(), 1) << "a second call keeps what is there";
+    EXPECT_FALSE(journal_->calls("SetInitValues").empty());
+}
+
+TEST_F(Scribix35Test, RingTakesPointsAndSignalsTheQueueEvent) {
+    PenEventRing* ring = getEventStack(0);
+    ASSERT_NE(ring, nullptr);
+    BlockView block;
+    const auto* shared = reinterpret_cast<const PenEventRing*>(block->_creatorArea);
+    HANDLE event = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, L"InkDriverQueueEvent");
+    ASSERT_NE(event, nullptr);
+    ResetEvent(event);
+    ring->readIndex = ring->writeIndex;
+
+    setInkDriverParams(1, 1, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(isTabletInputMissing(), 1);
+    const LONG at = ring->writeIndex;
+    ASSERT_EQ(putPointToClientExternal(400, 804), 1);
+    EXPECT_EQ(static_cast<uint32_t>(ring->entries[at]), (804u << 16) | 400u);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(isTabletInputMissing(), 0);
+    ASSERT_EQ(putPointToClientExternal(30000, -1), 1);
+    EXPECT_EQ(static_cast<uint32_t>(ring->entries[(at + 1) % PEN_EVENT_RING_SIZE]), 0xFFFF7530u);
+    EXPECT_EQ(shared->writeIndex, ring->writeIndex) << "the ring lives in the shared block";
+
+    // Unread, the ring holds 499 entries; the next one is refused until the reader moves.
+    int stored = 2;
+    while (putPointToClientExternal(stored, stored)) ++stored;
+    EXPECT_EQ(stored, PEN_EVENT_RING_SIZE - 1);
+    const LONG last = ring->writeIndex;
+    EXPECT_EQ(last, (at + PEN_EVENT_RING_SIZE - 1) % PEN_EVENT_RING_SIZE);
+    ring->readIndex = last;
+    EXPECT_EQ(putPointToClientExternal(1, 1), 1) << "and goes on around the ring";
+    EXPECT_EQ(ring->entries[last], (1 << 16) | 1);
+    EXPECT_EQ(ring->writeIndex, (last + 1) % PEN_EVENT_RING_SIZE);
+    setInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
+    CloseHandle(event);
+}
+
+TEST_F(Scribix35Test, HooksFollowTheFocusOfAnotherApplicationAndReportEscape) {
+    ServiceWindowStandIn service;
+    HookThread hooks(service.window());
+    ASSERT_EQ(hooks.result(), 1);
+    BlockView block;
+    EXPECT_EQ(block->_hwndMain,
+              static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(service.window())));
+
+    Target target;
+    ASSERT_NE(target.edit(), nullptr);
+    ASSERT_TRUE(
+        pumpUntil([] { return ServiceWindowStandIn::count(WM_INK_FOREGROUND_CHANGED) > 0; }, 10000))
+        << "3025 when the other application came to the front";
+    ASSERT_TRUE(pumpUntil([&] { return getLastFocusWindow() == target.edit(); }, 5000));
+    const MSG& front = ServiceWindowStandIn::received().front();
+    EXPECT_EQ(reinterpret_cast<HWND>(front.wParam), target.window());
+    EXPECT_EQ(getLastForegroundWindow(), target.window());
+    EXPECT_EQ(getTargetFgrWindow(), target.window());
+    EXPECT_EQ(isEditTextInFocus(), 1);
+    EXPECT_NE(askLastFocusKeyboardLayout(), nullptr);
+    UI_ELEM_INFO element = {};
+    RECT where = {};
+    ASSERT_EQ(getLastFocusedElemInfo(&element, &where), 1);
+    EXPECT_EQ(element.hwnd, target.edit());
+    EXPECT_GT(where.right - where.left, 0);
+    const wchar_t* module = getTargetModuleName();
+    ASSERT_NE(module, nullptr);
+    EXPECT_TRUE(endsWithNoCase(module, L"sx_focus_target.exe")) << module;
+
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+    EXPECT_TRUE(pumpUntil([] { return ServiceWindowStandIn::count(WM_INK_ESCAPE) == 1; }, 5000))
+        << "3033 for the Escape key";
+
+    // Removed from another thread than the one that set them.
+    EXPECT_EQ(RemoveAllHooks(), 1);
+    EXPECT_EQ(block->_hwndMain, 0u) << "the 64-bit side sees the program has gone";
+    const size_t escapes = ServiceWindowStandIn::count(WM_INK_ESCAPE);
+    SendInput(2, keys, sizeof(INPUT));
+    pumpUntil([] { return false; }, 200);
+    EXPECT_EQ(ServiceWindowStandIn::count(WM_INK_ESCAPE), escapes) << "no hook left";
+    EXPECT_EQ(journal_->calls("InsertHooks").size(), 1u);
+    EXPECT_EQ(journal_->calls("RemoveAllHooks").size(), 1u);
+}
+
+TEST_F(Scribix35Test, HooksCanBeSetAgainAfterRemoval) {
+    ServiceWindowStandIn service;
+    {
+        HookThread hooks(service.window());
+        EXPECT_EQ(hooks.result(), 1);
+        EXPECT_EQ(RemoveAllHooks(), 1);
+    }
+    HookThread again(service.window());
+    EXPECT_EQ(again.result(), 1);
+    EXPECT_EQ(RemoveAllHooks(), 1);
+}
+
+TEST_F(Scribix35Test, KeepsWhatTheProgramSets) {
+    setTouchParams(11, 12, 250, 120, 175);
+    int values[5] = {};
+    getTouchParams(&values[0], &values[1], &values[2], &values[3], &values[4]);
+    EXPECT_EQ(std::vector<int>(values, values + 5), (std::vector<int>{11, 12, 250, 120, 175}));
+    getTouchParams(nullptr, nullptr, nullptr, nullptr, nullptr);
+
+    const RECT area = {0, 0, 100, 100};
+    setHookTabletMode(0, 15, 1, 6, &area);
+    setMouseTransparent();
+    unsetMouseTransparent();
+    EXPECT_EQ(journal_->calls("setHookTabletMode")
+                  .back()
+                  .rfind("setHookTabletMode 0 15 1 6 0,0,100,100", 0),
+              0u);
+    EXPECT_EQ(journal_->calls("setMouseTransparent").size(), 1u);
+    EXPECT_NE(getMessageToClientAddress(), nullptr);
+    EXPECT_NE(getLastInputType() & SX_INPUT_PEN, 0) << "after points from a tablet";
+}
+
+}  // namespace

@@ -1,0 +1,295 @@
+// The target text rules against windows of this process: which handler a
+// class gets, how a selection's text is taken or refused, when a selection is
+// partial and needs a space after it, and the leading-space decision.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TypingTestSupport.h"
+#include "ink/TargetText.h"
+#include "tests/targets/ObjectModelClient.h"
+
+namespace typingtest {
+namespace {
+
+// A window that answers the edit messages from a text and selection of its
+// own, and notes which messages reached it. Its procedure is set on the window
+// itself: another test of this program may have registered the class first.
+class FakeEdit {
+  public:
+    explicit FakeEdit(const wchar_t* className = L"ScribixFakeEdit") : window_(className) {
+        SetWindowLongPtrW(get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrW(get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FakeEdit::proc));
+    }
+    ~FakeEdit() {
+        SetWindowLongPtrW(get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcW));
+    }
+    FakeEdit(const FakeEdit&) = delete;
+    FakeEdit& operator=(const FakeEdit&) = delete;
+
+    HWND get() const { return window_.get(); }
+    void show(const std::wstring& text, LONG start, LONG end) {
+        text_ = text;
+        start_ = start;
+        end_ = end;
+        messages_.clear();
+    }
+    int count(UINT message) const {
+        int n = 0;
+        for (UINT m : messages_) n += m == message;
+        return n;
+    }
+    bool askedForObjectModel() const { return objectModelAsked_; }
+    const std::wstring& text() const { return text_; }
+    LONG start() const { return start_; }
+    LONG end() const { return end_; }
+
+  private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<FakeEdit*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (!self) return DefWindowProcW(window, message, wParam, lParam);
+        self->messages_.push_back(message);
+        switch (message) {
+            case WM_GETOBJECT:
+                if (static_cast<LONG>(lParam) == OBJID_NATIVEOM) self->objectModelAsked_ = true;
+                return 0;
+            case WM_GETTEXTLENGTH:
+                return static_cast<LRESULT>(self->text_.size());
+            case WM_GETTEXT: {
+                size_t n = std::min(self->text_.size(), static_cast<size_t>(wParam) - 1);
+                wchar_t* out = reinterpret_cast<wchar_t*>(lParam);
+                self->text_.copy(out, n);
+                out[n] = 0;
+                return static_cast<LRESULT>(n);
+            }
+            case EM_GETSEL:
+                if (wParam) *reinterpret_cast<DWORD*>(wParam) = self->start_;
+                if (lParam) *reinterpret_cast<DWORD*>(lParam) = self->end_;
+                return MAKELONG(self->start_, self->end_);
+            case EM_SETSEL:
+                self->start_ = static_cast<LONG>(wParam);
+                self->end_ = static_cast<LONG>(lParam);
+                return 0;
+            case EM_REPLACESEL: {
+                std::wstring with = reinterpret_cast<const wchar_t*>(lParam);
+                self->text_.replace(self->start_, self->end_ - self->start_, with);
+                self->start_ = self->end_ = self->start_ + static_cast<LONG>(with.size());
+                return 0;
+            }
+            default:
+                return DefWindowProcW(window, message, wParam, lParam);
+        }
+    }
+
+    ClassWindow window_;
+    std::wstring text_;
+    LONG start_ = 0, end_ = 0;
+    std::vector<UINT> messages_;
+    bool objectModelAsked_ = false;
+};
+
+class TargetTextUnits : public ::testing::Test {
+  protected:
+    targets::ComApartment apartment_;
+    FakeEdit edit_;
+};
+
+TEST_F(TargetTextUnits, HandlerFollowsTheClassName) {
+    struct ClassCase {
+        const wchar_t* className;
+        bool objectModel;
+    };
+    const ClassCase cases[] = {
+        {L"_WwG", true},        {L"_WwGx", false},   {L"RichEdit20W", true}, {L"richedit50w", true},
+        {L"RICHEDITxyz", true}, {L"RichEdi", false}, {L"MyRichEdit", false}, {L"Edit", false},
+    };
+    for (const ClassCase& c : cases) {
+        FakeEdit window(c.className);
+        window.show(L"hello", 1, 3);
+        CTargetText target(window.get());
+        EXPECT_EQ(c.objectModel, window.askedForObjectModel()) << c.className;
+        EXPECT_EQ(c.objectModel ? 0 : 1, window.count(EM_GETSEL) > 0) << c.className;
+        // No object model is served here: those handlers do not attach.
+        EXPECT_EQ(c.objectModel ? CTargetText::KIND_NONE : CTargetText::KIND_EDIT, target.kind())
+            << c.className;
+    }
+}
+
+TEST_F(TargetTextUnits, EditHandlerReadsTheSelection) {
+    edit_.show(L"hello world", 6, 11);
+    CTargetText target(edit_.get());
+    EXPECT_EQ(CTargetText::KIND_EDIT, target.kind());
+    EXPECT_TRUE(target.hasSelection());
+    EXPECT_EQ(6, target.selStart());
+    EXPECT_EQ(11, target.selEnd());
+    EXPECT_EQ(5, target.selectionLength());
+    EXPECT_EQ(11, target.textLength());
+
+    // A caret at the very start reads as no selection at all.
+    edit_.show(L"hello", 0, 0);
+    CTargetText atStart(edit_.get());
+    EXPECT_FALSE(atStart.hasHandler());
+    EXPECT_EQ(-1, atStart.selStart());
+    EXPECT_EQ(0, atStart.selectionLength());
+
+    CTargetText none(nullptr);
+    EXPECT_FALSE(none.hasHandler());
+    EXPECT_FALSE(none.hasSelection());
+    std::wstring text, trailing;
+    EXPECT_FALSE(none.getSelectionText(text, trailing));
+    EXPECT_FALSE(none.replaceSelection(L"x", false));
+}
+
+TEST_F(TargetTextUnits, SelectionTextStopsAtControlCharactersOrIsRefused) {
+    struct TextCase {
+        const wchar_t* text;
+        LONG start, end;
+        bool taken;
+        const wchar_t* selected;
+        const wchar_t* trailing;
+        bool refused;  // for control characters
+    };
+    const TextCase cases[] = {
+        {L"hello world", 0, 5, true, L"hello", L"", false},
+        {L"hello\r", 0, 6, true, L"hello", L"\r", false},
+        {L"a\tb c", 0, 5, true, L"a\tb c", L"", false},
+        {L"ab\x01\x02", 0, 4, true, L"ab", L"\x01\x02", false},
+        {L"ab\r\ncd", 0, 6, false, L"", L"", true},
+        {L"ab\r\n", 0, 4, false, L"", L"", true},
+        {L"\rabc", 0, 4, false, L"", L"", true},
+        {L"hello", 2, 2, false, L"", L"", false},
+    };
+    for (const TextCase& c : cases) {
+        edit_.show(c.text, c.start, c.end);
+        CTargetText target(edit_.get());
+        std::wstring text = L"old", trailing = L"old";
+        EXPECT_EQ(c.taken, target.getSelectionText(text, trailing)) << c.text;
+        EXPECT_EQ(c.selected, text) << c.text;
+        EXPECT_EQ(c.trailing, trailing) << c.text;
+        EXPECT_EQ(c.refused, target.refusedForControls()) << c.text;
+    }
+}
+
+TEST_F(TargetTextUnits, SelectionIsPartialAndNeedsASpaceAfterIt) {
+    struct SelectionCase {
+        std::wstring text;
+        LONG start, end;
+        bool selection, partial, needSpace;
+    };
+    const std::wstring longText(300, L'x');
+    const SelectionCase cases[] = {
+        {L"hello world", 0, 5, true, true, false},
+        {L"hello world", 0, 6, true, true, true},
+        {L"hello world", 0, 11, true, false, false},
+        {L"hello world", 1, 11, true, false, false},  // all but one
+        {L"hello world", 2, 11, true, true, false},
+        {longText, 0, 33, true, false, false},
+        {longText, 0, 32, true, true, false},
+        {L"hello", 3, 3, false, false, false},
+    };
+    for (const SelectionCase& c : cases) {
+        edit_.show(c.text, c.start, c.end);
+        int kind = -1;
+        bool needSpace = !c.needSpace, partial = !c.partial;
+        EXPECT_EQ(c.selection, checkTargetSelection(edit_.get(), kind, needSpace, partial))
+            << c.start << "-" << c.end;
+        EXPECT_EQ(CTargetText::KIND_EDIT, kind);
+        EXPECT_EQ(c.partial, partial) << c.start << "-" << c.end;
+        EXPECT_EQ(c.needSpace, needSpace) << c.start << "-" << c.end;
+    }
+}
+
+TEST_F(TargetTextUnits, LongEditSelectionNeedsASpaceWithoutBeingRead) {
+    const std::wstring text(300, L'x');
+    int kind = 0;
+    bool needSpace = false, partial = true;
+    edit_.show(text, 0, 256);
+    EXPECT_TRUE(checkTargetSelection(edit_.get(), kind, needSpace, partial));
+    EXPECT_TRUE(needSpace);
+    EXPECT_EQ(0, edit_.count(WM_GETTEXT));
+    edit_.show(text, 0, 255);
+    EXPECT_TRUE(checkTargetSelection(edit_.get(), kind, needSpace, partial));
+    EXPECT_FALSE(needSpace);
+    EXPECT_EQ(1, edit_.count(WM_GETTEXT));
+}
+
+TEST_F(TargetTextUnits, ReplacingCanSelectTheInsertedText) {
+    edit_.show(L"hello world", 6, 11);
+    {
+        CTargetText target(edit_.get());
+        EXPECT_TRUE(target.replaceSelection(L"there", true));
+    }
+    EXPECT_EQ(L"hello there", edit_.text());
+    EXPECT_EQ(6, edit_.start());
+    EXPECT_EQ(11, edit_.end());
+    {
+        CTargetText target(edit_.get());
+        EXPECT_TRUE(target.replaceSelection(L"you", false));
+        EXPECT_FALSE(target.replaceSelection(nullptr, false));
+    }
+    EXPECT_EQ(L"hello you", edit_.text());
+    EXPECT_EQ(9, edit_.start());
+    EXPECT_EQ(9, edit_.end());
+}
+
+TEST_F(TargetTextUnits, LeadingSpaceDependsOnTheCharacterBeforeAndTheText) {
+    struct SpaceCase {
+        wchar_t before;
+        const wchar_t* text;
+        bool wanted;
+    };
+    const SpaceCase cases[] = {
+        {0, L"word", false},      {L' ', L"word", false},   {L'\r', L"word", false},
+        {L'\n', L"word", false},  {L'\t', L"word", false},  {0xA0, L"word", false},
+        {L'(', L"word", false},   {L'[', L"word", false},   {L'o', L"word", true},
+        {L'7', L"word", true},    {L'.', L"Word", true},    {L',', L"word", true},
+        {L')', L"word", true},    {L'o', nullptr, true},    {L'o', L",", false},
+        {L'o', L". Next", false}, {L'o', L"!", false},      {L'o', L"'s", false},
+        {L'o', L")", false},      {L'o', L" word", false},  {L'o', L"\x03word", false},
+        {L'o', L"", false},       {L'o', L"(aside)", true}, {L'o', L"42", true},
+    };
+    for (const SpaceCase& c : cases)
+        EXPECT_EQ(c.wanted, leadingSpaceWanted(c.before, c.text))
+            << int(c.before) << " " << (c.text ? "text" : "null");
+}
+
+TEST_F(TargetTextUnits, EditGivesTheCharacterBeforeTheCaret) {
+    struct BeforeCase {
+        const wchar_t* text;
+        LONG caret;
+        bool read;
+        wchar_t before;
+        bool leading;
+    };
+    const BeforeCase cases[] = {
+        {L"hello", 5, true, L'o', true},
+        {L"hello ", 6, true, L' ', false},
+        {L"ab\r\ncd", 4, true, L'\n', false},
+        {L"hello world", 3, true, L'l', true},
+        {L"", 0, false, 0, false},  // an empty field has no handler
+    };
+    for (const BeforeCase& c : cases) {
+        edit_.show(c.text, c.caret, c.caret);
+        CTargetText target(edit_.get());
+        wchar_t before = L'?';
+        EXPECT_EQ(c.read, target.charBeforeSelection(before)) << c.text;
+        EXPECT_EQ(c.before, before) << c.text;
+        EXPECT_EQ(c.leading, target.needsLeadingSpace(L"world")) << c.text;
+
+        int kind = 0;
+        bool needSpace = true, partial = true;
+        before = L'?';
+        EXPECT_FALSE(checkTargetSelection(edit_.get(), kind, needSpace, partial, before));
+        EXPECT_EQ(c.before, before) << c.text;
+    }
+    // Before a selection: the character before its start.
+    edit_.show(L"hello world", 6, 11);
+    wchar_t before = 0;
+    CTargetText target(edit_.get());
+    EXPECT_TRUE(target.charBeforeSelection(before));
+    EXPECT_EQ(L' ', before);
+}
+
+}  // namespace
+}  // namespace typingtest

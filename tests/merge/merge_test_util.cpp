@@ -1,0 +1,194 @@
+#include "merge_test_util.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "TextFile.h"
+
+namespace mergetest {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir(const std::string& name) : dir_("scratch_" + name) {
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+}
+
+std::string TempDir::path(const std::string& file) const { return dir_ + "/" + file; }
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+void writeScrambled(const std::string& path, const std::string& plain, size_t width) {
+    const std::string plainPath = path + ".plain";
+    writeFile(plainPath, plain);
+    FILE* in = std::fopen(plainPath.c_str(), tessel::kReadTextMode);
+    FILE* out = std::fopen(path.c_str(), "wb");
+    const bool ok = in && out && tessel::scrambleStream(in, out, width);
+    if (in) std::fclose(in);
+    if (out) std::fclose(out);
+    std::remove(plainPath.c_str());
+    if (!ok) throw std::runtime_error("cannot scramble " + path);
+}
+
+std::string readUnscrambled(const std::string& path, size_t width) {
+    FILE* f = tessel::openTracked(path.c_str(), 1, 0);
+    if (!f) throw std::runtime_error("cannot open " + path);
+    std::vector<char> buffer(width + 1);
+    std::string all;
+    while (tessel::readScrambledLine(buffer.data(), static_cast<int>(buffer.size()), f))
+        all += buffer.data();
+    tessel::closeTracked(f);
+    return all;
+}
+
+NetFile sampleNet(int32_t version, int32_t dim, int32_t units, int32_t outputs, int32_t auxCount) {
+    NetFile net{};
+    net.version = version;
+    net.dim = dim;
+    net.outputs = outputs;
+    for (int32_t o = 0; o < outputs; ++o) {
+        net.outputInts.push_back(100 + o);
+        net.outputDoubles.push_back(0.25 + o);
+    }
+    net.legacyValue = -7.5;
+    for (int32_t a = 0; a < auxCount; ++a) net.auxValues.push_back(1.5 * (a + 1));
+    for (int32_t u = 0; u < units; ++u) {
+        NetUnit unit{};
+        unit.weight = 1.0 + u;
+        unit.output = outputs > 0 ? u % outputs : 0;
+        for (int32_t i = 0; i < dim; ++i) unit.centre.push_back(u * 10.0 + i);
+        for (int32_t i = 0; i < dim * dim; ++i)
+            unit.matrix.push_back((i % (dim + 1) == 0) ? 1.0 : 0.01 * i);
+        unit.prior = 0.5 / (u + 1);
+        unit.logPrior = std::log(unit.prior);
+        unit.power = 1.0 + 0.5 * (u % 3);
+        unit.scale = 0.25 * (u + 1);
+        net.units.push_back(unit);
+    }
+    return net;
+}
+
+namespace {
+
+void putInt32(std::string& out, int32_t v) {
+    const uint32_t u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+}
+
+void putDouble(std::string& out, double d) {
+    uint64_t u;
+    std::memcpy(&u, &d, sizeof u);
+    for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+}
+
+}  // namespace
+
+std::string encodeNet(const NetFile& net) {
+    std::string out;
+    if (net.version) putInt32(out, net.version);
+    putInt32(out, net.dim);
+    putInt32(out, static_cast<int32_t>(net.units.size()));
+    putInt32(out, net.outputs);
+    for (int32_t v : net.outputInts) putInt32(out, v);
+    for (double d : net.outputDoubles) putDouble(out, d);
+    if (net.version < 1005) putDouble(out, net.legacyValue);
+    putInt32(out, static_cast<int32_t>(net.auxValues.size()));
+    for (double d : net.auxValues) putDouble(out, d);
+    for (const NetUnit& u : net.units) {
+        putDouble(out, u.weight);
+        putInt32(out, u.output);
+        for (double d : u.centre) putDouble(out, d);
+        for (double d : u.matrix) putDouble(out, d);
+        if (net.version < 1003) {
+            putDouble(out, u.prior);
+        } else {
+            putDouble(out, u.logPrior);
+            putDouble(out, u.power);
+            putDouble(out, u.scale);
+        }
+    }
+    return out;
+}
+
+size_t dimOffset(const NetFile& net) { return net.version ? 4 : 0; }
+
+void patchInt32(std::string& bytes, size_t offset, int32_t value) {
+    std::string v;
+    putInt32(v, value);
+    bytes.replace(offset, 4, v);
+}
+
+namespace {
+
+std::string numberLine(int count, double first, double step) {
+    std::string line;
+    char number[32];
+    for (int i = 0; i < count; ++i) {
+        std::snprintf(number, sizeof number, "%s%g", i ? " " : "", first + step * i);
+        line += number;
+    }
+    return line + "\n";
+}
+
+}  // namespace
+
+std::string studyText(const std::vector<std::string>& description) {
+    std::string text;
+    for (const std::string& line : description) text += line + "\n";
+    text += "\n";
+    for (int single = 0; single < 3; ++single) {
+        text += "Probabilty/Confidence level\n";
+        text += numberLine(10, 0.05 + 0.01 * single, 0.1);  // probabilities
+        text += numberLine(10, 5, 10);                      // confidence levels
+        text += "\n";
+    }
+    static const char* const kCases[] = {
+        "Equal answers:",
+        "Different answers, first is right:",
+        "Different answers, second is right:",
+        "Answer in list, first is right:",
+        "Answer in list, second is right:",
+    };
+    for (int pair = 0; pair < 3; ++pair) {
+        text += "Borders of confidence level intervals:\n";
+        for (int row = 0; row < 6; ++row) text += numberLine(11, row, 10);
+        text += "\n";
+        for (int c = 0; c < 5; ++c) {
+            text += std::string(kCases[c]) + "\n";
+            for (int row = 0; row < 10; ++row)
+                text += numberLine(10, 0.01 * (row + c + pair), 0.05);
+            text += "\n";
+        }
+    }
+    return text;
+}
+
+std::vector<std::string> pairStudyDescription() {
+    return {
+        "Comment: study of two recognizers",
+        "Rec1 results: rec1.log logw w",
+        "Rec2 results: rec2.log wrd+ w",
+        "Truth file: truth.txt truw w",
+        "Key: study",
+        "Merge: 1+2 simple",
+    };
+}
+
+}  // namespace mergetest

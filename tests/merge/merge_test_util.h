@@ -1,0 +1,69 @@
+// Helpers of the merging library's tests, fuzzers and benchmark: scratch
+// folders, model files written the way the library reads them (scrambled text,
+// binary confidence nets) and a valid study file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mergetest {
+
+// A fresh, empty folder below the working folder (removed first if it exists).
+class TempDir {
+  public:
+    explicit TempDir(const std::string& name);
+    // The path of a file in the folder.
+    std::string path(const std::string& file) const;
+    const std::string& dir() const { return dir_; }
+
+  private:
+    std::string dir_;
+};
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+// Writes the plain text scrambled, as tslscramble does with the same width.
+void writeScrambled(const std::string& path, const std::string& plain, size_t width = 519);
+// Reads a file through the library's tracked text layer, unscrambling each
+// piece of at most `width` characters.
+std::string readUnscrambled(const std::string& path, size_t width = 519);
+
+struct NetUnit {
+    double weight;
+    int32_t output;
+    std::vector<double> centre;
+    std::vector<double> matrix;
+    double prior;     // written below version 1003
+    double logPrior;  // written from version 1003 on, with power and scale
+    double power;
+    double scale;
+};
+
+struct NetFile {
+    int32_t version;  // 0: no version word
+    int32_t dim;
+    int32_t outputs;
+    std::vector<int32_t> outputInts;
+    std::vector<double> outputDoubles;
+    double legacyValue;  // written below version 1005
+    std::vector<double> auxValues;
+    std::vector<NetUnit> units;
+};
+
+// A net with distinct values everywhere, so that a read-back shows each field.
+NetFile sampleNet(int32_t version, int32_t dim, int32_t units, int32_t outputs = 2,
+                  int32_t auxCount = 2);
+// The bytes of the file (the header's unit count is units.size()).
+std::string encodeNet(const NetFile& net);
+// Offsets of the header fields.
+size_t dimOffset(const NetFile& net);
+void patchInt32(std::string& bytes, size_t offset, int32_t value);
+
+// A valid study file: the description lines, an empty line and a complete
+// data section (probabilities rising with the confidence levels).
+std::string studyText(const std::vector<std::string>& description);
+// The description of a two-recognizer study ("1+2 simple").
+std::vector<std::string> pairStudyDescription();
+
+}  // namespace mergetest

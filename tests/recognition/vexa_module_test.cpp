@@ -1,0 +1,297 @@
+// The recognizer library module over the installed English engine: ink from
+// the handwriting generator read back as word lists, casing, word variants,
+// word checks, session flags, and the library bound by name.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "../support/TraceCapture.h"
+#include "RecTestSupport.h"
+
+namespace {
+
+using rt::EnglishModule;
+
+class VexaModule : public ::testing::Test {
+  protected:
+    EnglishModule english_;
+    RecVexaModule& module() { return *english_.module; }
+    RecProfile& profile(const wchar_t* name) {
+        RecProfile* p = module().findProfile(name);
+        EXPECT_NE(p, nullptr);
+        return *p;
+    }
+    // A user profile of the module, added and returned.
+    RecProfile& addUserProfile(const wchar_t* name, int capitalization,
+                               const wchar_t* lexicon = L"default") {
+        RecProfile p(&module());
+        p.name = name;
+        p.capitalization = capitalization;
+        p.setLexGenFile(lexicon);
+        p.userDicts.clear();
+        EXPECT_TRUE(module().addProfile(p, true));
+        return profile(name);
+    }
+};
+
+TEST(VexaModuleClass, IsARecModuleByName) {
+    EnglishModule e;
+    EXPECT_STREQ(e.module->className(), L"RecVexaModule");
+    EXPECT_EQ(e.module->isKindOf(L"RecVexaModule"), 1);
+    EXPECT_EQ(e.module->isKindOf(L"RecModule"), 1);
+    EXPECT_EQ(e.module->isKindOf(L"VexaSuper"), 1);
+    EXPECT_EQ(e.module->isKindOf(L"RecWinModule"), 0);
+    EXPECT_EQ(e.module->isKindOf(L"recmodule"), 0);
+    EXPECT_EQ(e.module->engineFolder(), rt::binFolder() + L"\\English");
+    EXPECT_TRUE(e.module->hasGate()) << "Gate_T.dll lies in the engine folder";
+    EXPECT_NE(e.module->localeLanguageId(), 0);
+}
+
+TEST(VexaModuleClass, AMissingLibraryFailsTheLoad) {
+    TempDir data;
+    RecVexaModule m(data.file(L"English\\VexaScript.dll"), L"English", data.path());
+    EXPECT_FALSE(m.load());
+    EXPECT_FALSE(m.isLibraryLoaded());
+}
+
+TEST_F(VexaModule, HandwritingComesBackAsTheWrittenWordsWithAlternatives) {
+    const auto list = rt::recognize(profile(L"#sys-default"), rt::inkOf("hello world", 3));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(rt::textOf(*list), L"hello world");
+    ASSERT_EQ(list->wordCount(), 2);
+    EXPECT_FALSE(list->madeFromText());
+    for (int w = 0; w < list->wordCount(); ++w) {
+        const RecWord* word = list->wordAt(w);
+        EXPECT_GE(word->altCount(), 2) << "ranked alternatives";
+        for (int a = 1; a < word->altCount(); ++a)
+            EXPECT_LE(word->altAt(a)->score(), word->altAt(a - 1)->score()) << "best first";
+        EXPECT_GT(word->intCount(), 0) << "the word's strokes travel with it";
+    }
+    EXPECT_EQ(list->wordAt(2), nullptr);
+    EXPECT_EQ(list->wordAt(-1), nullptr);
+}
+
+TEST_F(VexaModule, EachStrokeAddedOnItsOwnReadsTheSame) {
+    handwriting::Options o;
+    o.seed = 4;
+    const handwriting::Writing w = handwriting::write("garden", o);
+    RecProfile& p = profile(L"#sys-default");
+    RecModule::ProfileLock lock = module().lockProfiles();
+    ASSERT_TRUE(p.startSession(0));
+    EXPECT_TRUE(p.isSessionOpen());
+    for (size_t s = 0; s < w.strokes.size(); ++s) {
+        const std::vector<PSO_POINT> pts = w.strokePoints(s);
+        ASSERT_TRUE(p.addInk(pts.data(), static_cast<int>(pts.size())));
+    }
+    ASSERT_TRUE(p.endSession());
+    EXPECT_FALSE(p.isSessionOpen());
+    std::unique_ptr<RecWordList> list(p.getAnswers(false));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(rt::textOf(*list), L"garden");
+}
+
+TEST_F(VexaModule, CapitalizationOfTheProfileCasesEveryAlternative) {
+    struct Case {
+        int capitalization;
+        const char* written;
+        const wchar_t* read;
+    } cases[] = {
+        {kCapsAll, "Garden party", L"GARDEN PARTY"},
+        {kCapsFirst, "garden party", L"Garden Party"},
+        {kCapsNone, "Garden Party", L"garden party"},
+        {kCapsNotSet, "Garden", L"Garden"},
+    };
+    for (const Case& c : cases) {
+        RecProfile& p = addUserProfile(L"casing", c.capitalization);
+        const auto list = rt::recognize(p, rt::inkOf(c.written, 5));
+        ASSERT_NE(list, nullptr) << c.written;
+        EXPECT_EQ(rt::textOf(*list), c.read) << c.written;
+        for (int w = 0; w < list->wordCount(); ++w) {
+            for (const std::wstring& alt : rt::altsOf(*list->wordAt(w))) {
+                std::wstring upper = alt, lower = alt;
+                CharUpperW(&upper[0]);
+                CharLowerW(&lower[0]);
+                if (c.capitalization == kCapsAll) {
+                    EXPECT_EQ(alt, upper);
+                } else if (c.capitalization == kCapsNone) {
+                    EXPECT_EQ(alt, lower);
+                } else if (c.capitalization == kCapsFirst) {
+                    EXPECT_EQ(alt.substr(1), lower.substr(1)) << rt::narrow(alt);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(VexaModule, CasingUsesTheLanguageOfTheModule) {
+    const ModuleLocale& l = module().locale();
+    std::string s = "\xE9t\xE9 \xE0 la mer";  // "été à la mer" in code page 1252
+    l.toUpper(s);
+    EXPECT_EQ(s, "\xC9T\xC9 \xC0 LA MER");
+    l.toLower(s);
+    EXPECT_EQ(s, "\xE9t\xE9 \xE0 la mer");
+    l.capitalizeFirst(s);
+    EXPECT_EQ(s, "\xC9t\xE9 \xE0 la mer");
+}
+
+TEST_F(VexaModule, AWeakFirstAlternativeEndsTheListOnlyWhenAsked) {
+    // The "empty" lexicon requires dictionary words: an unknown word is weak.
+    RecProfile& p = addUserProfile(L"wordsOnly", kCapsNotSet, L"empty");
+    const auto ink = rt::inkOf("house", 7);
+    const auto forClient = rt::recognize(p, ink, false);
+    ASSERT_NE(forClient, nullptr);
+    ASSERT_EQ(forClient->wordCount(), 1);
+    EXPECT_EQ(forClient->wordAt(0)->altAt(0)->score(), 1u);
+    const auto forMenu = rt::recognize(p, ink, true);
+    ASSERT_NE(forMenu, nullptr) << "an empty list, not null";
+    EXPECT_EQ(forMenu->wordCount(), 0);
+}
+
+TEST_F(VexaModule, AnEmptySessionGivesAnEmptyList) {
+    const auto list = rt::recognize(profile(L"#sys-default"), {});
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->wordCount(), 0);
+    EXPECT_EQ(list->joinText(false), nullptr);
+}
+
+TEST_F(VexaModule, WordVariantsAreNearWordsOfTheLexicon) {
+    RecProfile& p = profile(L"#sys-default");
+    std::vector<std::wstring> variants;
+    ASSERT_TRUE(p.getWordVariants(L"hause", variants, 5));
+    EXPECT_FALSE(variants.empty());
+    EXPECT_LE(variants.size(), 5u);
+    EXPECT_NE(std::find(variants.begin(), variants.end(), L"house"), variants.end());
+    EXPECT_FALSE(p.getWordVariants(L"hause", variants, 0));
+    EXPECT_TRUE(variants.empty());
+    EXPECT_FALSE(p.getWordVariants(nullptr, variants, 5));
+}
+
+TEST_F(VexaModule, CheckWordAsksTheEngineUpTo79Characters) {
+    RecProfile& p = profile(L"#sys-default");
+    EXPECT_TRUE(p.checkWord(L"house"));
+    EXPECT_FALSE(p.checkWord(L"qxzvq"));
+    EXPECT_FALSE(p.checkWord(nullptr));
+    const std::wstring w79(79, L'a'), w80(80, L'a');
+    // 79 characters reach the engine (which knows no such word); 80 never do.
+    EXPECT_FALSE(p.checkWord(w79.c_str()));
+    EXPECT_FALSE(p.checkWord(w80.c_str()));
+    PSO_HUSERDICT d = p.getFirstUserDict()->handle();
+    const std::wstring long79 = std::wstring(78, L'z') + L"y";
+    ASSERT_TRUE(p.addWord(d, long79.c_str()));
+    EXPECT_TRUE(p.checkWord(long79.c_str())) << "a word of 79 characters is asked for";
+}
+
+TEST_F(VexaModule, TextOutsideTheCodePageIsNeverPassedOnAsQuestionMarks) {
+    RecProfile& p = profile(L"#sys-default");
+    const UserDict* d = p.getFirstUserDict();
+    ASSERT_NE(d, nullptr);
+    TraceCapture traces;
+    const wchar_t* foreign = L"\u043c\u0438\u0440";  // Cyrillic: not in code page 1252
+    EXPECT_FALSE(p.addWord(d->handle(), foreign));
+    EXPECT_TRUE(traces.contains("cannot be written in code page 1252")) << traces.text();
+    EXPECT_FALSE(p.checkWord(foreign));
+    std::vector<std::wstring> variants;
+    EXPECT_FALSE(p.getWordVariants(foreign, variants, 5));
+    std::vector<std::wstring> words;
+    p.enumUserDictWords(
+        d->name(),
+        [](const wchar_t* w, void* out) {
+            static_cast<std::vector<std::wstring>*>(out)->push_back(w);
+            return 1;
+        },
+        &words);
+    for (const std::wstring& w : words) EXPECT_EQ(w.find(L'?'), std::wstring::npos);
+    // A word the code page holds goes in as written.
+    EXPECT_TRUE(p.addWord(d->handle(), L"caf\u00e9"));
+    EXPECT_TRUE(p.checkWord(L"caf\u00e9"));
+}
+
+TEST_F(VexaModule, SessionFlagsFollowTheProfileAndTheGate) {
+    ASSERT_TRUE(module().hasGate());
+    struct Case {
+        bool sepLet, wordSegm, softBreaks, multiLine, gateDisabled, standard;
+        const wchar_t* lexicon;
+        uint32_t flags;
+    } cases[] = {
+        {false, true, false, false, true, true, L"default", 0x1 | 0x40000},
+        {true, true, true, true, true, true, L"default", 0x4 | 0x1 | 0x8 | 0x10 | 0x40000},
+        {false, true, false, false, false, true, L"default", 0x1},
+        {false, true, false, false, false, true, L"Default", 0x1 | 0x80000},
+        {false, true, false, false, false, false, L"default", 0x1 | 0x80000},
+        {false, false, true, false, false, true, L"numeric", 0x8 | 0x80000},
+    };
+    for (const Case& c : cases) {
+        RecProfile p(&module());
+        p.sepLet = c.sepLet;
+        p.wordSegm = c.wordSegm;
+        p.softBreaksOnly = c.softBreaks;
+        p.wordMultiLine = c.multiLine;
+        p.gateDisabled = c.gateDisabled;
+        p.lexGenStandard = c.standard;
+        p.setLexGenFile(c.lexicon);
+        EXPECT_EQ(p.sessionFlags(), c.flags) << rt::narrow(c.lexicon);
+    }
+}
+
+TEST_F(VexaModule, AProfileThatBorrowsAContextNeverMakesOne) {
+    RecProfile p(&module());
+    p.name = L"borrower";
+    p.useRecCtxFromProfile = L"#sys-default";
+    EXPECT_TRUE(p.createRecContext());
+    EXPECT_FALSE(p.hasRecContext());
+    EXPECT_FALSE(p.startSession(0));
+    std::unique_ptr<RecWordList> none(p.getAnswers(false));
+    EXPECT_EQ(none, nullptr);
+}
+
+TEST_F(VexaModule, RecognizerInfoNamesTheLibrary) {
+    char info[512] = {};
+    ASSERT_EQ(module().PSO_GetRecognizerInfo(2, info), 0);
+    EXPECT_NE(std::strstr(info, "VexaScript"), nullptr) << info;
+}
+
+TEST(RussianModule, PoundAndYenBytesStayWhateverTheCodePage) {
+    TempDir data;
+    RecVexaModule russian(rt::englishLibrary(), L"Russian", data.path());
+    ASSERT_NE(russian.localeLanguageId(), 0);
+    EXPECT_EQ(russian.locale().codePage(), 1251u);
+    EXPECT_EQ(russian.answerToWide("\xA3\xA5\xEC\xE8\xF0"), L"\u00A3\u00A5\u043c\u0438\u0440");
+    // Another language converts the whole text by its code page.
+    RecVexaModule english(rt::englishLibrary(), L"English", data.path());
+    EXPECT_EQ(english.answerToWide("\xA3\xA5"), L"\u00A3\u00A5");
+    russian.setRussianByteMapping(false);
+    EXPECT_EQ(russian.answerToWide("\xA3\xA5"), L"\u0408\u0490");
+}
+
+// A library that reports more variant records than it was given room for.
+class OverstatingModule : public RecVexaModule {
+  public:
+    using RecVexaModule::RecVexaModule;
+    int32_t PSO_GetExtraAnswerData(PSO_HRC context, int32_t block, int32_t alternative,
+                                   int32_t request, int32_t index, void* buffer) override {
+        if (request != PSO_EXTRA_WORD_VARIANTS) return -1;
+        roomGiven = index;
+        char* records = static_cast<char*>(buffer);
+        for (int32_t i = 0; i < index; ++i) {
+            char* r = records + i * PSO_VARIANT_RECORD;
+            std::memset(r, 0, PSO_VARIANT_RECORD);
+            r[0] = static_cast<char>('a' + i);
+            const int32_t flag = i == 0 ? 1 : 0;  // only the first is a lexicon word
+            std::memcpy(r + PSO_TEXT_BUFFER, &flag, sizeof flag);
+        }
+        return 100000;
+    }
+    int32_t roomGiven = 0;
+};
+
+TEST(WordVariants, TheLibrarysCountIsCappedAtTheRoomGiven) {
+    TempDir data;
+    OverstatingModule m(rt::englishLibrary(), L"English", data.path());
+    std::vector<std::wstring> variants;
+    ASSERT_TRUE(m.getWordVariants(reinterpret_cast<PSO_HRC>(1), L"word", variants, 5));
+    EXPECT_EQ(m.roomGiven, 6);
+    ASSERT_EQ(variants.size(), 1u) << "only the records within the room are read";
+    EXPECT_EQ(variants[0], L"a");
+}
+
+}  // namespace

@@ -1,0 +1,504 @@
+// The program's spine in this process, with a fake hook library: start-up,
+// the service window's messages and commands, the hook thread, the splash and
+// the stickers, and the shut-down.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <thread>
+
+#include "FakeHookLibrary.h"
+#include "TestSupport.h"
+#include "shell/AppGlobals.h"
+#include "shell/LocalInkManager.h"
+#include "shell/PendingServices.h"
+#include "shell/ServiceMessages.h"
+#include "shell/ServiceWindow.h"
+#include "shell/Settings.h"
+#include "shell/Splash.h"
+#include "shell/Startup.h"
+#include "shell/Stickers.h"
+#include "shell/SystemHooks.h"
+#include "shell/Tips.h"
+
+namespace {
+
+using sxtest::MessageBoxWatcher;
+using sxtest::pumpUntil;
+using sxtest::waitUntil;
+
+// Runs this thread's messages until WM_QUIT; false when it does not come in time.
+bool runUntilQuit(DWORD ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return true;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (GetTickCount() - start >= ms) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void dropQuit() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+size_t threadsOfThisProcess() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    size_t n = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+    CloseHandle(snapshot);
+    return n;
+}
+
+BOOL CALLBACK countWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<size_t*>(count);
+    return TRUE;
+}
+
+size_t windowsOfThisThread() {
+    size_t n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), countWindow, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+std::atomic<DWORD> g_fakeTicks{100000};
+DWORD fakeTicks() { return g_fakeTicks; }
+
+class ServiceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        previous_ = setHookLibrary(&fake_);
+        ServiceState& state = serviceState();
+        state.markupMode = false;
+        state.snapshot = true;
+        state.autoPenOffPending = false;
+        state.penOffTickValid = false;
+        setIntroScreen(0);
+    }
+
+    void TearDown() override {
+        shutDown();
+        setHookLibrary(previous_ == &fake_ ? nullptr : previous_);
+        setHookThreadTimeLimit(15000);
+        setServiceClock(nullptr);
+    }
+
+    void setIntroScreen(int on) {
+        WriteSetting(nullptr, L"showIntroScreen", &on, SETTING_NUMBER, 0);
+        const int off = 0;
+        WriteSetting(nullptr, L"runAutoUpdate", &off, SETTING_NUMBER, 0);
+    }
+
+    HWND start(const wchar_t* commandLine = L"") {
+        service_ = startInkService(GetModuleHandleW(nullptr), commandLine);
+        return service_;
+    }
+
+    bool startAndWait() {
+        return start() && pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000);
+    }
+
+    void shutDown() {
+        if (HWND service = getServiceWindow()) {
+            PostMessageW(service, WM_CLOSE, 0, 0);
+            runUntilQuit(5000);
+        }
+        stopInkService();
+        dropQuit();
+    }
+
+    LRESULT command(UINT code, LPARAM argument) {
+        const LRESULT result = sxtest::sendCommand(service_, code, argument);
+        pumpUntil([] { return false; }, 30);  // what the command posted
+        return result;
+    }
+
+    int penOn() { return getLocalInkManager()->getPenState().penOn; }
+
+    std::vector<int> lastInkDriverParams() {
+        auto calls = fake_.calls("setInkDriverParams");
+        return calls.empty() ? std::vector<int>() : calls.back().values;
+    }
+
+    sxtest::TestSettingsKey key_{L"service"};
+    FakeHookLibrary fake_;
+    HookLibrary* previous_ = nullptr;
+    MessageBoxWatcher boxes_;
+    HWND service_ = nullptr;
+};
+
+TEST_F(ServiceTest, StartCallsTheHookLibraryInOrderAndStopsCleanly) {
+    const size_t threadsBefore = threadsOfThisProcess();
+    ASSERT_TRUE(startAndWait());
+    const DWORD mainThread = GetCurrentThreadId();
+
+    auto calls = fake_.calls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[0].name, "SetInitValues");
+    EXPECT_EQ(calls[0].thread, mainThread);
+    EXPECT_EQ(calls[1].name, "InsertHooks");
+    EXPECT_NE(calls[1].thread, mainThread) << "the hooks are set from the hook thread";
+    EXPECT_EQ(calls[1].window, service_);
+
+    // The pen: on while the manager loads it, off while the services start,
+    // then on again as the settings say.
+    auto params = fake_.calls("setInkDriverParams");
+    ASSERT_EQ(params.size(), 3u);
+    EXPECT_EQ(params[0].values, (std::vector<int>{1, 0, 1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(params[1].values, (std::vector<int>{0, 0, 1, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(params[2].values, (std::vector<int>{1, 0, 1, 0, 0, 0, 0, 0}));
+    auto tablet = fake_.calls("setHookTabletMode");
+    ASSERT_EQ(tablet.size(), 1u);
+    EXPECT_EQ(tablet[0].values, (std::vector<int>{0, 15, 0, 6, 0, 0, 100, 100}));
+    EXPECT_EQ(fake_.count("setMouseTransparent"), fake_.count("unsetMouseTransparent"));
+    EXPECT_TRUE(boxes_.texts().empty()) << "a missing 64-bit helper shows no box";
+
+    PostMessageW(service_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(runUntilQuit(2000));
+    EXPECT_FALSE(IsWindow(service_));
+    EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
+    EXPECT_EQ(getLocalInkManager(), nullptr);
+    EXPECT_EQ(windowsOfThisThread(), 0u) << "every window of the program is gone";
+    EXPECT_EQ(threadsOfThisProcess(), threadsBefore) << "the hook thread has ended";
+
+    stopInkService();  // the end of the guarded block calls it again
+    EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u) << "its work runs once";
+}
+
+TEST_F(ServiceTest, WindowsLieOutsideTheScreenAndStayHidden) {
+    ASSERT_TRUE(startAndWait());
+    const AppGlobals& g = appGlobals();
+    struct {
+        HWND window;
+        int offset, size;
+    } windows[] = {{service_, 200, 100},
+                   {g.guardWindow, 110, 10},
+                   {g.inkLayerWindow, 110, 10},
+                   {g.markupCtrlWindow, 110, 10}};
+    for (const auto& w : windows) {
+        RECT r = {};
+        ASSERT_TRUE(GetWindowRect(w.window, &r));
+        EXPECT_EQ(r.left, g.xVirtualScreen - w.offset);
+        EXPECT_EQ(r.top, g.yVirtualScreen - w.offset);
+        if (w.window == service_) {
+            // Asked for 100 x 100; the system keeps a framed window at its smallest
+            // tracking size, still wholly left of and above the screen.
+            EXPECT_GE(r.right - r.left, w.size);
+            EXPECT_LT(r.right, g.xVirtualScreen);
+            EXPECT_LT(r.bottom, g.yVirtualScreen);
+        } else {
+            EXPECT_EQ(r.right - r.left, w.size);
+            EXPECT_EQ(r.bottom - r.top, w.size);
+        }
+        EXPECT_FALSE(IsWindowVisible(w.window));
+    }
+    EXPECT_EQ(GetWindow(g.markupCtrlWindow, GW_OWNER), service_);
+}
+
+TEST_F(ServiceTest, DestroyBeforeTheServicesStartedStillEndsTheLoop) {
+    ASSERT_TRUE(start());
+    SendMessageW(service_, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(runUntilQuit(2000));
+    EXPECT_FALSE(IsWindow(service_));
+    EXPECT_FALSE(appGlobals().servicesStarted);
+    EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
+}
+
+TEST_F(ServiceTest, InsertHooksFailingTwiceShowsOneMessageAndTheProgramRunsOn) {
+    fake_.insertFailures = 2;
+    ASSERT_TRUE(startAndWait());
+    EXPECT_EQ(fake_.count("InsertHooks"), 2u);
+    ASSERT_TRUE(boxes_.waitForCount(1, 2000));
+    EXPECT_EQ(boxes_.texts(), std::vector<std::wstring>{L"InkService hooks install error"});
+    EXPECT_EQ(command(4, 0), 1) << "the program answers with its pen on";
+}
+
+TEST_F(ServiceTest, HookThreadThatNeverReportsStopsTheStartAndInstallsNothingLater) {
+    setHookThreadTimeLimit(300);
+    fake_.closeGate();
+    EXPECT_EQ(start(), nullptr);
+    EXPECT_EQ(boxes_.texts(),
+              std::vector<std::wstring>{L"The system hooks set process is timed out."});
+    EXPECT_EQ(fake_.count("setInkDriverParams"), 0u) << "no service started";
+    EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
+    EXPECT_FALSE(IsWindow(service_));
+    dropQuit();
+
+    // The library answers late: what it installed is taken out again at once.
+    fake_.openGate();
+    EXPECT_TRUE(waitUntil([&] { return fake_.count("RemoveAllHooks") == 2; }, 5000));
+    EXPECT_EQ(fake_.count("InsertHooks"), 1u) << "no second attempt after the time-out";
+    EXPECT_EQ(boxes_.texts().size(), 1u);
+}
+
+struct CommandCase {
+    const char* name;
+    UINT code;  // low word: the command
+    LPARAM argument;
+    LRESULT expected;
+    LRESULT stateAfter;  // command 4's answer afterwards
+};
+
+class ExternalCommand : public ServiceTest, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(ExternalCommand, AnswersAndActsAsDocumented) {
+    const CommandCase& c = GetParam();
+    ASSERT_TRUE(startAndWait());
+    ASSERT_EQ(command(4, 0), 1);
+    EXPECT_EQ(command(c.code, c.argument), c.expected);
+    EXPECT_EQ(command(4, 0), c.stateAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ExternalCommand,
+    ::testing::Values(CommandCase{"Code0IsRefused", 0, 0, 0, 1},
+                      CommandCase{"Code11IsRefused", 11, 1, 0, 1},
+                      CommandCase{"HighWordIsIgnored", 0x10004, 0, 1, 1},
+                      CommandCase{"PenOff", 1, 0, 0, 0}, CommandCase{"PenOn", 1, 1, 0, 1},
+                      CommandCase{"MarkupOn", 2, 1, 0, 3}, CommandCase{"MarkupOff", 2, 0, 0, 1},
+                      CommandCase{"BindingLeavesMarkup", 3, 1, 0, 1},
+                      CommandCase{"Settings", 5, 0, 0, 1}, CommandCase{"Nothing", 6, 0, 0, 1},
+                      CommandCase{"Capture", 10, 0, 0, 1}),
+    [](const ::testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
+
+TEST_F(ServiceTest, PenAttributeCommandsChangeThePenState) {
+    ASSERT_TRUE(startAndWait());
+    struct {
+        UINT code;
+        LPARAM argument;
+        int type, width;
+        COLORREF color;
+    } steps[] = {
+        {7, RGB(255, 0, 0), 2, 3, RGB(255, 0, 0)},
+        {8, 7, 2, 7, RGB(255, 0, 0)},
+        {9, 1, 1, 7, RGB(255, 0, 0)},
+        {9, 2, 3, 7, RGB(255, 0, 0)},
+        {9, 5, 2, 7, RGB(255, 0, 0)},
+    };
+    for (const auto& s : steps) {
+        EXPECT_EQ(command(s.code, s.argument), 0);
+        const PenState pen = getLocalInkManager()->getPenState();
+        EXPECT_EQ(pen.type, s.type) << "code " << s.code << " argument " << s.argument;
+        EXPECT_EQ(pen.width, s.width);
+        EXPECT_EQ(pen.color, s.color);
+    }
+}
+
+TEST_F(ServiceTest, SecondInstanceSwitchesSetThePen) {
+    ASSERT_TRUE(startAndWait());
+    struct {
+        WPARAM penState;
+        LPARAM toggle;
+        int before, after;
+    } cases[] = {
+        {0, 0, 1, 0}, {0, 0, 0, 0}, {1, 0, 0, 1}, {1, 0, 1, 1}, {0, 1, 1, 0}, {0, 1, 0, 1},
+    };
+    for (const auto& c : cases) {
+        getLocalInkManager()->setPenOn(c.before);
+        const size_t calls = fake_.count("setInkDriverParams");
+        SendMessageW(service_, WM_INK_SETPEN, c.penState, c.toggle);
+        EXPECT_EQ(penOn(), c.after) << c.penState << "/" << c.toggle << " from " << c.before;
+        EXPECT_EQ(fake_.count("setInkDriverParams"), calls + (c.before != c.after ? 1 : 0));
+    }
+    // In markup mode the switch only leaves markup mode.
+    switchMarkupMode(true);
+    SendMessageW(service_, WM_INK_SETPEN, 0, 1);
+    pumpUntil([] { return !serviceState().markupMode; }, 1000);
+    EXPECT_FALSE(serviceState().markupMode);
+    EXPECT_EQ(penOn(), 1);
+}
+
+TEST_F(ServiceTest, TwoPenOffRequestsWithinTwoSecondsEndTheProgram) {
+    setServiceClock(fakeTicks);
+    ASSERT_TRUE(startAndWait());
+    g_fakeTicks = 200000;
+    SendMessageW(service_, WM_INK_PEN_OFF_REQUEST, 1, 0);
+    pumpUntil([] { return false; }, 30);
+    EXPECT_EQ(penOn(), 0);
+    EXPECT_EQ(lastInkDriverParams(), (std::vector<int>{0, 0, 1, 0, 0, 0, 0, 0}));
+
+    getLocalInkManager()->setPenOn(1);
+    g_fakeTicks = 202500;  // 2.5 s later: the pen goes off again, nothing ends
+    SendMessageW(service_, WM_INK_PEN_OFF_REQUEST, 1, 0);
+    EXPECT_FALSE(runUntilQuit(200));
+    EXPECT_EQ(penOn(), 0);
+
+    g_fakeTicks = 203900;  // 1.4 s after the last one
+    PostMessageW(service_, WM_INK_PEN_OFF_REQUEST, 1, 0);
+    ASSERT_TRUE(runUntilQuit(2000));
+    EXPECT_FALSE(IsWindow(service_));
+    EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
+}
+
+TEST_F(ServiceTest, MouseTransparentModeNests) {
+    ASSERT_TRUE(startAndWait());
+    LocalInkManager* manager = getLocalInkManager();
+    const size_t set = fake_.count("setMouseTransparent");
+    const size_t unset = fake_.count("unsetMouseTransparent");
+    manager->beginMouseTransparent();
+    manager->beginMouseTransparent();
+    manager->endMouseTransparent();
+    EXPECT_TRUE(manager->isMouseTransparent());
+    EXPECT_EQ(fake_.count("setMouseTransparent"), set + 1);
+    EXPECT_EQ(fake_.count("unsetMouseTransparent"), unset) << "still inside the outer level";
+    manager->endMouseTransparent();
+    manager->endMouseTransparent();  // one end too many changes nothing
+    EXPECT_FALSE(manager->isMouseTransparent());
+    EXPECT_EQ(fake_.count("unsetMouseTransparent"), unset + 1);
+}
+
+TEST_F(ServiceTest, BurstOfEscapesActsOnce) {
+    ASSERT_TRUE(startAndWait());
+    serviceState().snapshot = false;
+    switchMarkupMode(true);
+    for (int i = 0; i < 3; ++i) PostMessageW(service_, WM_INK_ESCAPE, 0, 0);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, service_, WM_INK_ESCAPE, WM_INK_ESCAPE, PM_REMOVE));
+    DispatchMessageW(&msg);
+    EXPECT_FALSE(serviceState().markupMode);
+    EXPECT_FALSE(PeekMessageW(&msg, service_, WM_INK_ESCAPE, WM_INK_ESCAPE, PM_NOREMOVE))
+        << "the waiting escapes were removed";
+}
+
+TEST_F(ServiceTest, EscapeBeforeTheServicesStartedDoesNothing) {
+    ASSERT_TRUE(start());
+    switchMarkupMode(true);
+    serviceState().snapshot = false;
+    // 3024 is still waiting in the queue: handle only the escape.
+    SendMessageW(service_, WM_INK_ESCAPE, 0, 0);
+    EXPECT_TRUE(serviceState().markupMode);
+    EXPECT_EQ(SendMessageW(service_, WM_INK_PEN_DOWN, 0, 0), 0) << "no ink before the start";
+}
+
+TEST_F(ServiceTest, MessageForClientIsShownOrTraced) {
+    ASSERT_TRUE(startAndWait());
+    lstrcpyW(fake_.messageForClient, L"From the hook library");
+    EXPECT_EQ(SendMessageW(service_, WM_INK_MESSAGE_FOR_CLIENT, 1, 0), 1);
+    EXPECT_TRUE(boxes_.texts().empty());
+    EXPECT_EQ(SendMessageW(service_, WM_INK_MESSAGE_FOR_CLIENT, 0, 0), 1);
+    EXPECT_EQ(boxes_.texts(), std::vector<std::wstring>{L"From the hook library"});
+}
+
+TEST_F(ServiceTest, CloseFromTheMainMenuEndsTheProgram) {
+    ASSERT_TRUE(startAndWait());
+    std::thread picker([] { EXPECT_TRUE(sxtest::pickLastMenuItem(5000)); });
+    PostMessageW(service_, WM_INK_MAIN_MENU, 0, 1);
+    const bool ended = runUntilQuit(5000);
+    picker.join();
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(IsWindow(service_));
+    EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
+}
+
+TEST_F(ServiceTest, CloseCommandEndsTheProgram) {
+    ASSERT_TRUE(startAndWait());
+    runMenuCommand(1);
+    ASSERT_TRUE(runUntilQuit(2000));
+    EXPECT_FALSE(IsWindow(service_));
+    EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
+}
+
+TEST_F(ServiceTest, SplashShowsUntilTheStartHasFinished) {
+    setIntroScreen(1);
+    ASSERT_TRUE(start());
+    HWND splash = nullptr;
+    RECT r = {};
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            splash = FindWindowW(L"sxSplashWndClass", nullptr);
+            return splash && IsWindowVisible(splash) && GetWindowRect(splash, &r) &&
+                   r.right - r.left == 400 && r.bottom - r.top == 240;
+        },
+        2000))
+        << "grown to its bitmap";
+    ASSERT_TRUE(pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000));
+    EXPECT_TRUE(splashEnded()) << "the deferred start waits for the splash";
+    EXPECT_TRUE(
+        waitUntil([] { return FindWindowW(L"sxSplashWndClass", nullptr) == nullptr; }, 2000));
+}
+
+TEST_F(ServiceTest, SplashEndsAfterItsLifeWhenTheStartNeverFinishes) {
+    ASSERT_TRUE(startAndWait());
+    appGlobals().startupFinished = false;
+    const POINT centre = {300, 300};
+    CSplashWnd splash(service_, centre.x, centre.y, 170, 1, 50, 600);
+    HWND window = nullptr;
+    EXPECT_TRUE(
+        waitUntil([&] { return (window = FindWindowW(L"sxSplashWndClass", nullptr)); }, 2000));
+    EXPECT_FALSE(splash.ended());
+    EXPECT_TRUE(waitUntil([&] { return splash.ended(); }, 5000)) << "its life time is used up";
+    EXPECT_TRUE(waitUntil([&] { return !IsWindow(window); }, 2000));
+    appGlobals().startupFinished = true;
+}
+
+TEST_F(ServiceTest, StickersShowAndExpire) {
+    ASSERT_TRUE(startAndWait());
+    POINT at = {200, 150};
+    ASSERT_TRUE(showSingleSticker(L"Writing Ok", 400, &at));
+    HWND tip = nullptr;
+    stickers().forEach([&](CSticker& s) { tip = s.tip() ? s.tip()->window() : nullptr; });
+    ASSERT_NE(tip, nullptr);
+    EXPECT_TRUE(IsWindowVisible(tip));
+    RECT r;
+    GetWindowRect(tip, &r);
+    EXPECT_EQ(r.left, 200);
+    EXPECT_GT(r.top, 150) << "below the point in the upper half of the screen";
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindowVisible(tip); }, 5000)) << "expired";
+
+    // 3042 clears them; the tip window goes on its own thread.
+    SendMessageW(service_, WM_INK_CLEAR_STICKERS, 0, 0);
+    EXPECT_FALSE(stickers().hasStickers());
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(tip); }, 1000));
+}
+
+TEST_F(ServiceTest, StickersClearedFromAnotherThreadCloseOnTheirOwnThread) {
+    ASSERT_TRUE(startAndWait());
+    POINT at = {100, 100};
+    ASSERT_TRUE(showSingleSticker(L"No Writing", 0, &at));
+    HWND tip = nullptr;
+    stickers().forEach([&](CSticker& s) { tip = s.tip()->window(); });
+    ASSERT_TRUE(IsWindowVisible(tip));
+    std::thread([] { stickers().clear(); }).join();
+    EXPECT_TRUE(IsWindow(tip)) << "not destroyed from the wrong thread";
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(tip); }, 1000));
+}
+
+TEST_F(ServiceTest, UpdateAnswerWithoutDataChangesNothing) {
+    ASSERT_TRUE(startAndWait());
+    armUpdateTimer(service_, 30ull * 86400000ull);
+    const uint64_t left = serviceState().updateWaitLeftMs;
+    SendMessageW(service_, WM_INK_UPDATE_ANSWER, 0, 0);
+    EXPECT_EQ(serviceState().updateWaitLeftMs, left);
+    KillTimer(service_, TIMER_UPDATE_CHECK);
+}
+
+TEST_F(ServiceTest, UpdateTimerHoldsPeriodsLongerThanTheSystemTimer) {
+    ASSERT_TRUE(startAndWait());
+    struct {
+        int days;
+        uint64_t period;
+    } cases[] = {{0, 259200000ull},     {-4, 259200000ull},
+                 {3, 259200000ull},     {25, 2160000000ull},
+                 {400, 34560000000ull}, {0x7FFFFFFF, 0x7FFFFFFFull * 86400000ull}};
+    for (const auto& c : cases) {
+        generalSettings().autoUpdatePeriodDays = c.days;
+        EXPECT_EQ(updatePeriodMs(), c.period) << c.days << " days";
+        armUpdateTimer(service_, updatePeriodMs());
+        EXPECT_EQ(serviceState().updateWaitLeftMs,
+                  c.period > 0x7FFFFFFF ? c.period - 0x7FFFFFFF : 0)
+            << "the rest waits for the next step";
+    }
+    KillTimer(service_, TIMER_UPDATE_CHECK);
+}
+
+}  // namespace

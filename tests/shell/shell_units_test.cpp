@@ -1,0 +1,177 @@
+// Small pieces of the shell: command-line switches, the morph steps and clock,
+// the version text, the process walk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "shell/Morph.h"
+#include "shell/Settings.h"
+#include "shell/Splash.h"
+#include "shell/ServiceWindow.h"
+#include "shell/Startup.h"
+#include "shell/Stickers.h"
+#include "shell/SystemHooks.h"
+#include "shell/Tips.h"
+
+namespace {
+
+TEST(CommandSwitch, OnlySlashZeroOneTwoAfterBlanksCount) {
+    struct {
+        const wchar_t* line;
+        CommandSwitch expected;
+    } cases[] = {
+        {L"/0", CommandSwitch::PenOff},
+        {L"/1", CommandSwitch::PenOn},
+        {L"/2", CommandSwitch::Toggle},
+        {L"  /1", CommandSwitch::PenOn},
+        {L"\t /0 more", CommandSwitch::PenOff},
+        {L"/5", CommandSwitch::None},
+        {L"x", CommandSwitch::None},
+        {L"", CommandSwitch::None},
+        {L"/", CommandSwitch::None},
+        {L"-1", CommandSwitch::None},
+        {nullptr, CommandSwitch::None},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseCommandSwitch(c.line), c.expected) << (c.line ? c.line : L"(null)");
+}
+
+TEST(Morph, StepsLandOnTheTarget) {
+    const RECT start = {0, 0, 1, 1};
+    const RECT oneEdge = {0, 0, 2, 1};
+    EXPECT_EQ(morphStepCount(start, oneEdge), 1);
+    const RECT last = morphStepRect(start, oneEdge, 0, 1);
+    EXPECT_TRUE(EqualRect(&last, &oneEdge)) << "the only step is the target";
+
+    const RECT from = {100, 100, 110, 110};
+    const RECT to = {0, 50, 400, 290};
+    const int n = morphStepCount(from, to);
+    EXPECT_EQ(n, 290);
+    const RECT first = morphStepRect(from, to, 0, n);
+    EXPECT_EQ(first.left, 100 + (0 - 100) * 1 / n);
+    EXPECT_EQ(first.right - first.left, 10 + (400 - 10) * 1 / n);
+    const RECT middle = morphStepRect(from, to, 144, n);
+    EXPECT_EQ(middle.left, 100 - 100 * 145 / 290);
+    EXPECT_EQ(middle.top, 100 - 50 * 145 / 290);
+    EXPECT_EQ(middle.bottom - middle.top, 10 + 230 * 145 / 290);
+    const RECT end = morphStepRect(from, to, n - 1, n);
+    EXPECT_TRUE(EqualRect(&end, &to));
+    const RECT same = {5, 5, 5, 5};
+    EXPECT_EQ(morphStepCount(same, same), 1);
+    const RECT wide = {-30000, -30000, 30000, 30000};
+    const RECT half = morphStepRect(same, wide, 29999, 60000);
+    EXPECT_EQ(half.left, 5 + (-30005LL) * 30000 / 60000) << "no overflow on long edges";
+}
+
+DWORD g_ticks = 0;
+DWORD fakeTicks() { return g_ticks; }
+
+TEST(MorphClock, TickCountAcrossItsWrapAround) {
+    MorphClock::setTickSource(fakeTicks);
+    MorphClock::forceTickCount(true);
+    g_ticks = 0xFFFFFF00u;
+    MorphClock clock(10, 100, 0);
+    g_ticks = 0x00000050u;
+    EXPECT_DOUBLE_EQ(clock.elapsedMs(), 0x150);
+    MorphClock::forceTickCount(false);
+    MorphClock::setTickSource(nullptr);
+    MorphClock precise(1, 1, 0);
+    EXPECT_GE(precise.elapsedMs(), 0.0);
+}
+
+TEST(VersionText, NumbersAndVendor) {
+    sxtest::TestSettingsKey key(L"version");
+    wchar_t text[160];
+    EXPECT_STREQ(getVersionText(text), L"4.0.42.ps");
+    WriteSetting(nullptr, L"Vendor", L"oem", SETTING_STRING, 0);
+    EXPECT_STREQ(getVersionText(text), L"4.0.42.oem");
+}
+
+TEST(ToolInfo, WindowWithoutIdBecomesItsOwnId) {
+    TTTOOLINFOW info;
+    RECT r = {1, 2, 3, 4};
+    HWND desktop = GetDesktopWindow();
+    initToolInfo(&info, TTF_SUBCLASS, desktop, 0, &r, L"tip", 42);
+    EXPECT_EQ(info.cbSize, 48u);
+    EXPECT_EQ(info.uFlags, static_cast<UINT>(TTF_SUBCLASS | TTF_IDISHWND));
+    EXPECT_EQ(info.uId, reinterpret_cast<UINT_PTR>(desktop));
+    EXPECT_EQ(info.hwnd, GetParent(desktop));
+    EXPECT_EQ(info.rect.right, 3);
+    EXPECT_EQ(info.lParam, 42);
+    initToolInfo(&info, 0, desktop, 7, nullptr, L"tip", 0);
+    EXPECT_EQ(info.uFlags, 0u);
+    EXPECT_EQ(info.uId, 7u);
+    EXPECT_EQ(info.hwnd, desktop);
+}
+
+TEST(OutputRecord, CyrillicLayoutTurnsMinus128IntoTheEuroSign) {
+    const HKL russian = reinterpret_cast<HKL>(static_cast<UINT_PTR>(0x04190419));
+    const HKL english = reinterpret_cast<HKL>(static_cast<UINT_PTR>(0x04090409));
+    EXPECT_EQ(outputValueForLayout(-128, russian), 0x88);
+    EXPECT_EQ(outputValueForLayout(-128, english), -128);
+    EXPECT_EQ(outputValueForLayout(L',', russian), L',');
+}
+
+TEST(Stickers, SameTextAtTheSamePlaceReplacesAndEmptyTextNeverRemoves) {
+    CStickers set;
+    set.addSticker(10, 20, 5, 8000, L"#sys-default", nullptr);
+    set.addSticker(10, 20, 5, 8000, L"#sys-default", nullptr);
+    EXPECT_EQ(set.stickerCount(), 1u);
+    set.addSticker(10, 20, 5, 8000, L"", nullptr);
+    EXPECT_EQ(set.stickerCount(), 2u) << "an empty text removes nothing";
+    set.addSticker(10, 20, 11, 0, L"No Writing", nullptr);
+    set.addSticker(11, 20, 5, 0, L"Writing Ok", nullptr);
+    EXPECT_EQ(set.stickerCount(), 4u) << "other flags or another point are other stickers";
+    std::wstring texts;
+    set.forEach([&](CSticker& s) { texts += s.text() + L"|"; });
+    EXPECT_EQ(texts, L"#sys-default||No Writing|Writing Ok|");
+    set.clear();
+    EXPECT_FALSE(set.hasStickers());
+}
+
+TEST(Stickers, AttachedObjectsAreDeletedWithTheirSticker) {
+    static int deleted = 0;
+    struct Attached : CDeletableByPtr {
+        ~Attached() override { ++deleted; }
+    };
+    CStickers set;
+    set.addSticker(1, 1, 5, 0, L"a", new Attached);
+    set.addSticker(1, 1, 5, 0, L"b", new Attached);
+    EXPECT_EQ(deleted, 1) << "the replaced sticker took its object along";
+    set.clear();
+    EXPECT_EQ(deleted, 2);
+}
+
+struct Walk {
+    std::vector<DWORD> ids;
+    std::wstring ownName;
+    int stopAfter = -1;
+};
+
+BOOL collect(DWORD id, const wchar_t* name, LPARAM parameter) {
+    auto* walk = reinterpret_cast<Walk*>(parameter);
+    walk->ids.push_back(id);
+    if (id == GetCurrentProcessId() && name) walk->ownName = name;
+    return walk->stopAfter < 0 || static_cast<int>(walk->ids.size()) < walk->stopAfter;
+}
+
+TEST(WalkProcesses, ReportsEveryProcessAndStopsWhenAsked) {
+    Walk all;
+    ASSERT_TRUE(walkProcesses(0, collect, reinterpret_cast<LPARAM>(&all)));
+    EXPECT_NE(std::find(all.ids.begin(), all.ids.end(), GetCurrentProcessId()), all.ids.end());
+    EXPECT_EQ(all.ownName, L"test_shell_units.exe");
+
+    Walk one;
+    one.stopAfter = 1;
+    ASSERT_TRUE(walkProcesses(0, collect, reinterpret_cast<LPARAM>(&one)));
+    EXPECT_EQ(one.ids.size(), 1u);
+
+    SetLastError(0);
+    EXPECT_FALSE(walkProcesses(1, collect, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+}  // namespace

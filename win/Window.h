@@ -1,0 +1,96 @@
+// The program's thin window layer: class registration, a window base whose
+// messages go to member handlers through a message map, and the message loop.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace win {
+
+// One window class. Unset fields take the system's defaults.
+struct WindowClass {
+    const wchar_t* name = nullptr;
+    WNDPROC procedure = nullptr;  // Window::windowProc for classes of Window objects
+    HINSTANCE instance = nullptr;
+    HICON icon = nullptr;
+    HCURSOR cursor = nullptr;
+    HBRUSH background = nullptr;
+    UINT style = 0;
+    int windowExtra = 0;
+};
+
+// Registers the class; true also when this process has registered it before.
+bool registerClass(const WindowClass& windowClass);
+
+// Where and how a window is made.
+struct CreateParams {
+    DWORD exStyle = 0;
+    const wchar_t* className = nullptr;
+    const wchar_t* title = L"";
+    DWORD style = WS_POPUP;
+    int x = 0, y = 0, width = 0, height = 0;
+    HWND owner = nullptr;
+    HINSTANCE instance = nullptr;
+};
+
+// A window whose messages reach onMessage. The object lives at least as long
+// as its window; deleting it destroys the window on the window's own thread
+// (directly there, by a posted WM_CLOSE from anywhere else).
+class Window {
+  public:
+    Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    virtual ~Window();
+
+    HWND hwnd() const { return hwnd_; }
+    // Creates the window of a class registered with Window::windowProc.
+    HWND create(const CreateParams& params);
+    // Destroys the window (on its thread) now or, from another thread, soon.
+    void destroy();
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  protected:
+    virtual LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // After WM_NCDESTROY: the handle is gone.
+    virtual void onDestroyed() {}
+    LRESULT defaultProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
+    HWND hwnd_ = nullptr;
+};
+
+// A message map: the handlers of one window class, looked up by message.
+template <typename T>
+struct MessageEntry {
+    UINT message;
+    LRESULT (T::*handler)(WPARAM wParam, LPARAM lParam);
+};
+
+// Calls the handler of `message` when the map has one; false otherwise.
+template <typename T, size_t N>
+bool dispatch(T* self, const MessageEntry<T> (&map)[N], UINT message, WPARAM wParam, LPARAM lParam,
+              LRESULT* result) {
+    for (const MessageEntry<T>& entry : map) {
+        if (entry.message == message) {
+            *result = (self->*entry.handler)(wParam, lParam);
+            return true;
+        }
+    }
+    return false;
+}
+
+// GetMessage, TranslateMessage, DispatchMessage until WM_QUIT (or an error);
+// the WM_QUIT code.
+int runMessageLoop();
+
+// Handles the messages other threads have sent to this thread (nothing posted).
+void handleSentMessages();
+
+// Waits for `handle` while still answering messages sent to this thread, so a
+// window of another thread that sends to ours cannot deadlock the wait.
+DWORD waitAnsweringSentMessages(HANDLE handle, DWORD milliseconds);
+
+}  // namespace win
