@@ -72,6 +72,25 @@ inline void putU16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
     out[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 
+// Code page 1252, the words' code page, to Unicode and back. The five bytes
+// the code page leaves undefined stand for the code points of the same value,
+// as Windows converts them.
+inline uint32_t cp1252ToUnicode(unsigned char c) {
+    static const uint16_t high[32] = {
+        0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+    return c >= 0x80 && c < 0xA0 ? high[c - 0x80] : c;
+}
+
+// The 1252 byte of a code point, or -1.
+inline int unicodeToCp1252(uint32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+    for (int c = 0x80; c < 0xA0; ++c)
+        if (cp1252ToUnicode(static_cast<unsigned char>(c)) == cp) return c;
+    return -1;
+}
+
 // True for a word the format can hold.
 inline bool validWord(const std::string& w) {
     if (w.empty() || w.size() > kMaxWordBytes) return false;

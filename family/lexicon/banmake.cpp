@@ -29,26 +29,6 @@
 
 namespace {
 
-// Code page 1252 bytes 0x80-0x9F and the Unicode code points they stand for
-// (0 where the byte is undefined).
-const uint16_t kHigh1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// The 1252 byte of a code point, or -1.
-int toCp1252(uint32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-    for (int i = 0; i < 32; ++i)
-        if (kHigh1252[i] && kHigh1252[i] == cp) return 0x80 + i;
-    return -1;
-}
-
-uint32_t fromCp1252(unsigned char c) {
-    if (c >= 0x80 && c < 0xA0) return kHigh1252[c - 0x80] ? kHigh1252[c - 0x80] : 0xFFFD;
-    return c;
-}
-
 // Decodes one UTF-8 sequence at s[i]; a byte that does not start a valid
 // sequence is taken alone as code page 1252.
 uint32_t decodeOne(const std::string& s, size_t& i) {
@@ -68,14 +48,14 @@ uint32_t decodeOne(const std::string& s, size_t& i) {
         }
     }
     ++i;
-    return len == 1 ? c : fromCp1252(c);
+    return len == 1 ? c : ban::cp1252ToUnicode(c);
 }
 
 // UTF-8 text to 1252 bytes; false when a character has no 1252 byte.
 bool utf8To1252(const std::string& in, std::string& out) {
     out.clear();
     for (size_t i = 0; i < in.size();) {
-        const int b = toCp1252(decodeOne(in, i));
+        const int b = ban::unicodeToCp1252(decodeOne(in, i));
         if (b < 0) return false;
         out += static_cast<char>(b);
     }
@@ -84,7 +64,7 @@ bool utf8To1252(const std::string& in, std::string& out) {
 
 void put1252AsUtf8(const std::string& w, std::FILE* f) {
     for (unsigned char c : w) {
-        const uint32_t cp = fromCp1252(c);
+        const uint32_t cp = ban::cp1252ToUnicode(c);
         if (cp < 0x80) {
             std::fputc(static_cast<int>(cp), f);
         } else if (cp < 0x800) {

@@ -31,6 +31,7 @@ struct Box {
     bool empty() const { return r < l; }
     float width() const { return empty() ? 0 : r - l; }
     float height() const { return empty() ? 0 : b - t; }
+    float size() const { return std::max(width(), height()); }
     float cx() const { return (l + r) / 2; }
     float cy() const { return (t + b) / 2; }
     void add(Pt p) {

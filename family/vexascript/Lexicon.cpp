@@ -183,7 +183,13 @@ bool UserDict::load(const void* bytes, size_t size, std::string& error) {
     if (size < kHeaderSize || std::memcmp(p, kHeader, kHeaderSize) != 0) {
         if (!loadText(p, size, words, error)) return false;
     } else {
-        // header, body length, word count, checksum of the body, body
+        // header, body length, word count, checksum of the body, body; the
+        // header alone is an empty dictionary
+        if (size == kHeaderSize) {
+            words_.clear();
+            stale_ = true;
+            return true;
+        }
         if (size < kHeaderSize + 12) return error = "dump cut short", false;
         const uint8_t* q = p + kHeaderSize;
         const uint32_t length = ban::readU32(q), count = ban::readU32(q + 4);

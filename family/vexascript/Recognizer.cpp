@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 
+#include "BanFormat.h"
 #include "VexaScript.h"
 #include "WordDecoder.h"
 
@@ -13,15 +14,9 @@ namespace vexa {
 namespace {
 
 constexpr float kGapWeight = 1.5f;    // cost of deciding a doubtful gap against its size
-constexpr float kWordPenalty = 0.3f;  // each word of a reading of several pieces
-constexpr size_t kMaxSpanStrokes = 90;
-
-struct Word {
-    std::vector<Reading> readings;
-    int line = 0;
-    std::vector<int> pieces;     // of the line
-    std::vector<int> positions;  // the decoded strokes: indices into line.strokes
-};
+constexpr float kWordPenalty = 0.5f;  // each word of a reading of several pieces
+// A word is at most 79 characters, and a character takes at least one stroke.
+constexpr size_t kMaxSpanStrokes = 79;
 
 class Run {
   public:
@@ -42,7 +37,18 @@ class Run {
             strokes.push_back(&line_.strokes[s].pts);
             clusters.push_back(line_.clusterOf[s]);
         }
-        return cache_[key] = decodeWord(strokes, clusters, line_.frames, rules_);
+        std::vector<Reading> readings = decodeWord(strokes, clusters, line_.frames, rules_);
+        if (readings.empty()) {
+            // Nothing the session's rules allow fits (say, five strokes in one
+            // cluster of separate letters, or no character allowed at all): the
+            // ink is read without them and marked weak, never lost.
+            DecodeRules loose = rules_;
+            loose.separateLetters = false;
+            loose.allowed.assign(loose.allowed.size(), true);
+            readings = decodeWord(strokes, clusters, line_.frames, loose);
+            for (Reading& r : readings) r.forced = true;
+        }
+        return cache_[key] = std::move(readings);
     }
 
     float cost(int a, int b) {
@@ -99,11 +105,13 @@ std::vector<std::pair<int, int>> settleGaps(Run& run, const Line& line, int a, i
     }
     int start = a;
     for (int k = a; k < b; ++k) {
-        const bool fits = run.strokesOf(start, k + 1) <= kMaxSpanStrokes;
-        const float join = run.cost(start, k + 1) + gapCost(k, false);
-        const float split =
-            run.cost(start, k) + run.cost(k + 1, k + 1) + gapCost(k, true) + kWordPenalty;
-        if (!fits || split <= join) {
+        bool split = run.strokesOf(start, k + 1) > kMaxSpanStrokes;
+        if (!split) {
+            const float joined = run.cost(start, k + 1) + gapCost(k, false);
+            split = run.cost(start, k) + run.cost(k + 1, k + 1) + gapCost(k, true) + kWordPenalty <=
+                    joined;
+        }
+        if (split) {
             best.push_back({start, k});
             start = k + 1;
         }
@@ -115,7 +123,7 @@ std::vector<std::pair<int, int>> settleGaps(Run& run, const Line& line, int a, i
 std::vector<bool> allowedClasses(uint32_t flags, const LexiconData* lex) {
     const CharClassifier& c = CharClassifier::instance();
     std::vector<bool> allowed(c.classCount(), true);
-    const bool numbers = (flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & 0x2));
+    const bool numbers = (flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & ban::kFlagNumbers));
     for (size_t k = 0; k < c.classCount(); ++k) {
         const unsigned char ch = c.classChar(k);
         bool ok = true;
@@ -148,7 +156,7 @@ void weigh(AnswerBlock& block, const std::vector<Reading>& readings, bool wordsR
             const float perChar = r.cost / len;
             a.weight = clampInt(100 * std::exp(-0.8f * std::max(0.0f, perChar - 0.1f)), 2, 100);
             const bool inDictionary = r.source == kSourceLexicon || r.source == kSourceUserDict;
-            if (perChar > 2.5f || (wordsRequired && !inDictionary)) a.weight = 1;
+            if (perChar > 2.5f || r.forced || (wordsRequired && !inDictionary)) a.weight = 1;
         } else {
             const int previous = block.alts.back().weight;
             a.weight =
@@ -237,12 +245,14 @@ std::vector<AnswerBlock> recognize(const std::vector<Polyline>& strokes, const R
     DecodeRules rules;
     const LexiconData* lex = s.lexicon.get();
     rules.allowed = allowedClasses(s.flags, lex);
-    const bool numbers = (s.flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & 0x2));
+    const bool numbers =
+        (s.flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & ban::kFlagNumbers));
     if (lex && !numbers) rules.lexicon = &lex->trie;
     if (!numbers)
         for (const UserDict* d : s.userDicts)
             if (d) rules.userDicts.push_back(&d->trie());
-    const bool wordsRequired = (s.flags & PSO_SF_LEXICON_ONLY) || (lex && (lex->flags & 0x1));
+    const bool wordsRequired =
+        (s.flags & PSO_SF_LEXICON_ONLY) || (lex && (lex->flags & ban::kFlagWordsOnly));
     rules.lexiconOnly = wordsRequired;
     rules.separateLetters = so.separateLetters;
     rules.gate = (s.flags & PSO_SF_GATE_OFF)    ? GateMode::Off

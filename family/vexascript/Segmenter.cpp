@@ -24,8 +24,6 @@ float percentile(std::vector<float> v, float p) {
     return v[at];
 }
 
-float sizeOf(const Box& b) { return std::max(b.width(), b.height()); }
-
 // Takes the tremor out of a stroke: two passes of a [1 2 1] filter, the ends kept.
 Polyline smooth(Polyline p) {
     for (int pass = 0; pass < 2 && p.size() > 2; ++pass) {
@@ -40,55 +38,71 @@ Polyline smooth(Polyline p) {
 // that are not marks (dots, commas) beside the bigger strokes.
 float typicalHeight(const std::vector<Box>& boxes) {
     std::vector<float> sizes;
-    for (const Box& b : boxes) sizes.push_back(sizeOf(b));
+    for (const Box& b : boxes) sizes.push_back(b.size());
     const float big = percentile(sizes, 0.8f);
     std::vector<float> heights;
     for (const Box& b : boxes)
-        if (sizeOf(b) >= 0.35f * big) heights.push_back(std::max(b.height(), 0.3f * sizeOf(b)));
+        if (b.size() >= 0.35f * big) heights.push_back(std::max(b.height(), 0.3f * b.size()));
     return std::max(1.0f, median(heights));
 }
 
-// Splits strokes (indices in writing order) into lines: a significant stroke
-// that starts below everything written lately on the current line and back on
-// its left, or far below it, begins the next one.
+// Splits strokes (indices in writing order) into lines. A significant stroke
+// begins the next line when it starts back on the left of what was written
+// lately and below the current line's ink at that place (a line may drift up
+// or down as it goes), or when it starts far below everything written lately.
 std::vector<std::vector<int>> splitLines(const std::vector<Box>& boxes, float h0) {
     std::vector<std::vector<int>> lines;
     std::vector<float> sizes, bigSizes;
-    for (const Box& b : boxes) sizes.push_back(sizeOf(b));
+    for (const Box& b : boxes) sizes.push_back(b.size());
     const float big = percentile(sizes, 0.8f);
     for (float s : sizes)
         if (s >= 0.35f * big) bigSizes.push_back(s);
     // Flat strokes (bars, dashes) make the typical height small; the letter
     // size then comes from their length.
     const float unit = std::max(h0, median(bigSizes));
-    std::vector<int> recent;  // significant strokes of the current line
+    std::vector<int> significantOfLine;
     for (size_t i = 0; i < boxes.size(); ++i) {
         const Box& b = boxes[i];
-        const bool significant = sizeOf(b) >= 0.35f * big;
-        if (!lines.empty() && significant && !recent.empty()) {
-            float bottom = boxes[recent.back()].b, right = boxes[recent.back()].r;
-            const size_t from = recent.size() > 12 ? recent.size() - 12 : 0;
-            for (size_t k = from; k < recent.size(); ++k) {
-                bottom = std::max(bottom, boxes[recent[k]].b);
-                right = std::max(right, boxes[recent[k]].r);
+        const bool significant = b.size() >= 0.35f * big;
+        if (!lines.empty() && significant && !significantOfLine.empty()) {
+            const size_t n = significantOfLine.size();
+            float bottom = boxes[significantOfLine.back()].b;
+            float right = boxes[significantOfLine.back()].r;
+            for (size_t k = n > 12 ? n - 12 : 0; k < n; ++k) {
+                bottom = std::max(bottom, boxes[significantOfLine[k]].b);
+                right = std::max(right, boxes[significantOfLine[k]].r);
             }
-            if ((b.t > bottom + 0.1f * unit && b.r < right - 0.5f * unit) ||
-                b.t > bottom + 2.0f * unit) {
+            // The lowest ink of the current line around a place, or the recent bottom.
+            auto bottomNear = [&](const Box& at) {
+                float near = -1e30f;
+                for (int k : significantOfLine)
+                    if (boxes[k].r >= at.l - 0.25f * unit && boxes[k].l <= at.r + 0.25f * unit)
+                        near = std::max(near, boxes[k].b);
+                return near > -1e30f ? near : bottom;
+            };
+            auto belowOnTheLeft = [&](const Box& x, float top) {
+                return x.r < right - 0.5f * unit && top > bottomNear(x) + 0.4f * unit;
+            };
+            if (belowOnTheLeft(b, b.t) || b.t > bottom + 2.0f * unit) {
                 // Small strokes just before (a dot, a short bar) that already lie
-                // below the old line begin the new one with it.
+                // below the old line, by the new stroke, begin the new line with
+                // it; a comma or a dot at the end of the old line stays there.
+                auto byTheNewStroke = [&](const Box& x) {
+                    return x.r >= b.l - unit && x.l <= b.r + unit && belowOnTheLeft(x, x.cy());
+                };
                 std::vector<int> moved;
-                while (!lines.back().empty() && lines.back().back() > recent.back() &&
-                       boxes[lines.back().back()].cy() > bottom) {
+                while (!lines.back().empty() && lines.back().back() > significantOfLine.back() &&
+                       byTheNewStroke(boxes[lines.back().back()])) {
                     moved.insert(moved.begin(), lines.back().back());
                     lines.back().pop_back();
                 }
                 lines.emplace_back(moved);
-                recent.clear();
+                significantOfLine.clear();
             }
         }
         if (lines.empty()) lines.emplace_back();
         lines.back().push_back(static_cast<int>(i));
-        if (significant) recent.push_back(static_cast<int>(i));
+        if (significant) significantOfLine.push_back(static_cast<int>(i));
     }
     return lines;
 }
@@ -123,7 +137,7 @@ float overlap(const Box& a, const Box& b) { return std::min(a.r, b.r) - std::max
 void restoreLateMarks(std::vector<WorkStroke>& strokes, float h0) {
     for (size_t t = 2; t < strokes.size(); ++t) {
         const Box s = strokes[t].box;
-        const bool small = sizeOf(s) < 0.45f * h0;
+        const bool small = s.size() < 0.45f * h0;
         const bool bar = s.height() < 0.45f * s.width() && s.width() < 1.5f * h0;
         if (!small && !bar) continue;
         const float tol = 0.15f * h0;
@@ -185,7 +199,7 @@ std::vector<Cluster> clustersOf(const std::vector<WorkStroke>& strokes, float to
 std::vector<Frame> estimateFrames(const std::vector<Cluster>& clusters, float h0) {
     std::vector<const Box*> letters;
     for (const Cluster& c : clusters)
-        if (sizeOf(c.box) >= 0.3f * h0) letters.push_back(&c.box);
+        if (c.box.size() >= 0.3f * h0) letters.push_back(&c.box);
     Frame f;
     if (letters.empty()) {
         Box all;
@@ -315,7 +329,7 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
         }
         // A slant is only told from several strokes; a lone '/' is no slanted '|'.
         size_t significant = 0;
-        for (const Box& b : lineBoxes) significant += sizeOf(b) >= 0.5f * lh;
+        for (const Box& b : lineBoxes) significant += b.size() >= 0.5f * lh;
         line.shear = o.guide || significant < 4 ? 0 : estimateShear(pts);
         line.shearY0 = median(bottoms);
         if (std::fabs(line.shear) < 0.02f) line.shear = 0;
@@ -371,8 +385,8 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
             }
             pieceClusters.back().push_back(static_cast<int>(c));
         }
-        // Strokes of each piece in writing order; over-long pieces are cut at
-        // their widest gaps so that the work for one word stays bounded.
+        // Strokes of each piece in writing order; an over-long piece is cut
+        // between its clusters so that the work for one word stays bounded.
         for (size_t p = 0; p < pieceClusters.size(); ++p) {
             std::vector<int> strokes;
             for (int c : pieceClusters[p])
@@ -383,27 +397,33 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
                 line.pieces.push_back(std::move(strokes));
                 continue;
             }
+            // Whole clusters while they fit; a cluster bigger than a piece (a
+            // scribble) in runs of its strokes in writing order.
+            std::vector<std::vector<int>> chunks;
             std::vector<int> run;
-            size_t count = 0;
+            auto flush = [&] {
+                if (run.empty()) return;
+                std::sort(run.begin(), run.end());
+                chunks.push_back(std::move(run));
+                run.clear();
+            };
             for (int c : pieceClusters[p]) {
-                if (count + clusters[c].strokes.size() > o.maxPieceStrokes && !run.empty()) {
-                    std::vector<int> s;
-                    for (int rc : run)
-                        s.insert(s.end(), clusters[rc].strokes.begin(), clusters[rc].strokes.end());
-                    std::sort(s.begin(), s.end());
-                    line.pieces.push_back(std::move(s));
-                    line.gaps.insert(line.gaps.begin() + (line.pieces.size() - 1), PieceGap{});
-                    run.clear();
-                    count = 0;
+                const std::vector<int>& members = clusters[c].strokes;
+                if (run.size() + members.size() > o.maxPieceStrokes) flush();
+                std::vector<int> sorted = members;
+                std::sort(sorted.begin(), sorted.end());
+                for (int m : sorted) {
+                    if (run.size() == o.maxPieceStrokes) flush();
+                    run.push_back(m);
                 }
-                run.push_back(c);
-                count += clusters[c].strokes.size();
             }
-            std::vector<int> s;
-            for (int rc : run)
-                s.insert(s.end(), clusters[rc].strokes.begin(), clusters[rc].strokes.end());
-            std::sort(s.begin(), s.end());
-            line.pieces.push_back(std::move(s));
+            flush();
+            for (size_t k = 0; k < chunks.size(); ++k) {
+                // A cut inside a piece is a clear break between two pieces.
+                if (k > 0)
+                    line.gaps.insert(line.gaps.begin() + (line.pieces.size() - 1), PieceGap{});
+                line.pieces.push_back(std::move(chunks[k]));
+            }
         }
         lines.push_back(std::move(line));
     }

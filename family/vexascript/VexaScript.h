@@ -34,6 +34,16 @@
 //
 // Text: 8-bit text is in code page 1252 (Western); the "W" call gives the
 // same text as UTF-16. A word is at most PSO_MAX_WORD_CHARS characters.
+//
+// Who calls what: the program drives sessions with Start, AddInk (one stroke
+// a call, the program's separator), End, then reads blocks with
+// GetWordFromAnswerBlock; it checks words and asks for variants through
+// GetExtraAnswerData (1003, 1004) and keeps user dictionaries with the
+// PSO_UserDict_ and dump calls. The page analysis starts one session per text
+// line (flags 3), adds strokes ending in (0, -1), ends the ink with AddInk
+// (null, 0), and reads blocks with the W call, the confidence, the baseline
+// and GetExtraAnswerData (1001, 1, 2, 3). Both load a lexicon with
+// PSO_AddLexGeneratorToRecContext.
 #ifndef SCRIBIX_VEXASCRIPT_H
 #define SCRIBIX_VEXASCRIPT_H
 
@@ -302,10 +312,11 @@ int32_t PSO_CALL PSO_AddLexGeneratorToRecContext(PSO_HRC context, const void* by
 
 // Adds a user dictionary made from `length` bytes: a dump of
 // PSO_DumpUserDictToMemoryBuffer (it begins with the 18 bytes
-// "Nubo dict v.1.01" and two blanks) or an old plain text list (words
-// separated by line breaks, printable 8-bit text only). bytes null or length
-// 0: a new, empty dictionary. Null handle for a dump that is cut short or
-// damaged, text with control bytes, a word that is too long, or no context.
+// "Nubo dict v.1.01" and two blanks; those 18 bytes alone are an empty
+// dictionary) or an old plain text list (words separated by line breaks,
+// printable 8-bit text only). bytes null or length 0: a new, empty
+// dictionary. Null handle for a dump that is cut short or damaged, text with
+// control bytes, a word that is too long, or no context.
 PSO_HUSERDICT PSO_CALL PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes,
                                                    int32_t length);
 

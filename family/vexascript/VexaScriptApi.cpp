@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <mutex>
-#include <new>
-#include <set>
+#include <memory>
 
+#include "BanFormat.h"
 #include "CharForms.h"
+#include "HandleRegistry.h"
 #include "RecContext.h"
 #include "VexaScript.h"
 
@@ -20,21 +20,12 @@ namespace {
 
 const char kVersion[] = "1.0.0";
 
-std::mutex& registryLock() {
-    static std::mutex lock;
-    return lock;
+vexa::HandleRegistry<RecContext>& contexts() {
+    static vexa::HandleRegistry<RecContext> registry;
+    return registry;
 }
 
-std::set<const void*>& liveContexts() {
-    static std::set<const void*> live;
-    return live;
-}
-
-RecContext* find(PSO_HRC handle) {
-    if (!handle) return nullptr;
-    std::lock_guard<std::mutex> guard(registryLock());
-    return liveContexts().count(handle) ? reinterpret_cast<RecContext*>(handle) : nullptr;
-}
+RecContext* find(PSO_HRC handle) { return contexts().find(handle); }
 
 const AnswerBlock* blockOf(RecContext* c, int32_t block) {
     if (block < 0 || static_cast<size_t>(block) >= c->answers().size()) return nullptr;
@@ -59,14 +50,8 @@ bool readWord(const void* buffer, std::string& word) {
     return false;
 }
 
-// Code page 1252 to UTF-16.
-PSO_WCHAR toUtf16(unsigned char c) {
-    static const uint16_t high[32] = {
-        0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-    return static_cast<PSO_WCHAR>(c >= 0x80 && c < 0xA0 ? high[c - 0x80] : c);
-}
+// Code page 1252 to UTF-16 (every code point of the code page is in the BMP).
+PSO_WCHAR toUtf16(unsigned char c) { return static_cast<PSO_WCHAR>(ban::cp1252ToUnicode(c)); }
 
 int16_t toInt16(float v) {
     if (!(v == v)) return 0;
@@ -127,24 +112,14 @@ int32_t PSO_CALL PSO_GetRecognizerInfo(int32_t kind, char* buffer) {
 
 PSO_HRC PSO_CALL PSO_CreateRecognitionContext(void) {
     try {
-        auto* c = new RecContext();
-        std::lock_guard<std::mutex> guard(registryLock());
-        liveContexts().insert(c);
-        return reinterpret_cast<PSO_HRC>(c);
+        return reinterpret_cast<PSO_HRC>(contexts().add(std::make_unique<RecContext>()));
     } catch (...) {
         return nullptr;
     }
 }
 
 int32_t PSO_CALL PSO_DeleteRecognitionContext(PSO_HRC context) {
-    RecContext* c = nullptr;
-    {
-        std::lock_guard<std::mutex> guard(registryLock());
-        if (!context || !liveContexts().erase(context)) return PSO_ERR_NO_CONTEXT;
-        c = reinterpret_cast<RecContext*>(context);
-    }
-    delete c;
-    return PSO_OK;
+    return contexts().remove(context) ? PSO_OK : PSO_ERR_NO_CONTEXT;
 }
 
 int32_t PSO_CALL PSO_StartRecognitionSession(PSO_HRC context, const PSO_SESSION_START* start) {

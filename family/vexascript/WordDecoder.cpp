@@ -22,11 +22,12 @@ constexpr float kBeamSpread = 4.0f;    // hypotheses this much worse than the be
 constexpr float kFreeBase = 0.7f;
 constexpr float kFreePerChar = 0.15f;
 constexpr float kUserDictBonus = 0.3f;
-constexpr float kInitialCapPenalty = 0.2f;
+constexpr float kInitialCapPenalty = 0.1f;
 constexpr float kAllCapsPenalty = 0.3f;
 constexpr float kPunctuationPenalty = 0.1f;
 
 const char kLeadingPunctuation[] = "\"'([";
+const char kTrailingPunctuation[] = ".,;:!?'\")]";
 
 // Text without letters or digits.
 bool isSigns(const std::string& text) {
@@ -34,7 +35,6 @@ bool isSigns(const std::string& text) {
         if (isLetter1252(static_cast<unsigned char>(c)) || (c >= '0' && c <= '9')) return false;
     return true;
 }
-const char kTrailingPunctuation[] = ".,;:!?'\")]";
 
 enum Mode : uint8_t { kExact, kInitialCap, kAllCaps };
 enum Phase : uint8_t { kBefore, kInWord, kAfter };
@@ -62,8 +62,6 @@ struct Edge {
     std::vector<std::pair<float, int>> best[4];
     bool bestDone[4] = {false, false, false, false};
 };
-
-float sizeOf(const Box& b) { return std::max(b.width(), b.height()); }
 
 float xOverlapShare(const Box& a, const Box& b, float floor) {
     const float ov = std::min(a.r, b.r) - std::max(a.l, b.l);
@@ -136,7 +134,7 @@ class Decoder {
                 // Reading several letters as one would otherwise pay for one poor fit only.
                 e->weight = 0.5f;
                 for (int k = i; k < i + len; ++k)
-                    e->weight += sizeOf(boxes_[k]) < 0.25f * hx_ ? 0.15f : 0.5f;
+                    e->weight += boxes_[k].size() < 0.25f * hx_ ? 0.15f : 0.5f;
                 e->weight = std::max(1.0f, e->weight);
                 edgesFrom_[i].push_back(edges_.size());
                 edges_.push_back(std::move(e));
@@ -376,8 +374,12 @@ class Decoder {
 }  // namespace
 
 bool isNumberLike(const std::string& text) {
+    // Punctuation around a number is read as around a word: "(12)", "42;".
+    size_t from = 0, to = text.size();
+    while (from < to && std::strchr(kLeadingPunctuation, text[from])) ++from;
+    while (to > from && std::strchr(kTrailingPunctuation, text[to - 1])) --to;
     bool digit = false;
-    for (char c : text) {
+    for (char c : text.substr(from, to - from)) {
         if (c >= '0' && c <= '9')
             digit = true;
         else if (!std::strchr(kNumberChars, c))

@@ -38,7 +38,8 @@ struct Reading {
     float cost = 0;       // lower is better
     float shapeCost = 0;  // the characters' own part of it
     int source = kSourceFree;
-    int frame = 0;  // the frame hypothesis it was read on
+    int frame = 0;        // the frame hypothesis it was read on
+    bool forced = false;  // read against the session's rules, which nothing fitted
     std::vector<CharSeg> chars;
 };
 

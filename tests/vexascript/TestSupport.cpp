@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -100,5 +101,28 @@ std::vector<PSO_POINT> ink(const std::string& text, uint32_t seed,
     o.separateLetters = separateLetters;
     return handwriting::write(text, o).pointList();
 }
+
+PSO_GUIDE letterBox() {
+    const double cap = 56 * 10.0 / 6;  // the capital height of x-height 56
+    return PSO_GUIDE{24,
+                     380,
+                     static_cast<int32_t>(400 - cap),
+                     90,
+                     static_cast<int32_t>(cap * 1.5),
+                     static_cast<int32_t>(cap * 0.5)};
+}
+
+#ifndef _WIN32
+std::string runTool(const std::string& command) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    EXPECT_NE(p, nullptr) << command;
+    if (!p) return out;
+    char buf[512];
+    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    EXPECT_EQ(pclose(p), 0) << command;
+    return out;
+}
+#endif
 
 }  // namespace vt

@@ -65,4 +65,17 @@ std::vector<PSO_POINT> ink(
 // The flags of the program's default profile: word segmentation.
 constexpr uint32_t kDefaultFlags = PSO_SF_WORD_SEGMENTATION;
 
+// One letter box of the word-list menu's row for letters of x-height 56
+// written on the baseline y = 400: capital line on top, a third of the row
+// under the baseline. And the flags of its "#sys-correct" session.
+PSO_GUIDE letterBox();
+constexpr uint32_t kLetterBoxFlags =
+    PSO_SF_SEPARATE_LETTERS | PSO_SF_WORD_SEGMENTATION | PSO_SF_SOFT_BREAKS_ONLY | PSO_SF_BOXED;
+
+#ifndef _WIN32
+// Runs a command of the build host and answers its output; a failing command
+// fails the test.
+std::string runTool(const std::string& command);
+#endif
+
 }  // namespace vt

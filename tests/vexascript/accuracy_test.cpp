@@ -67,17 +67,7 @@ TEST(Accuracy, LexiconWordsWithModerateVariation) {
 
 TEST(Accuracy, SingleCharactersInSeparateLetterMode) {
     vt::Context ctx;
-    // One letter box of the word-list menu's row: capital line on top, a third
-    // of the row under the baseline; the letter's x-height is 56 as written.
-    const double cap = 56 * vexa::kGridCapHeight / vexa::kGridXHeight;
-    const PSO_GUIDE guide{24,
-                          380,
-                          static_cast<int32_t>(400 - cap),
-                          90,
-                          static_cast<int32_t>(cap * 1.5),
-                          static_cast<int32_t>(cap * 0.5)};
-    const uint32_t flags =
-        PSO_SF_SEPARATE_LETTERS | PSO_SF_WORD_SEGMENTATION | PSO_SF_SOFT_BREAKS_ONLY | PSO_SF_BOXED;
+    const PSO_GUIDE guide = vt::letterBox();
     int total = 0, first = 0, among = 0;
     std::map<std::string, int> confusions;
     for (unsigned char ch : vexa::recognizableCharacters()) {
@@ -85,7 +75,7 @@ TEST(Accuracy, SingleCharactersInSeparateLetterMode) {
             const std::string text(1, static_cast<char>(ch));
             const auto r = vt::recognize(
                 ctx, vt::ink(text, 1000 + 97 * s + ch, handwriting::Variation::moderate(), true),
-                flags, &guide);
+                vt::kLetterBoxFlags, &guide);
             ++total;
             const bool one = r.blocks.size() == 1;
             if (one && r.blocks[0].alts[0].text == text)

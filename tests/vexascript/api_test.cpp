@@ -393,6 +393,48 @@ TEST(Ink, SeparatorsMarkersAndLimitsAreHonoured) {
     }
 }
 
+TEST(Ink, MuchInkIsReadWithoutLosingAStroke) {
+    handwriting::Options o;
+    o.xHeight = 30;
+    o.originY = 100;
+    std::string text;
+    for (int i = 0; i < 5; ++i) text += "the quick brown fox jumps over the lazy dog again\n";
+    const std::vector<PSO_POINT> paragraph = handwriting::write(text, o).pointList();
+    std::vector<PSO_POINT> pile;  // 600 scribbled strokes over one spot
+    for (int i = 0; i < 600; ++i) {
+        for (int k = 0; k < 6; ++k)
+            pile.push_back({static_cast<int16_t>(500 + (i * 7 + k * 13) % 40),
+                            static_cast<int16_t>(500 + (i * 11 + k * 5) % 40)});
+        pile.push_back({30000, -1});
+    }
+    struct Case {
+        const char* what;
+        const std::vector<PSO_POINT>& ink;
+        uint32_t flags;
+    };
+    const Case cases[] = {
+        {"paragraph", paragraph, kDefaultFlags},
+        {"paragraph as one line", paragraph, kDefaultFlags | PSO_SF_ONE_LINE},
+        {"paragraph as one word", paragraph, 0},
+        {"pile", pile, kDefaultFlags},
+        {"pile of separate letters", pile, kDefaultFlags | PSO_SF_SEPARATE_LETTERS}};
+    Context ctx;
+    for (const Case& c : cases) {
+        const auto r = vt::recognize(ctx, c.ink, c.flags);
+        ASSERT_EQ(r.status, PSO_OK) << c.what;
+        std::vector<int32_t> seen;
+        for (const auto& b : r.blocks) {
+            seen.insert(seen.end(), b.strokes.begin(), b.strokes.end());
+            for (const auto& a : b.alts) EXPECT_LE(a.text.size(), size_t{PSO_MAX_WORD_CHARS});
+        }
+        std::sort(seen.begin(), seen.end());
+        const int32_t n = api().GetNumStrokes(ctx);
+        ASSERT_EQ(seen.size(), static_cast<size_t>(n)) << c.what;
+        for (int32_t i = 0; i < n; ++i) ASSERT_EQ(seen[i], i) << c.what;
+    }
+    EXPECT_EQ(vt::recognize(ctx, paragraph, kDefaultFlags).blocks.size(), 50u);
+}
+
 TEST(Ink, StrokesComeBackAsTheyWereAdded) {
     Context ctx;
     const PSO_SESSION_START start{0, kDefaultFlags};
@@ -451,6 +493,13 @@ TEST(ProgramSession, ReadsAWordWithRankedAlternativesAndItsStrokes) {
     const int32_t strokes = api().GetNumStrokes(ctx);
     ASSERT_EQ(b.strokes.size(), static_cast<size_t>(strokes));
     for (int32_t i = 0; i < strokes; ++i) EXPECT_EQ(b.strokes[i], i);
+    // Less room than strokes: the first ones, and a count that says how many.
+    char text[PSO_TEXT_BUFFER];
+    int32_t few[3] = {-1, -1, -1}, count = -1;
+    ASSERT_EQ(api().GetWordFromAnswerBlock(ctx, 0, 0, text, nullptr, few, &count, 2), PSO_OK);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(few[1], 1);
+    EXPECT_EQ(few[2], -1) << "nothing past the room";
 }
 
 TEST(ProgramSession, StrokesOneCallEachWithTheProgramSeparator) {
@@ -495,11 +544,17 @@ TEST(ProgramSession, WordsOfSeveralLinesComeInReadingOrder) {
     }
 }
 
-TEST(ProgramSession, PunctuationAndNumbersAroundWords) {
+TEST(ProgramSession, PunctuationAndNumbersAroundWordsAndAtLineEnds) {
+    const char* texts[] = {"Hello, world. It costs 25$ (or more)!", "Is it 558?\nYes: it is, 36.",
+                           "Dear Sir,\nthe pen; the ink\nand the paper: 3 each."};
     Context ctx;
-    const auto r =
-        vt::recognize(ctx, vt::ink("Hello, world. It costs 25$ (or more)!", 5), kDefaultFlags);
-    EXPECT_EQ(r.text(), "Hello, world. It costs 25$ (or more)!");
+    for (const char* text : texts) {
+        std::string expected = text;
+        std::replace(expected.begin(), expected.end(), '\n', ' ');
+        for (uint32_t seed : {5u, 6u})
+            EXPECT_EQ(vt::recognize(ctx, vt::ink(text, seed), kDefaultFlags).text(), expected)
+                << seed;
+    }
 }
 
 TEST(ProgramSession, AnEmptySessionHasNoBlocks) {
@@ -719,20 +774,11 @@ TEST(SessionFlags, AWordOutsideTheDictionariesIsAWeakBlockWhereWordsAreRequired)
 
 TEST(SessionFlags, SeparateLettersInBoxesTellCapitalsFromSmallLetters) {
     Context ctx;
-    // The word-list menu's letter row: capital line at the top, a third of the
-    // row height under the baseline.
-    const double cap = 56 * 10.0 / 6;
-    const PSO_GUIDE guide{24,
-                          380,
-                          static_cast<int32_t>(400 - cap),
-                          90,
-                          static_cast<int32_t>(cap * 1.5),
-                          static_cast<int32_t>(cap * 0.5)};
-    const uint32_t flags =
-        PSO_SF_SEPARATE_LETTERS | PSO_SF_WORD_SEGMENTATION | PSO_SF_SOFT_BREAKS_ONLY | PSO_SF_BOXED;
+    const PSO_GUIDE guide = vt::letterBox();
     for (const char* letter : {"o", "O", "0", "s", "S", "x", "X"}) {
-        const auto r = vt::recognize(
-            ctx, vt::ink(letter, 3, handwriting::Variation::moderate(), true), flags, &guide);
+        const auto r =
+            vt::recognize(ctx, vt::ink(letter, 3, handwriting::Variation::moderate(), true),
+                          vt::kLetterBoxFlags, &guide);
         EXPECT_EQ(r.text(), letter);
     }
     const auto r = vt::recognize(ctx, vt::ink("HELLO", 3, handwriting::Variation::moderate(), true),
@@ -939,7 +985,7 @@ TEST(UserDict, DamagedDumpsAndNonTextAreRefused) {
     };
     std::vector<Damage> cases;
     cases.push_back({"cut short by one byte", {good.begin(), good.end() - 1}});
-    cases.push_back({"only the header", {good.begin(), good.begin() + 18}});
+    cases.push_back({"the header and a little", {good.begin(), good.begin() + 25}});
     cases.push_back({"a byte more", good});
     cases.back().bytes.push_back('x');
     cases.push_back({"a word changed", good});
@@ -956,6 +1002,10 @@ TEST(UserDict, DamagedDumpsAndNonTextAreRefused) {
             << c.what;
     EXPECT_NE(api().AddUserDictToRecContext(ctx, good.data(), static_cast<int32_t>(good.size())),
               nullptr);
+    // The header alone is taken as a dump: an empty dictionary.
+    PSO_HUSERDICT headerOnly = api().AddUserDictToRecContext(ctx, good.data(), 18);
+    ASSERT_NE(headerOnly, nullptr);
+    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, headerOnly, nullptr, 0), 0);
 }
 
 TEST(UserDict, AnOldTextListIsTakenWordPerLine) {

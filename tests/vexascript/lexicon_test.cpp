@@ -96,6 +96,16 @@ TEST(BanFormat, DamagedFilesAreRefused) {
     }
 }
 
+TEST(BanFormat, CodePage1252MapsBothWays) {
+    for (int b = 0; b < 256; ++b)
+        EXPECT_EQ(ban::unicodeToCp1252(ban::cp1252ToUnicode(static_cast<unsigned char>(b))), b)
+            << b;
+    EXPECT_EQ(ban::cp1252ToUnicode(0x80), 0x20ACu);  // euro sign
+    EXPECT_EQ(ban::cp1252ToUnicode(0xE9), 0xE9u);    // e acute
+    EXPECT_EQ(ban::unicodeToCp1252(0x2019), 0x92);   // right single quotation mark
+    EXPECT_EQ(ban::unicodeToCp1252(0x65E5), -1);     // not in the code page
+}
+
 TEST(BuiltLexicons, EnglishNumericAndEmpty) {
     const ban::Lexicon english = parsed(bytesOf(vt::lexicon("default")));
     EXPECT_EQ(english.flags, 0u);
@@ -119,16 +129,6 @@ TEST(BuiltLexicons, EnglishNumericAndEmpty) {
 }
 
 #ifdef BANMAKE_TOOL
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[256];
-    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    EXPECT_EQ(pclose(p), 0) << command;
-    return out;
-}
-
 TEST(Banmake, MakesALexiconFromAUtf8ListAndListsItBack) {
     const std::string list = "banmake_test_words.txt", out = "banmake_test.ban";
     {
@@ -137,7 +137,7 @@ TEST(Banmake, MakesALexiconFromAUtf8ListAndListsItBack) {
              "\n\ncaf\xC3\xA9\ndog's\n\xE6\x97\xA5\xE6\x9C\xAC\napple\nna\xEF\x76\x65\n";
     }
     const std::string report =
-        run(std::string(BANMAKE_TOOL) + " --skip-possessives " + list + " " + out);
+        vt::runTool(std::string(BANMAKE_TOOL) + " --skip-possessives " + list + " " + out);
     EXPECT_NE(report.find("4 words"), std::string::npos) << report;
     EXPECT_NE(report.find("1 skipped"), std::string::npos) << report;
     EXPECT_NE(report.find("1 not in code page 1252"), std::string::npos) << report;
@@ -147,7 +147,7 @@ TEST(Banmake, MakesALexiconFromAUtf8ListAndListsItBack) {
     // A byte that is not UTF-8 (0xEF here) is taken as code page 1252.
     EXPECT_EQ(parsed(bytes).words,
               (std::vector<std::string>{"apple", "caf\xE9", "na\xEFve", "zebra"}));
-    EXPECT_EQ(run(std::string(BANMAKE_TOOL) + " --list " + out),
+    EXPECT_EQ(vt::runTool(std::string(BANMAKE_TOOL) + " --list " + out),
               "apple\ncaf\xC3\xA9\nna\xC3\xAFve\nzebra\n");
     std::remove(list.c_str());
     std::remove(out.c_str());

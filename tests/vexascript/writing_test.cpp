@@ -11,6 +11,7 @@
 #include "CharForms.h"
 #include "Handwriting.h"
 #include "Segmenter.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -109,19 +110,10 @@ TEST(Handwriting, LettersWrittenApartKeepClearGaps) {
 }
 
 #ifdef HANDWRITE_TOOL
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buf[512];
-    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    EXPECT_EQ(pclose(p), 0) << command;
-    return out;
-}
-
 TEST(HandwriteTool, PrintsStrokesInScreenPixelsAndXdotoolScripts) {
     const std::string tool = HANDWRITE_TOOL;
-    const std::string plain = run(tool + " --seed 3 --x 100 --y 200 --height 14 'hi there'");
+    const std::string plain =
+        vt::runTool(tool + " --seed 3 --x 100 --y 200 --height 14 'hi there'");
     Options o;
     o.seed = 3;
     const Writing w = handwriting::write("hi there", o);
@@ -131,7 +123,7 @@ TEST(HandwriteTool, PrintsStrokesInScreenPixelsAndXdotoolScripts) {
     EXPECT_NEAR(x, 100, 20);
     EXPECT_NEAR(y, 200, 25);
 
-    const std::string script = run(tool + " --seed 3 --xdotool --pause-ms 0 'hi there'");
+    const std::string script = vt::runTool(tool + " --seed 3 --xdotool --pause-ms 0 'hi there'");
     auto count = [&](const std::string& what) {
         size_t n = 0;
         for (size_t at = script.find(what); at != std::string::npos; at = script.find(what, at + 1))
