@@ -4,10 +4,9 @@
 
 #include "ServiceWindow.h"
 
-RecResult* getCurrentRecResult() { return nullptr; }
-void setCurrentRecResult(RecResult*, bool, bool) {}
-void clearRecResults() {}
 DWORD getLastResultDeliveryTick() { return 0; }
+void forgetLastWritingProfile() {}
+void setRecognitionThreadPriority(int) {}
 
 void initRecognitionManager(int) {}
 void clearPendingProfileChoice(int) {}
@@ -17,20 +16,13 @@ bool startInkBlotClient() { return true; }
 void inkBlotFollowUp() {}
 bool startSystemClient(HINSTANCE) { return true; }
 
-void resetPenInputQueue() {}
-DWORD getLastPenWakeTick() { return 0; }
-void startMouseEventsGenerator(int, int, int, int, bool, ULONG_PTR, ULONG_PTR) {}
-void startMouseShaker(int, int, int, ULONG_PTR) {}
-
-LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-void emptyInkLayerDirtyRect() {}
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
 bool isTabletCollectorInUse() { return false; }
+bool isTabletCollectorRunning() { return false; }
+bool createTabletCollector(HWND) { return false; }
 void closeTabletCollector() {}
 
 void typeVirtualKey(WORD) {}
@@ -38,6 +30,7 @@ void typeString(const wchar_t*, HKL, bool) {}
 void typeCharKey(UINT, HKL, bool) {}
 void pressWithCtrl(WORD, DWORD) {}
 void releaseTypingState() {}
+int typeTextToTarget(HWND, const wchar_t*, bool, HKL) { return 0; }
 LRESULT showWordListForSelection(HWND, RecWordList*, POINT, bool, bool) { return 0; }
 void correctLastResultOrSelection() {}
 bool focusedFieldHasSelection() { return false; }
@@ -61,12 +54,15 @@ bool isWordListMenuOpen() { return false; }
 bool isWordListMenuClient(const LocalClient*) { return false; }
 
 void showMainBar(bool) {}
+void wakeMainBar(int) {}
 void restoreMainBar() {}
 void refreshBarButtons() {}
 
 void createMarkupBar() {}
 bool markupBarExists() { return false; }
 HWND markupBarWindow() { return nullptr; }
+LocalClient* markupBarClient() { return nullptr; }
+void setMarkupBarAboveLayer(bool) {}
 void switchMarkupMode(bool on) { serviceState().markupMode = on; }
 bool markupBarWillShowMainBar() { return false; }
 LRESULT passToMarkupBar(WPARAM, LPARAM) { return 0; }
@@ -89,5 +85,3 @@ void showCustomizeDialog(int, HWND) {}
 void openBindingPanel(HWND) {}
 void closeBindingPanel() {}
 void refreshBindingPanel() {}
-
-LRESULT iconsManagerMessage(UINT, UINT) { return 0; }

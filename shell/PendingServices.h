@@ -7,15 +7,16 @@
 
 #include <windows.h>
 
-class RecResult;
+class LocalClient;
 class RecWordList;
 
-// --- Recognition records and the current result ---
-RecResult* getCurrentRecResult();
-void setCurrentRecResult(RecResult* result, bool keepRestorable, bool notify);
-void clearRecResults();
+// --- System client ---
 // Tick of the last delivery of a result (system client, word-list menu).
 DWORD getLastResultDeliveryTick();
+// Forgets the name of the profile chosen for the last writing.
+void forgetLastWritingProfile();
+// The recognition thread's priority (a thread priority, not a setting).
+void setRecognitionThreadPriority(int priority);
 
 // --- Recognizer manager and profiles ---
 void initRecognitionManager(int flags);
@@ -31,20 +32,15 @@ bool startInkBlotClient();
 void inkBlotFollowUp();
 bool startSystemClient(HINSTANCE instance);
 
-// --- Pen-event thread and input simulation ---
-void resetPenInputQueue();
-DWORD getLastPenWakeTick();
-void startMouseEventsGenerator(int x, int y, int restoreX, int restoreY, bool release,
-                               ULONG_PTR downMarker, ULONG_PTR upMarker);
-void startMouseShaker(int stepMs, int durationMs, int delta, ULONG_PTR marker);
-
-// --- Transparent ink layer, guard and markup control windows ---
-LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-void emptyInkLayerDirtyRect();
+// --- Markup control window ---
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // --- Tablet PC ink collector ---
 bool isTabletCollectorInUse();
+// The collector is collecting now.
+bool isTabletCollectorRunning();
+// Makes a new collector on `window`; false when it cannot be made.
+bool createTabletCollector(HWND window);
 void closeTabletCollector();
 
 // --- Keyboard simulation and text output ---
@@ -53,6 +49,8 @@ void typeString(const wchar_t* text, HKL layout, bool keyOnly);
 void typeCharKey(UINT code, HKL layout, bool keyOnly);
 void pressWithCtrl(WORD virtualKey, DWORD pauseMs);
 void releaseTypingState();
+// Types `text` into `window`; the new length of the last insertion.
+int typeTextToTarget(HWND window, const wchar_t* text, bool wantSpace, HKL layout);
 LRESULT showWordListForSelection(HWND owner, RecWordList* wordList, POINT point, bool direct,
                                  bool post);
 // Menu command "Correct last/selected".
@@ -81,12 +79,13 @@ void postToBarMaster(UINT code, WPARAM wParam, LPARAM lParam);
 LONG openModalBarCount();
 LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 bool isWordListMenuOpen();
-class LocalClient;
 // True for the word-list menu's own ink client.
 bool isWordListMenuClient(const LocalClient* client);
 
 // --- Main bar ---
 void showMainBar(bool show);
+// Wakes a hidden or faded main bar for `ms` (the notification icon's mouse move).
+void wakeMainBar(int ms);
 void restoreMainBar();
 // The main bar (or, in markup mode, the markup bar) redraws its buttons.
 void refreshBarButtons();
@@ -95,6 +94,10 @@ void refreshBarButtons();
 void createMarkupBar();
 bool markupBarExists();
 HWND markupBarWindow();
+// The markup bar's own ink client (null without the bar).
+LocalClient* markupBarClient();
+// The markup bar is told whether it stands above the shown ink layer.
+void setMarkupBarAboveLayer(bool above);
 // Enters or leaves markup mode; the service window's markup flag follows.
 void switchMarkupMode(bool on);
 // The markup bar keeps the main bar hidden and will show it again afterwards.
@@ -123,6 +126,3 @@ void showCustomizeDialog(int resourceId, HWND owner);
 void openBindingPanel(HWND serviceWindow);
 void closeBindingPanel();
 void refreshBindingPanel();
-
-// --- Notification-area icons ---
-LRESULT iconsManagerMessage(UINT iconId, UINT mouseMessage);

@@ -21,6 +21,10 @@
 #include "Tips.h"
 #include "Trace.h"
 #include "family/ZVCrashRep/ZVCrashRep.h"
+#include "ink/InkTrace.h"
+#include "ink/LiveInk.h"
+#include "ink/RecResult.h"
+#include "ink/TransparentLayer.h"
 #include "resources/resource.h"
 #include "win/Gdiplus.h"
 #include "win/WinString.h"
@@ -77,7 +81,7 @@ bool registerWindowClasses(HINSTANCE instance) {
         {TIPS_WINDOW_CLASS, Tips::TipsWndProc, true, L"Tips::RegisterClass Failed\n"},
         {L"VexaInkServiceMenuBarWndClass", MenuBarWndProc, true, L"MenuBar:RegisterClass Failed\n"},
         {L"TestClass", DefWindowProcW, false, L"RegisterClass Failed\n"},
-        {L"TransparentLayerWndClass", TransparentLayerWndProc, false,
+        {INK_LAYER_WINDOW_CLASS, TransparentLayerWndProc, false,
          L"TransparentLayer RegisterClass Failed\n"},
         {L"ScribixMarkupCtrlWndClass", MarkupCtrlWndProc, false,
          L"MarkupCtrlWnd RegisterClass Failed\n"},
@@ -144,6 +148,21 @@ void makeInstallationId() {
 void leaveGuardedBlock() {
     if (g_servicesRan) stopInkService();
     SystemParametersInfoW(SPI_SETSCREENREADER, FALSE, nullptr, SPIF_SENDCHANGE);
+}
+
+void announceResultChanged() {
+    if (LocalInkManager* manager = getLocalInkManager())
+        manager->broadcastEvent(INK_EVENT_RESULT_CHANGED, 0);
+}
+
+// What the records and the ink need of the rest of the program.
+void connectInkServices() {
+    RecResultEvents events;
+    events.clearPendingProfileOverride = clearPendingProfileChoice;
+    events.forgetLastWritingProfile = forgetLastWritingProfile;
+    events.resultChanged = announceResultChanged;
+    setRecResultEvents(events);
+    InkTrace::setScreenRestore(restoreScreenArea);
 }
 
 void destroyOwnWindow(HWND* window) {
@@ -329,13 +348,10 @@ int OnStartServices(HWND service) {
     loadBarSettings();
     makeInstallationId();
 
+    connectInkServices();
     g.inkManager = new (std::nothrow) LocalInkManager;
     applyInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
-    const int superGesture =
-        settings.superGestureAllowed && (g.digitizerReady || settings.superGestureID == 101);
-    hooks.setHookTabletMode(g.tabletPC && settings.useTabletCollector ? 1 : 0,
-                            settings.allowedInputType, superGesture, settings.superGestureID,
-                            &settings.superGestureScreenArea);
+    applyHookTabletMode();
 
     g.guardWindow = settings.useGuardWindow
                         ? createOffscreenWindow(
@@ -417,6 +433,7 @@ void stopInkService() {
 
     releaseServiceResources();
     clearRecResults();
+    releaseLiveInk();
     releaseTypingState();
     win::stopGdiplus(g.gdiplusToken);
     g.gdiplusToken = 0;
