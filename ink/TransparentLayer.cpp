@@ -119,6 +119,13 @@ void traceMarkupMouse(UINT message) {
 
 }  // namespace
 
+HWND createInkLayerWindow(HINSTANCE instance) {
+    const RECT screen = virtualScreen();
+    return CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
+                           INK_LAYER_WINDOW_CLASS, L"ScribixTrWin", WS_POPUP, screen.left - 110,
+                           screen.top - 110, 10, 10, nullptr, nullptr, instance, nullptr);
+}
+
 RECT inkLayerPlacement() {
     if (generalSettings().multiMonitorInking || serviceState().markupMode) return virtualScreen();
     POINT cursor;

@@ -14,6 +14,10 @@ constexpr UINT_PTR kInkLayerTimer = 17;
 
 LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The layer window as the start-up makes it (the class registered already):
+// never activated, click-through, top-most, hidden 10 x 10 off-screen.
+HWND createInkLayerWindow(HINSTANCE instance);
+
 // Hides this process's layer (3065); without one, every visible layer of any
 // instance is sent 3065 until none is left or `timeoutMs` have passed.
 void hideTransparentLayers(DWORD timeoutMs);

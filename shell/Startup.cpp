@@ -359,9 +359,7 @@ int OnStartServices(HWND service) {
                               L"ScribixTraceGuardWndName", WS_POPUP | WS_CLIPSIBLINGS, nullptr)
                         : nullptr;
     emptyInkLayerDirtyRect();
-    g.inkLayerWindow =
-        createOffscreenWindow(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
-                              L"TransparentLayerWndClass", L"ScribixTrWin", WS_POPUP, nullptr);
+    g.inkLayerWindow = createInkLayerWindow(g.instance);
     g.markupCtrlWindow = createOffscreenWindow(WS_EX_TOOLWINDOW, L"ScribixMarkupCtrlWndClass",
                                                L"ScribixMarkupCtrlWndName", WS_POPUP, service);
     if (!markupBarExists()) createMarkupBar();

@@ -33,10 +33,7 @@ InkLayerWindows::InkLayerWindows() {
                              L"ScribixTraceGuardWndName", WS_POPUP | WS_CLIPSIBLINGS,
                              g.xVirtualScreen - 110, g.yVirtualScreen - 110, 10, 10, nullptr,
                              nullptr, GetModuleHandleW(nullptr), nullptr);
-    layer_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
-                             INK_LAYER_WINDOW_CLASS, L"ScribixTrWin", WS_POPUP,
-                             g.xVirtualScreen - 110, g.yVirtualScreen - 110, 10, 10, nullptr,
-                             nullptr, GetModuleHandleW(nullptr), nullptr);
+    layer_ = createInkLayerWindow(GetModuleHandleW(nullptr));
     appGlobals().inkLayerWindow = layer_;
     appGlobals().guardWindow = guard_;
 }

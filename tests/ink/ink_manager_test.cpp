@@ -100,11 +100,14 @@ TEST_F(InkManagerTest, WindowAreasClaimTheirWindowAndItsChildren) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"SxAreaWindow";
     RegisterClassW(&wc);
-    HWND parent = CreateWindowExW(WS_EX_TOPMOST, L"SxAreaWindow", L"", WS_POPUP | WS_VISIBLE, 100,
-                                  100, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    // Shown without activation: tests typing into the prefix's foreground
+    // window may run meanwhile.
+    HWND parent = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, L"SxAreaWindow", L"", WS_POPUP,
+                                  100, 100, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
     HWND child = CreateWindowExW(0, L"SxAreaWindow", L"", WS_CHILD | WS_VISIBLE, 10, 10, 50, 50,
                                  parent, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(parent && child);
+    ShowWindow(parent, SW_SHOWNA);
     HWND areas[] = {parent};
     LocalClientRecord record = clientRecord(L"windows", CLIENT_AREAS_ARE_WINDOWS);
     record.areaCount = 1;
