@@ -25,15 +25,25 @@ void sendButtonAt(DWORD button, int x, int y, ULONG_PTR marker) {
               absoluteMouseCoordinate(y, cy), marker);
 }
 
-bool startSelfDeleting(LPTHREAD_START_ROUTINE routine, void* object) {
+}  // namespace
+
+bool SelfDeletingWorker::start() {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    HANDLE thread = CreateThread(&inheritable, 0, routine, object, 0, nullptr);
-    if (!thread) return false;
+    HANDLE thread = CreateThread(&inheritable, 0, run, this, 0, nullptr);
+    if (!thread) {
+        delete this;
+        return false;
+    }
     CloseHandle(thread);
     return true;
 }
 
-}  // namespace
+DWORD WINAPI SelfDeletingWorker::run(void* self) {
+    auto* worker = static_cast<SelfDeletingWorker*>(self);
+    const DWORD result = worker->work();
+    delete worker;
+    return result;
+}
 
 LONG absoluteMouseCoordinate(int value, int extent) {
     if (extent <= 0) return 0;
@@ -50,20 +60,7 @@ CMouseEventsGenerator::CMouseEventsGenerator(int x, int y, int restoreX, int res
       downMarker_(downMarker),
       upMarker_(upMarker) {}
 
-bool CMouseEventsGenerator::start() {
-    if (startSelfDeleting(run, this)) return true;
-    delete this;
-    return false;
-}
-
-DWORD WINAPI CMouseEventsGenerator::run(void* self) {
-    auto* generator = static_cast<CMouseEventsGenerator*>(self);
-    generator->generate();
-    delete generator;
-    return 0;
-}
-
-void CMouseEventsGenerator::generate() {
+DWORD CMouseEventsGenerator::work() {
     POINT cursor;
     // A click exactly where the cursor stands would not count as a move.
     if (GetCursorPos(&cursor) && cursor.x == x_ && cursor.y == y_) ++y_;
@@ -75,12 +72,13 @@ void CMouseEventsGenerator::generate() {
         Sleep(50);
         SetCursorPos(restoreX_, restoreY_);
         sendMouse(MOUSEEVENTF_MOVE, 0, 1, upMarker_);
-        return;
+        return 0;
     }
     sendMouse(MOUSEEVENTF_MOVE, 0, -1, downMarker_);
     SetCursorPos(x_, y_);
     sendButtonAt(MOUSEEVENTF_LEFTUP, x_, y_, upMarker_);
     SetCursorPos(x_, y_ + 1);
+    return 0;
 }
 
 void startMouseEventsGenerator(int x, int y, int restoreX, int restoreY, bool release,
@@ -93,21 +91,8 @@ void startMouseEventsGenerator(int x, int y, int restoreX, int restoreY, bool re
 CMouseShaker::CMouseShaker(int stepMs, int durationMs, int delta, ULONG_PTR marker)
     : step_(stepMs), duration_(durationMs), delta_(delta), marker_(marker) {}
 
-bool CMouseShaker::start() {
-    if (startSelfDeleting(run, this)) return true;
-    delete this;
-    return false;
-}
-
-DWORD WINAPI CMouseShaker::run(void* self) {
-    auto* shaker = static_cast<CMouseShaker*>(self);
-    const int result = shaker->shake();
-    delete shaker;
-    return static_cast<DWORD>(result);
-}
-
-int CMouseShaker::shake() {
-    if (step_ <= 0) return -1;
+DWORD CMouseShaker::work() {
+    if (step_ <= 0) return static_cast<DWORD>(-1);
     Sleep(1);
     const DWORD started = GetTickCount();
     for (;;) {

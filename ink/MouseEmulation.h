@@ -13,20 +13,32 @@ constexpr ULONG_PTR kMouseUpMarker = 0x6F854;     // an up
 constexpr ULONG_PTR kMouseOtherMarker = 0x5464E;  // 345678
 constexpr ULONG_PTR kShakeReleaseMarker = 0xFF515780;
 
+// Work on a thread of its own, which deletes the object when done.
+class SelfDeletingWorker {
+  public:
+    virtual ~SelfDeletingWorker() = default;
+    // Starts the thread; false (and the object deleted) when it cannot start.
+    bool start();
+
+  protected:
+    // The thread's result.
+    virtual DWORD work() = 0;
+
+  private:
+    static DWORD WINAPI run(void* self);
+};
+
 // A left-button action at (x, y) (screen pixels) on a thread of its own that
 // deletes the object when done. With `release` the button goes down and up at
 // (x, y); without, it goes down, the cursor moves on to the restore point and
 // the button is left to the pen.
-class CMouseEventsGenerator {
+class CMouseEventsGenerator : public SelfDeletingWorker {
   public:
     CMouseEventsGenerator(int x, int y, int restoreX, int restoreY, bool release,
                           ULONG_PTR downMarker, ULONG_PTR upMarker);
-    // Starts the thread; false (and the object deleted) when it cannot start.
-    bool start();
 
   private:
-    static DWORD WINAPI run(void* self);
-    void generate();
+    DWORD work() override;
 
     int x_, y_, restoreX_, restoreY_;
     bool release_;
@@ -38,16 +50,15 @@ void startMouseEventsGenerator(int x, int y, int restoreX, int restoreY, bool re
 
 // Moves the mouse by (+delta, +delta) and back every `stepMs` until
 // `durationMs` have passed, on a thread of its own that deletes the object.
-class CMouseShaker {
+class CMouseShaker : public SelfDeletingWorker {
   public:
     CMouseShaker(int stepMs, int durationMs, int delta, ULONG_PTR marker);
-    bool start();
     // The owner stops the shake early by setting the duration to 0.
     void setDuration(int durationMs) { duration_ = durationMs; }
 
   private:
-    static DWORD WINAPI run(void* self);
-    int shake();
+    // -1 without a step, else 0.
+    DWORD work() override;
 
     int step_;
     volatile LONG duration_;

@@ -52,13 +52,8 @@ class BlockView {
 class ServiceWindowStandIn {
   public:
     ServiceWindowStandIn() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"SxServiceStandIn";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, -200, -200, 10,
-                                  10, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = sxtest::createTestWindow(L"SxServiceStandIn", proc, WS_EX_TOOLWINDOW, WS_POPUP,
+                                           -200, -200, 10, 10);
         received().clear();
     }
     ~ServiceWindowStandIn() { DestroyWindow(window_); }
@@ -303,13 +298,8 @@ TEST_F(Scribix35Test, KeepsWhatTheProgramSets) {
 class ClickTarget {
   public:
     ClickTarget() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"SxClickTarget";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 200,
-                                  200, 200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = sxtest::createTestWindow(L"SxClickTarget", proc, WS_EX_TOPMOST,
+                                           WS_POPUP | WS_VISIBLE, 200, 200, 200, 100);
         clicks() = 0;
     }
     ~ClickTarget() { DestroyWindow(window_); }

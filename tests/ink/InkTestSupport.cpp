@@ -15,24 +15,19 @@ LRESULT CALLBACK guardProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void registerClass(const wchar_t* name, WNDPROC procedure) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = name;
-    RegisterClassW(&wc);
-}
-
 }  // namespace
 
 InkLayerWindows::InkLayerWindows() {
-    registerClass(INK_LAYER_WINDOW_CLASS, TransparentLayerWndProc);
-    registerClass(L"ScribixTraceGuardWndClass", guardProc);
     const AppGlobals& g = appGlobals();
-    guard_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"ScribixTraceGuardWndClass",
-                             L"ScribixTraceGuardWndName", WS_POPUP | WS_CLIPSIBLINGS,
-                             g.xVirtualScreen - 110, g.yVirtualScreen - 110, 10, 10, nullptr,
-                             nullptr, GetModuleHandleW(nullptr), nullptr);
+    guard_ = sxtest::createTestWindow(L"ScribixTraceGuardWndClass", guardProc,
+                                      WS_EX_NOACTIVATE | WS_EX_TOPMOST, WS_POPUP | WS_CLIPSIBLINGS,
+                                      g.xVirtualScreen - 110, g.yVirtualScreen - 110, 10, 10);
+    // The layer as the start-up makes it, in a class of the test's own registration.
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = TransparentLayerWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = INK_LAYER_WINDOW_CLASS;
+    RegisterClassW(&wc);
     layer_ = createInkLayerWindow(GetModuleHandleW(nullptr));
     appGlobals().inkLayerWindow = layer_;
     appGlobals().guardWindow = guard_;

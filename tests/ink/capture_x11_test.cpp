@@ -121,20 +121,6 @@ class ReleasingClient : public inktest::TestInkClient {
     }
 };
 
-bool runUntilQuit(DWORD ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) return true;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (GetTickCount() - start >= ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 class PenCaptureOnX11 : public testing::Test {
   protected:
     void SetUp() override {
@@ -155,12 +141,10 @@ class PenCaptureOnX11 : public testing::Test {
     void TearDown() override {
         if (HWND service = getServiceWindow()) {
             PostMessageW(service, WM_CLOSE, 0, 0);
-            runUntilQuit(5000);
+            sxtest::runUntilQuit(5000);
         }
         stopInkService();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
+        sxtest::dropQuit();
     }
 
     sxtest::TestSettingsKey key_{L"x11"};

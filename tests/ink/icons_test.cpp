@@ -21,13 +21,8 @@ namespace {
 class ServiceStandIn {
   public:
     ServiceStandIn() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"SxIconServiceStandIn";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, -300, -300, 10,
-                                  10, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = sxtest::createTestWindow(L"SxIconServiceStandIn", proc, WS_EX_TOOLWINDOW,
+                                           WS_POPUP, -300, -300, 10, 10);
         appGlobals().serviceWindow = window_;
         menus() = 0;
     }

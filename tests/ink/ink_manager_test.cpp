@@ -95,17 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<AreaCase>& info) { return info.param.name; });
 
 TEST_F(InkManagerTest, WindowAreasClaimTheirWindowAndItsChildren) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"SxAreaWindow";
-    RegisterClassW(&wc);
     // Shown without activation: tests typing into the prefix's foreground
     // window may run meanwhile.
-    HWND parent = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, L"SxAreaWindow", L"", WS_POPUP,
-                                  100, 100, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND parent =
+        sxtest::createTestWindow(L"SxAreaWindow", DefWindowProcW, WS_EX_TOPMOST | WS_EX_NOACTIVATE,
+                                 WS_POPUP, 100, 100, 200, 200);
     HWND child = CreateWindowExW(0, L"SxAreaWindow", L"", WS_CHILD | WS_VISIBLE, 10, 10, 50, 50,
-                                 parent, nullptr, wc.hInstance, nullptr);
+                                 parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(parent && child);
     ShowWindow(parent, SW_SHOWNA);
     HWND areas[] = {parent};

@@ -27,14 +27,8 @@ struct Seen {
 class InputWindow {
   public:
     InputWindow(int x, int y, int w, int h) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"SxInputWindow";
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, x, y,
-                                  w, h, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = sxtest::createTestWindow(L"SxInputWindow", proc, WS_EX_TOPMOST,
+                                           WS_POPUP | WS_VISIBLE, x, y, w, h);
         seen().clear();
         menus() = 0;
     }

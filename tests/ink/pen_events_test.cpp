@@ -5,7 +5,6 @@
 // itself: woken by the queue event, and stopped and joined.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <functional>
 #include <string>
@@ -238,21 +237,10 @@ TEST_F(PenEventState, FinishMarkerWhileHoldingClearsTheCurrentResult) {
     closePenEventRing();
 }
 
-size_t threadsOfThisProcess() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    size_t n = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
-    CloseHandle(snapshot);
-    return n;
-}
-
 TEST_F(PenEventState, ThreadWakesOnTheQueueEventAndIsJoinedWhenStopped) {
     auto* client = new TestInkClient(L"A");
     ASSERT_EQ(manager_->registerClient(client), 1);
-    const size_t threadsBefore = threadsOfThisProcess();
+    const size_t threadsBefore = sxtest::threadsOfThisProcess();
     ASSERT_TRUE(startPenEventThread());
     EXPECT_TRUE(isPenEventThreadRunning());
     EXPECT_TRUE(startPenEventThread()) << "once is enough";
@@ -269,7 +257,7 @@ TEST_F(PenEventState, ThreadWakesOnTheQueueEventAndIsJoinedWhenStopped) {
     stopPenEventThread();
     EXPECT_FALSE(isPenEventThreadRunning());
     EXPECT_EQ(penPointBuffer(), nullptr) << "the buffer goes after the thread";
-    EXPECT_EQ(threadsOfThisProcess(), threadsBefore) << "the thread has ended";
+    EXPECT_EQ(sxtest::threadsOfThisProcess(), threadsBefore) << "the thread has ended";
     stopPenEventThread();  // again: nothing left to stop
 }
 
