@@ -47,8 +47,8 @@ TEST(RecRecords, AnswerTheirClassNames) {
 TEST(RecRecords, AWordKeepsItsAlternativesAndItsIntegers) {
     const int32_t strokes[] = {4, 5, 6};
     RecWord word(3, strokes);
-    ASSERT_EQ(word.intCount(), 3);
-    EXPECT_EQ(word.ints()[2], 6);
+    ASSERT_EQ(word.integerCount(), 3);
+    EXPECT_EQ(word.integers()[2], 6);
     for (int i = 0; i < 23; ++i) {
         ASSERT_TRUE(word.addAlt(new RecAlt(std::to_wstring(i).c_str(), 100 - i)))
             << "the array grows past its first ten entries";
@@ -140,11 +140,11 @@ TEST(RecRecords, AResultOwnsItsListAndInk) {
     RecWordList* second = makeWordListFromText(L"two", nullptr);
     HKL layout = reinterpret_cast<HKL>(0x04090409);
     RecResult result(reinterpret_cast<HWND>(0x1234), new InkTrace(nullptr), first, layout);
-    EXPECT_EQ(result.wordList(), first);
+    EXPECT_EQ(result.wordList().get(), first);
     EXPECT_EQ(result.layout(), layout);
     EXPECT_EQ(result.target(), reinterpret_cast<HWND>(0x1234));
     EXPECT_EQ(result.typedLength(), -1) << "not typed yet";
-    result.replaceWordList(second);
+    result.setWordList(second);
     EXPECT_EQ(joined(*result.wordList(), false), L"two");
 }
 
