@@ -491,8 +491,8 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return createMenuOwner(window);
         case WM_INK_WORDLIST_FOR_SELECTION: {
             POINT at = {GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
-            return showWordListForSelection(nullptr, reinterpret_cast<RecWordList*>(lParam), at,
-                                            true, false);
+            return showWordListForSelection(nullptr, reinterpret_cast<const RecWordList*>(lParam),
+                                            at, true, false);
         }
         case WM_INK_OUTPUT_RECORD:
             return onOutputRecord(lParam);
