@@ -13,6 +13,7 @@
 #include "ink/MemoryBlocks.h"
 #include "ink/RecResult.h"
 #include "ink/RecWordList.h"
+#include "tests/ink/RecordsText.h"
 
 namespace {
 
@@ -41,14 +42,6 @@ class FakeProfile : public RecProfileVariants {
   private:
     int offered_;
 };
-
-std::wstring joined(const RecWordList& list, bool drop) {
-    wchar_t* text = list.joinText(drop);
-    if (!text) return L"<null>";
-    std::wstring out(text);
-    freeMemory(text);
-    return out;
-}
 
 std::vector<std::wstring> wordTexts(const RecWordList& list) {
     std::vector<std::wstring> out;
@@ -86,7 +79,7 @@ TEST_P(WordListFromText, SplitsIntoRunsAndJoinsBackExactly) {
         for (int a = 0; a < word->altCount(); ++a)
             EXPECT_EQ(word->altAt(a)->score(), RecAlt::kTypedScore) << "typed text scores 100";
     }
-    EXPECT_EQ(joined(*list, false), std::wstring(c.text).empty() ? L"<null>" : c.text);
+    EXPECT_EQ(joinedText(*list, false), std::wstring(c.text).empty() ? L"<null>" : c.text);
     delete list;
 }
 
@@ -145,14 +138,14 @@ TEST(WordList, JoinPutsOneBlankBetweenWordsThatHaveText) {
             for (const wchar_t* a : alternatives) word->addAlt(new RecAlt(a, 10));
             ASSERT_TRUE(list.appendWord(word));
         }
-        EXPECT_EQ(joined(list, c.drop), c.expected) << "drop " << c.drop;
+        EXPECT_EQ(joinedText(list, c.drop), c.expected) << "drop " << c.drop;
     }
 }
 
 TEST(WordList, MadeFromTextJoinsWithoutBlanks) {
     RecWordList* list = makeWordListFromText(L"ab cd", nullptr);
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(joined(*list, true), L"ab cd");
+    EXPECT_EQ(joinedText(*list, true), L"ab cd");
     delete list;
 }
 
@@ -249,7 +242,7 @@ class ResultSlotTest : public testing::Test {
         RecResultRef current = getCurrentRecResult();
         if (!current) return L"<none>";
         auto words = current->wordList();
-        return words ? joined(*words, false) : L"<no list>";
+        return words ? joinedText(*words, false) : L"<no list>";
     }
 };
 

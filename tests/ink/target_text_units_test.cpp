@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "TypingTestSupport.h"
-#include "ink/MemoryBlocks.h"
 #include "ink/RecResult.h"
 #include "ink/SelectionCorrection.h"
 #include "ink/TargetText.h"
+#include "tests/ink/RecordsText.h"
 #include "tests/targets/ObjectModelClient.h"
 
 namespace typingtest {
@@ -294,13 +294,6 @@ TEST_F(TargetTextUnits, EditGivesTheCharacterBeforeTheCaret) {
     CTargetText target(edit_.get());
     EXPECT_TRUE(target.charBeforeSelection(before));
     EXPECT_EQ(L' ', before);
-}
-
-std::wstring joinedText(const RecWordList& list) {
-    wchar_t* text = list.joinText(false);
-    const std::wstring out = text ? text : L"<null>";
-    freeMemory(text);
-    return out;
 }
 
 // The program's own correction services read the current result (its target,
