@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "shell/PendingServices.h"
+#include "RecResult.h"
 #include "shell/Settings.h"
 
 namespace {

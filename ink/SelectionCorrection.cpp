@@ -2,8 +2,12 @@
 
 #include <string>
 
+#include "RecResult.h"
+#include "RecWordList.h"
 #include "TargetText.h"
 #include "recognition/LanguageTables.h"
+#include "recognition/RecMgr.h"
+#include "recognition/RecProfile.h"
 #include "shell/AppGlobals.h"
 #include "shell/HookLibrary.h"
 #include "shell/ServiceMessages.h"
@@ -25,14 +29,31 @@ void showCorrectionSticker(const wchar_t* text, POINT point) {
 
 }  // namespace
 
-// Until the recognition records, the recognizer manager and the word-list menu
-// fill these in: no result, no language to switch, no list, no menu.
-HKL CorrectionServices::currentResultLayout() { return nullptr; }
-bool CorrectionServices::currentResultForCorrection(HWND&, RecWordList*&) { return false; }
-void CorrectionServices::setCurrentLanguage(const wchar_t*) {}
-RecWordList* CorrectionServices::makeWordListFromText(const wchar_t*) { return nullptr; }
-void CorrectionServices::deleteWordList(RecWordList*) {}
-LRESULT CorrectionServices::showWordListMenuBar(HKL, RecWordList*, POINT, const wchar_t*) {
+HKL CorrectionServices::currentResultLayout() { return getCurrentRecResultLayout(); }
+
+bool CorrectionServices::currentResultForCorrection(HWND& target,
+                                                    std::shared_ptr<const RecWordList>& wordList) {
+    RecResultRef current = getCurrentRecResult();
+    if (!current) return false;
+    std::shared_ptr<const RecWordList> words = current->wordList();
+    if (!words) return false;
+    target = current->target();
+    wordList = std::move(words);
+    return true;
+}
+
+void CorrectionServices::setCurrentLanguage(const wchar_t* language) {
+    getRecMgr().setCurrentLanguage(language);
+}
+
+RecWordList* CorrectionServices::makeWordListFromText(const wchar_t* text) {
+    return ::makeWordListFromText(text, getRecMgr().getDefaultProfile());
+}
+
+void CorrectionServices::deleteWordList(RecWordList* wordList) { delete wordList; }
+
+// Until the word-list menu is built: no menu.
+LRESULT CorrectionServices::showWordListMenuBar(HKL, const RecWordList*, POINT, const wchar_t*) {
     return 0;
 }
 
@@ -44,7 +65,7 @@ CorrectionServices* setCorrectionServices(CorrectionServices* services) {
     return previous;
 }
 
-LRESULT showWordListForSelection(HWND owner, RecWordList* wordList, POINT point, bool direct,
+LRESULT showWordListForSelection(HWND owner, const RecWordList* wordList, POINT point, bool direct,
                                  bool post) {
     if (!wordList && !wordListBarSettings().allowSelCorrection) return 0;
     if (!direct) {
@@ -96,9 +117,9 @@ void correctLastResultOrSelection() {
     POINT at = menu.customMenuPosition;
     if (menu.autoShow == 2) GetCursorPos(&at);
     HWND target = nullptr;
-    RecWordList* wordList = nullptr;
+    std::shared_ptr<const RecWordList> wordList;
     if (correctionServices().currentResultForCorrection(target, wordList))
-        showWordListForSelection(target, wordList, at, false, false);
+        showWordListForSelection(target, wordList.get(), at, false, false);
     else
         showWordListForSelection(hookLibrary().getLastFocusWindow(), nullptr, at, false, false);
 }

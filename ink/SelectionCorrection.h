@@ -6,12 +6,14 @@
 
 #include <windows.h>
 
+#include <memory>
+
 class RecWordList;
 
 // What the correction needs of the recognition records, the recognizer manager
-// and the word-list menu. Each answers, until its owner fills it in, as if the
-// service were not there (no result, no list, no menu). Tests put their own in
-// its place.
+// and the word-list menu. By default each goes to the program's own service;
+// the word-list menu answers, until it is built, as if it were not there (no
+// menu). Tests put their own in its place.
 class CorrectionServices {
   public:
     virtual ~CorrectionServices() = default;
@@ -19,8 +21,10 @@ class CorrectionServices {
     // The current result's keyboard layout, or 0 (getCurrentRecResultLayout).
     virtual HKL currentResultLayout();
     // The current result's target window and word list, when there is a
-    // current result with text.
-    virtual bool currentResultForCorrection(HWND& target, RecWordList*& wordList);
+    // current result that holds a word list. The reference keeps the list
+    // alive while the recognition thread replaces the result meanwhile.
+    virtual bool currentResultForCorrection(HWND& target,
+                                            std::shared_ptr<const RecWordList>& wordList);
     // Makes the named language the recognizer manager's current language
     // (RecMgr::setCurrentLanguage).
     virtual void setCurrentLanguage(const wchar_t* language);
@@ -31,7 +35,7 @@ class CorrectionServices {
     virtual void deleteWordList(RecWordList* wordList);
     // Opens the word-list menu for `wordList` at `point` (showWordListMenuBar);
     // `trailingText` is appended when the menu replaces the selection.
-    virtual LRESULT showWordListMenuBar(HKL layout, RecWordList* wordList, POINT point,
+    virtual LRESULT showWordListMenuBar(HKL layout, const RecWordList* wordList, POINT point,
                                         const wchar_t* trailingText);
 };
 
@@ -45,8 +49,10 @@ constexpr LONG kMaxCorrectedSelection = 1025;
 
 // The word-list menu for `wordList`, or without one for the text selected in
 // the last focus window. Not `direct`: the request goes to the service window
-// (sent, or posted with `post`), which calls back directly.
-LRESULT showWordListForSelection(HWND owner, RecWordList* wordList, POINT point, bool direct,
+// (sent, or posted with `post`), which calls back directly. The caller keeps
+// `wordList` alive until the request is answered (a posted one: until the
+// menu is done with it).
+LRESULT showWordListForSelection(HWND owner, const RecWordList* wordList, POINT point, bool direct,
                                  bool post);
 
 // Menu command "Correct last/selected": the current result at its target, else

@@ -4,7 +4,7 @@
 
 #include <cwctype>
 
-#include "ink/RecRecords.h"
+#include "ink/RecWordList.h"
 #include "recognition/RecMessages.h"
 #include "recognition/RecModule.h"
 #include "shell/AppGlobals.h"
@@ -455,11 +455,13 @@ bool RecProfile::checkWord(const wchar_t* word) {
     return module_ && context_ && module_->checkWord(context_, word);
 }
 
-bool RecProfile::getWordVariants(const wchar_t* word, std::vector<std::wstring>& out, int maximum) {
-    out.clear();
+bool RecProfile::getWordVariants(const wchar_t* word, std::vector<std::wstring>* variants,
+                                 int maximum) const {
+    if (!variants) return false;
+    variants->clear();
     auto lock = lockOf(module_);
     if (!module_ || !context_ || maximum < 1) return false;
-    return module_->getWordVariants(context_, word, out, maximum);
+    return module_->getWordVariants(context_, word, *variants, maximum);
 }
 
 bool RecProfile::addWord(PSO_HUSERDICT dictionary, const wchar_t* word) {

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "family/vexascript/VexaScript.h"
+#include "ink/RecWordList.h"
 #include "recognition/UserDict.h"
 
 class CLiteElem;
 class RecModule;
-class RecWordList;
 struct PlainElem;
 
 // Capitalization of the answers.
@@ -30,7 +30,9 @@ bool isSystemProfileName(const wchar_t* name);
 // Called for each word of a user dictionary; 0 stops the walk.
 using UserDictWordCallback = int (*)(const wchar_t* word, void* parameter);
 
-class RecProfile {
+// A profile is also what a word list made from text asks for the variants of
+// its words.
+class RecProfile : public RecProfileVariants {
   public:
     explicit RecProfile(RecModule* module);
     // Copies the settings and the dictionary names. The copy owns no
@@ -97,7 +99,10 @@ class RecProfile {
 
     // ---- words ----
     bool checkWord(const wchar_t* word);
-    bool getWordVariants(const wchar_t* word, std::vector<std::wstring>& out, int maximum);
+    // Up to `maximum` near words of the lexicon (`variants` emptied first);
+    // false without a module or a context, or with a maximum below 1.
+    bool getWordVariants(const wchar_t* word, std::vector<std::wstring>* variants,
+                         int maximum) const override;
     bool addWord(PSO_HUSERDICT dictionary, const wchar_t* word);
 
     // ---- user dictionaries (keys are lower-cased full paths) ----

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "ink/RecRecords.h"
+#include "ink/RecWordList.h"
 #include "recognition/RecMessages.h"
 #include "shell/Trace.h"
 #include "xml/XMLPlatform.h"
@@ -504,7 +504,10 @@ RecWordList* RecVexaModule::getAnswers(PSO_HRC context, int capitalization, bool
                 return nullptr;
             }
         }
-        list->appendWord(word);
+        if (!list->appendWord(word)) {
+            delete list;
+            return nullptr;
+        }
     }
     return list;
 }

@@ -19,6 +19,21 @@ for size in 16 32 48; do
 done
 convert "$tmp/icon16.png" "$tmp/icon32.png" "$tmp/icon48.png" scribix.ico
 
+# The notification-area icons: the pen on (a blue pen over a green dot) and off
+# (a grey pen), at 16 and 32 pixels.
+pen_icon() {  # <out.ico> <pen fill> <pen edge> <dot fill>
+  for size in 16 32; do
+    convert -size 32x32 xc:none \
+      -fill "$4" -stroke none -draw "circle 23,23 23,31" \
+      -fill "$2" -stroke "$3" -strokewidth 1 \
+      -draw "polygon 20,2 30,12 10,30 2,30 2,22" \
+      -resize ${size}x${size} PNG32:"$tmp/pen$size.png"
+  done
+  convert "$tmp/pen16.png" "$tmp/pen32.png" "$1"
+}
+pen_icon pen-on.ico '#1f4fa8' '#0b2a66' '#2faa3a'
+pen_icon pen-off.ico '#a0a0a0' '#5a5a5a' none
+
 # The marker cursor: a broad felt-tip, hot spot at its tip (2, 29).
 convert -size 32x32 xc:none \
   -fill '#f7e34a' -stroke '#6b5a00' -strokewidth 1 \

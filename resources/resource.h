@@ -4,6 +4,8 @@
 
 // Icons, bitmaps, cursors.
 #define IDI_SCRIBIX 103
+#define IDI_PEN_OFF 104  // the notification-area icon while the pen is off
+#define IDI_PEN_ON 105
 #define IDB_SPLASH 170
 #define IDB_MENU_PICTURES 171
 
@@ -25,6 +27,7 @@
 #define IDS_MENU_HELP 4
 #define IDS_MENU_ABOUT 5
 #define IDS_MENU_CLOSE 6
+#define IDS_PEN_ON_OFF 13  // tip of the notification-area icon
 #define IDS_MENU_CHECK_UPGRADE 30
 #define IDS_MENU_BINDING 37
 #define IDS_MENU_MARKUP 39

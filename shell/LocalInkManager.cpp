@@ -1,11 +1,20 @@
 #include "LocalInkManager.h"
 
+#include <new>
+
 #include "AppGlobals.h"
 #include "HookLibrary.h"
+#include "IconsManager.h"
+#include "PendingServices.h"
 #include "ServiceMessages.h"
 #include "ServiceWindow.h"
 #include "Settings.h"
 #include "SystemHooks.h"
+#include "ink/KeyboardOutput.h"
+#include "ink/LiveInk.h"
+#include "ink/LocalClient.h"
+#include "ink/MemoryBlocks.h"
+#include "ink/PenEventThread.h"
 
 namespace {
 
@@ -19,6 +28,8 @@ class Lock {
   private:
     CRITICAL_SECTION& section_;
 };
+
+bool keyDown(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
 
 // The built-in pen, then the stored pen values, then the start switch or
 // "startInPenOnMode", then the stored "useMouseExtraPoints".
@@ -41,23 +52,240 @@ PenState defaultPenState() {
 
 LocalInkManager::LocalInkManager() {
     InitializeCriticalSection(&lock_);
+    InitializeCriticalSection(&deliveryLock_);
     loadPenState();
 }
 
 LocalInkManager::~LocalInkManager() {
     savePenState();
+    // No stroke may reach a client that is being deleted.
+    stopPenEventThread();
+    IconsManager* icons = icons_;
+    icons_ = nullptr;
+    bool iconsRegistered = false;
+    for (;;) {
+        LocalClient* client = nullptr;
+        {
+            Lock lock(lock_);
+            if (clientCount_ == 0) break;
+            client = clients_[--clientCount_];
+            clients_[clientCount_] = nullptr;
+            if (active_ == client) active_ = nullptr;
+        }
+        if (client == static_cast<LocalClient*>(icons)) iconsRegistered = true;
+        delete client;
+    }
+    if (icons && !iconsRegistered) delete icons;
+    DeleteCriticalSection(&deliveryLock_);
     DeleteCriticalSection(&lock_);
 }
 
-bool LocalInkManager::createIconsManager() { return true; }
+bool LocalInkManager::createIconsManager() {
+    if (!penEventThreadStarted_) penEventThreadStarted_ = startPenEventThread();
+    if (!icons_) {
+        icons_ = new (std::nothrow) IconsManager;
+        if (icons_) icons_->addIcon(1);
+    }
+    return icons_ != nullptr;
+}
 
-LocalClient* LocalInkManager::findClientAt(HWND, int, int) { return nullptr; }
+IconsManager* LocalInkManager::getIconsManager() const { return icons_; }
 
-LocalClient* LocalInkManager::activateClient(LocalClient*, HWND, int, int) { return nullptr; }
+LocalClient* LocalInkManager::getActiveClient() const {
+    Lock lock(lock_);
+    return active_;
+}
 
-int LocalInkManager::beginActiveInk() { return 0; }
+int LocalInkManager::registerClient(LocalClient* client) {
+    if (!client || client->record().registrable != 1) return 0;
+    Lock lock(lock_);
+    for (int i = 0; i < clientCount_; ++i)
+        if (clients_[i] == client) return 1;
+    if (clientCount_ + 1 >= kMaxClients + 1) return 0;
+    if (client->record().flags & CLIENT_REGISTER_FIRST) {
+        for (int i = clientCount_; i > 0; --i) clients_[i] = clients_[i - 1];
+        clients_[0] = client;
+    } else {
+        clients_[clientCount_] = client;
+    }
+    ++clientCount_;
+    return 1;
+}
 
-int LocalInkManager::broadcastEvent(int, LPARAM) { return 0; }
+int LocalInkManager::unregisterClient(LocalClient* client, bool deleteAfterwards) {
+    bool found = false;
+    {
+        Lock lock(lock_);
+        for (int i = 0; i < clientCount_; ++i) {
+            if (clients_[i] != client) continue;
+            for (int j = i; j + 1 < clientCount_; ++j) clients_[j] = clients_[j + 1];
+            clients_[--clientCount_] = nullptr;
+            found = true;
+            break;
+        }
+        // The pen-event thread must not hand the next stroke to a client that left.
+        if (found && active_ == client) active_ = nullptr;
+        if (found && client == static_cast<LocalClient*>(icons_)) icons_ = nullptr;
+    }
+    if (found && deleteAfterwards) {
+        // Waits for a stroke being handed to it right now.
+        EnterCriticalSection(&deliveryLock_);
+        LeaveCriticalSection(&deliveryLock_);
+        delete client;
+    }
+    return found ? 1 : 0;
+}
+
+bool LocalInkManager::isRegistered(const LocalClient* client) const {
+    Lock lock(lock_);
+    for (int i = 0; i < clientCount_; ++i)
+        if (clients_[i] == client) return true;
+    return false;
+}
+
+std::vector<LocalClient*> LocalInkManager::clients() const {
+    Lock lock(lock_);
+    return std::vector<LocalClient*>(clients_, clients_ + clientCount_);
+}
+
+LocalClient* LocalInkManager::findClientAt(HWND focusWindow, int x, int y) {
+    const std::vector<LocalClient*> list = clients();
+    if (list.empty()) return nullptr;
+    const bool markup = serviceState().markupMode;
+    LocalClient* markupClient = markup ? markupBarClient() : nullptr;
+    if (markup && !markupBarExists()) return nullptr;
+    LocalClient* found = nullptr;
+    // Clients may register or leave while the test runs: walk a copy.
+    for (LocalClient* client : list) {
+        if (!isRegistered(client)) continue;
+        if (markup) {
+            if (client == markupClient) return client;
+            continue;
+        }
+        if (client->record().enabled && client->claimsPoint(focusWindow, x, y)) {
+            found = client;
+            break;
+        }
+    }
+    if (!found || (found->record().flags & CLIENT_TAKES_PEN_DOWN)) return nullptr;
+    return found;
+}
+
+LocalClient* LocalInkManager::activateClient(LocalClient* client, HWND window, int x, int y) {
+    {
+        Lock lock(lock_);
+        active_ = nullptr;
+        if (!client) return nullptr;
+        active_ = client;
+    }
+    if (!client->beginInk(window, x, y)) {
+        {
+            Lock lock(lock_);
+            if (active_ == client) active_ = nullptr;
+        }
+        broadcastEvent(INK_EVENT_REFUSED, reinterpret_cast<LPARAM>(client));
+        return nullptr;
+    }
+    applyClientInkParams(client);
+    broadcastEvent(INK_EVENT_ACCEPTED, reinterpret_cast<LPARAM>(client));
+    return client;
+}
+
+void LocalInkManager::applyClientInkParams(LocalClient* client) {
+    auto handle = [](HICON icon) { return static_cast<int>(reinterpret_cast<INT_PTR>(icon)); };
+    const LocalClientRecord& r = client->record();
+    const int extraPoints = getPenState().useMouseExtraPoints;
+    const int markupCursor = handle(appGlobals().markupCursor);
+    const bool markupKeys =
+        generalSettings().markupAvailable && keyDown(VK_CONTROL) && keyDown(VK_SHIFT);
+    if (serviceState().markupMode)
+        applyInkDriverParams(1, 1, 0, 0, 0, extraPoints, markupCursor, markupCursor);
+    else if (markupKeys)
+        applyInkDriverParams(1, 1, r.inkParam1, r.inkParam2, r.inkParam3, extraPoints,
+                             handle(r.cursor2), markupCursor);
+    else
+        applyInkDriverParams(1, 1, r.inkParam1, r.inkParam2, r.inkParam3, extraPoints,
+                             handle(r.cursor2), handle(r.cursor1));
+}
+
+int LocalInkManager::beginActiveInk() {
+    int startHold = 0, endHold = 0;
+    {
+        Lock lock(lock_);
+        if (!active_) return 0;
+        startHold = active_->record().inkParam2;
+        endHold = active_->record().inkParam3;
+    }
+    resetPenEventState(startHold, endHold);
+    updateScreenMetrics();
+    return 1;
+}
+
+bool LocalInkManager::activeClientTakesInk() const {
+    Lock lock(lock_);
+    return !active_ || active_->record().inkMode != kInkModeStreamPoints;
+}
+
+bool LocalInkManager::activeClientPen(int32_t words[4]) const {
+    Lock lock(lock_);
+    if (!active_) return false;
+    active_->penWords(words);
+    return true;
+}
+
+void LocalInkManager::passStrokeToActiveClient(InkPoint* points, int count) {
+    EnterCriticalSection(&deliveryLock_);
+    LocalClient* client = getActiveClient();
+    if (client) {
+        client->onStrokes(points, count);
+    } else {
+        RECT area;
+        if (pointListBounds(points, count, 14, 14, &area)) restoreScreenArea(area);
+        freeMemory(points);
+    }
+    LeaveCriticalSection(&deliveryLock_);
+}
+
+void LocalInkManager::notifyActiveClient() {
+    EnterCriticalSection(&deliveryLock_);
+    if (LocalClient* client = getActiveClient()) client->onReset();
+    LeaveCriticalSection(&deliveryLock_);
+}
+
+void LocalInkManager::releaseActiveClient(LocalClient* client, bool wait) {
+    {
+        Lock lock(lock_);
+        if (!client || active_ != client) return;
+        active_ = nullptr;
+    }
+    if (appGlobals().inkDriverMode == 1) {
+        applyInkDriverParams(getPenState().penOn, 0, 0, 0, 0, 0, 0, 0);
+        if (wait) Sleep(100);
+    }
+    client->onNotify(INK_EVENT_RELEASED, reinterpret_cast<LPARAM>(client));
+}
+
+void LocalInkManager::reselectActiveClient() {
+    Lock lock(lock_);
+    if (!active_) return;
+    for (int i = 0; i < clientCount_; ++i)
+        if (clients_[i] == active_) return;
+    active_ = nullptr;
+}
+
+void LocalInkManager::unlockInking() { hookLibrary().lockInking(0); }
+
+int LocalInkManager::broadcastEvent(int code, LPARAM argument) {
+    int result = 0;
+    // A client may leave (and be deleted) inside its own notification: walk a copy.
+    for (LocalClient* client : clients())
+        if (isRegistered(client)) result = client->onNotify(code, argument);
+    return result;
+}
+
+int LocalInkManager::typeTextByKeys(HWND window, const wchar_t* text, bool wantSpace, HKL layout) {
+    return typeTextToTarget(window, text, wantSpace, layout);
+}
 
 void LocalInkManager::setPenOn(int on) {
     HWND service = getServiceWindow();

@@ -4,10 +4,9 @@
 
 #include "ServiceWindow.h"
 
-RecResult* getCurrentRecResult() { return nullptr; }
-void setCurrentRecResult(RecResult*, bool, bool) {}
-void clearRecResults() {}
 DWORD getLastResultDeliveryTick() { return 0; }
+void forgetLastWritingProfile() {}
+void setRecognitionThreadPriority(int) {}
 
 void clearPendingProfileChoice(int) {}
 void chooseProfileForLastFocus(const wchar_t*) {}
@@ -16,20 +15,13 @@ bool startInkBlotClient() { return true; }
 void inkBlotFollowUp() {}
 bool startSystemClient(HINSTANCE) { return true; }
 
-void resetPenInputQueue() {}
-DWORD getLastPenWakeTick() { return 0; }
-void startMouseEventsGenerator(int, int, int, int, bool, ULONG_PTR, ULONG_PTR) {}
-void startMouseShaker(int, int, int, ULONG_PTR) {}
-
-LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-void emptyInkLayerDirtyRect() {}
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
 bool isTabletCollectorInUse() { return false; }
+bool isTabletCollectorRunning() { return false; }
+bool createTabletCollector(HWND) { return false; }
 void closeTabletCollector() {}
 
 bool loadAppsFilter(const wchar_t*) { return false; }
@@ -51,12 +43,15 @@ bool isWordListMenuOpen() { return false; }
 bool isWordListMenuClient(const LocalClient*) { return false; }
 
 void showMainBar(bool) {}
+void wakeMainBar(int) {}
 void restoreMainBar() {}
 void refreshBarButtons() {}
 
 void createMarkupBar() {}
 bool markupBarExists() { return false; }
 HWND markupBarWindow() { return nullptr; }
+LocalClient* markupBarClient() { return nullptr; }
+void setMarkupBarAboveLayer(bool) {}
 void switchMarkupMode(bool on) { serviceState().markupMode = on; }
 bool markupBarWillShowMainBar() { return false; }
 LRESULT passToMarkupBar(WPARAM, LPARAM) { return 0; }
@@ -79,5 +74,3 @@ void showCustomizeDialog(int, HWND) {}
 void openBindingPanel(HWND) {}
 void closeBindingPanel() {}
 void refreshBindingPanel() {}
-
-LRESULT iconsManagerMessage(UINT, UINT) { return 0; }

@@ -7,15 +7,15 @@
 
 #include <windows.h>
 
-class RecResult;
-class RecWordList;
+class LocalClient;
 
-// --- Recognition records and the current result ---
-RecResult* getCurrentRecResult();
-void setCurrentRecResult(RecResult* result, bool keepRestorable, bool notify);
-void clearRecResults();
+// --- System client ---
 // Tick of the last delivery of a result (system client, word-list menu).
 DWORD getLastResultDeliveryTick();
+// Forgets the name of the profile chosen for the last writing.
+void forgetLastWritingProfile();
+// The recognition thread's priority (a thread priority, not a setting).
+void setRecognitionThreadPriority(int priority);
 
 // --- Recognizer manager and profiles ---
 // Drops the pending profile choice up to `level`.
@@ -30,20 +30,15 @@ bool startInkBlotClient();
 void inkBlotFollowUp();
 bool startSystemClient(HINSTANCE instance);
 
-// --- Pen-event thread and input simulation ---
-void resetPenInputQueue();
-DWORD getLastPenWakeTick();
-void startMouseEventsGenerator(int x, int y, int restoreX, int restoreY, bool release,
-                               ULONG_PTR downMarker, ULONG_PTR upMarker);
-void startMouseShaker(int stepMs, int durationMs, int delta, ULONG_PTR marker);
-
-// --- Transparent ink layer, guard and markup control windows ---
-LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-void emptyInkLayerDirtyRect();
+// --- Markup control window ---
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // --- Tablet PC ink collector ---
 bool isTabletCollectorInUse();
+// The collector is collecting now.
+bool isTabletCollectorRunning();
+// Makes a new collector on `window`; false when it cannot be made.
+bool createTabletCollector(HWND window);
 void closeTabletCollector();
 
 // --- Application filter ---
@@ -67,12 +62,13 @@ void postToBarMaster(UINT code, WPARAM wParam, LPARAM lParam);
 LONG openModalBarCount();
 LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 bool isWordListMenuOpen();
-class LocalClient;
 // True for the word-list menu's own ink client.
 bool isWordListMenuClient(const LocalClient* client);
 
 // --- Main bar ---
 void showMainBar(bool show);
+// Wakes a hidden or faded main bar for `ms` (the notification icon's mouse move).
+void wakeMainBar(int ms);
 void restoreMainBar();
 // The main bar (or, in markup mode, the markup bar) redraws its buttons.
 void refreshBarButtons();
@@ -81,6 +77,10 @@ void refreshBarButtons();
 void createMarkupBar();
 bool markupBarExists();
 HWND markupBarWindow();
+// The markup bar's own ink client (null without the bar).
+LocalClient* markupBarClient();
+// The markup bar is told whether it stands above the shown ink layer.
+void setMarkupBarAboveLayer(bool above);
 // Enters or leaves markup mode; the service window's markup flag follows.
 void switchMarkupMode(bool on);
 // The markup bar keeps the main bar hidden and will show it again afterwards.
@@ -109,6 +109,3 @@ void showCustomizeDialog(int resourceId, HWND owner);
 void openBindingPanel(HWND serviceWindow);
 void closeBindingPanel();
 void refreshBindingPanel();
-
-// --- Notification-area icons ---
-LRESULT iconsManagerMessage(UINT iconId, UINT mouseMessage);

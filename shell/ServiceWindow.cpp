@@ -8,6 +8,7 @@
 
 #include "AppGlobals.h"
 #include "HookLibrary.h"
+#include "IconsManager.h"
 #include "LocalInkManager.h"
 #include "PendingServices.h"
 #include "RegisteredMessages.h"
@@ -19,6 +20,10 @@
 #include "SystemHooks.h"
 #include "Trace.h"
 #include "ink/KeyboardOutput.h"
+#include "ink/LiveInk.h"
+#include "ink/MouseEmulation.h"
+#include "ink/PenEventThread.h"
+#include "ink/RecResult.h"
 #include "ink/SelectionCorrection.h"
 #include "ink/TargetText.h"
 #include "resources/resource.h"
@@ -486,8 +491,8 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return createMenuOwner(window);
         case WM_INK_WORDLIST_FOR_SELECTION: {
             POINT at = {GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
-            return showWordListForSelection(nullptr, reinterpret_cast<RecWordList*>(lParam), at,
-                                            true, false);
+            return showWordListForSelection(nullptr, reinterpret_cast<const RecWordList*>(lParam),
+                                            at, true, false);
         }
         case WM_INK_OUTPUT_RECORD:
             return onOutputRecord(lParam);
@@ -713,6 +718,21 @@ void releaseServiceResources() {
     g_menuPictures = nullptr;
 }
 
+void measureMenuPicture(MEASUREITEMSTRUCT* item) {
+    const UINT check = checkMarkWidth();
+    item->itemHeight = 28;
+    item->itemWidth = check < 29 ? 29 - check : 0;
+}
+
+void drawMenuPicture(const DRAWITEMSTRUCT* item) {
+    if (!g_menuPictures)
+        g_menuPictures = LoadBitmapW(getInstance(), MAKEINTRESOURCEW(IDB_MENU_PICTURES));
+    if (!g_menuPictures) return;
+    const int cell = static_cast<int>(item->itemData);
+    const int column = cell / 6, row = cell % 6;
+    drawBitmapCell(item, g_menuPictures, column * 31 + 2, row * 27 + 2, 32, 28);
+}
+
 void setServiceClock(DWORD (*tickCount)()) { g_clock = tickCount ? tickCount : systemTicks; }
 
 int outputValueForLayout(int value, HKL layout) {
@@ -787,8 +807,12 @@ LRESULT OnExternalCommand(UINT code, LPARAM argument) {
     }
 }
 
+bool isMainMenuOpen() { return g_state.mainMenuOpen; }
+
 void showMainMenu(int variant) {
+    g_state.mainMenuOpen = true;
     const int command = trackMenu(mainMenuEntries(variant));
+    g_state.mainMenuOpen = false;
     if (command == 0) return;
     runMenuCommand(command);
     refreshBarButtons();
@@ -967,24 +991,12 @@ LRESULT CALLBACK MenuOwnerWndProc(HWND window, UINT message, WPARAM wParam, LPAR
             return reinterpret_cast<LRESULT>(GetForegroundWindow());
         case WM_MOUSEACTIVATE:
             return MA_NOACTIVATEANDEAT;
-        case WM_MEASUREITEM: {
-            auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-            const UINT check = checkMarkWidth();
-            item->itemHeight = 28;
-            item->itemWidth = check < 29 ? 29 - check : 0;
+        case WM_MEASUREITEM:
+            measureMenuPicture(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
             return TRUE;
-        }
-        case WM_DRAWITEM: {
-            if (!g_menuPictures)
-                g_menuPictures = LoadBitmapW(getInstance(), MAKEINTRESOURCEW(IDB_MENU_PICTURES));
-            auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-            if (g_menuPictures) {
-                const int cell = static_cast<int>(item->itemData);
-                const int column = cell / 6, row = cell % 6;
-                drawBitmapCell(item, g_menuPictures, column * 31 + 2, row * 27 + 2, 32, 28);
-            }
+        case WM_DRAWITEM:
+            drawMenuPicture(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
-        }
         default:
             return DefWindowProcW(window, message, wParam, lParam);
     }

@@ -32,6 +32,7 @@ struct ServiceState {
     uint64_t updateWaitLeftMs = 0;
     bool traceCollection = false;
     HWND menuOwner = nullptr;
+    std::atomic<bool> mainMenuOpen{false};
 };
 
 ServiceState& serviceState();
@@ -85,6 +86,14 @@ uint64_t updatePeriodMs();
 void armUpdateTimer(HWND serviceWindow, uint64_t milliseconds);
 
 void raiseMarkupWindows();
+
+// Owner-drawn items of the pop-up menus shown by the menu-owner window and the
+// ink layer: cells of the menu picture strip (item data = cell index).
+void measureMenuPicture(MEASUREITEMSTRUCT* item);
+void drawMenuPicture(const DRAWITEMSTRUCT* item);
+
+// True while the main popup menu is open.
+bool isMainMenuOpen();
 
 // The millisecond clock of the service window's time tests (GetTickCount);
 // tests set their own. Null puts GetTickCount back.

@@ -21,7 +21,11 @@
 #include "Tips.h"
 #include "Trace.h"
 #include "family/ZVCrashRep/ZVCrashRep.h"
+#include "ink/InkTrace.h"
 #include "ink/KeyboardOutput.h"
+#include "ink/LiveInk.h"
+#include "ink/RecResult.h"
+#include "ink/TransparentLayer.h"
 #include "recognition/RecMgr.h"
 #include "resources/resource.h"
 #include "win/Gdiplus.h"
@@ -79,7 +83,7 @@ bool registerWindowClasses(HINSTANCE instance) {
         {TIPS_WINDOW_CLASS, Tips::TipsWndProc, true, L"Tips::RegisterClass Failed\n"},
         {L"VexaInkServiceMenuBarWndClass", MenuBarWndProc, true, L"MenuBar:RegisterClass Failed\n"},
         {L"TestClass", DefWindowProcW, false, L"RegisterClass Failed\n"},
-        {L"TransparentLayerWndClass", TransparentLayerWndProc, false,
+        {INK_LAYER_WINDOW_CLASS, TransparentLayerWndProc, false,
          L"TransparentLayer RegisterClass Failed\n"},
         {L"ScribixMarkupCtrlWndClass", MarkupCtrlWndProc, false,
          L"MarkupCtrlWnd RegisterClass Failed\n"},
@@ -146,6 +150,21 @@ void makeInstallationId() {
 void leaveGuardedBlock() {
     if (g_servicesRan) stopInkService();
     SystemParametersInfoW(SPI_SETSCREENREADER, FALSE, nullptr, SPIF_SENDCHANGE);
+}
+
+void announceResultChanged() {
+    if (LocalInkManager* manager = getLocalInkManager())
+        manager->broadcastEvent(INK_EVENT_RESULT_CHANGED, 0);
+}
+
+// What the records and the ink need of the rest of the program.
+void connectInkServices() {
+    RecResultEvents events;
+    events.clearPendingProfileChoice = clearPendingProfileChoice;
+    events.forgetLastWritingProfile = forgetLastWritingProfile;
+    events.resultChanged = announceResultChanged;
+    setRecResultEvents(events);
+    InkTrace::setScreenRestore(restoreScreenArea);
 }
 
 void destroyOwnWindow(HWND* window) {
@@ -331,13 +350,10 @@ int OnStartServices(HWND service) {
     loadBarSettings();
     makeInstallationId();
 
+    connectInkServices();
     g.inkManager = new (std::nothrow) LocalInkManager;
     applyInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
-    const int superGesture =
-        settings.superGestureAllowed && (g.digitizerReady || settings.superGestureID == 101);
-    hooks.setHookTabletMode(g.tabletPC && settings.useTabletCollector ? 1 : 0,
-                            settings.allowedInputType, superGesture, settings.superGestureID,
-                            &settings.superGestureScreenArea);
+    applyHookTabletMode();
 
     g.guardWindow = settings.useGuardWindow
                         ? createOffscreenWindow(
@@ -345,9 +361,7 @@ int OnStartServices(HWND service) {
                               L"ScribixTraceGuardWndName", WS_POPUP | WS_CLIPSIBLINGS, nullptr)
                         : nullptr;
     emptyInkLayerDirtyRect();
-    g.inkLayerWindow =
-        createOffscreenWindow(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
-                              L"TransparentLayerWndClass", L"ScribixTrWin", WS_POPUP, nullptr);
+    g.inkLayerWindow = createInkLayerWindow(g.instance);
     g.markupCtrlWindow = createOffscreenWindow(WS_EX_TOOLWINDOW, L"ScribixMarkupCtrlWndClass",
                                                L"ScribixMarkupCtrlWndName", WS_POPUP, service);
     if (!markupBarExists()) createMarkupBar();
@@ -419,6 +433,7 @@ void stopInkService() {
 
     releaseServiceResources();
     clearRecResults();
+    releaseLiveInk();
     releaseTypingState();
     win::stopGdiplus(g.gdiplusToken);
     g.gdiplusToken = 0;

@@ -34,15 +34,17 @@ HANDLE g_hookThread = nullptr;
 DWORD g_hookThreadId = 0;
 bool g_hookThreadAbandoned = false;
 
-int threadPriorityFromSetting(int setting) {
-    // The setting holds the priority + 100; the hook thread runs one step above it.
-    int priority = setting - 99;
+}  // namespace
+
+int threadPriorityOf(int priority) {
     if (priority >= THREAD_PRIORITY_TIME_CRITICAL) return THREAD_PRIORITY_TIME_CRITICAL;
     if (priority > THREAD_PRIORITY_HIGHEST) return THREAD_PRIORITY_HIGHEST;
     if (priority <= THREAD_PRIORITY_IDLE) return THREAD_PRIORITY_IDLE;
     if (priority < THREAD_PRIORITY_LOWEST) return THREAD_PRIORITY_LOWEST;
     return priority;
 }
+
+namespace {
 
 thread_local HookThreadStart* t_start = nullptr;  // the hook thread's own record
 
@@ -72,7 +74,8 @@ DWORD WINAPI hookThreadMain(void* parameter) {
         int prioritySetting = 101;
         ReadSetting(L"InnerSystemClient", L"priorityInkCollector", &prioritySetting, SETTING_NUMBER,
                     0);
-        SetThreadPriority(GetCurrentThread(), threadPriorityFromSetting(prioritySetting));
+        // The setting holds the priority + 100; the hook thread runs one step above it.
+        SetThreadPriority(GetCurrentThread(), threadPriorityOf(prioritySetting - 99));
     }
     SetEvent(start->event);
     CloseHandle(start->event);
@@ -89,6 +92,16 @@ DWORD WINAPI hookThreadMain(void* parameter) {
 }
 
 }  // namespace
+
+void applyHookTabletMode() {
+    const AppGlobals& g = appGlobals();
+    GeneralSettings& settings = generalSettings();
+    const int superGesture =
+        settings.superGestureAllowed && (g.digitizerReady || settings.superGestureID == 101);
+    hookLibrary().setHookTabletMode(g.tabletPC && settings.useTabletCollector ? 1 : 0,
+                                    settings.allowedInputType, superGesture,
+                                    settings.superGestureID, &settings.superGestureScreenArea);
+}
 
 void setHookThreadTimeLimit(DWORD milliseconds) { g_timeLimitMs = milliseconds; }
 

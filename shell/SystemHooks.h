@@ -35,5 +35,13 @@ typedef BOOL (*ProcessWalkCallback)(DWORD processId, const wchar_t* name, LPARAM
 BOOL walkProcesses(DWORD reserved, ProcessWalkCallback callback, LPARAM parameter);
 void enumAllProcessModules();
 
+// A thread priority clamped to the values SetThreadPriority takes (the
+// priority settings hold the priority + 100).
+int threadPriorityOf(int priority);
+
+// Hands the hook library the input kinds and the super gesture of the
+// settings, with the Tablet PC collector's tablet mode when it is in use.
+void applyHookTabletMode();
+
 // The hook thread's time limit; tests shorten it.
 void setHookThreadTimeLimit(DWORD milliseconds);

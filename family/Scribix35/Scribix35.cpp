@@ -6,8 +6,22 @@
 // low-level keyboard hook that reports Escape; it answers the program's
 // questions from what those hooks saw and posts the service window's (F)
 // messages: 3025 when another window comes to the front, 3033 on Escape, 3031
-// when it has a text for the program. Pen capture into the ring is filled in by
-// the ink capture work; putPointToClientExternal already feeds the ring.
+// when it has a text for the program.
+//
+// Pen capture (the mouse stands for the pen): while the pen is on and the
+// program is not mouse-transparent, a low-level mouse hook asks the service
+// window at every left-button press whether to ink there (3026, sent). When
+// the program says yes, the press, the moves and the release of that contact
+// are swallowed, so the window under the pen gets no click; their points go
+// into the ring in quarter pixels of the virtual screen, the first one followed
+// by the live-ink marker and the release by a separator, and the queue event is
+// signalled. 3064 asks the program to show its ink layer at the press. When the
+// program ends the inking period (setInkDriverParams with the mode back at 0,
+// or the pen off), the finish marker and a separator close it and 3065 hides
+// the layer. Input that carries one of the program's own extra-information
+// tags is never taken for the pen (Wine marks input of its own as injected
+// too, so the injected flag cannot tell). putPointToClientExternal feeds the
+// same ring.
 //
 // For tests the library reads three environment variables once:
 //   SCRIBIX35_JOURNAL          a file to which every call is appended, one line each,
@@ -48,6 +62,18 @@ static_assert(sizeof(Scribix35Area) <= SHARED_DATA_CREATOR_AREA_SIZE, "creator a
 
 // Marks our own synthetic input (same tag as the program's mouse emulation).
 constexpr ULONG_PTR kOwnInputTag = 0x6F855;
+// Every extra-information tag of the program's emulated mouse input.
+constexpr ULONG_PTR kProgramInputTags[] = {0x6F855, 0x6F854, 0x5464E, 0xFF515780};
+
+// Control entries of the ring: x = 30000 with these y values.
+constexpr int kControlX = 30000;
+constexpr int kSeparatorY = -1;
+constexpr int kFinishY = -2;
+constexpr int kLiveInkY = -3;
+// How long the hook waits for the program's answer to a pen-down.
+constexpr UINT kPenDownAnswerMs = 500;
+// How long a control entry waits for room in a full ring.
+constexpr DWORD kControlEntryWaitMs = 50;
 constexpr UINT kRemoveHooksRequest = WM_APP + 1;
 constexpr wchar_t kOwnerClass[] = L"Scribix35HookOwner";
 
@@ -61,6 +87,28 @@ HANDLE g_queueEvent = nullptr;
 HWINEVENTHOOK g_focusHook = nullptr;
 HWINEVENTHOOK g_foregroundHook = nullptr;
 HHOOK g_keyboardHook = nullptr;
+HHOOK g_mouseHook = nullptr;
+
+// The writer side of the ring: the hook thread, setInkDriverParams and
+// putPointToClientExternal (any thread) write under this lock.
+CRITICAL_SECTION g_ringLock;
+
+// The pen contact the mouse hook is inking. The hook thread owns it; the
+// thread that ends the inking period cancels it.
+struct PenContact {
+    volatile LONG active;     // the press was taken for ink: swallow until the release
+    volatile LONG cancelled;  // the inking period ended under it: no more points
+    int32_t lastEntry;
+    bool hasLast;
+
+    void reset(bool activeNow) {
+        lastEntry = 0;
+        hasLast = false;
+        cancelled = 0;
+        active = activeNow ? 1 : 0;
+    }
+};
+PenContact g_contact = {0, 0, 0, false};
 HWND g_hookOwner = nullptr;  // message-only window on the thread that installed the hooks
 DWORD g_hookThread = 0;
 
@@ -121,6 +169,42 @@ HWND serviceWindow() { return g_block ? handleOf(g_block->_hwndMain) : nullptr; 
 void postToService(UINT message, WPARAM wParam, LPARAM lParam) {
     HWND target = serviceWindow();
     if (target) PostMessageW(target, message, wParam, lParam);
+}
+
+inline int32_t ringEntry(int x, int y) {
+    return static_cast<int32_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) |
+                                static_cast<uint32_t>(x & 0xFFFF));
+}
+
+// Writes one entry at the write index; false when the ring is full.
+bool writeRingEntry(int32_t entry) {
+    if (!g_area) return false;
+    EnterCriticalSection(&g_ringLock);
+    PenEventRing& ring = g_area->ring;
+    const LONG write = ring.writeIndex;
+    const LONG next = (write + 1) % PEN_EVENT_RING_SIZE;
+    const bool room = next != ring.readIndex;
+    if (room) {
+        ring.entries[write] = entry;
+        MemoryBarrier();
+        ring.writeIndex = next;
+    }
+    LeaveCriticalSection(&g_ringLock);
+    return room;
+}
+
+void signalQueue() {
+    if (g_queueEvent) SetEvent(g_queueEvent);
+}
+
+// A control entry must not be lost: it waits a little for the reader.
+void writeControlEntry(int y) {
+    const DWORD start = GetTickCount();
+    while (!writeRingEntry(ringEntry(kControlX, y))) {
+        if (GetTickCount() - start >= kControlEntryWaitMs) return;
+        signalQueue();
+        Sleep(1);
+    }
 }
 
 // Leaves a text for the program and tells it (3031; wParam 0 shows it, 1 traces it).
@@ -204,7 +288,101 @@ LRESULT CALLBACK onLowLevelKey(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+bool isProgramInput(ULONG_PTR extraInfo) {
+    for (ULONG_PTR tag : kProgramInputTags)
+        if (extraInfo == tag) return true;
+    return false;
+}
+
+// A screen pixel in quarter pixels, kept inside the signed 16 bits of an entry.
+int quarterPixels(LONG pixel) {
+    const LONG q = pixel * 4;
+    return q < -32768 ? -32768 : q > 32764 ? 32764 : static_cast<int>(q);
+}
+
+// The window the pen is over: the ink layer of the program is see-through.
+HWND windowUnderPen(POINT pt) {
+    HWND window = WindowFromPoint(pt);
+    WCHAR name[64];
+    if (!window || !GetClassNameW(window, name, ARRAYSIZE(name)) ||
+        lstrcmpW(name, L"TransparentLayerWndClass") != 0)
+        return window;
+    HWND top = ChildWindowFromPointEx(GetDesktopWindow(), pt,
+                                      CWP_SKIPINVISIBLE | CWP_SKIPDISABLED | CWP_SKIPTRANSPARENT);
+    if (!top || top == window) return nullptr;
+    for (HWND child = top;;) {
+        POINT local = pt;
+        ScreenToClient(child, &local);
+        HWND inner = ChildWindowFromPointEx(child, local, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+        if (!inner || inner == child) return child;
+        child = inner;
+    }
+}
+
+bool penCaptureWanted() {
+    return g_area && g_area->inkDriverParams[0] != 0 && !g_area->mouseTransparent &&
+           !g_area->inkingLocked && serviceWindow() != nullptr;
+}
+
+// The contact's point, once for each new position.
+void addContactPoint(POINT pt) {
+    const int32_t entry = ringEntry(quarterPixels(pt.x), quarterPixels(pt.y));
+    if (g_contact.hasLast && g_contact.lastEntry == entry) return;
+    if (!writeRingEntry(entry)) return;  // the reader is behind: the point is lost
+    g_contact.lastEntry = entry;
+    g_contact.hasLast = true;
+}
+
+// At a left-button press: the program's answer to 3026 (0 no ink, 1 markup ink, 2 ink).
+LRESULT askToInk(POINT pt) {
+    DWORD_PTR answer = 0;
+    HWND under = windowUnderPen(pt);
+    const LPARAM at = MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y));
+    if (!SendMessageTimeoutW(serviceWindow(), WM_INK_PEN_DOWN, reinterpret_cast<WPARAM>(under), at,
+                             SMTO_NORMAL | SMTO_ABORTIFHUNG, kPenDownAnswerMs, &answer))
+        return 0;
+    return static_cast<LRESULT>(answer);
+}
+
+LRESULT CALLBACK onLowLevelMouse(int code, WPARAM wParam, LPARAM lParam) {
+    if (code != HC_ACTION || !g_area) return CallNextHookEx(nullptr, code, wParam, lParam);
+    const auto* mouse = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+    if (isProgramInput(mouse->dwExtraInfo)) return CallNextHookEx(nullptr, code, wParam, lParam);
+    g_area->lastInputType = SX_INPUT_MOUSE;
+    switch (wParam) {
+        case WM_LBUTTONDOWN:
+            if (g_contact.active || !penCaptureWanted() || askToInk(mouse->pt) == 0) break;
+            g_contact.reset(true);
+            postToService(WM_INK_LAYER_SHOW, 0, 0);
+            addContactPoint(mouse->pt);
+            writeControlEntry(kLiveInkY);
+            signalQueue();
+            return 1;
+        case WM_MOUSEMOVE:
+            if (!g_contact.active) break;
+            if (!g_contact.cancelled) {
+                addContactPoint(mouse->pt);
+                signalQueue();
+            }
+            return 1;
+        case WM_LBUTTONUP:
+            if (!g_contact.active) break;
+            if (!g_contact.cancelled) {
+                addContactPoint(mouse->pt);
+                writeControlEntry(kSeparatorY);
+                signalQueue();
+            }
+            g_contact.reset(false);
+            return 1;
+        default:
+            break;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 void unhookAll() {
+    if (g_mouseHook) UnhookWindowsHookEx(g_mouseHook);
+    g_mouseHook = nullptr;
     if (g_keyboardHook) UnhookWindowsHookEx(g_keyboardHook);
     if (g_focusHook) UnhookWinEvent(g_focusHook);
     if (g_foregroundHook) UnhookWinEvent(g_foregroundHook);
@@ -282,12 +460,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) 
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = module;
         InitializeCriticalSection(&g_lock);
+        InitializeCriticalSection(&g_ringLock);
         DisableThreadLibraryCalls(module);
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         // Unloaded while the process goes on: no hook may call into the gone
         // code, and the block is let go. At process exit the system does both.
         unhookAll();
         closeBlock();
+        DeleteCriticalSection(&g_ringLock);
         DeleteCriticalSection(&g_lock);
     }
     return TRUE;
@@ -329,7 +509,8 @@ int SCRIBIX35_CALL InsertHooks(HINSTANCE, HWND window) {
         g_foregroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND,
                                            nullptr, onWinEvent, 0, 0, flags);
         g_keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, onLowLevelKey, g_module, 0);
-        ok = g_focusHook && g_foregroundHook && g_keyboardHook;
+        g_mouseHook = SetWindowsHookExW(WH_MOUSE_LL, onLowLevelMouse, g_module, 0);
+        ok = g_focusHook && g_foregroundHook && g_keyboardHook && g_mouseHook;
         if (!ok) {
             unhookAll();
             DestroyWindow(g_hookOwner);
@@ -373,9 +554,19 @@ int SCRIBIX35_CALL setInkDriverParams(int penOn, int mode, int value3, int value
             value6, value7, value8);
     if (!g_area) return 0;
     const int32_t values[8] = {penOn, mode, value3, value4, value5, value6, value7, value8};
+    const bool wasInking = g_area->inkDriverParams[1] == 1;
     // A new inking period starts: nothing has come from a tablet for it yet.
-    if (mode == 1 && g_area->inkDriverParams[1] != 1) g_area->tabletInputSeen = 0;
+    if (mode == 1 && !wasInking) g_area->tabletInputSeen = 0;
     for (int i = 0; i < 8; ++i) g_area->inkDriverParams[i] = values[i];
+    if (wasInking && (mode != 1 || penOn == 0)) {
+        // The inking period is over: the rest of a contact is not ink, and the
+        // separator after the finish marker ends the program's ignoring.
+        if (g_contact.active) InterlockedExchange(&g_contact.cancelled, 1);
+        writeControlEntry(kFinishY);
+        writeControlEntry(kSeparatorY);
+        signalQueue();
+        postToService(WM_INK_LAYER_HIDE, 0, 0);
+    }
     return 1;
 }
 
@@ -406,18 +597,10 @@ PenEventRing* SCRIBIX35_CALL getEventStack(int) { return g_area ? &g_area->ring 
 int SCRIBIX35_CALL checkHoldState(void) { return g_area ? g_area->holdState : 0; }
 
 int SCRIBIX35_CALL putPointToClientExternal(int x, int y) {
-    if (!g_area) return 0;
-    PenEventRing& ring = g_area->ring;
-    const LONG write = ring.writeIndex;
-    const LONG next = (write + 1) % PEN_EVENT_RING_SIZE;
-    if (next == ring.readIndex) return 0;  // full: the reader is behind
-    ring.entries[write] = static_cast<int32_t>((static_cast<uint32_t>(y & 0xFFFF) << 16) |
-                                               static_cast<uint32_t>(x & 0xFFFF));
-    MemoryBarrier();
-    ring.writeIndex = next;
+    if (!writeRingEntry(ringEntry(x, y))) return 0;  // full: the reader is behind
     g_area->tabletInputSeen = 1;
     g_area->lastInputType = SX_INPUT_PEN;
-    if (g_queueEvent) SetEvent(g_queueEvent);
+    signalQueue();
     return 1;
 }
 

@@ -1,17 +1,22 @@
 // The 32-bit hook library stand-in, called by name as the program calls it:
 // the shared block and the queue event, the pen-event ring, the hooks that
-// follow another application's focus and report Escape, and their removal.
+// follow another application's focus and report Escape, the mouse hook that
+// captures pen strokes, and their removal.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <cwctype>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "family/Scribix35/Scribix35.h"
+#include "ink/InkPointList.h"
+#include "ink/MouseEmulation.h"
 #include "shell/ServiceMessages.h"
 #include "tests/shell/TestSupport.h"
 
@@ -47,13 +52,8 @@ class BlockView {
 class ServiceWindowStandIn {
   public:
     ServiceWindowStandIn() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"SxServiceStandIn";
-        RegisterClassW(&wc);
-        window_ = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, -200, -200, 10,
-                                  10, nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = sxtest::createTestWindow(L"SxServiceStandIn", proc, WS_EX_TOOLWINDOW, WS_POPUP,
+                                           -200, -200, 10, 10);
         received().clear();
     }
     ~ServiceWindowStandIn() { DestroyWindow(window_); }
@@ -66,6 +66,11 @@ class ServiceWindowStandIn {
         return std::count_if(received().begin(), received().end(),
                              [&](const MSG& m) { return m.message == message; });
     }
+    // The answer to the pen-down question (3026).
+    static LRESULT& penDownAnswer() {
+        static LRESULT answer = 0;
+        return answer;
+    }
 
   private:
     static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
@@ -73,6 +78,7 @@ class ServiceWindowStandIn {
             MSG msg = {w, m, wp, lp, 0, {0, 0}};
             received().push_back(msg);
         }
+        if (m == WM_INK_PEN_DOWN) return penDownAnswer();
         return DefWindowProcW(w, m, wp, lp);
     }
     HWND window_;
@@ -120,9 +126,15 @@ class Target {
             CloseHandle(info.hThread);
             process_ = info.hProcess;
         }
-        waitUntil([this] { return (window_ = FindWindowW(L"SxFocusTarget", nullptr)) != nullptr; },
-                  10000);
-        edit_ = window_ ? FindWindowExW(window_, nullptr, L"Edit", nullptr) : nullptr;
+        // The frame can be found while it is still making its edit field:
+        // wait for both.
+        waitUntil(
+            [this] {
+                window_ = FindWindowW(L"SxFocusTarget", nullptr);
+                edit_ = window_ ? FindWindowExW(window_, nullptr, L"Edit", nullptr) : nullptr;
+                return edit_ != nullptr;
+            },
+            10000);
     }
     ~Target() {
         if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -286,6 +298,169 @@ TEST_F(Scribix35Test, KeepsWhatTheProgramSets) {
     EXPECT_EQ(journal_->calls("setMouseTransparent").size(), 1u);
     EXPECT_NE(getMessageToClientAddress(), nullptr);
     EXPECT_NE(getLastInputType() & SX_INPUT_PEN, 0) << "after points from a tablet";
+}
+
+// A window of this process that counts the clicks it gets.
+class ClickTarget {
+  public:
+    ClickTarget() {
+        window_ = sxtest::createTestWindow(L"SxClickTarget", proc, WS_EX_TOPMOST,
+                                           WS_POPUP | WS_VISIBLE, 200, 200, 200, 100);
+        clicks() = 0;
+    }
+    ~ClickTarget() { DestroyWindow(window_); }
+    HWND window() const { return window_; }
+    static int& clicks() {
+        static int n = 0;
+        return n;
+    }
+
+  private:
+    static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == WM_LBUTTONDOWN || m == WM_LBUTTONUP) ++clicks();
+        return DefWindowProcW(w, m, wp, lp);
+    }
+    HWND window_;
+};
+
+// Mouse input as a pen or a mouse gives it; `tag` is its extra information.
+void mouseAt(DWORD flags, int x, int y, ULONG_PTR tag = 0) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = absoluteMouseCoordinate(x, GetSystemMetrics(SM_CXSCREEN));
+    input.mi.dy = absoluteMouseCoordinate(y, GetSystemMetrics(SM_CYSCREEN));
+    input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+    input.mi.dwExtraInfo = tag;
+    SendInput(1, &input, sizeof input);
+}
+
+void drag(ULONG_PTR tag = 0) {
+    mouseAt(0, 210, 210, tag);
+    mouseAt(MOUSEEVENTF_LEFTDOWN, 210, 210, tag);
+    mouseAt(0, 230, 215, tag);
+    mouseAt(0, 230, 215, tag);
+    mouseAt(0, 250, 220, tag);
+    mouseAt(MOUSEEVENTF_LEFTUP, 250, 220, tag);
+}
+
+uint32_t entry(int x, int y) { return inkPointValue(makeInkPoint(x, y)); }
+
+// The unread entries of the ring, which are then taken as read.
+std::vector<uint32_t> takeRing(PenEventRing* ring) {
+    std::vector<uint32_t> out;
+    while (ring->readIndex != ring->writeIndex) {
+        out.push_back(static_cast<uint32_t>(ring->entries[ring->readIndex]));
+        ring->readIndex = (ring->readIndex + 1) % PEN_EVENT_RING_SIZE;
+    }
+    return out;
+}
+
+class PenCapture : public Scribix35Test {
+  protected:
+    void SetUp() override {
+        ServiceWindowStandIn::penDownAnswer() = 2;
+        ring_ = getEventStack(0);
+        ASSERT_NE(ring_, nullptr);
+        ring_->readIndex = ring_->writeIndex;
+        setInkDriverParams(1, 0, 1, 0, 0, 0, 0, 0);
+        unsetMouseTransparent();
+        lockInking(0);
+        hooks_ = std::make_unique<HookThread>(service_.window());
+        ASSERT_EQ(hooks_->result(), 1);
+        pumpUntil([] { return false; }, 50);
+    }
+    void TearDown() override {
+        setInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
+        RemoveAllHooks();
+        mouseAt(MOUSEEVENTF_LEFTUP, 5, 5);
+        pumpUntil([] { return false; }, 50);
+    }
+    // Runs the drag and waits until the input went through the hook.
+    void dragAndSettle(ULONG_PTR tag = 0) {
+        drag(tag);
+        pumpUntil([] { return false; }, 200);
+    }
+
+    ServiceWindowStandIn service_;
+    std::unique_ptr<HookThread> hooks_;  // removed in TearDown, then the thread ends
+    PenEventRing* ring_ = nullptr;
+};
+
+TEST_F(PenCapture, AcceptedPressBecomesOneStrokeInTheRingAndNoClick) {
+    ClickTarget target;
+    HANDLE event = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, L"InkDriverQueueEvent");
+    ResetEvent(event);
+    dragAndSettle();
+    ASSERT_EQ(ServiceWindowStandIn::count(WM_INK_PEN_DOWN), 1u) << "asked once, at the press";
+    const MSG& asked = *std::find_if(ServiceWindowStandIn::received().begin(),
+                                     ServiceWindowStandIn::received().end(),
+                                     [](const MSG& m) { return m.message == WM_INK_PEN_DOWN; });
+    EXPECT_EQ(reinterpret_cast<HWND>(asked.wParam), target.window()) << "the window under the pen";
+    EXPECT_EQ(asked.lParam, MAKELPARAM(210, 210));
+    EXPECT_EQ(ServiceWindowStandIn::count(WM_INK_LAYER_SHOW), 1u);
+    EXPECT_EQ(
+        takeRing(ring_),
+        (std::vector<uint32_t>{entry(840, 840), inkPointValue(kInkLiveInkMarker), entry(920, 860),
+                               entry(1000, 880), inkPointValue(kInkSeparator)}))
+        << "quarter pixels, the live-ink marker after the first, one entry per position";
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "the reader was woken";
+    CloseHandle(event);
+    EXPECT_EQ(ClickTarget::clicks(), 0) << "the window under the pen got no click";
+
+    // The program ends the inking period: the finish marker, a separator, the layer hides.
+    setInkDriverParams(1, 1, 1, 500, 500, 1, 0, 0);
+    setInkDriverParams(1, 0, 0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(takeRing(ring_), (std::vector<uint32_t>{inkPointValue(kInkFinishMarker),
+                                                      inkPointValue(kInkSeparator)}));
+    pumpUntil([] { return false; }, 50);
+    EXPECT_EQ(ServiceWindowStandIn::count(WM_INK_LAYER_HIDE), 1u);
+}
+
+TEST_F(PenCapture, InputIsLeftAloneWhenNotToBeInked) {
+    ClickTarget target;
+    struct {
+        const char* when;
+        std::function<void()> set, reset;
+        ULONG_PTR tag;
+        size_t asked;
+    } cases[] = {
+        {"the program says no", [] { ServiceWindowStandIn::penDownAnswer() = 0; },
+         [] { ServiceWindowStandIn::penDownAnswer() = 2; }, 0, 1},
+        {"the pen is off", [] { setInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0); },
+         [] { setInkDriverParams(1, 0, 1, 0, 0, 0, 0, 0); }, 0, 0},
+        {"mouse-transparent", [] { setMouseTransparent(); }, [] { unsetMouseTransparent(); }, 0, 0},
+        {"the program's own input", [] {}, [] {}, kMouseDownMarker, 0},
+        {"the program's own up", [] {}, [] {}, kMouseUpMarker, 0},
+    };
+    for (auto& c : cases) {
+        ServiceWindowStandIn::received().clear();
+        ClickTarget::clicks() = 0;
+        c.set();
+        dragAndSettle(c.tag);
+        c.reset();
+        EXPECT_EQ(ServiceWindowStandIn::count(WM_INK_PEN_DOWN), c.asked) << c.when;
+        EXPECT_EQ(ClickTarget::clicks(), 2) << c.when << ": the window got its click";
+        EXPECT_TRUE(takeRing(ring_).empty()) << c.when;
+    }
+}
+
+TEST_F(PenCapture, PenOffDuringAStrokeEndsItAndSwallowsTheRest) {
+    ClickTarget target;
+    setInkDriverParams(1, 1, 1, 500, 500, 1, 0, 0);
+    mouseAt(0, 210, 210);
+    mouseAt(MOUSEEVENTF_LEFTDOWN, 210, 210);
+    mouseAt(0, 220, 210);
+    pumpUntil([] { return false; }, 100);
+    setInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
+    mouseAt(0, 240, 210);
+    mouseAt(MOUSEEVENTF_LEFTUP, 240, 210);
+    pumpUntil([] { return false; }, 100);
+    EXPECT_EQ(
+        takeRing(ring_),
+        (std::vector<uint32_t>{entry(840, 840), inkPointValue(kInkLiveInkMarker), entry(880, 840),
+                               inkPointValue(kInkFinishMarker), inkPointValue(kInkSeparator)}))
+        << "no point after the end, and no second separator";
+    EXPECT_EQ(ClickTarget::clicks(), 0) << "the release of the inked press is swallowed too";
 }
 
 }  // namespace

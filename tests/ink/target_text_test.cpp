@@ -253,9 +253,11 @@ class RecordingServices : public CorrectionServices {
     ~RecordingServices() override { setCorrectionServices(previous_); }
 
     HKL currentResultLayout() override { return resultLayout; }
-    bool currentResultForCorrection(HWND& target, RecWordList*& wordList) override {
+    bool currentResultForCorrection(HWND& target,
+                                    std::shared_ptr<const RecWordList>& wordList) override {
         target = resultTarget;
-        wordList = resultList;
+        // The fake lists are stand-in addresses: a reference that owns nothing.
+        wordList = std::shared_ptr<const RecWordList>(std::shared_ptr<void>(), resultList);
         return resultList != nullptr;
     }
     void setCurrentLanguage(const wchar_t* language) override { languages.push_back(language); }
@@ -264,7 +266,7 @@ class RecordingServices : public CorrectionServices {
         return madeList;
     }
     void deleteWordList(RecWordList* wordList) override { deleted.push_back(wordList); }
-    LRESULT showWordListMenuBar(HKL layout, RecWordList* wordList, POINT point,
+    LRESULT showWordListMenuBar(HKL layout, const RecWordList* wordList, POINT point,
                                 const wchar_t* trailingText) override {
         menus.push_back({layout, wordList, point, trailingText ? trailingText : L"<none>"});
         return 55;
@@ -272,7 +274,7 @@ class RecordingServices : public CorrectionServices {
 
     struct Menu {
         HKL layout;
-        RecWordList* wordList;
+        const RecWordList* wordList;
         POINT point;
         std::wstring trailing;
     };

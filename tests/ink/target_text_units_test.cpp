@@ -1,13 +1,18 @@
 // The target text rules against windows of this process: which handler a
 // class gets, how a selection's text is taken or refused, when a selection is
-// partial and needs a space after it, and the leading-space decision.
+// partial and needs a space after it, and the leading-space decision; and the
+// correction's own services over the recognition records.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "TypingTestSupport.h"
+#include "ink/RecResult.h"
+#include "ink/SelectionCorrection.h"
 #include "ink/TargetText.h"
+#include "tests/ink/RecordsText.h"
 #include "tests/targets/ObjectModelClient.h"
 
 namespace typingtest {
@@ -289,6 +294,40 @@ TEST_F(TargetTextUnits, EditGivesTheCharacterBeforeTheCaret) {
     CTargetText target(edit_.get());
     EXPECT_TRUE(target.charBeforeSelection(before));
     EXPECT_EQ(L' ', before);
+}
+
+// The program's own correction services read the current result (its target,
+// layout and word list, which the reference keeps alive after the slot moved
+// on) and make word lists from selected text.
+TEST(OwnCorrectionServices, ReadTheCurrentResultAndMakeListsFromText) {
+    CorrectionServices own;
+    clearRecResults();
+    HWND target = nullptr;
+    std::shared_ptr<const RecWordList> list;
+    EXPECT_FALSE(own.currentResultForCorrection(target, list));
+    EXPECT_EQ(nullptr, own.currentResultLayout());
+
+    HWND window = reinterpret_cast<HWND>(0x1234);
+    HKL layout = reinterpret_cast<HKL>(0x04090409);
+    setCurrentRecResult(adoptRecResult(new RecResult(window, nullptr, nullptr, layout)), false,
+                        false);
+    EXPECT_FALSE(own.currentResultForCorrection(target, list)) << "a result without a list";
+    EXPECT_EQ(layout, own.currentResultLayout());
+    ASSERT_TRUE(replaceCurrentWordList(makeWordListFromText(L"two words", nullptr), false));
+    ASSERT_TRUE(own.currentResultForCorrection(target, list));
+    EXPECT_EQ(window, target);
+    clearRecResults();
+    ASSERT_NE(nullptr, list);
+    EXPECT_EQ(L"two words", joinedText(*list));
+
+    // No recognizer module here: a list without the profile's variants.
+    RecWordList* made = own.makeWordListFromText(L"hi, you");
+    ASSERT_NE(nullptr, made);
+    EXPECT_TRUE(made->madeFromText());
+    EXPECT_EQ(3, made->wordCount());
+    EXPECT_EQ(L"hi, you", joinedText(*made));
+    own.deleteWordList(made);
+    EXPECT_EQ(nullptr, own.makeWordListFromText(nullptr));
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 
 #include "../support/TempDir.h"
 #include "Handwriting.h"
-#include "ink/RecRecords.h"
+#include "ink/RecResult.h"
+#include "ink/RecWordList.h"
 #include "recognition/RecMessages.h"
 #include "recognition/RecVexaModule.h"
 

@@ -5,7 +5,7 @@
 
 #include "RecTestSupport.h"
 #include "ink/InkTrace.h"
-#include "ink/MemoryBlocks.h"
+#include "tests/ink/RecordsText.h"
 
 namespace {
 
@@ -15,13 +15,6 @@ RecWord* wordOf(std::initializer_list<const wchar_t*> alts) {
     uint32_t score = 90;
     for (const wchar_t* a : alts) EXPECT_TRUE(w->addAlt(new RecAlt(a, score--)));
     return w;
-}
-
-std::wstring joined(const RecWordList& list, bool drop) {
-    wchar_t* text = list.joinText(drop);
-    const std::wstring out = text ? text : L"(null)";
-    EXPECT_TRUE(freeMemory(text)) << "the caller frees the text with freeMemory";
-    return out;
 }
 
 TEST(RecRecords, AnswerTheirClassNames) {
@@ -47,8 +40,8 @@ TEST(RecRecords, AnswerTheirClassNames) {
 TEST(RecRecords, AWordKeepsItsAlternativesAndItsIntegers) {
     const int32_t strokes[] = {4, 5, 6};
     RecWord word(3, strokes);
-    ASSERT_EQ(word.intCount(), 3);
-    EXPECT_EQ(word.ints()[2], 6);
+    ASSERT_EQ(word.integerCount(), 3);
+    EXPECT_EQ(word.integers()[2], 6);
     for (int i = 0; i < 23; ++i) {
         ASSERT_TRUE(word.addAlt(new RecAlt(std::to_wstring(i).c_str(), 100 - i)))
             << "the array grows past its first ten entries";
@@ -74,8 +67,8 @@ TEST(RecRecords, JoinTextTakesTheFirstAlternativeOfEveryWord) {
         {"made from text: nothing added", {{L"ab"}, {L"  "}, {L"cd"}}, true, false, L"ab  cd"},
         {"a final blank dropped", {{L"ab"}, {L" "}}, true, true, L"ab"},
         {"a final blank kept", {{L"ab"}, {L" "}}, true, false, L"ab "},
-        {"no text at all", {{L""}}, false, false, L"(null)"},
-        {"no words", {}, false, true, L"(null)"},
+        {"no text at all", {{L""}}, false, false, L"<null>"},
+        {"no words", {}, false, true, L"<null>"},
     };
     for (const Case& c : cases) {
         RecWordList list;
@@ -85,7 +78,7 @@ TEST(RecRecords, JoinTextTakesTheFirstAlternativeOfEveryWord) {
             list.appendWord(w);
         }
         list.setMadeFromText(c.fromText);
-        EXPECT_EQ(joined(list, c.drop), c.text) << c.what;
+        EXPECT_EQ(joinedText(list, c.drop), c.text) << c.what;
     }
 }
 
@@ -112,7 +105,7 @@ TEST(RecRecords, AListMadeFromTextJoinsBackToTheText) {
             EXPECT_EQ(w->altAt(0)->score(), 100u) << "typed text scores 100";
         }
         if (*c.text) {
-            EXPECT_EQ(joined(*list, false), c.text);
+            EXPECT_EQ(joinedText(*list, false), c.text);
         }
     }
     EXPECT_EQ(makeWordListFromText(nullptr, nullptr), nullptr);
@@ -132,7 +125,7 @@ TEST(RecRecords, WordsOfTextGetTheProfilesAlternatives) {
     EXPECT_NE(std::find(hause.begin(), hause.end(), L"house"), hause.end());
     EXPECT_EQ(list->wordAt(1)->altCount(), 1) << "punctuation gets no alternatives";
     EXPECT_EQ(rt::altsOf(*list->wordAt(2))[0], L"42");
-    EXPECT_EQ(joined(*list, false), L"hause, 42");
+    EXPECT_EQ(joinedText(*list, false), L"hause, 42");
 }
 
 TEST(RecRecords, AResultOwnsItsListAndInk) {
@@ -140,12 +133,12 @@ TEST(RecRecords, AResultOwnsItsListAndInk) {
     RecWordList* second = makeWordListFromText(L"two", nullptr);
     HKL layout = reinterpret_cast<HKL>(0x04090409);
     RecResult result(reinterpret_cast<HWND>(0x1234), new InkTrace(nullptr), first, layout);
-    EXPECT_EQ(result.wordList(), first);
+    EXPECT_EQ(result.wordList().get(), first);
     EXPECT_EQ(result.layout(), layout);
     EXPECT_EQ(result.target(), reinterpret_cast<HWND>(0x1234));
     EXPECT_EQ(result.typedLength(), -1) << "not typed yet";
-    result.replaceWordList(second);
-    EXPECT_EQ(joined(*result.wordList(), false), L"two");
+    result.setWordList(second);
+    EXPECT_EQ(joinedText(*result.wordList(), false), L"two");
 }
 
 }  // namespace

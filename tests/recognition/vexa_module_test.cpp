@@ -65,7 +65,7 @@ TEST_F(VexaModule, HandwritingComesBackAsTheWrittenWordsWithAlternatives) {
         EXPECT_GE(word->altCount(), 2) << "ranked alternatives";
         for (int a = 1; a < word->altCount(); ++a)
             EXPECT_LE(word->altAt(a)->score(), word->altAt(a - 1)->score()) << "best first";
-        EXPECT_GT(word->intCount(), 0) << "the word's strokes travel with it";
+        EXPECT_GT(word->integerCount(), 0) << "the word's strokes travel with it";
     }
     EXPECT_EQ(list->wordAt(2), nullptr);
     EXPECT_EQ(list->wordAt(-1), nullptr);
@@ -157,13 +157,13 @@ TEST_F(VexaModule, AnEmptySessionGivesAnEmptyList) {
 TEST_F(VexaModule, WordVariantsAreNearWordsOfTheLexicon) {
     RecProfile& p = profile(L"#sys-default");
     std::vector<std::wstring> variants;
-    ASSERT_TRUE(p.getWordVariants(L"hause", variants, 5));
+    ASSERT_TRUE(p.getWordVariants(L"hause", &variants, 5));
     EXPECT_FALSE(variants.empty());
     EXPECT_LE(variants.size(), 5u);
     EXPECT_NE(std::find(variants.begin(), variants.end(), L"house"), variants.end());
-    EXPECT_FALSE(p.getWordVariants(L"hause", variants, 0));
+    EXPECT_FALSE(p.getWordVariants(L"hause", &variants, 0));
     EXPECT_TRUE(variants.empty());
-    EXPECT_FALSE(p.getWordVariants(nullptr, variants, 5));
+    EXPECT_FALSE(p.getWordVariants(nullptr, &variants, 5));
 }
 
 TEST_F(VexaModule, CheckWordAsksTheEngineUpTo79Characters) {
@@ -191,7 +191,7 @@ TEST_F(VexaModule, TextOutsideTheCodePageIsNeverPassedOnAsQuestionMarks) {
     EXPECT_TRUE(traces.contains("cannot be written in code page 1252")) << traces.text();
     EXPECT_FALSE(p.checkWord(foreign));
     std::vector<std::wstring> variants;
-    EXPECT_FALSE(p.getWordVariants(foreign, variants, 5));
+    EXPECT_FALSE(p.getWordVariants(foreign, &variants, 5));
     std::vector<std::wstring> words;
     p.enumUserDictWords(
         d->name(),

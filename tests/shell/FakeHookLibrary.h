@@ -1,5 +1,7 @@
 // A hook library for in-process tests: it records every call with its thread
-// and can refuse or hold up InsertHooks.
+// and can refuse or hold up InsertHooks. Like the real library it makes the
+// queue event "InkDriverQueueEvent" in SetInitValues and offers a pen-event
+// ring of its own, which tests fill.
 #pragma once
 
 #include <windows.h>
@@ -20,7 +22,10 @@ struct HookCall {
 class FakeHookLibrary : public HookLibrary {
   public:
     FakeHookLibrary() : gate_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {}
-    ~FakeHookLibrary() override { CloseHandle(gate_); }
+    ~FakeHookLibrary() override {
+        CloseHandle(gate_);
+        if (queueEvent_) CloseHandle(queueEvent_);
+    }
 
     // InsertHooks fails this many times before it succeeds.
     int insertFailures = 0;
@@ -47,8 +52,22 @@ class FakeHookLibrary : public HookLibrary {
 
     int SetInitValues() override {
         record("SetInitValues", {});
+        if (!queueEvent_) queueEvent_ = CreateEventW(nullptr, TRUE, FALSE, L"InkDriverQueueEvent");
         return 1;
     }
+    PenEventRing* getEventStack(int) override { return &ring; }
+    void lockInking(int lock) override { record("lockInking", {lock}); }
+
+    // Appends entries to the ring as the library would, and wakes the reader.
+    void queue(std::initializer_list<int32_t> entries) {
+        for (int32_t e : entries) {
+            ring.entries[ring.writeIndex] = e;
+            ring.writeIndex = (ring.writeIndex + 1) % PEN_EVENT_RING_SIZE;
+        }
+        if (queueEvent_) SetEvent(queueEvent_);
+    }
+
+    PenEventRing ring = {};
     int InsertHooks(HINSTANCE, HWND window) override {
         record("InsertHooks", {}, window);
         WaitForSingleObject(gate_, INFINITE);
@@ -89,4 +108,5 @@ class FakeHookLibrary : public HookLibrary {
     std::mutex lock_;
     std::vector<HookCall> calls_;
     HANDLE gate_;
+    HANDLE queueEvent_ = nullptr;
 };

@@ -24,6 +24,19 @@ bool pumpUntil(const std::function<bool()>& done, DWORD ms);
 // Waits (without pumping) until `done` answers true or `ms` have passed.
 bool waitUntil(const std::function<bool()>& done, DWORD ms);
 
+// Runs this thread's messages until WM_QUIT; false when it does not come in time.
+bool runUntilQuit(DWORD ms);
+// Drops a WM_QUIT left in this thread's queue.
+void dropQuit();
+
+// The number of threads of this process now.
+size_t threadsOfThisProcess();
+
+// A window of this process of class `className` (registered with `procedure`
+// on first use), made with the given styles and place; the caller destroys it.
+HWND createTestWindow(const wchar_t* className, WNDPROC procedure, DWORD exStyle, DWORD style,
+                      int x, int y, int width, int height);
+
 // Waits for the popup menu on screen and picks its last item ("&Close Scribix"
 // in the main menu) by the keyboard; false when no menu showed.
 bool pickLastMenuItem(DWORD ms);

@@ -3,7 +3,6 @@
 // the stickers, and the shut-down.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <atomic>
 #include <thread>
@@ -24,42 +23,14 @@
 
 namespace {
 
+using sxtest::dropQuit;
 using sxtest::MessageBoxWatcher;
 using sxtest::pumpUntil;
+using sxtest::runUntilQuit;
+using sxtest::threadsOfThisProcess;
 using sxtest::waitUntil;
 
 // Runs this thread's messages until WM_QUIT; false when it does not come in time.
-bool runUntilQuit(DWORD ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) return true;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (GetTickCount() - start >= ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
-void dropQuit() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-}
-
-size_t threadsOfThisProcess() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    size_t n = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
-    CloseHandle(snapshot);
-    return n;
-}
-
 BOOL CALLBACK countWindow(HWND, LPARAM count) {
     ++*reinterpret_cast<size_t*>(count);
     return TRUE;

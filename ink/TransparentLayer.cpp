@@ -1,0 +1,231 @@
+#include "ink/TransparentLayer.h"
+
+#include <climits>
+
+#include "ink/LiveInk.h"
+#include "shell/AppGlobals.h"
+#include "shell/HookLibrary.h"
+#include "shell/LocalInkManager.h"
+#include "shell/PendingServices.h"
+#include "shell/ServiceMessages.h"
+#include "shell/ServiceWindow.h"
+#include "shell/Settings.h"
+#include "shell/SystemHooks.h"
+#include "shell/Trace.h"
+
+namespace {
+
+#ifndef WM_TABLET_FLICK
+#define WM_TABLET_FLICK 0x02CB
+#endif
+#ifndef WM_TABLET_QUERYSYSTEMGESTURESTATUS
+#define WM_TABLET_QUERYSYSTEMGESTURESTATUS 0x02CC
+#endif
+
+constexpr UINT kLayerTimerMs = 3000;
+// The layer's own moves carry this flag; every other move is refused.
+constexpr UINT kOwnMove = SWP_NOREDRAW | SWP_NOACTIVATE;
+
+// Where the cursor stood when the layer was shown: a window that appears under
+// the cursor is sent a mouse move of its own, which is not the user moving.
+POINT g_cursorAtShow = {LONG_MIN, LONG_MIN};
+
+bool cursorMovedSinceShow(HWND layer, LPARAM lParam) {
+    POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    ClientToScreen(layer, &at);
+    return at.x != g_cursorAtShow.x || at.y != g_cursorAtShow.y;
+}
+
+RECT virtualScreen() {
+    const AppGlobals& g = appGlobals();
+    return RECT{g.xVirtualScreen, g.yVirtualScreen, g.xVirtualScreen + g.cxVirtualScreen,
+                g.yVirtualScreen + g.cyVirtualScreen};
+}
+
+// Off-screen, 10 x 10, hidden, `offset` pixels left of and above the virtual screen.
+void park(HWND window, int offset) {
+    if (!window) return;
+    const RECT screen = virtualScreen();
+    SetWindowPos(window, nullptr, screen.left - offset, screen.top - offset, 10, 10,
+                 kOwnMove | SWP_NOZORDER | SWP_HIDEWINDOW);
+}
+
+LRESULT onShow(HWND layer) {
+    const AppGlobals& g = appGlobals();
+    if (g.guardWindow) ShowWindow(g.guardWindow, SW_HIDE);
+    emptyInkLayerDirtyRect();
+    const RECT place = inkLayerPlacement();
+    SetWindowPos(layer, HWND_TOPMOST, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, kOwnMove | SWP_SHOWWINDOW);
+    SetTimer(layer, kInkLayerTimer, kLayerTimerMs, nullptr);
+    if (!GetCursorPos(&g_cursorAtShow)) g_cursorAtShow = POINT{LONG_MIN, LONG_MIN};
+    if (serviceState().markupMode && markupBarExists()) {
+        HWND bar = markupBarWindow();
+        setMarkupBarAboveLayer(true);
+        SetWindowPos(bar, HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+        RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
+    return 0;
+}
+
+LRESULT onHide(HWND layer, UINT message, WPARAM wParam) {
+    ReleaseCapture();
+    park(appGlobals().guardWindow, 110);
+    emptyInkLayerDirtyRect();
+    park(layer, 100);
+    KillTimer(layer, kInkLayerTimer);
+    if (markupBarExists()) setMarkupBarAboveLayer(false);
+    if (LocalInkManager* manager = getLocalInkManager()) manager->reselectActiveClient();
+    if (serviceState().markupMode) {
+        if (!(message == WM_INK_LAYER_HIDE && wParam == 1)) clearLiveInk(nullptr);
+        switchMarkupMode(false);
+    }
+    return 0;
+}
+
+LRESULT onCollectorReset() {
+    int priority = 102;
+    ReadSetting(L"InnerSystemClient", L"priorityMouseCollector", &priority, SETTING_NUMBER, 0);
+    SetThreadPriority(GetCurrentThread(), threadPriorityOf(priority - 100));
+    if (!tabletCollectorSwitchesOn()) return 0;
+    closeTabletCollector();
+    debugTrace(L"-----COLLECTOR_RESET!!!!!!!!!!!!!!!!!!!!!");
+    if (!createTabletCollector(appGlobals().inkLayerWindow)) {
+        generalSettings().useTabletCollector = 0;
+        applyHookTabletMode();
+        debugTrace(L"-----COLLECTOR_RESET-ERROR!!!!!!!!!!!!!!!!!!!!!");
+    }
+    return 0;
+}
+
+void onTimer(HWND layer) {
+    KillTimer(layer, kInkLayerTimer);
+    BOOL running = FALSE;  // Wine answers without writing it
+    if (SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &running, 0) && running) {
+        hookLibrary().setNoForegroundToRestore();
+        PostMessageW(layer, WM_INK_LAYER_HIDE, 1, 0);
+        return;
+    }
+    SetTimer(layer, kInkLayerTimer, kLayerTimerMs, nullptr);
+}
+
+void traceMarkupMouse(UINT message) {
+    const wchar_t* name = message == WM_LBUTTONDOWN ? L"WM_LBUTTONDOWN"
+                          : message == WM_LBUTTONUP ? L"WM_LBUTTONUP"
+                                                    : L"WM_MOUSEMOVE";
+    debugTrace(L"TransparentWnd:-------------TransparentLayerWndProc: %s\n", name);
+}
+
+}  // namespace
+
+HWND createInkLayerWindow(HINSTANCE instance) {
+    const RECT screen = virtualScreen();
+    return CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
+                           INK_LAYER_WINDOW_CLASS, L"ScribixTrWin", WS_POPUP, screen.left - 110,
+                           screen.top - 110, 10, 10, nullptr, nullptr, instance, nullptr);
+}
+
+RECT inkLayerPlacement() {
+    if (generalSettings().multiMonitorInking || serviceState().markupMode) return virtualScreen();
+    POINT cursor;
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetCursorPos(&cursor)) return virtualScreen();
+    HMONITOR monitor = MonitorFromPoint(cursor, MONITOR_DEFAULTTONULL);
+    if (!monitor || !GetMonitorInfoW(monitor, &info)) return virtualScreen();
+    return info.rcMonitor;
+}
+
+LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool markup = serviceState().markupMode;
+    switch (message) {
+        case WM_INK_LAYER_SHOW:
+            return onShow(window);
+        case WM_INK_LAYER_HIDE:
+            return onHide(window, message, wParam);
+        case WM_MOUSEMOVE:
+            if (!markup) {
+                if (!cursorMovedSinceShow(window, lParam)) return 0;
+                return onHide(window, message, wParam);
+            }
+            traceMarkupMouse(message);
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+            if (markup) traceMarkupMouse(message);
+            break;
+        case WM_INK_LAYER_COLLECTOR:
+            return onCollectorReset();
+        case 3067:
+            return 0;
+        case WM_INK_SHOW_CURSOR:
+            hookLibrary().showCurrentCursor(0);
+            break;
+        case WM_INK_MENU_TRACK: {
+            const auto* record = reinterpret_cast<const MenuTrackRecord*>(lParam);
+            if (!record) return 0;
+            return TrackPopupMenuEx(record->menu, record->flags, record->x, record->y, window,
+                                    nullptr);
+        }
+        case WM_INK_MENU_FOREGROUND:
+            SetForegroundWindow(reinterpret_cast<HWND>(wParam));
+            return reinterpret_cast<LRESULT>(GetForegroundWindow());
+        case WM_INK_MAIN_MENU: {
+            MouseTransparentScope transparent(wParam != 0);
+            showMainMenu(static_cast<int>(lParam));
+            break;
+        }
+        case WM_TIMER:
+            if (wParam == kInkLayerTimer) {
+                onTimer(window);
+                return 0;
+            }
+            break;
+        case WM_WINDOWPOSCHANGING: {
+            auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+            if (!(pos->flags & SWP_NOREDRAW)) pos->flags |= SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW;
+            break;
+        }
+        case WM_MOUSEACTIVATE:
+            return MA_NOACTIVATE;
+        case WM_MEASUREITEM:
+            measureMenuPicture(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+            return 1;
+        case WM_DRAWITEM:
+            drawMenuPicture(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return 1;
+        case WM_DESTROY:
+            if (tabletCollectorSwitchesOn()) closeTabletCollector();
+            break;
+        case WM_TABLET_FLICK:
+            return 1;
+        case WM_TABLET_QUERYSYSTEMGESTURESTATUS:
+            return 0x0019FFFF;
+        default:
+            break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void hideTransparentLayers(DWORD timeoutMs) {
+    if (HWND own = appGlobals().inkLayerWindow) {
+        SendMessageW(own, WM_INK_LAYER_HIDE, 0, 0);
+        return;
+    }
+    const DWORD start = GetTickCount();
+    for (;;) {
+        bool found = false;
+        HWND layer = nullptr;
+        // Hidden layers need nothing; a layer of a hung instance may stay shown,
+        // so the time limit ends the search.
+        while ((layer = FindWindowExW(nullptr, layer, INK_LAYER_WINDOW_CLASS, nullptr))) {
+            if (!IsWindowVisible(layer)) continue;
+            found = true;
+            DWORD_PTR ignored;
+            SendMessageTimeoutW(layer, WM_INK_LAYER_HIDE, 0, 0, SMTO_ABORTIFHUNG, 200, &ignored);
+        }
+        if (!found || GetTickCount() - start >= timeoutMs) return;
+        Sleep(10);
+    }
+}
