@@ -126,9 +126,15 @@ class Target {
             CloseHandle(info.hThread);
             process_ = info.hProcess;
         }
-        waitUntil([this] { return (window_ = FindWindowW(L"SxFocusTarget", nullptr)) != nullptr; },
-                  10000);
-        edit_ = window_ ? FindWindowExW(window_, nullptr, L"Edit", nullptr) : nullptr;
+        // The frame can be found while it is still making its edit field:
+        // wait for both.
+        waitUntil(
+            [this] {
+                window_ = FindWindowW(L"SxFocusTarget", nullptr);
+                edit_ = window_ ? FindWindowExW(window_, nullptr, L"Edit", nullptr) : nullptr;
+                return edit_ != nullptr;
+            },
+            10000);
     }
     ~Target() {
         if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);

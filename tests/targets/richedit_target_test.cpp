@@ -106,6 +106,8 @@ TEST_F(RichEditTargetTest, TypedTextReadsBackThroughTheDocument) {
 
 TEST_F(RichEditTargetTest, ShiftLeftSelectsWithTheCaretAtTheStart) {
     ASSERT_TRUE(sendUnicodeText(L"hello"));
+    // Else the wait below may match the caret of "hel" while it is being typed.
+    ASSERT_TRUE(target_->waitForText(L"hello"));
     pressKey(VK_LEFT, true);
     pressKey(VK_LEFT, true);
     ASSERT_TRUE(TargetProcess::waitFor([&] { return target_->state().selStart == 3; }));
