@@ -87,6 +87,7 @@ void traceCurrentResult() {
 void SystemClient::runRecognition() {
     setThreadPriority(settings_.priorityRecInter);
     const bool com = SUCCEEDED(CoInitialize(nullptr));
+    debugTrace(L"SystemClient: the recognition thread runs\n");
     writing_.wait = INFINITE;
     for (;;) {
         const DWORD waited = WaitForSingleObject(event_, writing_.wait);
