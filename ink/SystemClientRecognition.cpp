@@ -68,6 +68,15 @@ wchar_t* characterText(wchar_t code) {
     return text;
 }
 
+// The stickers' tip windows belong to the UI thread, which alone can
+// destroy them: the service window clears them (at once, without one).
+void clearStickers() {
+    if (HWND service = getServiceWindow())
+        SendMessageW(service, WM_INK_CLEAR_STICKERS, 0, 0);
+    else
+        stickers().clear();
+}
+
 // What the tests and the trace reader see of each delivery: the current
 // result's text afterwards.
 void traceCurrentResult() {
@@ -246,8 +255,9 @@ void SystemClient::chooseProfileAndShowSticker(bool skipBinding) {
         decorated[199] = L'\0';
         text = decorated;
     }
-    const POINT corner = {area.left, area.top};
-    showSingleSticker(text.c_str(), kProfileStickerMs, &corner);
+    clearStickers();
+    stickers().addSticker(area.left, area.top, 5, kProfileStickerMs, text.c_str(), nullptr);
+    if (HWND service = getServiceWindow()) SendMessageW(service, WM_INK_SHOW_STICKERS, 0, 0);
 }
 
 bool SystemClient::addStrokes(TakenStroke taken) {
@@ -323,7 +333,7 @@ bool SystemClient::tryMacro() {
 void SystemClient::deliver(wchar_t* text, RecWordList* list) {
     LocalInkManager* manager = inkManager();
     const GeneralSettings& general = generalSettings();
-    if (general.showCurrentRecProfile) stickers().clear();
+    if (general.showCurrentRecProfile) clearStickers();
     noteResultDelivery();
     if (manager) manager->unlockInking();
 

@@ -149,11 +149,22 @@ class ServiceWindowStandIn {
         return n;
     }
     HWND window() const { return window_; }
+    bool timerFired(UINT_PTR id) const {
+        for (UINT_PTR t : timers_)
+            if (t == id) return true;
+        return false;
+    }
 
   private:
     static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self =
             reinterpret_cast<ServiceWindowStandIn*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self && message == WM_TIMER) {
+            self->timers_.push_back(static_cast<UINT_PTR>(wParam));
+            KillTimer(window, wParam);
+            return 0;
+        }
+        if (self && message == WM_INK_CLEAR_STICKERS) stickers().clear();
         if (self && message >= WM_INK_START_SERVICES && message <= WM_INK_ICON_NOTIFY) {
             self->messages_.push_back(message);
             if (message == WM_INK_OUTPUT_RECORD) delete reinterpret_cast<OutputRecord*>(lParam);
@@ -163,6 +174,7 @@ class ServiceWindowStandIn {
     }
     HWND window_;
     std::vector<UINT> messages_;
+    std::vector<UINT_PTR> timers_;
 };
 
 // The recognizer manager of the process over the engine folder beside the
@@ -479,6 +491,29 @@ TEST_F(SystemClientTest, ProfileStickerShowsTheChosenProfile) {
     stickers().forEach([&](const CSticker& s) { texts.push_back(s.text()); });
     EXPECT_EQ(texts, std::vector<std::wstring>{L"#sys-correct"});
     ASSERT_TRUE(waitForDeliveries(1));
+}
+
+TEST_F(SystemClientTest, DeliveryClearsTheProfileStickerOnTheServiceWindow) {
+    ServiceWindowStandIn service;
+    getRecMgr().profileChooser().setChoice(L"#sys-correct", PROFILE_SCOPE_ONCE);
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_GE(service.count(WM_INK_CLEAR_STICKERS), 2) << "before the sticker and at delivery";
+    EXPECT_EQ(stickers().stickerCount(), 0u);
+}
+
+TEST_F(SystemClientTest, AutoPenOffModeArmsTheServiceTimerAfterAWriting) {
+    ServiceWindowStandIn service;
+    const int on = 1, oneSecond = 1;
+    WriteSetting(nullptr, L"autoPenOffMode", &on, SETTING_NUMBER, 0);
+    WriteSetting(nullptr, L"autoPenOffTimeout", &oneSecond, SETTING_NUMBER_DIRECT, 0);
+    readGeneralSettings();
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return service.timerFired(TIMER_AUTO_PEN_OFF); }, 5000))
+        << "timer 20 of the service window, armed from the recognition thread";
 }
 
 TEST_F(SystemClientTest, UnknownProfileNameFallsBackToTheDefault) {
