@@ -19,7 +19,6 @@
 #include "shell/LocalInkManager.h"
 #include "shell/PendingServices.h"
 #include "shell/Settings.h"
-#include "shell/SystemHooks.h"
 #include "shell/Trace.h"
 
 namespace {
@@ -42,19 +41,6 @@ HANDLE g_thread = nullptr;
 // forgets it (under its own lock) while the recognition thread sets it.
 std::mutex g_profileLock;
 std::wstring g_lastWritingProfile;
-
-class Lock {
-  public:
-    explicit Lock(CRITICAL_SECTION& section) : section_(section) {
-        EnterCriticalSection(&section_);
-    }
-    ~Lock() { LeaveCriticalSection(&section_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-  private:
-    CRITICAL_SECTION& section_;
-};
 
 // Waits for `handle` while answering the messages other threads send to this
 // one: the recognition thread may be sending to the service window (the
@@ -238,7 +224,7 @@ int SystemClient::onStrokes(InkPoint* points, int count) {
     if (manager && manager->getActiveClient() == this) {
         int32_t pen[kPenWords];
         penWords(pen);
-        Lock lock(lock_);
+        ClientLock lock(lock_);
         if (!trace_) {
             trace_ = new (std::nothrow) InkTrace(this);
             traceWindow_ = inkWindow();
@@ -263,36 +249,47 @@ void SystemClient::onReset() { setCurrentRecResult(nullptr, false, true); }
 
 // ---- settings ----
 
-void SystemClient::readSettings() {
-    const wchar_t* key = name();
+namespace {
+
+// One value of the client's settings, in the order they are written.
+struct SettingField {
+    const wchar_t* name;
+    int type;
+    void* field;
+};
+
+}  // namespace
+
+template <typename F>
+void SystemClient::forEachSetting(F visit) {
     LocalClientRecord& r = record();
     SystemClientSettings& s = settings_;
-    ReadSetting(key, L"isClickAllowed", &r.inkParam1, SETTING_NUMBER, 0);
-    ReadSetting(key, L"startHoldTimeout", &r.inkParam2, SETTING_NUMBER, 0);
-    ReadSetting(key, L"endHoldTimeout", &r.inkParam3, SETTING_NUMBER, 0);
-    ReadSetting(key, L"waitNextStrokeTimeout", &s.waitNextStrokeTimeout, SETTING_NUMBER_DIRECT, 0);
-    ReadSetting(key, L"waitGestureEndTimeout", &s.waitGestureEndTimeout, SETTING_NUMBER_DIRECT, 0);
-    ReadSetting(key, L"recDir", s.recDir, SETTING_STRING, 128);
-    ReadSetting(key, L"priorityInkCollector", &s.priorityInkCollector, SETTING_NUMBER, 0);
-    ReadSetting(key, L"priorityRecInter", &s.priorityRecInter, SETTING_NUMBER, 0);
-    ReadSetting(key, L"priorityRecFinal", &s.priorityRecFinal, SETTING_NUMBER, 0);
-    ReadSetting(key, L"priorityMouseCollector", &s.priorityMouseCollector, SETTING_NUMBER, 0);
+    const SettingField fields[] = {
+        {L"isClickAllowed", SETTING_NUMBER, &r.inkParam1},
+        {L"startHoldTimeout", SETTING_NUMBER, &r.inkParam2},
+        {L"endHoldTimeout", SETTING_NUMBER, &r.inkParam3},
+        {L"waitNextStrokeTimeout", SETTING_NUMBER_DIRECT, &s.waitNextStrokeTimeout},
+        {L"waitGestureEndTimeout", SETTING_NUMBER_DIRECT, &s.waitGestureEndTimeout},
+        {L"recDir", SETTING_STRING, s.recDir},
+        {L"priorityInkCollector", SETTING_NUMBER, &s.priorityInkCollector},
+        {L"priorityRecInter", SETTING_NUMBER, &s.priorityRecInter},
+        {L"priorityRecFinal", SETTING_NUMBER, &s.priorityRecFinal},
+        {L"priorityMouseCollector", SETTING_NUMBER, &s.priorityMouseCollector},
+    };
+    for (const SettingField& f : fields) visit(f.name, f.type, f.field);
+}
+
+void SystemClient::readSettings() {
+    const int recDirSize = static_cast<int>(sizeof settings_.recDir / sizeof(wchar_t));
+    forEachSetting([&](const wchar_t* value, int type, void* field) {
+        ReadSetting(name(), value, field, type, type == SETTING_STRING ? recDirSize : 0);
+    });
 }
 
 void SystemClient::writeSettings() {
-    const wchar_t* key = name();
-    const LocalClientRecord& r = record();
-    const SystemClientSettings& s = settings_;
-    WriteSetting(key, L"isClickAllowed", &r.inkParam1, SETTING_NUMBER, 0);
-    WriteSetting(key, L"startHoldTimeout", &r.inkParam2, SETTING_NUMBER, 0);
-    WriteSetting(key, L"endHoldTimeout", &r.inkParam3, SETTING_NUMBER, 0);
-    WriteSetting(key, L"waitNextStrokeTimeout", &s.waitNextStrokeTimeout, SETTING_NUMBER_DIRECT, 0);
-    WriteSetting(key, L"waitGestureEndTimeout", &s.waitGestureEndTimeout, SETTING_NUMBER_DIRECT, 0);
-    WriteSetting(key, L"recDir", s.recDir, SETTING_STRING, 0);
-    WriteSetting(key, L"priorityInkCollector", &s.priorityInkCollector, SETTING_NUMBER, 0);
-    WriteSetting(key, L"priorityRecInter", &s.priorityRecInter, SETTING_NUMBER, 0);
-    WriteSetting(key, L"priorityRecFinal", &s.priorityRecFinal, SETTING_NUMBER, 0);
-    WriteSetting(key, L"priorityMouseCollector", &s.priorityMouseCollector, SETTING_NUMBER, 0);
+    forEachSetting([&](const wchar_t* value, int type, void* field) {
+        WriteSetting(name(), value, field, type, 0);
+    });
 }
 
 void SystemClient::applySettingsToPenThread() {
@@ -359,12 +356,6 @@ bool setSystemClientTimeouts(const int* waitNextStroke, const int* startHold, co
 void setRecognitionThreadPriority(int priority) {
     std::lock_guard<std::mutex> guard(g_threadLock);
     if (g_thread) SetThreadPriority(g_thread, priority);
-}
-
-void raiseRecognitionPriority() {
-    SystemClient* client = g_client;
-    if (client)
-        setRecognitionThreadPriority(threadPriorityOf(client->settings().priorityRecFinal - 100));
 }
 
 DWORD getLastResultDeliveryTick() { return g_lastDeliveryTick; }

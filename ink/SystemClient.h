@@ -89,6 +89,20 @@ class SystemClient : public LocalClient {
     bool isRecognitionThreadRunning() const { return thread_ != nullptr; }
 
   private:
+    // Holds the client's critical section for a scope.
+    class ClientLock {
+      public:
+        explicit ClientLock(CRITICAL_SECTION& section) : section_(section) {
+            EnterCriticalSection(&section_);
+        }
+        ~ClientLock() { LeaveCriticalSection(&section_); }
+        ClientLock(const ClientLock&) = delete;
+        ClientLock& operator=(const ClientLock&) = delete;
+
+      private:
+        CRITICAL_SECTION& section_;
+    };
+
     static DWORD WINAPI threadMain(void* self);
     void runRecognition();
     // False when the thread did not end in time.
@@ -126,6 +140,9 @@ class SystemClient : public LocalClient {
     void deliverPendingGesture(wchar_t code, InkTrace* trace, HWND target);
     void showWordListMenu(HWND target);
 
+    // Calls visit(name, type, field) for each value of the settings subkey.
+    template <typename F>
+    void forEachSetting(F visit);
     void readSettings();
     void writeSettings();
     void applySettingsToPenThread();
@@ -177,10 +194,6 @@ bool getSystemClientTimeouts(int* waitNextStroke, int* startHold, int* endHold);
 // Stores the given values (null: unchanged), keeps "waitGestureEndTimeout"
 // not above "waitNextStrokeTimeout", and saves the settings.
 bool setSystemClientTimeouts(const int* waitNextStroke, const int* startHold, const int* endHold);
-
-// The pen-event thread's wait for the next stroke ran out: the final
-// recognition starts at "priorityRecFinal".
-void raiseRecognitionPriority();
 
 // Marks a delivery of a result now (getLastResultDeliveryTick).
 void noteResultDelivery();

@@ -41,19 +41,6 @@ constexpr int kProfileStickerMs = 8000;
 constexpr DWORD kAfterTypingMs = 300;
 constexpr DWORD kAfterMenuMs = 50;
 
-class Lock {
-  public:
-    explicit Lock(CRITICAL_SECTION& section) : section_(section) {
-        EnterCriticalSection(&section_);
-    }
-    ~Lock() { LeaveCriticalSection(&section_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-  private:
-    CRITICAL_SECTION& section_;
-};
-
 // A stroke that the collector sends to cancel the writing: (30000, -2) first.
 bool isCancelMarker(const InkStroke& stroke) {
     return stroke.points() && stroke.count() > 0 && isFinishMarker(stroke.points()[0]);
@@ -131,7 +118,7 @@ void SystemClient::runRecognition() {
 }
 
 SystemClient::TakenStroke SystemClient::takeNextStroke(bool rewind) {
-    Lock lock(lock_);
+    ClientLock lock(lock_);
     if (!trace_) return {};
     if (rewind) lastTaken_ = nullptr;
     InkStroke* next = trace_->getNextStroke(lastTaken_);
@@ -217,7 +204,7 @@ bool SystemClient::beginWriting(const InkStroke& stroke) {
 void SystemClient::checkTarget() {
     HWND target;
     {
-        Lock lock(lock_);
+        ClientLock lock(lock_);
         target = traceWindow_;
     }
     writing_.targetKind = 0;
@@ -232,7 +219,7 @@ void SystemClient::checkTarget() {
 void SystemClient::chooseProfileAndShowSticker(bool skipBinding) {
     HWND target;
     {
-        Lock lock(lock_);
+        ClientLock lock(lock_);
         target = traceWindow_;
     }
     RecMgr& manager = getRecMgr();
@@ -307,7 +294,7 @@ bool SystemClient::tryMacro() {
     std::vector<InkStroke*> strokes;
     HWND target;
     {
-        Lock lock(lock_);
+        ClientLock lock(lock_);
         target = traceWindow_;
         for (int i = 0; trace_ && i < trace_->count(); ++i) strokes.push_back(trace_->getStroke(i));
     }
@@ -340,7 +327,7 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
     InkTrace* trace;
     HWND target;
     {
-        Lock lock(lock_);
+        ClientLock lock(lock_);
         trace = trace_;
         target = traceWindow_;
         trace_ = nullptr;
