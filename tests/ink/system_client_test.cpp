@@ -25,6 +25,7 @@
 #include "ink/SystemClient.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecModule.h"
+#include "recognition/RecProfile.h"
 #include "shell/PendingServices.h"
 #include "shell/ServiceMessages.h"
 #include "shell/ServiceWindow.h"
@@ -531,8 +532,15 @@ TEST_F(SystemClientTest, ProfilesReloadedDuringAWritingStillRecognizeItWhole) {
     const std::vector<Points> strokes = handwritingOf("hello");
     const size_t half = strokes.size() / 2;
     for (size_t i = 0; i < half; ++i) stroke(strokes[i]);
-    settle(300);  // the thread takes the first strokes into its session
     RecModule* module = getRecMgr().getModule(L"English");
+    // The thread has opened its session with the first strokes.
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] {
+            RecModule::ProfileLock lock = module->lockProfiles();
+            RecProfile* profile = module->findProfile(L"#sys-default");
+            return profile && profile->isSessionOpen();
+        },
+        5000));
     ASSERT_TRUE(module->loadProfiles());  // every profile object is made anew
     for (size_t i = half; i < strokes.size(); ++i) stroke(strokes[i]);
     ASSERT_TRUE(waitForDeliveries(1));
