@@ -160,13 +160,17 @@ void continuePenMouseMode(InkPoint entry) {
 }
 
 DWORD WINAPI penEventThreadMain(void*) {
+    bool idleWake = false;
     while (g_pen.running) {
         const int priority = g_pen.priorityInkCollector;
         if (priority != g_pen.appliedPriority) {
             SetThreadPriority(GetCurrentThread(), threadPriorityOf(priority - 100));
             g_pen.appliedPriority = priority;
         }
-        g_pen.lastWakeTick = GetTickCount();
+        // The system client ends a writing when the pen has rested for its
+        // whole wait: a wake for the thread's own time-out is no pen activity,
+        // or every writing would wait twice.
+        if (!idleWake) g_pen.lastWakeTick = GetTickCount();
         const int wait = g_pen.waitTimeout;
         const DWORD waited =
             WaitForSingleObject(g_pen.queueEvent, wait < 0 ? INFINITE : static_cast<DWORD>(wait));
@@ -174,7 +178,8 @@ DWORD WINAPI penEventThreadMain(void*) {
         ResetEvent(g_pen.queueEvent);
 
         const bool empty = g_pen.ring->readIndex == g_pen.ring->writeIndex;
-        if (empty && waited == WAIT_TIMEOUT) {
+        idleWake = empty && waited == WAIT_TIMEOUT;
+        if (idleWake) {
             if (g_pen.holdCheckActive) {
                 hookLibrary().checkHoldState();
             } else if (wait == g_pen.waitNextStroke) {

@@ -38,7 +38,8 @@ void resetPenInputQueue();
 // At an accepted pen-down: a new inking period with the active client's two
 // hold time-outs (the smaller non-zero one is the hold test's interval).
 void resetPenEventState(int startHold, int endHold);
-// When the thread last woke (tick count).
+// When the thread last went to wait after pen input (tick count): a wake for
+// its own time-out with nothing in the ring does not count.
 DWORD getLastPenWakeTick();
 // True while a stroke is collected or the pen drives the mouse.
 bool getPenMouseMode();

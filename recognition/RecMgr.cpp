@@ -182,8 +182,9 @@ std::wstring RecMgr::currentLanguage() const {
     return currentLanguage_;
 }
 
-bool RecMgr::selectLanguageOfFocus() {
+bool RecMgr::selectLanguageOfFocus(HKL* focusLayout) {
     HKL layout = hookLibrary().askLastFocusKeyboardLayout();
+    if (focusLayout) *focusLayout = layout;
     ActivateKeyboardLayout(layout, 0);
     std::wstring language;
     getLanguageName(reinterpret_cast<UINT_PTR>(layout), language, true);
@@ -235,8 +236,9 @@ bool RecMgr::hasProfile(const wchar_t* name) {
 }
 
 std::wstring RecMgr::takeProfileOverride() {
-    // No override can be pending until the binding tree keeps one.
-    return std::wstring();
+    std::wstring name;
+    chooser_.take(name, true);
+    return name;
 }
 
 RecProfile* RecMgr::getProfileForInput() {

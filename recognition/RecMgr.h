@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "recognition/ProfileChooser.h"
+
 class RecModule;
 class RecProfile;
 
@@ -48,8 +50,9 @@ class RecMgr {
     bool setCurrentLanguage(const wchar_t* name);
     std::wstring currentLanguage() const;
     // Takes the keyboard layout of the field that had the focus, activates it
-    // for this thread and makes its language current.
-    bool selectLanguageOfFocus();
+    // for this thread and makes its language current. `layout`, when given,
+    // receives that layout.
+    bool selectLanguageOfFocus(HKL* layout = nullptr);
     // The recognizer's description for the About box, "(R)" shown as "®".
     bool getRecognizerInfo(const wchar_t* language, std::wstring& text);
 
@@ -60,6 +63,9 @@ class RecMgr {
     bool hasProfile(const wchar_t* name);
     // The pending profile override, else "#sys-default", else the module's default.
     RecProfile* getProfileForInput();
+
+    // The pending profile choice and the lookup of the profile bound to a window.
+    CProfileChooser& profileChooser() { return chooser_; }
 
     RecModule* getModule(const wchar_t* language) const;
     RecModule* getCurrentModule() const;
@@ -88,6 +94,7 @@ class RecMgr {
     mutable std::mutex languageLock_;
     PlatformRecognizers* platform_ = nullptr;
     LayoutSource layouts_;
+    CProfileChooser chooser_;
 };
 
 // The program's one recognizer manager.

@@ -80,6 +80,12 @@ void RecModule::releaseProfiles() {
     profiles_.clear();
 }
 
+bool RecModule::hasMacros() const { return false; }
+
+bool RecModule::hasMacro(const wchar_t*) const { return false; }
+
+bool RecModule::runMacro(const wchar_t*, HWND, const wchar_t*) { return false; }
+
 bool RecModule::makeFilePath(const wchar_t* name, const wchar_t* extension, bool inDataFolder,
                              std::wstring& out) const {
     out.clear();

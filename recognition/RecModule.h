@@ -14,6 +14,8 @@
 // profile under it.
 #pragma once
 
+#include <windows.h>
+
 #include <map>
 #include <mutex>
 #include <string>
@@ -146,6 +148,14 @@ class RecModule : public VexaSuper {
     bool refreshUserDictInOtherProfiles(const RecProfile* profile, const std::wstring& key);
     bool findUserDictHandle(const std::wstring& key, PSO_HUSERDICT& handle, PSO_HRC& context);
     bool addWordToUserDictInAllProfiles(const wchar_t* word, const std::wstring& key);
+
+    // ---- macros ----
+    // The module's macro set answers these (false without one). No module
+    // keeps a macro set yet, so there is no macro to find or run.
+    bool hasMacros() const;
+    bool hasMacro(const wchar_t* name) const;
+    // Runs the macro `name` for the target window and the target's module name.
+    bool runMacro(const wchar_t* name, HWND target, const wchar_t* targetModule);
 
     // A system profile's template; false for a name that is none.
     static bool makeSystemTemplate(RecModule* module, const std::wstring& name, RecProfile& out);

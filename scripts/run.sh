@@ -3,8 +3,11 @@
 # starts Scribix under Wine in its own prefix (build/run/prefix), from a folder
 # that holds the program with its libraries and stand-ins as installed
 # (build/run/app). On the user's display it runs until it is closed (menu
-# "Close Scribix"); otherwise it runs on a private Xvfb, a screenshot is saved
-# to build/run/screenshot.png after a few seconds, and it is closed cleanly.
+# "Close Scribix"). Otherwise it shows what it does on a private Xvfb: it
+# starts Scribix and our edit target program, xdotool writes a short phrase
+# over the edit with the test handwriting generator's strokes, the program
+# types what it recognized into the edit, a screenshot is saved to
+# build/run/screenshot.png, and both programs are closed cleanly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -50,18 +53,56 @@ if [ -z "$xvfb_pid" ]; then
   exit "$status"
 fi
 
-wine "$program" &
+# The program's trace (OutputDebugString, which Wine 8 reports on its "seh"
+# channel) goes to the log: it tells when the system client runs and what the
+# current result is after each writing.
+log=$run/scribix.log
+WINEDEBUG=-all,warn+seh wine "$program" 2>"$log" &
 scribix_pid=$!
+stop_programs() {
+  # taskkill without /F posts WM_CLOSE to a program's windows: an ordinary shut-down.
+  wine taskkill /IM target_edit.exe >/dev/null 2>&1 || true
+  wine taskkill /IM Scribix.exe >/dev/null 2>&1 || true
+}
+for _ in $(seq 300); do
+  grep -q "SystemClient: the recognition thread runs" "$log" 2>/dev/null && break
+  kill -0 "$scribix_pid" 2>/dev/null || break
+  sleep 0.1
+done
+# The rest of the start-up (icons, the helper); the pen goes on at its end.
 sleep 2
+
+phrase="hello world"
+result=""
+wine build/win32/bin/target_edit.exe /multiline >/dev/null 2>&1 &
+target_pid=$!
+if timeout 30 xdotool search --sync --name "Scribix test target: edit" >/dev/null; then
+  sleep 1  # the edit takes the focus, and the hook library sees it
+  echo "run: writing \"$phrase\" over the edit"
+  build/win32/family/handwriting/handwrite-host --xdotool --point-ms 6 --seed 3 --height 16 \
+    --x 120 --y 150 "$phrase" | xdotool -
+  for _ in $(seq 50); do
+    grep -q "SystemClient: current result" "$log" && break
+    sleep 0.1
+  done
+  sleep 0.5  # the typed keys reach the edit
+  result=$(grep -o 'SystemClient: current result[^"]*\\"[^\\]*' "$log" | tail -1 |
+    sed 's/.*\\"//' || true)
+  echo "run: the program recognized \"${result:-nothing}\""
+else
+  echo "run: the target program did not show its window" >&2
+fi
 import -window root "$run/screenshot.png" && echo "run: screenshot saved to $run/screenshot.png"
-# taskkill without /F posts WM_CLOSE to the program's windows: an ordinary shut-down.
-wine taskkill /IM Scribix.exe >/dev/null 2>&1 || true
-for _ in $(seq 100); do kill -0 "$scribix_pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$scribix_pid" 2>/dev/null; then
-  echo "run: Scribix did not end after WM_CLOSE" >&2
+stop_programs
+status=0
+for pid in "$target_pid" "$scribix_pid"; do
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+done
+if kill -0 "$scribix_pid" 2>/dev/null || kill -0 "$target_pid" 2>/dev/null; then
+  echo "run: a program did not end after WM_CLOSE" >&2
   exit 1
 fi
-status=0
+wait "$target_pid" || true
 wait "$scribix_pid" || status=$?
 echo "run: Scribix ended with $status"
-[ "$status" -eq 1 ]
+[ "$status" -eq 1 ] && [ -n "$result" ] && [ "$result" = "$phrase" ]

@@ -4,16 +4,10 @@
 
 #include "ServiceWindow.h"
 
-DWORD getLastResultDeliveryTick() { return 0; }
-void forgetLastWritingProfile() {}
-void setRecognitionThreadPriority(int) {}
-
-void clearPendingProfileChoice(int) {}
 void chooseProfileForLastFocus(const wchar_t*) {}
 
 bool startInkBlotClient() { return true; }
 void inkBlotFollowUp() {}
-bool startSystemClient(HINSTANCE) { return true; }
 
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);

@@ -491,8 +491,15 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return createMenuOwner(window);
         case WM_INK_WORDLIST_FOR_SELECTION: {
             POINT at = {GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
-            return showWordListForSelection(nullptr, reinterpret_cast<const RecWordList*>(lParam),
-                                            at, true, false);
+            const auto* list = reinterpret_cast<const RecWordList*>(lParam);
+            // A list comes from the current result; once another result has
+            // taken its place (the request was posted) the list may be gone.
+            std::shared_ptr<const RecWordList> held;
+            if (list) {
+                if (RecResultRef current = getCurrentRecResult()) held = current->wordList();
+                if (held.get() != list) return 0;
+            }
+            return showWordListForSelection(nullptr, list, at, true, false);
         }
         case WM_INK_OUTPUT_RECORD:
             return onOutputRecord(lParam);

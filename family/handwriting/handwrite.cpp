@@ -9,6 +9,9 @@
 //     --separate            letters written apart
 //     --xdotool             print an xdotool script (mousemove / mousedown / mouseup)
 //     --pause-ms N          with --xdotool: a pause after every stroke (default 30)
+//     --point-ms N          with --xdotool: a pause after every pen position, as a pen
+//                           samples (default 0: as fast as xdotool goes; a receiver may
+//                           then merge the moves)
 //
 // Without --xdotool each stroke is one line of "x,y" pixel pairs. A "\n" in
 // the text (backslash, n) starts a new line.
@@ -23,10 +26,11 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: handwrite [--seed N] [--x X --y Y] [--height H] "
-                 "[--variation none|moderate|careless]\n"
-                 "                 [--separate] [--xdotool [--pause-ms N]] <text>\n");
+    std::fprintf(
+        stderr,
+        "usage: handwrite [--seed N] [--x X --y Y] [--height H] "
+        "[--variation none|moderate|careless]\n"
+        "                 [--separate] [--xdotool [--pause-ms N] [--point-ms N]] <text>\n");
     return 2;
 }
 
@@ -37,6 +41,7 @@ int main(int argc, char** argv) {
     double x = 100, y = 200, height = 14;
     bool xdotool = false;
     int pauseMs = 30;
+    int pointMs = 0;
     std::string text;
     bool haveText = false;
     for (int i = 1; i < argc; ++i) {
@@ -66,6 +71,8 @@ int main(int argc, char** argv) {
             xdotool = true;
         } else if (a == "--pause-ms" && more) {
             pauseMs = std::atoi(argv[++i]);
+        } else if (a == "--point-ms" && more) {
+            pointMs = std::atoi(argv[++i]);
         } else if (!haveText && (a.empty() || a[0] != '-')) {
             text = a;
             haveText = true;
@@ -89,8 +96,10 @@ int main(int argc, char** argv) {
         auto px = [](float v) { return static_cast<long>(std::lround(v / 4)); };
         if (xdotool) {
             std::printf("mousemove %ld %ld\nmousedown 1\n", px(stroke[0].x), px(stroke[0].y));
-            for (size_t k = 1; k < stroke.size(); ++k)
+            for (size_t k = 1; k < stroke.size(); ++k) {
                 std::printf("mousemove %ld %ld\n", px(stroke[k].x), px(stroke[k].y));
+                if (pointMs > 0) std::printf("sleep %.3f\n", pointMs / 1000.0);
+            }
             std::printf("mouseup 1\n");
             if (pauseMs > 0) std::printf("sleep %.3f\n", pauseMs / 1000.0);
         } else {

@@ -113,7 +113,8 @@ class ReleasingClient : public inktest::TestInkClient {
 
   private:
     static LocalClientRecord record() {
-        LocalClientRecord r = inktest::clientRecord(L"x11 writer");
+        // Ahead of the program's own system client, which claims the whole screen.
+        LocalClientRecord r = inktest::clientRecord(L"x11 writer", CLIENT_REGISTER_FIRST);
         r.penType = 2;
         r.penWidth = 3;
         r.penColor = RGB(255, 0, 0);

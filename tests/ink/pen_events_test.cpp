@@ -261,6 +261,26 @@ TEST_F(PenEventState, ThreadWakesOnTheQueueEventAndIsJoinedWhenStopped) {
     stopPenEventThread();  // again: nothing left to stop
 }
 
+TEST_F(PenEventState, OwnTimeOutIsNoPenActivity) {
+    auto* client = new TestInkClient(L"A");
+    ASSERT_EQ(manager_->registerClient(client), 1);
+    ASSERT_TRUE(startPenEventThread());
+    setWaitNextStrokeTimeout(300);
+    manager_->activateClient(client, nullptr, 0, 0);
+    manager_->beginActiveInk();
+    fake_.queue({static_cast<int32_t>(inkPointValue(q(12, 12))),
+                 static_cast<int32_t>(inkPointValue(q(16, 12))),
+                 static_cast<int32_t>(inkPointValue(SEP))});
+    // After the stroke the thread waits for the next one, then gives up waiting.
+    ASSERT_TRUE(sxtest::waitUntil([&] { return penEventSnapshot().waitTimeout == 300; }, 5000));
+    const DWORD afterStroke = getLastPenWakeTick();
+    ASSERT_TRUE(sxtest::waitUntil([&] { return penEventSnapshot().waitTimeout == -1; }, 5000));
+    EXPECT_EQ(getLastPenWakeTick(), afterStroke)
+        << "the system client measures the pen's rest from the stroke, not from the time-out";
+    stopPenEventThread();
+    setWaitNextStrokeTimeout(1000);
+}
+
 TEST(PenEventThread, DoesNotStartWithoutTheQueueEventOrTheRing) {
     sxtest::MessageBoxWatcher boxes;
     FakeHookLibrary fake;  // no SetInitValues: no event

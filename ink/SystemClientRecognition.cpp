@@ -1,0 +1,445 @@
+// The system client's recognition thread: it takes the writing's strokes in
+// order, tells gestures from ink on the first stroke, feeds the ink to the
+// recognition session, runs a handwritten macro for a closing loop, and when
+// no stroke follows within the wait it delivers the result: the current
+// recognition result, typed into the target at once.
+#include <objbase.h>
+
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "gestures/gestures.h"
+#include "ink/InkSmoother.h"
+#include "ink/InkStroke.h"
+#include "ink/InkTrace.h"
+#include "ink/KeyboardOutput.h"
+#include "ink/MemoryBlocks.h"
+#include "ink/PenEventThread.h"
+#include "ink/RecResult.h"
+#include "ink/RecWordList.h"
+#include "ink/SelectionCorrection.h"
+#include "ink/SystemClient.h"
+#include "ink/TargetText.h"
+#include "recognition/RecMgr.h"
+#include "recognition/RecModule.h"
+#include "shell/AppGlobals.h"
+#include "shell/HookLibrary.h"
+#include "shell/LocalInkManager.h"
+#include "shell/PendingServices.h"
+#include "shell/ServiceMessages.h"
+#include "shell/ServiceWindow.h"
+#include "shell/Settings.h"
+#include "shell/Stickers.h"
+#include "shell/SystemHooks.h"
+#include "shell/Trace.h"
+
+namespace {
+
+constexpr int kProfileStickerMs = 8000;
+constexpr DWORD kAfterTypingMs = 300;
+constexpr DWORD kAfterMenuMs = 50;
+
+// A stroke that the collector sends to cancel the writing: (30000, -2) first.
+bool isCancelMarker(const InkStroke& stroke) {
+    return stroke.points() && stroke.count() > 0 && isFinishMarker(stroke.points()[0]);
+}
+
+// A one-character text of `code` (an allocMemory block), or null.
+wchar_t* characterText(wchar_t code) {
+    auto* text = static_cast<wchar_t*>(allocMemory(2 * static_cast<int>(sizeof(wchar_t))));
+    if (!text) return nullptr;
+    text[0] = code;
+    text[1] = L'\0';
+    return text;
+}
+
+// The stickers' tip windows belong to the UI thread, which alone can
+// destroy them: the service window clears them (at once, without one).
+void clearStickers() {
+    if (HWND service = getServiceWindow())
+        SendMessageW(service, WM_INK_CLEAR_STICKERS, 0, 0);
+    else
+        stickers().clear();
+}
+
+// What the tests and the trace reader see of each delivery: the current
+// result's text afterwards.
+void traceCurrentResult() {
+    RecResultRef current = getCurrentRecResult();
+    if (!current) {
+        debugTrace(L"SystemClient: no current result\n");
+        return;
+    }
+    std::shared_ptr<const RecWordList> words = current->wordList();
+    wchar_t* text = words ? words->joinText(false) : nullptr;
+    debugTrace(L"SystemClient: current result \"%s\"\n", text ? text : L"");
+    freeMemory(text);
+}
+
+}  // namespace
+
+void SystemClient::runRecognition() {
+    setThreadPriority(settings_.priorityRecInter);
+    const bool com = SUCCEEDED(CoInitialize(nullptr));
+    debugTrace(L"SystemClient: the recognition thread runs\n");
+    writing_.wait = INFINITE;
+    for (;;) {
+        const DWORD waited = WaitForSingleObject(event_, writing_.wait);
+        if (stopping_ || waited == WAIT_FAILED) break;
+        ResetEvent(event_);
+
+        TakenStroke taken = takeNextStroke(false);
+        if (!taken.stroke) {
+            // The writing is over when the pen has rested for the whole wait
+            // too: a long stroke still being written wakes the pen thread.
+            if (waited == WAIT_TIMEOUT && GetTickCount() - getLastPenWakeTick() >= writing_.wait)
+                finishWriting();
+            continue;
+        }
+        if (isCancelMarker(*taken.stroke)) {
+            cancelWriting(writing_.wait != INFINITE);
+            continue;
+        }
+        if (writing_.wait == INFINITE) {
+            if (!beginWriting(*taken.stroke)) continue;
+            checkTarget();
+        } else if (writing_.pendingGesture) {
+            // More ink after a pending gesture: it was ink, from the first stroke on.
+            writing_.pendingGesture = 0;
+            taken = takeNextStroke(true);
+            checkTarget();
+        }
+        if (addStrokes(taken)) writing_.wait = static_cast<DWORD>(settings_.waitNextStrokeTimeout);
+    }
+    writing_.session.abandon();
+    if (com) CoUninitialize();
+}
+
+SystemClient::TakenStroke SystemClient::takeNextStroke(bool rewind) {
+    ClientLock lock(lock_);
+    if (!trace_) return {};
+    if (rewind) lastTaken_ = nullptr;
+    InkStroke* next = trace_->getNextStroke(lastTaken_);
+    if (!next) return {};
+    lastTaken_ = next;
+    return {next, trace_->getNextStroke(next) != nullptr};
+}
+
+void SystemClient::setThreadPriority(int setting) {
+    const int priority = threadPriorityOf(setting - 100);
+    if (GetThreadPriority(GetCurrentThread()) != priority)
+        SetThreadPriority(GetCurrentThread(), priority);
+}
+
+void SystemClient::finishWriting() {
+    if (isTabletCollectorInUse() && hookLibrary().isTabletInputMissing()) closeTabletCollector();
+    writing_.wait = INFINITE;
+    if (LocalInkManager* manager = inkManager()) manager->unlockInking();
+    if (writing_.pendingGesture) {
+        const wchar_t code = writing_.pendingGesture;
+        writing_.pendingGesture = 0;
+        deliver(characterText(code), nullptr);
+        return;
+    }
+    setThreadPriority(settings_.priorityRecFinal);
+    RecWordList* list = writing_.session.finish();
+    wchar_t* text = list ? list->joinText(false) : nullptr;
+    if (list && !text) {
+        // Nothing was read from the ink: no result takes the previous one's place.
+        delete list;
+        list = nullptr;
+    }
+    deliver(text, list);
+    setThreadPriority(settings_.priorityRecInter);
+}
+
+void SystemClient::cancelWriting(bool underWay) {
+    if (underWay)
+        debugTrace(L"SystemClient:TRACE_IGNORE-->finish %d/%d\n",
+                   static_cast<int>(GetTickCount() - getLastPenWakeTick()),
+                   static_cast<int>(writing_.wait));
+    // With no writing under way the marker itself is all there is to drop.
+    writing_.session.abandon();
+    deliver(nullptr, nullptr);
+    writing_.wait = INFINITE;
+}
+
+bool SystemClient::beginWriting(const InkStroke& stroke) {
+    writing_.pendingGesture = 0;
+    writing_.inkStarted = false;
+    writing_.macroRan = false;
+    writing_.layout = nullptr;
+    getRecMgr().selectLanguageOfFocus(&writing_.layout);
+
+    InkPoint* smoothed = nullptr;
+    int smoothedCount = 0;
+    if (!smoothInkPoints(stroke.points(), stroke.count(), &smoothed, &smoothedCount, 2, true))
+        return true;
+    const int32_t code = GestureCheck(kSystemClientGestureMask,
+                                      reinterpret_cast<const int32_t*>(smoothed), smoothedCount, 1);
+    freeMemory(smoothed);
+
+    const GestureAction action = systemGestureAction(code);
+    switch (action.kind) {
+        case GestureAction::NONE:
+            return true;
+        case GestureAction::DELIVER:
+            deliver(characterText(action.code), nullptr);
+            writing_.wait = INFINITE;
+            return false;
+        case GestureAction::PENDING:
+            writing_.pendingGesture = action.code;
+            writing_.wait = static_cast<DWORD>(settings_.waitGestureEndTimeout);
+            return false;
+        case GestureAction::END_WRITING:
+        default:
+            deliver(nullptr, nullptr);
+            writing_.wait = INFINITE;
+            return false;
+    }
+}
+
+void SystemClient::checkTarget() {
+    HWND target;
+    {
+        ClientLock lock(lock_);
+        target = traceWindow_;
+    }
+    writing_.targetKind = 0;
+    writing_.needSpace = false;
+    writing_.partial = false;
+    writing_.charBefore = 0;
+    writing_.targetSelection = checkTargetSelection(target, writing_.targetKind, writing_.needSpace,
+                                                    writing_.partial, writing_.charBefore);
+    chooseProfileAndShowSticker(writing_.targetSelection && writing_.partial);
+}
+
+void SystemClient::chooseProfileAndShowSticker(bool skipBinding) {
+    HWND target;
+    {
+        ClientLock lock(lock_);
+        target = traceWindow_;
+    }
+    RecMgr& manager = getRecMgr();
+    CProfileChooser& chooser = manager.profileChooser();
+    RECT area;
+    bool haveArea = false;
+    if (!chooser.isSet()) haveArea = chooser.chooseForWindow(target, &area, skipBinding);
+    std::wstring name;
+    chooser.take(name, false);
+    if (!name.empty() && !manager.hasProfile(name.c_str())) name.clear();
+    setLastWritingProfile(name);
+    if (!generalSettings().showCurrentRecProfile || name.empty()) return;
+
+    if (!haveArea && !(target && GetWindowRect(target, &area))) return;
+    std::wstring text = name;
+    const std::wstring language = manager.currentLanguage();
+    if (!language.empty() && language != L"English") {
+        wchar_t decorated[200];
+        _snwprintf(decorated, 200, L"%ls (%.2ls)", name.c_str(), language.c_str());
+        decorated[199] = L'\0';
+        text = decorated;
+    }
+    clearStickers();
+    stickers().addSticker(area.left, area.top, 5, kProfileStickerMs, text.c_str(), nullptr);
+    if (HWND service = getServiceWindow()) SendMessageW(service, WM_INK_SHOW_STICKERS, 0, 0);
+}
+
+bool SystemClient::addStrokes(TakenStroke taken) {
+    while (taken.stroke) {
+        const InkStroke& stroke = *taken.stroke;
+        if (isCancelMarker(stroke)) {
+            cancelWriting(true);
+            return false;
+        }
+        RECT box;
+        const bool bounded = pointListBounds(stroke.points(), stroke.count(), 0, 0, &box);
+        if (!writing_.inkStarted) {
+            writing_.inkStarted = true;
+            writing_.spaceAfter = false;
+            if (writing_.session.beginForInput()) {
+                // A replaced selection that ended with a blank keeps one after the
+                // new text; one that did not, gets none.
+                writing_.spaceAfter = writing_.session.addSpaceAfter() &&
+                                      !(writing_.targetSelection && !writing_.needSpace);
+            }
+            if (bounded)
+                writing_.box = box;
+            else
+                SetRectEmpty(&writing_.box);
+        } else if (bounded) {
+            if (strokeCoversWriting(writing_.box, box) &&
+                isClosedLoop(stroke.points(), stroke.count()) && !taken.moreWaiting && tryMacro()) {
+                writing_.macroRan = true;
+                // The writing was delivered: its trace is gone, and strokes
+                // arriving now belong to the next writing.
+                writing_.wait = INFINITE;
+                return false;
+            }
+            UnionRect(&writing_.box, &writing_.box, &box);
+        }
+        if (writing_.session.isOpen()) writing_.session.addInk(stroke.points(), stroke.count());
+        taken = takeNextStroke(false);
+    }
+    return true;
+}
+
+bool SystemClient::tryMacro() {
+    RecModule* module = getRecMgr().getModule(settings_.recDir);
+    if (!module || !module->hasMacros() || !module->findProfile(L"#sys-macro")) return false;
+    WritingSession macro;
+    if (!macro.begin(module, L"#sys-macro")) return false;
+    std::vector<InkStroke*> strokes;
+    HWND target;
+    {
+        ClientLock lock(lock_);
+        target = traceWindow_;
+        for (int i = 0; trace_ && i < trace_->count(); ++i) strokes.push_back(trace_->getStroke(i));
+    }
+    // Only this thread ends a trace, so its strokes stay while it reads them.
+    for (InkStroke* stroke : strokes)
+        if (stroke) macro.addInk(stroke->points(), stroke->count());
+    RecWordList* answers = macro.finish();
+    wchar_t* name = answers ? answers->joinText(false) : nullptr;
+    bool ran = false;
+    if (name && module->hasMacro(name)) {
+        writing_.session.abandon();
+        deliver(nullptr, nullptr);
+        module->runMacro(name, target, hookLibrary().getTargetModuleName());
+        ran = true;
+    }
+    freeMemory(name);
+    delete answers;
+    return ran;
+}
+
+// ---- delivery ----
+
+void SystemClient::deliver(wchar_t* text, RecWordList* list) {
+    LocalInkManager* manager = inkManager();
+    const GeneralSettings& general = generalSettings();
+    if (general.showCurrentRecProfile) clearStickers();
+    noteResultDelivery();
+    if (manager) manager->unlockInking();
+
+    InkTrace* trace;
+    HWND target;
+    {
+        ClientLock lock(lock_);
+        trace = trace_;
+        target = traceWindow_;
+        trace_ = nullptr;
+        traceWindow_ = nullptr;
+        lastTaken_ = nullptr;
+    }
+    const HKL layout = writing_.layout;
+    const bool spaceAfter = writing_.spaceAfter;
+    const wchar_t charBefore = writing_.charBefore;
+    writing_.inkStarted = false;
+    writing_.pendingGesture = 0;
+
+    if (general.autoPenOffMode) {
+        if (HWND service = getServiceWindow())
+            SetTimer(service, TIMER_AUTO_PEN_OFF,
+                     static_cast<UINT>(general.autoPenOffTimeout) * 1000u, nullptr);
+    }
+
+    // The writing ends: the pen lets go of this client and the live ink goes.
+    if (manager) manager->releaseActiveClient(this, true);
+    if (trace) {
+        trace->redrawArea(0, 0);
+        if (HWND front = hookLibrary().getTargetFgrWindow()) UpdateWindow(front);
+    }
+
+    if (text && (text[0] == 1 || text[0] == 2)) {
+        deliverPendingGesture(text[0], trace, target);
+        freeMemory(text);
+        delete list;
+        return;
+    }
+
+    const bool restore = text && text[0] == TYPE_REPLACE_OR_UNDO && text[1] == 0;
+    RecResultRef made;
+    if (restore) {
+        restorePreviousRecResult();
+    } else if (text || list) {
+        if (auto* result = new (std::nothrow) RecResult(target, trace, list, layout)) {
+            trace = nullptr;  // the result's now, and the list with it
+            list = nullptr;
+            made = adoptRecResult(result);
+            if (made) setCurrentRecResult(made, true, true);
+        }
+    }
+    const bool recognized = made && made->wordList();
+    delete list;
+
+    if (text) {
+        if (manager) {
+            // Recognized words stand apart from what is before them in the field.
+            if (recognized && leadingSpaceWanted(charBefore, text)) typeChar(L' ', false, layout);
+            const int typed =
+                manager->typeTextByKeys(target, text, spaceAfter && recognized, layout);
+            if (restore) {
+                if (RecResultRef restored = getCurrentRecResult())
+                    setLastTypedLength(restored->typedLength());
+            } else if (made) {
+                made->setTypedLength(typed);
+            }
+        }
+        freeMemory(text);
+        Sleep(kAfterTypingMs);
+        RecResultRef current = getCurrentRecResult();
+        if (current && current->target() != target) setCurrentRecResult(nullptr, true, true);
+        if (recognized) showWordListMenu(target);
+    }
+    if (text || made || restore) traceCurrentResult();
+    delete trace;
+}
+
+void SystemClient::deliverPendingGesture(wchar_t code, InkTrace* trace, HWND target) {
+    POINT at = {0, 0};
+    if (trace) {
+        InkPixel last;
+        if (InkStroke* first = trace->getStroke(0); first && first->getLastPoint(&last)) at = last;
+    }
+    delete trace;
+    if (code == 2) {
+        setCurrentRecResult(nullptr, true, true);
+        auto* record = new (std::nothrow)
+            OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0};
+        HWND service = getServiceWindow();
+        if (record && !(service && PostMessageW(service, WM_INK_OUTPUT_RECORD, 0,
+                                                reinterpret_cast<LPARAM>(record))))
+            delete record;
+        traceCurrentResult();
+        return;
+    }
+    const WordListBarSettings& menu = wordListBarSettings();
+    if (menu.autoShow != 2) at = menu.customMenuPosition;
+    RecResultRef current = getCurrentRecResult();
+    std::shared_ptr<const RecWordList> words = current ? current->wordList() : nullptr;
+    // A posted request: the service window takes the list only while it is
+    // still the current result's.
+    showWordListForSelection(target, words.get(), at, false, true);
+}
+
+void SystemClient::showWordListMenu(HWND target) {
+    LocalInkManager* manager = inkManager();
+    const WordListBarSettings& menu = wordListBarSettings();
+    if (!manager || menu.autoShow == 0 || manager->getActiveClient()) return;
+    RecResultRef current = getCurrentRecResult();
+    std::shared_ptr<const RecWordList> words = current ? current->wordList() : nullptr;
+    const RecWord* first = words ? words->wordAt(0) : nullptr;
+    const RecAlt* best = first ? first->altAt(0) : nullptr;
+    if (!best || static_cast<int32_t>(best->score()) <= 1) return;
+    POINT at = menu.customMenuPosition;
+    if (menu.autoShow == 2) GetCursorPos(&at);
+    manager->beginMouseTransparent();
+    if (!manager->getActiveClient()) {
+        showWordListForSelection(target, words.get(), at, false, true);
+        Sleep(kAfterMenuMs);
+    }
+    manager->endMouseTransparent();
+}

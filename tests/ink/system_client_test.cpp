@@ -1,0 +1,630 @@
+// The system client in this process: handwriting from the test generator and
+// gesture strokes handed over as the pen-event thread hands them, the real
+// recognizer of the English engine folder beside the test, the gesture
+// library, the target text handlers on an edit control of the test's own, and
+// a recording keyboard in place of the system's. What the client types,
+// which result it makes current and what it posts to the service window are
+// read back.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Handwriting.h"
+#include "InkTestSupport.h"
+#include "KeyRecorder.h"
+#include "gestures/gestures.h"
+#include "ink/InkSmoother.h"
+#include "ink/KeyboardOutput.h"
+#include "ink/MemoryBlocks.h"
+#include "ink/RecResult.h"
+#include "ink/RecWordList.h"
+#include "ink/SystemClient.h"
+#include "recognition/RecMgr.h"
+#include "recognition/RecModule.h"
+#include "recognition/RecProfile.h"
+#include "shell/PendingServices.h"
+#include "shell/ServiceMessages.h"
+#include "shell/ServiceWindow.h"
+#include "shell/Stickers.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TraceCapture.h"
+
+namespace {
+
+using Points = std::vector<InkPoint>;
+
+// The keys the recorder saw as the text they type: letters with their shift,
+// "\b", "\r", "\t" and " " for their keys, "^X" for X pressed with Ctrl.
+std::wstring typedText(const std::string& log) {
+    std::wstring text;
+    bool shift = false, ctrl = false;
+    size_t at = 0;
+    while (at < log.size()) {
+        size_t end = log.find(' ', at);
+        if (end == std::string::npos) end = log.size();
+        const std::string event = log.substr(at, end - at);
+        at = end + 1;
+        if (event.size() < 2) continue;
+        const bool down = event[0] == '+';
+        const std::string key = event.substr(1);
+        if (event.rfind("U+", 0) == 0) {
+            text += static_cast<wchar_t>(std::stoul(event.substr(2), nullptr, 16));
+            continue;
+        }
+        if (key == "Shift") {
+            shift = down;
+            continue;
+        }
+        if (key == "Ctrl") {
+            ctrl = down;
+            continue;
+        }
+        if (!down) continue;
+        if (ctrl) {
+            text += L'^';
+            text += static_cast<wchar_t>(key[0]);
+        } else if (key == "Space") {
+            text += L' ';
+        } else if (key == "Back") {
+            text += L'\b';
+        } else if (key == "Return") {
+            text += L'\r';
+        } else if (key == "Tab") {
+            text += L'\t';
+        } else if (key.size() == 1 && key[0] >= 'A' && key[0] <= 'Z') {
+            text += static_cast<wchar_t>(shift ? key[0] : key[0] - 'A' + 'a');
+        } else if (key.size() == 1) {
+            text += static_cast<wchar_t>(key[0]);
+        } else {
+            text += L'<' + std::wstring(key.begin(), key.end()) + L'>';
+        }
+    }
+    return text;
+}
+
+// A straight polyline through the corners (quarter pixels), a point every
+// 8 units, closed by the separator.
+Points polyline(std::initializer_list<POINT> corners) {
+    Points points;
+    const POINT* previous = nullptr;
+    for (const POINT& corner : corners) {
+        if (!previous) {
+            points.push_back(makeInkPoint(corner.x, corner.y));
+        } else {
+            const int span =
+                std::max(std::abs(corner.x - previous->x), std::abs(corner.y - previous->y));
+            const int steps = std::max(1, span / 8);
+            for (int i = 1; i <= steps; ++i)
+                points.push_back(makeInkPoint(previous->x + (corner.x - previous->x) * i / steps,
+                                              previous->y + (corner.y - previous->y) * i / steps));
+        }
+        previous = &corner;
+    }
+    points.push_back(kInkSeparator);
+    return points;
+}
+
+// The strokes of `text` from the test generator, each closed by its separator.
+std::vector<Points> handwritingOf(const std::string& text, uint32_t seed = 3) {
+    handwriting::Options options;
+    options.seed = seed;
+    const handwriting::Writing writing = handwriting::write(text, options);
+    std::vector<Points> strokes;
+    for (size_t i = 0; i < writing.strokes.size(); ++i) {
+        const std::vector<PSO_POINT> points = writing.strokePoints(i);
+        Points stroke(points.size());
+        std::memcpy(stroke.data(), points.data(), points.size() * sizeof(InkPoint));
+        strokes.push_back(stroke);
+    }
+    return strokes;
+}
+
+// The hook library's last focus window is the test's edit control.
+class FocusHookLibrary : public FakeHookLibrary {
+  public:
+    HWND getLastFocusWindow() override { return focus; }
+    HWND focus = nullptr;
+};
+
+// Stands for the service window: keeps what the client posts and sends it.
+class ServiceWindowStandIn {
+  public:
+    ServiceWindowStandIn() {
+        window_ = sxtest::createTestWindow(L"SxSystemClientService", &ServiceWindowStandIn::proc, 0,
+                                           WS_POPUP, 0, 0, 10, 10);
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        appGlobals().serviceWindow = window_;
+    }
+    ~ServiceWindowStandIn() {
+        appGlobals().serviceWindow = nullptr;
+        DestroyWindow(window_);
+    }
+    int count(UINT message) const {
+        int n = 0;
+        for (UINT m : messages_)
+            if (m == message) ++n;
+        return n;
+    }
+    HWND window() const { return window_; }
+    bool timerFired(UINT_PTR id) const {
+        for (UINT_PTR t : timers_)
+            if (t == id) return true;
+        return false;
+    }
+
+  private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self =
+            reinterpret_cast<ServiceWindowStandIn*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self && message == WM_TIMER) {
+            self->timers_.push_back(static_cast<UINT_PTR>(wParam));
+            KillTimer(window, wParam);
+            return 0;
+        }
+        if (self && message == WM_INK_CLEAR_STICKERS) stickers().clear();
+        if (self && message >= WM_INK_START_SERVICES && message <= WM_INK_ICON_NOTIFY) {
+            self->messages_.push_back(message);
+            if (message == WM_INK_OUTPUT_RECORD) delete reinterpret_cast<OutputRecord*>(lParam);
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    HWND window_;
+    std::vector<UINT> messages_;
+    std::vector<UINT_PTR> timers_;
+};
+
+// The recognizer manager of the process over the engine folder beside the
+// test, with its user data in a folder of the suite's own.
+class SystemClientTest : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        data_ = new TempDir;
+        getRecMgr().setDataFolder(data_->path());
+        getRecMgr().loadEngines(nullptr);
+    }
+    static void TearDownTestSuite() {
+        delete data_;
+        data_ = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_NE(getRecMgr().getModule(L"English"), nullptr)
+            << "no English engine beside the test";
+        previous_ = setHookLibrary(&hooks_);
+        hooks_.SetInitValues();
+        updateScreenMetrics();
+        edit_ = CreateWindowExW(0, L"EDIT", L"", WS_POPUP | WS_VISIBLE | ES_AUTOHSCROLL, 100, 100,
+                                300, 40, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(edit_, nullptr);
+        hooks_.focus = edit_;
+        setTimeouts(kWait, kGestureWait);
+        manager_ = new LocalInkManager;
+        appGlobals().inkManager = manager_;
+        setCurrentRecResult(nullptr, false, false);
+        clearRecResults();
+    }
+    void TearDown() override {
+        if (client_) manager_->unregisterClient(client_, true);
+        client_ = nullptr;
+        appGlobals().inkManager = nullptr;
+        delete manager_;
+        clearRecResults();
+        getRecMgr().profileChooser().clear(-1);
+        DestroyWindow(edit_);
+        setHookLibrary(previous_ == &hooks_ ? nullptr : previous_);
+        updateScreenMetrics();
+    }
+
+    static constexpr int kWait = 250;
+    static constexpr int kGestureWait = 200;
+
+    void setTimeouts(int waitNextStroke, int waitGestureEnd) {
+        WriteSetting(L"InnerSystemClient", L"waitNextStrokeTimeout", &waitNextStroke,
+                     SETTING_NUMBER_DIRECT, 0);
+        WriteSetting(L"InnerSystemClient", L"waitGestureEndTimeout", &waitGestureEnd,
+                     SETTING_NUMBER_DIRECT, 0);
+    }
+
+    void startClient() {
+        const LocalClientRecord record = SystemClient::defaultRecord();
+        client_ = new SystemClient(&record);
+        client_->onNotify(INK_EVENT_PEN_CHANGED, 0);
+        ASSERT_EQ(manager_->registerClient(client_), 1);
+        ASSERT_TRUE(client_->isRecognitionThreadRunning());
+    }
+
+    // One stroke as the pen gives it: a pen-down that makes the client
+    // active, then the finished stroke from the pen-event thread's side.
+    void stroke(const Points& points) {
+        ASSERT_EQ(manager_->activateClient(client_, edit_, 200, 200), client_);
+        auto* block = static_cast<InkPoint*>(allocMemory(static_cast<int>(points.size() * 4)));
+        ASSERT_NE(block, nullptr);
+        std::memcpy(block, points.data(), points.size() * sizeof(InkPoint));
+        manager_->passStrokeToActiveClient(block, static_cast<int>(points.size()));
+    }
+    void write(const std::string& text) {
+        for (const Points& s : handwritingOf(text)) stroke(s);
+    }
+
+    // Pumps (the client sends to the edit) until the client has delivered
+    // `deliveries` writings in all.
+    bool waitForDeliveries(size_t deliveries, DWORD ms = 10000) {
+        return sxtest::pumpUntil([&] { return deliveryLines().size() >= deliveries; }, ms);
+    }
+    std::vector<std::string> deliveryLines() const {
+        std::vector<std::string> found;
+        for (const std::string& line : trace_.lines())
+            if (line.rfind("SystemClient: ", 0) == 0 && line.find("result") != std::string::npos)
+                found.push_back(line);
+        return found;
+    }
+    // The client has had the time to act on everything it was given.
+    void settle(DWORD ms = 4 * kWait) {
+        sxtest::pumpUntil([] { return false; }, ms);
+    }
+
+    static std::wstring currentText() {
+        RecResultRef current = getCurrentRecResult();
+        if (!current || !current->wordList()) return L"(none)";
+        wchar_t* joined = current->wordList()->joinText(false);
+        std::wstring text = joined ? joined : L"";
+        freeMemory(joined);
+        return text;
+    }
+
+    void setField(const wchar_t* text, int selStart, int selEnd) {
+        SetWindowTextW(edit_, text);
+        SendMessageW(edit_, EM_SETSEL, selStart, selEnd);
+    }
+
+    static TempDir* data_;
+    TraceCapture trace_;
+    sxtest::TestSettingsKey key_{L"sysclient"};
+    typingtest::KeyRecorder keys_;
+    FocusHookLibrary hooks_;
+    HookLibrary* previous_ = nullptr;
+    LocalInkManager* manager_ = nullptr;
+    SystemClient* client_ = nullptr;
+    HWND edit_ = nullptr;
+};
+
+TempDir* SystemClientTest::data_ = nullptr;
+
+TEST_F(SystemClientTest, AWritingIsTypedIntoTheTargetAndBecomesTheCurrentResult) {
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(typedText(keys_.log), L"hello ") << "the default profile adds a space after";
+    EXPECT_EQ(currentText(), L"hello");
+    RecResultRef current = getCurrentRecResult();
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->target(), edit_);
+    EXPECT_EQ(current->typedLength(), 6) << "the text and its space, for a later replacement";
+    ASSERT_NE(current->ink(), nullptr) << "the result keeps the writing's ink";
+    EXPECT_EQ(current->ink()->count(), static_cast<int>(handwritingOf("hello").size()));
+    EXPECT_EQ(deliveryLines().back(), "SystemClient: current result \"hello\"\n");
+    EXPECT_EQ(manager_->getActiveClient(), nullptr) << "the writing released the pen";
+    EXPECT_EQ(hooks_.calls("lockInking").back().values, std::vector<int>{0});
+}
+
+// What the field holds around the caret decides the blanks around the text.
+struct FieldCase {
+    const char* name;
+    const wchar_t* text;
+    int selStart, selEnd;
+    const wchar_t* typed;
+};
+
+class FieldBlanks : public SystemClientTest, public testing::WithParamInterface<FieldCase> {};
+
+TEST_P(FieldBlanks, BlanksAroundTheRecognizedText) {
+    const FieldCase& c = GetParam();
+    setField(c.text, c.selStart, c.selEnd);
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(typedText(keys_.log), c.typed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SystemClient, FieldBlanks,
+    testing::Values(FieldCase{"EmptyField", L"", 0, 0, L"hello "},
+                    FieldCase{"AfterABlank", L"say ", 4, 4, L"hello "},
+                    FieldCase{"AfterALetter", L"say", 3, 3, L" hello "},
+                    FieldCase{"AfterABracket", L"(", 1, 1, L"hello "},
+                    FieldCase{"InsideAWord", L"abcd", 2, 2, L" hello "},
+                    // A replaced selection that ended with a blank keeps one after the text...
+                    FieldCase{"SelectionWithBlank", L"one two three", 4, 8, L"hello "},
+                    // ...and one that did not gets none, or "one hello three" would
+                    // become "one hello  three".
+                    FieldCase{"SelectionWithoutBlank", L"one two three", 4, 7, L"hello"},
+                    FieldCase{"SelectedAfterALetter", L"onetwo", 3, 6, L" hello"}),
+    [](const testing::TestParamInfo<FieldCase>& info) { return info.param.name; });
+
+// A gesture as the first stroke of a writing becomes its key.
+struct GestureCase {
+    const char* name;
+    Points stroke;
+    const wchar_t* typed;
+};
+
+class Gestures : public SystemClientTest, public testing::WithParamInterface<GestureCase> {};
+
+TEST_P(Gestures, FirstStrokeGestureBecomesItsKey) {
+    startClient();
+    stroke(GetParam().stroke);
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(typedText(keys_.log), GetParam().typed);
+    RecResultRef current = getCurrentRecResult();
+    ASSERT_TRUE(current) << "a delivered key is a result of its own";
+    EXPECT_FALSE(current->wordList()) << "with no words";
+    EXPECT_EQ(manager_->getActiveClient(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SystemClient, Gestures,
+    testing::Values(
+        GestureCase{"SpaceIsDownThenRight", polyline({{800, 800}, {800, 1000}, {1100, 1000}}),
+                    L" "},
+        GestureCase{"EnterIsDownThenLeft", polyline({{1100, 800}, {1100, 1000}, {800, 1000}}),
+                    L"\r"},
+        GestureCase{"TabIsUpThenRight", polyline({{800, 1000}, {800, 800}, {1100, 800}}), L"\t"},
+        GestureCase{"BackspaceIsALineToTheLeft", polyline({{1200, 900}, {800, 900}}), L"\b"},
+        GestureCase{"CopyIsLeftAndBack", polyline({{1200, 900}, {800, 904}, {1180, 908}}), L"^C"},
+        GestureCase{"CutIsRightAndBack", polyline({{800, 900}, {1200, 904}, {820, 908}}), L"^X"}),
+    [](const testing::TestParamInfo<GestureCase>& info) { return info.param.name; });
+
+TEST_F(SystemClientTest, UndoGestureRestoresThePreviousResult) {
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    write("world");
+    ASSERT_TRUE(waitForDeliveries(2));
+    ASSERT_EQ(currentText(), L"world");
+    keys_.clear();
+    setLastTypedLength(0);
+
+    stroke(polyline({{1100, 1000}, {1100, 800}, {800, 800}}));  // up, then left
+    ASSERT_TRUE(waitForDeliveries(3));
+    EXPECT_EQ(typedText(keys_.log), L"^Z") << "the target undoes its last typing";
+    EXPECT_EQ(currentText(), L"hello");
+    EXPECT_EQ(getLastTypedLength(), 6) << "a replacement erases the restored result's text";
+    EXPECT_EQ(deliveryLines().back(), "SystemClient: current result \"hello\"\n");
+}
+
+TEST_F(SystemClientTest, CaretGestureAloneIsPaste) {
+    startClient();
+    stroke(polyline({{800, 1100}, {950, 800}, {1100, 1100}}));
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(typedText(keys_.log), L"^V");
+}
+
+TEST_F(SystemClientTest, PunctuationGestureAloneAsksForThePunctuationBar) {
+    ServiceWindowStandIn service;
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    ASSERT_TRUE(getCurrentRecResult());
+    stroke(polyline({{900, 1200}, {904, 800}, {908, 1180}}));  // up and back down
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return service.count(WM_INK_OUTPUT_RECORD) == 1; }, 5000));
+    EXPECT_FALSE(getCurrentRecResult()) << "the result is finished before the bar types";
+    EXPECT_TRUE(isPreviousRecResultRestorable());
+}
+
+TEST_F(SystemClientTest, PendingGestureFollowedByInkIsInk) {
+    ServiceWindowStandIn service;
+    setTimeouts(1500, 1500);
+    startClient();
+    stroke(polyline({{900, 1200}, {904, 800}, {908, 1180}}));
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(service.count(WM_INK_OUTPUT_RECORD), 0) << "no punctuation bar";
+    RecResultRef current = getCurrentRecResult();
+    ASSERT_TRUE(current && current->wordList()) << "the writing was recognized";
+    EXPECT_EQ(current->ink()->count(), static_cast<int>(handwritingOf("hello").size()) + 1)
+        << "the gesture's stroke is part of the writing";
+}
+
+TEST_F(SystemClientTest, CorrectionGestureAloneOpensTheWordListForTheResult) {
+    ServiceWindowStandIn service;
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    const int menusBefore = service.count(WM_INK_WORDLIST_FOR_SELECTION);
+    stroke(polyline({{900, 800}, {904, 1200}, {908, 820}}));  // down and back up
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] { return service.count(WM_INK_WORDLIST_FOR_SELECTION) == menusBefore + 1; }, 5000));
+    EXPECT_EQ(currentText(), L"hello") << "the result stays for its correction";
+}
+
+TEST_F(SystemClientTest, CancelledWritingTypesNothing) {
+    setTimeouts(1500, 600);
+    startClient();
+    for (const Points& s : handwritingOf("hello")) stroke(s);
+    stroke({kInkFinishMarker, kInkSeparator});
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return trace_.contains("TRACE_IGNORE-->finish"); }, 5000));
+    settle();
+    EXPECT_EQ(keys_.log, "");
+    EXPECT_FALSE(getCurrentRecResult());
+    EXPECT_EQ(manager_->getActiveClient(), nullptr);
+}
+
+TEST_F(SystemClientTest, CancelMarkerWithoutWritingStartsNone) {
+    startClient();
+    stroke({kInkFinishMarker, kInkSeparator});
+    settle();
+    EXPECT_EQ(keys_.log, "");
+    EXPECT_FALSE(getCurrentRecResult());
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(currentText(), L"hello") << "the next writing starts afresh";
+}
+
+TEST_F(SystemClientTest, WindowPropertyNamesTheProfile) {
+    ServiceWindowStandIn service;
+    const ATOM atom = GlobalAddAtomW(L"#sys-correct");
+    ASSERT_TRUE(SetPropW(edit_, CProfileChooser::kWindowProperty,
+                         reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(atom))));
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(getLastWritingProfile(), L"#sys-correct");
+    const std::wstring typed = typedText(keys_.log);
+    ASSERT_FALSE(typed.empty());
+    EXPECT_NE(typed.back(), L' ') << "that profile adds no space after: " << typed.c_str();
+    EXPECT_FALSE(getRecMgr().profileChooser().isSet()) << "a choice for one writing";
+    RemovePropW(edit_, CProfileChooser::kWindowProperty);
+    GlobalDeleteAtom(atom);
+}
+
+TEST_F(SystemClientTest, ProfileStickerShowsTheChosenProfile) {
+    ServiceWindowStandIn service;
+    getRecMgr().profileChooser().setChoice(L"#sys-correct", PROFILE_SCOPE_ONCE);
+    startClient();
+    stroke(handwritingOf("hello").front());
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return service.count(WM_INK_SHOW_STICKERS) > 0; }, 5000));
+    std::vector<std::wstring> texts;
+    stickers().forEach([&](const CSticker& s) { texts.push_back(s.text()); });
+    EXPECT_EQ(texts, std::vector<std::wstring>{L"#sys-correct"});
+    ASSERT_TRUE(waitForDeliveries(1));
+}
+
+TEST_F(SystemClientTest, DeliveryClearsTheProfileStickerOnTheServiceWindow) {
+    ServiceWindowStandIn service;
+    getRecMgr().profileChooser().setChoice(L"#sys-correct", PROFILE_SCOPE_ONCE);
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_GE(service.count(WM_INK_CLEAR_STICKERS), 2) << "before the sticker and at delivery";
+    EXPECT_EQ(stickers().stickerCount(), 0u);
+}
+
+TEST_F(SystemClientTest, AutoPenOffModeArmsTheServiceTimerAfterAWriting) {
+    ServiceWindowStandIn service;
+    const int on = 1, oneSecond = 1;
+    WriteSetting(nullptr, L"autoPenOffMode", &on, SETTING_NUMBER, 0);
+    WriteSetting(nullptr, L"autoPenOffTimeout", &oneSecond, SETTING_NUMBER_DIRECT, 0);
+    readGeneralSettings();
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return service.timerFired(TIMER_AUTO_PEN_OFF); }, 5000))
+        << "timer 20 of the service window, armed from the recognition thread";
+}
+
+TEST_F(SystemClientTest, UnknownProfileNameFallsBackToTheDefault) {
+    getRecMgr().profileChooser().setChoice(L"no such profile", PROFILE_SCOPE_ONCE);
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(getLastWritingProfile(), L"");
+    EXPECT_EQ(typedText(keys_.log), L"hello ");
+}
+
+TEST_F(SystemClientTest, ProfilesReloadedDuringAWritingStillRecognizeItWhole) {
+    setTimeouts(3000, 600);
+    startClient();
+    const std::vector<Points> strokes = handwritingOf("hello");
+    const size_t half = strokes.size() / 2;
+    for (size_t i = 0; i < half; ++i) stroke(strokes[i]);
+    RecModule* module = getRecMgr().getModule(L"English");
+    // The thread has opened its session with the first strokes.
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] {
+            RecModule::ProfileLock lock = module->lockProfiles();
+            RecProfile* profile = module->findProfile(L"#sys-default");
+            return profile && profile->isSessionOpen();
+        },
+        5000));
+    ASSERT_TRUE(module->loadProfiles());  // every profile object is made anew
+    for (size_t i = half; i < strokes.size(); ++i) stroke(strokes[i]);
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_TRUE(trace_.contains("was reloaded, the session starts again"));
+    EXPECT_EQ(currentText(), L"hello");
+}
+
+TEST_F(SystemClientTest, StrokeOfAnInactiveClientIsNotKept) {
+    startClient();
+    auto* block = static_cast<InkPoint*>(allocMemory(3 * sizeof(InkPoint)));
+    block[0] = makeInkPoint(400, 400);
+    block[1] = makeInkPoint(480, 400);
+    block[2] = kInkSeparator;
+    EXPECT_EQ(client_->onStrokes(block, 3), 0);
+    settle();
+    EXPECT_EQ(keys_.log, "");
+}
+
+TEST_F(SystemClientTest, DeletingTheClientStopsItsThreadMidWriting) {
+    const size_t threadsBefore = sxtest::threadsOfThisProcess();
+    setTimeouts(3000, 600);
+    startClient();
+    for (const Points& s : handwritingOf("hello")) stroke(s);
+    settle(200);
+    manager_->unregisterClient(client_, true);
+    client_ = nullptr;
+    EXPECT_EQ(sxtest::threadsOfThisProcess(), threadsBefore) << "the thread was joined";
+    HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, L"SystemClientRecognitionEvent");
+    EXPECT_EQ(event, nullptr) << "the event was closed";
+    if (event) CloseHandle(event);
+    EXPECT_EQ(keys_.log, "") << "nothing typed once the client went";
+}
+
+// ---- settings ----
+
+TEST_F(SystemClientTest, LongStoredWaitRunsAs2500) {
+    setTimeouts(20000, 600);
+    startClient();
+    EXPECT_EQ(client_->settings().waitNextStrokeTimeout, 2500);
+}
+
+TEST_F(SystemClientTest, SettingsAreWrittenAndReadUnderTheClientsName) {
+    startClient();
+    const int wait = 700, start = 321;
+    ASSERT_TRUE(setSystemClientTimeouts(&wait, &start, nullptr));
+    EXPECT_EQ(client_->settings().waitGestureEndTimeout, 200) << "below the new wait already";
+    const int shorter = 150;
+    ASSERT_TRUE(setSystemClientTimeouts(&shorter, nullptr, nullptr));
+    EXPECT_EQ(client_->settings().waitGestureEndTimeout, 150) << "never above the wait";
+
+    int stored = 0;
+    ASSERT_TRUE(ReadSetting(L"InnerSystemClient", L"startHoldTimeout", &stored, SETTING_NUMBER, 0));
+    EXPECT_EQ(stored, 321);
+    wchar_t recDir[128] = L"";
+    ASSERT_TRUE(ReadSetting(L"InnerSystemClient", L"recDir", recDir, SETTING_STRING, 128));
+    EXPECT_STREQ(recDir, L"English");
+
+    const int other = 900;
+    WriteSetting(L"InnerSystemClient", L"waitNextStrokeTimeout", &other, SETTING_NUMBER_DIRECT, 0);
+    client_->onNotify(INK_EVENT_READ_ICON_SETTINGS, 0);
+    int wait2 = 0, hold = 0;
+    ASSERT_TRUE(getSystemClientTimeouts(&wait2, &hold, nullptr));
+    EXPECT_EQ(wait2, 900);
+    EXPECT_EQ(hold, 321);
+}
+
+// ---- the rules ----
+
+TEST(SystemClientRules, ClosedLoopMustCoverTwoThirdsOfTheWriting) {
+    struct Case {
+        RECT writing, stroke;
+        bool covers;
+    };
+    const Case cases[] = {
+        {{0, 0, 100, 30}, {-10, -10, 110, 40}, true},  // around it
+        {{0, 0, 100, 30}, {0, 0, 50, 30}, false},      // half of it
+        {{0, 0, 90, 30}, {0, 0, 60, 30}, true},        // exactly two thirds
+        {{0, 0, 90, 30}, {0, 0, 59, 30}, false},       // just below
+        {{0, 0, 100, 30}, {200, 0, 300, 30}, false},   // beside it
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(strokeCoversWriting(c.writing, c.stroke), c.covers)
+            << c.stroke.left << "," << c.stroke.top << "," << c.stroke.right << ","
+            << c.stroke.bottom;
+}
+
+}  // namespace
