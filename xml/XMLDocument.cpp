@@ -225,31 +225,12 @@ bool CXMLDocument::loadStream(IXMLStream& stream, unsigned flags) {
                     }
                 }
             }
-            // Decode and feed one character at a time.
-            const uint8_t* b = block.get();
-            for (uint32_t i = 0; i < usable;) {
-                char32_t c;
-                size_t n;
-                if (b[i] < 0x80) {
-                    c = b[i];
-                    n = 1;
-                } else {
-                    n = utf8::decodeChar(b + i, usable - i, &c);
-                    if (!n || utf8::isInvalidCodePoint(c)) {
-                        setError(XML_ERROR_INVALID_UTF8_DATA, xstr(stream.getPath()));
-                        return false;
-                    }
+            if (!parser.parse(block.get(), usable)) {
+                if (parser.brokenInput()) {
+                    setError(XML_ERROR_INVALID_UTF8_DATA, xstr(stream.getPath()));
+                    return false;
                 }
-                i += static_cast<uint32_t>(n);
-                bool fed;
-                if (c < 0x10000) {
-                    fed = parser.feed(static_cast<xchar>(c));
-                } else {
-                    c -= 0x10000;
-                    fed = parser.feed(static_cast<xchar>(0xD800 + (c >> 10))) &&
-                          parser.feed(static_cast<xchar>(0xDC00 + (c & 0x3FF)));
-                }
-                if (!fed) return finishLoad(false, parser, loader.openElements(), true);
+                return finishLoad(false, parser, loader.openElements(), true);
             }
             done += usable;
         }
