@@ -131,13 +131,14 @@ bool CXMLDocument::finishLoad(bool parsed, const CXMLParser& parser,
     return m_error == 0;
 }
 
-bool CXMLDocument::loadText(const xchar* text, size_t length, unsigned flags) {
+template <class Unit>
+bool CXMLDocument::loadWhole(const Unit* input, size_t length, unsigned flags) {
     reset();
     CXMLDocumentLoader loader(*this, flags);
     CXMLParser parser(&loader);
     bool parsed;
     try {
-        parsed = parser.parse(text, length) && loader.flushText();
+        parsed = parser.parse(input, length) && loader.flushText();
     } catch (const std::bad_alloc&) {
         setError(XML_ERROR_NO_MEMORY, XString());
         return false;
@@ -145,18 +146,12 @@ bool CXMLDocument::loadText(const xchar* text, size_t length, unsigned flags) {
     return finishLoad(parsed, parser, loader.openElements(), false);
 }
 
+bool CXMLDocument::loadText(const xchar* text, size_t length, unsigned flags) {
+    return loadWhole(text, length, flags);
+}
+
 bool CXMLDocument::loadBytes(const uint8_t* bytes, size_t length, unsigned flags) {
-    reset();
-    CXMLDocumentLoader loader(*this, flags);
-    CXMLParser parser(&loader);
-    bool parsed;
-    try {
-        parsed = parser.parse(bytes, length) && loader.flushText();
-    } catch (const std::bad_alloc&) {
-        setError(XML_ERROR_NO_MEMORY, XString());
-        return false;
-    }
-    return finishLoad(parsed, parser, loader.openElements(), false);
+    return loadWhole(bytes, length, flags);
 }
 
 bool CXMLDocument::loadStream(IXMLStream& stream, unsigned flags) {

@@ -94,6 +94,9 @@ class CXMLDocument {
 
   private:
     friend class CXMLDocumentLoader;
+    // Parses one whole input: UTF-16 text or UTF-8 bytes.
+    template <class Unit>
+    bool loadWhole(const Unit* input, size_t length, unsigned flags);
     // The checks after the input ended (no root, open elements) and the
     // generic syntax error.
     bool finishLoad(bool parsed, const CXMLParser& parser, const std::vector<CXMLElement*>& open,
