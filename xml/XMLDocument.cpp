@@ -281,6 +281,18 @@ CXMLDocumentLoader::Target CXMLDocumentLoader::target() const {
     return m_doc.m_root ? kDrop : kTop;
 }
 
+CXMLNode* CXMLDocumentLoader::lastNode() const {
+    switch (target()) {
+        case kElement:
+            return m_open->back()->lastChild();
+        case kTop:
+            return m_doc.m_top.empty() ? nullptr : m_doc.m_top.back();
+        case kDrop:
+            break;
+    }
+    return nullptr;
+}
+
 bool CXMLDocumentLoader::place(CXMLNode* node, const xchar* what) {
     const Target t = target();
     bool placed = false;
@@ -303,11 +315,9 @@ bool CXMLDocumentLoader::flushText() {
     if (!m_textPending) return true;
     m_textPending = false;
     if ((m_flags & XML_LOAD_DROP_INDENT) && isIndentation(m_text)) return true;
-    const Target t = target();
-    if (t == kDrop) return true;
+    if (target() == kDrop) return true;
     // Adjacent text merges (texts can meet when the markup between them was dropped).
-    CXMLNode* last = t == kElement ? m_open->back()->lastChild()
-                                   : (m_doc.m_top.empty() ? nullptr : m_doc.m_top.back());
+    CXMLNode* last = lastNode();
     if (last && last->isContent()) {
         static_cast<CXMLContent*>(last)->appendText(m_text.data(), m_text.size());
         return true;
@@ -422,17 +432,7 @@ bool CXMLDocumentLoader::piTarget(const xchar* target, size_t length) {
 
 bool CXMLDocumentLoader::piData(const xchar* data, size_t length) {
     if (m_flags & XML_LOAD_NO_PINSTR) return true;
-    CXMLNode* last = nullptr;
-    switch (target()) {
-        case kElement:
-            last = m_open->back()->lastChild();
-            break;
-        case kTop:
-            last = m_doc.m_top.empty() ? nullptr : m_doc.m_top.back();
-            break;
-        case kDrop:
-            break;
-    }
+    CXMLNode* last = lastNode();
     // No error code of its own: the load ends with the syntax error.
     if (!last || !last->isPInstr()) return false;
     static_cast<CXMLPInstr*>(last)->setData(XString(data, length));

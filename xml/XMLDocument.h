@@ -139,6 +139,8 @@ class CXMLDocumentLoader : public IXMLParserCallback {
   private:
     enum Target { kDrop, kElement, kTop };
     Target target() const;
+    // The node placed last where the next node goes; null when dropping or none.
+    CXMLNode* lastNode() const;
     bool place(CXMLNode* node, const xchar* what);
 
     CXMLDocument& m_doc;
