@@ -346,14 +346,22 @@ void CXMLElement::removeAllChildren() {
     holder.m_children.swap(m_children);
 }
 
-CXMLElement* CXMLElement::createElement(const xchar* name) {
-    if (!xmlIsValidName(name)) return nullptr;
-    CXMLElement* e = new (std::nothrow) CXMLElement(name);
-    if (e && !appendChild(e)) {
-        delete e;
+namespace {
+// A new node appended to the parent; null when memory runs out.
+template <class T, class... A>
+T* appendNew(CXMLElement& parent, A&&... args) {
+    T* node = new (std::nothrow) T(std::forward<A>(args)...);
+    if (node && !parent.appendChild(node)) {
+        delete node;
         return nullptr;
     }
-    return e;
+    return node;
+}
+}  // namespace
+
+CXMLElement* CXMLElement::createElement(const xchar* name) {
+    if (!xmlIsValidName(name)) return nullptr;
+    return appendNew<CXMLElement>(*this, XString(name));
 }
 
 CXMLContent* CXMLElement::createText(const xchar* text) { return createText(text, xstrlen(text)); }
@@ -365,25 +373,10 @@ CXMLContent* CXMLElement::createText(const xchar* text, size_t length) {
         c->appendText(text, length);
         return c;
     }
-    CXMLContent* c = new (std::nothrow) CXMLContent(XString(text ? text : XS(""), length));
-    if (c && !appendChild(c)) {
-        delete c;
-        return nullptr;
-    }
-    return c;
+    return appendNew<CXMLContent>(*this, XString(text ? text : XS(""), length));
 }
 
 namespace {
-template <class T, class... A>
-T* appendNew(CXMLElement& parent, A&&... args) {
-    T* node = new (std::nothrow) T(std::forward<A>(args)...);
-    if (node && !parent.appendChild(node)) {
-        delete node;
-        return nullptr;
-    }
-    return node;
-}
-
 XString formatText(const xchar* format, va_list args) {
     CXMLString s;
     s.appendFormatV(format, args);
