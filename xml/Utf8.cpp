@@ -89,18 +89,6 @@ inline size_t codePointAt(const xchar* text, size_t count, size_t i, char32_t* c
     return 1;
 }
 
-// Appends one code point as UTF-16 (one unit or a pair) to a block.
-inline size_t putUtf16(char32_t c, xchar* out) {
-    if (c < 0x10000) {
-        out[0] = static_cast<xchar>(c);
-        return 1;
-    }
-    c -= 0x10000;
-    out[0] = static_cast<xchar>(0xD800 + (c >> 10));
-    out[1] = static_cast<xchar>(0xDC00 + (c & 0x3FF));
-    return 2;
-}
-
 }  // namespace
 
 size_t utf16ToUtf8(const xchar* text, size_t count, uint8_t* out, size_t capacity,

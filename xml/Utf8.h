@@ -27,6 +27,18 @@ inline bool isInvalidCodePoint(char32_t c) {
 inline bool isContinuationByte(uint8_t b) { return (b & 0xC0) == 0x80; }
 inline bool isHighSurrogate(unsigned c) { return c >= 0xD800 && c < 0xDC00; }
 inline bool isLowSurrogate(unsigned c) { return c >= 0xDC00 && c < 0xE000; }
+// Writes one code point as UTF-16 (one unit or a surrogate pair); returns the
+// number of units.
+inline size_t putUtf16(char32_t c, xchar* out) {
+    if (c < 0x10000) {
+        out[0] = static_cast<xchar>(c);
+        return 1;
+    }
+    c -= 0x10000;
+    out[0] = static_cast<xchar>(0xD800 + (c >> 10));
+    out[1] = static_cast<xchar>(0xDC00 + (c & 0x3FF));
+    return 2;
+}
 
 // One UTF-16 unit: 1 to 3 bytes, 0 for an invalid character (also a surrogate:
 // pairs go through encodeCodePoint).

@@ -494,14 +494,9 @@ bool CXMLParser::parse(const uint8_t* bytes, size_t length) {
             return false;
         }
         i += n;
-        if (c < 0x10000) {
-            if (!feed(static_cast<xchar>(c))) return false;
-        } else {
-            c -= 0x10000;
-            if (!feed(static_cast<xchar>(0xD800 + (c >> 10))) ||
-                !feed(static_cast<xchar>(0xDC00 + (c & 0x3FF))))
-                return false;
-        }
+        xchar units[2];
+        for (size_t k = 0, count = utf8::putUtf16(c, units); k < count; ++k)
+            if (!feed(units[k])) return false;
     }
     return true;
 }

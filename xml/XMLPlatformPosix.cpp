@@ -158,13 +158,8 @@ XString xmlNarrowToWide(const char* text) {
             len = 1;
         }
         i += len;
-        if (c < 0x10000) {
-            out.push_back(static_cast<xchar>(c));
-        } else {
-            c -= 0x10000;
-            out.push_back(static_cast<xchar>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<xchar>(0xDC00 + (c & 0x3FF)));
-        }
+        xchar units[2];
+        out.append(units, utf8::putUtf16(c, units));
     }
     return out;
 }
