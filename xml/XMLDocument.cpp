@@ -249,14 +249,8 @@ bool CXMLDocument::loadFile(const xchar* path, unsigned flags) {
 }
 
 bool CXMLDocument::saveText(CXMLString& out, unsigned flags) const {
-    flags &= ~static_cast<unsigned>(XML_WRITE_AT_LINE_START);
-    auto carry = [&flags](bool atLineStart) {
-        if (atLineStart)
-            flags |= XML_WRITE_AT_LINE_START;
-        else
-            flags &= ~static_cast<unsigned>(XML_WRITE_AT_LINE_START);
-    };
-    for (const CXMLNode* n : m_top) carry(n->write(out, flags, 0));
+    xmlwrite::setAtLineStart(flags, false);
+    for (const CXMLNode* n : m_top) xmlwrite::setAtLineStart(flags, n->write(out, flags, 0));
     if (m_root) m_root->write(out, flags, 0);
     return out.terminate();
 }

@@ -227,12 +227,6 @@ bool CXMLElement::write(CXMLString& out, unsigned flags, int depth) const {
         int depth;
     };
     std::vector<Frame> open;
-    auto setLineStart = [&flags](bool atLineStart) {
-        if (atLineStart)
-            flags |= XML_WRITE_AT_LINE_START;
-        else
-            flags &= ~static_cast<unsigned>(XML_WRITE_AT_LINE_START);
-    };
     const xchar quote = (flags & XML_WRITE_SINGLE_QUOTES) ? '\'' : '"';
     auto startTag = [&](const CXMLElement* e, int d) {
         xmlwrite::indent(out, flags, d);
@@ -249,10 +243,10 @@ bool CXMLElement::write(CXMLString& out, unsigned flags, int depth) const {
         }
         if (e->m_children.empty()) {
             out.append(XS("/>"), 2);
-            setLineStart(xmlwrite::lineBreak(out, flags));
+            xmlwrite::setAtLineStart(flags, xmlwrite::lineBreak(out, flags));
         } else {
             out.appendChar('>');
-            setLineStart(xmlwrite::lineBreak(out, flags));
+            xmlwrite::setAtLineStart(flags, xmlwrite::lineBreak(out, flags));
             open.push_back({e, 0, d});
         }
     };
@@ -265,14 +259,14 @@ bool CXMLElement::write(CXMLString& out, unsigned flags, int depth) const {
             if (child->isElement())
                 startTag(static_cast<const CXMLElement*>(child), childDepth);
             else
-                setLineStart(child->write(out, flags, childDepth));
+                xmlwrite::setAtLineStart(flags, child->write(out, flags, childDepth));
         } else {
             xmlwrite::indent(out, flags, top.depth);
             out.append(XS("</"), 2);
             out.append(top.element->m_name);
             out.appendChar('>');
             open.pop_back();
-            setLineStart(xmlwrite::lineBreak(out, flags));
+            xmlwrite::setAtLineStart(flags, xmlwrite::lineBreak(out, flags));
         }
     }
     return (flags & XML_WRITE_AT_LINE_START) != 0;

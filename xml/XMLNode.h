@@ -286,6 +286,13 @@ constexpr int kMaxIndent = 64;
 void indent(CXMLString& out, unsigned flags, int depth);
 // "\r\n" when a layout with line breaks is chosen; reports whether it was written.
 bool lineBreak(CXMLString& out, unsigned flags);
+// Carries whether the output now ends with a line break into the flags.
+inline void setAtLineStart(unsigned& flags, bool atLineStart) {
+    if (atLineStart)
+        flags |= XML_WRITE_AT_LINE_START;
+    else
+        flags &= ~static_cast<unsigned>(XML_WRITE_AT_LINE_START);
+}
 // Text of character data: the five markup characters as entities, CR and every
 // character that is not a valid XML character as a character reference.
 void escapeText(CXMLString& out, const xchar* text, size_t length);
