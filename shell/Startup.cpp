@@ -330,13 +330,9 @@ int OnStartServices(HWND service) {
     AppGlobals& g = appGlobals();
     GeneralSettings& settings = generalSettings();
 
-    wchar_t filterName[64];
-    _snwprintf(filterName, 64, L"%ls%ls", L"ChangeWindow", L"MessageFilter");
-    char filterNameA[64];
-    WideCharToMultiByte(CP_ACP, 0, filterName, -1, filterNameA, 64, nullptr, nullptr);
     using ChangeWindowMessageFilterFn = BOOL(WINAPI*)(UINT, DWORD);
     using SetProcessDPIAwareFn = BOOL(WINAPI*)();
-    auto changeFilter = lookUp<ChangeWindowMessageFilterFn>(L"user32", filterNameA);
+    auto changeFilter = lookUp<ChangeWindowMessageFilterFn>(L"user32", "ChangeWindowMessageFilter");
     if (auto dpiAware = lookUp<SetProcessDPIAwareFn>(L"user32", "SetProcessDPIAware")) dpiAware();
     if (changeFilter)
         for (UINT message : kFilteredMessages) changeFilter(message, 1 /* MSGFLT_ADD */);
