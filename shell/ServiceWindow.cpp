@@ -608,17 +608,13 @@ class AboutDialog : public win::Dialog {
         SetDlgItemTextW(hwnd(), IDC_ABOUT_INFO, generalSettings().regKey);
         return true;
     }
-    bool onCommand(WORD id, WORD) override {
+    bool onCommand(WORD id, WORD notification) override {
         if (id == IDC_ABOUT_UPGRADE) {
             checkForUpdateNow(hwnd());
             end(id);
             return true;
         }
-        if (id == IDOK || id == IDCANCEL) {
-            end(id);
-            return true;
-        }
-        return false;
+        return win::Dialog::onCommand(id, notification);
     }
 };
 

@@ -330,13 +330,9 @@ int OnStartServices(HWND service) {
     AppGlobals& g = appGlobals();
     GeneralSettings& settings = generalSettings();
 
-    wchar_t filterName[64];
-    _snwprintf(filterName, 64, L"%ls%ls", L"ChangeWindow", L"MessageFilter");
-    char filterNameA[64];
-    WideCharToMultiByte(CP_ACP, 0, filterName, -1, filterNameA, 64, nullptr, nullptr);
     using ChangeWindowMessageFilterFn = BOOL(WINAPI*)(UINT, DWORD);
     using SetProcessDPIAwareFn = BOOL(WINAPI*)();
-    auto changeFilter = lookUp<ChangeWindowMessageFilterFn>(L"user32", filterNameA);
+    auto changeFilter = lookUp<ChangeWindowMessageFilterFn>(L"user32", "ChangeWindowMessageFilter");
     if (auto dpiAware = lookUp<SetProcessDPIAwareFn>(L"user32", "SetProcessDPIAware")) dpiAware();
     if (changeFilter)
         for (UINT message : kFilteredMessages) changeFilter(message, 1 /* MSGFLT_ADD */);
@@ -366,22 +362,18 @@ int OnStartServices(HWND service) {
                                                L"ScribixMarkupCtrlWndName", WS_POPUP, service);
     if (!markupBarExists()) createMarkupBar();
 
-    if (!g.inkManager) {
+    // A service that cannot start closes the window; start-up ends either way.
+    auto fail = [&](const wchar_t* trace) {
         PostMessageW(service, WM_CLOSE, 0, 0);
         g.startupFinished = true;
         hooks.unsetMouseTransparent();
-        debugTrace(L"==== !_pLocalInkManager\n");
+        debugTrace(trace);
         return 0;
-    }
+    };
+    if (!g.inkManager) return fail(L"==== !_pLocalInkManager\n");
     g.inkManager->createIconsManager();
     startInkBlotClient();
-    if (!startSystemClient(g.instance)) {
-        PostMessageW(service, WM_CLOSE, 0, 0);
-        g.startupFinished = true;
-        hooks.unsetMouseTransparent();
-        debugTrace(L"==== !startSystemClient(_hInst)\n");
-        return 0;
-    }
+    if (!startSystemClient(g.instance)) return fail(L"==== !startSystemClient(_hInst)\n");
 
     g.startupFinished = true;
     wchar_t folder[MAX_PATH], filterPath[MAX_PATH + 32];

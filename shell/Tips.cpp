@@ -12,8 +12,17 @@ constexpr UINT kShowRequest = WM_APP + 1;
 constexpr UINT kHideRequest = WM_APP + 2;
 constexpr UINT_PTR kHideTimer = 1;
 
-// What the window shows; owned by the window, freed when it is destroyed.
+// What the window shows; owned by the window, freed (with its font and
+// brush) when it is destroyed.
 struct TipState {
+    TipState() = default;
+    TipState(const TipState&) = delete;
+    TipState& operator=(const TipState&) = delete;
+    ~TipState() {
+        if (font) DeleteObject(font);
+        if (ownBrush) DeleteObject(brush);
+    }
+
     std::wstring text;
     RECT textRect = {};
     HFONT font = nullptr;
@@ -131,8 +140,6 @@ LRESULT CALLBACK Tips::TipsWndProc(HWND window, UINT message, WPARAM wParam, LPA
             return 0;
         case WM_NCDESTROY:
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            if (s->font) DeleteObject(s->font);
-            if (s->ownBrush) DeleteObject(s->brush);
             delete s;
             return DefWindowProcW(window, message, wParam, lParam);
         default:
@@ -170,11 +177,7 @@ Tips::Tips(HWND owner, int colourScheme, int fontSize) : owner_(owner) {
     window_ =
         CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TIPS_WINDOW_CLASS, L"",
                         WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner, nullptr, getInstance(), s);
-    if (!window_) {
-        if (s->font) DeleteObject(s->font);
-        if (s->ownBrush) DeleteObject(s->brush);
-        delete s;
-    }
+    if (!window_) delete s;
 }
 
 Tips::~Tips() {

@@ -148,10 +148,7 @@ class InkManagerFixture : public testing::Test {
         updateScreenMetrics();
     }
 
-    std::vector<int> lastInkDriverParams() {
-        auto calls = fake_.calls("setInkDriverParams");
-        return calls.empty() ? std::vector<int>() : calls.back().values;
-    }
+    std::vector<int> lastInkDriverParams() { return fake_.lastValues("setInkDriverParams"); }
 
     sxtest::TestSettingsKey key_{L"ink"};
     FakeHookLibrary fake_;

@@ -45,6 +45,11 @@ class FakeHookLibrary : public HookLibrary {
         return result;
     }
     size_t count(const std::string& name) { return calls(name).size(); }
+    // The values of the last call of `name` (empty when there was none).
+    std::vector<int> lastValues(const std::string& name) {
+        const std::vector<HookCall> named = calls(name);
+        return named.empty() ? std::vector<int>() : named.back().values;
+    }
     void forget() {
         std::lock_guard<std::mutex> guard(lock_);
         calls_.clear();

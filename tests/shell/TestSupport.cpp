@@ -11,12 +11,7 @@
 
 namespace sxtest {
 
-std::wstring binFolder() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring p(path, n);
-    return p.substr(0, p.find_last_of(L"\\/"));
-}
+std::wstring binFolder() { return win::moduleFolder(nullptr); }
 
 bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
     const DWORD start = GetTickCount();

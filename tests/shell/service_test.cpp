@@ -96,10 +96,7 @@ class ServiceTest : public ::testing::Test {
 
     int penOn() { return getLocalInkManager()->getPenState().penOn; }
 
-    std::vector<int> lastInkDriverParams() {
-        auto calls = fake_.calls("setInkDriverParams");
-        return calls.empty() ? std::vector<int>() : calls.back().values;
-    }
+    std::vector<int> lastInkDriverParams() { return fake_.lastValues("setInkDriverParams"); }
 
     sxtest::TestSettingsKey key_{L"service"};
     FakeHookLibrary fake_;
