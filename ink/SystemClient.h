@@ -57,9 +57,6 @@ struct SystemClientSettings {
     int priorityMouseCollector = 102;
 };
 
-// "waitNextStrokeTimeout" above this many milliseconds runs as 2500.
-constexpr int kMaxWaitNextStrokeTimeout = 10000;
-
 class SystemClient : public LocalClient {
     VEXA_CLASS(SystemClient, LocalClient)
 
