@@ -48,14 +48,14 @@ const Row kRows[] = {
 
 constexpr int kMaxLayouts = 10;
 
-std::vector<HKL> installedLayouts(int maxCount) {
+}  // namespace
+
+std::vector<HKL> LanguageTables::installedLayouts(int maxCount) {
     std::vector<HKL> list(static_cast<size_t>(maxCount));
-    int n = GetKeyboardLayoutList(maxCount, list.data());
+    const int n = GetKeyboardLayoutList(maxCount, list.data());
     list.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return list;
 }
-
-}  // namespace
 
 std::wstring LanguageTables::capitalise(const wchar_t* name) {
     std::wstring s(name ? name : L"");

@@ -35,6 +35,9 @@ public:
     // from the name (collation category), 0 when the runtime does not know it.
     static LANGID getLocaleLanguageId(const std::wstring& name);
 
+    // The installed keyboard layouts, at most `maxCount`: the layout source
+    // unless a test sets another.
+    static std::vector<HKL> installedLayouts(int maxCount);
     // Seam for tests: where the installed keyboard layouts come from.
     using LayoutSource = std::function<std::vector<HKL>(int maxCount)>;
     void setLayoutSource(LayoutSource source) { layouts_ = std::move(source); }
