@@ -32,7 +32,8 @@ public:
     HKL getKeyboardLayoutOfLanguage(const std::wstring& name) const;
 
     // The full language identifier the C runtime reports for a locale made
-    // from the name (collation category), 0 when the runtime does not know it.
+    // from the name (collation category), 0 when the runtime does not know it:
+    // the one a module of that language reports (ModuleLocale::languageId).
     static LANGID getLocaleLanguageId(const std::wstring& name);
 
     // The installed keyboard layouts, at most `maxCount`: the layout source
