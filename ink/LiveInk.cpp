@@ -1,6 +1,5 @@
 #include "ink/LiveInk.h"
 
-#include <atomic>
 #include <cstring>
 
 #include "ink/InkSmoother.h"
@@ -31,7 +30,6 @@ struct LiveInkState {
     int margin = 0;
     aadraw::DrawContext* drawer = nullptr;
     InkSmoother smoother;
-    std::atomic<long> segments{0};
 };
 
 LiveInkState& live() {
@@ -149,11 +147,7 @@ struct Segments {
 
 void drawTo(void* context, InkSmoother::Point p) {
     LiveInkState& s = live();
-    const bool drawn =
-        aadraw::lineTo(s.drawer, p.x * 0.0625f + s.layerOffset.x, p.y * 0.0625f + s.layerOffset.y);
-    if (drawn)
-        ++s.segments;
-    else
+    if (!aadraw::lineTo(s.drawer, p.x * 0.0625f + s.layerOffset.x, p.y * 0.0625f + s.layerOffset.y))
         static_cast<Segments*>(context)->ok = false;
 }
 
@@ -247,5 +241,3 @@ void releaseLiveInk() {
 bool tabletCollectorSwitchesOn() {
     return appGlobals().tabletPC != 0 && generalSettings().useTabletCollector != 0;
 }
-
-long liveInkSegmentsDrawn() { return live().segments; }

@@ -31,6 +31,3 @@ void releaseLiveInk();
 
 // The Tablet PC collector path is switched on ("useTabletCollector" on a Tablet PC).
 bool tabletCollectorSwitchesOn();
-
-// Counts segments drawn into the layer since start (for the latency benchmark).
-long liveInkSegmentsDrawn();

@@ -54,8 +54,6 @@ struct PenEvents {
 
 PenEvents g_pen;
 
-int clampedWaitNextStroke(int ms) { return ms > 10000 ? 2500 : ms; }
-
 void readSystemClientValues() {
     int wait = 1000, ink = 101, recFinal = 102;
     ReadSetting(L"InnerSystemClient", L"waitNextStrokeTimeout", &wait, SETTING_NUMBER_DIRECT, 0);

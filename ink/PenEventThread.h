@@ -79,6 +79,12 @@ PenEventSnapshot penEventSnapshot();
 // The entries of the stroke being collected (0..pointCount-1).
 const InkPoint* penPointBuffer();
 
+// "waitNextStrokeTimeout" above this many milliseconds runs as 2500.
+constexpr int kMaxWaitNextStrokeTimeout = 10000;
+constexpr int clampedWaitNextStroke(int milliseconds) {
+    return milliseconds > kMaxWaitNextStrokeTimeout ? 2500 : milliseconds;
+}
+
 // The system client's values the thread reads ("waitNextStrokeTimeout",
 // "priorityInkCollector", "priorityRecFinal" under "InnerSystemClient"); the
 // system client changes them through these when its settings change.

@@ -25,7 +25,6 @@ namespace {
 
 constexpr wchar_t kClientName[] = L"InnerSystemClient";
 constexpr wchar_t kEventName[] = L"SystemClientRecognitionEvent";
-constexpr int kClampedWaitNextStroke = 2500;
 // How long the destructor waits for the recognition thread to end: a delivery
 // in progress types, waits 300 ms and may wait for the target's answers.
 constexpr DWORD kJoinTimeoutMs = 10000;
@@ -118,8 +117,7 @@ LocalClientRecord SystemClient::defaultRecord() {
 SystemClient::SystemClient(const LocalClientRecord* record) : LocalClient(record) {
     InitializeCriticalSection(&lock_);
     readSettings();
-    if (settings_.waitNextStrokeTimeout > kMaxWaitNextStrokeTimeout)
-        settings_.waitNextStrokeTimeout = kClampedWaitNextStroke;
+    settings_.waitNextStrokeTimeout = clampedWaitNextStroke(settings_.waitNextStrokeTimeout);
     applySettingsToPenThread();
     getRecMgr().setCurrentLanguage(settings_.recDir);
 

@@ -57,9 +57,6 @@ struct SystemClientSettings {
     int priorityMouseCollector = 102;
 };
 
-// "waitNextStrokeTimeout" above this many milliseconds runs as 2500.
-constexpr int kMaxWaitNextStrokeTimeout = 10000;
-
 class SystemClient : public LocalClient {
     VEXA_CLASS(SystemClient, LocalClient)
 
@@ -123,7 +120,7 @@ class SystemClient : public LocalClient {
     bool beginWriting(const InkStroke& stroke);
     // What the target holds, then the profile to use and its sticker.
     void checkTarget();
-    void chooseProfileAndShowSticker(bool skipBinding);
+    void chooseProfileAndShowSticker(HWND target, bool skipBinding);
     // Every stroke available from `first` on; false when the writing ended
     // meanwhile (a macro ran, or the writing was cancelled).
     bool addStrokes(TakenStroke first);

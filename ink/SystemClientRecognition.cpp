@@ -213,15 +213,10 @@ void SystemClient::checkTarget() {
     writing_.charBefore = 0;
     writing_.targetSelection = checkTargetSelection(target, writing_.targetKind, writing_.needSpace,
                                                     writing_.partial, writing_.charBefore);
-    chooseProfileAndShowSticker(writing_.targetSelection && writing_.partial);
+    chooseProfileAndShowSticker(target, writing_.targetSelection && writing_.partial);
 }
 
-void SystemClient::chooseProfileAndShowSticker(bool skipBinding) {
-    HWND target;
-    {
-        ClientLock lock(lock_);
-        target = traceWindow_;
-    }
+void SystemClient::chooseProfileAndShowSticker(HWND target, bool skipBinding) {
     RecMgr& manager = getRecMgr();
     CProfileChooser& chooser = manager.profileChooser();
     RECT area;

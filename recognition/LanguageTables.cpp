@@ -1,8 +1,8 @@
 #include "LanguageTables.h"
 
-#include <clocale>
 #include <cwctype>
-#include <locale.h>
+
+#include "recognition/ModuleLocale.h"
 
 namespace {
 
@@ -48,14 +48,14 @@ const Row kRows[] = {
 
 constexpr int kMaxLayouts = 10;
 
-std::vector<HKL> installedLayouts(int maxCount) {
+}  // namespace
+
+std::vector<HKL> LanguageTables::installedLayouts(int maxCount) {
     std::vector<HKL> list(static_cast<size_t>(maxCount));
-    int n = GetKeyboardLayoutList(maxCount, list.data());
+    const int n = GetKeyboardLayoutList(maxCount, list.data());
     list.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return list;
 }
-
-}  // namespace
 
 std::wstring LanguageTables::capitalise(const wchar_t* name) {
     std::wstring s(name ? name : L"");
@@ -108,17 +108,7 @@ HKL LanguageTables::getKeyboardLayoutOfLanguage(const std::wstring& name) const 
 }
 
 LANGID LanguageTables::getLocaleLanguageId(const std::wstring& name) {
-    // The C runtime takes the locale name in 8-bit text; language names are ASCII.
-    std::string narrow;
-    for (wchar_t c : name) {
-        if (c == 0 || c > 0x7F) return 0;
-        narrow.push_back(static_cast<char>(c));
-    }
-    _locale_t locale = _create_locale(LC_ALL, narrow.c_str());
-    if (!locale) return 0;
-    LANGID id = LANGIDFROMLCID(locale->locinfo->lc_handle[LC_COLLATE]);
-    _free_locale(locale);
-    return id;
+    return ModuleLocale(name).languageId();
 }
 
 bool getLanguageName(UINT_PTR id, std::wstring& name, bool fallbackToEnglish) {

@@ -32,9 +32,13 @@ public:
     HKL getKeyboardLayoutOfLanguage(const std::wstring& name) const;
 
     // The full language identifier the C runtime reports for a locale made
-    // from the name (collation category), 0 when the runtime does not know it.
+    // from the name (collation category), 0 when the runtime does not know it:
+    // the one a module of that language reports (ModuleLocale::languageId).
     static LANGID getLocaleLanguageId(const std::wstring& name);
 
+    // The installed keyboard layouts, at most `maxCount`: the layout source
+    // unless a test sets another.
+    static std::vector<HKL> installedLayouts(int maxCount);
     // Seam for tests: where the installed keyboard layouts come from.
     using LayoutSource = std::function<std::vector<HKL>(int maxCount)>;
     void setLayoutSource(LayoutSource source) { layouts_ = std::move(source); }

@@ -52,13 +52,6 @@ IInkRecognizersCollection* createRecognizers() {
     return static_cast<IInkRecognizersCollection*>(object);
 }
 
-std::vector<HKL> installedLayouts(int maxCount) {
-    std::vector<HKL> list(static_cast<size_t>(maxCount));
-    const int n = GetKeyboardLayoutList(maxCount, list.data());
-    list.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return list;
-}
-
 void replaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
     for (size_t at = text.find(from); at != std::wstring::npos;
          at = text.find(from, at + to.size()))
@@ -96,7 +89,7 @@ RecModule* PlatformRecognizers::createModule(const std::wstring&, const std::wst
 
 // ---- the manager ----
 
-RecMgr::RecMgr() : layouts_(installedLayouts) {}
+RecMgr::RecMgr() : layouts_(LanguageTables::installedLayouts) {}
 
 RecMgr::~RecMgr() { deleteModules(); }
 

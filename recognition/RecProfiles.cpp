@@ -129,17 +129,14 @@ bool RecModule::loadProfiles() {
 
 void RecModule::preloadContexts() {
     const bool hasLayout = getKeyboardLayoutOfLanguage(languageName_) != nullptr;
+    // English keeps its macro profile ready even without a keyboard layout.
+    const bool macroWithoutLayout = languageName_ == L"English";
     bool failed = false;
     for (auto& entry : profiles_) {
         RecProfile& p = entry.second;
-        if (!hasLayout || !isSystemProfileName(p.name.c_str()) || p.hasRecContext()) continue;
+        if (!isSystemProfileName(p.name.c_str()) || p.hasRecContext()) continue;
+        if (!hasLayout && !(macroWithoutLayout && p.name == L"#sys-macro")) continue;
         if (!p.createRecContext()) failed = true;
-    }
-    if (languageName_ == L"English") {
-        auto macro = profiles_.find(L"#sys-macro");
-        if (macro != profiles_.end() && !macro->second.hasRecContext() &&
-            !macro->second.createRecContext())
-            failed = true;
     }
     if (failed) {
         const wchar_t* language = languageName_.c_str();

@@ -50,20 +50,20 @@ MonoBrush* DrawContext::pen() {
 bool DrawContext::setPenType(int type) {
     if (type != kPenRound && type != kPenSlanted && type != kPenRoundAlt) return false;
     penType_ = type;
-    makePen();
+    pen_.reset();  // made anew for the next segment
     return true;
 }
 
 bool DrawContext::setColour(uint32_t colorref) {
     colorref_ = colorref & 0xFFFFFF;
-    makePen();
+    pen_.reset();  // made anew for the next segment
     return true;
 }
 
 bool DrawContext::setWidth(float width) {
     if (!(width > 0.0f && width <= 40.0f)) return false;
     width_ = width;
-    makePen();
+    pen_.reset();  // made anew for the next segment
     return true;
 }
 
