@@ -26,8 +26,6 @@ namespace inktest {
 
 using Points = std::vector<InkPoint>;
 
-inline uint32_t value(InkPoint p) { return inkPointValue(p); }
-
 inline std::vector<uint32_t> values(const Points& points) {
     std::vector<uint32_t> out;
     for (const InkPoint& p : points) out.push_back(inkPointValue(p));

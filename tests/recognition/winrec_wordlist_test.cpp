@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "RecTestSupport.h"
 #include "recognition/WinRecWordList.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TraceCapture.h"
@@ -12,15 +12,8 @@ namespace {
 
 using Words = std::vector<std::wstring>;
 
-std::string readBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::wstring& path, const std::string& bytes) {
-    std::ofstream out(path.c_str(), std::ios::binary);
-    out << bytes;
-}
+using rt::readBytes;
+using rt::writeBytes;
 
 TEST(WinRecWordList, RoundTripsWithCrLfOnDisk) {
     TempDir dir;

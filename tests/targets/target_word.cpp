@@ -63,10 +63,7 @@ class WordView final : public TargetView, public SelectionHost {
     }
 
     void setSelection(LONG anchor, LONG active) override {
-        anchor_ = anchor < 0 ? length() : clamp(anchor);
-        active_ = active < 0 ? length() : clamp(active);
-        lastEdit_ = EditKind::None;
-        changed();
+        select(anchor < 0 ? length() : clamp(anchor), active < 0 ? length() : clamp(active));
     }
 
     bool setFaults(LONG faults) override {
@@ -96,20 +93,12 @@ class WordView final : public TargetView, public SelectionHost {
 
     void setSelectionStart(LONG start) override {
         start = clamp(start);
-        LONG end = std::max(selectionEnd(), start);
-        anchor_ = start;
-        active_ = end;
-        lastEdit_ = EditKind::None;
-        changed();
+        select(start, std::max(selectionEnd(), start));
     }
 
     void setSelectionEnd(LONG end) override {
         end = clamp(end);
-        LONG start = std::min(selectionStart(), end);
-        anchor_ = start;
-        active_ = end;
-        lastEdit_ = EditKind::None;
-        changed();
+        select(std::min(selectionStart(), end), end);
     }
 
     bool refusesCalls() override { return faults_ & kFaultCallsFail; }
@@ -199,11 +188,17 @@ class WordView final : public TargetView, public SelectionHost {
         changed();
     }
 
-    void moveCaret(LONG to, bool extend) {
-        active_ = clamp(to);
-        if (!extend) anchor_ = active_;
+    // Selects from anchor to active (the caret); a run of edits ends here.
+    void select(LONG anchor, LONG active) {
+        anchor_ = anchor;
+        active_ = active;
         lastEdit_ = EditKind::None;
         changed();
+    }
+
+    void moveCaret(LONG to, bool extend) {
+        to = clamp(to);
+        select(extend ? anchor_ : to, to);
     }
 
     LONG paragraphStart(LONG cp) const {
@@ -257,8 +252,7 @@ class WordView final : public TargetView, public SelectionHost {
         if (!ctrl) return;
         switch (key) {
             case 'A':
-                anchor_ = 0;
-                moveCaret(length(), true);
+                select(0, length());
                 return;
             case 'C':
                 copy();
@@ -280,10 +274,7 @@ class WordView final : public TargetView, public SelectionHost {
         Snapshot last = undo_.back();
         undo_.pop_back();
         text_ = last.text;
-        anchor_ = last.anchor;
-        active_ = last.active;
-        lastEdit_ = EditKind::None;
-        changed();
+        select(last.anchor, last.active);
     }
 
     bool copy() {
