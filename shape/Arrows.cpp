@@ -65,6 +65,12 @@ void headSides(Point16 T, Point16 F, const HeadFit& fit, Point16* s1, Point16* s
     rotate(&T, s2, fit.cos, -fit.sin);
 }
 
+// Frees a built vertex list (its vertices and its array).
+void discardVertices(PtrList* list) {
+    for (int k = 0; k < list->count; ++k) freeVertex(ptrAt<Vertex>(list, k));
+    ptrListFree(list);
+}
+
 // A vertex list made from the specs, linked by their distances; false (and
 // nothing made) when memory is short.
 bool buildVertices(const Spec* specs, int n, PtrList* list) {
@@ -73,8 +79,7 @@ bool buildVertices(const Spec* specs, int n, PtrList* list) {
     for (int i = 0; i < n; ++i) {
         Vertex* v = newVertex();
         if (!v) {
-            for (int k = 0; k < list->count; ++k) freeVertex(ptrAt<Vertex>(list, k));
-            ptrListFree(list);
+            discardVertices(list);
             return false;
         }
         v->pos = specs[i].pos;
@@ -123,8 +128,7 @@ bool takeArrow(Shape* fresh, Shape* pending, const SpecList& specs, bool reverse
     if (!buildVertices(specs.items, specs.count, &vertices)) return false;
     if (reversePending) reverseShape(pending);
     if (!joinPointLists(fresh->points, pending->points, true)) {
-        for (int k = 0; k < vertices.count; ++k) freeVertex(ptrAt<Vertex>(&vertices, k));
-        ptrListFree(&vertices);
+        discardVertices(&vertices);
         return false;
     }
     replaceVertices(fresh, &vertices);
