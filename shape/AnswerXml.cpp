@@ -18,12 +18,6 @@ constexpr char kCoordAlphabet[] =
 // Two points of a vertex list coincide within 2 (sum of the coordinate differences).
 bool coincide(Point16 a, Point16 b) { return pointsClose(a, b, 2) != 0; }
 
-int64_t crossOf(Point16 a0, Point16 a1, Point16 b0, Point16 b1) {
-    const int64_t ax = static_cast<int64_t>(a1.x) - a0.x, ay = static_cast<int64_t>(a1.y) - a0.y;
-    const int64_t bx = static_cast<int64_t>(b1.x) - b0.x, by = static_cast<int64_t>(b1.y) - b0.y;
-    return ax * by - ay * bx;
-}
-
 int polylineTestKind(const Point16* p, int n) {
     return isSmoothPointList(p, n) ? kKindPolyline : kKindCurve;
 }
@@ -45,8 +39,8 @@ int inferKind(const Point16* p, int n, bool closed) {
             // Four open points are a polyline only when they pass the polyline test.
             return closed ? kKindTriangle : polylineTestKind(p, n);
         case 5:
-            if (absValue(crossOf(p[0], p[1], p[2], p[3])) < 8 &&
-                absValue(crossOf(p[1], p[2], p[3], p[4])) < 8)
+            if (absValue(cross(p[0], p[1], p[2], p[3])) < 8 &&
+                absValue(cross(p[1], p[2], p[3], p[4])) < 8)
                 return kKindParallelogram;
             if (coincide(p[1], p[3]) || coincide(p[1], p[4])) return kKindArrow;
             return polylineTestKind(p, n);

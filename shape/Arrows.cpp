@@ -65,6 +65,12 @@ void headSides(Point16 T, Point16 F, const HeadFit& fit, Point16* s1, Point16* s
     rotate(&T, s2, fit.cos, -fit.sin);
 }
 
+// Frees a built vertex list (its vertices and its array).
+void discardVertices(PtrList* list) {
+    for (int k = 0; k < list->count; ++k) freeVertex(ptrAt<Vertex>(list, k));
+    ptrListFree(list);
+}
+
 // A vertex list made from the specs, linked by their distances; false (and
 // nothing made) when memory is short.
 bool buildVertices(const Spec* specs, int n, PtrList* list) {
@@ -73,8 +79,7 @@ bool buildVertices(const Spec* specs, int n, PtrList* list) {
     for (int i = 0; i < n; ++i) {
         Vertex* v = newVertex();
         if (!v) {
-            for (int k = 0; k < list->count; ++k) freeVertex(ptrAt<Vertex>(list, k));
-            ptrListFree(list);
+            discardVertices(list);
             return false;
         }
         v->pos = specs[i].pos;
@@ -123,8 +128,7 @@ bool takeArrow(Shape* fresh, Shape* pending, const SpecList& specs, bool reverse
     if (!buildVertices(specs.items, specs.count, &vertices)) return false;
     if (reversePending) reverseShape(pending);
     if (!joinPointLists(fresh->points, pending->points, true)) {
-        for (int k = 0; k < vertices.count; ++k) freeVertex(ptrAt<Vertex>(&vertices, k));
-        ptrListFree(&vertices);
+        discardVertices(&vertices);
         return false;
     }
     replaceVertices(fresh, &vertices);
@@ -368,6 +372,12 @@ int secondHead(Shape* arrow, Shape* fresh, bool closedHead) {
     return 0;
 }
 
+// The point a + t (b - a), t in 1/1024 (as lineIntersection gives it).
+Point16 pointAlong(Point16 a, Point16 b, int32_t t) {
+    return {clamp16(a.x + ((static_cast<int64_t>(b.x) - a.x) * t >> 10)),
+            clamp16(a.y + ((static_cast<int64_t>(b.y) - a.y) * t >> 10))};
+}
+
 // Joins two polylines whose ends meet: the pending one's end to the new one's start.
 int joinPolylines(Shape* fresh, Shape* pending, int32_t nearLimit) {
     if (vertexCount(fresh) < 2 || vertexCount(pending) < 2) return 0;
@@ -403,16 +413,14 @@ int joinPolylines(Shape* fresh, Shape* pending, int32_t nearLimit) {
     int32_t t = 0, u = 0;
     if (!lineIntersection(a, b, c, d, &t, &u)) return 0;
     if (absValue(1024 - static_cast<int64_t>(t)) > 350 || absValue(u) > 350) return 0;
-    const Point16 I = {clamp16(a.x + ((static_cast<int64_t>(b.x) - a.x) * t >> 10)),
-                       clamp16(a.y + ((static_cast<int64_t>(b.y) - a.y) * t >> 10))};
+    const Point16 I = pointAlong(a, b, t);
     const PointList* pl = pending->points;
     const PointList* nl = fresh->points;
     auto crossing = [](Point16 p0, Point16 p1, Point16 q0, Point16 q1, bool both, Point16* x) {
         int32_t s = 0, r = 0;
         if (!lineIntersection(p0, p1, q0, q1, &s, &r)) return false;
         if (s < 0 || s > 1024 || (both && (r < 0 || r > 1024))) return false;
-        *x = {clamp16(p0.x + ((static_cast<int64_t>(p1.x) - p0.x) * s >> 10)),
-              clamp16(p0.y + ((static_cast<int64_t>(p1.y) - p0.y) * s >> 10))};
+        *x = pointAlong(p0, p1, s);
         return true;
     };
     Point16 X = I;

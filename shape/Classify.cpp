@@ -61,9 +61,9 @@ bool addOrFree(Shape* shape, VSANSWER* a) {
 bool pointTest(Shaper* s, Shape* shape, bool* isPoint) {
     *isPoint = pointSize(shape->points) < 7;
     if (!*isPoint) return true;
-    const Box& b = shape->points->box;
-    const Point16 centre = {static_cast<int16_t>((b.minX + b.maxX) >> 1),
-                            static_cast<int16_t>((b.minY + b.maxY) >> 1)};
+    int32_t cx, cy;
+    boxCentre(&shape->points->box, &cx, &cy);
+    const Point16 centre = {static_cast<int16_t>(cx), static_cast<int16_t>(cy)};
     VSANSWER* a = newAnswerFor(shape, kKindPoint, "POINT");
     if (!a) return false;
     if (!setAnswerPoints(a, &centre, 1)) {

@@ -363,9 +363,8 @@ int32_t boxMeanSize(int32_t left, int32_t top, int32_t right, int32_t bottom) {
 
 int32_t endBoxMeanSize(int n, const int16_t* v) {
     if (n < 2) return 4;
-    Box b;
-    boxClear(&b);
     const int idx[4] = {0, 1, n - 2, n - 1};
+    Box b;
     b.minX = b.maxX = v[0];
     b.minY = b.maxY = v[1];
     for (int i : idx) {
