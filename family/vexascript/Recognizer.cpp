@@ -155,7 +155,8 @@ void weigh(AnswerBlock& block, const std::vector<Reading>& readings, bool wordsR
         if (i == 0) {
             const float perChar = r.cost / len;
             a.weight = clampInt(100 * std::exp(-0.8f * std::max(0.0f, perChar - 0.1f)), 2, 100);
-            const bool inDictionary = r.source == kSourceLexicon || r.source == kSourceUserDict;
+            const bool inDictionary =
+                r.source == PSO_SOURCE_LEXICON || r.source == PSO_SOURCE_USER_DICT;
             if (perChar > 2.5f || r.forced || (wordsRequired && !inDictionary)) a.weight = 1;
         } else {
             const int previous = block.alts.back().weight;
@@ -213,7 +214,7 @@ AnswerBlock concatenate(const std::vector<AnswerBlock>& blocks, size_t maxAltern
         if (out.alts.size() >= maxAlternatives) break;
         Alternative a;
         a.cost = base + c.cost;
-        a.source = kSourceFree;
+        a.source = PSO_SOURCE_FREE;
         for (size_t k = 0; k < blocks.size(); ++k)
             a.text += blocks[k].alts[k == c.block ? c.alt : 0].text;
         if (a.text.size() > PSO_MAX_WORD_CHARS) continue;
@@ -355,7 +356,7 @@ std::vector<AnswerBlock> recognize(const std::vector<Polyline>& strokes, const R
             merged.alts.resize(1);
             merged.alts[0].text = joined;
             merged.alts[0].cost = a.alts[0].cost + b.alts[0].cost;
-            merged.alts[0].source = kSourceLexicon;
+            merged.alts[0].source = PSO_SOURCE_LEXICON;
             merged.alts[0].weight = std::min(a.alts[0].weight, b.alts[0].weight);
             merged.confidence = std::min(a.confidence, b.confidence);
             a = std::move(merged);

@@ -94,13 +94,13 @@ class Decoder {
                   [](const Reading& a, const Reading& b) { return a.cost < b.cost; });
         if (rules_.lexiconOnly) {
             const bool anyWord = std::any_of(all.begin(), all.end(), [](const Reading& r) {
-                return r.source == kSourceLexicon || r.source == kSourceUserDict;
+                return r.source == PSO_SOURCE_LEXICON || r.source == PSO_SOURCE_USER_DICT;
             });
             if (anyWord) {
                 all.erase(std::remove_if(all.begin(), all.end(),
                                          [](const Reading& r) {
-                                             return r.source != kSourceLexicon &&
-                                                    r.source != kSourceUserDict;
+                                             return r.source != PSO_SOURCE_LEXICON &&
+                                                    r.source != PSO_SOURCE_USER_DICT;
                                          }),
                           all.end());
             } else if (all.size() > 1) {
@@ -334,13 +334,13 @@ class Decoder {
             if (r.text.empty() || r.text.size() > 79) continue;
             if (h.dict == 0) {
                 if (isNumberLike(r.text)) {
-                    r.source = kSourceNumber;
+                    r.source = PSO_SOURCE_NUMBER;
                     r.cost = h.cost;
                 } else if (isSigns(r.text)) {
-                    r.source = kSourceFree;  // punctuation alone: no dictionary could hold it
+                    r.source = PSO_SOURCE_FREE;  // punctuation alone: no dictionary could hold it
                     r.cost = h.cost;
                 } else {
-                    r.source = kSourceFree;
+                    r.source = PSO_SOURCE_FREE;
                     r.cost =
                         h.cost + (dicts_.empty() ? 0 : kFreeBase + kFreePerChar * r.text.size());
                 }
@@ -350,7 +350,7 @@ class Decoder {
                     (h.phase == kInWord && trie.node(h.trie).terminal) || h.phase == kAfter;
                 if (!complete || h.letters == 0) continue;
                 const bool user = dicts_[h.dict - 1] != rules_.lexicon;
-                r.source = user ? kSourceUserDict : kSourceLexicon;
+                r.source = user ? PSO_SOURCE_USER_DICT : PSO_SOURCE_LEXICON;
                 r.cost = h.cost - (user ? kUserDictBonus : 0);
             }
             auto it = found.find(r.text);
