@@ -155,9 +155,7 @@ void weigh(AnswerBlock& block, const std::vector<Reading>& readings, bool wordsR
         if (i == 0) {
             const float perChar = r.cost / len;
             a.weight = clampInt(100 * std::exp(-0.8f * std::max(0.0f, perChar - 0.1f)), 2, 100);
-            const bool inDictionary =
-                r.source == PSO_SOURCE_LEXICON || r.source == PSO_SOURCE_USER_DICT;
-            if (perChar > 2.5f || r.forced || (wordsRequired && !inDictionary)) a.weight = 1;
+            if (perChar > 2.5f || r.forced || (wordsRequired && !r.fromDictionary())) a.weight = 1;
         } else {
             const int previous = block.alts.back().weight;
             a.weight =

@@ -93,15 +93,11 @@ class Decoder {
         std::sort(all.begin(), all.end(),
                   [](const Reading& a, const Reading& b) { return a.cost < b.cost; });
         if (rules_.lexiconOnly) {
-            const bool anyWord = std::any_of(all.begin(), all.end(), [](const Reading& r) {
-                return r.source == PSO_SOURCE_LEXICON || r.source == PSO_SOURCE_USER_DICT;
-            });
+            const bool anyWord = std::any_of(all.begin(), all.end(),
+                                             [](const Reading& r) { return r.fromDictionary(); });
             if (anyWord) {
                 all.erase(std::remove_if(all.begin(), all.end(),
-                                         [](const Reading& r) {
-                                             return r.source != PSO_SOURCE_LEXICON &&
-                                                    r.source != PSO_SOURCE_USER_DICT;
-                                         }),
+                                         [](const Reading& r) { return !r.fromDictionary(); }),
                           all.end());
             } else if (all.size() > 1) {
                 all.resize(1);

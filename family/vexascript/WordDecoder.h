@@ -40,6 +40,11 @@ struct Reading {
     int frame = 0;        // the frame hypothesis it was read on
     bool forced = false;  // read against the session's rules, which nothing fitted
     std::vector<CharSeg> chars;
+
+    // A word of the lexicon or of a user dictionary.
+    bool fromDictionary() const {
+        return source == PSO_SOURCE_LEXICON || source == PSO_SOURCE_USER_DICT;
+    }
 };
 
 // `strokes`: the piece's strokes in work coordinates, writing order;
