@@ -15,8 +15,9 @@ namespace {
 
 constexpr float kGapWeight = 1.5f;    // cost of deciding a doubtful gap against its size
 constexpr float kWordPenalty = 0.5f;  // each word of a reading of several pieces
-// A word is at most 79 characters, and a character takes at least one stroke.
-constexpr size_t kMaxSpanStrokes = 79;
+// A word is at most PSO_MAX_WORD_CHARS characters, and a character takes at
+// least one stroke.
+constexpr size_t kMaxSpanStrokes = PSO_MAX_WORD_CHARS;
 
 class Run {
   public:

@@ -327,7 +327,7 @@ class Decoder {
             }
             std::reverse(r.chars.begin(), r.chars.end());
             for (const CharSeg& c : r.chars) r.text += static_cast<char>(c.ch);
-            if (r.text.empty() || r.text.size() > 79) continue;
+            if (r.text.empty() || r.text.size() > PSO_MAX_WORD_CHARS) continue;
             if (h.dict == 0) {
                 if (isNumberLike(r.text)) {
                     r.source = PSO_SOURCE_NUMBER;
