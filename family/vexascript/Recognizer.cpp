@@ -121,10 +121,10 @@ std::vector<std::pair<int, int>> settleGaps(Run& run, const Line& line, int a, i
     return best;
 }
 
-std::vector<bool> allowedClasses(uint32_t flags, const LexiconData* lex) {
+// The character classes a session may read; `numbers`: digits and number signs only.
+std::vector<bool> allowedClasses(uint32_t flags, const LexiconData* lex, bool numbers) {
     const CharClassifier& c = CharClassifier::instance();
     std::vector<bool> allowed(c.classCount(), true);
-    const bool numbers = (flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & ban::kFlagNumbers));
     for (size_t k = 0; k < c.classCount(); ++k) {
         const unsigned char ch = c.classChar(k);
         bool ok = true;
@@ -244,9 +244,9 @@ std::vector<AnswerBlock> recognize(const std::vector<Polyline>& strokes, const R
 
     DecodeRules rules;
     const LexiconData* lex = s.lexicon.get();
-    rules.allowed = allowedClasses(s.flags, lex);
     const bool numbers =
         (s.flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & ban::kFlagNumbers));
+    rules.allowed = allowedClasses(s.flags, lex, numbers);
     if (lex && !numbers) rules.lexicon = &lex->trie;
     if (!numbers)
         for (const UserDict* d : s.userDicts)
