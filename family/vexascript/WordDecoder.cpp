@@ -174,7 +174,7 @@ class Decoder {
         if (!e.scorer) {
             std::vector<Polyline> group;
             for (int k = e.from; k < e.to; ++k) group.push_back(*strokes_[k]);
-            e.scorer = std::make_unique<GroupScorer>(std::move(group), 0.5f * hx_, rules_.gate);
+            e.scorer = std::make_unique<GroupScorer>(group, 0.5f * hx_, rules_.gate);
         }
         return *e.scorer;
     }
