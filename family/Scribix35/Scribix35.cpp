@@ -35,6 +35,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "ink/InkPointList.h"
+#include "ink/MouseEmulation.h"
 #include "shell/ServiceMessages.h"
 
 namespace {
@@ -61,15 +63,10 @@ struct Scribix35Area {
 static_assert(sizeof(Scribix35Area) <= SHARED_DATA_CREATOR_AREA_SIZE, "creator area too small");
 
 // Marks our own synthetic input (same tag as the program's mouse emulation).
-constexpr ULONG_PTR kOwnInputTag = 0x6F855;
+constexpr ULONG_PTR kOwnInputTag = kMouseDownMarker;
 // Every extra-information tag of the program's emulated mouse input.
-constexpr ULONG_PTR kProgramInputTags[] = {0x6F855, 0x6F854, 0x5464E, 0xFF515780};
-
-// Control entries of the ring: x = 30000 with these y values.
-constexpr int kControlX = 30000;
-constexpr int kSeparatorY = -1;
-constexpr int kFinishY = -2;
-constexpr int kLiveInkY = -3;
+constexpr ULONG_PTR kProgramInputTags[] = {kMouseDownMarker, kMouseUpMarker, kMouseOtherMarker,
+                                           kShakeReleaseMarker};
 // How long the hook waits for the program's answer to a pen-down.
 constexpr UINT kPenDownAnswerMs = 500;
 // How long a control entry waits for room in a full ring.
@@ -197,10 +194,10 @@ void signalQueue() {
     if (g_queueEvent) SetEvent(g_queueEvent);
 }
 
-// A control entry must not be lost: it waits a little for the reader.
-void writeControlEntry(int y) {
+// A control entry (x = kInkControlX) must not be lost: it waits a little for the reader.
+void writeControlEntry(uint16_t y) {
     const DWORD start = GetTickCount();
-    while (!writeRingEntry(ringEntry(kControlX, y))) {
+    while (!writeRingEntry(ringEntry(kInkControlX, y))) {
         if (GetTickCount() - start >= kControlEntryWaitMs) return;
         signalQueue();
         Sleep(1);
@@ -355,7 +352,7 @@ LRESULT CALLBACK onLowLevelMouse(int code, WPARAM wParam, LPARAM lParam) {
             g_contact.reset(true);
             postToService(WM_INK_LAYER_SHOW, 0, 0);
             addContactPoint(mouse->pt);
-            writeControlEntry(kLiveInkY);
+            writeControlEntry(kInkLiveInkY);
             signalQueue();
             return 1;
         case WM_MOUSEMOVE:
@@ -369,7 +366,7 @@ LRESULT CALLBACK onLowLevelMouse(int code, WPARAM wParam, LPARAM lParam) {
             if (!g_contact.active) break;
             if (!g_contact.cancelled) {
                 addContactPoint(mouse->pt);
-                writeControlEntry(kSeparatorY);
+                writeControlEntry(kInkSeparatorY);
                 signalQueue();
             }
             g_contact.reset(false);
@@ -562,8 +559,8 @@ int SCRIBIX35_CALL setInkDriverParams(int penOn, int mode, int value3, int value
         // The inking period is over: the rest of a contact is not ink, and the
         // separator after the finish marker ends the program's ignoring.
         if (g_contact.active) InterlockedExchange(&g_contact.cancelled, 1);
-        writeControlEntry(kFinishY);
-        writeControlEntry(kSeparatorY);
+        writeControlEntry(kInkFinishY);
+        writeControlEntry(kInkSeparatorY);
         signalQueue();
         postToService(WM_INK_LAYER_HIDE, 0, 0);
     }

@@ -222,10 +222,8 @@ float CharClassifier::frameDistance(const Box& ink, const Frame& frame, size_t f
 
 // ---- GroupScorer ---------------------------------------------------------------------
 
-GroupScorer::GroupScorer(std::vector<Polyline> strokes, float minScale, GateMode gate)
-    : strokes_(std::move(strokes)), gateMode_(gate) {
-    for (const Polyline& s : strokes_) box_.add(boxOf(s));
-    features_ = CharClassifier::features(strokes_, minScale);
+GroupScorer::GroupScorer(const std::vector<Polyline>& strokes, float minScale, GateMode gate)
+    : features_(CharClassifier::features(strokes, minScale)), gateMode_(gate) {
     const CharClassifier& c = CharClassifier::instance();
     shape_.assign(c.formCount(), std::nanf(""));
     for (auto& v : classCost_) v.assign(c.classCount(), std::nanf(""));
@@ -274,14 +272,15 @@ float GroupScorer::classCost(int cls, const Frame& frame, int fi, bool pastGate)
     // Forms written with as many strokes as the ink are matched stroke by
     // stroke; the others only when the class has no such form.
     const auto& forms = c.formsOf(cls);
-    const bool paired = std::any_of(forms.begin(), forms.end(), [&](int f) {
-        return c.form(f).strokes.size() == strokes_.size();
-    });
+    const size_t strokes = features_.pts.size();
+    const bool paired = std::any_of(forms.begin(), forms.end(),
+                                    [&](int f) { return c.form(f).strokes.size() == strokes; });
     float best = kNoCost;
     for (int f : forms) {
-        if (paired && c.form(f).strokes.size() != strokes_.size()) continue;
+        if (paired && c.form(f).strokes.size() != strokes) continue;
         const float cost = kShapeScale * formShape(f) +
-                           frame.weight * c.frameDistance(box_, frame, f) + c.form(f).penalty;
+                           frame.weight * c.frameDistance(features_.box, frame, f) +
+                           c.form(f).penalty;
         best = std::min(best, cost);
     }
     return cached = best;

@@ -76,10 +76,7 @@ class CharClassifier {
 // first asked for and kept. Cost: 0 for a perfect fit, about 1 for a poor one.
 class GroupScorer {
   public:
-    GroupScorer(std::vector<Polyline> strokes, float minScale, GateMode gate);
-
-    const Box& box() const { return box_; }
-    size_t strokeCount() const { return strokes_.size(); }
+    GroupScorer(const std::vector<Polyline>& strokes, float minScale, GateMode gate);
 
     // Cost of the character class on `frame` (frame index `fi` of at most 4
     // used with this group); kNoCost when the gate rules the class out, unless
@@ -93,9 +90,7 @@ class GroupScorer {
     float formShape(size_t form);
     void gateAll();
 
-    std::vector<Polyline> strokes_;
-    Box box_;
-    ShapeFeatures features_;
+    ShapeFeatures features_;  // its box is the group's box, its pts one run per stroke
     GateMode gateMode_;
     bool gated_ = false;
     float bestGate_ = kNoCost;

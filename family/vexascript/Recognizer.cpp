@@ -15,8 +15,9 @@ namespace {
 
 constexpr float kGapWeight = 1.5f;    // cost of deciding a doubtful gap against its size
 constexpr float kWordPenalty = 0.5f;  // each word of a reading of several pieces
-// A word is at most 79 characters, and a character takes at least one stroke.
-constexpr size_t kMaxSpanStrokes = 79;
+// A word is at most PSO_MAX_WORD_CHARS characters, and a character takes at
+// least one stroke.
+constexpr size_t kMaxSpanStrokes = PSO_MAX_WORD_CHARS;
 
 class Run {
   public:
@@ -120,10 +121,10 @@ std::vector<std::pair<int, int>> settleGaps(Run& run, const Line& line, int a, i
     return best;
 }
 
-std::vector<bool> allowedClasses(uint32_t flags, const LexiconData* lex) {
+// The character classes a session may read; `numbers`: digits and number signs only.
+std::vector<bool> allowedClasses(uint32_t flags, const LexiconData* lex, bool numbers) {
     const CharClassifier& c = CharClassifier::instance();
     std::vector<bool> allowed(c.classCount(), true);
-    const bool numbers = (flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & ban::kFlagNumbers));
     for (size_t k = 0; k < c.classCount(); ++k) {
         const unsigned char ch = c.classChar(k);
         bool ok = true;
@@ -155,8 +156,7 @@ void weigh(AnswerBlock& block, const std::vector<Reading>& readings, bool wordsR
         if (i == 0) {
             const float perChar = r.cost / len;
             a.weight = clampInt(100 * std::exp(-0.8f * std::max(0.0f, perChar - 0.1f)), 2, 100);
-            const bool inDictionary = r.source == kSourceLexicon || r.source == kSourceUserDict;
-            if (perChar > 2.5f || r.forced || (wordsRequired && !inDictionary)) a.weight = 1;
+            if (perChar > 2.5f || r.forced || (wordsRequired && !r.fromDictionary())) a.weight = 1;
         } else {
             const int previous = block.alts.back().weight;
             a.weight =
@@ -213,7 +213,7 @@ AnswerBlock concatenate(const std::vector<AnswerBlock>& blocks, size_t maxAltern
         if (out.alts.size() >= maxAlternatives) break;
         Alternative a;
         a.cost = base + c.cost;
-        a.source = kSourceFree;
+        a.source = PSO_SOURCE_FREE;
         for (size_t k = 0; k < blocks.size(); ++k)
             a.text += blocks[k].alts[k == c.block ? c.alt : 0].text;
         if (a.text.size() > PSO_MAX_WORD_CHARS) continue;
@@ -244,9 +244,9 @@ std::vector<AnswerBlock> recognize(const std::vector<Polyline>& strokes, const R
 
     DecodeRules rules;
     const LexiconData* lex = s.lexicon.get();
-    rules.allowed = allowedClasses(s.flags, lex);
     const bool numbers =
         (s.flags & PSO_SF_NUMBERS_ONLY) || (lex && (lex->flags & ban::kFlagNumbers));
+    rules.allowed = allowedClasses(s.flags, lex, numbers);
     if (lex && !numbers) rules.lexicon = &lex->trie;
     if (!numbers)
         for (const UserDict* d : s.userDicts)
@@ -355,7 +355,7 @@ std::vector<AnswerBlock> recognize(const std::vector<Polyline>& strokes, const R
             merged.alts.resize(1);
             merged.alts[0].text = joined;
             merged.alts[0].cost = a.alts[0].cost + b.alts[0].cost;
-            merged.alts[0].source = kSourceLexicon;
+            merged.alts[0].source = PSO_SOURCE_LEXICON;
             merged.alts[0].weight = std::min(a.alts[0].weight, b.alts[0].weight);
             merged.confidence = std::min(a.confidence, b.confidence);
             a = std::move(merged);

@@ -93,15 +93,11 @@ class Decoder {
         std::sort(all.begin(), all.end(),
                   [](const Reading& a, const Reading& b) { return a.cost < b.cost; });
         if (rules_.lexiconOnly) {
-            const bool anyWord = std::any_of(all.begin(), all.end(), [](const Reading& r) {
-                return r.source == kSourceLexicon || r.source == kSourceUserDict;
-            });
+            const bool anyWord = std::any_of(all.begin(), all.end(),
+                                             [](const Reading& r) { return r.fromDictionary(); });
             if (anyWord) {
                 all.erase(std::remove_if(all.begin(), all.end(),
-                                         [](const Reading& r) {
-                                             return r.source != kSourceLexicon &&
-                                                    r.source != kSourceUserDict;
-                                         }),
+                                         [](const Reading& r) { return !r.fromDictionary(); }),
                           all.end());
             } else if (all.size() > 1) {
                 all.resize(1);
@@ -178,7 +174,7 @@ class Decoder {
         if (!e.scorer) {
             std::vector<Polyline> group;
             for (int k = e.from; k < e.to; ++k) group.push_back(*strokes_[k]);
-            e.scorer = std::make_unique<GroupScorer>(std::move(group), 0.5f * hx_, rules_.gate);
+            e.scorer = std::make_unique<GroupScorer>(group, 0.5f * hx_, rules_.gate);
         }
         return *e.scorer;
     }
@@ -331,16 +327,16 @@ class Decoder {
             }
             std::reverse(r.chars.begin(), r.chars.end());
             for (const CharSeg& c : r.chars) r.text += static_cast<char>(c.ch);
-            if (r.text.empty() || r.text.size() > 79) continue;
+            if (r.text.empty() || r.text.size() > PSO_MAX_WORD_CHARS) continue;
             if (h.dict == 0) {
                 if (isNumberLike(r.text)) {
-                    r.source = kSourceNumber;
+                    r.source = PSO_SOURCE_NUMBER;
                     r.cost = h.cost;
                 } else if (isSigns(r.text)) {
-                    r.source = kSourceFree;  // punctuation alone: no dictionary could hold it
+                    r.source = PSO_SOURCE_FREE;  // punctuation alone: no dictionary could hold it
                     r.cost = h.cost;
                 } else {
-                    r.source = kSourceFree;
+                    r.source = PSO_SOURCE_FREE;
                     r.cost =
                         h.cost + (dicts_.empty() ? 0 : kFreeBase + kFreePerChar * r.text.size());
                 }
@@ -350,7 +346,7 @@ class Decoder {
                     (h.phase == kInWord && trie.node(h.trie).terminal) || h.phase == kAfter;
                 if (!complete || h.letters == 0) continue;
                 const bool user = dicts_[h.dict - 1] != rules_.lexicon;
-                r.source = user ? kSourceUserDict : kSourceLexicon;
+                r.source = user ? PSO_SOURCE_USER_DICT : PSO_SOURCE_LEXICON;
                 r.cost = h.cost - (user ? kUserDictBonus : 0);
             }
             auto it = found.find(r.text);

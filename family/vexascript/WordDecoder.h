@@ -11,6 +11,7 @@
 
 #include "CharClassifier.h"
 #include "Lexicon.h"
+#include "VexaScript.h"
 
 namespace vexa {
 
@@ -31,16 +32,19 @@ struct CharSeg {
     float cost = 0;
 };
 
-enum Source { kSourceFree = 0, kSourceLexicon = 1, kSourceUserDict = 2, kSourceNumber = 3 };
-
 struct Reading {
     std::string text;
     float cost = 0;       // lower is better
     float shapeCost = 0;  // the characters' own part of it
-    int source = kSourceFree;
+    int source = PSO_SOURCE_FREE;
     int frame = 0;        // the frame hypothesis it was read on
     bool forced = false;  // read against the session's rules, which nothing fitted
     std::vector<CharSeg> chars;
+
+    // A word of the lexicon or of a user dictionary.
+    bool fromDictionary() const {
+        return source == PSO_SOURCE_LEXICON || source == PSO_SOURCE_USER_DICT;
+    }
 };
 
 // `strokes`: the piece's strokes in work coordinates, writing order;

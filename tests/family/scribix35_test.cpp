@@ -19,6 +19,7 @@
 #include "ink/MouseEmulation.h"
 #include "shell/ServiceMessages.h"
 #include "tests/shell/TestSupport.h"
+#include "tests/targets/TargetClient.h"
 
 namespace {
 
@@ -114,43 +115,6 @@ class HookThread {
     std::atomic<int> result_{0};
 };
 
-class Target {
-  public:
-    Target() {
-        std::wstring program = sxtest::binFolder() + L"\\sx_focus_target.exe";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &info)) {
-            CloseHandle(info.hThread);
-            process_ = info.hProcess;
-        }
-        // The frame can be found while it is still making its edit field:
-        // wait for both.
-        waitUntil(
-            [this] {
-                window_ = FindWindowW(L"SxFocusTarget", nullptr);
-                edit_ = window_ ? FindWindowExW(window_, nullptr, L"Edit", nullptr) : nullptr;
-                return edit_ != nullptr;
-            },
-            10000);
-    }
-    ~Target() {
-        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
-        if (process_ && WaitForSingleObject(process_, 5000) != WAIT_OBJECT_0)
-            TerminateProcess(process_, 1);
-        if (process_) CloseHandle(process_);
-    }
-    HWND window() const { return window_; }
-    HWND edit() const { return edit_; }
-
-  private:
-    HANDLE process_ = nullptr;
-    HWND window_ = nullptr;
-    HWND edit_ = nullptr;
-};
-
 bool endsWithNoCase(const std::wstring& text, const std::wstring& tail) {
     if (text.size() < tail.size()) return false;
     return std::equal(tail.rbegin(), tail.rend(), text.rbegin(),
@@ -228,26 +192,27 @@ TEST_F(Scribix35Test, HooksFollowTheFocusOfAnotherApplicationAndReportEscape) {
     EXPECT_EQ(block->_hwndMain,
               static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(service.window())));
 
-    Target target;
-    ASSERT_NE(target.edit(), nullptr);
+    // Another application, which brings its edit field to the front and focuses it.
+    targets::TargetProcess target(targets::TargetKind::Edit);
+    ASSERT_TRUE(target.ok()) << target.error();
     ASSERT_TRUE(
         pumpUntil([] { return ServiceWindowStandIn::count(WM_INK_FOREGROUND_CHANGED) > 0; }, 10000))
         << "3025 when the other application came to the front";
-    ASSERT_TRUE(pumpUntil([&] { return getLastFocusWindow() == target.edit(); }, 5000));
+    ASSERT_TRUE(pumpUntil([&] { return getLastFocusWindow() == target.control(); }, 5000));
     const MSG& front = ServiceWindowStandIn::received().front();
-    EXPECT_EQ(reinterpret_cast<HWND>(front.wParam), target.window());
-    EXPECT_EQ(getLastForegroundWindow(), target.window());
-    EXPECT_EQ(getTargetFgrWindow(), target.window());
+    EXPECT_EQ(reinterpret_cast<HWND>(front.wParam), target.frame());
+    EXPECT_EQ(getLastForegroundWindow(), target.frame());
+    EXPECT_EQ(getTargetFgrWindow(), target.frame());
     EXPECT_EQ(isEditTextInFocus(), 1);
     EXPECT_NE(askLastFocusKeyboardLayout(), nullptr);
     UI_ELEM_INFO element = {};
     RECT where = {};
     ASSERT_EQ(getLastFocusedElemInfo(&element, &where), 1);
-    EXPECT_EQ(element.hwnd, target.edit());
+    EXPECT_EQ(element.hwnd, target.control());
     EXPECT_GT(where.right - where.left, 0);
     const wchar_t* module = getTargetModuleName();
     ASSERT_NE(module, nullptr);
-    EXPECT_TRUE(endsWithNoCase(module, L"sx_focus_target.exe")) << module;
+    EXPECT_TRUE(endsWithNoCase(module, L"target_edit.exe")) << module;
 
     INPUT keys[2] = {};
     keys[0].type = keys[1].type = INPUT_KEYBOARD;
