@@ -10,7 +10,8 @@
 //   return h.run();
 //
 // Options: --quick (one short sample each: a smoke run for the test suite),
-// --repeats N, --min-ms M (time per sample).
+// --repeats N, --min-ms M (time per sample). A benchmark that takes samples of
+// its own asks quick() how many to take and reports their median().
 #pragma once
 
 #include <algorithm>
@@ -30,11 +31,19 @@ inline void keep(const T& value) {
     asm volatile("" : : "r,m"(value) : "memory");
 }
 
+// The middle sample (the upper one of an even count); 0 for none.
+inline double median(std::vector<double> samples) {
+    if (samples.empty()) return 0;
+    std::sort(samples.begin(), samples.end());
+    return samples[samples.size() / 2];
+}
+
 class Harness {
 public:
     Harness(int argc, char** argv) {
         for (int i = 1; i < argc; ++i) {
             if (!std::strcmp(argv[i], "--quick")) {
+                quick_ = true;
                 repeats_ = 1;
                 minSeconds_ = 0.001;
             } else if (!std::strcmp(argv[i], "--repeats") && i + 1 < argc) {
@@ -63,6 +72,9 @@ public:
         return 0;
     }
 
+    // Given --quick: a smoke run, not a measurement.
+    bool quick() const { return quick_; }
+    size_t count() const { return entries_.size(); }
     double secondsOf(size_t index) const { return entries_.at(index).seconds; }
 
 private:
@@ -85,8 +97,7 @@ private:
         }
         std::vector<double> samples;
         for (int r = 0; r < repeats_; ++r) samples.push_back(timeBatch(op, batch) / batch);
-        std::sort(samples.begin(), samples.end());
-        return samples[samples.size() / 2];
+        return median(std::move(samples));
     }
 
     static double timeBatch(const std::function<void()>& op, long batch) {
@@ -124,6 +135,7 @@ private:
     }
 
     std::vector<Entry> entries_;
+    bool quick_ = false;
     int repeats_ = 15;
     double minSeconds_ = 0.02;
 };

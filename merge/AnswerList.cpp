@@ -9,25 +9,23 @@ AnswerListImpl::AnswerListImpl() { makeItems(); }
 
 AnswerListImpl::~AnswerListImpl() { delete[] items_; }
 
-bool AnswerListImpl::makeItems() {
-    delete[] items_;
-    capacity_ = 0;
+// Without memory the list stays without items (ready() is false, add fails)
+// until a clear() gets them.
+void AnswerListImpl::makeItems() {
     items_ = new (std::nothrow) AnswerItemImpl[TSL_LIST_CAPACITY];
-    if (!items_) return false;
+    if (!items_) return;
     for (int32_t i = 0; i < TSL_LIST_CAPACITY; ++i) items_[i].holdInList();
-    capacity_ = TSL_LIST_CAPACITY;
-    return true;
 }
 
 void AnswerListImpl::clear() {
     count_ = 0;
     listValue_ = 0;
     sorted_ = 1;
-    if (!items_ || capacity_ != TSL_LIST_CAPACITY) makeItems();
+    if (!items_) makeItems();
 }
 
 int AnswerListImpl::add(const AnswerItem* item) {
-    if (!item || count_ >= capacity_) return 0;
+    if (!item || !items_ || count_ >= TSL_LIST_CAPACITY) return 0;
     AnswerItemImpl& slot = items_[count_];
     if (!slot.copyFrom(item)) return 0;
     if (sorted_ && count_ > 0 && items_[count_ - 1].score() < slot.score()) sorted_ = 0;

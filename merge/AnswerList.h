@@ -34,14 +34,13 @@ class AnswerListImpl final : public AnswerList {
     void setPrepared(bool prepared) { prepared_ = prepared ? 1 : 0; }
 
   private:
-    bool makeItems();
+    void makeItems();
     void sortIfNeeded();
     AnswerItemImpl* itemOrNull(int32_t index);
 
     uint8_t prepared_ = 0;
     AnswerItemImpl* items_ = nullptr;
     int32_t listValue_ = TSL_VALUE_UNSET;
-    int32_t capacity_ = 0;
     int32_t count_ = 0;
     int32_t sorted_ = 1;
 };

@@ -15,7 +15,6 @@ const char* const kStudyKeyTexts[kStudyKeyCount] = {
 
 namespace {
 
-constexpr int kDescriptionLineChars = 249;
 constexpr int kDataLineChars = 255;
 constexpr int32_t kWordListType = 272;  // "wrd+"
 
@@ -126,7 +125,7 @@ bool readLine(FILE* file, char* buffer, int size) {
 }
 
 bool readDescription(FILE* file, MergeStudy& study) {
-    char line[kDescriptionLineChars + 1];
+    char line[kStudyLineChars + 1];
     bool keyed = false;
     while (readLine(file, line, sizeof line) && std::strcmp(line, "\n") != 0) {
         for (int k = 0; k < kStudyKeyCount; ++k) {

@@ -11,8 +11,6 @@ namespace tessel {
 
 namespace {
 
-constexpr int kConfigLineChars = 519;
-
 enum class Field {
     Rec1Features,
     Rec2Features,

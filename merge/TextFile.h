@@ -39,10 +39,14 @@ void closeTracked(FILE* stream);
 // the others are rotated within 32..122, so each is the other's inverse.
 void unscrambleLine(char* line, size_t length, uint64_t lineNumber);
 void scrambleLine(char* line, size_t length, uint64_t lineNumber);
+// The longest line piece the model configuration reader and the study file
+// reader take (their buffers hold one more character); a file must be
+// scrambled with its reader's width.
+constexpr size_t kConfigLineChars = 519;
+constexpr size_t kStudyLineChars = 249;
 // Copies a plain text stream to a scrambled one, reading lines in pieces of at
-// most `width` characters as a reader with a buffer of width + 1 would (the
-// model configuration reader takes 519, the study reader 249). False when
-// reading or writing fails.
+// most `width` characters as a reader with a buffer of width + 1 would (see
+// kConfigLineChars and kStudyLineChars). False when reading or writing fails.
 bool scrambleStream(FILE* in, FILE* out, size_t width);
 
 // 'A'..'Z' to 'a'..'z' (and back) in place; no other byte is touched.

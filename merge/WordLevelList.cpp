@@ -109,21 +109,12 @@ void dropTrailingMark(char* word) {
 
 // Binary search over the sorted entries.
 const WordLevelEntry* findEntry(const WordLevelList& list, const char* word) {
+    if (!word) return nullptr;
     const GrowArray<WordLevelEntry>& e = list.entries;
-    if (!word || e.count() == 0) return nullptr;
-    size_t low = 0;
-    size_t high = e.count();
-    while (low + 1 < high) {
-        const size_t middle = low + (high - low) / 2;
-        const int c = compareWords(word, e[middle].word);
-        if (c == 0) return &e[middle];
-        if (c > 0) {
-            low = middle;
-        } else {
-            high = middle;
-        }
-    }
-    return compareWords(word, e[low].word) == 0 ? &e[low] : nullptr;
+    const WordLevelEntry* at = std::lower_bound(
+        e.begin(), e.end(), word,
+        [](const WordLevelEntry& entry, const char* w) { return compareWords(entry.word, w) < 0; });
+    return at != e.end() && compareWords(at->word, word) == 0 ? at : nullptr;
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ bool scrambleFile(const char* plainPath, const char* scrambledPath, size_t width
 }  // namespace
 
 int main(int argc, char** argv) {
-    size_t width = 519;
+    size_t width = tessel::kConfigLineChars;
     int files = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-w") == 0) {

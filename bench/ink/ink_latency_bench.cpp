@@ -90,8 +90,7 @@ bool waitDrawn(int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) quick |= std::strcmp(argv[i], "--quick") == 0;
+    bench::Harness h(argc, argv);
     RegDeleteTreeW(HKEY_CURRENT_USER, kBenchKey);
     setSettingsRootKey(kBenchKey);
     RingLibrary library;
@@ -123,7 +122,7 @@ int main(int argc, char** argv) {
     library.push(kInkLiveInkMarker);
     std::vector<double> samples;
     bool ok = waitDrawn(1);
-    const int points = quick ? 30 : 3000;
+    const int points = h.quick() ? 30 : 3000;
     int collected = 1;
     for (int i = 1; ok && i < points; ++i) {
         // A point on the same pixel as the last one is not collected again.
@@ -145,7 +144,6 @@ int main(int argc, char** argv) {
     aadraw::setColour(direct, kPenColour);
     int segment = 0;
     aadraw::moveTo(direct, 100, 700);
-    bench::Harness h(argc, argv);
     h.add(
         "aadraw lineTo into the layer's device context",
         [&] {

@@ -10,7 +10,6 @@
 // default profile.
 #include <windows.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -65,9 +64,6 @@ std::wstring textOf(HWND edit) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool quick = false;
-    for (int i = 1; i < argc; ++i)
-        if (!std::strcmp(argv[i], "--quick")) quick = true;
     RegDeleteTreeW(HKEY_CURRENT_USER, kBenchKey);
     setSettingsRootKey(kBenchKey);
     const int wait = kWaitMs;
@@ -156,7 +152,7 @@ int main(int argc, char** argv) {
     });
 
     std::vector<double> samples;
-    const int writings = quick ? 1 : 9;
+    const int writings = harness.quick() ? 1 : 9;
     for (int i = 0; i < writings; ++i) {
         const double seconds = oneWriting();
         if (seconds < 0) {
@@ -166,8 +162,7 @@ int main(int argc, char** argv) {
         }
         samples.push_back(seconds);
     }
-    std::sort(samples.begin(), samples.end());
-    harness.addMeasured("end of the wait to the text in the field", samples[samples.size() / 2],
+    harness.addMeasured("end of the wait to the text in the field", bench::median(samples),
                         "writing");
     const int result = harness.run();
 

@@ -1,7 +1,6 @@
 // Recognition speed: the time to read one 10-letter word, and characters
 // read per second over a set of lexicon words, beside the reference of a
 // session that takes the same ink but reads nothing.
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -41,8 +40,6 @@ int32_t session(PSO_HRC ctx, const std::vector<PSO_POINT>& ink, uint32_t flags, 
 
 int main(int argc, char** argv) {
     bench::Harness h(argc, argv);
-    bool quick = false;
-    for (int i = 1; i < argc; ++i) quick = quick || !std::strcmp(argv[i], "--quick");
     const std::vector<char> lexicon = readFile(VEXA_LEXICON_FILE);
     if (lexicon.empty()) {
         std::fprintf(stderr, "cannot read %s\n", VEXA_LEXICON_FILE);
@@ -80,15 +77,14 @@ int main(int argc, char** argv) {
 
     // Characters per second: the median time of reading all the words, per character.
     std::vector<double> samples;
-    for (int r = 0; r < (quick ? 1 : 5); ++r) {
+    for (int r = 0; r < (h.quick() ? 1 : 5); ++r) {
         const auto start = std::chrono::steady_clock::now();
         for (const auto& ink : inks) bench::keep(session(ctx, ink, flags, true));
         samples.push_back(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
-    std::sort(samples.begin(), samples.end());
     h.addMeasured("read 20 lexicon words of 1 to 11 letters, per character",
-                  samples[samples.size() / 2] / chars, "char");
+                  bench::median(samples) / chars, "char");
 
     const int result = h.run();
     PSO_DeleteRecognitionContext(ctx);

@@ -2,25 +2,17 @@
 // need no model data.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "AnswerList.h"
 #include "AnswerMerger.h"
 #include "Tessel.h"
+#include "merge_test_util.h"
 
 namespace {
 
-// Releases an object through its own operation.
-struct Release {
-    template <class T>
-    void operator()(T* object) const {
-        if (object) object->release();
-    }
-};
-template <class T>
-using Owned = std::unique_ptr<T, Release>;
+using mergetest::Owned;
 
 Owned<AnswerItem> item(const char* text, int32_t score) {
     Owned<AnswerItem> it(TslCreateAnswerItem());

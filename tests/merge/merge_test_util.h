@@ -4,10 +4,21 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace mergetest {
+
+// Releases a library object (item, list, merger) through its own operation.
+struct Release {
+    template <class T>
+    void operator()(T* object) const {
+        if (object) object->release();
+    }
+};
+template <class T>
+using Owned = std::unique_ptr<T, Release>;
 
 // A fresh, empty folder below the working folder (removed first if it exists).
 class TempDir {

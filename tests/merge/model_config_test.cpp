@@ -21,12 +21,7 @@ using tessel::kCrossChannel;
 using tessel::kRec1Channel;
 using tessel::kRec2Channel;
 
-struct Release {
-    void operator()(AnswerMerger* m) const {
-        if (m) m->release();
-    }
-};
-using OwnedMerger = std::unique_ptr<AnswerMerger, Release>;
+using OwnedMerger = mergetest::Owned<AnswerMerger>;
 
 // The model files that the fixture configuration names, beside it in `dir`:
 // the scrambled configuration and study files made by tslscramble, the plain
