@@ -1,5 +1,6 @@
 #include "Tips.h"
 
+#include <memory>
 #include <string>
 
 #include "AppGlobals.h"
@@ -96,9 +97,11 @@ void hideWindow(HWND window) {
 
 LRESULT CALLBACK Tips::TipsWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
+        // The window owns the state from here on and frees it at WM_NCDESTROY,
+        // which also comes when the creation fails after this message.
         auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(created->lpCreateParams));
+        auto* holder = static_cast<std::unique_ptr<TipState>*>(created->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(holder->release()));
     }
     TipState* s = stateOf(window);
     if (!s) return DefWindowProcW(window, message, wParam, lParam);
@@ -157,7 +160,8 @@ bool registerTipsWindowClass(HINSTANCE instance) {
 }
 
 Tips::Tips(HWND owner, int colourScheme, int fontSize) : owner_(owner) {
-    auto* s = new TipState;
+    std::unique_ptr<TipState> state(new TipState);
+    TipState* s = state.get();
     s->owner = owner;
     const bool highlight = colourScheme > 0;
     s->textColour = GetSysColor(highlight ? COLOR_HIGHLIGHTTEXT : COLOR_INFOTEXT);
@@ -176,8 +180,9 @@ Tips::Tips(HWND owner, int colourScheme, int fontSize) : owner_(owner) {
     s->font = CreateFontIndirectW(&font);
     window_ =
         CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TIPS_WINDOW_CLASS, L"",
-                        WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner, nullptr, getInstance(), s);
-    if (!window_) delete s;
+                        WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner, nullptr, getInstance(),
+                        &state);
+    // A creation that failed before the window took the state leaves it here to be freed.
 }
 
 Tips::~Tips() {
