@@ -143,6 +143,14 @@ function(scribix_register_test name target)
                        LABELS "${SCRIBIX_TREE};${T_LABELS}")
 endfunction()
 
+# scribix_exports_test(<name> <dll target> <list file>): registers "<tree>.<name>",
+# which passes when the DLL exports exactly the names and ordinals of the list.
+function(scribix_exports_test name target list)
+  add_test(NAME ${SCRIBIX_TREE}.${name}
+           COMMAND ${SCRIBIX_SCRIPTS}/check-exports $<TARGET_FILE:${target}> ${list})
+  set_tests_properties(${SCRIBIX_TREE}.${name} PROPERTIES LABELS "${SCRIBIX_TREE}")
+endfunction()
+
 # scribix_bench(<name> SOURCES ... [LIBS ...])
 # A benchmark program over bench/harness.h. It is also registered as a quick
 # test (one short repetition) so that benchmarks keep building and running.
