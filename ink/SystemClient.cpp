@@ -222,7 +222,7 @@ int SystemClient::onStrokes(InkPoint* points, int count) {
     if (manager && manager->getActiveClient() == this) {
         int32_t pen[kPenWords];
         penWords(pen);
-        ClientLock lock(lock_);
+        win::ScopedLock lock(lock_);
         if (!trace_) {
             trace_ = new (std::nothrow) InkTrace(this);
             traceWindow_ = inkWindow();

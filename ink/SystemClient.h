@@ -22,6 +22,7 @@
 
 #include "ink/LocalClient.h"
 #include "ink/WritingSession.h"
+#include "win/ScopedLock.h"
 
 class InkStroke;
 class InkTrace;
@@ -86,20 +87,6 @@ class SystemClient : public LocalClient {
     bool isRecognitionThreadRunning() const { return thread_ != nullptr; }
 
   private:
-    // Holds the client's critical section for a scope.
-    class ClientLock {
-      public:
-        explicit ClientLock(CRITICAL_SECTION& section) : section_(section) {
-            EnterCriticalSection(&section_);
-        }
-        ~ClientLock() { LeaveCriticalSection(&section_); }
-        ClientLock(const ClientLock&) = delete;
-        ClientLock& operator=(const ClientLock&) = delete;
-
-      private:
-        CRITICAL_SECTION& section_;
-    };
-
     static DWORD WINAPI threadMain(void* self);
     void runRecognition();
     // False when the thread did not end in time.

@@ -118,7 +118,7 @@ void SystemClient::runRecognition() {
 }
 
 SystemClient::TakenStroke SystemClient::takeNextStroke(bool rewind) {
-    ClientLock lock(lock_);
+    win::ScopedLock lock(lock_);
     if (!trace_) return {};
     if (rewind) lastTaken_ = nullptr;
     InkStroke* next = trace_->getNextStroke(lastTaken_);
@@ -204,7 +204,7 @@ bool SystemClient::beginWriting(const InkStroke& stroke) {
 void SystemClient::checkTarget() {
     HWND target;
     {
-        ClientLock lock(lock_);
+        win::ScopedLock lock(lock_);
         target = traceWindow_;
     }
     writing_.targetKind = 0;
@@ -289,7 +289,7 @@ bool SystemClient::tryMacro() {
     std::vector<InkStroke*> strokes;
     HWND target;
     {
-        ClientLock lock(lock_);
+        win::ScopedLock lock(lock_);
         target = traceWindow_;
         for (int i = 0; trace_ && i < trace_->count(); ++i) strokes.push_back(trace_->getStroke(i));
     }
@@ -322,7 +322,7 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
     InkTrace* trace;
     HWND target;
     {
-        ClientLock lock(lock_);
+        win::ScopedLock lock(lock_);
         trace = trace_;
         target = traceWindow_;
         trace_ = nullptr;

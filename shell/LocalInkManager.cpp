@@ -15,19 +15,9 @@
 #include "ink/LocalClient.h"
 #include "ink/MemoryBlocks.h"
 #include "ink/PenEventThread.h"
+#include "win/ScopedLock.h"
 
 namespace {
-
-class Lock {
-  public:
-    explicit Lock(CRITICAL_SECTION& section) : section_(section) {
-        EnterCriticalSection(&section_);
-    }
-    ~Lock() { LeaveCriticalSection(&section_); }
-
-  private:
-    CRITICAL_SECTION& section_;
-};
 
 bool keyDown(int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; }
 
@@ -66,7 +56,7 @@ LocalInkManager::~LocalInkManager() {
     for (;;) {
         LocalClient* client = nullptr;
         {
-            Lock lock(lock_);
+            win::ScopedLock lock(lock_);
             if (clientCount_ == 0) break;
             client = clients_[--clientCount_];
             clients_[clientCount_] = nullptr;
@@ -92,13 +82,13 @@ bool LocalInkManager::createIconsManager() {
 IconsManager* LocalInkManager::getIconsManager() const { return icons_; }
 
 LocalClient* LocalInkManager::getActiveClient() const {
-    Lock lock(lock_);
+    win::ScopedLock lock(lock_);
     return active_;
 }
 
 int LocalInkManager::registerClient(LocalClient* client) {
     if (!client || client->record().registrable != 1) return 0;
-    Lock lock(lock_);
+    win::ScopedLock lock(lock_);
     for (int i = 0; i < clientCount_; ++i)
         if (clients_[i] == client) return 1;
     if (clientCount_ + 1 >= kMaxClients + 1) return 0;
@@ -115,7 +105,7 @@ int LocalInkManager::registerClient(LocalClient* client) {
 int LocalInkManager::unregisterClient(LocalClient* client, bool deleteAfterwards) {
     bool found = false;
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         for (int i = 0; i < clientCount_; ++i) {
             if (clients_[i] != client) continue;
             for (int j = i; j + 1 < clientCount_; ++j) clients_[j] = clients_[j + 1];
@@ -137,14 +127,14 @@ int LocalInkManager::unregisterClient(LocalClient* client, bool deleteAfterwards
 }
 
 bool LocalInkManager::isRegistered(const LocalClient* client) const {
-    Lock lock(lock_);
+    win::ScopedLock lock(lock_);
     for (int i = 0; i < clientCount_; ++i)
         if (clients_[i] == client) return true;
     return false;
 }
 
 std::vector<LocalClient*> LocalInkManager::clients() const {
-    Lock lock(lock_);
+    win::ScopedLock lock(lock_);
     return std::vector<LocalClient*>(clients_, clients_ + clientCount_);
 }
 
@@ -173,14 +163,14 @@ LocalClient* LocalInkManager::findClientAt(HWND focusWindow, int x, int y) {
 
 LocalClient* LocalInkManager::activateClient(LocalClient* client, HWND window, int x, int y) {
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         active_ = nullptr;
         if (!client) return nullptr;
         active_ = client;
     }
     if (!client->beginInk(window, x, y)) {
         {
-            Lock lock(lock_);
+            win::ScopedLock lock(lock_);
             if (active_ == client) active_ = nullptr;
         }
         broadcastEvent(INK_EVENT_REFUSED, reinterpret_cast<LPARAM>(client));
@@ -211,7 +201,7 @@ void LocalInkManager::applyClientInkParams(LocalClient* client) {
 int LocalInkManager::beginActiveInk() {
     int startHold = 0, endHold = 0;
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         if (!active_) return 0;
         startHold = active_->record().inkParam2;
         endHold = active_->record().inkParam3;
@@ -222,19 +212,19 @@ int LocalInkManager::beginActiveInk() {
 }
 
 bool LocalInkManager::activeClientTakesInk() const {
-    Lock lock(lock_);
+    win::ScopedLock lock(lock_);
     return !active_ || active_->record().inkMode != kInkModeStreamPoints;
 }
 
 bool LocalInkManager::activeClientPen(int32_t words[4]) const {
-    Lock lock(lock_);
+    win::ScopedLock lock(lock_);
     if (!active_) return false;
     active_->penWords(words);
     return true;
 }
 
 void LocalInkManager::passStrokeToActiveClient(InkPoint* points, int count) {
-    EnterCriticalSection(&deliveryLock_);
+    win::ScopedLock delivery(deliveryLock_);
     LocalClient* client = getActiveClient();
     if (client) {
         client->onStrokes(points, count);
@@ -243,18 +233,16 @@ void LocalInkManager::passStrokeToActiveClient(InkPoint* points, int count) {
         if (pointListBounds(points, count, 14, 14, &area)) restoreScreenArea(area);
         freeMemory(points);
     }
-    LeaveCriticalSection(&deliveryLock_);
 }
 
 void LocalInkManager::notifyActiveClient() {
-    EnterCriticalSection(&deliveryLock_);
+    win::ScopedLock delivery(deliveryLock_);
     if (LocalClient* client = getActiveClient()) client->onReset();
-    LeaveCriticalSection(&deliveryLock_);
 }
 
 void LocalInkManager::releaseActiveClient(LocalClient* client, bool wait) {
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         if (!client || active_ != client) return;
         active_ = nullptr;
     }
@@ -266,7 +254,7 @@ void LocalInkManager::releaseActiveClient(LocalClient* client, bool wait) {
 }
 
 void LocalInkManager::reselectActiveClient() {
-    Lock lock(lock_);
+    win::ScopedLock lock(lock_);
     if (!active_) return;
     for (int i = 0; i < clientCount_; ++i)
         if (clients_[i] == active_) return;
@@ -292,7 +280,7 @@ void LocalInkManager::setPenOn(int on) {
     if (service) KillTimer(service, TIMER_AUTO_PEN_OFF);
     serviceState().autoPenOffPending = false;
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         if (pen_.penOn == on) return;
         pen_.penOn = on;
     }
@@ -301,7 +289,7 @@ void LocalInkManager::setPenOn(int on) {
 }
 
 PenState LocalInkManager::getPenState() const {
-    Lock lock(lock_);
+    win::ScopedLock lock(lock_);
     return pen_;
 }
 
@@ -309,7 +297,7 @@ void LocalInkManager::setPenState(const PenState& state, bool force) {
     bool changed = force;
     if (force || state.penOn != getPenState().penOn) setPenOn(state.penOn);
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         if (force || state.type != pen_.type || state.width != pen_.width ||
             state.color != pen_.color || state.antialiasing != pen_.antialiasing) {
             pen_.type = state.type;
@@ -328,13 +316,13 @@ void LocalInkManager::setPenState(const PenState& state, bool force) {
 
 void LocalInkManager::loadPenState() {
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         pen_.penOn = 0;
     }
     const PenState loaded = defaultPenState();
     setPenOn(loaded.penOn);
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         pen_.useMouseExtraPoints = loaded.useMouseExtraPoints;
         pen_.type = loaded.type;
         pen_.width = loaded.width;
@@ -358,7 +346,7 @@ void LocalInkManager::savePenState() {
 
 void LocalInkManager::beginMouseTransparent() {
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         if (transparentLevel_++ == 0) hookLibrary().setMouseTransparent();
     }
     broadcastEvent(INK_EVENT_PEN_CHANGED, 0);
@@ -366,7 +354,7 @@ void LocalInkManager::beginMouseTransparent() {
 
 void LocalInkManager::endMouseTransparent() {
     {
-        Lock lock(lock_);
+        win::ScopedLock lock(lock_);
         if (transparentLevel_ == 1) hookLibrary().unsetMouseTransparent();
         if (transparentLevel_ > 0) --transparentLevel_;
     }
@@ -374,7 +362,7 @@ void LocalInkManager::endMouseTransparent() {
 }
 
 bool LocalInkManager::isMouseTransparent() const {
-    Lock lock(lock_);
+    win::ScopedLock lock(lock_);
     return transparentLevel_ > 0;
 }
 

@@ -3,6 +3,7 @@
 #include "AppGlobals.h"
 #include "ServiceMessages.h"
 #include "Tips.h"
+#include "win/ScopedLock.h"
 
 CSticker::CSticker(int x, int y, int flags, int parameter, const wchar_t* text,
                    CDeletableByPtr* owned)
@@ -29,7 +30,7 @@ CStickers::~CStickers() {
 void CStickers::addSticker(int x, int y, int flags, int parameter, const wchar_t* text,
                            CDeletableByPtr* owned) {
     auto* sticker = new CSticker(x, y, flags, parameter, text, owned);
-    EnterCriticalSection(&lock_);
+    win::ScopedLock lock(lock_);
     if (text && *text) {
         for (auto it = stickers_.begin(); it != stickers_.end(); ++it) {
             CSticker* old = *it;
@@ -41,46 +42,40 @@ void CStickers::addSticker(int x, int y, int flags, int parameter, const wchar_t
         }
     }
     stickers_.push_back(sticker);
-    LeaveCriticalSection(&lock_);
 }
 
 void CStickers::addFrame(CStickerFrame* frame) {
     if (!frame) return;
-    EnterCriticalSection(&lock_);
+    win::ScopedLock lock(lock_);
     frames_.push_back(frame);
-    LeaveCriticalSection(&lock_);
 }
 
 void CStickers::showAll() {
-    EnterCriticalSection(&lock_);
+    win::ScopedLock lock(lock_);
     for (CStickerFrame* frame : frames_) frame->show();
     for (CSticker* sticker : stickers_) sticker->show();
-    LeaveCriticalSection(&lock_);
 }
 
 void CStickers::clear() {
-    EnterCriticalSection(&lock_);
     std::vector<CSticker*> stickers;
     std::vector<CStickerFrame*> frames;
-    stickers.swap(stickers_);
-    frames.swap(frames_);
-    LeaveCriticalSection(&lock_);
+    {
+        win::ScopedLock lock(lock_);
+        stickers.swap(stickers_);
+        frames.swap(frames_);
+    }
     for (CSticker* sticker : stickers) delete sticker;
     for (CStickerFrame* frame : frames) delete frame;
 }
 
 bool CStickers::hasStickers() {
-    EnterCriticalSection(&lock_);
-    const bool any = !stickers_.empty() || !frames_.empty();
-    LeaveCriticalSection(&lock_);
-    return any;
+    win::ScopedLock lock(lock_);
+    return !stickers_.empty() || !frames_.empty();
 }
 
 size_t CStickers::stickerCount() {
-    EnterCriticalSection(&lock_);
-    const size_t n = stickers_.size();
-    LeaveCriticalSection(&lock_);
-    return n;
+    win::ScopedLock lock(lock_);
+    return stickers_.size();
 }
 
 CStickers& stickers() {

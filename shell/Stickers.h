@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "win/ScopedLock.h"
+
 class Tips;
 
 // An object a caller attaches to a sticker; the sticker deletes it.
@@ -65,9 +67,8 @@ class CStickers {
     // Calls `visit` for each sticker under the lock.
     template <typename F>
     void forEach(F visit) {
-        EnterCriticalSection(&lock_);
+        win::ScopedLock lock(lock_);
         for (CSticker* s : stickers_) visit(*s);
-        LeaveCriticalSection(&lock_);
     }
 
   private:
