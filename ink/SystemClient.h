@@ -28,9 +28,6 @@ class InkStroke;
 class InkTrace;
 class RecWordList;
 
-// The gesture bits the system client asks GestureCheck for.
-constexpr int32_t kSystemClientGestureMask = 0x8000DE4C;
-
 // What a gesture code means for the system client.
 struct GestureAction {
     enum Kind { NONE, DELIVER, PENDING, END_WRITING };

@@ -177,8 +177,9 @@ bool SystemClient::beginWriting(const InkStroke& stroke) {
     int smoothedCount = 0;
     if (!smoothInkPoints(stroke.points(), stroke.count(), &smoothed, &smoothedCount, 2, true))
         return true;
-    const int32_t code = GestureCheck(kSystemClientGestureMask,
-                                      reinterpret_cast<const int32_t*>(smoothed), smoothedCount, 1);
+    const int32_t code =
+        GestureCheck(static_cast<int32_t>(GESTURE_MASK_SYSTEM_CLIENT),
+                     reinterpret_cast<const int32_t*>(smoothed), smoothedCount, 1);
     freeMemory(smoothed);
 
     const GestureAction action = systemGestureAction(code);

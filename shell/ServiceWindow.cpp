@@ -222,10 +222,10 @@ LRESULT onMouseAction(WPARAM wParam, LPARAM lParam) {
     const int y2 = static_cast<int>(l & 0x7FFF) + g.yVirtualScreen;
     ULONG_PTR down = 0, up = 0;
     if (l & 0x80000000u) {
-        down = 0x6F855;
-        up = 0x6F854;
+        down = kMouseDownMarker;
+        up = kMouseUpMarker;
     } else if (l & 0x8000u) {
-        down = up = 0x5464E;
+        down = up = kMouseOtherMarker;
     }
     startMouseEventsGenerator(x1, y1, x2, y2, (w & 0x80000000u) != 0, down, up);
     return 0;
