@@ -9,16 +9,6 @@
 
 namespace {
 
-int primaryWidth() {
-    const int cx = appGlobals().cxScreen;
-    return cx > 0 ? cx : GetSystemMetrics(SM_CXSCREEN);
-}
-
-int primaryHeight() {
-    const int cy = appGlobals().cyScreen;
-    return cy > 0 ? cy : GetSystemMetrics(SM_CYSCREEN);
-}
-
 // A screen coordinate in thousandths of `extent`. A coordinate left of or
 // above the primary screen is scaled as an unsigned value, so it lands far
 // outside every area.
@@ -133,8 +123,8 @@ int LocalClient::hitTest(HWND, int x, int y) {
         return 0;
     }
     if (count <= 0 || !record_.areas) return 1;  // no areas: the whole screen
-    const int64_t tx = thousandths(x, primaryWidth());
-    const int64_t ty = thousandths(y, primaryHeight());
+    const int64_t tx = thousandths(x, appGlobals().primaryWidth());
+    const int64_t ty = thousandths(y, appGlobals().primaryHeight());
     const auto* areas = static_cast<const ClientArea*>(record_.areas);
     for (int32_t i = 0; i < count; ++i) {
         const ClientArea& a = areas[i];

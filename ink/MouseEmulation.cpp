@@ -19,10 +19,8 @@ namespace {
 // An absolute left-button event at screen pixel (x, y).
 void sendButtonAt(DWORD button, int x, int y, ULONG_PTR marker) {
     const AppGlobals& g = appGlobals();
-    const int cx = g.cxScreen > 0 ? g.cxScreen : GetSystemMetrics(SM_CXSCREEN);
-    const int cy = g.cyScreen > 0 ? g.cyScreen : GetSystemMetrics(SM_CYSCREEN);
-    sendMouse(button | MOUSEEVENTF_ABSOLUTE, absoluteMouseCoordinate(x, cx),
-              absoluteMouseCoordinate(y, cy), marker);
+    sendMouse(button | MOUSEEVENTF_ABSOLUTE, absoluteMouseCoordinate(x, g.primaryWidth()),
+              absoluteMouseCoordinate(y, g.primaryHeight()), marker);
 }
 
 }  // namespace

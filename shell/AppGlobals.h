@@ -27,6 +27,10 @@ struct AppGlobals {
     // Screen metrics, refreshed by updateScreenMetrics.
     int cxScreen = 0;
     int cyScreen = 0;
+    // The primary screen's size: the metrics last read, or the system's own
+    // before they were first read.
+    int primaryWidth() const { return cxScreen > 0 ? cxScreen : GetSystemMetrics(SM_CXSCREEN); }
+    int primaryHeight() const { return cyScreen > 0 ? cyScreen : GetSystemMetrics(SM_CYSCREEN); }
     int xVirtualScreen = 0;
     int yVirtualScreen = 0;
     int cxVirtualScreen = 0;
