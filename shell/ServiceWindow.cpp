@@ -458,6 +458,14 @@ void drawBitmapCell(const DRAWITEMSTRUCT* item, HBITMAP bitmap, int x, int y, in
 
 UINT checkMarkWidth() { return LOWORD(GetMenuCheckMarkDimensions()); }
 
+// An owner-drawn menu item `width` wide and `height` high; the menu adds the
+// check mark's width itself.
+void measureMenuItem(MEASUREITEMSTRUCT* item, UINT width, UINT height) {
+    const UINT check = checkMarkWidth();
+    item->itemHeight = height;
+    item->itemWidth = check < width ? width - check : 0;
+}
+
 // ---- the service window's own messages ----
 
 LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool* handled) {
@@ -721,11 +729,7 @@ void releaseServiceResources() {
     g_menuPictures = nullptr;
 }
 
-void measureMenuPicture(MEASUREITEMSTRUCT* item) {
-    const UINT check = checkMarkWidth();
-    item->itemHeight = 28;
-    item->itemWidth = check < 29 ? 29 - check : 0;
-}
+void measureMenuPicture(MEASUREITEMSTRUCT* item) { measureMenuItem(item, 29, 28); }
 
 void drawMenuPicture(const DRAWITEMSTRUCT* item) {
     if (!g_menuPictures)
@@ -954,13 +958,9 @@ LRESULT CALLBACK ServiceWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
             debugTrace(L"InkService: WM_POWERBROADCAST: wParam = 0x%x", static_cast<UINT>(wParam));
             if (isTabletCollectorInUse()) closeTabletCollector();
             return DefWindowProcW(window, message, wParam, lParam);
-        case WM_MEASUREITEM: {
-            auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-            const UINT check = checkMarkWidth();
-            item->itemHeight = 17;
-            item->itemWidth = check < 17 ? 17 - check : 0;
+        case WM_MEASUREITEM:
+            measureMenuItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam), 17, 17);
             return 1;
-        }
         case WM_DRAWITEM: {
             auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
             if (item->itemData)
