@@ -123,6 +123,7 @@ struct Shape {
     int n = 0;
     int letters = 0, digits = 0, kept = 0, hyphens = 0, stops = 0, specials = 0, others = 0;
     char lastMark = 0;  // the last punctuation or special other than a full stop
+    char lastChar = 0;  // the text's own last character that is not a blank
 
     char first() const { return s[0]; }
     char last() const { return s[n - 1]; }
@@ -168,6 +169,7 @@ void buildShape(const char* text, int length, Shape& shape) {
             ++shape.others;
         }
         shape.s[shape.n++] = out;
+        shape.lastChar = c;
     }
     shape.s[shape.n] = '\0';
 }
@@ -305,9 +307,10 @@ int32_t rawWordShape(const char* text, int32_t lastIndex) {
     const int L = shape.letters, D = shape.digits;
     const char first = shape.first(), last = shape.last();
 
-    if (L == n) return last == 's' || last == 'S' ? 28 : 1;
+    const bool plural = shape.lastChar == 's' || shape.lastChar == 'S';
+    if (L == n) return plural ? 28 : 1;
     if (n >= 2 && L == n - 1 && in(kFinalMarks, last)) return finalMarkClass(last);
-    if (n >= 4 && L == n - 1 && shape.s[n - 2] == '\'' && (last == 's' || last == 'S')) return 3;
+    if (n >= 4 && L == n - 1 && shape.s[n - 2] == '\'' && plural) return 3;
     if (D == n) return 5;
     if (n >= 2 && first == '-' && D == n - 1) return 16;
     if (n >= 4 && first == '-' && shape.stops == 1 && D == n - 2 && shape.s[1] != '.' &&

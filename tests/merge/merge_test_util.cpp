@@ -85,6 +85,29 @@ NetFile sampleNet(int32_t version, int32_t dim, int32_t units, int32_t outputs, 
     return net;
 }
 
+NetUnit kernelUnit(int32_t output, std::vector<double> centre, double weight, double prior,
+                   double power, double scale, std::vector<double> matrix) {
+    const size_t dim = centre.size();
+    if (matrix.empty()) {
+        matrix.assign(dim * dim, 0.0);
+        for (size_t i = 0; i < dim; ++i) matrix[i * dim + i] = 1.0;
+    }
+    return NetUnit{weight, output, std::move(centre), std::move(matrix),
+                   prior,  std::log(prior), power, scale};
+}
+
+NetFile kernelNet(int32_t version, int32_t outputs, std::vector<NetUnit> units) {
+    NetFile net{};
+    net.version = version;
+    net.dim = units.empty() ? 1 : static_cast<int32_t>(units[0].centre.size());
+    net.outputs = outputs;
+    net.outputInts.assign(static_cast<size_t>(outputs), 0);
+    net.outputDoubles.assign(static_cast<size_t>(outputs), 0.0);
+    net.auxValues = {1.0};
+    net.units = std::move(units);
+    return net;
+}
+
 namespace {
 
 void putInt32(std::string& out, int32_t v) {

@@ -51,6 +51,7 @@ struct NetUnit {
     double scale;
 };
 
+
 struct NetFile {
     int32_t version;  // 0: no version word
     int32_t dim;
@@ -65,6 +66,12 @@ struct NetFile {
 // A net with distinct values everywhere, so that a read-back shows each field.
 NetFile sampleNet(int32_t version, int32_t dim, int32_t units, int32_t outputs = 2,
                   int32_t auxCount = 2);
+// A unit of a kernel net: the matrix is the identity unless given (row-major).
+NetUnit kernelUnit(int32_t output, std::vector<double> centre, double weight, double prior,
+                   double power = 1.0, double scale = 0.5, std::vector<double> matrix = {});
+// A net of the given units (one auxiliary value, per-output values 0).
+NetFile kernelNet(int32_t version, int32_t outputs, std::vector<NetUnit> units);
+
 // The bytes of the file (the header's unit count is units.size()).
 std::string encodeNet(const NetFile& net);
 // Offsets of the header fields.
