@@ -120,21 +120,33 @@ TEST_F(ConfNetEval, OutputsAreNormalisedSums) {
         std::vector<double> x;
         std::vector<double> outputs;
     } cases[] = {
-        {"both units on output 0", 1005, {kernelUnit(0, {0}, 1, 0.5), kernelUnit(0, {1}, 1, 0.5)},
-         {0.5}, {1.0, 0.0}},
-        {"weights 1 and 3, equal activations", 1005,
-         {kernelUnit(0, {0}, 1, 0.5), kernelUnit(1, {1}, 3, 0.5)}, {0.5}, {0.25, 0.75}},
+        {"both units on output 0",
+         1005,
+         {kernelUnit(0, {0}, 1, 0.5), kernelUnit(0, {1}, 1, 0.5)},
+         {0.5},
+         {1.0, 0.0}},
+        {"weights 1 and 3, equal activations",
+         1005,
+         {kernelUnit(0, {0}, 1, 0.5), kernelUnit(1, {1}, 3, 0.5)},
+         {0.5},
+         {0.25, 0.75}},
         // Old layout: prior stored, power 1. d0 = 2, d1 = 5; sums 0.5/e and 2 * 0.25/e^2.5.
-        {"version 1002 by hand", 1002,
-         {kernelUnit(0, {0, 0}, 1, 0.5), kernelUnit(1, {3, 0}, 2, 0.25)}, {1, 1},
+        {"version 1002 by hand",
+         1002,
+         {kernelUnit(0, {0, 0}, 1, 0.5), kernelUnit(1, {3, 0}, 2, 0.25)},
+         {1, 1},
          {1 / (1 + std::exp(-1.5)), std::exp(-1.5) / (1 + std::exp(-1.5))}},
         // Power 2, scale 0.5: f = d^2 / 4; d0 = 2 (f 1), d1 = 4 (f 4), priors equal.
-        {"power 2 by hand", 1005,
+        {"power 2 by hand",
+         1005,
          {kernelUnit(0, {0, 0}, 1, 0.5, 2.0, 0.5), kernelUnit(1, {1, 1}, 1, 0.5, 2.0, 0.5)},
-         {1, -1}, {1 / (1 + std::exp(-3.0)), std::exp(-3.0) / (1 + std::exp(-3.0))}},
-        {"three outputs", 1005,
+         {1, -1},
+         {1 / (1 + std::exp(-3.0)), std::exp(-3.0) / (1 + std::exp(-3.0))}},
+        {"three outputs",
+         1005,
          {kernelUnit(0, {0}, 1, 1.0), kernelUnit(1, {0}, 2, 1.0), kernelUnit(2, {2}, 1, 1.0)},
-         {0}, {1 / (3 + 1 / (e * e)), 2 / (3 + 1 / (e * e)), (1 / (e * e)) / (3 + 1 / (e * e))}},
+         {0},
+         {1 / (3 + 1 / (e * e)), 2 / (3 + 1 / (e * e)), (1 / (e * e)) / (3 + 1 / (e * e))}},
     };
     for (const auto& c : cases) {
         load(kernelNet(c.version, static_cast<int32_t>(c.outputs.size()), c.units));

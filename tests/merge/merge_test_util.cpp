@@ -14,6 +14,25 @@ namespace mergetest {
 
 namespace fs = std::filesystem;
 
+Owned<AnswerList> makeList(const std::vector<TestAnswer>& answers, int32_t listValue) {
+    Owned<AnswerList> list(TslCreateAnswerList());
+    Owned<AnswerItem> item(TslCreateAnswerItem());
+    if (!list || !item) throw std::runtime_error("no memory for a list");
+    for (const TestAnswer& a : answers) {
+        for (int32_t k = 0; k < TSL_VALUE_COUNT; ++k) item->setValue(TSL_VALUE_UNSET, k);
+        item->setText(a.text);
+        item->setValue(a.score, 0);
+        for (const auto& v : a.values) item->setValue(v.second, v.first);
+        if (!list->add(item.get())) throw std::runtime_error("cannot add an answer");
+    }
+    list->setListValue(listValue);
+    return list;
+}
+
+TestAnswer mergeable(const char* text, int32_t score, int32_t carried) {
+    return {text, score, {{2, carried}, {11, carried}, {7, carried}, {12, carried}}};
+}
+
 TempDir::TempDir(const std::string& name) : dir_("scratch_" + name) {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
@@ -92,8 +111,8 @@ NetUnit kernelUnit(int32_t output, std::vector<double> centre, double weight, do
         matrix.assign(dim * dim, 0.0);
         for (size_t i = 0; i < dim; ++i) matrix[i * dim + i] = 1.0;
     }
-    return NetUnit{weight, output, std::move(centre), std::move(matrix),
-                   prior,  std::log(prior), power, scale};
+    return NetUnit{weight, output, std::move(centre), std::move(matrix), prior, std::log(prior),
+                   power,  scale};
 }
 
 NetFile kernelNet(int32_t version, int32_t outputs, std::vector<NetUnit> units) {

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "Tessel.h"
 
 namespace mergetest {
 
@@ -19,6 +22,19 @@ struct Release {
 };
 template <class T>
 using Owned = std::unique_ptr<T, Release>;
+
+// One answer of a test list: a text, value 0 and other values by index (the
+// rest stay unset).
+struct TestAnswer {
+    const char* text;
+    int32_t score;
+    std::map<int32_t, int32_t> values;
+};
+// A list made through the exports, filled in the given order.
+Owned<AnswerList> makeList(const std::vector<TestAnswer>& answers,
+                           int32_t listValue = TSL_VALUE_UNSET);
+// An answer that can be merged: values 2, 11, 7 and 12 set from `carried`.
+TestAnswer mergeable(const char* text, int32_t score, int32_t carried = 0);
 
 // A fresh, empty folder below the working folder (removed first if it exists).
 class TempDir {
@@ -50,7 +66,6 @@ struct NetUnit {
     double power;
     double scale;
 };
-
 
 struct NetFile {
     int32_t version;  // 0: no version word

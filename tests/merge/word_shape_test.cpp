@@ -160,8 +160,8 @@ TEST(WordShape, VeryLongTextIsClassifiedWithoutOverrun) {
 }
 
 TEST(WordShape, FeaturesFoldAFewClasses) {
-    const ShapeCase folds[] = {{"Cats", 1}, {"?!", 0}, {"a+b1", 99}, {"cat", 1},
-                               {"12:30", 22}, {"", 0}};
+    const ShapeCase folds[] = {{"Cats", 1}, {"?!", 0},     {"a+b1", 99},
+                               {"cat", 1},  {"12:30", 22}, {"", 0}};
     for (const ShapeCase& c : folds)
         EXPECT_EQ(tessel::wordShapeClass(c.text), c.shapeClass) << '"' << c.text << '"';
     EXPECT_EQ(tessel::wordShapeClass(nullptr), 0);
