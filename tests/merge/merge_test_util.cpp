@@ -127,6 +127,24 @@ NetFile kernelNet(int32_t version, int32_t outputs, std::vector<NetUnit> units) 
     return net;
 }
 
+NetFile scoreNet(int32_t dim) {
+    std::vector<double> matrix(static_cast<size_t>(dim * dim), 0.0);
+    matrix[0] = 0.05;
+    std::vector<double> wrong(static_cast<size_t>(dim), 0.0), right(wrong);
+    wrong[0] = -30;
+    right[0] = 30;
+    return kernelNet(1005, 2,
+                     {kernelUnit(0, wrong, 1, 0.5, 1.0, 0.5, matrix),
+                      kernelUnit(1, right, 1, 0.5, 1.0, 0.5, matrix)});
+}
+
+void installConfidentModel(const TempDir& dir) {
+    for (const char* file : {"confident.cfg", "confident.sqr"})
+        writeFile(dir.path(file), readFile(std::string("fixtures/") + file));
+    writeFile(dir.path("score.net"), encodeNet(scoreNet(2)));
+    writeFile(dir.path("cross.net"), encodeNet(scoreNet(3)));
+}
+
 namespace {
 
 void putInt32(std::string& out, int32_t v) {

@@ -93,6 +93,13 @@ std::string encodeNet(const NetFile& net);
 size_t dimOffset(const NetFile& net);
 void patchInt32(std::string& bytes, size_t offset, int32_t value);
 
+// A net over `dim` features that reads only the first, a score minus 60:
+// output 1 ("right") has probability 1 / (1 + exp(-0.15 f)) for that feature f.
+NetFile scoreNet(int32_t dim);
+// The complete small model of the merge tests in `dir`: the configuration and
+// study made by tslscramble (fixtures/confident.*) and the nets it names.
+void installConfidentModel(const TempDir& dir);
+
 // A valid study file: the description lines, an empty line and a complete
 // data section (probabilities rising with the confidence levels).
 std::string studyText(const std::vector<std::string>& description);
