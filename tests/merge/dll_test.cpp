@@ -106,18 +106,7 @@ TEST_F(TesselDll, MergesWithTheCompleteSmallModel) {
     AnswerList* rec2 = createList_();
     AnswerList* out = createList_();
     AnswerItem* item = createItem_();
-    rec1->clear();
-    rec2->clear();
-    const struct {
-        AnswerList* list;
-        const char* text;
-        int32_t score;
-    } input[] = {{rec1, "cat", 80}, {rec1, "cot", 50}, {rec2, "cat", 70}, {rec2, "cut", 40}};
-    for (const auto& a : input) {
-        item->setText(a.text);
-        for (int32_t k : {0, 2, 7, 11, 12}) item->setValue(k == 0 ? a.score : k, k);
-        ASSERT_EQ(a.list->add(item), 1);
-    }
+    mergetest::fillExampleLists(rec1, rec2, item);
     EXPECT_EQ(merger->merge(rec1, rec2, out), 1);
     ASSERT_EQ(out->count(), 3);
     EXPECT_STREQ(out->textAt(0), "cat");

@@ -76,8 +76,10 @@ TEST(MergeGain, MergedTopBeatsTheBestSingleListAndThePlainVote) {
     for (int sample = 0; sample < kSamples; ++sample) {
         const auto a = gen.answers(rec1), b = gen.answers(rec2);
         std::vector<mergetest::TestAnswer> la, lb;
-        for (const auto& x : a) la.push_back(mergetest::mergeable(names[x.first].c_str(), x.second));
-        for (const auto& x : b) lb.push_back(mergetest::mergeable(names[x.first].c_str(), x.second));
+        for (const auto& x : a)
+            la.push_back(mergetest::mergeable(names[x.first].c_str(), x.second));
+        for (const auto& x : b)
+            lb.push_back(mergetest::mergeable(names[x.first].c_str(), x.second));
         Owned<AnswerList> l1 = mergetest::makeList(la), l2 = mergetest::makeList(lb);
         ASSERT_EQ(merger.merge(l1.get(), l2.get(), out.get()), 1);
         ASSERT_GT(out->count(), 0);
@@ -86,8 +88,8 @@ TEST(MergeGain, MergedTopBeatsTheBestSingleListAndThePlainVote) {
         right.rec2 += b[0].first == 0;
         // The vote: agreeing tops win outright; a tie of one vote each goes
         // to the higher score (to Rec1 on equal scores).
-        const int vote = a[0].first == b[0].first || a[0].second >= b[0].second ? a[0].first
-                                                                                 : b[0].first;
+        const int vote =
+            a[0].first == b[0].first || a[0].second >= b[0].second ? a[0].first : b[0].first;
         right.vote += vote == 0;
         right.merged += std::string(out->textAt(0)) == names[0];
     }

@@ -393,21 +393,7 @@ TEST(MergeThroughTheExports, CompleteSmallModel) {
     Owned<AnswerList> rec1(TslCreateAnswerList()), rec2(TslCreateAnswerList()),
         out(TslCreateAnswerList());
     Owned<AnswerItem> item(TslCreateAnswerItem());
-    rec1->clear();
-    rec2->clear();
-    const struct {
-        AnswerList* list;
-        const char* text;
-        int32_t score;
-    } input[] = {{rec1.get(), "cat", 80},
-                 {rec1.get(), "cot", 50},
-                 {rec2.get(), "cat", 70},
-                 {rec2.get(), "cut", 40}};
-    for (const auto& a : input) {
-        item->setText(a.text);
-        for (int32_t k : {0, 2, 7, 11, 12}) item->setValue(k == 0 ? a.score : 0, k);
-        ASSERT_EQ(a.list->add(item.get()), 1);
-    }
+    mergetest::fillExampleLists(rec1.get(), rec2.get(), item.get());
     ASSERT_EQ(merger->merge(rec1.get(), rec2.get(), out.get()), 1);
     EXPECT_EQ(answers(out.get()), (std::vector<Out>{{"cat", 75}, {"cot", 25}, {"cut", 20}}));
     ASSERT_EQ(merger->mergeWithConfidence(rec1.get(), rec2.get(), out.get()), 1);

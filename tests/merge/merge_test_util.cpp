@@ -33,6 +33,21 @@ TestAnswer mergeable(const char* text, int32_t score, int32_t carried) {
     return {text, score, {{2, carried}, {11, carried}, {7, carried}, {12, carried}}};
 }
 
+void fillExampleLists(AnswerList* rec1, AnswerList* rec2, AnswerItem* item) {
+    rec1->clear();
+    rec2->clear();
+    const struct {
+        AnswerList* list;
+        const char* text;
+        int32_t score;
+    } input[] = {{rec1, "cat", 80}, {rec1, "cot", 50}, {rec2, "cat", 70}, {rec2, "cut", 40}};
+    for (const auto& a : input) {
+        item->setText(a.text);
+        for (int32_t k : {0, 2, 7, 11, 12}) item->setValue(k == 0 ? a.score : k, k);
+        if (!a.list->add(item)) throw std::runtime_error("cannot add an answer");
+    }
+}
+
 TempDir::TempDir(const std::string& name) : dir_("scratch_" + name) {
     fs::remove_all(dir_);
     fs::create_directories(dir_);

@@ -36,6 +36,11 @@ Owned<AnswerList> makeList(const std::vector<TestAnswer>& answers,
 // An answer that can be merged: values 2, 11, 7 and 12 set from `carried`.
 TestAnswer mergeable(const char* text, int32_t score, int32_t carried = 0);
 
+// The lists of the end-to-end examples: Rec1 cat 80, cot 50 and Rec2 cat 70,
+// cut 40, values 2, 7, 11 and 12 set to their index. Filled through the
+// objects' own operations, so they may come from the static library or the DLL.
+void fillExampleLists(AnswerList* rec1, AnswerList* rec2, AnswerItem* item);
+
 // A fresh, empty folder below the working folder (removed first if it exists).
 class TempDir {
   public:
