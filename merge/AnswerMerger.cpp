@@ -115,10 +115,8 @@ void AnswerMergerImpl::mergeLists(AnswerList* rec1, AnswerList* rec2, AnswerList
             e.order = n;
         }
     }
-    // A score out of range has become the unset marker: no merge can rank it.
-    for (int32_t i = 0; i < n; ++i)
-        if (entries[i].score == TSL_VALUE_UNSET) return;
-
+    // A score out of range has become the unset marker and ranks last; the
+    // sums are made in 64 bits, so no two scores overflow.
     sortByText(entries, n);
     int32_t kept = 0;
     int32_t lastSource = 0;
@@ -192,7 +190,9 @@ int AnswerMergerImpl::mergeWithConfidence(AnswerList* rec1, AnswerList* rec2, An
 // by the probabilities the merge study gives them, above every merged answer.
 int AnswerMergerImpl::combineWithStudy(AnswerList* rec1, AnswerList* rec2, AnswerList* merged,
                                        AnswerList* out) {
+    if (!out) return 1;
     out->clear();
+    if (!rec1 || !rec2 || !merged) return 1;
     if (rec1->listValue() == TSL_VALUE_UNSET || rec2->listValue() == TSL_VALUE_UNSET ||
         merged->listValue() == TSL_VALUE_UNSET || merged->count() == 0)
         return 1;

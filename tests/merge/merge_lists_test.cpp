@@ -139,6 +139,12 @@ TEST_F(Merge, AnyUnsetValueOfAnAnswerLeavesTheOutputEmpty) {
     EXPECT_EQ(merge({sparse}, {}).size(), 1u);
 }
 
+TEST_F(Merge, ScoreOutOfRangeRanksLast) {
+    merger_.alpha = 0.5;  // Rec1 scores grow by half
+    EXPECT_EQ(merge({mergeable("a", 2147483647), mergeable("b", 10)}, {mergeable("a", 2147483647)}),
+              (std::vector<Out>{{"b", 7}, {"a", (INT32_MIN + 1073741824LL) / 2}}));
+}
+
 TEST_F(Merge, FullListsGiveTheHundredBestAndTiesByRank) {
     std::vector<TestAnswer> rec1, rec2;
     std::vector<std::string> texts;
