@@ -290,7 +290,7 @@ int32_t lateClass(const Shape& shape, const char* text) {
         if (const int32_t c = leadingBrace()) return c;
     }
     if (D >= 1 && L == 0) return 87;
-    if (D == 0 && isAsciiLetter(text[0]) && isAsciiLetter(textLast)) return 11;
+    if (D == 0 && first == 'A' && last == 'A') return 11;
     if (shape.specials > 0 || shape.others > 0) return 98;
     return 99;
 }
