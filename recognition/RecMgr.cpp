@@ -7,10 +7,10 @@
 #include "recognition/RecEnv.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecVexaModule.h"
-#include "shell/HookLibrary.h"
-#include "shell/PendingServices.h"
-#include "shell/Settings.h"
-#include "shell/Trace.h"
+#include "core/HookLibrary.h"
+#include "core/PendingServices.h"
+#include "core/Settings.h"
+#include "core/Trace.h"
 #include "xml/Paths.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "ink/LocalClient.h"
-#include "shell/VexaSuper.h"
+#include "core/VexaSuper.h"
 
 class IconsManager;
 

@@ -1,16 +1,16 @@
-#include "IconsManager.h"
+#include "ink/IconsManager.h"
 
 #include <shellapi.h>
 
 #include <cstddef>
 #include <new>
 
-#include "AppGlobals.h"
-#include "LocalInkManager.h"
-#include "PendingServices.h"
-#include "ServiceMessages.h"
-#include "ServiceWindow.h"
-#include "Settings.h"
+#include "core/AppGlobals.h"
+#include "ink/LocalInkManager.h"
+#include "core/PendingServices.h"
+#include "core/ServiceMessages.h"
+#include "core/ServiceState.h"
+#include "core/Settings.h"
 #include "resources/resource.h"
 
 namespace {

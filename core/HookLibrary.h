@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "family/Scribix35/Scribix35.h"
+#include "outside/Scribix35.h"
 
 class HookLibrary {
   public:

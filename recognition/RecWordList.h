@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/VexaSuper.h"
+#include "core/VexaSuper.h"
 
 // One alternative of a word: its text and the engine's score for it. Text the
 // user typed or that comes from a dictionary scores kTypedScore.

@@ -1,11 +1,11 @@
-#include "ink/RecWordList.h"
+#include "recognition/RecWordList.h"
 
 #include <cstring>
 #include <cwctype>
 #include <memory>
 #include <new>
 
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 
 namespace {
 

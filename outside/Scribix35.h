@@ -32,6 +32,29 @@ struct PenEventRing {
     int32_t entries[PEN_EVENT_RING_SIZE];
 };
 
+// Control entries of the ring: x = SX_RING_CONTROL_X and y, as 16 unsigned
+// bits, one of these. Only the separator is ever written by the program.
+#define SX_RING_CONTROL_X 30000
+#define SX_RING_SEPARATOR_Y 0xFFFF  // closes a stroke
+#define SX_RING_FINISH_Y 0xFFFE     // the inking period is over
+#define SX_RING_LIVE_INK_Y 0xFFFD   // show the points from here on as live ink
+
+// Extra information the program puts on the input it emulates: input that
+// carries one of these is the program's own and never taken for the pen.
+#define SX_PROGRAM_INPUT_DOWN 0x6F855
+#define SX_PROGRAM_INPUT_UP 0x6F854
+#define SX_PROGRAM_INPUT_OTHER 0x5464E
+#define SX_PROGRAM_INPUT_SHAKE_RELEASE 0xFF515780
+
+// Messages the library posts (or, for the pen-down query, sends) to the
+// program's service window.
+#define SX_MSG_FOREGROUND_CHANGED 3025  // wParam: the window now in front
+#define SX_MSG_PEN_DOWN 3026            // may the pen ink here? wParam window, lParam point
+#define SX_MSG_MESSAGE_FOR_CLIENT 3031  // a text waits at getMessageToClientAddress
+#define SX_MSG_ESCAPE 3033              // Escape pressed in another application
+#define SX_MSG_LAYER_SHOW 3064          // show the ink layer
+#define SX_MSG_LAYER_HIDE 3065          // hide the ink layer
+
 // Bits of getLastInputType.
 #define SX_INPUT_MOUSE 0x1
 #define SX_INPUT_PEN 0x2

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "ink/InkPointList.h"
-#include "shell/VexaSuper.h"
+#include "core/VexaSuper.h"
 
 class LocalClient;
 class IconsManager;

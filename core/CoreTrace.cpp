@@ -1,11 +1,11 @@
-#include "ink/CoreTrace.h"
+#include "core/CoreTrace.h"
 
 #include <atomic>
 #include <cstdarg>
 #include <cwchar>
 
 #ifdef _WIN32
-#include "shell/Trace.h"
+#include "core/Trace.h"
 #endif
 
 namespace ink {

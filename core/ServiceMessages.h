@@ -64,3 +64,22 @@ enum ServiceTimer : UINT_PTR {
 #define SCRIBIX_BROADCAST_MESSAGE_NAME L"InkService_Message_for_broadcast"
 #define SERVICE_WINDOW_CLASS L"VexaInkServiceWndClass"
 #define SERVICE_WINDOW_TITLE L"VexaInkServiceWnd"
+
+// Records that messages carry.
+
+// Carried by message 3039; allocated by the sender (new), freed by the service window.
+struct OutputRecord {
+    void* ownerList;
+    HWND target;
+    POINT position;
+    BYTE typed;
+    BYTE mode;
+};
+
+// A popup menu for the menu-owner window (message 3035).
+struct MenuTrackRecord {
+    HMENU menu;
+    int x;
+    int y;
+    UINT flags;
+};

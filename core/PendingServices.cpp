@@ -2,7 +2,7 @@
 // Each owner moves the operations it builds out of this file.
 #include "PendingServices.h"
 
-#include "ServiceWindow.h"
+#include "ServiceState.h"
 
 void chooseProfileForLastFocus(const wchar_t*) {}
 

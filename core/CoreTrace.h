@@ -1,5 +1,5 @@
 // Trace output of the ink core. In the program every text reaches debugTrace
-// (shell/Trace.h); the core also builds on the host, where there is no
+// (core/Trace.h); the core also builds on the host, where there is no
 // debugger output, so the texts pass through one replaceable sink.
 #pragma once
 

@@ -1,4 +1,4 @@
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,7 +7,7 @@
 #include <new>
 #include <unordered_map>
 
-#include "ink/CoreTrace.h"
+#include "core/CoreTrace.h"
 
 namespace {
 
