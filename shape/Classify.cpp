@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "Align.h"
 #include "Arrows.h"
 #include "Beautify.h"
 #include "Polyline.h"
@@ -438,7 +439,5 @@ int16_t finalizeAllPending(Shaper* s) {
     ptrListReset(&s->pendingShapes);
     return finishedCount(s);
 }
-
-int16_t applyVexaAlign(Shaper* s, int flags) { return finishedCount(s); }
 
 }  // namespace vexa

@@ -264,14 +264,17 @@ TEST(ShaperStrokes, TableValuesAndAlignmentAnswers) {
     AnswerPtr a(CreateShapeAnswerAt(GetShapeAt(s.get(), 0), 0));
     EXPECT_EQ(isFromTable(a.get()), 4);
     EXPECT_EQ(isFromTable(nullptr), -1);
+    EXPECT_EQ(GetpDisposition(s.get()), nullptr) << "no alignment yet";
+    EXPECT_EQ(GetStrokeTable(s.get(), 0), -1) << "no alignment yet";
     EXPECT_EQ(ApplyVexaAlign(s.get()), 1);
+    EXPECT_NE(GetpDisposition(s.get()), nullptr);
+    EXPECT_EQ(GetStrokeTable(s.get(), 0), 4) << "the answer's table value";
     EXPECT_EQ(ApplyVexaAlignEx(s.get(), 0x200), 1);
     EXPECT_EQ(FinalizeShapesEx(s.get(), 0x10), 1);
     uint16_t tables = 9;
-    EXPECT_EQ(GetTable(s.get(), &tables), nullptr);
+    EXPECT_EQ(GetTable(s.get(), &tables), nullptr) << "a lone line is no table";
     EXPECT_EQ(tables, 0);
-    EXPECT_EQ(GetStrokeTable(s.get(), 0), -1);
-    EXPECT_EQ(GetpDisposition(s.get()), nullptr);
+    EXPECT_EQ(GetStrokeTable(s.get(), 1), -1) << "past the aligned shapes";
     GenerateTablesXML(s.get());
     EXPECT_EQ(SetTableCellXML(nullptr), 1);
 }

@@ -1,0 +1,126 @@
+#include "AlignAges.h"
+
+#include <initializer_list>
+
+#include "AlignRun.h"
+#include "FixedMath.h"
+#include "Memory.h"
+
+namespace vexa {
+
+namespace {
+
+int32_t boxHalfPerimeter(const int32_t* box) {
+    return boxMeanSize(box[kBoxLeft], box[kBoxTop], box[kBoxRight], box[kBoxBottom]);
+}
+
+int32_t shapeHalfPerimeter(const AlignRun& run, int32_t k) {
+    const int32_t n = vertexCountOf(run, k);
+    const int32_t* p = run.vertsIn[k];
+    if (run.kinds[k] == kSolverRotatedEllipse && n >= 2)
+        return clamp32(absValue(static_cast<int64_t>(p[2]) - p[0]) +
+                       absValue(static_cast<int64_t>(p[3]) - p[1]));
+    if (n < 2) return 4;
+    Box box;
+    boxClear(&box);
+    for (int32_t m : {0, 1, n - 2, n - 1}) boxExtend(&box, p[2 * m], p[2 * m + 1]);
+    return clamp32((static_cast<int64_t>(boxWidth(&box)) + boxHeight(&box)) / 2);
+}
+
+struct AgeLimits {
+    int16_t age;   // ids from this age on are frozen
+    int16_t life;  // frozen ids from this age on are frozen for good
+};
+
+void freeze(int16_t* id, AgeLimits limits) { *id = *id < limits.life ? -1 : -2; }
+
+// Each shape ages once per call, however many new shapes there are.
+void ageOnce(int16_t* id, uint8_t* aged) {
+    if (*id < 0 || *aged) return;
+    ++*id;
+    *aged = 1;
+}
+
+}  // namespace
+
+void updateAlignmentAges(const AlignRun& run) {
+    const int32_t B = run.boxCount, K = run.shapeCount;
+    uint8_t* aged = static_cast<uint8_t*>(allocZeroed(static_cast<size_t>(B + K) + 1));
+    if (!aged) return;
+    const AgeLimits limits = run.mode ? AgeLimits{1, 11} : AgeLimits{5, 15};
+    for (int32_t nb = 0; nb < B + K; ++nb) {
+        const bool newBox = nb < B;
+        const int16_t id = newBox ? run.boxIds[nb] : run.shapeIds[nb - B];
+        if (id != 0) continue;
+        if (newBox) {
+            const int64_t p = boxHalfPerimeter(run.boxesIn + kBoxFields * nb);
+            for (int32_t b = 0; b < B; ++b) {
+                int16_t* bid = &run.boxIds[b];
+                if (*bid < 0) continue;
+                ageOnce(bid, &aged[b]);
+                if (!(*bid < limits.age && 2 * p > boxHalfPerimeter(run.boxesIn + kBoxFields * b)))
+                    freeze(bid, limits);
+            }
+            for (int32_t k = 0; k < K; ++k) {
+                int16_t* kid = &run.shapeIds[k];
+                if (*kid < 0) continue;
+                ageOnce(kid, &aged[B + k]);
+                if (*kid >= limits.age || 2 * p <= shapeHalfPerimeter(run, k)) freeze(kid, limits);
+            }
+        } else {
+            const int32_t self = nb - B;
+            const int64_t p = shapeHalfPerimeter(run, self);
+            const bool connector = isConnectorKind(run.kinds[self]);
+            for (int32_t b = 0; b < B; ++b) {
+                int16_t* bid = &run.boxIds[b];
+                if (*bid < 0) continue;
+                ageOnce(bid, &aged[b]);
+                const int64_t half = boxHalfPerimeter(run.boxesIn + kBoxFields * b);
+                if (*bid >= limits.age) {
+                    freeze(bid, limits);
+                } else if (2 * p > half || connector) {
+                    const bool bothEnds =
+                        run.connectorLinks && run.connectorLinks[b * K + self] == 3;
+                    if (connector && (3 * p <= half || bothEnds)) freeze(bid, limits);
+                } else {
+                    freeze(bid, limits);
+                }
+            }
+            for (int32_t k = 0; k < K; ++k) {
+                int16_t* kid = &run.shapeIds[k];
+                if (*kid < 0) continue;
+                ageOnce(kid, &aged[B + k]);
+                if (*kid >= limits.age || 2 * p <= shapeHalfPerimeter(run, k)) freeze(kid, limits);
+            }
+        }
+        break;  // the first new shape aged every other one: it is the only new shape
+    }
+    freeBlock(aged);
+}
+
+int32_t pointToPolylineDistance(int32_t n, const int32_t* v, int32_t x, int32_t y) {
+    if (n < 2) return 65535;
+    int64_t best = INT64_MAX;
+    for (int32_t k = 0; k + 1 < n; ++k) {
+        const int64_t ax = v[2 * k], ay = v[2 * k + 1], bx = v[2 * k + 2], by = v[2 * k + 3];
+        const int64_t dx = bx - ax, dy = by - ay, px = x - ax, py = y - ay;
+        const int64_t len2 = dx * dx + dy * dy;
+        const int64_t dot = px * dx + py * dy;
+        int64_t d2;
+        if (len2 > 0 && dot > 0 && dot < len2) {
+            // The foot's place along the segment as a 10-bit fraction.
+            const int64_t t = ratio1024(dot, len2);
+            const int64_t fx = ax + ((t * dx) >> 10), fy = ay + ((t * dy) >> 10);
+            d2 = (x - fx) * (x - fx) + (y - fy) * (y - fy);
+        } else {
+            const int64_t qx = x - bx, qy = y - by;
+            const int64_t a2 = px * px + py * py, b2 = qx * qx + qy * qy;
+            d2 = a2 < b2 ? a2 : b2;
+        }
+        if (d2 < best) best = d2;
+    }
+    const int64_t root = isqrtLarge(static_cast<uint64_t>(best));
+    return root > 65535 ? 65535 : static_cast<int32_t>(root);
+}
+
+}  // namespace vexa

@@ -1,0 +1,406 @@
+#include "AlignSolver.h"
+
+#include <initializer_list>
+#include <string.h>
+
+#include "AlignGeometry.h"
+#include "AlignLinks.h"
+#include "FixedMath.h"
+#include "Memory.h"
+
+namespace vexa {
+
+namespace {
+
+constexpr int32_t kPasses = 10;
+
+int32_t minOf(int32_t a, int32_t b) { return a < b ? a : b; }
+int32_t maxOf(int32_t a, int32_t b) { return a > b ? a : b; }
+
+void copyInputsToOutputs(AlignRun& run) {
+    if (run.boxCount > 0)
+        memcpy(run.boxesOut, run.boxesIn,
+               sizeof(int32_t) * kBoxFields * static_cast<size_t>(run.boxCount));
+    for (int32_t k = 0; k < run.shapeCount; ++k)
+        memcpy(run.vertsOut[k], run.vertsIn[k],
+               sizeof(int32_t) * 2 * static_cast<size_t>(vertexCountOf(run, k)));
+}
+
+// All working arrays of one run in one block.
+struct Working {
+    void* block;
+};
+
+bool allocateState(SolverState& s, Working& w) {
+    const size_t n = static_cast<size_t>(s.n), B = static_cast<size_t>(s.boxCount);
+    const size_t ints = n * 12 + 6 * n + B * 2 + n * n * 4;
+    const size_t shorts = n + B * B;
+    w.block = allocZeroed(sizeof(int32_t) * ints + sizeof(uint16_t) * shorts + 16);
+    if (!w.block) return false;
+    int32_t* p = static_cast<int32_t*>(w.block);
+    auto take = [&](size_t count) {
+        int32_t* r = p;
+        p += count;
+        return r;
+    };
+    s.owner = take(n);
+    s.x = take(n);
+    s.y = take(n);
+    s.tolX = take(n);
+    s.tolY = take(n);
+    s.tolC = take(n);
+    s.refX = take(n);
+    s.refY = take(n);
+    s.straightRun = take(n);
+    s.scratch = take(6 * n);
+    take(3 * n);
+    s.width = take(B);
+    s.height = take(B);
+    s.closeX = take(n * n);
+    s.closeY = take(n * n);
+    s.limitX = take(n * n);
+    s.limitY = take(n * n);
+    uint16_t* q = reinterpret_cast<uint16_t*>(p);
+    s.marks = q;
+    s.boxConnected = s.run->connectorLinks ? q + n : nullptr;
+    return true;
+}
+
+// Size weights of the other boxes toward box b: the farther apart and the
+// less alike, the less another box's size pulls this one's.
+void sizeWeights(const SolverState& s, int32_t b, int32_t* weights) {
+    const AlignRun& run = *s.run;
+    const int32_t* own = run.boxesIn + kBoxFields * b;
+    const Box ownBox = {own[kBoxLeft], own[kBoxRight], own[kBoxTop], own[kBoxBottom]};
+    for (int32_t j = 0; j < s.boxCount; ++j) {
+        const int32_t* other = run.boxesIn + kBoxFields * j;
+        const Box otherBox = {other[kBoxLeft], other[kBoxRight], other[kBoxTop], other[kBoxBottom]};
+        const int32_t gx =
+            intervalGap(own[kBoxLeft], own[kBoxRight], other[kBoxLeft], other[kBoxRight]);
+        const int32_t gy =
+            intervalGap(own[kBoxTop], own[kBoxBottom], other[kBoxTop], other[kBoxBottom]);
+        const int32_t tx = maxOf(minOf(s.tolX[3 * b + 1], s.tolX[3 * j + 1]), 1);
+        const int32_t ty = maxOf(minOf(s.tolY[3 * b + 1], s.tolY[3 * j + 1]), 1);
+        const int64_t gaps = (static_cast<int64_t>(ratio1024(gx, tx)) + ratio1024(gy, ty)) / 2;
+        const int64_t sum = gaps + boxSimilarity(&ownBox, &otherBox, 2, nullptr);
+        int32_t weight = lerpClamped(0, 2850, 870, 1950, clamp32(sum));
+        if ((b < run.ellipseCount) != (j < run.ellipseCount)) weight *= 2;
+        weights[2 * j] = weight;
+        weights[2 * j + 1] = 3 * weight;
+    }
+}
+
+struct AxisResult {
+    int32_t low, high;
+};
+
+// Reconciles one axis of a box from its relaxed low edge, high edge and
+// centre with their strengths and the clustered size.
+int32_t reconciledSize(int32_t L, int32_t R, int32_t C, int32_t sL, int32_t sR, int32_t sC,
+                       int32_t W, int32_t f, int32_t pass, int32_t* sizeClass) {
+    int32_t w, k = 0;
+    if (!(f > 0 && sL > 0 && sR > 0)) {
+        if (sL == 0 || sR == 0) k = f > 0 ? 2 : 0;
+        w = ((sL > 0 || sR > 0) && f != 2) ? R - L : W;
+        if (sC > 0) {
+            if (sL > 0 && f < 2) {
+                w = (w + 1 + 2 * (C - L)) / 2;
+                if (f == 0) k = 1;
+            }
+            if (sR > 0 && f < 2) {
+                w = (w + 1 + 2 * (R - C)) / 2;
+                if (f == 0) k = 1;
+            }
+        }
+        if (sL > 0 && sR > 0) {
+            w = R - L;
+            k = 2;
+        }
+    } else if (pass <= 7 && (sL < 181 || sR < 181)) {
+        k = 4;
+        w = (sL < 141 || sR < 141) ? (W + (R - L) + 1) / 2 : (2 * (W + 2 * (R - L)) + 3) / 6;
+    } else {
+        w = R - L;
+        k = 4;
+    }
+    *sizeClass = k;
+    return w;
+}
+
+AxisResult anchored(int32_t L, int32_t R, int32_t C, int32_t sL, int32_t sR, int32_t sC,
+                    int32_t w) {
+    const int32_t a = maxOf(sL, sR);
+    const bool centre = (a < 111 && a < sC) || (a < 141 && a + 20 < sC) || (a < 171 && a + 35 < sC);
+    if (centre) {
+        const int32_t low = C - (w + 1) / 2;
+        return {low, low + w};
+    }
+    if (sL >= sR && sL >= 0) return {L, L + w};
+    return {R - w, R};
+}
+
+void squareUp(int32_t* w, int32_t kw, int32_t* h, int32_t kh) {
+    if (kw == kh) {
+        *w = *h = (*w + *h + 1) / 2;
+        return;
+    }
+    int32_t* winner = kw > kh ? w : h;
+    int32_t* other = kw > kh ? h : w;
+    if (absValue(static_cast<int64_t>(kw) - kh) == 1)
+        *winner = *other = (2 * (*other + 2 * *winner) + 3) / 6;
+    else
+        *other = *winner;
+}
+
+class Passes {
+  public:
+    Passes(SolverState& s, bool allActive) : s_(s), run_(*s.run), allActive_(allActive) {}
+
+    void run() {
+        for (int32_t pass = 0; pass < kPasses; ++pass) {
+            relaxBoxes(pass);
+            relaxVertexShapes(pass);
+            copyBoxesBack();
+        }
+    }
+
+  private:
+    RelaxRow row(bool xAxis, int32_t i, int32_t pass, bool late, bool stepMode) const {
+        const int64_t n = s_.n;
+        RelaxRow r;
+        r.values = xAxis ? s_.x : s_.y;
+        r.closeness = (xAxis ? s_.closeX : s_.closeY) + i * n;
+        r.limits = (xAxis ? s_.limitX : s_.limitY) + i * n;
+        r.marks = s_.marks;
+        r.late = late;
+        r.stepMode = stepMode;
+        const int16_t* grid = xAxis ? run_.gridX : run_.gridY;
+        r.gridOrigin = grid[0];
+        r.gridStep = pass <= 7 ? grid[1] : 0;
+        r.mode = run_.mode != 0;
+        r.passesLeft = kPasses - pass;
+        r.forbidDown = allActive_;
+        return r;
+    }
+
+    int32_t relax(bool xAxis, int32_t i, int32_t pass, bool late, bool stepMode, int32_t* strength,
+                  int32_t* kind) {
+        const int32_t v =
+            relaxCoordinate(s_.layout, row(xAxis, i, pass, late, stepMode), i, strength, kind);
+        (xAxis ? s_.x : s_.y)[i] = v;
+        return v;
+    }
+
+    void relaxBoxes(int32_t pass) {
+        const int32_t B = s_.boxCount;
+        int32_t* sizes = s_.scratch;
+        int32_t* weights = s_.scratch + 2 * B;
+        for (int32_t b = 0; b < B; ++b) {
+            int32_t* out = run_.boxesOut + kBoxFields * b;
+            const int32_t* in = run_.boxesIn + kBoxFields * b;
+            if (run_.boxIds[b] < 0) {
+                memcpy(out, in, sizeof(int32_t) * kBoxFields);
+                continue;
+            }
+            const bool lateEdges = pass >= 7 && !run_.snap;
+            const bool lateCentre = pass >= 8 && !run_.snap;
+            const bool late = pass >= 8;
+            int32_t sL[2], sR[2], sC[2], kind;
+            int32_t L[2], R[2], C[2];
+            const int32_t lo = 3 * b, mid = lo + 1, hi = lo + 2;
+            markCandidates(s_.layout, s_.tolX, s_.tolY, s_.x, s_.y, lo, lateEdges, s_.marks);
+            L[0] = relax(true, lo, pass, late, false, &sL[0], &kind);
+            L[1] = relax(false, lo, pass, late, false, &sL[1], &kind);
+            markCandidates(s_.layout, s_.tolX, s_.tolY, s_.x, s_.y, hi, lateEdges, s_.marks);
+            R[0] = relax(true, hi, pass, late, false, &sR[0], &kind);
+            R[1] = relax(false, hi, pass, late, false, &sR[1], &kind);
+            markCandidates(s_.layout, s_.tolX, s_.tolY, s_.x, s_.y, mid, lateCentre, s_.marks);
+            C[0] = relax(true, mid, pass, late, false, &sC[0], &kind);
+            C[1] = relax(false, mid, pass, late, false, &sC[1], &kind);
+
+            for (int32_t j = 0; j < B; ++j) {
+                sizes[2 * j] = s_.width[j];
+                sizes[2 * j + 1] = s_.height[j];
+            }
+            sizeWeights(s_, b, weights);
+            const int64_t n = s_.n;
+            const int32_t* cx = s_.limitX + mid * n;
+            const int32_t* cy = s_.limitY + mid * n;
+            int32_t fx = 0, fy = 0;
+            const int32_t W =
+                clusterSize(s_.width[b], sizes, weights, B, cx, cy, 206, 2 * b, 2 * b + 1, &fx);
+            for (int32_t j = 0; j < B; ++j) {
+                weights[2 * j] *= 3;
+                weights[2 * j + 1] /= 3;
+            }
+            const int32_t H =
+                clusterSize(s_.height[b], sizes, weights, B, cx, cy, 206, 2 * b + 1, 2 * b, &fy);
+
+            int32_t kw, kh;
+            int32_t w = reconciledSize(L[0], R[0], C[0], sL[0], sR[0], sC[0], W, fx, pass, &kw);
+            int32_t h = reconciledSize(L[1], R[1], C[1], sL[1], sR[1], sC[1], H, fy, pass, &kh);
+            const int64_t inW = static_cast<int64_t>(in[kBoxRight]) - in[kBoxLeft];
+            const int64_t inH = static_cast<int64_t>(in[kBoxBottom]) - in[kBoxTop];
+            if (absValue(inW - inH) < 3) squareUp(&w, kw, &h, kh);
+            const AxisResult ax = anchored(L[0], R[0], C[0], sL[0], sR[0], sC[0], w);
+            const AxisResult ay = anchored(L[1], R[1], C[1], sL[1], sR[1], sC[1], h);
+            memcpy(out, in, sizeof(int32_t) * kBoxFields);
+            out[kBoxLeft] = ax.low;
+            out[kBoxRight] = ax.high;
+            out[kBoxTop] = ay.low;
+            out[kBoxBottom] = ay.high;
+        }
+    }
+
+    void relaxVertexShapes(int32_t pass) {
+        for (int32_t k = 0; k < run_.shapeCount; ++k) {
+            if (run_.shapeIds[k] < 0) continue;
+            const int32_t kind = run_.kinds[k];
+            const int32_t count = vertexCountOf(run_, k);
+            const int32_t first = 3 * s_.boxCount + run_.offsets[k];
+            int32_t* out = run_.vertsOut[k];
+            for (int32_t m = 0; m < count; ++m) {
+                if (isFixedVertex(kind, m, count)) continue;
+                const int32_t j = first + m;
+                markVertexCandidates(s_.layout, kind, pass, s_.marks);
+                const bool rigidLate = isRigidKind(kind) && pass >= 6 && pass <= 8;
+                const bool stepMode =
+                    isEndPoint(kind, m, count) || rigidLate || (count == 3 && m == 1 && pass >= 5);
+                int32_t strength, linkKind;
+                out[2 * m] = relax(true, j, pass, pass >= 7, stepMode, &strength, &linkKind);
+                out[2 * m + 1] = relax(false, j, pass, pass >= 7, stepMode, &strength, &linkKind);
+            }
+            repair(k, pass);
+            int32_t* in = run_.vertsIn[k];
+            memcpy(in, out, sizeof(int32_t) * 2 * static_cast<size_t>(count));
+            for (int32_t m = 0; m < count; ++m) {
+                s_.x[first + m] = out[2 * m];
+                s_.y[first + m] = out[2 * m + 1];
+            }
+        }
+    }
+
+    void repair(int32_t k, int32_t pass) {
+        const int32_t kind = run_.kinds[k];
+        const int32_t count = vertexCountOf(run_, k);
+        const int32_t* in = run_.vertsIn[k];
+        int32_t* out = run_.vertsOut[k];
+        switch (kind) {
+            case kSolverArrow:
+            case kSolverDoubleArrow:
+                rebuildArrowHead(in, out, count, kind == kSolverDoubleArrow);
+                break;
+            case kSolverParallelogram:
+                if (count >= 5) {
+                    out[2 * (count - 1)] = out[0];
+                    out[2 * (count - 1) + 1] = out[1];
+                    const int64_t ex = static_cast<int64_t>(out[0]) - out[2] + out[4] - out[6];
+                    const int64_t ey = static_cast<int64_t>(out[1]) - out[3] + out[5] - out[7];
+                    if (pass <= 6)
+                        regularizeParallelogram(out, true);
+                    else if (pass < 9 || absValue(ex) > 6 || absValue(ey) > 6)
+                        regularizeParallelogram(out, false);
+                }
+                break;
+            case kSolverTriangle:
+                if (count >= 4) {
+                    out[6] = out[0];
+                    out[7] = out[1];
+                    const int o = equilateralOrientation(out);
+                    if (o) snapEquilateral(out, o, pass >= 8);
+                }
+                break;
+            case kSolverClosedPolyline:
+                if (count >= 2) {
+                    out[2 * (count - 1)] = out[0];
+                    out[2 * (count - 1) + 1] = out[1];
+                }
+                break;
+            case kSolverRotatedEllipse:
+                if (count >= 3) {
+                    // Size and direction stay; the second point follows the centre.
+                    out[2] = in[2] + (out[0] - in[0]);
+                    out[3] = in[3] + (out[1] - in[1]);
+                    out[4] = in[4];
+                    out[5] = in[5];
+                }
+                break;
+            default:
+                break;
+        }
+    }
+
+    void copyBoxesBack() {
+        for (int32_t b = 0; b < s_.boxCount; ++b) {
+            int32_t* in = run_.boxesIn + kBoxFields * b;
+            const int32_t* out = run_.boxesOut + kBoxFields * b;
+            for (int f : {kBoxLeft, kBoxTop, kBoxRight, kBoxBottom, kBoxExtra}) in[f] = out[f];
+            const int64_t l = in[kBoxLeft], r = in[kBoxRight], t = in[kBoxTop], bo = in[kBoxBottom];
+            s_.x[3 * b] = in[kBoxLeft];
+            s_.x[3 * b + 1] = clamp32((l + r + 1) / 2);
+            s_.x[3 * b + 2] = in[kBoxRight];
+            s_.y[3 * b] = in[kBoxTop];
+            s_.y[3 * b + 1] = clamp32((t + bo + 1) / 2);
+            s_.y[3 * b + 2] = in[kBoxBottom];
+            s_.width[b] = r - l ? clamp32(r - l) : 4;
+            s_.height[b] = bo - t ? clamp32(bo - t) : 4;
+        }
+    }
+
+    SolverState& s_;
+    AlignRun& run_;
+    bool allActive_;
+};
+
+}  // namespace
+
+void solveAlignment(AlignRun& run) {
+    copyInputsToOutputs(run);
+    const int32_t B = run.boxCount, K = run.shapeCount;
+    const int32_t V = K > 0 ? run.offsets[K] : 0;
+    const int64_t n = 3 * static_cast<int64_t>(B) + V;
+    if (n == 0 || n > kMaxAlignVariables) return;
+    SolverState s = {};
+    s.run = &run;
+    s.boxCount = B;
+    s.vertexCount = V;
+    s.n = static_cast<int32_t>(n);
+    Working w;
+    if (!allocateState(s, w)) return;
+    for (int32_t b = 0; b < B; ++b)
+        for (int e = 0; e < 3; ++e) s.owner[3 * b + e] = b;
+    for (int32_t k = 0; k < K; ++k)
+        for (int32_t v = run.offsets[k]; v < run.offsets[k + 1]; ++v) s.owner[3 * B + v] = B + k;
+    s.layout = {s.n, B, s.owner, run.kinds, run.offsets, run.boxIds, run.shapeIds};
+
+    // A connector that touches an aligned box wakes up when the run is not
+    // in its finishing mode; afterwards every frozen shape counts alike.
+    for (int32_t k = 0; k < K; ++k) {
+        if (!run.mode && run.connectorLinks && isConnectorKind(run.kinds[k]) &&
+            run.shapeIds[k] >= -9 && run.shapeIds[k] <= -1) {
+            for (int32_t b = 0; b < B; ++b)
+                if (run.boxIds[b] >= 0 && run.connectorLinks[b * K + k] > 0) run.shapeIds[k] = 15;
+        }
+        if (run.shapeIds[k] < 0) run.shapeIds[k] = -1;
+    }
+    bool allActive = true;
+    for (int32_t b = 0; b < B; ++b)
+        if (run.boxIds[b] < 0) allActive = false;
+    for (int32_t k = 0; k < K; ++k)
+        if (run.shapeIds[k] < 0) allActive = false;
+
+    buildTolerances(s);
+    for (int32_t j = 0; j < s.n; ++j) {
+        const bool vertex = j >= 3 * B;
+        s.refX[j] =
+            vertex && run.reference ? run.reference[2 * (j - 3 * B)] : (vertex ? s.x[j] : -100);
+        s.refY[j] =
+            vertex && run.reference ? run.reference[2 * (j - 3 * B) + 1] : (vertex ? s.y[j] : -100);
+    }
+    buildConnectorLinks(s);
+    buildLinkTables(s);
+    Passes(s, allActive).run();
+    freeBlock(w.block);
+}
+
+}  // namespace vexa

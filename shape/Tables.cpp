@@ -1,0 +1,342 @@
+#include "Tables.h"
+
+#include <string.h>
+
+#include "Align.h"
+#include "AlignRun.h"
+#include "FixedMath.h"
+#include "Memory.h"
+#include "ShapeAnswer.h"
+
+namespace vexa {
+
+namespace {
+
+bool boxesOverlap(const int32_t* a, const int32_t* b) {
+    return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
+bool upright(const int32_t* l) { return l[0] == l[2]; }
+bool level(const int32_t* l) { return l[1] == l[3]; }
+int32_t lo(int32_t a, int32_t b) { return a < b ? a : b; }
+int32_t hi(int32_t a, int32_t b) { return a < b ? b : a; }
+
+void setEnd(TableShape& s, int index, int32_t value) {
+    s.line[index] = value;
+    if (s.line2) s.line2[index] = value;
+}
+
+// A line's extent along its direction and its position across it.
+struct Span {
+    bool vertical;
+    int32_t from, to, at;
+};
+
+Span spanOf(const int32_t* l) {
+    if (upright(l)) return Span{true, lo(l[1], l[3]), hi(l[1], l[3]), l[0]};
+    return Span{false, lo(l[0], l[2]), hi(l[0], l[2]), l[1]};
+}
+
+// Whether line j joins the group that seed s starts.
+bool joinsSeed(const Span& s, const int32_t* line) {
+    if (!upright(line) && !level(line)) return false;
+    const Span j = spanOf(line);
+    const int32_t length = s.to - s.from;
+    if (j.vertical == s.vertical) {
+        if (j.at != s.at) return false;
+        const int32_t before = s.from - j.from > 0 ? s.from - j.from : 0;
+        const int32_t after = j.to - s.to > 0 ? j.to - s.to : 0;
+        return before <= 25 && after <= 25 && before + after <= length / 3;
+    }
+    const int32_t out = j.at < s.from ? s.from - j.at : (j.at > s.to ? j.at - s.to : 0);
+    return out <= 25 && 2 * out <= length / 3 && j.from <= s.at && s.at <= j.to;
+}
+
+}  // namespace
+
+int32_t findTableCandidates(TableShape* shapes, int count, const uint16_t* slotMarks,
+                            TableSearch* search) {
+    search->count = 0;
+    bool userExcluded[kAlignCapacity] = {};
+    for (int i = 0; i < count; ++i) {
+        search->member[i] = kNoTable;
+        search->frame[i] = kNoTable;
+        if (slotMarks[i] == kExcludedFromTables && shapes[i].role != kTableNone) {
+            search->member[i] = kExcludedFromTables;
+            userExcluded[i] = true;
+        }
+    }
+    // Line ends within 1 of one another meet exactly.
+    for (int a = 0; a < count; ++a) {
+        if (shapes[a].role != kTableLine) continue;
+        for (int ea = 0; ea < 2; ++ea)
+            for (int b = 0; b < count; ++b) {
+                if (shapes[b].role != kTableLine) continue;
+                for (int eb = 0; eb < 2; ++eb) {
+                    if (a == b && ea == eb) continue;
+                    for (int d = 0; d < 2; ++d) {
+                        const int32_t v = shapes[a].line[2 * ea + d];
+                        if (absValue(static_cast<int64_t>(shapes[b].line[2 * eb + d]) - v) <= 1)
+                            setEnd(shapes[b], 2 * eb + d, v);
+                    }
+                }
+            }
+    }
+    for (int r = 0; r < count; ++r) {
+        if (shapes[r].role != kTableRectangle || userExcluded[r]) continue;
+        const int32_t* b = shapes[r].box;
+        const int32_t box[4] = {b[kBoxLeft], b[kBoxTop], b[kBoxRight], b[kBoxBottom]};
+        bool overlaps = false;
+        for (int k = 0; k < search->count; ++k)
+            overlaps = overlaps || boxesOverlap(box, search->box[k]);
+        if (overlaps) continue;
+        const int k = search->count++;
+        search->frame[k] = static_cast<uint16_t>(r);
+        memcpy(search->box[k], box, sizeof(box));
+        search->member[r] = static_cast<uint16_t>(k);
+        for (int i = 0; i < count; ++i) {
+            if (shapes[i].role != kTableLine || userExcluded[i]) continue;
+            const int32_t* l = shapes[i].line;
+            if (!upright(l) && !level(l)) {
+                search->member[i] = kExcludedFromTables;
+                continue;
+            }
+            if (search->member[i] != kNoTable) continue;
+            const bool inside = l[0] >= box[0] && l[0] <= box[2] && l[2] >= box[0] &&
+                                l[2] <= box[2] && l[1] >= box[1] && l[1] <= box[3] &&
+                                l[3] >= box[1] && l[3] <= box[3];
+            if (inside) search->member[i] = static_cast<uint16_t>(k);
+        }
+    }
+    int lastLine = -1;
+    for (int i = 0; i < count; ++i)
+        if (shapes[i].role == kTableLine) lastLine = i;
+    for (int seed = 0; seed < lastLine; ++seed) {
+        if (shapes[seed].role != kTableLine || search->member[seed] != kNoTable) continue;
+        const int32_t* sl = shapes[seed].line;
+        if (!upright(sl) && !level(sl)) continue;
+        const Span s = spanOf(sl);
+        const uint16_t k = static_cast<uint16_t>(search->count);
+        uint16_t before[kAlignCapacity];
+        int joined = 0;
+        int32_t box[4] = {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+        for (int j = 0; j < count; ++j) {
+            before[j] = search->member[j];
+            if (shapes[j].role != kTableLine || userExcluded[j]) continue;
+            if (search->member[j] != kNoTable && search->member[j] != kExcludedFromTables) continue;
+            if (!joinsSeed(s, shapes[j].line)) continue;
+            search->member[j] = k;
+            ++joined;
+            const Span js = spanOf(shapes[j].line);
+            if (js.vertical) {
+                box[1] = lo(box[1], js.from);
+                box[3] = hi(box[3], js.to);
+            } else {
+                box[0] = lo(box[0], js.from);
+                box[2] = hi(box[2], js.to);
+            }
+        }
+        // A line alone is no table.
+        bool keep = joined >= 2 && box[0] <= box[2] && box[1] <= box[3];
+        for (int c = 0; keep && c < search->count; ++c) keep = !boxesOverlap(box, search->box[c]);
+        if (!keep) {
+            for (int j = 0; j < count; ++j)
+                if (search->member[j] == k && before[j] != k) search->member[j] = kNoTable;
+            continue;
+        }
+        search->frame[k] = kNoTable;
+        memcpy(search->box[k], box, sizeof(box));
+        ++search->count;
+        for (int j = 0; j < count; ++j) {
+            if (shapes[j].role != kTableLine || search->member[j] != kNoTable) continue;
+            const int32_t* l = shapes[j].line;
+            const Span js = spanOf(l);
+            const int32_t length = js.to - js.from;
+            auto overlapOf = [&](int32_t a, int32_t b) {
+                const int32_t o = lo(js.to, b) - hi(js.from, a);
+                return o > 0 ? o : 0;
+            };
+            bool onBorder = false;
+            if (upright(l) && !level(l))
+                onBorder = (absValue(static_cast<int64_t>(js.at) - box[0]) <= 1 ||
+                            absValue(static_cast<int64_t>(js.at) - box[2]) <= 1) &&
+                           2 * overlapOf(box[1], box[3]) > length;
+            else if (level(l) && !upright(l))
+                onBorder = (absValue(static_cast<int64_t>(js.at) - box[1]) <= 1 ||
+                            absValue(static_cast<int64_t>(js.at) - box[3]) <= 1) &&
+                           2 * overlapOf(box[0], box[2]) > length;
+            if (onBorder) search->member[j] = k;
+        }
+    }
+    return search->count;
+}
+
+bool spaceRulings(TableShape* shapes, int count, const TableSearch& search) {
+    (void)shapes;
+    (void)count;
+    (void)search;
+    return false;
+}
+
+namespace {
+
+void setRuling(GridCell& cell, int side, const int16_t* vertices, uint16_t count) {
+    cell.rule[side] = 1;
+    cell.ruling[side] = vertices;
+    cell.rulingCount[side] = count;
+}
+
+enum Side { kLeft, kTop, kRight, kBottom };
+
+// Inserts a level line at y over [x0, x1]: splits the row it crosses.
+void insertLevel(Grid& g, int32_t y, int32_t x0, int32_t x1, const int16_t* v) {
+    int r = 0;
+    while (r < g.rows && g.at(r, 0).bottom <= y) ++r;
+    int lineRow;
+    if (r == g.rows) {
+        lineRow = g.rows;  // at or beyond the last row's bottom
+    } else if (g.at(r, 0).top < y) {
+        if (g.rows >= g.stride) return;
+        for (int row = g.rows; row > r; --row)
+            for (int c = 0; c < g.columns; ++c) g.at(row, c) = g.at(row - 1, c);
+        for (int c = 0; c < g.columns; ++c) {
+            GridCell& upper = g.at(r, c);
+            GridCell& lower = g.at(r + 1, c);
+            upper.bottom = y;
+            upper.rule[kBottom] = 0;
+            lower.top = y;
+            lower.rule[kTop] = 0;
+        }
+        ++g.rows;
+        lineRow = r + 1;
+    } else {
+        lineRow = r;
+    }
+    for (int c = 0; c < g.columns; ++c) {
+        const GridCell& probe = g.at(lineRow < g.rows ? lineRow : g.rows - 1, c);
+        if (probe.left < x0 - 1 || probe.right > x1 + 1) continue;
+        if (lineRow < g.rows) setRuling(g.at(lineRow, c), kTop, v, 2);
+        if (lineRow > 0) setRuling(g.at(lineRow - 1, c), kBottom, v, 2);
+    }
+}
+
+void insertUpright(Grid& g, int32_t x, int32_t y0, int32_t y1, const int16_t* v) {
+    int c = 0;
+    while (c < g.columns && g.at(0, c).right <= x) ++c;
+    int lineColumn;
+    if (c == g.columns) {
+        lineColumn = g.columns;
+    } else if (g.at(0, c).left < x) {
+        if (g.columns >= g.stride) return;
+        for (int r = 0; r < g.rows; ++r) {
+            for (int col = g.columns; col > c; --col) g.at(r, col) = g.at(r, col - 1);
+            GridCell& leftHalf = g.at(r, c);
+            GridCell& rightHalf = g.at(r, c + 1);
+            leftHalf.right = x;
+            leftHalf.rule[kRight] = 0;
+            rightHalf.left = x;
+            rightHalf.rule[kLeft] = 0;
+        }
+        ++g.columns;
+        lineColumn = c + 1;
+    } else {
+        lineColumn = c;
+    }
+    for (int r = 0; r < g.rows; ++r) {
+        const GridCell& probe = g.at(r, lineColumn < g.columns ? lineColumn : g.columns - 1);
+        if (probe.top < y0 - 1 || probe.bottom > y1 + 1) continue;
+        if (lineColumn < g.columns) setRuling(g.at(r, lineColumn), kLeft, v, 2);
+        if (lineColumn > 0) setRuling(g.at(r, lineColumn - 1), kRight, v, 2);
+    }
+}
+
+bool isLine(const AlignSlot& slot) { return slot.kind == kKindPolyline && slot.vertexCount == 2; }
+
+// Whether end e of line i rests on a shape of table t.
+bool endAttached(const AlignContext* context, int i, int e, uint16_t t, const Grid& g,
+                 const int32_t* box) {
+    const int n = context->shapeCount;
+    const uint32_t* d = context->disposition;
+    for (int j = 0; d && j < n; ++j) {
+        if (j == i || context->slots[j].tableMark != t) continue;
+        const uint32_t bits = j < i ? d[j * n + i] : d[i * n + j];
+        const uint32_t want = j < i ? (e ? kSecondLastEndOnFirst : kSecondFirstEndOnFirst)
+                                    : (e ? kFirstLastEndOnSecond : kFirstFirstEndOnSecond);
+        if (bits & want) return true;
+    }
+    if (g.framed) return false;
+    // Without a frame, an end on a side of the box that the other end is not on.
+    const int16_t* v = context->slots[i].vertices;
+    const int32_t px = v[2 * e], py = v[2 * e + 1], qx = v[2 - 2 * e], qy = v[3 - 2 * e];
+    return (px == box[0] && qx != box[0]) || (px == box[2] && qx != box[2]) ||
+           (py == box[1] && qy != box[1]) || (py == box[3] && qy != box[3]);
+}
+
+}  // namespace
+
+void buildTables(AlignContext* context, const TableSearch& search, int32_t shift) {
+    const int n = context->shapeCount;
+    context->tables =
+        static_cast<VSTABLE*>(allocZeroed(sizeof(VSTABLE) * static_cast<size_t>(search.count)));
+    GridCell* cells = static_cast<GridCell*>(
+        allocZeroed(sizeof(GridCell) * static_cast<size_t>(n + 1) * static_cast<size_t>(n + 1)));
+    if (!context->tables || !cells) {
+        freeBlock(cells);
+        freeBlock(context->tables);
+        context->tables = nullptr;
+        return;
+    }
+    for (int k = 0; k < search.count; ++k) {
+        // Shapes carry the number of the table record they end up in, so
+        // that a candidate without a grid leaves no gap in the numbering.
+        const uint16_t t = static_cast<uint16_t>(context->tableCount);
+        const int32_t* box = search.box[k];
+        Grid g = {1, 1, n + 1, cells, search.frame[k] != kNoTable};
+        memset(cells, 0,
+               sizeof(GridCell) * static_cast<size_t>(n + 1) * static_cast<size_t>(n + 1));
+        GridCell& first = g.at(0, 0);
+        first.left = box[0];
+        first.top = box[1];
+        first.right = box[2];
+        first.bottom = box[3];
+        if (g.framed) {
+            AlignSlot& frame = context->slots[search.frame[k]];
+            if (frame.tableMark != kExcludedFromTables) frame.tableMark = t;
+            // The frame is written back as (l,t) (l,b) (r,b) (r,t) (l,t).
+            const int16_t* v = frame.vertices;
+            setRuling(first, kLeft, v, 2);
+            setRuling(first, kBottom, v + 2, 2);
+            setRuling(first, kRight, v + 4, 2);
+            setRuling(first, kTop, v + 6, 2);
+        }
+        for (int round = 0; round < n; ++round) {
+            int pick = -1;
+            for (int i = 0; i < n && pick < 0; ++i) {
+                const AlignSlot& slot = context->slots[i];
+                if (slot.tableMark != kNoTable || !isLine(slot)) continue;
+                if (endAttached(context, i, 0, t, g, box) && endAttached(context, i, 1, t, g, box))
+                    pick = i;
+            }
+            if (pick < 0) break;
+            AlignSlot& line = context->slots[pick];
+            line.tableMark = t;
+            const int16_t* v = line.vertices;
+            if (v[0] != v[2])
+                insertLevel(g, v[1], lo(v[0], v[2]), hi(v[0], v[2]), v);
+            else
+                insertUpright(g, v[0], lo(v[1], v[3]), hi(v[1], v[3]), v);
+        }
+        if (g.rows == 1 && g.columns == 1) {
+            for (int i = 0; i < n; ++i)
+                if (context->slots[i].tableMark == t) context->slots[i].tableMark = kNoTable;
+            continue;
+        }
+        for (int r = 0; r < g.rows; ++r)
+            for (int c = 0; c < g.columns; ++c) g.at(r, c).emit = 1;
+        VSTABLE* table = &context->tables[context->tableCount++];
+        makeTableCells(g, table, shift);
+    }
+    freeBlock(cells);
+}
+
+}  // namespace vexa
