@@ -240,7 +240,8 @@ uint32_t contactBits(const Figure& a, const Figure& b) {
             }
         }
     }
-    return hits == 0 ? 0 : (hits == 1 ? kOneContact : kContacts);
+    if (hits == 0) return 0;
+    return hits == 1 ? kOneContact : kContacts;
 }
 
 bool within1(int32_t a, int32_t b) { return absValue(static_cast<int64_t>(a) - b) <= 1; }
