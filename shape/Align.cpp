@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "AlignAges.h"
+#include "AlignRun.h"
 #include "AlignSolver.h"
 #include "FixedMath.h"
 #include "Memory.h"
@@ -206,6 +207,67 @@ void writeVertexShapeBack(AlignSlot& slot, int32_t kind, const int32_t* out) {
     }
 }
 
+// Drawn forms of the run's objects for the connector distances: the drawn
+// points with the vertices' point indexes, or the vertices themselves when
+// the indexes do not fit the drawn points (or the drawn points are too many
+// to measure every reference point against).
+struct DrawnForms {
+    DrawnRun runs[kAlignCapacity];
+    void* block = nullptr;
+    ~DrawnForms() { freeBlock(block); }
+};
+
+bool indexesFit(const AlignSlot& slot) {
+    if (!slot.drawn || !slot.pointIndexes) return false;
+    for (int v = 0; v < slot.vertexCount; ++v) {
+        const int16_t i = slot.pointIndexes[v];
+        if (i < 0 || i >= slot.drawnCount || (v && i < slot.pointIndexes[v - 1])) return false;
+    }
+    return true;
+}
+
+bool makeDrawnForms(const AlignContext* context, const SlotPlan* plans, int32_t boxCount,
+                    DrawnForms* forms) {
+    int64_t points = 0, refs = 0;
+    bool useDrawn = true;
+    for (int pass = 0; pass < 2; ++pass) {
+        points = refs = 0;
+        for (int i = 0; i < context->shapeCount; ++i) {
+            const AlignSlot& slot = context->slots[i];
+            if (plans[i].role == kRoleNone) continue;
+            points += useDrawn && indexesFit(slot) ? slot.drawnCount : slot.vertexCount;
+            refs += slot.vertexCount;
+        }
+        if (refs * points <= (int64_t{1} << 22)) break;
+        useDrawn = false;
+    }
+    forms->block = allocBlock(sizeof(int32_t) * static_cast<size_t>(2 * points + refs + 2));
+    if (!forms->block) return false;
+    int32_t* p = static_cast<int32_t*>(forms->block);
+    for (int i = 0; i < context->shapeCount; ++i) {
+        const AlignSlot& slot = context->slots[i];
+        const SlotPlan& plan = plans[i];
+        if (plan.role == kRoleNone) continue;
+        const int32_t object = plan.role == kRoleVertexShape ? boxCount + plan.object : plan.object;
+        DrawnRun& run = forms->runs[object];
+        const bool drawn = useDrawn && indexesFit(slot);
+        const int n = drawn ? slot.drawnCount : slot.vertexCount;
+        const int16_t* src = drawn ? slot.drawn : slot.vertices;
+        run.points = p;
+        run.count = n;
+        for (int k = 0; k < 2 * n; ++k) *p++ = src[k];
+        run.refs = p;
+        const bool rotated = plan.role == kRoleVertexShape && slot.kind == kKindEllipse;
+        run.refCount = rotated ? 0 : slot.vertexCount;
+        if (plan.role == kRoleEllipseBox) run.refCount = slot.vertexCount > 1 ? 2 : 1;
+        for (int v = 0; v < run.refCount; ++v) {
+            const int m = plan.role == kRoleEllipseBox && v == 1 ? slot.vertexCount - 1 : v;
+            *p++ = drawn ? slot.pointIndexes[m] : m;
+        }
+    }
+    return true;
+}
+
 // The working block of one pass.
 struct PassMemory {
     void* block = nullptr;
@@ -379,7 +441,13 @@ int alignShapes(AlignContext* context, int mode) {
         loneBoxId = run.boxIds[0];
         run.boxIds[0] = -1;
     }
+    DrawnForms forms;
+    ConnectorDistances distances = {};
+    if (makeDrawnForms(context, plans, B, &forms) &&
+        buildConnectorDistances(forms.runs, B + shapes, &distances))
+        run.distances = &distances;
     solveAlignment(run);
+    freeConnectorDistances(&distances);
     if (B == 1) run.boxIds[0] = loneBoxId;
 
     TableSearch search;

@@ -123,4 +123,76 @@ int32_t pointToPolylineDistance(int32_t n, const int32_t* v, int32_t x, int32_t 
     return root > 65535 ? 65535 : static_cast<int32_t>(root);
 }
 
+namespace {
+
+// A run's segments: between consecutive reference points, or one segment of
+// all its drawn points when it has fewer than three references.
+int32_t segmentsOf(const DrawnRun& run) { return run.refCount >= 3 ? run.refCount - 1 : 1; }
+
+void segmentSpan(const DrawnRun& run, int32_t s, int32_t* from, int32_t* count) {
+    if (run.refCount < 3) {
+        *from = 0;
+        *count = run.count;
+        return;
+    }
+    *from = run.refs[s];
+    *count = run.refs[s + 1] - run.refs[s] + 1;
+}
+
+}  // namespace
+
+bool buildConnectorDistances(const DrawnRun* objects, int32_t count, ConnectorDistances* out) {
+    *out = ConnectorDistances{};
+    out->objectRef =
+        static_cast<int32_t*>(allocZeroed(sizeof(int32_t) * 2 * (static_cast<size_t>(count) + 1)));
+    if (!out->objectRef) return false;
+    out->objectSeg = out->objectRef + count + 1;
+    for (int32_t o = 0; o < count; ++o) {
+        out->objectRef[o + 1] = out->objectRef[o] + objects[o].refCount;
+        out->objectSeg[o + 1] = out->objectSeg[o] + segmentsOf(objects[o]);
+    }
+    const int64_t R = out->objectRef[count], S = out->objectSeg[count];
+    out->refCount = static_cast<int32_t>(R);
+    out->segmentCount = static_cast<int32_t>(S);
+    out->toSegment =
+        static_cast<uint16_t*>(allocBlock(sizeof(uint16_t) * static_cast<size_t>(R * S + 1)));
+    out->toPoint =
+        static_cast<uint16_t*>(allocBlock(sizeof(uint16_t) * static_cast<size_t>(R * R + 1)));
+    if (!out->toSegment || !out->toPoint) {
+        freeConnectorDistances(out);
+        return false;
+    }
+    int64_t r = 0;
+    for (int32_t a = 0; a < count; ++a) {
+        for (int32_t i = 0; i < objects[a].refCount; ++i, ++r) {
+            const int32_t* p = objects[a].points + 2 * objects[a].refs[i];
+            int64_t s = 0, q = 0;
+            for (int32_t b = 0; b < count; ++b) {
+                const DrawnRun& run = objects[b];
+                for (int32_t k = 0; k < segmentsOf(run); ++k, ++s) {
+                    int32_t from, n;
+                    segmentSpan(run, k, &from, &n);
+                    out->toSegment[r * S + s] = static_cast<uint16_t>(
+                        pointToPolylineDistance(n, run.points + 2 * from, p[0], p[1]));
+                }
+                for (int32_t k = 0; k < run.refCount; ++k, ++q) {
+                    const int32_t* o = run.points + 2 * run.refs[k];
+                    const int64_t dx = static_cast<int64_t>(o[0]) - p[0];
+                    const int64_t dy = static_cast<int64_t>(o[1]) - p[1];
+                    const int64_t d = isqrtLarge(static_cast<uint64_t>(dx * dx + dy * dy));
+                    out->toPoint[r * R + q] = static_cast<uint16_t>(d > 65535 ? 65535 : d);
+                }
+            }
+        }
+    }
+    return true;
+}
+
+void freeConnectorDistances(ConnectorDistances* d) {
+    freeBlock(d->objectRef);
+    freeBlock(d->toSegment);
+    freeBlock(d->toPoint);
+    *d = ConnectorDistances{};
+}
+
 }  // namespace vexa

@@ -20,6 +20,14 @@ void updateAlignmentAges(const AlignRun& run);
 // pairs); 65535 for fewer than two vertices.
 int32_t pointToPolylineDistance(int32_t n, const int32_t* vertices, int32_t x, int32_t y);
 
+struct ConnectorDistances;
+struct DrawnRun;
+
+// Fills the distance tables for the given objects; false when memory is short
+// (the tables are then null). freeConnectorDistances releases them.
+bool buildConnectorDistances(const DrawnRun* objects, int32_t count, ConnectorDistances* out);
+void freeConnectorDistances(ConnectorDistances* distances);
+
 }  // namespace vexa
 
 #endif

@@ -14,6 +14,25 @@ namespace vexa {
 enum BoxField { kBoxLeft, kBoxTop, kBoxRight, kBoxBottom, kBoxRoles, kBoxSlot, kBoxExtra };
 constexpr int kBoxFields = 7;
 
+// The drawn form of one object of a run (boxes first, then vertex shapes):
+// its drawn points and, for each reference point, its index among them.
+struct DrawnRun {
+    const int32_t* points;  // x, y pairs
+    int32_t count;
+    const int32_t* refs;  // indexes into points, non-decreasing
+    int32_t refCount;
+};
+
+// Distances from every reference point of the run to every drawn segment and
+// to every reference point (65535: no such distance).
+struct ConnectorDistances {
+    int32_t refCount, segmentCount;
+    int32_t* objectRef;   // objects + 1: the first reference point of each object
+    int32_t* objectSeg;   // objects + 1: the first segment of each object
+    uint16_t* toSegment;  // refCount x segmentCount
+    uint16_t* toPoint;    // refCount x refCount
+};
+
 struct AlignRun {
     int32_t ellipseCount;  // the first boxes are axis-parallel ellipses
     int32_t boxCount;      // all boxes: ellipses, then rectangles
@@ -31,7 +50,8 @@ struct AlignRun {
     int32_t mode;
     int32_t snap;
     int32_t flags;
-    const int32_t* reference;  // per vertex its drawn position (x, y), or null
+    const int32_t* reference;             // per vertex its drawn position (x, y), or null
+    const ConnectorDistances* distances;  // or null
 };
 
 struct SolverState {

@@ -152,9 +152,45 @@ void squareUp(int32_t* w, int32_t kw, int32_t* h, int32_t kh) {
         *other = *winner;
 }
 
+// Per vertex the attachment targets it found near in pass 0: a mark per
+// ellipse box and per segment of every vertex shape.
+struct AttachMarks {
+    uint8_t* ellipses = nullptr;     // vertices x ellipse boxes
+    uint8_t* segments = nullptr;     // vertices x segments
+    int32_t* segmentBase = nullptr;  // per vertex shape: its first segment
+    int32_t segmentCount = 0;
+    void* block = nullptr;
+    ~AttachMarks() { freeBlock(block); }
+};
+
+bool allocateMarks(const AlignRun& run, int32_t vertices, AttachMarks* m) {
+    int64_t segments = 0;
+    for (int32_t k = 0; k < run.shapeCount; ++k)
+        segments += vertexCountOf(run, k) > 1 ? vertexCountOf(run, k) - 1 : 0;
+    const size_t bytes = sizeof(int32_t) * (static_cast<size_t>(run.shapeCount) + 1) +
+                         static_cast<size_t>(vertices) * (run.ellipseCount + segments) + 8;
+    m->block = allocZeroed(bytes);
+    if (!m->block) return false;
+    m->segmentBase = static_cast<int32_t*>(m->block);
+    m->ellipses = reinterpret_cast<uint8_t*>(m->segmentBase + run.shapeCount + 1);
+    m->segments = m->ellipses + static_cast<size_t>(vertices) * run.ellipseCount;
+    m->segmentCount = static_cast<int32_t>(segments);
+    int32_t base = 0;
+    for (int32_t k = 0; k < run.shapeCount; ++k) {
+        m->segmentBase[k] = base;
+        base += vertexCountOf(run, k) > 1 ? vertexCountOf(run, k) - 1 : 0;
+    }
+    return true;
+}
+
+int64_t roundedDiv(int64_t num, int64_t den) {
+    return num >= 0 ? (num + den / 2) / den : -((-num + den / 2) / den);
+}
+
 class Passes {
   public:
-    Passes(SolverState& s, bool allActive) : s_(s), run_(*s.run), allActive_(allActive) {}
+    Passes(SolverState& s, bool allActive, AttachMarks* marks)
+        : s_(s), run_(*s.run), allActive_(allActive), attachMarks_(marks) {}
 
     void run() {
         for (int32_t pass = 0; pass < kPasses; ++pass) {
@@ -266,9 +302,11 @@ class Passes {
                 const bool rigidLate = isRigidKind(kind) && pass >= 6 && pass <= 8;
                 const bool stepMode =
                     isEndPoint(kind, m, count) || rigidLate || (count == 3 && m == 1 && pass >= 5);
-                int32_t strength, linkKind;
-                out[2 * m] = relax(true, j, pass, pass >= 7, stepMode, &strength, &linkKind);
-                out[2 * m + 1] = relax(false, j, pass, pass >= 7, stepMode, &strength, &linkKind);
+                int32_t sx, kx, sy, ky;
+                out[2 * m] = relax(true, j, pass, pass >= 7, stepMode, &sx, &kx);
+                out[2 * m + 1] = relax(false, j, pass, pass >= 7, stepMode, &sy, &ky);
+                if (attachMarks_ && (isEndPoint(kind, m, count) || isRigidKind(kind)))
+                    attach(k, m, pass, sx, sy, kx, ky);
             }
             repair(k, pass);
             int32_t* in = run_.vertsIn[k];
@@ -278,6 +316,176 @@ class Passes {
                 s_.y[first + m] = out[2 * m + 1];
             }
         }
+    }
+
+    // Pulls a line end or a figure's corner onto the outline of an ellipse or
+    // onto a side of another figure that it nearly touches.
+    void attach(int32_t k, int32_t m, int32_t pass, int32_t sx, int32_t sy, int32_t kx,
+                int32_t ky) {
+        const int32_t kind = run_.kinds[k], count = vertexCountOf(run_, k);
+        const int32_t* in = run_.vertsIn[k];
+        int32_t* out = run_.vertsOut[k];
+        const int32_t vertex = run_.offsets[k] + m;
+        const int32_t j = 3 * s_.boxCount + vertex;
+        const bool rigid = isRigidKind(kind), connector = isConnectorKind(kind);
+        const int64_t vx = out[2 * m], vy = out[2 * m + 1];
+        // A coordinate that ran off by more than a unit is measured where it was drawn.
+        const int64_t ex = absValue(vx - in[2 * m]) > 1 ? in[2 * m] : vx;
+        const int64_t ey = absValue(vy - in[2 * m + 1]) > 1 ? in[2 * m + 1] : vy;
+        int32_t neighbour = -1;
+        if (!rigid) {
+            if (m == 0)
+                neighbour = 1;
+            else if (kind == kSolverDoubleArrow && m == 1)
+                neighbour = 4;
+            else
+                neighbour = m - 1;
+            if (neighbour >= count) neighbour = -1;
+        }
+        int dir = 0;
+        if (neighbour >= 0) {
+            if (absValue(static_cast<int64_t>(in[2 * neighbour]) - in[2 * m]) < 3) dir = 1;
+            if (absValue(static_cast<int64_t>(in[2 * neighbour + 1]) - in[2 * m + 1]) < 3) dir = 2;
+        }
+        const ConnectorDistances* cd = run_.distances;
+        const int32_t object = s_.boxCount + k;
+        const bool refs = cd && cd->objectRef[object + 1] - cd->objectRef[object] == count;
+        const int64_t ref = refs ? cd->objectRef[object] + m : -1;
+        auto distanceTo = [&](int32_t segment) -> int64_t {
+            return ref >= 0 ? cd->toSegment[ref * cd->segmentCount + segment] : 65535;
+        };
+        const int64_t t = s_.tolC[j];
+        int64_t best = 327, tx = 0, ty = 0;
+        int target = 0;  // 1 an ellipse box, 2 a segment
+
+        for (int32_t b = 0; !rigid && b < run_.ellipseCount; ++b) {
+            uint8_t& mark =
+                attachMarks_->ellipses[static_cast<int64_t>(vertex) * run_.ellipseCount + b];
+            if (pass == 0)
+                mark = 0;
+            else if (!mark)
+                continue;
+            const int32_t* box = run_.boxesIn + kBoxFields * b;
+            const int64_t cx = (static_cast<int64_t>(box[kBoxLeft]) + box[kBoxRight] + 1) / 2;
+            const int64_t cy = (static_cast<int64_t>(box[kBoxTop]) + box[kBoxBottom] + 1) / 2;
+            int64_t a = (static_cast<int64_t>(box[kBoxRight]) - box[kBoxLeft] + 1) / 2;
+            int64_t bb = (static_cast<int64_t>(box[kBoxBottom]) - box[kBoxTop] + 1) / 2;
+            if (a < 1) a = 1;
+            if (bb < 1) bb = 1;
+            const int64_t dx = ex - cx, dy = ey - cy;
+            const int64_t rx = dx * 1024 / a, ry = dy * 1024 / bb;
+            const int64_t rho = isqrtLarge(static_cast<uint64_t>(rx * rx + ry * ry));
+            const int64_t e = absValue(rho - 1024);
+            // The coordinate the end segment runs across counts as weakly held.
+            const int64_t wx = dir == 1 ? 10 : lerpClamped(120, 192, 10, 30, sx);
+            const int64_t wy = dir == 2 ? 10 : lerpClamped(120, 192, 10, 30, sy);
+            const int64_t w = wx > wy ? wx : wy;
+            const int64_t mm = 2 * a * bb / (a + bb);
+            const int64_t S = distanceTo(cd ? cd->objectSeg[b] : 0) * w * 3 / 2;
+            const int64_t near = e * (mm < 61 ? mm : 61) / 61;
+            int64_t score = S < near ? S : near;
+            if (e * 4 / 5 > score) score = e * 4 / 5;
+            if (score >= 327 || score >= t * (a + bb) * 500 / (2 * a * bb)) continue;
+            if (pass == 0) mark = 1;
+            if (score >= best) continue;
+            best = score;
+            target = 1;
+            if (score < 5 || rho == 0) {
+                tx = ex;
+                ty = ey;
+            } else {
+                tx = cx + roundedDiv(dx * 1024, rho);
+                ty = cy + roundedDiv(dy * 1024, rho);
+            }
+            if (pass <= 2 && score >= 50 && connector && neighbour >= 0) {
+                int32_t ox, oy;
+                if (rayEllipse(clamp32(ex - cx), clamp32(ey - cy), clamp32(a), clamp32(bb),
+                               clamp32(ex - in[2 * neighbour]), clamp32(ey - in[2 * neighbour + 1]),
+                               &ox, &oy)) {
+                    tx = cx + ox;
+                    ty = cy + oy;
+                }
+            }
+        }
+
+        for (int32_t k2 = 0; kx + ky < 2 && t != 0 && k2 < run_.shapeCount; ++k2) {
+            const int32_t kind2 = run_.kinds[k2], n2 = vertexCountOf(run_, k2);
+            const bool polyline = kind2 == kSolverOpenPolyline || kind2 == kSolverClosedPolyline;
+            if (k2 == k || !(isRigidKind(kind2) || (polyline && n2 <= 5))) continue;
+            const int32_t* p = run_.vertsIn[k2];
+            for (int32_t s = 0; s + 1 < n2; ++s) {
+                uint8_t& mark =
+                    attachMarks_
+                        ->segments[static_cast<int64_t>(vertex) * attachMarks_->segmentCount +
+                                   attachMarks_->segmentBase[k2] + s];
+                if (pass == 0)
+                    mark = 0;
+                else if (!mark)
+                    continue;
+                const int64_t x0 = p[2 * s], y0 = p[2 * s + 1], x1 = p[2 * s + 2],
+                              y1 = p[2 * s + 3];
+                const int64_t ux = x1 - x0, uy = y1 - y0;
+                const int64_t L2 = ux * ux + uy * uy;
+                if (L2 == 0) continue;
+                // Only where the point's foot falls strictly inside the segment.
+                if ((ex - x0) * ux + (ey - y0) * uy <= 0 || (ex - x1) * -ux + (ey - y1) * -uy <= 0)
+                    continue;
+                if ((x0 == x1 || y0 == y1) && !polyline && !connector) continue;
+                const int64_t cross = ux * (ey - y0) - uy * (ex - x0);
+                if (absValue(cross) > 16384) continue;
+                const int64_t q = cross * cross / L2;
+                if (q > 500000) continue;
+                const int64_t D = distanceTo(cd ? cd->objectSeg[s_.boxCount + k2] + s : 0);
+                const int64_t tt = t * t < 1650 ? t * t : 1650;
+                const int64_t byCross = q * 3000 / tt;
+                const int64_t byDistance =
+                    D * lerpClamped(5, 60, 25, 250, clamp32(D * 20 / (t + 1)));
+                const int64_t score = byCross < byDistance ? byCross : byDistance;
+                if (score >= 327) continue;
+                mark = 1;
+                if (score >= best) continue;
+                best = score;
+                target = 2;
+                if (3 * cross * cross / L2 == 0) {
+                    tx = ex;
+                    ty = ey;
+                } else {
+                    const int64_t dot = (ex - x1) * (x0 - x1) + (ey - y1) * (y0 - y1);
+                    tx = x1 + ((x0 - x1) * dot + L2 / 2) / L2;
+                    ty = y1 + ((y0 - y1) * dot + L2 / 2) / L2;
+                }
+                if (pass <= 2 && score >= 50 && connector && neighbour >= 0) {
+                    const int32_t a0[2] = {p[2 * s], p[2 * s + 1]};
+                    const int32_t a1[2] = {p[2 * s + 2], p[2 * s + 3]};
+                    const int32_t b0[2] = {in[2 * neighbour], in[2 * neighbour + 1]};
+                    const int32_t b1[2] = {clamp32(ex), clamp32(ey)};
+                    int32_t cut[2];
+                    if (segmentIntersection(a0, a1, b0, b1, cut)) {
+                        const int64_t fx = cut[0] - ex, fy = cut[1] - ey;
+                        const int64_t gx = ex - tx, gy = ey - ty;
+                        if (fx * fx + fy * fy <= 3 * (gx * gx + gy * gy)) {
+                            tx = cut[0];
+                            ty = cut[1];
+                        }
+                    }
+                }
+            }
+        }
+        if (!target) return;
+        const int64_t d = 327 - best;
+        auto settle = [&](int64_t v, int64_t goal, int32_t strength, int32_t linkKind,
+                          bool across) {
+            const bool partWay =
+                ((d * 3 <= strength || pass < 8) && across) ||
+                (linkKind != 0 && d <= 3 * strength && (d <= 2 * strength || pass < 5)) ||
+                target == 2;
+            if (!partWay || absValue(goal - v) <= 1) return goal;
+            return across ? (goal + 1 + 2 * v) / 3 : (goal + 1 + v) / 2;
+        };
+        out[2 * m] = clamp32(settle(vx, tx, sx, kx, dir == 1));
+        out[2 * m + 1] = clamp32(settle(vy, ty, sy, ky, dir == 2));
+        s_.x[j] = out[2 * m];
+        s_.y[j] = out[2 * m + 1];
     }
 
     void repair(int32_t k, int32_t pass) {
@@ -350,6 +558,7 @@ class Passes {
     SolverState& s_;
     AlignRun& run_;
     bool allActive_;
+    AttachMarks* attachMarks_;
 };
 
 }  // namespace
@@ -399,7 +608,9 @@ void solveAlignment(AlignRun& run) {
     }
     buildConnectorLinks(s);
     buildLinkTables(s);
-    Passes(s, allActive).run();
+    AttachMarks marks;
+    const bool attaching = V > 0 && allocateMarks(run, V, &marks);
+    Passes(s, allActive, attaching ? &marks : nullptr).run();
     freeBlock(w.block);
 }
 

@@ -5,6 +5,7 @@
 #include <math.h>
 #include <string.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,11 +31,12 @@ Pts downFirst(int l, int t, int r, int b) {
     return {int16_t(l), int16_t(t), int16_t(l), int16_t(b), int16_t(r),
             int16_t(b), int16_t(r), int16_t(t), int16_t(l), int16_t(t)};
 }
-Pts ellipse(int cx, int cy, int a, int b) {
+// n points round the ellipse, the last on the first.
+Pts ellipse(int cx, int cy, int a, int b, int n = 64) {
     Pts e;
-    for (int k = 0; k < 64; ++k)
-        e.insert(e.end(), {int16_t(lround(cx + a * cos(k * 6.2832 / 63))),
-                           int16_t(lround(cy + b * sin(k * 6.2832 / 63)))});
+    for (int k = 0; k < n; ++k)
+        e.insert(e.end(), {int16_t(lround(cx + a * cos(k * 6.283185307 / (n - 1)))),
+                           int16_t(lround(cy + b * sin(k * 6.283185307 / (n - 1))))});
     return e;
 }
 Pts line(int x0, int y0, int x1, int y1) {
@@ -206,6 +208,38 @@ TEST(Align, Disposition) {
         ASSERT_NE(d, nullptr) << c.label;
         EXPECT_EQ(d[1] & c.bits, c.bits) << c.label << ": " << std::hex << d[1];
         EXPECT_EQ(d[1] & c.absent, 0u) << c.label << ": " << std::hex << d[1];
+    }
+}
+
+TEST(Align, LineEndsAttach) {
+    // Distance of a point from a circle's outline and from a triangle's side.
+    auto offCircle = [](double x, double y) { return fabs(hypot(x - 200, y - 200) - 100); };
+    auto offSide = [](double x, double y) {
+        return fabs(170 * (x - 200) + 100 * y) / hypot(170, 100);  // the side (200,0)-(100,170)
+    };
+    struct Case {
+        const char* label;
+        Pts target;  // frozen
+        Pts line;    // its last end lies a little off the target
+        std::function<double(double, double)> off;
+    };
+    const Case cases[] = {
+        {"onto a circle", ellipse(200, 200, 100, 100, 33), line(0, 200, 97, 200), offCircle},
+        {"onto a triangle's side",
+         {0, 0, 200, 0, 100, 170, 0, 0},
+         line(150, 200, 150, 88),
+         offSide},
+    };
+    for (const Case& c : cases) {
+        ShaperPtr s = unitShaper();
+        add(s.get(), c.target, -1);
+        add(s.get(), c.line);
+        ASSERT_GE(c.off(c.line[2], c.line[3]), 1.5) << c.label;
+        FinalizeShapes(s.get());
+        const Pts v = vertices(s.get(), 1);
+        ASSERT_EQ(v.size(), 4u) << c.label;
+        EXPECT_LE(c.off(v[2], v[3]), 1.0) << c.label << ": " << v[2] << "," << v[3];
+        EXPECT_EQ(v[1], c.line[1]) << c.label << ": the far end stays where the line runs";
     }
 }
 
