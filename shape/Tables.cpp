@@ -171,11 +171,144 @@ int32_t findTableCandidates(TableShape* shapes, int count, const uint16_t* slotM
     return search->count;
 }
 
-bool spaceRulings(TableShape* shapes, int count, const TableSearch& search) {
-    (void)shapes;
-    (void)count;
-    (void)search;
+namespace {
+
+// A ruling's run: vertical (x fixed) or horizontal (y fixed).
+struct Ruling {
+    bool vertical;
+    int32_t at, from, to;  // position across, extent along
+};
+
+bool rulingOf(const TableShape& s, Ruling* r) {
+    if (s.role != kTableLine) return false;
+    const int32_t* l = s.line;
+    if (upright(l) && !level(l)) {
+        *r = Ruling{true, l[0], lo(l[1], l[3]), hi(l[1], l[3])};
+        return true;
+    }
+    if (level(l) && !upright(l)) {
+        *r = Ruling{false, l[1], lo(l[0], l[2]), hi(l[0], l[2])};
+        return true;
+    }
     return false;
+}
+
+constexpr int kNoNeighbour = -1;
+constexpr int kBoxLow = -2;   // the box's left (or top) side
+constexpr int kBoxHigh = -3;  // its right (or bottom) side
+
+}  // namespace
+
+bool spaceRulings(TableShape* shapes, int count, const TableSearch& search) {
+    bool anyCentred = false;
+    for (int k = 0; k < search.count; ++k) {
+        const int32_t* box = search.box[k];
+        bool member[kAlignCapacity] = {};
+        Ruling ruling[kAlignCapacity];
+        bool isRuling[kAlignCapacity] = {};
+        for (int i = 0; i < count; ++i) {
+            isRuling[i] = rulingOf(shapes[i], &ruling[i]);
+            member[i] = isRuling[i] && search.member[i] == k && shapes[i].alignId >= 0 &&
+                        ruling[i].to - ruling[i].from > 6;
+        }
+        // Junctions: the perpendicular members an end of each member rests on.
+        int junction[kAlignCapacity][2];
+        int left[kAlignCapacity], right[kAlignCapacity];
+        bool centre[kAlignCapacity] = {};
+        for (int i = 0; i < count; ++i) {
+            junction[i][0] = junction[i][1] = kNoNeighbour;
+            left[i] = right[i] = kNoNeighbour;
+            if (!member[i]) continue;
+            const Ruling& L = ruling[i];
+            const int32_t* l = shapes[i].line;
+            const int32_t firstAlong = L.vertical ? l[1] : l[0];
+            const int32_t secondAlong = L.vertical ? l[3] : l[2];
+            for (int j = 0; j < count; ++j) {
+                if (!member[j] || ruling[j].vertical == L.vertical) continue;
+                if (ruling[j].from > L.at || ruling[j].to < L.at) continue;
+                if (ruling[j].at == firstAlong) junction[i][0] = j;
+                if (ruling[j].at == secondAlong) junction[i][1] = j;
+            }
+            // Neighbours: the nearest parallel runs on either side that overlap
+            // at least half of this one.
+            const int32_t length = L.to - L.from;
+            int32_t nearLow = INT32_MIN, nearHigh = INT32_MAX;
+            auto consider = [&](int32_t at, int32_t from, int32_t to, int id) {
+                if (!(to - L.from > 6 && L.to - from > 6)) return;
+                const int32_t overlap = lo(to, L.to) - hi(from, L.from);
+                if (overlap <= 0 || ratio1024(overlap, length) < 512) return;
+                if (at < L.at && at > nearLow) {
+                    nearLow = at;
+                    left[i] = id;
+                } else if (at > L.at && at < nearHigh) {
+                    nearHigh = at;
+                    right[i] = id;
+                }
+            };
+            if (L.vertical) {
+                consider(box[0], box[1], box[3], kBoxLow);
+                consider(box[2], box[1], box[3], kBoxHigh);
+            } else {
+                consider(box[1], box[0], box[2], kBoxLow);
+                consider(box[3], box[0], box[2], kBoxHigh);
+            }
+            for (int j = 0; j < count; ++j)
+                if (j != i && isRuling[j] && ruling[j].vertical == L.vertical &&
+                    ruling[j].to - ruling[j].from >= 7)
+                    consider(ruling[j].at, ruling[j].from, ruling[j].to, j);
+            if (left[i] == kNoNeighbour || right[i] == kNoNeighbour) continue;
+            // Straight runs have no spread: the test is on the two gaps alone.
+            const int64_t gapLeft = static_cast<int64_t>(nearLow) - L.at;
+            const int64_t gapRight = static_cast<int64_t>(nearHigh) - L.at;
+            const int64_t a = absValue(gapRight + gapLeft);
+            centre[i] = gapRight - gapLeft > 0 && a * 1024 / (gapRight - gapLeft) < 170;
+        }
+        // Spacing in quarter units: each centred member moves toward the middle
+        // of its neighbours, all members of a round from the state before it.
+        int64_t cur[kAlignCapacity], next[kAlignCapacity];
+        for (int i = 0; i < count; ++i)
+            cur[i] = isRuling[i] ? 4 * static_cast<int64_t>(ruling[i].at) : 0;
+        auto positionOf = [&](int id, bool vertical) -> int64_t {
+            if (id == kBoxLow) return 4 * static_cast<int64_t>(vertical ? box[0] : box[1]);
+            if (id == kBoxHigh) return 4 * static_cast<int64_t>(vertical ? box[2] : box[3]);
+            return cur[id];
+        };
+        bool centred = false;
+        for (int round = 0; round < 20; ++round) {
+            for (int i = 0; i < count; ++i) next[i] = cur[i];
+            for (int direction = 0; direction < 2; ++direction)
+                for (int i = 0; i < count; ++i) {
+                    if (!centre[i] || ruling[i].vertical != (direction == 0)) continue;
+                    if (4 * (static_cast<int64_t>(ruling[i].to) - ruling[i].from) <= 24) continue;
+                    const bool v = ruling[i].vertical;
+                    next[i] = (cur[i] + positionOf(left[i], v) + 1 + positionOf(right[i], v)) / 3;
+                    centred = true;
+                }
+            for (int i = 0; i < count; ++i) cur[i] = next[i];
+        }
+        for (int i = 0; i < count; ++i) {
+            if (!member[i]) continue;
+            const int32_t at = clamp32(shiftRight(cur[i], 2));
+            const int across = ruling[i].vertical ? 0 : 1;
+            setEnd(shapes[i], across, at);
+            setEnd(shapes[i], 2 + across, at);
+            ruling[i].at = at;
+        }
+        // Ends that rested on a junction go back onto it.
+        for (int i = 0; i < count; ++i) {
+            if (!member[i]) continue;
+            const int along = ruling[i].vertical ? 1 : 0;
+            for (int e = 0; e < 2; ++e) {
+                const int j = junction[i][e];
+                if (j < 0) continue;
+                const int32_t v = shapes[i].line[2 * e + along];
+                if (absValue(static_cast<int64_t>(v) - ruling[j].at) < 25)
+                    setEnd(shapes[i], 2 * e + along, ruling[j].at);
+            }
+        }
+        anyCentred = anyCentred || centred;
+    }
+    return anyCentred;
 }
 
 namespace {

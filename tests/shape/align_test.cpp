@@ -290,6 +290,30 @@ TEST(Tables, FrameWithTwoRulings) {
         << t.html;
 }
 
+TEST(Tables, NearlyEvenRulingsAreSpacedEvenly) {
+    const struct {
+        int x1, x2;
+        int expected1, expected2;
+    } cases[] = {
+        {95, 205, 100, 200},  // both nearly halfway between their neighbours
+        {60, 200, 60, 200},   // far from halfway: left as drawn
+    };
+    for (const auto& c : cases) {
+        ShaperPtr s = unitShaper();
+        add(s.get(), rect(0, 0, 300, 100));
+        add(s.get(), line(c.x1, 0, c.x1, 100));
+        add(s.get(), line(c.x2, 0, c.x2, 100));
+        FinalizeShapesEx(s.get(), 0x210);
+        EXPECT_NEAR(vertices(s.get(), 1)[0], c.expected1, 1) << c.x1;
+        EXPECT_NEAR(vertices(s.get(), 2)[0], c.expected2, 1) << c.x2;
+        EXPECT_EQ(vertices(s.get(), 1)[0], vertices(s.get(), 1)[2]) << "still upright";
+        const Table t = onlyTable(s.get());
+        ASSERT_TRUE(t.table);
+        ASSERT_EQ(t.table->cellCount, 3);
+        EXPECT_EQ(t.table->cells[1].corners[0], vertices(s.get(), 1)[0]) << "the grid follows";
+    }
+}
+
 TEST(Tables, HalfLengthDividerSpansTwoColumns) {
     ShaperPtr s = unitShaper();
     add(s.get(), rect(0, 0, 200, 100));
