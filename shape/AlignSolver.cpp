@@ -263,14 +263,19 @@ class Passes {
             const int32_t* cx = s_.limitX + mid * n;
             const int32_t* cy = s_.limitY + mid * n;
             int32_t fx = 0, fy = 0;
-            const int32_t W =
+            int32_t W =
                 clusterSize(s_.width[b], sizes, weights, B, cx, cy, 206, 2 * b, 2 * b + 1, &fx);
             for (int32_t j = 0; j < B; ++j) {
                 weights[2 * j] *= 3;
                 weights[2 * j + 1] /= 3;
             }
-            const int32_t H =
+            int32_t H =
                 clusterSize(s_.height[b], sizes, weights, B, cx, cy, 206, 2 * b + 1, 2 * b, &fy);
+            int32_t Wt = W;
+            if (pass >= 3 && tangentCircle(b, pass, &Wt, C, sC)) {
+                W = H = Wt;
+                fx = fy = 2;
+            }
 
             int32_t kw, kh;
             int32_t w = reconciledSize(L[0], R[0], C[0], sL[0], sR[0], sC[0], W, fx, pass, &kw);
@@ -286,6 +291,85 @@ class Passes {
             out[kBoxTop] = ay.low;
             out[kBoxBottom] = ay.high;
         }
+    }
+
+    bool isCircle(int32_t b) const {
+        const int32_t* in = run_.boxesIn + kBoxFields * b;
+        const int64_t w = static_cast<int64_t>(in[kBoxRight]) - in[kBoxLeft];
+        const int64_t h = static_cast<int64_t>(in[kBoxBottom]) - in[kBoxTop];
+        return b < run_.ellipseCount && absValue(w - h) < 3;
+    }
+
+    // A circle that nearly touches other circles (from outside or inside)
+    // is sized and shifted to touch the best one or two exactly. *width gets
+    // the new width; the centres and their strengths change with a shift.
+    bool tangentCircle(int32_t i, int32_t pass, int32_t* width, int32_t* C, int32_t* sC) {
+        if (!isCircle(i)) return false;
+        struct Touch {
+            int64_t error, change, shiftX, shiftY;
+        } touches[2] = {{175, 0, 0, 0}, {175, 0, 0, 0}};
+        const int64_t cxi = s_.x[3 * i + 1], cyi = s_.y[3 * i + 1];
+        const int64_t wi = static_cast<int64_t>(s_.x[3 * i + 2]) - s_.x[3 * i];
+        for (int32_t j = 0; j < run_.ellipseCount; ++j) {
+            if (j == i || !isCircle(j)) continue;
+            const int64_t dx = s_.x[3 * j + 1] - cxi, dy = s_.y[3 * j + 1] - cyi;
+            const int64_t d = isqrtLarge(static_cast<uint64_t>(dx * dx + dy * dy));
+            const int64_t wj = static_cast<int64_t>(s_.x[3 * j + 2]) - s_.x[3 * j];
+            if (d <= 0 || wi <= 0 || wj <= 0) continue;
+            const int64_t errors[3] = {absValue(2 * d - wi - wj), absValue(wi - wj - 2 * d),
+                                       absValue(wj - wi - 2 * d)};
+            int kind = 0;
+            for (int e = 1; e < 3; ++e)
+                if (errors[e] < errors[kind]) kind = e;
+            if (kind != 0 && absValue(wi - wj) < 2) continue;
+            int64_t small = wi < wj ? wi : wj;
+            if (small > 120) small = 120;
+            const int64_t scaled = ratio1024(errors[kind], small);
+            if (scaled >= 175) continue;
+            const int64_t span = kind == 0 ? 2 * d : (kind == 1 ? 2 * (wj + d) : 2 * (wj - d));
+            const int64_t target = (span * wi + (wi + wj) / 2) / (wi + wj);
+            Touch t = {scaled, target - wi, 0, 0};
+            if (pass <= 7 && absValue(t.change) > 1) {
+                t.shiftX = roundedDiv(t.change * dx, d);
+                t.shiftY = roundedDiv(t.change * dy, d);
+            }
+            if (scaled < touches[0].error) {
+                touches[1] = touches[0];
+                touches[0] = t;
+            } else if (scaled < touches[1].error) {
+                touches[1] = t;
+            }
+        }
+        if (touches[0].error >= 175) return false;
+        Touch t = touches[0];
+        if (touches[1].error < 175) {
+            auto blend = [](int64_t a, int64_t b) {
+                const int64_t v = 2 * a + b;
+                return v >= 1 ? (v + 1) / 3 : (v - 1) / 3;
+            };
+            t.change = blend(t.change, touches[1].change);
+            t.shiftX = blend(t.shiftX, touches[1].shiftX);
+            t.shiftY = blend(t.shiftY, touches[1].shiftY);
+        }
+        auto clamp2 = [](int64_t v) { return v < -2 ? -2 : (v > 2 ? 2 : v); };
+        t.shiftX = clamp2(t.shiftX);
+        t.shiftY = clamp2(t.shiftY);
+        const int64_t D = t.change;
+        if (D != 0) {
+            const int64_t left = absValue(D) - absValue(t.shiftX) - absValue(t.shiftY);
+            t.change = left <= 0 ? 0 : roundedDiv(D * left, absValue(D));
+        }
+        *width = clamp32(wi + t.change);
+        sC[0] = sC[1] = 5;
+        if (t.shiftX) {
+            C[0] = clamp32(C[0] + t.shiftX);
+            sC[0] = 100;
+        }
+        if (t.shiftY) {
+            C[1] = clamp32(C[1] + t.shiftY);
+            sC[1] = 100;
+        }
+        return true;
     }
 
     void relaxVertexShapes(int32_t pass) {

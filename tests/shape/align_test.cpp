@@ -243,6 +243,20 @@ TEST(Align, LineEndsAttach) {
     }
 }
 
+TEST(Align, NearlyTouchingCirclesTouch) {
+    ShaperPtr s = unitShaper();
+    add(s.get(), ellipse(200, 200, 100, 100, 33), -1);
+    add(s.get(), ellipse(404, 200, 100, 100, 33));
+    FinalizeShapes(s.get());
+    AnswerPtr a(CreateShapeAnswerAt(GetFinishedShapeAt(s.get(), 0), 0));
+    AnswerPtr b(CreateShapeAnswerAt(GetFinishedShapeAt(s.get(), 1), 0));
+    ASSERT_EQ(b->paramLength, 6);
+    const int16_t* pa = reinterpret_cast<const int16_t*>(a->params);
+    const int16_t* pb = reinterpret_cast<const int16_t*>(b->params);
+    const double gap = hypot(pb[0] - pa[0], pb[1] - pa[1]) - pa[2] - pb[2];
+    EXPECT_LE(fabs(gap), 1.0) << pb[0] << "," << pb[1] << " r " << pb[2];
+}
+
 struct Table {
     VSTABLE* table;
     std::string html;
