@@ -312,7 +312,140 @@ void closenessRow(const SolverState& s, int32_t i, int32_t c, int32_t t, const i
             const int32_t slack = minOf(minOf(sc / 6, lerpClamped(40, 100, 4, 10, f)), d / 2);
             d -= slack;
         }
-        row[j] = clamp32(static_cast<int64_t>(ratio1024(d, sc)) * f);
+        row[j] = ratio1024(d, sc);
+    }
+}
+
+// Cost factors go onto a row of plain closeness.
+void applyFactors(const SolverState& s, const int32_t* factors, int32_t* row) {
+    for (int32_t j = 0; j < s.n; ++j)
+        if (row[j] >= 0) row[j] = clamp32(static_cast<int64_t>(row[j]) * factors[j]);
+}
+
+int32_t unpackRole(int32_t packed, int k) { return (packed >> (4 * k)) & 0xF; }
+
+// Closeness measured along outlines instead of coordinates: from reference
+// point p to every rectangle's sides and to every vertex, scaled by how loose
+// the targets are. -1 where there is no such entry.
+void outlineVariantRows(const SolverState& s, int64_t p, int32_t xCap, int32_t yCap, int32_t* vx,
+                        int32_t* vy) {
+    const AlignRun& run = *s.run;
+    const ConnectorDistances& cd = *run.distances;
+    static const int32_t f0x[4] = {10, 30, 100, 110}, f0y[4] = {70, 25, 10, 10};
+    static const int32_t ftx[4] = {10, 30, 60, 100}, fty[4] = {70, 25, 12, 7};
+    const bool tables = (run.flags & 0x200) != 0;
+    auto F = [&](int32_t v) { return tables ? lerp4(ftx, fty, v) : lerp4(f0x, f0y, v); };
+    // Distances are 16-bit: a missing one (65535) reads as -1, no entry.
+    auto toSegment = [&](int64_t seg) {
+        return static_cast<int32_t>(static_cast<int16_t>(cd.toSegment[p * cd.segmentCount + seg]));
+    };
+    auto toPoint = [&](int64_t ref) {
+        return static_cast<int32_t>(static_cast<int16_t>(cd.toPoint[p * cd.refCount + ref]));
+    };
+    for (int32_t j = 0; j < s.n; ++j) vx[j] = vy[j] = -1;
+    for (int32_t b = run.ellipseCount; b < s.boxCount; ++b) {
+        if (cd.objectRef[b + 1] - cd.objectRef[b] != 5) continue;
+        const int32_t packed = run.boxesIn[kBoxFields * b + kBoxRoles];
+        const int32_t roles[4] = {unpackRole(packed, 0), unpackRole(packed, 1),
+                                  unpackRole(packed, 2), unpackRole(packed, 3)};
+        const int32_t firstRef = cd.objectRef[b], firstSeg = cd.objectSeg[b];
+        const int32_t D = minOf(toPoint(firstRef), toPoint(firstRef + 4));
+        int32_t side[4];  // left, right, top, bottom
+        const int32_t pairs[4][2] = {{0, 3}, {1, 2}, {0, 1}, {2, 3}};
+        for (int k = 0; k < 4; ++k) {
+            const uint16_t at = sideOfCorners(roles, pairs[k][0], pairs[k][1]);
+            side[k] = at == 0xFFFF ? -1 : toSegment(firstSeg + at);
+            const bool atFirstCorner = roles[0] == pairs[k][0] || roles[0] == pairs[k][1];
+            if (atFirstCorner && side[k] >= 0 && D >= 0 && D < side[k]) side[k] = D;
+        }
+        auto entry = [&](int32_t distance, int32_t tol, int32_t cap) {
+            return distance < 0 ? -1 : clamp32(static_cast<int64_t>(F(minOf(tol, cap))) * distance);
+        };
+        vx[3 * b] = entry(side[0], s.tolX[3 * b], xCap);
+        vx[3 * b + 2] = entry(side[1], s.tolX[3 * b + 2], xCap);
+        vy[3 * b] = entry(side[2], s.tolY[3 * b], yCap);
+        vy[3 * b + 2] = entry(side[3], s.tolY[3 * b + 2], yCap);
+    }
+    for (int32_t k = 0; k < run.shapeCount; ++k) {
+        const int32_t object = s.boxCount + k, count = vertexCountOf(run, k);
+        const bool rotated = run.kinds[k] == kSolverRotatedEllipse;
+        if (!rotated && cd.objectRef[object + 1] - cd.objectRef[object] != count) continue;
+        const bool closed = run.kinds[k] == kSolverTriangle ||
+                            run.kinds[k] == kSolverParallelogram ||
+                            run.kinds[k] == kSolverClosedPolyline;
+        const int32_t first = 3 * s.boxCount + run.offsets[k];
+        for (int32_t m = 0; m < count; ++m) {
+            int32_t e = 1000;
+            if (!rotated) {
+                e = toPoint(cd.objectRef[object] + m);
+                if (m == 0 && closed) {
+                    const int32_t last = toPoint(cd.objectRef[object] + count - 1);
+                    if (last >= 0 && (e < 0 || last < e)) e = last;
+                }
+            }
+            if (e < 0) continue;
+            const int32_t j = first + m;
+            const int32_t f = F(minOf((s.tolX[j] + s.tolY[j]) / 2, (xCap + yCap) / 2));
+            vx[j] = vy[j] = clamp32(static_cast<int64_t>(f) * e);
+        }
+    }
+}
+
+// Tightens a rectangle's edge rows by the outline variants measured from the
+// two ends of each side (and the closing point where the side meets the
+// first corner).
+void rectangleVariants(SolverState& s, int32_t b, int32_t* vx, int32_t* vy, int32_t* best) {
+    const AlignRun& run = *s.run;
+    const ConnectorDistances& cd = *run.distances;
+    if (cd.objectRef[b + 1] - cd.objectRef[b] != 5) return;
+    const int64_t n = s.n;
+    const int32_t packed = run.boxesIn[kBoxFields * b + kBoxRoles];
+    const int32_t roles[4] = {unpackRole(packed, 0), unpackRole(packed, 1), unpackRole(packed, 2),
+                              unpackRole(packed, 3)};
+    const struct {
+        int32_t a, c;
+        bool xAxis;
+        int32_t variable;
+    } edges[4] = {{0, 3, true, 3 * b},
+                  {1, 2, true, 3 * b + 2},
+                  {0, 1, false, 3 * b},
+                  {2, 3, false, 3 * b + 2}};
+    for (const auto& edge : edges) {
+        const uint16_t side = sideOfCorners(roles, edge.a, edge.c);
+        if (side == 0xFFFF) continue;
+        for (int32_t j = 0; j < s.n; ++j) best[j] = -1;
+        int refs[3] = {side, side + 1, -1};
+        if (roles[0] == edge.a || roles[0] == edge.c) refs[2] = 4;
+        for (int r : refs) {
+            if (r < 0) continue;
+            outlineVariantRows(s, cd.objectRef[b] + r, s.tolX[3 * b + 1], s.tolY[3 * b + 1], vx,
+                               vy);
+            const int32_t* v = edge.xAxis ? vx : vy;
+            for (int32_t j = 0; j < s.n; ++j)
+                if (v[j] >= 0 && (best[j] < 0 || v[j] < best[j])) best[j] = v[j];
+        }
+        int32_t* row = (edge.xAxis ? s.closeX : s.closeY) + edge.variable * n;
+        for (int32_t j = 0; j < s.n; ++j)
+            if (row[j] >= 0 && best[j] >= 0 && 2 * static_cast<int64_t>(best[j]) < row[j])
+                row[j] = 2 * best[j];
+    }
+}
+
+// A free vertex's rows take the variants measured from its own drawn point.
+void vertexVariants(SolverState& s, int32_t j, int32_t* vx, int32_t* vy) {
+    const AlignRun& run = *s.run;
+    const ConnectorDistances& cd = *run.distances;
+    const int32_t k = shapeOfVariable(s, j), object = s.boxCount + k;
+    if (run.kinds[k] == kSolverRotatedEllipse ||
+        cd.objectRef[object + 1] - cd.objectRef[object] != vertexCountOf(run, k))
+        return;
+    outlineVariantRows(s, cd.objectRef[object] + vertexIndexOf(s, j), s.tolX[j], s.tolY[j], vx, vy);
+    const int64_t n = s.n;
+    int32_t* rx = s.closeX + j * n;
+    int32_t* ry = s.closeY + j * n;
+    for (int32_t i = 0; i < s.n; ++i) {
+        if (rx[i] >= 0 && vx[i] >= 0 && vx[i] < rx[i]) rx[i] = vx[i];
+        if (ry[i] >= 0 && vy[i] >= 0 && vy[i] < ry[i]) ry[i] = vy[i];
     }
 }
 
@@ -486,8 +619,12 @@ void buildLinkTables(SolverState& s) {
     int32_t* rowB = work + 3 * n;
     int32_t* marksA = work + 4 * n;
     int32_t* marksB = work + 5 * n;
+    int32_t* variantX = work + 6 * n;
+    int32_t* variantY = work + 7 * n;
+    int32_t* best = work + 8 * n;
     costFactors(s, false, edgeF);
     costFactors(s, true, centreF);
+    const bool variants = run.distances != nullptr;
     for (int32_t b = 0; b < B; ++b) {
         const bool ellipse = b < run.ellipseCount;
         for (int axis = 0; axis < 2; ++axis) {
@@ -499,17 +636,25 @@ void buildLinkTables(SolverState& s) {
                 closenessRow(s, i, values[i], tol[i], values, edgeF, false, false,
                              close + static_cast<int64_t>(i) * n);
             }
+        }
+        if (variants && !ellipse) rectangleVariants(s, b, variantX, variantY, best);
+        for (int axis = 0; axis < 2; ++axis) {
+            const int32_t* values = axis == 0 ? s.x : s.y;
+            const int32_t* tol = axis == 0 ? s.tolX : s.tolY;
+            int32_t* close = axis == 0 ? s.closeX : s.closeY;
             // A box whose low edge lies on this box's low edge pulls its centre less.
             const int32_t* lowRow = close + static_cast<int64_t>(3 * b) * n;
             for (int32_t j = 0; j < B; ++j) {
                 rowA[3 * j + 1] = centreF[3 * j + 1];
-                if (j != b && lowRow[3 * j] >= 0 && lowRow[3 * j] / 13 < 100)
-                    centreF[3 * j + 1] += 9;
+                if (j != b && lowRow[3 * j] >= 0 && lowRow[3 * j] < 100) centreF[3 * j + 1] += 9;
             }
             const int32_t i = 3 * b + 1;
             closenessRow(s, i, values[i], tol[i], values, centreF, false, ellipse,
                          close + static_cast<int64_t>(i) * n);
+            applyFactors(s, centreF, close + static_cast<int64_t>(i) * n);
             for (int32_t j = 0; j < B; ++j) centreF[3 * j + 1] = rowA[3 * j + 1];
+            for (int e : {0, 2})
+                applyFactors(s, edgeF, close + static_cast<int64_t>(3 * b + e) * n);
         }
     }
     for (int32_t j = 3 * B; j < n; ++j) {
@@ -517,6 +662,11 @@ void buildLinkTables(SolverState& s) {
                      s.closeX + static_cast<int64_t>(j) * n);
         closenessRow(s, j, s.y[j], s.tolY[j], s.y, edgeF, true, false,
                      s.closeY + static_cast<int64_t>(j) * n);
+        const int32_t k = shapeOfVariable(s, j);
+        if (variants && !isFixedVertex(run.kinds[k], vertexIndexOf(s, j), vertexCountOf(run, k)))
+            vertexVariants(s, j, variantX, variantY);
+        applyFactors(s, edgeF, s.closeX + static_cast<int64_t>(j) * n);
+        applyFactors(s, edgeF, s.closeY + static_cast<int64_t>(j) * n);
     }
     for (int32_t b = 0; b < B; ++b) {
         boxLimitRows(s, b, true, rowA);

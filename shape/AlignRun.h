@@ -75,7 +75,7 @@ struct SolverState {
     int32_t* limitY;
     uint16_t* boxConnected;  // boxCount x boxCount, or null
     int32_t* straightRun;    // per variable: 0, 1 upright edge, 2 level edge
-    int32_t* scratch;        // 6 n values for building the tables
+    int32_t* scratch;        // 9 n values for building the tables
 };
 
 inline int32_t shapeOfVariable(const SolverState& s, int32_t j) { return s.owner[j] - s.boxCount; }

@@ -52,8 +52,7 @@ bool allocateState(SolverState& s, Working& w) {
     s.refX = take(n);
     s.refY = take(n);
     s.straightRun = take(n);
-    s.scratch = take(6 * n);
-    take(3 * n);
+    s.scratch = take(9 * n);
     s.width = take(B);
     s.height = take(B);
     s.closeX = take(n * n);
