@@ -41,6 +41,17 @@ void ageOnce(int16_t* id, uint8_t* aged) {
     *aged = 1;
 }
 
+// Every vertex shape ages once; it freezes when old, or when the new shape
+// (half perimeter p) is not more than half its size.
+void ageShapes(const AlignRun& run, int64_t p, AgeLimits limits, uint8_t* aged) {
+    for (int32_t k = 0; k < run.shapeCount; ++k) {
+        int16_t* id = &run.shapeIds[k];
+        if (*id < 0) continue;
+        ageOnce(id, &aged[k]);
+        if (*id >= limits.age || 2 * p <= shapeHalfPerimeter(run, k)) freeze(id, limits);
+    }
+}
+
 }  // namespace
 
 void updateAlignmentAges(const AlignRun& run) {
@@ -61,12 +72,7 @@ void updateAlignmentAges(const AlignRun& run) {
                 if (!(*bid < limits.age && 2 * p > boxHalfPerimeter(run.boxesIn + kBoxFields * b)))
                     freeze(bid, limits);
             }
-            for (int32_t k = 0; k < K; ++k) {
-                int16_t* kid = &run.shapeIds[k];
-                if (*kid < 0) continue;
-                ageOnce(kid, &aged[B + k]);
-                if (*kid >= limits.age || 2 * p <= shapeHalfPerimeter(run, k)) freeze(kid, limits);
-            }
+            ageShapes(run, p, limits, aged + B);
         } else {
             const int32_t self = nb - B;
             const int64_t p = shapeHalfPerimeter(run, self);
@@ -86,12 +92,7 @@ void updateAlignmentAges(const AlignRun& run) {
                     freeze(bid, limits);
                 }
             }
-            for (int32_t k = 0; k < K; ++k) {
-                int16_t* kid = &run.shapeIds[k];
-                if (*kid < 0) continue;
-                ageOnce(kid, &aged[B + k]);
-                if (*kid >= limits.age || 2 * p <= shapeHalfPerimeter(run, k)) freeze(kid, limits);
-            }
+            ageShapes(run, p, limits, aged + B);
         }
         break;  // the first new shape aged every other one: it is the only new shape
     }

@@ -321,65 +321,45 @@ void setRuling(GridCell& cell, int side, const int16_t* vertices, uint16_t count
 
 enum Side { kLeft, kTop, kRight, kBottom };
 
-// Inserts a level line at y over [x0, x1]: splits the row it crosses.
-void insertLevel(Grid& g, int32_t y, int32_t x0, int32_t x1, const int16_t* v) {
-    int r = 0;
-    while (r < g.rows && g.at(r, 0).bottom <= y) ++r;
-    int lineRow;
-    if (r == g.rows) {
-        lineRow = g.rows;  // at or beyond the last row's bottom
-    } else if (g.at(r, 0).top < y) {
-        if (g.rows >= g.stride) return;
-        for (int row = g.rows; row > r; --row)
-            for (int c = 0; c < g.columns; ++c) g.at(row, c) = g.at(row - 1, c);
-        for (int c = 0; c < g.columns; ++c) {
-            GridCell& upper = g.at(r, c);
-            GridCell& lower = g.at(r + 1, c);
-            upper.bottom = y;
-            upper.rule[kBottom] = 0;
-            lower.top = y;
-            lower.rule[kTop] = 0;
+// Inserts a ruling: a level line splits the row it crosses and rules the
+// cells above and below it; an upright line the same with columns. Bands are
+// the rows (or columns) the line cuts across; `at` is its position, [from, to]
+// its extent along the bands.
+void insertRuling(Grid& g, bool level, int32_t at, int32_t from, int32_t to, const int16_t* v) {
+    int& bands = level ? g.rows : g.columns;
+    const int across = level ? g.columns : g.rows;
+    auto cell = [&](int band, int k) -> GridCell& { return level ? g.at(band, k) : g.at(k, band); };
+    const int lowSide = level ? kTop : kLeft, highSide = level ? kBottom : kRight;
+    auto low = [&](GridCell& c) -> int32_t& { return level ? c.top : c.left; };
+    auto high = [&](GridCell& c) -> int32_t& { return level ? c.bottom : c.right; };
+    int b = 0;
+    while (b < bands && high(cell(b, 0)) <= at) ++b;
+    int lineBand;
+    if (b == bands) {
+        lineBand = bands;  // at or beyond the last band's far side
+    } else if (low(cell(b, 0)) < at) {
+        if (bands >= g.stride) return;
+        for (int k = 0; k < across; ++k) {
+            for (int band = bands; band > b; --band) cell(band, k) = cell(band - 1, k);
+            GridCell& first = cell(b, k);
+            GridCell& second = cell(b + 1, k);
+            high(first) = at;
+            first.rule[highSide] = 0;
+            low(second) = at;
+            second.rule[lowSide] = 0;
         }
-        ++g.rows;
-        lineRow = r + 1;
+        ++bands;
+        lineBand = b + 1;
     } else {
-        lineRow = r;
+        lineBand = b;
     }
-    for (int c = 0; c < g.columns; ++c) {
-        const GridCell& probe = g.at(lineRow < g.rows ? lineRow : g.rows - 1, c);
-        if (probe.left < x0 - 1 || probe.right > x1 + 1) continue;
-        if (lineRow < g.rows) setRuling(g.at(lineRow, c), kTop, v, 2);
-        if (lineRow > 0) setRuling(g.at(lineRow - 1, c), kBottom, v, 2);
-    }
-}
-
-void insertUpright(Grid& g, int32_t x, int32_t y0, int32_t y1, const int16_t* v) {
-    int c = 0;
-    while (c < g.columns && g.at(0, c).right <= x) ++c;
-    int lineColumn;
-    if (c == g.columns) {
-        lineColumn = g.columns;
-    } else if (g.at(0, c).left < x) {
-        if (g.columns >= g.stride) return;
-        for (int r = 0; r < g.rows; ++r) {
-            for (int col = g.columns; col > c; --col) g.at(r, col) = g.at(r, col - 1);
-            GridCell& leftHalf = g.at(r, c);
-            GridCell& rightHalf = g.at(r, c + 1);
-            leftHalf.right = x;
-            leftHalf.rule[kRight] = 0;
-            rightHalf.left = x;
-            rightHalf.rule[kLeft] = 0;
-        }
-        ++g.columns;
-        lineColumn = c + 1;
-    } else {
-        lineColumn = c;
-    }
-    for (int r = 0; r < g.rows; ++r) {
-        const GridCell& probe = g.at(r, lineColumn < g.columns ? lineColumn : g.columns - 1);
-        if (probe.top < y0 - 1 || probe.bottom > y1 + 1) continue;
-        if (lineColumn < g.columns) setRuling(g.at(r, lineColumn), kLeft, v, 2);
-        if (lineColumn > 0) setRuling(g.at(r, lineColumn - 1), kRight, v, 2);
+    for (int k = 0; k < across; ++k) {
+        GridCell& probe = cell(lineBand < bands ? lineBand : bands - 1, k);
+        const int32_t probeLow = level ? probe.left : probe.top;
+        const int32_t probeHigh = level ? probe.right : probe.bottom;
+        if (probeLow < from - 1 || probeHigh > to + 1) continue;
+        if (lineBand < bands) setRuling(cell(lineBand, k), lowSide, v, 2);
+        if (lineBand > 0) setRuling(cell(lineBand - 1, k), highSide, v, 2);
     }
 }
 
@@ -455,9 +435,9 @@ void buildTables(AlignContext* context, const TableSearch& search, int32_t shift
             line.tableMark = t;
             const int16_t* v = line.vertices;
             if (v[0] != v[2])
-                insertLevel(g, v[1], lo(v[0], v[2]), hi(v[0], v[2]), v);
+                insertRuling(g, true, v[1], lo(v[0], v[2]), hi(v[0], v[2]), v);
             else
-                insertUpright(g, v[0], lo(v[1], v[3]), hi(v[1], v[3]), v);
+                insertRuling(g, false, v[0], lo(v[1], v[3]), hi(v[1], v[3]), v);
         }
         if (g.rows == 1 && g.columns == 1) {
             for (int i = 0; i < n; ++i)

@@ -56,6 +56,14 @@ void add(Shaper* s, const Pts& p, int16_t group = 0, int flags = kAsDrawn) {
     ASSERT_NE(AddStroke2ShaperEx(s, &stroke, flags), 0xFFFF);
 }
 
+// A unit shaper with the shapes added as drawn, finished with the flags.
+ShaperPtr finished(const std::vector<Pts>& shapes, int flags = 0x210) {
+    ShaperPtr s = unitShaper();
+    for (const Pts& p : shapes) add(s.get(), p);
+    FinalizeShapesEx(s.get(), flags);
+    return s;
+}
+
 Pts vertices(Shaper* s, int i) {
     AnswerPtr a(CreateShapeAnswerAt(GetFinishedShapeAt(s, static_cast<int16_t>(i)), 0));
     if (!a) return {};
@@ -313,11 +321,8 @@ TEST(Tables, NearlyEvenRulingsAreSpacedEvenly) {
         {60, 200, 60, 200},   // far from halfway: left as drawn
     };
     for (const auto& c : cases) {
-        ShaperPtr s = unitShaper();
-        add(s.get(), rect(0, 0, 300, 100));
-        add(s.get(), line(c.x1, 0, c.x1, 100));
-        add(s.get(), line(c.x2, 0, c.x2, 100));
-        FinalizeShapesEx(s.get(), 0x210);
+        ShaperPtr s =
+            finished({rect(0, 0, 300, 100), line(c.x1, 0, c.x1, 100), line(c.x2, 0, c.x2, 100)});
         EXPECT_NEAR(vertices(s.get(), 1)[0], c.expected1, 1) << c.x1;
         EXPECT_NEAR(vertices(s.get(), 2)[0], c.expected2, 1) << c.x2;
         EXPECT_EQ(vertices(s.get(), 1)[0], vertices(s.get(), 1)[2]) << "still upright";
@@ -329,11 +334,10 @@ TEST(Tables, NearlyEvenRulingsAreSpacedEvenly) {
 }
 
 TEST(Tables, HalfLengthDividerSpansTwoColumns) {
-    ShaperPtr s = unitShaper();
-    add(s.get(), rect(0, 0, 200, 100));
-    add(s.get(), line(0, 50, 200, 50));
-    add(s.get(), line(100, 50, 100, 100));  // only in the lower row
-    FinalizeShapesEx(s.get(), 0x210);
+    ShaperPtr s = finished({
+        rect(0, 0, 200, 100), line(0, 50, 200, 50),
+        line(100, 50, 100, 100),  // only in the lower row
+    });
     const Table t = onlyTable(s.get());
     ASSERT_TRUE(t.table);
     EXPECT_EQ(t.table->cellCount, 3);
@@ -372,11 +376,7 @@ TEST(Tables, NoTables) {
 }
 
 TEST(Tables, SlantedLinesAreExcluded) {
-    ShaperPtr s = unitShaper();
-    add(s.get(), rect(0, 0, 200, 100));
-    add(s.get(), line(0, 50, 200, 50));
-    add(s.get(), line(20, 10, 180, 90));
-    FinalizeShapesEx(s.get(), 0x210);
+    ShaperPtr s = finished({rect(0, 0, 200, 100), line(0, 50, 200, 50), line(20, 10, 180, 90)});
     EXPECT_EQ(GetStrokeTable(s.get(), 0), 0);
     EXPECT_EQ(GetStrokeTable(s.get(), 1), 0);
     EXPECT_EQ(GetStrokeTable(s.get(), 2), -2) << "0xFFFE: excluded";
@@ -384,14 +384,11 @@ TEST(Tables, SlantedLinesAreExcluded) {
 
 TEST(Tables, StrokesBelongToTheirTables) {
     // The first frame has no rulings (no grid); the second and third do.
-    ShaperPtr s = unitShaper();
-    add(s.get(), rect(0, 0, 200, 100));
-    add(s.get(), rect(0, 300, 200, 400));
-    add(s.get(), line(0, 350, 200, 350));
-    add(s.get(), rect(400, 0, 600, 100));
-    add(s.get(), line(500, 0, 500, 100));
-    add(s.get(), line(700, 0, 800, 0));  // apart from every frame
-    FinalizeShapesEx(s.get(), 0x210);
+    ShaperPtr s = finished({
+        rect(0, 0, 200, 100), rect(0, 300, 200, 400), line(0, 350, 200, 350),
+        rect(400, 0, 600, 100), line(500, 0, 500, 100),
+        line(700, 0, 800, 0),  // apart from every frame
+    });
     uint16_t count = 0;
     VSTABLE* tables = GetTable(s.get(), &count);
     ASSERT_EQ(count, 2);
@@ -406,12 +403,8 @@ TEST(Tables, StrokesBelongToTheirTables) {
 
 TEST(Tables, OpenRightSideGrowsLikeTheLeft) {
     // A frameless grid: top, bottom, left and middle lines, no right side.
-    ShaperPtr s = unitShaper();
-    add(s.get(), line(0, 0, 200, 0));
-    add(s.get(), line(0, 0, 0, 120));
-    add(s.get(), line(100, 0, 100, 120));
-    add(s.get(), line(0, 120, 200, 120));
-    FinalizeShapesEx(s.get(), 0x210);
+    ShaperPtr s = finished(
+        {line(0, 0, 200, 0), line(0, 0, 0, 120), line(100, 0, 100, 120), line(0, 120, 200, 120)});
     const Table t = onlyTable(s.get());
     ASSERT_TRUE(t.table);
     ASSERT_EQ(t.table->cellCount, 2);
