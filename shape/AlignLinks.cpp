@@ -503,8 +503,8 @@ void boxLimitRows(SolverState& s, int32_t b, bool xAxis, int32_t* cross) {
     for (int32_t j = 0; j < n; ++j) high[j] = edge[j];
 }
 
-void vertexLimitRows(SolverState& s, int32_t i, int32_t* rowA, int32_t* rowB, int32_t* marksA,
-                     int32_t* marksB) {
+void vertexLimitRows(SolverState& s, int32_t i, int32_t* rowA, int32_t* rowB, int32_t* rowC,
+                     int32_t* rowD, int32_t* marksA, int32_t* marksB) {
     const AlignRun& run = *s.run;
     const int32_t n = s.n, B = s.boxCount;
     const int32_t k = shapeOfVariable(s, i);
@@ -520,6 +520,23 @@ void vertexLimitRows(SolverState& s, int32_t i, int32_t* rowA, int32_t* rowB, in
     }
     crossDistanceRow(s, s.y[i], s.y, s.x, s.tolC[i], s.tolC, levelLine, true, rowA, marksA);
     crossDistanceRow(s, s.x[i], s.x, s.y, s.tolC[i], s.tolC, uprightLine, true, rowB, marksB);
+    // The same from where the vertex was drawn, toward the drawn vertices of
+    // the other figures: a vertex that alignment moved earlier does not lose
+    // the runs it was drawn on.
+    if (kind != kSolverRotatedEllipse) {
+        crossDistanceRow(s, s.refY[i], s.refY, s.refX, s.tolC[i], s.tolC, levelLine, false, rowC,
+                         marksA);
+        crossDistanceRow(s, s.refX[i], s.refX, s.refY, s.tolC[i], s.tolC, uprightLine, false, rowD,
+                         marksB);
+        for (int32_t k2 = 0; k2 < run.shapeCount; ++k2) {
+            if (run.kinds[k2] == kSolverRotatedEllipse) continue;
+            for (int32_t v = run.offsets[k2]; v < run.offsets[k2 + 1]; ++v) {
+                const int32_t j = 3 * B + v;
+                rowA[j] = minOf(rowA[j], clamp32(3 * static_cast<int64_t>(rowC[j]) / 2));
+                rowB[j] = minOf(rowB[j], clamp32(3 * static_cast<int64_t>(rowD[j]) / 2));
+            }
+        }
+    }
     int32_t* limX = s.limitX + static_cast<int64_t>(i) * n;
     int32_t* limY = s.limitY + static_cast<int64_t>(i) * n;
     int32_t* closeX = s.closeX + static_cast<int64_t>(i) * n;
@@ -672,7 +689,8 @@ void buildLinkTables(SolverState& s) {
         boxLimitRows(s, b, true, rowA);
         boxLimitRows(s, b, false, rowA);
     }
-    for (int32_t j = 3 * B; j < n; ++j) vertexLimitRows(s, j, rowA, rowB, marksA, marksB);
+    for (int32_t j = 3 * B; j < n; ++j)
+        vertexLimitRows(s, j, rowA, rowB, variantX, variantY, marksA, marksB);
     keepSpanningLines(s);
 }
 
