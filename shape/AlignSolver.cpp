@@ -156,6 +156,7 @@ void squareUp(int32_t* w, int32_t kw, int32_t* h, int32_t kh) {
 struct AttachMarks {
     uint8_t* ellipses = nullptr;     // vertices x ellipse boxes
     uint8_t* segments = nullptr;     // vertices x segments
+    uint8_t* shapes = nullptr;       // vertices x vertex shapes (rotated ellipses)
     int32_t* segmentBase = nullptr;  // per vertex shape: its first segment
     int32_t segmentCount = 0;
     void* block = nullptr;
@@ -166,14 +167,16 @@ bool allocateMarks(const AlignRun& run, int32_t vertices, AttachMarks* m) {
     int64_t segments = 0;
     for (int32_t k = 0; k < run.shapeCount; ++k)
         segments += vertexCountOf(run, k) > 1 ? vertexCountOf(run, k) - 1 : 0;
-    const size_t bytes = sizeof(int32_t) * (static_cast<size_t>(run.shapeCount) + 1) +
-                         static_cast<size_t>(vertices) * (run.ellipseCount + segments) + 8;
+    const size_t bytes =
+        sizeof(int32_t) * (static_cast<size_t>(run.shapeCount) + 1) +
+        static_cast<size_t>(vertices) * (run.ellipseCount + segments + run.shapeCount) + 8;
     m->block = allocZeroed(bytes);
     if (!m->block) return false;
     m->segmentBase = static_cast<int32_t*>(m->block);
     m->ellipses = reinterpret_cast<uint8_t*>(m->segmentBase + run.shapeCount + 1);
     m->segments = m->ellipses + static_cast<size_t>(vertices) * run.ellipseCount;
     m->segmentCount = static_cast<int32_t>(segments);
+    m->shapes = m->segments + static_cast<size_t>(vertices) * segments;
     int32_t base = 0;
     for (int32_t k = 0; k < run.shapeCount; ++k) {
         m->segmentBase[k] = base;
@@ -489,6 +492,44 @@ class Passes {
                     ty = cy + oy;
                 }
             }
+        }
+
+        // Rotated ellipses, measured in their own frame.
+        for (int32_t k2 = 0; !rigid && k2 < run_.shapeCount; ++k2) {
+            if (k2 == k || run_.kinds[k2] != kSolverRotatedEllipse || vertexCountOf(run_, k2) < 3)
+                continue;
+            uint8_t& mark =
+                attachMarks_->shapes[static_cast<int64_t>(vertex) * run_.shapeCount + k2];
+            if (pass == 0)
+                mark = 0;
+            else if (!mark)
+                continue;
+            const int32_t* q = run_.vertsIn[k2];
+            const int64_t cx = q[0], cy = q[1];
+            int64_t a = absValue(static_cast<int64_t>(q[2]) - cx);
+            int64_t bb = absValue(static_cast<int64_t>(q[3]) - cy);
+            if (a < 1) a = 1;
+            if (bb < 1) bb = 1;
+            const int64_t dx = ex - cx, dy = ey - cy;
+            const int64_t d2 = dx * dx + dy * dy, r2 = a * a + bb * bb;
+            if (d2 > 2 * r2 && d2 > r2 + 1048576) continue;
+            const int64_t cs = q[4], sn = q[5];
+            const int64_t u = (dx * cs + dy * sn) / 1024, v = (dy * cs - dx * sn) / 1024;
+            const int64_t ru = u * 1024 / a, rv = v * 1024 / bb;
+            const int64_t rho = isqrtLarge(static_cast<uint64_t>(ru * ru + rv * rv));
+            const int64_t e = absValue(rho - 1024);
+            const int64_t mm = 2 * a * bb / (a + bb);
+            if (e >= lerpClamped(60, 170, 261, 130, clamp32(mm))) continue;
+            if (e >= t * (a + bb) * 500 / (2 * a * bb)) continue;
+            if (pass == 0) mark = 1;
+            const int64_t score = e * 4 / 5;
+            if (score >= 327 || score >= best || rho == 0) continue;
+            best = score;
+            target = 2;
+            // Onto the outline along the ray from the centre, back in page axes.
+            const int64_t pu = roundedDiv(u * 1024, rho), pv = roundedDiv(v * 1024, rho);
+            tx = cx + roundedDiv(pu * cs - pv * sn, 1024);
+            ty = cy + roundedDiv(pu * sn + pv * cs, 1024);
         }
 
         for (int32_t k2 = 0; kx + ky < 2 && t != 0 && k2 < run_.shapeCount; ++k2) {

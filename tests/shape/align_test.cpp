@@ -5,6 +5,7 @@
 #include <math.h>
 #include <string.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -225,6 +226,22 @@ TEST(Align, LineEndsAttach) {
     auto offSide = [](double x, double y) {
         return fabs(170 * (x - 200) + 100 * y) / hypot(170, 100);  // the side (200,0)-(100,170)
     };
+    // A turned ellipse: centre (300, 300), semi-axes 120 and 60, at 45 degrees.
+    Pts turned;
+    for (int k = 0; k < 33; ++k) {
+        const double f = k * 6.283185307 / 32, c = cos(0.785398), sn = sin(0.785398);
+        turned.push_back(int16_t(lround(300 + 120 * cos(f) * c - 60 * sin(f) * sn)));
+        turned.push_back(int16_t(lround(300 + 120 * cos(f) * sn + 60 * sin(f) * c)));
+    }
+    auto offTurned = [](double x, double y) {
+        double best = 1e9;
+        for (int k = 0; k < 4000; ++k) {
+            const double f = k * 6.283185307 / 4000, c = cos(0.785398), sn = sin(0.785398);
+            best = std::min(best, hypot(x - (300 + 120 * cos(f) * c - 60 * sin(f) * sn),
+                                        y - (300 + 120 * cos(f) * sn + 60 * sin(f) * c)));
+        }
+        return best;
+    };
     struct Case {
         const char* label;
         Pts target;  // frozen
@@ -237,6 +254,7 @@ TEST(Align, LineEndsAttach) {
          {0, 0, 200, 0, 100, 170, 0, 0},
          line(150, 200, 150, 88),
          offSide},
+        {"onto a turned ellipse", turned, line(215, 50, 215, 212), offTurned},
     };
     for (const Case& c : cases) {
         ShaperPtr s = unitShaper();
