@@ -395,6 +395,10 @@ class Passes {
                     attach(k, m, pass, sx, sy, kx, ky);
             }
             repair(k, pass);
+            // Coordinates go back to the shapes as 16-bit values; a repair of a
+            // degenerate figure (an arrow head carried by a shaft of almost no
+            // length) must not grow them pass after pass beyond that range.
+            for (int32_t q = 0; q < 2 * count; ++q) out[q] = clamp16(out[q]);
             int32_t* in = run_.vertsIn[k];
             memcpy(in, out, sizeof(int32_t) * 2 * static_cast<size_t>(count));
             for (int32_t m = 0; m < count; ++m) {

@@ -25,7 +25,7 @@ bool variableFrozen(const VariableLayout& layout, int32_t j) {
 int32_t relaxCoordinate(const VariableLayout& layout, const RelaxRow& row, int32_t i,
                         int32_t* strength, int32_t* linkKind) {
     const int32_t pass = 10 - row.passesLeft;
-    const int32_t cur = row.values[i];
+    const int64_t cur = row.values[i];
     const int32_t ownOwner = layout.owner[i];
     const bool ownIsVertex = !isBoxVariable(layout, i);
     int32_t best = 1000;
@@ -94,14 +94,14 @@ int32_t relaxCoordinate(const VariableLayout& layout, const RelaxRow& row, int32
     }
     *strength = strongest;
     *linkKind = kind;
-    if (pass <= 7 && row.late && up && moved) return cur + 1;
+    if (pass <= 7 && row.late && up && moved) return clamp32(cur + 1);
     if (pass >= 8 && row.late && moved) {
         if (frozenValues == 1 && (up || down)) return frozenValue;
-        if (up) return cur + 1;
+        if (up) return clamp32(cur + 1);
     }
-    if (row.mode && row.late && down && moved && !row.forbidDown) return cur - 1;
-    if (count == 0) return cur;
-    const int64_t m = static_cast<int64_t>(cur) * count;
+    if (row.mode && row.late && down && moved && !row.forbidDown) return clamp32(cur - 1);
+    if (count == 0) return clamp32(cur);
+    const int64_t m = cur * count;
     if (absValue(sum - m) <= count) return clamp32((sum + count / 2) / count);
     if (sum > m) return clamp32((sum + count - 1) / count);
     return clamp32(sum / count);
