@@ -297,13 +297,22 @@ void costFactors(const SolverState& s, bool centreRows, int32_t* f) {
 void closenessRow(const SolverState& s, int32_t i, int32_t c, int32_t t, const int32_t* values,
                   const int32_t* factors, bool vertexRow, bool ellipseCentreRow, int32_t* row) {
     const int32_t boxVars = 3 * s.boxCount;
+    // Factors are few distinct small numbers: their roots are taken once a row.
+    int32_t roots[128];
+    for (int32_t& r : roots) r = -1;
     for (int32_t j = 0; j < s.n; ++j) {
         const int32_t f = factors[j];
         if (j == i || f == 100) {
             row[j] = -1;
             continue;
         }
-        int32_t sc = static_cast<int32_t>(isqrtLarge(static_cast<uint64_t>(f) * maxOf(t, 0)));
+        int32_t sc;
+        if (f >= 0 && f < 128 && roots[f] >= 0) {
+            sc = roots[f];
+        } else {
+            sc = static_cast<int32_t>(isqrtLarge(static_cast<uint64_t>(maxOf(f, 0)) * maxOf(t, 0)));
+            if (f >= 0 && f < 128) roots[f] = sc;
+        }
         sc = minOf(sc, vertexRow && j < boxVars ? 4 * t : (3 * t + 1) / 2);
         sc = minOf(sc, (3 * f + 1) / 2);
         sc = maxOf(sc, 10);
