@@ -582,6 +582,12 @@ int16_t applyVexaAlign(Shaper* s, int flags) {
             shape->output[2 * i] = slot.vertices[2 * i];
             shape->output[2 * i + 1] = slot.vertices[2 * i + 1];
         }
+        // A closed outline's output has its first point once more behind the
+        // vertices; it moves with the first, or the drawn outline would open.
+        if (shape->output && shape->closed && shape->outputCount == slot.vertexCount + 1 && n > 0) {
+            shape->output[2 * n] = shape->output[0];
+            shape->output[2 * n + 1] = shape->output[1];
+        }
         shape->alignGroup = static_cast<uint16_t>(slot.alignId);
         VSANSWER* a = answerAt(shape, 0);
         a->alignValue = static_cast<int32_t>(slot.changed);

@@ -12,6 +12,7 @@
 
 #include "VexaShape2.h"
 #include "shaper_driver.h"
+#include "strokes.h"
 
 using namespace shapetest;
 
@@ -106,6 +107,23 @@ TEST(Align, EdgesThatNearlyMeetBecomeEqual) {
     const double* out = GetFirstStrokeFromOut(s.get(), &count);
     ASSERT_EQ(count, 5u);
     EXPECT_EQ(out[0], vertices(s.get(), 0)[0]);
+}
+
+TEST(Align, ClosedOutputsStayClosed) {
+    ShaperPtr s = unitShaper();
+    add(s.get(), rect(0, 0, 100, 100), -1);
+    // A closed polyline whose first vertex lies 2 units off the frozen edge.
+    const Pts outline = strokes::polyline({{2, 200}, {102, 200}, {102, 300}, {2, 300}, {2, 200}});
+    const ShaperStroke stroke = {0, static_cast<int32_t>(outline.size() / 2), outline.data(), 0};
+    ASSERT_NE(AddStroke2ShaperEx(s.get(), &stroke, 0x02), 0xFFFF);
+    FinalizeShapes(s.get());
+    uint32_t count = 0;
+    const double* out = GetFirstStrokeFromOut(s.get(), &count);
+    out = GetNextStrokeFromOut(s.get(), &count);
+    ASSERT_EQ(count, 6u);
+    EXPECT_EQ(out[0], 0) << "aligned with the frozen edge";
+    EXPECT_EQ(out[10], out[0]);
+    EXPECT_EQ(out[11], out[1]);
 }
 
 TEST(Align, LoneRectangles) {
