@@ -70,6 +70,79 @@ TEST(AlignAges, PointToPolyline) {
     EXPECT_EQ(pointToPolylineDistance(3, line, -30, -40), 50) << "nearer end";
 }
 
+TEST(AlignAges, ConnectorDistances) {
+    // A three-point polyline (two segments) and a single point.
+    const int32_t bent[] = {0, 0, 100, 0, 100, 100}, refsBent[] = {0, 1, 2};
+    const int32_t dot[] = {40, 30}, refsDot[] = {0};
+    const DrawnRun runs[2] = {{bent, 3, refsBent, 3}, {dot, 1, refsDot, 1}};
+    ConnectorDistances d;
+    ASSERT_TRUE(buildConnectorDistances(runs, 2, &d));
+    ASSERT_EQ(d.refCount, 4);
+    ASSERT_EQ(d.segmentCount, 3);
+    EXPECT_EQ(d.objectRef[1], 3);
+    EXPECT_EQ(d.objectSeg[1], 2);
+    auto toSegment = [&](int r, int s) { return d.toSegment[r * d.segmentCount + s]; };
+    auto toPoint = [&](int r, int q) { return d.toPoint[r * d.refCount + q]; };
+    EXPECT_EQ(toSegment(3, 0), 30) << "the dot to the first segment";
+    EXPECT_EQ(toSegment(3, 1), 60) << "to the second";
+    EXPECT_EQ(toSegment(0, 2), 65535) << "a run of one point is no segment";
+    EXPECT_EQ(toPoint(3, 0), 50);
+    EXPECT_EQ(toPoint(0, 2), 141);
+    EXPECT_EQ(toPoint(1, 1), 0);
+    freeConnectorDistances(&d);
+    EXPECT_EQ(d.toSegment, nullptr);
+}
+
+TEST(AlignLinks, CrossDistanceRows) {
+    // Box 0: a rectangle (0, 0) - (100, 50); shape 0: an upright segment
+    // (200, 0) - (202, 80) and shape 1: a level line (20, 25) - (80, 25).
+    int32_t boxes[kBoxFields] = {0, 0, 100, 50};
+    int32_t upright[] = {200, 0, 202, 80}, level[] = {20, 25, 80, 25};
+    int32_t* verts[2] = {upright, level};
+    int32_t offsets[3] = {0, 2, 4}, kinds[2] = {kSolverOpenPolyline, kSolverOpenPolyline};
+    AlignRun run = {};
+    run.boxCount = 1;
+    run.shapeCount = 2;
+    run.boxesIn = boxes;
+    run.offsets = offsets;
+    run.vertsIn = verts;
+    run.kinds = kinds;
+    SolverState s = {};
+    s.run = &run;
+    s.boxCount = 1;
+    s.n = 7;
+    std::vector<int32_t> x = {0, 50, 100, 200, 202, 20, 80}, y = {0, 25, 50, 0, 80, 25, 25};
+    std::vector<int32_t> tol(7, 20), row(7), marks(7);
+    // The y rows (measured on y, over the Y values, X the other axis) of a
+    // vertex at y = 40: the upright segment spans it.
+    crossDistanceRow(s, 40, y.data(), x.data(), 20, tol.data(), false, true, row.data(),
+                     marks.data());
+    EXPECT_EQ(row[3], 0);
+    EXPECT_EQ(marks[3], 1);
+    EXPECT_EQ(row[4], 0) << "both ends of the near-straight run";
+    EXPECT_EQ(row[5], 15) << "the level line's vertex: its plain distance";
+    EXPECT_EQ(marks[5], 0);
+    EXPECT_EQ(row[0], 15) << "the rectangle: its centre distance";
+    // Leaning by 8 across: never near-straight.
+    std::vector<int32_t> leaning = x;
+    leaning[4] = 208;
+    crossDistanceRow(s, 40, y.data(), leaning.data(), 20, tol.data(), false, true, row.data(),
+                     marks.data());
+    EXPECT_EQ(row[3], 40);
+    EXPECT_EQ(marks[3], 0);
+    // The level line lies between the rectangle's top and bottom: with the line
+    // flag its cross distance to the rectangle's left and right edges is 0.
+    crossDistanceRow(s, 25, y.data(), x.data(), 20, tol.data(), true, true, row.data(),
+                     marks.data());
+    EXPECT_EQ(row[0], 0);
+    EXPECT_EQ(row[2], 0);
+    EXPECT_EQ(row[1], 0) << "its centre lies at the same height";
+    crossDistanceRow(s, 45, y.data(), x.data(), 20, tol.data(), true, true, row.data(),
+                     marks.data());
+    EXPECT_EQ(row[0], 0);
+    EXPECT_EQ(row[1], 10) << "the centre: twice the distance to the bottom edge";
+}
+
 // A run of n single-vertex open polylines: every variable its own shape.
 struct VertexRun {
     explicit VertexRun(int n) : owner(n), kinds(n, kSolverOpenPolyline), offsets(n + 1), ids(n, 0) {
