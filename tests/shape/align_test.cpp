@@ -221,6 +221,11 @@ TEST(Align, Disposition) {
          0x200},
         {"equal rectangles far apart", {rect(0, 0, 100, 50), rect(500, 500, 601, 550)}, 0x03, 0x30},
         {"collinear edges", {rect(0, 0, 100, 50), rect(0, 200, 80, 300)}, 0x04, 0},
+        {"rectangles sharing a side", {rect(0, 0, 100, 100), rect(100, 0, 200, 100)}, 0x30, 0},
+        {"a line ending on a side",
+         {rect(0, 0, 100, 100), line(150, 50, 100, 50)},
+         0x10 | 0x100,
+         0x20 | 0x80},
     };
     for (const Case& c : cases) {
         ShaperPtr s = unitShaper();
