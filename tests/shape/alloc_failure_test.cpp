@@ -45,16 +45,21 @@ Session runSession() {
         if (r == 0xFFFF) out.complete = false;
     }
     FinalizeShapes(s);
-    // A ruled frame finished with its table.
+    out.checksum = shapetest::readEverything(s);
+    // A ruled frame finished with its table, on a page of its own.
+    Shaper* t = InitShaper();
     const Points table[] = {{0, 1000, 200, 1000, 200, 1100, 0, 1100, 0, 1000},
                             {0, 1050, 200, 1050},
                             {100, 1000, 100, 1100}};
     for (const Points& p : table)
-        if (AddStroke2Shaper(s, static_cast<int16_t>(p.size() / 2), p.data(), 0x2E) == 0xFFFF)
+        if (!t || AddStroke2Shaper(t, static_cast<int16_t>(p.size() / 2), p.data(), 0x2E) == 0xFFFF)
             out.complete = false;
-    FinalizeShapesEx(s, 0x210);
-    GetTable(s, &out.tables);
-    out.checksum = shapetest::readEverything(s);
+    if (t) {
+        FinalizeShapesEx(t, 0x210);
+        GetTable(t, &out.tables);
+        out.checksum += shapetest::readEverything(t);
+        DestroyShaper(t);
+    }
     VSANSWER* a = GetShapeNum(s) ? CreateShapeAnswerAt(GetShapeAt(s, 0), 0) : nullptr;
     if (a) {
         SetXMLforShapeAnswer(s, a, 1);
