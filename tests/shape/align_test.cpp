@@ -292,6 +292,28 @@ TEST(Align, LineEndsAttach) {
     }
 }
 
+TEST(Align, ArrowsReachWhatTheyPointAt) {
+    ShaperPtr s = unitShaper();
+    const Pts frame = strokes::polyline({{300, 0}, {500, 0}, {500, 150}, {300, 150}, {300, 0}});
+    const Pts arrow = strokes::polyline({{0, 75}, {296, 75}, {266, 95}, {296, 75}, {266, 55}});
+    add(s.get(), frame, 0, 0x0C);
+    add(s.get(), arrow, 0, 0x0C);
+    AnswerPtr pending(CreateShapeAnswerAt(GetShapeAt(s.get(), 1), 0));
+    ASSERT_TRUE(pending);
+    ASSERT_STREQ(pending->name, "ARR1_1");
+    const Pts before(pending->vertices, pending->vertices + 2 * pending->vertexCount);
+    FinalizeShapes(s.get());
+    const Extent box = extentOf(vertices(s.get(), 0));
+    const Pts after = vertices(s.get(), 1);
+    ASSERT_EQ(after.size(), 10u);
+    EXPECT_EQ(after[2], box.l) << "the tip on the frame's side";
+    EXPECT_EQ(after[6], box.l) << "the tip's repeat too";
+    EXPECT_EQ(after[0], before[0]) << "the tail stays";
+    // The head moves with the tip, keeping its shape.
+    EXPECT_NEAR(after[4] - after[2], before[4] - before[2], 1);
+    EXPECT_NEAR(after[8] - after[2], before[8] - before[2], 1);
+}
+
 TEST(Align, NearlyTouchingCirclesTouch) {
     ShaperPtr s = unitShaper();
     add(s.get(), ellipse(200, 200, 100, 100, 33), -1);
