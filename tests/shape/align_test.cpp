@@ -396,17 +396,32 @@ TEST(Tables, NearlyEvenRulingsAreSpacedEvenly) {
     }
 }
 
-TEST(Tables, HalfLengthDividerSpansTwoColumns) {
-    ShaperPtr s = finished({
-        rect(0, 0, 200, 100), line(0, 50, 200, 50),
-        line(100, 50, 100, 100),  // only in the lower row
-    });
-    const Table t = onlyTable(s.get());
-    ASSERT_TRUE(t.table);
-    EXPECT_EQ(t.table->cellCount, 3);
-    EXPECT_EQ(countOf(t.html, "COLSPAN=\"2\""), 1);
-    EXPECT_NE(t.html.find("WIDTH=\"200\" HEIGHT=\"50\" COLSPAN=\"2\""), std::string::npos)
-        << t.html;
+TEST(Tables, HalfLengthDividersSpanCells) {
+    const struct {
+        const char* label;
+        std::vector<Pts> shapes;
+        const char* spanning;  // the spanning cell's sizes and spans
+        int rows;
+    } cases[] = {
+        {"a divider in the lower row only",
+         {rect(0, 0, 200, 100), line(0, 50, 200, 50), line(100, 50, 100, 100)},
+         "WIDTH=\"200\" HEIGHT=\"50\" COLSPAN=\"2\" ROWSPAN=\"1\"",
+         2},
+        {"a ruling in the right column only",
+         {rect(0, 0, 200, 100), line(100, 0, 100, 100), line(100, 50, 200, 50)},
+         "WIDTH=\"100\" HEIGHT=\"100\" COLSPAN=\"1\" ROWSPAN=\"2\"",
+         2},
+    };
+    for (const auto& c : cases) {
+        ShaperPtr s = finished(c.shapes);
+        const Table t = onlyTable(s.get());
+        ASSERT_TRUE(t.table) << c.label;
+        EXPECT_EQ(t.table->cellCount, 3) << c.label;
+        EXPECT_EQ(countOf(t.html, "<TR"), c.rows) << c.label;
+        EXPECT_EQ(countOf(t.html, "SPAN=\"2\""), 1) << c.label;
+        EXPECT_NE(t.html.find(c.spanning), std::string::npos) << c.label << "\n" << t.html;
+        EXPECT_EQ(t.table->offsets[4], t.html.size()) << c.label;
+    }
 }
 
 TEST(Tables, NoTables) {
