@@ -14,7 +14,7 @@ constexpr int kMaxAncestors = 64;
 IAccessible* accessibleOf(IDispatch* dispatch) {
     if (!dispatch) return nullptr;
     IAccessible* object = nullptr;
-    if (FAILED(dispatch->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&object))))
+    if (FAILED(dispatch->QueryInterface(kIidAccessible, reinterpret_cast<void**>(&object))))
         object = nullptr;
     dispatch->Release();
     return object;
@@ -100,7 +100,7 @@ bool CAccElem::fromWindow(HWND window, bool client) {
     IAccessible* object = nullptr;
     const HRESULT hr =
         AccessibleObjectFromWindow(window, client ? static_cast<DWORD>(OBJID_CLIENT) : OBJID_WINDOW,
-                                   IID_IAccessible, reinterpret_cast<void**>(&object));
+                                   kIidAccessible, reinterpret_cast<void**>(&object));
     if (hr != S_OK || !object) return false;
     attach(object, CHILDID_SELF);
     return true;

@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+// The interface every query asks for. Declared here rather than taken from the
+// import libraries, whose copy the linker may resolve to a code thunk.
+inline constexpr IID kIidAccessible = {
+    0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+
 class CAccElem {
   public:
     CAccElem() = default;
