@@ -339,4 +339,39 @@ TEST_F(GestureConfigTest, WithoutGestureFunctionsNothingHappens) {
     EXPECT_FALSE(restoreModifiedGestureConfig64(true));
 }
 
+// Counts and cancels every dialog this thread tries to make.
+class DialogCatcher {
+  public:
+    DialogCatcher() {
+        count() = 0;
+        hook_ = SetWindowsHookExW(WH_CBT, proc, nullptr, GetCurrentThreadId());
+    }
+    ~DialogCatcher() { UnhookWindowsHookEx(hook_); }
+    static int& count() {
+        static int n = 0;
+        return n;
+    }
+
+  private:
+    static LRESULT CALLBACK proc(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND &&
+            reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->lpszClass == MAKEINTATOM(32770)) {
+            ++count();
+            return 1;
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook_;
+};
+
+TEST_F(MessageHooksTest, WithoutTheBlockNoHookIsInstalledAndNothingIsShown) {
+    hook64Process().block = nullptr;
+    DialogCatcher dialogs;
+    EXPECT_EQ(InsertHooks64(nullptr, target_), 0);
+    EXPECT_EQ(DialogCatcher::count(), 0);
+    RemoveHooks64();  // nothing to remove, nothing touched
+    EXPECT_EQ(block()._hCallWndHook64, 0u);
+    EXPECT_EQ(block()._hwndHelper64, 0u);
+}
+
 }  // namespace
