@@ -22,6 +22,23 @@ bool sameIds(const RememberedGestureConfig& r, HWND window, const GESTURECONFIG*
     return true;
 }
 
+// Several UI threads of one process may run the hooks at once; they share the
+// remembered configuration under this lock (re-entered by the nested calls).
+CRITICAL_SECTION& configLock() {
+    static CRITICAL_SECTION lock;
+    static const bool ready = (InitializeCriticalSection(&lock), true);
+    (void)ready;
+    return lock;
+}
+
+class ConfigLock {
+  public:
+    ConfigLock() { EnterCriticalSection(&configLock()); }
+    ~ConfigLock() { LeaveCriticalSection(&configLock()); }
+    ConfigLock(const ConfigLock&) = delete;
+    ConfigLock& operator=(const ConfigLock&) = delete;
+};
+
 }  // namespace
 
 RememberedGestureConfig& rememberedGestureConfig() {
@@ -52,6 +69,7 @@ bool readGestureInfo(HGESTUREINFO handle, GESTUREINFO* info) {
 }
 
 bool restoreModifiedGestureConfig64(bool check) {
+    ConfigLock lock;
     RememberedGestureConfig& r = rememberedGestureConfig();
     if (!functionsBound() || !r.remembered || r.count < 1 || r.count > 2) return false;
     r.remembered = false;
@@ -76,6 +94,7 @@ bool restoreModifiedGestureConfig64(bool check) {
 }
 
 bool resetGesturesConfigIfNeeded64(HWND window, const WantedGestureConfig* wanted, UINT count) {
+    ConfigLock lock;
     if (!window || count < 1 || count > 2 || !functionsBound()) return false;
     DWORD ids[2] = {};
     for (UINT i = 0; i < count; ++i) ids[i] = wanted[i].id;
@@ -117,6 +136,7 @@ bool resetGesturesConfigIfNeeded64(HWND window, const WantedGestureConfig* wante
 }
 
 void adjustGestureConfig(HWND target) {
+    ConfigLock lock;
     RememberedGestureConfig& r = rememberedGestureConfig();
     if (r.remembered && r.window != target) restoreModifiedGestureConfig64(false);
     if (!target) return;
@@ -138,4 +158,13 @@ void adjustGestureConfig(HWND target) {
     if (r.remembered && r.count != count) restoreModifiedGestureConfig64(false);
     if (count != 0 && resetGesturesConfigIfNeeded64(target, wanted, count)) return;
     restoreModifiedGestureConfig64(false);
+}
+
+bool restoreGestureConfigAtDetach() {
+    // A process that is ending may have lost a thread while it held the lock:
+    // then the window's configuration goes with the process, but detach must not hang.
+    if (!TryEnterCriticalSection(&configLock())) return false;
+    const bool restored = restoreModifiedGestureConfig64(true);
+    LeaveCriticalSection(&configLock());
+    return restored;
 }

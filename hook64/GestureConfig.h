@@ -31,5 +31,7 @@ bool resetGesturesConfigIfNeeded64(HWND window, const WantedGestureConfig* wante
 // With `check`, a window that has been reconfigured by someone else since
 // (every entry differs from what was applied in both words) is left alone.
 bool restoreModifiedGestureConfig64(bool check);
+// The restore of process detach (check on).
+bool restoreGestureConfigAtDetach();
 bool readGestureConfig(HWND window, GESTURECONFIG* out, UINT count, const DWORD* ids);
 bool readGestureInfo(HGESTUREINFO handle, GESTUREINFO* info);

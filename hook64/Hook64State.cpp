@@ -72,7 +72,7 @@ int SetSharingData64() {
 }
 
 void releaseSharingData64() {
-    restoreModifiedGestureConfig64(true);
+    restoreGestureConfigAtDetach();
     Hook64Process& p = hook64Process();
     // The view holds the block as much as the handle does: both go.
     forgetView(p);
