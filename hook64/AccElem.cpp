@@ -64,6 +64,17 @@ VARIANT CAccElem::self() const {
     return v;
 }
 
+// Takes an answer of the system's element functions: an object and a child.
+bool CAccElem::takeAnswer(HRESULT hr, IAccessible* object, VARIANT* child) {
+    if (hr == S_OK && object && child->vt == VT_I4) {
+        attach(object, child->lVal);
+        return true;
+    }
+    if (object) object->Release();
+    VariantClear(child);
+    return false;
+}
+
 bool CAccElem::fromEvent(HWND window, LONG objectId, LONG childId, bool raiseReader) {
     IAccessible* object = nullptr;
     VARIANT child;
@@ -73,13 +84,7 @@ bool CAccElem::fromEvent(HWND window, LONG objectId, LONG childId, bool raiseRea
         CSafeSetReaderScreenMode reader(raiseReader, 0);
         hr = AccessibleObjectFromEvent(window, objectId, childId, &object, &child);
     }
-    if (hr == S_OK && object && child.vt == VT_I4) {
-        attach(object, child.lVal);
-        return true;
-    }
-    if (object) object->Release();
-    VariantClear(&child);
-    return false;
+    return takeAnswer(hr, object, &child);
 }
 
 bool CAccElem::fromPoint(POINT screenPoint) {
@@ -87,13 +92,7 @@ bool CAccElem::fromPoint(POINT screenPoint) {
     VARIANT child;
     VariantInit(&child);
     const HRESULT hr = AccessibleObjectFromPoint(screenPoint, &object, &child);
-    if (hr == S_OK && object && child.vt == VT_I4) {
-        attach(object, child.lVal);
-        return true;
-    }
-    if (object) object->Release();
-    VariantClear(&child);
-    return false;
+    return takeAnswer(hr, object, &child);
 }
 
 bool CAccElem::fromWindow(HWND window, bool client) {

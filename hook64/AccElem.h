@@ -67,6 +67,7 @@ class CAccElem {
 
   private:
     void attach(IAccessible* object, LONG childId);  // takes over `object`'s reference
+    bool takeAnswer(HRESULT hr, IAccessible* object, VARIANT* child);
     VARIANT self() const;
 
     IAccessible* m_object = nullptr;

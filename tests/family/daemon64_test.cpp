@@ -7,6 +7,7 @@
 #include <string>
 
 #include "hook64/SharedData.h"
+#include "tests/hook64/TestBlock.h"
 
 namespace {
 
@@ -48,32 +49,7 @@ class Daemon {
     HANDLE process_ = nullptr;
 };
 
-// The block as the 32-bit hook library makes it, naming `window` as the program.
-class Block {
-  public:
-    explicit Block(HWND window) {
-        wchar_t name[32];
-        formatMapFileName(name, 32);
-        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      SHARED_DATA_SIZE, name);
-        block_ = static_cast<SharedDataStruct*>(
-            MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, SHARED_DATA_SIZE));
-        ZeroMemory(block_, SHARED_DATA_SIZE);
-        block_->_iCheckSize = SHARED_DATA_SIZE;
-        setProgram(window);
-    }
-    ~Block() {
-        UnmapViewOfFile(block_);
-        CloseHandle(mapping_);
-    }
-    void setProgram(HWND window) {
-        block_->_hwndMain = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
-    }
-
-  private:
-    HANDLE mapping_;
-    SharedDataStruct* block_;
-};
+using Block = hook64test::TestBlock;
 
 HWND makeWindow() {
     return CreateWindowExW(0, L"Static", L"program", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,

@@ -10,9 +10,4 @@ constexpr wchar_t kWindowClass[] = L"SxHook64TargetWndClass";
 // edit; the answer is the window that has the focus afterwards.
 constexpr UINT kFocusEdit = WM_APP + 1;
 
-// The tests mark their block with this text at its end (the bytes the block's
-// creator keeps free), so a probe can tell views of it from other memory.
-constexpr char kMarker[] = "hook64-test-block";
-constexpr size_t kMarkerOffset = 4000;
-
 }  // namespace hook64target

@@ -12,7 +12,7 @@
 
 #include "hook64/SharedData.h"
 #include "hook64/vexaHook64.h"
-#include "tests/hook64/Hook64Target.h"
+#include "tests/hook64/TestBlock.h"
 
 namespace {
 
@@ -44,8 +44,8 @@ int viewsOfTheBlock() {
             (info.Protect & (PAGE_READONLY | PAGE_READWRITE)) &&
             info.RegionSize >= SHARED_DATA_SIZE) {
             const char* base = static_cast<const char*>(info.BaseAddress);
-            if (memcmp(base + hook64target::kMarkerOffset, hook64target::kMarker,
-                       sizeof hook64target::kMarker) == 0)
+            if (memcmp(base + hook64test::kMarkerOffset, hook64test::kMarker,
+                       sizeof hook64test::kMarker) == 0)
                 ++views;
         }
         address = static_cast<const char*>(info.BaseAddress) + info.RegionSize;

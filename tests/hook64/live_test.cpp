@@ -13,6 +13,7 @@
 #include "hook64/SharedData.h"
 #include "hook64/vexaHook64.h"
 #include "tests/hook64/Hook64Target.h"
+#include "tests/hook64/TestBlock.h"
 #include "tests/support/TracedProcess.h"
 
 namespace {
@@ -38,32 +39,7 @@ bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
     }
 }
 
-// The shared block as its creator makes it (it may live on in processes the
-// hooks reached before; then this opens the same block and starts it afresh).
-class Block {
-  public:
-    Block() {
-        wchar_t name[32];
-        formatMapFileName(name, 32);
-        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      SHARED_DATA_SIZE, name);
-        view_ = static_cast<SharedDataStruct*>(
-            MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, SHARED_DATA_SIZE));
-        ZeroMemory(view_, SHARED_DATA_SIZE);
-        view_->_iCheckSize = SHARED_DATA_SIZE;
-        memcpy(reinterpret_cast<char*>(view_) + hook64target::kMarkerOffset, hook64target::kMarker,
-               sizeof hook64target::kMarker);
-    }
-    ~Block() {
-        UnmapViewOfFile(view_);
-        CloseHandle(mapping_);
-    }
-    SharedDataStruct* operator->() const { return view_; }
-
-  private:
-    HANDLE mapping_;
-    SharedDataStruct* view_;
-};
+using Block = hook64test::TestBlock;
 
 bool blockExists() {
     wchar_t name[32];
@@ -203,7 +179,7 @@ class LiveHooksTest : public ::testing::Test {
   protected:
     void SetUp() override {
         block_->_iEnabled = 1;
-        block_->_hwndMain = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(service_.handle()));
+        block_.setProgram(service_.handle());
         block_->_xNoLocation = -32000;
         block_->_yNoLocation = -32000;
         library_ = LoadLibraryW((binFolder() + L"\\vexaHook64.dll").c_str());
@@ -300,7 +276,7 @@ TEST(Daemon64Host, HooksUntilTheProgramHasGoneThenEnds) {
     Block block;
     ServiceWindow service;
     block->_iEnabled = 1;
-    block->_hwndMain = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(service.handle()));
+    block.setProgram(service.handle());
     Target target;
     ASSERT_NE(target.main(), nullptr);
 
@@ -315,7 +291,7 @@ TEST(Daemon64Host, HooksUntilTheProgramHasGoneThenEnds) {
     PostMessageW(target.edit(0), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     EXPECT_EQ(service.collectEscapes(1000), 1) << "the host's hooks report Escape";
 
-    block->_hwndMain = 0;
+    block.setProgram(nullptr);
     // Any call through the window-procedure hook of a hooked process tells the host.
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(target.main(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
