@@ -3,6 +3,8 @@
 // the gesture configuration (the system raises none of these under test).
 #include "tests/hook64/HookFixture.h"
 
+#include <string>
+
 #include "hook64/MessageHooks.h"
 #include "hook64/vexaHook64.h"
 
@@ -363,6 +365,17 @@ class DialogCatcher {
     }
     HHOOK hook_;
 };
+
+TEST(Hook64Trace, ALongTraceIsCutAt999Characters) {
+    TraceCapture trace;
+    const std::wstring name(3000, L'n');  // the system's formatter writes up to 1024
+    debugPrint(L"%s!\n", name.c_str());
+    ASSERT_EQ(trace.lines().size(), 1u);
+    EXPECT_EQ(trace.lines()[0], std::string(999, 'n'));
+    trace.clear();
+    debugPrint(L"short %d\n", 42);
+    EXPECT_EQ(trace.text(), "short 42\n");
+}
 
 TEST_F(MessageHooksTest, WithoutTheBlockNoHookIsInstalledAndNothingIsShown) {
     hook64Process().block = nullptr;
