@@ -132,9 +132,19 @@ PSO_HRC RecWinModule::createRecContext(RecProfile& profile) {
 }
 
 void RecWinModule::freeContext(RecWinContext* c) {
-    release(c->recoContext);
-    release(c->recognizers);
-    release(c->ink);
+    // A failure inside the platform while one object is released must not
+    // keep the others.
+    auto guarded = [](auto*& object, const wchar_t* trace) {
+        try {
+            release(object);
+        } catch (...) {
+            object = nullptr;
+            debugTrace(L"%s", trace);
+        }
+    };
+    guarded(c->recoContext, L"FreeTPCCOntext: Exception: pCtx->m_pIInkRecoContext->Release\n");
+    guarded(c->recognizers, L"FreeTPCCOntext: Exception: pCtx->m_pIInkRecognizers->Release\n");
+    guarded(c->ink, L"FreeTPCCOntext: Exception: pCtx->m_pIInkDisp->Release\n");
     // COM is left only on the thread that entered it for this context: a
     // context released elsewhere (the profiles at exit) must not take away
     // another thread's COM.
@@ -545,7 +555,7 @@ bool RecWinModule::resetDictionaryInWinContext(RecWinContext& c, const wchar_t* 
     if (FAILED(CoCreateInstance(kClsidInkWordList, nullptr, CLSCTX_ALL, __uuidof(IInkWordList),
                                 &object)) ||
         !object) {
-        debugTrace(failureTrace);
+        debugTrace(L"%s", failureTrace);
         return false;
     }
     IInkWordList* list = static_cast<IInkWordList*>(object);

@@ -179,7 +179,7 @@ TEST_F(Collector, AnOffScreenPacketResetsTheCollectorAndStopsTheEvent) {
         EXPECT_TRUE(traces.contains("-----COLLECTOR_RESET!!!!!!!!!!!!!!!!!!!!!"));
         EXPECT_EQ(resetsPosted(), 1) << "3066 to the layer for (" << p.x << ", " << p.y << ")";
     }
-    // The screen's last column and row are still on it.
+    // A packet at exactly the screen's width and height is not beyond it.
     drain();
     ASSERT_TRUE(tabletpc::fireNewPackets(packets({{2560, 1024}}), 1));
     EXPECT_EQ(drain(), (std::vector<Entry>{{-5120 + 4 * 2560, 4 * 1024}}));
