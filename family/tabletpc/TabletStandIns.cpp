@@ -57,18 +57,20 @@ class Object : public I {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(I)) {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(I))
             *out = static_cast<I*>(this);
-            this->AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
+        else
+            *out = otherInterface(iid);
+        if (!*out) return E_NOINTERFACE;
+        this->AddRef();
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override {
         return static_cast<ULONG>(InterlockedIncrement(&references_));
     }
     ULONG STDMETHODCALLTYPE Release() override {
         const LONG left = InterlockedDecrement(&references_);
+        released(left);
         if (left == 0) delete this;
         return static_cast<ULONG>(left);
     }
@@ -83,6 +85,12 @@ class Object : public I {
     }
 
   protected:
+    // Further interfaces of the object; null for none.
+    virtual void* otherInterface(REFIID) { return nullptr; }
+    // Called after each release with the references left.
+    virtual void released(LONG) {}
+
+  private:
     volatile LONG references_ = 1;
 };
 
@@ -92,6 +100,22 @@ HRESULT handOut(T* object, T** out) {
     object->AddRef();
     *out = object;
     return S_OK;
+}
+
+// A property that holds an object: the getter hands out a reference, the
+// setter keeps one.
+template <class Held, class I>
+HRESULT getHeld(Held* held, I** out) {
+    if (!out) return E_POINTER;
+    *out = held;
+    if (held) held->AddRef();
+    return S_OK;
+}
+template <class Held, class I>
+void putHeld(Held*& held, I* object) {
+    if (object) object->AddRef();
+    if (held) held->Release();
+    held = static_cast<Held*>(object);
 }
 
 // A collection of stand-ins, each held once by the collection.
@@ -542,15 +566,10 @@ class StandInRecoContext : public Object<IInkRecognizerContext> {
     }
 
     HRESULT STDMETHODCALLTYPE get_Strokes(IInkStrokes** strokes) override {
-        if (!strokes) return E_POINTER;
-        *strokes = strokes_;
-        if (strokes_) strokes_->AddRef();
-        return S_OK;
+        return getHeld(strokes_, strokes);
     }
     HRESULT STDMETHODCALLTYPE putref_Strokes(IInkStrokes* strokes) override {
-        if (strokes) strokes->AddRef();
-        if (strokes_) strokes_->Release();
-        strokes_ = static_cast<StandInStrokes*>(strokes);
+        putHeld(strokes_, strokes);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_CharacterAutoCompletionMode(LONG*) override { return E_NOTIMPL; }
@@ -588,15 +607,10 @@ class StandInRecoContext : public Object<IInkRecognizerContext> {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_WordList(IInkWordList** list) override {
-        if (!list) return E_POINTER;
-        *list = wordList_;
-        if (wordList_) wordList_->AddRef();
-        return S_OK;
+        return getHeld(wordList_, list);
     }
     HRESULT STDMETHODCALLTYPE putref_WordList(IInkWordList* list) override {
-        if (list) list->AddRef();
-        if (wordList_) wordList_->Release();
-        wordList_ = static_cast<StandInWordList*>(list);
+        putHeld(wordList_, list);
         Guard guard(world().lock);
         world().log.wordListSet = wordList_ != nullptr;
         world().log.wordList = wordList_ ? wordList_->words() : std::vector<std::wstring>();
@@ -758,7 +772,7 @@ class StandInRenderer : public Object<IInkRenderer> {
     }
 };
 
-class StandInCollector : public IInkCollector,
+class StandInCollector : public Object<IInkCollector>,
                          public IConnectionPointContainer,
                          public IConnectionPoint {
   public:
@@ -768,51 +782,17 @@ class StandInCollector : public IInkCollector,
         world().collectorLog.made = true;
         world().collectorLog.madeOnThread = GetCurrentThreadId();
     }
-    virtual ~StandInCollector() {
+    ~StandInCollector() override {
         if (sink_) sink_->Release();
         if (renderer_) renderer_->Release();
     }
 
-    // ---- IUnknown and IDispatch ----
+    // One IUnknown for all three interfaces.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IInkCollector))
-            *out = static_cast<IInkCollector*>(this);
-        else if (iid == IID_IConnectionPointContainer)
-            *out = static_cast<IConnectionPointContainer*>(this);
-        else if (iid == IID_IConnectionPoint)
-            *out = static_cast<IConnectionPoint*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        return Object::QueryInterface(iid, out);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override {
-        return static_cast<ULONG>(InterlockedIncrement(&references_));
-    }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&references_);
-        if (left == 1) {
-            // Only the stand-ins' own reference is left.
-            Guard guard(world().lock);
-            if (world().collector == this) {
-                world().collectorLog.released = true;
-                world().collectorLog.releasedOnThread = GetCurrentThreadId();
-            }
-        }
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return Object::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return Object::Release(); }
 
     // ---- the connection point of the events ----
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
@@ -970,6 +950,23 @@ class StandInCollector : public IInkCollector,
         return SUCCEEDED(hr);
     }
 
+  protected:
+    void* otherInterface(REFIID iid) override {
+        if (iid == IID_IConnectionPointContainer)
+            return static_cast<IConnectionPointContainer*>(this);
+        if (iid == IID_IConnectionPoint) return static_cast<IConnectionPoint*>(this);
+        return nullptr;
+    }
+    void released(LONG left) override {
+        if (left != 1) return;
+        // Only the stand-ins' own reference is left.
+        Guard guard(world().lock);
+        if (world().collector == this) {
+            world().collectorLog.released = true;
+            world().collectorLog.releasedOnThread = GetCurrentThreadId();
+        }
+    }
+
   private:
     template <class F>
     HRESULT record(F change) {
@@ -978,7 +975,6 @@ class StandInCollector : public IInkCollector,
         return S_OK;
     }
 
-    volatile LONG references_ = 1;
     IDispatch* sink_ = nullptr;
     StandInRenderer* renderer_ = nullptr;
 };
