@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "../recognition/RecTestSupport.h"
 #include "../support/TempDir.h"
@@ -523,6 +524,30 @@ TEST_F(WinModule, AContextAsksForTheDefaultRecognizerOfItsLanguage) {
     contexts_.clear();
     EXPECT_EQ(tabletpc::recognizerLog().contextsAlive, contextsBefore_);
     EXPECT_EQ(tabletpc::recognizerLog().inkObjectsAlive, inkBefore_);
+}
+
+// A context may be deleted on another thread than the one that made it (the
+// profiles are released at exit): COM is left only where it was entered.
+TEST_F(WinModule, DeletingAContextElsewhereLeavesThatThreadsComAlone) {
+    PSO_HRC made = nullptr;
+    std::thread maker([&] {
+        StandInScope standIns;
+        made = module_->createRecContext(*profile_);
+    });
+    maker.join();
+    ASSERT_NE(made, nullptr);
+    int32_t deleted = -1;
+    HRESULT afterwards = S_OK;
+    std::thread remover([&] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        deleted = module_->PSO_DeleteRecognitionContext(made);
+        afterwards = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(afterwards)) CoUninitialize();
+        CoUninitialize();
+    });
+    remover.join();
+    EXPECT_EQ(deleted, PSO_OK);
+    EXPECT_EQ(afterwards, RPC_E_CHANGED_MODE) << "the deleting thread is still in its apartment";
 }
 
 TEST(LexiconTable, GivesTheFieldTypeOfALexicon) {
