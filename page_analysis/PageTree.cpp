@@ -103,7 +103,17 @@ VSANSWER* COmbraUnit::answerHolding(bool templates, int strokeIndex) const {
 bool COmbraUnit::addAnswer(bool templates, const VSANSWER* answer) {
     CDataArr<VSANSWER*>& list = templates ? templateAnswers : plainAnswers;
     if (!answer) return false;
-    if (list.indexOf(const_cast<VSANSWER*>(answer)) >= 0) return true;
+    // One copy per answer: a listed answer of the same kind over the same
+    // strokes is that answer already.
+    for (int i = 0; i < list.count(); ++i) {
+        const VSANSWER* a = list.get(i);
+        if (a == answer) return true;
+        if (a->kind != answer->kind || a->strokeCount != answer->strokeCount) continue;
+        bool same = true;
+        for (int k = 0; same && k < a->strokeCount; ++k)
+            same = a->aliases && answer->aliases && a->aliases[k] == answer->aliases[k];
+        if (same) return true;
+    }
     ShaperBinding* shaper = shaperOf(session);
     if (!shaper || !shaper->CopyVSAnswer) return false;
     VSANSWER* copy = shaper->CopyVSAnswer(answer);
@@ -174,6 +184,9 @@ int COmbraGroup::recognize() {
         COmbraGroup* child = children.get(i);
         if (!child) continue;
         const int r = child->recognize();
+        // A band that cannot be read (a lone ruling classed as text, say) is
+        // left out of the page; only a cancel stops the page.
+        if (r && groupKind == kGroupRoot && r != OMBRA_CANCELLED) continue;
         if (r && child->strokes.count() > 0) return r;
     }
     return 0;

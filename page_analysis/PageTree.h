@@ -91,6 +91,15 @@ class COmbraGroup : public COmbraUnit {
     // box and mean left empty.
     bool copyFrom(const COmbraGroup& other);
 
+    // A fresh shaper over the group's strokes: type 0 and 1 refill the plain
+    // answers (list B), 2 the template answers, 3 and more the template
+    // answers with alignment. False without a shaper or when no shape comes out.
+    bool runShaper(int type);
+    // Whether the strokes look like handwriting rather than drawing.
+    bool isTextGroup();
+    // A chart made of this band (frames with labels inside), or null.
+    COmbraGroup* detectChart();
+
     int groupKind;
     CDataArr<COmbraGroup*> children;
     CDataArr<COmbraUnit*> units;

@@ -168,10 +168,3 @@ void COmbraSession::clearScratch() {
 }
 
 }  // namespace ombra
-
-namespace ombra {
-
-// The band pass comes with the page analysis proper; until then a page has no bands.
-int COmbraSession::segmentPage() { return 0; }
-
-}  // namespace ombra

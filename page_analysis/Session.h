@@ -45,6 +45,10 @@ class COmbraSession {
     virtual int writeResult(bool empty);
     virtual void checkStroke();
 
+    // Where the page is cut into bands: c0 < c1 < ...; band k holds the strokes
+    // whose centre lies in [ck, ck+1). Empty without strokes or line height.
+    std::vector<int64_t> findBandCuts() const;
+
     // Recognizer calls of the text pass. startRecognition: 0, or the
     // recognizer's code (1 without a recognizer).
     int startRecognition(int mode);
@@ -85,6 +89,9 @@ class COmbraSession {
     Ombra_PROGRESS progress;
 
   protected:
+    // The band as the group it turned out to be (the band itself or its
+    // replacement; the band is deleted when replaced), or null when dropped.
+    COmbraGroup* classifyBand(COmbraGroup* band);
     // The root element around the root group's XML.
     int writeRoot(bool empty, const char* open, const char* emptyForm);
 };

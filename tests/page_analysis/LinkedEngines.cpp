@@ -76,6 +76,24 @@ const std::map<std::string, Entry>& shaperEntries() {
 
 PSO_HRC PSO_CALL noContext() { return nullptr; }
 
+// Shapers made while the count lasts give no shape.
+std::set<Shaper*> g_shapeless;
+Shaper* VEXASHAPE_API countedInitShaper() {
+    Shaper* s = InitShaper();
+    if (g_knobs.shapelessPasses > 0) {
+        --g_knobs.shapelessPasses;
+        g_shapeless.insert(s);
+    }
+    return s;
+}
+int16_t VEXASHAPE_API countedGetShapeNum(Shaper* s) {
+    return g_shapeless.count(s) ? 0 : GetShapeNum(s);
+}
+void VEXASHAPE_API countedDestroyShaper(Shaper* s) {
+    g_shapeless.erase(s);
+    DestroyShaper(s);
+}
+
 bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -94,6 +112,12 @@ void* symbol(void* module, const char* name) {
     if (module == &g_recognizerTag && g_knobs.nullRecContext &&
         !std::strcmp(name, "PSO_CreateRecognitionContext"))
         return reinterpret_cast<void*>(&noContext);
+    if (module == &g_shaperTag) {
+        if (!std::strcmp(name, "InitShaper")) return reinterpret_cast<void*>(&countedInitShaper);
+        if (!std::strcmp(name, "GetShapeNum")) return reinterpret_cast<void*>(&countedGetShapeNum);
+        if (!std::strcmp(name, "DestroyShaper"))
+            return reinterpret_cast<void*>(&countedDestroyShaper);
+    }
     const auto& table = module == &g_recognizerTag ? recognizerEntries() : shaperEntries();
     const auto it = table.find(name);
     return it == table.end() ? nullptr : reinterpret_cast<void*>(it->second);

@@ -16,6 +16,7 @@ struct Knobs {
     bool emptyLexicon = false;      // a "default.ban" of no bytes
     bool nullRecContext = false;    // the recognizer gives no context
     std::set<std::string> missing;  // entries the libraries lack
+    int shapelessPasses = 0;        // this many first shapers give no shape
 };
 
 // Installs the loader and the library folder for the scope of the object.

@@ -14,9 +14,10 @@
 
 namespace {
 
-#define OMBRA_EXPORTS(X)                                                                    \
-    X(Ombra_GetVersionId)                                                                   \
-    X(Ombra_CreateContext) X(Ombra_CloseContext) X(Ombra_OpenSession) X(Ombra_CloseSession) \
+#define OMBRA_EXPORTS(X)                                             \
+    X(Ombra_GetVersionId)                                            \
+    X(Ombra_CreateContext)                                           \
+    X(Ombra_CloseContext) X(Ombra_OpenSession) X(Ombra_CloseSession) \
         X(Ombra_SetExtraSessionParameters) X(Ombra_AddStroke) X(Ombra_Recognize)
 
 struct Library {
