@@ -17,13 +17,15 @@ Ombra_STROKE& PageInk::add(std::vector<int32_t> xy, int32_t width, int32_t flags
     return strokes_.back();
 }
 
-int PageInk::write(const std::string& text, int32_t x, int32_t y, int32_t xHeight, uint32_t seed) {
+int PageInk::write(const std::string& text, int32_t x, int32_t y, int32_t xHeight, uint32_t seed,
+                   bool careless) {
     handwriting::Options o;
     o.seed = seed;
     o.xHeight = xHeight;
     o.originX = x;
     o.originY = y;
     o.step = 0.1;
+    if (careless) o.variation = handwriting::Variation::careless();
     const handwriting::Writing w = handwriting::write(text, o);
     for (const vexa::Polyline& line : w.strokes) {
         std::vector<int32_t> xy;

@@ -16,7 +16,7 @@ class PageInk {
     // The text in the generator's hand with the given x-height, its first
     // baseline at (x, y). Returns the number of strokes added.
     int write(const std::string& text, int32_t x, int32_t y, int32_t xHeight = 20,
-              uint32_t seed = 1);
+              uint32_t seed = 1, bool careless = false);
     // A straight polyline through the corners, a point every `step` units.
     Ombra_STROKE& draw(const std::vector<std::pair<int32_t, int32_t>>& corners, int step = 4);
     // An ellipse around the centre.
