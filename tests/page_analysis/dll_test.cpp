@@ -103,11 +103,26 @@ TEST(OmbraDll, CallingOrderWithBothEngines) {
     ASSERT_EQ(r.shapeNames.size(), 1u) << xml;
     EXPECT_EQ(r.shapeNames[0].rfind("PARA", 0), 0u) << xml;
 
-    // Page session, empty.
+    // Page session: empty, then a text band and a column table.
     OMBRA_SESSION page = nullptr;
     ASSERT_EQ(lib.Ombra_OpenSession(context, &page, 0), 0);
     ASSERT_EQ(lib.Ombra_Recognize(page, &xml), 0);
     EXPECT_STREQ(xml, "<Ombra_RESULT ver=\"1.28\"></Ombra_RESULT>");
+    PageInk writing;
+    writing.write("the cat\nsat here", 100, 100);
+    writing.draw({{400, 500}, {400, 700}});
+    writing.draw({{800, 500}, {800, 700}});
+    writing.write("dog", 150, 600);
+    writing.write("sun", 500, 600);
+    writing.write("map", 900, 600);
+    ASSERT_EQ(writing.addTo(page, lib.Ombra_AddStroke), 0);
+    ASSERT_EQ(lib.Ombra_Recognize(page, &xml), 0);
+    r = readResult(xml);
+    ASSERT_TRUE(r.wellFormed) << xml;
+    EXPECT_EQ(r.firstAlts,
+              (std::vector<std::string>{"the", "cat", "sat", "here", "dog", "sun", "map"}))
+        << xml;
+    EXPECT_EQ(r.count("TD"), 3) << xml;
 
     EXPECT_EQ(lib.Ombra_CloseSession(words), 0);
     EXPECT_EQ(lib.Ombra_CloseSession(words), 1);
