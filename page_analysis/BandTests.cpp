@@ -166,10 +166,13 @@ bool COmbraGroup::isTextGroup() {
         COmbraStroke* s = ses.stroke(strokes.get(i));
         if (!s) continue;
         textFeatures(*s, s->features);
+        // The flag stays on the stroke: the line content test reads it again.
+        s->textFlag = 0;
         const VSANSWER* plain = answerHolding(false, strokes.get(i));
         if (plain && plain->vertexCount <= 2) continue;
         const int v = simpleStrokeValue(*s, ses.lineHeight);
         if (v == 2 || (v == 3 && s->height() < meanHeight / 3)) continue;
+        s->textFlag = 1;
         textLike.push_back(s);
     }
     const int64_t k = static_cast<int64_t>(textLike.size());

@@ -300,6 +300,10 @@ int CTextGroup::recognize() {
     session->advanceProgress(step, false);
     if (session->reportProgress()) return OMBRA_CANCELLED;
     markParagraphs();
+    if (paragraphPass) {
+        markContent();
+        markNeighbourhood();
+    }
     markNoWords();
     if (paragraphPass) markLists();
     session->advanceProgress(step, false);

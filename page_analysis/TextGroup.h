@@ -81,6 +81,9 @@ class CTextGroup : public COmbraGroup {
     void markParagraphs();
     void markLists();
     void markNoWords();
+    // Which lines look like text and are written at all.
+    void markContent();
+    void markNeighbourhood();
     void markUnderlines();
     void removeUnderlineWords();
     void sortLines();
@@ -101,6 +104,21 @@ class CTextGroup : public COmbraGroup {
     int lineHeightOf(const _LSLINE& line) const;
     void refreshLine(_LSLINE& line) const;
 };
+
+// The mean and the least vertical gap between an upper and a lower line of
+// words, measured between the upper line's lower boundary and the lower
+// line's upper boundary.
+struct LineGap {
+    int64_t mean = 0, least = 0;
+};
+LineGap lineGap(const _LSLINE& upper, const _LSLINE& lower);
+
+struct EnvelopePoint {
+    int64_t x, y;
+};
+// Replaces the points by their envelope: side +1 follows the lower boundary,
+// -1 the upper one. Returns the number of points kept.
+int envelope(std::vector<EnvelopePoint>& points, int side);
 
 // Whether the horizontal line (xa, ya)-(xb, yb), xa <= xb, underlines (1) or
 // strikes through (2) the word, or neither (0). T: the group tolerance.

@@ -40,7 +40,7 @@ TEST(PageAccuracy, TwoHundredGeneratedPages) {
     OMBRA_CONTEXT context = nullptr;
     ASSERT_EQ(Ombra_CreateContext(&context), 0);
     int bands = 0, bandsRight = 0, textBands = 0, linesRight = 0, words = 0, wordsRight = 0;
-    int pagesRight = 0, wellFormed = 0;
+    int pagesRight = 0, wellFormed = 0, textLines = 0, contentLines = 0;
     const int pages = 200;
     for (int p = 0; p < pages; ++p) {
         const MadePage made = makePage(1000 + p);
@@ -64,6 +64,13 @@ TEST(PageAccuracy, TwoHundredGeneratedPages) {
                 ++textBands;
                 linesRight +=
                     kindRight && static_cast<const CTextGroup*>(got)->lines.count() == want.lines;
+                if (kindRight) {
+                    const auto* text = static_cast<const CTextGroup*>(got);
+                    for (int l = 0; l < text->lines.count(); ++l) {
+                        ++textLines;
+                        contentLines += text->lines.get(l)->content;
+                    }
+                }
             }
             std::vector<std::string> read;
             if (got) wordsOf(got, read);
@@ -83,10 +90,12 @@ TEST(PageAccuracy, TwoHundredGeneratedPages) {
     std::printf("band classification: %d of %d (%.1f%%)\n", bandsRight, bands, bandRate);
     std::printf("line finding: %d of %d text bands (%.1f%%)\n", linesRight, textBands, lineRate);
     std::printf("words read back: %d of %d (%.1f%%)\n", wordsRight, words, wordRate);
+    std::printf("text lines written as text: %d of %d\n", contentLines, textLines);
     EXPECT_EQ(wellFormed, pages);
     EXPECT_GE(bandRate, 95.0);
     EXPECT_GE(lineRate, 95.0);
     EXPECT_GE(wordRate, 90.0);
+    EXPECT_GE(contentLines * 100, textLines * 95);
 }
 
 }  // namespace

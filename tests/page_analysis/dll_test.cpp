@@ -14,12 +14,12 @@
 
 namespace {
 
-#define OMBRA_EXPORTS(X)                                                          \
-    X(Ombra_GetVersionId)                                                         \
-    X(Ombra_CreateContext)                                                        \
-    X(Ombra_CloseContext)                                                         \
-    X(Ombra_OpenSession) X(Ombra_CloseSession) X(Ombra_SetExtraSessionParameters) \
-        X(Ombra_AddStroke) X(Ombra_Recognize)
+#define OMBRA_EXPORTS(X)   \
+    X(Ombra_GetVersionId)  \
+    X(Ombra_CreateContext) \
+    X(Ombra_CloseContext)  \
+    X(Ombra_OpenSession)   \
+    X(Ombra_CloseSession) X(Ombra_SetExtraSessionParameters) X(Ombra_AddStroke) X(Ombra_Recognize)
 
 struct Library {
     HMODULE module = nullptr;

@@ -14,6 +14,7 @@
 #include "Session.h"
 #include "LineFinder.h"
 #include "TextGroup.h"
+#include "TextUnit.h"
 
 namespace {
 
@@ -243,6 +244,71 @@ TEST(PageLines, WordToleranceAndLineFinding) {
     EXPECT_EQ(lineOf, (std::vector<int>{0}));
     EXPECT_EQ(finder.find({a, b}, lineOf), 2);
     EXPECT_EQ(finder.find({a, c}, lineOf), 1) << "the next letter joins";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PageLines, EnvelopesAndGapsBetweenWordLines) {
+    std::vector<EnvelopePoint> lower = {{0, 0}, {10, 5}, {20, 0}}, upper = lower;
+    EXPECT_EQ(envelope(lower, 1), 3);
+    EXPECT_EQ(envelope(upper, -1), 2);
+    EXPECT_EQ(upper[1].x, 20);
+
+    // Words side by side, not overlapping in x: the box gap plus the separation.
+    _LSTRAPEZ a = {0, 100, 0, 30, 0, 30, 30, 0, nullptr};
+    _LSTRAPEZ b = {150, 250, 50, 80, 50, 80, 30, 1, nullptr};
+    _LSLINE up, down;
+    up.words.append(&a);
+    up.top = 0;
+    up.bottom = 30;
+    down.words.append(&b);
+    down.top = 50;
+    down.bottom = 80;
+    EXPECT_EQ(lineGap(up, down).least, 20 + 50);
+    // One above the other: sampled between the boundaries.
+    _LSTRAPEZ c = {0, 100, 60, 90, 70, 100, 30, 1, nullptr};
+    _LSLINE below;
+    below.words.append(&c);
+    const LineGap g = lineGap(up, below);
+    EXPECT_EQ(g.least, 30);
+    EXPECT_GE(g.mean, 30);
+}
+
+TEST(PageLines, ALineOfBoxedStrokesIsNoText) {
+    COmbraSession session(nullptr, nullptr, nullptr);
+    ASSERT_EQ(session.init(0), 0);
+    CTextGroup group(&session);
+    CTextUnit* words[2];
+    _LSLINE* lines[2];
+    for (int l = 0; l < 2; ++l) {
+        lines[l] = new _LSLINE;
+        words[l] = new CTextUnit(&session);
+        group.addUnit(words[l]);
+        for (int s = 0; s < 3; ++s) {
+            const int32_t x = 40 * s, y = 100 * l;
+            const int32_t xy[6] = {x, y, x + 20, y + 30, x + 30, y};
+            const Ombra_STROKE r = {s, 3, 1, 0, 0, 0, 0, xy};
+            ASSERT_EQ(session.addStroke(COmbraStroke::make(r)), 0);
+            COmbraStroke* stroke = session.stroke(session.ink.count() - 1);
+            // The first line: every stroke boxed by a loop, none text-like.
+            stroke->textFlag = l == 1;
+            stroke->boxedMark = l == 0 ? 15 : 0;
+            words[l]->addStroke(session.ink.count() - 1);
+        }
+        const int32_t y = 100 * l;
+        lines[l]->words.append(new _LSTRAPEZ{0, 110, y, y + 30, y, y + 30, 30, 3 * l, words[l]});
+        lines[l]->top = y;
+        lines[l]->bottom = y + 30;
+        lines[l]->height = 30;
+        group.lines.append(lines[l]);
+        group.wordList.append(lines[l]->words.get(0));
+    }
+    group.markContent();
+    EXPECT_FALSE(lines[0]->content)
+        << "boxed term (k/2 + 15k + 40k)/k - 40 = 15, then 3 x 15 - 14 = 31";
+    EXPECT_TRUE(lines[1]->content);
 }
 
 }  // namespace
