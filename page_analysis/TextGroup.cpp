@@ -281,6 +281,10 @@ int CTextGroup::recognize() {
     const int r = recognizeLines(kept);
     if (r > 0) return r;
     const bool blockFailed = r < 0;
+    if (splitParts()) {
+        lastError() = 2;
+        return 2;
+    }
     if (!units.count()) {
         lastError() = 110;
         return 1;
@@ -296,6 +300,11 @@ int CTextGroup::recognize() {
     if (session->reportProgress()) return OMBRA_CANCELLED;
     sortLines();
     markUnderlines();
+    session->advanceProgress(strokes.count() / 7, false);
+    if (session->reportProgress()) return OMBRA_CANCELLED;
+    reRecognizeMarkedWords();
+    session->advanceProgress(step, false);
+    if (session->reportProgress()) return OMBRA_CANCELLED;
     removeUnderlineWords();
     session->advanceProgress(step, false);
     if (session->reportProgress()) return OMBRA_CANCELLED;

@@ -86,6 +86,11 @@ class CTextGroup : public COmbraGroup {
     void markNeighbourhood();
     void markUnderlines();
     void removeUnderlineWords();
+    // Words of low confidence read again without a long flat stroke through
+    // or under them: the stroke becomes the word's underline or strike mark.
+    int reRecognizeMarkedWords();
+    // Words the recognizer made of several parts become one word per part.
+    int splitParts();
     void sortLines();
 
     bool paragraphPass = true;
@@ -98,6 +103,10 @@ class CTextGroup : public COmbraGroup {
 
   private:
     int recognizeLines(const std::vector<int>& kept);
+    // One recognizer session over the strokes from its own origin; the words
+    // of its answer blocks (none when the recognizer fails).
+    int recognizeStrokes(const std::vector<int>& given, int mode, int32_t originX, int32_t originY,
+                         std::vector<CTextUnit*>& words);
     void filterStrokes(std::vector<int>& kept);
     void freeLines();
     int64_t lineSlopeAt(const _LSLINE& line, int i) const;

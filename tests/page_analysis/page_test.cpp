@@ -312,3 +312,32 @@ TEST(PageLines, ALineOfBoxedStrokesIsNoText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PageText, AShortMarkReadWithAWordBecomesItsUnderlineOrStrike) {
+    for (bool strike : {false, true}) {
+        SCOPED_TRACE(strike ? "strike" : "underline");
+        Page page;
+        PageInk ink;
+        ink.write("some", 100, 100, 20, 5);
+        const size_t first = ink.size();
+        ink.write("cat", 220, 100, 20, 6);
+        int32_t left = INT32_MAX, right = INT32_MIN;
+        for (size_t i = first; i < ink.size(); ++i)
+            for (int k = 0; k < ink.strokes()[i].count; ++k) {
+                left = std::min(left, ink.strokes()[i].points[2 * k]);
+                right = std::max(right, ink.strokes()[i].points[2 * k]);
+            }
+        const int32_t y = strike ? 90 : 104;
+        ink.draw({{left - 2, y}, {right + 2, y}});
+        ASSERT_EQ(page.run(ink), 0);
+        // Read first as "cat_" with the mark, the word is read again without it.
+        const ResultXml r = readResult(page.xml);
+        ASSERT_TRUE(r.wellFormed) << page.xml;
+        EXPECT_EQ(r.firstAlts, (std::vector<std::string>{"some", "cat"})) << page.xml;
+        EXPECT_EQ(r.styles, (std::vector<std::string>{strike ? "S" : "U"})) << page.xml;
+    }
+}
+
+}  // namespace
