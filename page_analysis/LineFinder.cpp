@@ -70,25 +70,17 @@ void LineFinder::close() {
         }
         firstStroke = false;
     }
+    // Each end takes in the strokes near it in full, the strokes further in
+    // by as much as they reach past their own height.
+    auto widen = [](int64_t& top, int64_t& bottom, const FRect& r, int64_t d) {
+        const int64_t inward = d > r.height() ? d - r.height() : 0;
+        top = std::min(top, r.top + inward);
+        bottom = std::max(bottom, r.bottom - inward);
+    };
     for (int s : lineStrokes_) {
         const FRect& r = box(s);
-        const int64_t h = r.height();
-        int64_t d = r.left - t.xLeft;
-        if (d > h) {
-            t.topLeft = std::min(t.topLeft, r.top + (d - h));
-            t.bottomLeft = std::max(t.bottomLeft, r.bottom - (d - h));
-        } else {
-            t.topLeft = std::min<int64_t>(t.topLeft, r.top);
-            t.bottomLeft = std::max<int64_t>(t.bottomLeft, r.bottom);
-        }
-        d = t.xRight - r.right;
-        if (d > h) {
-            t.topRight = std::min(t.topRight, r.top + (d - h));
-            t.bottomRight = std::max(t.bottomRight, r.bottom - (d - h));
-        } else {
-            t.topRight = std::min<int64_t>(t.topRight, r.top);
-            t.bottomRight = std::max<int64_t>(t.bottomRight, r.bottom);
-        }
+        widen(t.topLeft, t.bottomLeft, r, r.left - t.xLeft);
+        widen(t.topRight, t.bottomRight, r, t.xRight - r.right);
     }
     lines_.push_back(t);
 }

@@ -42,20 +42,24 @@ bool COmbraUnit::copyAnswersFrom(const COmbraUnit& other) {
     return true;
 }
 
+bool COmbraUnit::copyUnitInto(COmbraUnit& copy) const {
+    copy.parent = parent;
+    for (int i = 0; i < strokes.count(); ++i)
+        if (!copy.strokes.append(strokes.get(i))) return false;
+    if (!copy.copyAnswersFrom(*this)) return false;
+    copy.box = box;
+    copy.meanX = meanX;
+    copy.meanY = meanY;
+    copy.pointTotal = pointTotal;
+    return true;
+}
+
 COmbraUnit* COmbraUnit::clone() const {
     COmbraUnit* unit = new (std::nothrow) COmbraUnit(session, kind);
-    if (!unit) return nullptr;
-    unit->parent = parent;
-    bool ok = true;
-    for (int i = 0; i < strokes.count() && ok; ++i) ok = unit->strokes.append(strokes.get(i));
-    if (!ok || !unit->copyAnswersFrom(*this)) {
+    if (unit && !copyUnitInto(*unit)) {
         delete unit;
         return nullptr;
     }
-    unit->box = box;
-    unit->meanX = meanX;
-    unit->meanY = meanY;
-    unit->pointTotal = pointTotal;
     return unit;
 }
 
@@ -154,21 +158,28 @@ int COmbraGroup::writeXml(CCharArray& out, int position) {
     return written;
 }
 
+bool COmbraGroup::copyTreeInto(COmbraGroup& copy, bool withUnits) const {
+    if (!copy.copyFrom(*this)) return false;
+    for (int i = 0; withUnits && i < units.count(); ++i) {
+        COmbraUnit* unit = units.get(i)->clone();
+        if (!unit || !copy.addUnit(unit)) {
+            delete unit;
+            return false;
+        }
+    }
+    for (int i = 0; i < children.count(); ++i) {
+        COmbraGroup* child = children.get(i)->cloneGroup();
+        if (!child || !copy.addChild(child)) {
+            delete child;
+            return false;
+        }
+    }
+    return true;
+}
+
 COmbraGroup* COmbraGroup::cloneGroup() const {
     COmbraGroup* copy = new (std::nothrow) COmbraGroup(session, groupKind);
-    if (!copy) return nullptr;
-    bool ok = copy->copyFrom(*this);
-    for (int i = 0; ok && i < units.count(); ++i) {
-        COmbraUnit* unit = units.get(i)->clone();
-        ok = unit && copy->addUnit(unit);
-        if (!ok) delete unit;
-    }
-    for (int i = 0; ok && i < children.count(); ++i) {
-        COmbraGroup* child = children.get(i)->cloneGroup();
-        ok = child && copy->addChild(child);
-        if (!ok) delete child;
-    }
-    if (!ok) {
+    if (copy && !copyTreeInto(*copy, true)) {
         delete copy;
         return nullptr;
     }

@@ -54,6 +54,9 @@ class COmbraUnit {
     void destroyAnswers(CDataArr<VSANSWER*>& list);
     // Copies both answer lists of another node (answer by answer).
     bool copyAnswersFrom(const COmbraUnit& other);
+    // Parent, strokes, copies of the answers, box and mean of this unit into
+    // a new one; false without memory.
+    bool copyUnitInto(COmbraUnit& copy) const;
 
     int kind;
     int reserved = 0;
@@ -80,6 +83,9 @@ class COmbraGroup : public COmbraUnit {
     int writeXml(CCharArray& out, int position) override;
     // A deep copy; null without memory.
     virtual COmbraGroup* cloneGroup() const;
+    // This group's strokes and answers, and deep copies of its units (when
+    // `withUnits`) and children, into a new group; false without memory.
+    bool copyTreeInto(COmbraGroup& copy, bool withUnits) const;
     // Units' own recognition, then the children's; the first failure (children
     // without strokes are passed over).
     virtual int recognize();

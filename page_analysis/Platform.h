@@ -22,10 +22,19 @@ const ModuleLoader& moduleLoader();
 // Null restores the platform's own loader.
 void setModuleLoader(const ModuleLoader* loader);
 
+// The module's entry named `name` as the function type of `entry`; null when
+// the module lacks it.
+template <class F>
+F boundEntry(void* module, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(moduleLoader().symbol(module, name)));
+}
+
 // The library's own folder with its trailing separator, "" when unknown.
 void ownDirectory(char out[kPathChars]);
-// Where a host without module paths says the library lives (tests).
+// Where a host without module paths says the library lives (tests); null
+// or "" forgets it.
 void setOwnDirectory(const char* directory);
+const char* ownDirectoryOverride();
 
 bool currentDirectory(char out[kPathChars]);
 bool setCurrentDirectory(const char* directory);

@@ -14,7 +14,6 @@ void unloadNothing(void*) {}
 
 const ombra::ModuleLoader kNoLoader = {loadNothing, noSymbol, unloadNothing};
 const ombra::ModuleLoader* g_loader = &kNoLoader;
-char g_directory[ombra::kPathChars];
 
 }  // namespace
 
@@ -24,15 +23,7 @@ const ModuleLoader& moduleLoader() { return *g_loader; }
 
 void setModuleLoader(const ModuleLoader* loader) { g_loader = loader ? loader : &kNoLoader; }
 
-void ownDirectory(char out[kPathChars]) { std::strcpy(out, g_directory); }
-
-void setOwnDirectory(const char* directory) {
-    g_directory[0] = 0;
-    if (directory) {
-        std::strncpy(g_directory, directory, kPathChars - 1);
-        g_directory[kPathChars - 1] = 0;
-    }
-}
+void ownDirectory(char out[kPathChars]) { std::strcpy(out, ownDirectoryOverride()); }
 
 bool currentDirectory(char out[kPathChars]) {
     if (!getcwd(out, kPathChars)) {

@@ -9,7 +9,6 @@
 namespace {
 
 HINSTANCE g_module = nullptr;
-char g_directoryOverride[ombra::kPathChars];
 
 void* loadModule(const char* path) { return reinterpret_cast<void*>(LoadLibraryA(path)); }
 
@@ -39,9 +38,8 @@ void setModuleLoader(const ModuleLoader* loader) { g_loader = loader ? loader : 
 
 void ownDirectory(char out[kPathChars]) {
     out[0] = 0;
-    if (g_directoryOverride[0]) {
-        std::strncpy(out, g_directoryOverride, kPathChars - 1);
-        out[kPathChars - 1] = 0;
+    if (ownDirectoryOverride()[0]) {
+        std::strcpy(out, ownDirectoryOverride());
         return;
     }
     // Linked into a program rather than loaded as the DLL, the module is the
@@ -55,14 +53,6 @@ void ownDirectory(char out[kPathChars]) {
     if (!cut) return;
     cut[1] = 0;
     std::strcpy(out, path);
-}
-
-void setOwnDirectory(const char* directory) {
-    g_directoryOverride[0] = 0;
-    if (directory) {
-        std::strncpy(g_directoryOverride, directory, kPathChars - 1);
-        g_directoryOverride[kPathChars - 1] = 0;
-    }
 }
 
 bool currentDirectory(char out[kPathChars]) {

@@ -8,7 +8,7 @@ namespace {
 
 template <class F>
 bool bind(void* module, const char* name, F& entry) {
-    entry = reinterpret_cast<F>(reinterpret_cast<void (*)()>(moduleLoader().symbol(module, name)));
+    entry = boundEntry<F>(module, name);
     return entry != nullptr;
 }
 

@@ -30,13 +30,7 @@ void CTableGroup::deleteContents() {
 COmbraGroup* CTableGroup::cloneGroup() const {
     CTableGroup* copy = new (std::nothrow) CTableGroup(session);
     if (!copy) return nullptr;
-    bool ok = copy->copyFrom(*this);
-    for (int i = 0; ok && i < children.count(); ++i) {
-        COmbraGroup* child = children.get(i)->cloneGroup();
-        ok = child && copy->addChild(child);
-        if (!ok) delete child;
-    }
-    if (!ok) {
+    if (!copyTreeInto(*copy, false)) {
         delete copy;
         return nullptr;
     }

@@ -24,6 +24,12 @@ FRect answerBox(const VSANSWER* a) {
     return r;
 }
 
+// |dx| + |dy| between vertices k and k + 1 of the answer.
+int64_t vertexSpan(const VSANSWER* a, int k) {
+    return std::llabs(int64_t(a->vertices[2 * k + 2]) - a->vertices[2 * k]) +
+           std::llabs(int64_t(a->vertices[2 * k + 3]) - a->vertices[2 * k + 1]);
+}
+
 // Whether the stroke ends near where it began: a loop drawn around something.
 bool closesOnItself(const COmbraStroke& s, int64_t H) {
     const int n = s.count;
@@ -119,17 +125,11 @@ void CTextGroup::filterStrokes(std::vector<int>& kept) {
             case 3:
                 out[i] = 2 * h > 5 * a;
                 break;
-            case 4:
-                out[i] = points >= 2 &&
-                         2 * (std::llabs(int64_t(answer->vertices[2]) - answer->vertices[0]) +
-                              std::llabs(int64_t(answer->vertices[3]) - answer->vertices[1])) >
-                             5 * a;
+            case 4:  // a one-headed arrow: its shaft, the first two points
+                out[i] = points >= 2 && 2 * vertexSpan(answer, 0) > 5 * a;
                 break;
-            case 5:
-                out[i] = points >= 5 &&
-                         2 * (std::llabs(int64_t(answer->vertices[8]) - answer->vertices[6]) +
-                              std::llabs(int64_t(answer->vertices[9]) - answer->vertices[7])) >
-                             5 * a;
+            case 5:  // a two-headed arrow: the fourth and the fifth point
+                out[i] = points >= 5 && 2 * vertexSpan(answer, 3) > 5 * a;
                 break;
             case 6:
                 out[i] = (points > 3 && 2 * h > 7 * a) || (points > 2 && 2 * h > 9 * a) ||

@@ -16,17 +16,10 @@ int TextAlternative::length() const {
 COmbraUnit* CTextUnit::clone() const {
     CTextUnit* copy = new (std::nothrow) CTextUnit(session);
     if (!copy) return nullptr;
-    copy->parent = parent;
-    bool ok = copy->copyAnswersFrom(*this);
-    for (int i = 0; ok && i < strokes.count(); ++i) ok = copy->strokes.append(strokes.get(i));
-    if (!ok) {
+    if (!copyUnitInto(*copy)) {
         delete copy;
         return nullptr;
     }
-    copy->box = box;
-    copy->meanX = meanX;
-    copy->meanY = meanY;
-    copy->pointTotal = pointTotal;
     copy->confidence = confidence;
     copy->altCount = altCount;
     std::copy(alts, alts + kMaxAlternatives, copy->alts);
