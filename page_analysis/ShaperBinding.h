@@ -8,19 +8,19 @@
 #include "VexaShape2.h"
 
 // The entries in the order of the record.
-#define OMBRA_SHAPER_ENTRIES(X)                                                                  \
-    X(GetShaperVerNumber)                                                                        \
-    X(InitShaper)                                                                                \
-    X(DestroyShaper)                                                                             \
-    X(SetShaperProperty)                                                                         \
-    X(FinalizeShapes)                                                                            \
-    X(FinalizeShapesEx) X(ResetShaper) X(AddStroke2Shaper) X(AddStroke2ShaperEx)                 \
-        X(GetShapedStrokesNum) X(GetShapeNum) X(GetShapeAt) X(GetShapeAnswerNum)                 \
-            X(GetShapeAnswerAt) X(ClearShapeAnswer) X(GetFinishedShapeNum) X(GetFinishedShapeAt) \
-                X(isShapeFinished) X(ApplyVexaAlign) X(CreateShapeAnswerAt) X(ClearShaperOutput) \
-                    X(DestroyShapeAnswer) X(StrokeToShapeAnswer) X(CopyVSAnswer) X(GetTable)     \
-                        X(GetStrokeTable) X(SetTableCellXML) X(GenerateTablesXML)                \
-                            X(SetXMLforShapeAnswer)
+#define OMBRA_SHAPER_ENTRIES(X)                                                                    \
+    X(GetShaperVerNumber)                                                                          \
+    X(InitShaper)                                                                                  \
+    X(DestroyShaper)                                                                               \
+    X(SetShaperProperty)                                                                           \
+    X(FinalizeShapes)                                                                              \
+    X(FinalizeShapesEx)                                                                            \
+    X(ResetShaper) X(AddStroke2Shaper) X(AddStroke2ShaperEx) X(GetShapedStrokesNum) X(GetShapeNum) \
+        X(GetShapeAt) X(GetShapeAnswerNum) X(GetShapeAnswerAt) X(ClearShapeAnswer)                 \
+            X(GetFinishedShapeNum) X(GetFinishedShapeAt) X(isShapeFinished) X(ApplyVexaAlign)      \
+                X(CreateShapeAnswerAt) X(ClearShaperOutput) X(DestroyShapeAnswer)                  \
+                    X(StrokeToShapeAnswer) X(CopyVSAnswer) X(GetTable) X(GetStrokeTable)           \
+                        X(SetTableCellXML) X(GenerateTablesXML) X(SetXMLforShapeAnswer)
 
 namespace ombra {
 

