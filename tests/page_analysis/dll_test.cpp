@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
 #include <string>
 
 #include "Ombra.h"
@@ -128,6 +129,32 @@ TEST(OmbraDll, CallingOrderWithBothEngines) {
     EXPECT_EQ(lib.Ombra_CloseSession(words), 1);
     EXPECT_EQ(lib.Ombra_CloseContext(context), 0);  // closes the other two
     EXPECT_EQ(lib.Ombra_Recognize(shapes, &xml), 101);
+    EXPECT_EQ(lib.Ombra_CloseContext(context), 1);
+}
+
+TEST(OmbraDll, BadInputGivesCodesNotFaults) {
+    Library lib;
+    ASSERT_EQ(lib.bound, 8);
+    OMBRA_CONTEXT context = nullptr;
+    ASSERT_EQ(lib.Ombra_CreateContext(&context), 0);
+    for (int flags : {0, OMBRA_SESSION_RECOGNIZER, OMBRA_SESSION_SHAPES}) {
+        SCOPED_TRACE(flags);
+        OMBRA_SESSION s = nullptr;
+        ASSERT_EQ(lib.Ombra_OpenSession(context, &s, flags), 0);
+        PageInk ink;
+        ink.add({});
+        ink.add({50, 50});
+        ink.add({INT_MIN, INT_MIN, INT_MAX, INT_MAX});
+        for (const Ombra_STROKE& st : ink.strokes()) lib.Ombra_AddStroke(s, &st);
+        const char* xml = nullptr;
+        if (lib.Ombra_Recognize(s, &xml) == 0) {
+            EXPECT_TRUE(readResult(xml).wellFormed) << xml;
+        }
+        EXPECT_EQ(lib.Ombra_CloseSession(s), 0);
+        EXPECT_EQ(lib.Ombra_AddStroke(s, &ink.strokes()[1]), 5);
+        EXPECT_EQ(lib.Ombra_Recognize(s, &xml), 101);
+    }
+    EXPECT_EQ(lib.Ombra_CloseContext(context), 0);
     EXPECT_EQ(lib.Ombra_CloseContext(context), 1);
 }
 
