@@ -10,7 +10,7 @@
 
 #include "DataArr.h"
 #include "FRect.h"
-#include "VexaShape2.h"
+#include "shape/VexaShape2.h"
 
 namespace ombra {
 

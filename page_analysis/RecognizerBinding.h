@@ -6,7 +6,7 @@
 #define OMBRA_RECOGNIZERBINDING_H
 
 #include "Platform.h"
-#include "VexaScript.h"
+#include "outside/VexaScript.h"
 
 namespace ombra {
 

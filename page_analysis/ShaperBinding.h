@@ -5,7 +5,7 @@
 #define OMBRA_SHAPERBINDING_H
 
 #include "Platform.h"
-#include "VexaShape2.h"
+#include "shape/VexaShape2.h"
 
 // The entries in the order of the record.
 #define OMBRA_SHAPER_ENTRIES(X)                                                                    \

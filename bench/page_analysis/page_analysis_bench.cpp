@@ -9,7 +9,7 @@
 #include "LinkedEngines.h"
 #include "Ombra.h"
 #include "PageGenerator.h"
-#include "VexaScript.h"
+#include "outside/VexaScript.h"
 #include "harness.h"
 
 int main(int argc, char** argv) {

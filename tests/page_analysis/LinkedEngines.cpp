@@ -9,8 +9,8 @@
 #include <map>
 
 #include "Platform.h"
-#include "VexaScript.h"
-#include "VexaShape2.h"
+#include "outside/VexaScript.h"
+#include "shape/VexaShape2.h"
 
 namespace engines {
 
