@@ -138,7 +138,8 @@ std::vector<std::vector<std::vector<Polyline>>> otherFormsByChar() {
     std::vector<std::vector<std::vector<Polyline>>> table(256);
     for (const OtherSpec& spec : kOtherForms) {
         std::vector<Polyline> strokes = vexa::parseFormStrokes(spec.strokes);
-        if (!strokes.empty()) table[static_cast<unsigned char>(spec.ch)].push_back(std::move(strokes));
+        if (!strokes.empty())
+            table[static_cast<unsigned char>(spec.ch)].push_back(std::move(strokes));
     }
     return table;
 }
@@ -283,7 +284,8 @@ Writing write(const std::string& text, const Options& o) {
     std::vector<size_t> openChars;
     auto closeOpen = [&] {
         if (open.empty()) return;
-        for (size_t c : openChars) out.chars[c].strokes.push_back(static_cast<int>(out.strokes.size()));
+        for (size_t c : openChars)
+            out.chars[c].strokes.push_back(static_cast<int>(out.strokes.size()));
         out.strokes.push_back(std::move(open));
         open.clear();
         openChars.clear();
@@ -316,10 +318,9 @@ Writing write(const std::string& text, const Options& o) {
             joinedFromPrevious = false;
             continue;
         }
-        const bool joinNext = o.joined > 0 && !o.separateLetters && isSmallLetter(ch) &&
-                              i + 1 < text.size() &&
-                              isSmallLetter(static_cast<unsigned char>(text[i + 1])) &&
-                              rng.chance(o.joined);
+        const bool joinNext =
+            o.joined > 0 && !o.separateLetters && isSmallLetter(ch) && i + 1 < text.size() &&
+            isSmallLetter(static_cast<unsigned char>(text[i + 1])) && rng.chance(o.joined);
         const bool joining = joinNext || joinedFromPrevious;
 
         // The letter's strokes on the grid.
@@ -368,8 +369,10 @@ Writing write(const std::string& text, const Options& o) {
         if (!joining && order.size() > 1 && rng.chance(v.shuffleStrokes))
             for (size_t k = order.size() - 1; k > 0; --k)
                 std::swap(order[k], order[rng.next() % (k + 1)]);
-        const bool delay =
-            !joining && hasDelayableMark(ch) && grid.size() > 1 && rng.chance(v.delayedMarks);
+        // Only a mark written last (a dot or a bar, not a stem after its bar) waits.
+        const bool delay = !joining && hasDelayableMark(ch) && grid.size() > 1 &&
+                           vexa::boxOf(grid.back()).height() < 0.5f * formBox.height() &&
+                           rng.chance(v.delayedMarks);
 
         WrittenChar wc;
         wc.ch = ch;

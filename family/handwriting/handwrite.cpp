@@ -28,11 +28,11 @@
 namespace {
 
 int usage() {
-    std::fprintf(
-        stderr,
-        "usage: handwrite [--seed N] [--x X --y Y] [--height H] "
-"[--variation none|moderate|careless]\n"
-        "                 [--separate] [--other-forms] [--joined J] [--xdotool [--pause-ms N] [--point-ms N]] <text>\n");
+    std::fprintf(stderr,
+                 "usage: handwrite [--seed N] [--x X --y Y] [--height H] "
+                 "[--variation none|moderate|careless]\n"
+                 "                 [--separate] [--other-forms] [--joined J] [--xdotool "
+                 "[--pause-ms N] [--point-ms N]] <text>\n");
     return 2;
 }
 

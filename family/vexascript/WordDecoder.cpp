@@ -7,6 +7,8 @@
 #include <memory>
 #include <unordered_map>
 
+#include "StrokeCutter.h"
+
 namespace vexa {
 
 const char kNumberChars[] = "0123456789+-.,:/%$()#*=";
@@ -14,13 +16,18 @@ const char kNumberChars[] = "0123456789+-.,:/%$()#*=";
 namespace {
 
 constexpr int kMaxGroupStrokes = 4;
+// A letter of joined writing is at most this many pieces (an m cut at every cusp).
+constexpr int kMaxGroupPieces = 7;
+// Passing over a piece of joined writing as the ligature between two letters.
+constexpr float kLigatureCost = 0.35f;
+constexpr float kLetterInk = 3.0f;  // x-heights of ink in a small letter
 constexpr size_t kDictBeam = 48;
 constexpr size_t kFreeBeam = 16;
 constexpr size_t kFreeCandidates = 8;  // characters tried per group when reading letter by letter
 constexpr float kBeamSpread = 4.0f;    // hypotheses this much worse than the best are dropped
 // Readings outside every dictionary pay for it, a little more per letter.
-constexpr float kFreeBase = 0.7f;
-constexpr float kFreePerChar = 0.15f;
+constexpr float kFreeBase = 1.0f;
+constexpr float kFreePerChar = 0.2f;
 constexpr float kUserDictBonus = 0.3f;
 constexpr float kInitialCapPenalty = 0.1f;
 constexpr float kAllCapsPenalty = 0.3f;
@@ -61,6 +68,7 @@ struct Edge {
     std::unique_ptr<GroupScorer> scorer;
     std::vector<std::pair<float, int>> best[4];
     bool bestDone[4] = {false, false, false, false};
+    bool ligature = false;  // a piece of joined writing passed over, no character
 };
 
 float xOverlapShare(const Box& a, const Box& b, float floor) {
@@ -71,13 +79,18 @@ float xOverlapShare(const Box& a, const Box& b, float floor) {
 
 class Decoder {
   public:
+    // `pieces`: when the strokes are pieces of joined writing, what each was cut from.
     Decoder(const std::vector<const Polyline*>& strokes, const std::vector<int>& cluster,
-            const std::vector<Frame>& frames, const DecodeRules& rules)
-        : strokes_(strokes), cluster_(cluster), frames_(frames), rules_(rules) {
+            const std::vector<Frame>& frames, const DecodeRules& rules,
+            const std::vector<StrokePiece>* pieces = nullptr)
+        : strokes_(strokes), cluster_(cluster), frames_(frames), rules_(rules), pieces_(pieces) {
         for (const Polyline* s : strokes) boxes_.push_back(boxOf(*s));
         hx_ = frames[0].xHeight;
-        hxMax_ = hx_;
-        for (const Frame& f : frames) hxMax_ = std::max(hxMax_, f.xHeight);
+        hxMax_ = hxMin_ = hx_;
+        for (const Frame& f : frames) {
+            hxMax_ = std::max(hxMax_, f.xHeight);
+            hxMin_ = std::min(hxMin_, f.xHeight);
+        }
         if (rules.lexicon && !rules.lexicon->empty()) dicts_.push_back(rules.lexicon);
         for (const Trie* t : rules.userDicts)
             if (t && !t->empty()) dicts_.push_back(t);
@@ -113,14 +126,25 @@ class Decoder {
         edgesFrom_.assign(n + 1, {});
         cut_.assign(n + 1, 0);
         for (int j = 1; j < n; ++j) {
+            if (pieces_ && (*pieces_)[j].continues) continue;  // the shapes decide there
             // Cutting between two strokes that stand over each other is unlikely.
             float ov = 0;
             for (int p = std::max(0, j - 3); p < j; ++p)
                 ov = std::max(ov, xOverlapShare(boxes_[p], boxes_[j], 0.15f * hx_));
             cut_[j] = 1.2f * std::max(0.0f, ov - 0.3f);
         }
+        const int maxGroup = pieces_ ? kMaxGroupPieces : kMaxGroupStrokes;
         for (int i = 0; i < n; ++i) {
-            for (int len = 1; len <= kMaxGroupStrokes && i + len <= n; ++len) {
+            if (pieces_ && isLigature(i)) {
+                auto e = std::make_unique<Edge>();
+                e->from = i;
+                e->to = i + 1;
+                e->cost = kLigatureCost;
+                e->ligature = true;
+                edgesFrom_[i].push_back(edges_.size());
+                edges_.push_back(std::move(e));
+            }
+            for (int len = 1; len <= maxGroup && i + len <= n; ++len) {
                 float cost;
                 if (!plausible(i, i + len, cost)) continue;
                 auto e = std::make_unique<Edge>();
@@ -129,13 +153,28 @@ class Decoder {
                 e->cost = cost;
                 // Reading several letters as one would otherwise pay for one poor fit only.
                 e->weight = 0.5f;
-                for (int k = i; k < i + len; ++k)
+                bool cut = false;
+                float ink = 0;
+                for (int k = i; k < i + len; ++k) {
                     e->weight += boxes_[k].size() < 0.25f * hx_ ? 0.15f : 0.5f;
-                e->weight = std::max(1.0f, e->weight);
+                    cut = cut || (pieces_ && (*pieces_)[k].cut);
+                    ink += lengthOf(*strokes_[k]);
+                }
+                // Pieces of joined writing are parts of letters: their ink, not
+                // their number, tells how many letters a group may hold.
+                e->weight = std::max(1.0f, cut ? ink / (kLetterInk * hxMin_) : e->weight);
                 edgesFrom_[i].push_back(edges_.size());
                 edges_.push_back(std::move(e));
             }
         }
+    }
+
+    // A piece of joined writing that may be the stroke from one letter to the
+    // next: it runs rightwards and is no taller than a small letter.
+    bool isLigature(int k) const {
+        const StrokePiece& p = (*pieces_)[k];
+        if (!p.cut) return false;
+        return p.pts.back().x - p.pts.front().x > 0.15f * hx_ && boxes_[k].height() < 1.2f * hx_;
     }
 
     bool plausible(int from, int to, float& cost) {
@@ -173,7 +212,20 @@ class Decoder {
     GroupScorer& scorer(Edge& e) {
         if (!e.scorer) {
             std::vector<Polyline> group;
-            for (int k = e.from; k < e.to; ++k) group.push_back(*strokes_[k]);
+            std::vector<int> origins;
+            for (int k = e.from; k < e.to; ++k) {
+                // The parts of one joined stroke are matched as the one stroke they are.
+                if (pieces_ && (*pieces_)[k].continues) {
+                    auto o = std::find(origins.begin(), origins.end(), (*pieces_)[k].origin);
+                    if (o != origins.end()) {
+                        Polyline& into = group[o - origins.begin()];
+                        into.insert(into.end(), strokes_[k]->begin() + 1, strokes_[k]->end());
+                        continue;
+                    }
+                }
+                group.push_back(*strokes_[k]);
+                origins.push_back(pieces_ ? (*pieces_)[k].origin : k);
+            }
             e.scorer = std::make_unique<GroupScorer>(group, 0.5f * hx_, rules_.gate);
         }
         return *e.scorer;
@@ -305,7 +357,16 @@ class Decoder {
                 std::vector<int32_t>& out = beams[e.to];
                 for (int32_t hi : beams[i]) {
                     const float base = arena_[hi].cost + cut_[i] + e.cost;
-                    if (arena_[hi].dict == 0) {
+                    if (e.ligature) {
+                        Hyp h = arena_[hi];
+                        h.parent = hi;
+                        h.ch = 0;
+                        h.from = static_cast<int16_t>(e.from);
+                        h.to = static_cast<int16_t>(e.to);
+                        h.charCost = 0;
+                        h.cost = base;
+                        push(out, h);
+                    } else if (arena_[hi].dict == 0) {
                         for (const auto& c : bestOf(e, fi))
                             push(out, extend(hi, e, CharClassifier::instance().classChar(c.second),
                                              c.first, base));
@@ -323,7 +384,19 @@ class Decoder {
             r.shapeCost = h.shape;
             for (int32_t k = hi; k >= 0 && arena_[k].parent >= 0; k = arena_[k].parent) {
                 const Hyp& step = arena_[k];
-                r.chars.push_back({step.from, step.to, step.ch, step.charCost});
+                if (step.ch == 0) continue;  // a ligature
+                CharSeg seg{step.from, step.to, step.ch, step.charCost};
+                if (pieces_) {
+                    // Back to the strokes the pieces were cut from.
+                    int lo = (*pieces_)[seg.from].origin, hi = lo;
+                    for (int p = seg.from; p < seg.to; ++p) {
+                        lo = std::min(lo, (*pieces_)[p].origin);
+                        hi = std::max(hi, (*pieces_)[p].origin);
+                    }
+                    seg.from = lo;
+                    seg.to = hi + 1;
+                }
+                r.chars.push_back(seg);
             }
             std::reverse(r.chars.begin(), r.chars.end());
             for (const CharSeg& c : r.chars) r.text += static_cast<char>(c.ch);
@@ -358,8 +431,9 @@ class Decoder {
     const std::vector<int>& cluster_;
     const std::vector<Frame>& frames_;
     const DecodeRules& rules_;
+    const std::vector<StrokePiece>* pieces_;
     std::vector<Box> boxes_;
-    float hx_ = 1, hxMax_ = 1;
+    float hx_ = 1, hxMax_ = 1, hxMin_ = 1;
     std::vector<const Trie*> dicts_;
     std::vector<std::unique_ptr<Edge>> edges_;
     std::vector<std::vector<size_t>> edgesFrom_;
@@ -388,6 +462,21 @@ std::vector<Reading> decodeWord(const std::vector<const Polyline*>& strokes,
                                 const std::vector<int>& cluster, const std::vector<Frame>& frames,
                                 const DecodeRules& rules) {
     if (strokes.empty() || frames.empty()) return {};
+    if (!rules.separateLetters) {
+        float hx = frames[0].xHeight;
+        for (const Frame& f : frames) hx = std::min(hx, f.xHeight);
+        const std::vector<StrokePiece> pieces = cutJoinedStrokes(strokes, hx);
+        if (std::any_of(pieces.begin(), pieces.end(), [](const StrokePiece& p) { return p.cut; })) {
+            std::vector<const Polyline*> parts;
+            std::vector<int> clusters;
+            for (const StrokePiece& p : pieces) {
+                parts.push_back(&p.pts);
+                clusters.push_back(cluster[p.origin]);
+            }
+            Decoder d(parts, clusters, frames, rules, &pieces);
+            return d.run();
+        }
+    }
     Decoder d(strokes, cluster, frames, rules);
     return d.run();
 }
