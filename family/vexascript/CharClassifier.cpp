@@ -309,8 +309,11 @@ float GroupScorer::formShape(size_t form) {
     if (std::isnan(shape_[form])) {
         const CharClassifier& c = CharClassifier::instance();
         shape_[form] = c.elasticDistance(features_, form);
-        const float j = c.joinedDistance(joinedShape_.empty() ? features_ : joined_, form);
-        if (j < kNoCost) shape_[form] = std::min(shape_[form], j + kJoinedPenalty);
+        // Run together only when the strokes do not pair up as they are.
+        if (c.form(form).strokes.size() != features_.pts.size()) {
+            const float j = c.joinedDistance(joinedShape_.empty() ? features_ : joined_, form);
+            if (j < kNoCost) shape_[form] = std::min(shape_[form], j + kJoinedPenalty);
+        }
     }
     return shape_[form];
 }

@@ -10,8 +10,9 @@ namespace {
 // A stroke this much wider than an x-height holds more than one letter
 // (the widest printed letters, m and w, are about one x-height wide).
 constexpr float kJoinedWidth = 1.45f;
-constexpr float kSpacing = 0.08f;  // of an x-height, between the points examined
-constexpr float kWindow = 0.15f;   // the stretch on each side a turn is measured over
+constexpr float kMaxJoinedInk = 60;  // x-heights of ink in a long word
+constexpr float kSpacing = 0.08f;    // of an x-height, between the points examined
+constexpr float kWindow = 0.15f;     // the stretch on each side a turn is measured over
 // Radians: a cut point turns at least this much; a round letter turns less
 // over the window, a cusp or a ligature meeting a letter more.
 constexpr float kMinTurn = 1.7f;
@@ -78,7 +79,10 @@ std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& st
     for (const Polyline* s : strokes) boxes.push_back(boxOf(*s));
     std::vector<bool> joined(strokes.size(), false);
     for (size_t k = 0; k < strokes.size(); ++k)
-        joined[k] = boxes[k].width() > kJoinedWidth * hx && strokes[k]->size() > 2;
+        // A stroke longer than a long word written joined (a scribble, a
+        // stroke over a whole line) is not cut: it would only cost time.
+        joined[k] = boxes[k].width() > kJoinedWidth * hx && strokes[k]->size() > 2 &&
+                    lengthOf(*strokes[k]) < kMaxJoinedInk * hx;
     // A stroke over the span of a joined one is one of its marks.
     auto overJoined = [&](size_t k) {
         if (joined[k]) return false;

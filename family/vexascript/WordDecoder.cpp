@@ -20,14 +20,15 @@ constexpr int kMaxGroupStrokes = 4;
 constexpr int kMaxGroupPieces = 7;
 // Passing over a piece of joined writing as the ligature between two letters.
 constexpr float kLigatureCost = 0.35f;
+constexpr size_t kMaxWordPieces = 64;
 constexpr float kLetterInk = 3.0f;  // x-heights of ink in a small letter
 constexpr size_t kDictBeam = 48;
 constexpr size_t kFreeBeam = 16;
 constexpr size_t kFreeCandidates = 8;  // characters tried per group when reading letter by letter
 constexpr float kBeamSpread = 4.0f;    // hypotheses this much worse than the best are dropped
 // Readings outside every dictionary pay for it, a little more per letter.
-constexpr float kFreeBase = 1.0f;
-constexpr float kFreePerChar = 0.2f;
+constexpr float kFreeBase = 0.7f;
+constexpr float kFreePerChar = 0.15f;
 constexpr float kUserDictBonus = 0.3f;
 constexpr float kInitialCapPenalty = 0.1f;
 constexpr float kAllCapsPenalty = 0.3f;
@@ -466,7 +467,11 @@ std::vector<Reading> decodeWord(const std::vector<const Polyline*>& strokes,
         float hx = frames[0].xHeight;
         for (const Frame& f : frames) hx = std::min(hx, f.xHeight);
         const std::vector<StrokePiece> pieces = cutJoinedStrokes(strokes, hx);
-        if (std::any_of(pieces.begin(), pieces.end(), [](const StrokePiece& p) { return p.cut; })) {
+        // Ink that cuts into more pieces than a long word has (one stroke
+        // over a whole line, a scribble) is read as it was written: the search
+        // over the cuts would take too long.
+        if (pieces.size() <= kMaxWordPieces &&
+            std::any_of(pieces.begin(), pieces.end(), [](const StrokePiece& p) { return p.cut; })) {
             std::vector<const Polyline*> parts;
             std::vector<int> clusters;
             for (const StrokePiece& p : pieces) {
