@@ -381,9 +381,9 @@ Writing write(const std::string& text, const Options& o) {
         wc.joinedToNext = joinNext;
         const size_t index = out.chars.size();
         out.chars.push_back(wc);
-        const double step = o.step * xh * (0.8 + 0.4 * rng.uniform());
         auto penOf = [&](const Polyline& placed) {
             // Pen positions along the stroke, a little uneven, with a little noise.
+            const double step = o.step * xh * (0.8 + 0.4 * rng.uniform());
             Polyline pen = vexa::resampleBySpacing(placed, static_cast<float>(step));
             if (pen.size() == 1) {  // a dot: a short touch
                 const Pt d{static_cast<float>(0.025 * xh * rng.normal()),

@@ -30,6 +30,9 @@ constexpr float kBeamSpread = 4.0f;    // hypotheses this much worse than the be
 constexpr float kFreeBase = 0.7f;
 constexpr float kFreePerChar = 0.15f;
 constexpr float kUserDictBonus = 0.3f;
+// Where only words may be answered: a word this much worse than the best
+// letter-by-letter reading is answered weak.
+constexpr float kWordOnlyMargin = 2.0f;
 constexpr float kInitialCapPenalty = 0.1f;
 constexpr float kAllCapsPenalty = 0.3f;
 constexpr float kPunctuationPenalty = 0.1f;
@@ -110,9 +113,16 @@ class Decoder {
             const bool anyWord = std::any_of(all.begin(), all.end(),
                                              [](const Reading& r) { return r.fromDictionary(); });
             if (anyWord) {
+                float bestFree = kNoCost;
+                for (const Reading& r : all)
+                    if (!r.fromDictionary()) bestFree = std::min(bestFree, r.cost);
                 all.erase(std::remove_if(all.begin(), all.end(),
                                          [](const Reading& r) { return !r.fromDictionary(); }),
                           all.end());
+                // A word the ink fits far worse than its own letters is no
+                // reading of it, only the nearest word there is.
+                if (all[0].cost > bestFree + kWordOnlyMargin)
+                    for (Reading& r : all) r.forced = true;
             } else if (all.size() > 1) {
                 all.resize(1);
             }

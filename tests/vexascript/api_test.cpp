@@ -767,7 +767,7 @@ TEST(SessionFlags, AWordOutsideTheDictionariesIsAWeakBlockWhereWordsAreRequired)
     ASSERT_EQ(r.text(), "qxzv");
     EXPECT_GT(r.blocks[0].alts[0].weight, 1);
     r = vt::recognize(ctx, ink, kDefaultFlags | PSO_SF_LEXICON_ONLY);
-    EXPECT_EQ(r.blocks[0].alts[0].weight, 1);
+    EXPECT_EQ(r.blocks[0].alts[0].weight, 1) << r.text();
     Context onlyUser("empty");  // the "empty" lexicon: only user dictionary words
     r = vt::recognize(onlyUser, vt::ink("house", 7), kDefaultFlags);
     EXPECT_EQ(r.blocks[0].alts[0].weight, 1);
