@@ -9,13 +9,15 @@ namespace {
 
 // A stroke this much wider than an x-height holds more than one letter
 // (the widest printed letters, m and w, are about one x-height wide).
-constexpr float kJoinedWidth = 1.45f;
-constexpr float kMaxJoinedInk = 60;  // x-heights of ink in a long word
-constexpr float kSpacing = 0.08f;    // of an x-height, between the points examined
-constexpr float kWindow = 0.15f;     // the stretch on each side a turn is measured over
+constexpr float kJoinedWidth = 1.3f;
+constexpr float kLetterDip = 0.3f;    // x-heights: a letter's low point on the line
+constexpr float kMarkReach = 0.3f;    // x-heights: a mark may stand this far past the ends
+constexpr float kMaxJoinedInk = 150;  // x-heights of ink in a long word
+constexpr float kSpacing = 0.08f;     // of an x-height, between the points examined
+constexpr float kWindow = 0.12f;      // the stretch on each side a turn is measured over
 // Radians: a cut point turns at least this much; a round letter turns less
 // over the window, a cusp or a ligature meeting a letter more.
-constexpr float kMinTurn = 1.7f;
+constexpr float kMinTurn = 0.4f;
 // A low point this much below the ink on both sides of it (in x-heights) is
 // a cut too: where a ligature leaves a letter's round end.
 constexpr float kMinDip = 0.2f;
@@ -26,6 +28,26 @@ float turnAt(const Polyline& p, size_t i, size_t w) {
     const float la = std::hypot(a.x, a.y), lb = std::hypot(b.x, b.y);
     if (la < 1e-6f || lb < 1e-6f) return 0;
     return std::acos(std::clamp((a.x * b.x + a.y * b.y) / (la * lb), -1.0f, 1.0f));
+}
+
+// The low points of a stroke: each the lowest point of a stretch that rises
+// at least `dip` on both sides before going lower again.
+std::vector<size_t> lowPoints(const Polyline& p, float dip) {
+    std::vector<size_t> out;
+    for (size_t i = 1; i + 1 < p.size(); ++i) {
+        bool lowest = true;
+        float riseL = 0, riseR = 0;
+        for (size_t j = i; j-- > 0 && lowest && riseL < dip;) {
+            if (p[j].y > p[i].y) lowest = false;
+            riseL = std::max(riseL, p[i].y - p[j].y);
+        }
+        for (size_t j = i + 1; j < p.size() && lowest && riseR < dip; ++j) {
+            if (p[j].y > p[i].y) lowest = false;
+            riseR = std::max(riseR, p[i].y - p[j].y);
+        }
+        if (lowest && riseL >= dip && riseR >= dip) out.push_back(i);
+    }
+    return out;
 }
 
 // Cut points of one stroke (indices into `p`, ascending): the sharpest
@@ -47,21 +69,8 @@ std::vector<size_t> cutPoints(const Polyline& p, float hx) {
         for (size_t c : cuts) near = near || (i > c ? i - c : c - i) < minGap;
         if (!near) cuts.push_back(i);
     }
-    // The low points: the lowest point of a stretch that rises at least
-    // kMinDip on both sides before going lower again.
-    const float dip = kMinDip * hx;
-    for (size_t i = minGap; i + minGap < p.size(); ++i) {
-        bool lowest = true;
-        float riseL = 0, riseR = 0;
-        for (size_t j = i; j-- > 0 && lowest && riseL < dip;) {
-            if (p[j].y > p[i].y) lowest = false;
-            riseL = std::max(riseL, p[i].y - p[j].y);
-        }
-        for (size_t j = i + 1; j < p.size() && lowest && riseR < dip; ++j) {
-            if (p[j].y > p[i].y) lowest = false;
-            riseR = std::max(riseR, p[i].y - p[j].y);
-        }
-        if (!lowest || riseL < dip || riseR < dip) continue;
+    for (size_t i : lowPoints(p, kMinDip * hx)) {
+        if (i < minGap || i + minGap >= p.size()) continue;
         bool near = false;
         for (size_t c : cuts) near = near || (i > c ? i - c : c - i) < minGap;
         if (!near) cuts.push_back(i);
@@ -72,22 +81,34 @@ std::vector<size_t> cutPoints(const Polyline& p, float hx) {
 
 }  // namespace
 
-std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& strokes, float hx) {
+std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& strokes, float hx,
+                                          float hxMax) {
     hx = std::max(hx, 1e-3f);
     std::vector<StrokePiece> pieces;
     std::vector<Box> boxes;
     for (const Polyline* s : strokes) boxes.push_back(boxOf(*s));
     std::vector<bool> joined(strokes.size(), false);
-    for (size_t k = 0; k < strokes.size(); ++k)
+    std::vector<Polyline> dense(strokes.size());
+    for (size_t k = 0; k < strokes.size(); ++k) {
         // A stroke longer than a long word written joined (a scribble, a
         // stroke over a whole line) is not cut: it would only cost time.
-        joined[k] = boxes[k].width() > kJoinedWidth * hx && strokes[k]->size() > 2 &&
-                    lengthOf(*strokes[k]) < kMaxJoinedInk * hx;
-    // A stroke over the span of a joined one is one of its marks.
+        joined[k] = boxes[k].width() > kJoinedWidth * std::max(hx, hxMax) &&
+                    strokes[k]->size() > 2 && lengthOf(*strokes[k]) < kMaxJoinedInk * hx;
+        if (!joined[k]) continue;
+        // Letters meet the line more than twice in a joined word; a wide
+        // capital written in one stroke (a Z, a W) does not.
+        dense[k] = resampleBySpacing(*strokes[k], kSpacing * hx);
+        joined[k] = lowPoints(dense[k], kLetterDip * hx).size() >= 2;
+    }
+    // A stroke over the span of a joined one is one of its marks; a small one
+    // (a dot, a short bar) may stand a little past its ends.
     auto overJoined = [&](size_t k) {
         if (joined[k]) return false;
+        const float reach = boxes[k].size() < 0.5f * hx ? kMarkReach * hx : 0;
         for (size_t j = 0; j < strokes.size(); ++j)
-            if (joined[j] && boxes[k].cx() > boxes[j].l && boxes[k].cx() < boxes[j].r) return true;
+            if (joined[j] && boxes[k].cx() > boxes[j].l - reach &&
+                boxes[k].cx() < boxes[j].r + reach)
+                return true;
         return false;
     };
     std::vector<size_t> marks;
@@ -100,14 +121,13 @@ std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& st
             pieces.push_back({*strokes[k], static_cast<int>(k), false, false});
             continue;
         }
-        const Polyline dense = resampleBySpacing(*strokes[k], kSpacing * hx);
-        const std::vector<size_t> cuts = cutPoints(dense, hx);
+        const std::vector<size_t> cuts = cutPoints(dense[k], hx);
         size_t from = 0;
         for (size_t c = 0; c <= cuts.size(); ++c) {
-            const size_t to = c < cuts.size() ? cuts[c] : dense.size() - 1;
+            const size_t to = c < cuts.size() ? cuts[c] : dense[k].size() - 1;
             StrokePiece piece;
-            piece.pts.assign(dense.begin() + static_cast<long>(from),
-                             dense.begin() + static_cast<long>(to) + 1);
+            piece.pts.assign(dense[k].begin() + static_cast<long>(from),
+                             dense[k].begin() + static_cast<long>(to) + 1);
             piece.origin = static_cast<int>(k);
             piece.cut = !cuts.empty();
             piece.continues = c > 0;
@@ -115,18 +135,18 @@ std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& st
             from = to;
         }
     }
-    // Each mark after the piece it stands over: of the pieces under its
-    // middle, the tallest (the stem of a t or an i, not the ligature into it).
+    // Each mark after the piece it stands over: the piece whose middle is
+    // nearest to the mark's (the stem of a t or an i, not the ligature into it).
     for (size_t k : marks) {
         const float x = boxes[k].cx();
         size_t best = pieces.size();
-        float tallest = -1;
+        float nearest = kMarkReach * hx + 0.5f * boxes[k].width();
         for (size_t i = 0; i < pieces.size(); ++i) {
             if (!pieces[i].cut) continue;
             const Box b = boxOf(pieces[i].pts);
-            if (x < b.l - 0.1f * hx || x > b.r + 0.1f * hx) continue;
-            if (b.height() > tallest) {
-                tallest = b.height();
+            const float d = std::fabs(b.cx() - x);
+            if (d < nearest && b.height() > 0.4f * hx) {
+                nearest = d;
                 best = i;
             }
         }

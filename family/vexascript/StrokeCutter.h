@@ -21,9 +21,11 @@ struct StrokePiece {
     bool continues = false;
 };
 
-// The pieces of the strokes of one word (writing order) with x-height `hx`:
-// strokes wide enough to hold several letters are cut; the others stay whole.
-std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& strokes, float hx);
+// The pieces of the strokes of one word (writing order): strokes wide enough
+// to hold several letters even at the largest x-height the writing may have
+// (`hxMax`) are cut, at the scale of the smallest (`hx`); the others stay whole.
+std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& strokes, float hx,
+                                          float hxMax);
 
 }  // namespace vexa
 

@@ -19,9 +19,11 @@ constexpr int kMaxGroupStrokes = 4;
 // A letter of joined writing is at most this many pieces (an m cut at every cusp).
 constexpr int kMaxGroupPieces = 7;
 // Passing over a piece of joined writing as the ligature between two letters.
-constexpr float kLigatureCost = 0.35f;
-constexpr size_t kMaxWordPieces = 64;
-constexpr float kLetterInk = 3.0f;  // x-heights of ink in a small letter
+constexpr float kLigatureCost = 0.2f;
+constexpr float kLigaturePerX = 0.2f;  // and so much per x-height of its ink
+constexpr size_t kMaxWordPieces = 160;
+constexpr float kLigatureHeight = 1.8f;  // x-heights: from a descender up to a letter
+constexpr float kLetterInk = 3.0f;       // x-heights of ink in a small letter
 constexpr size_t kDictBeam = 48;
 constexpr size_t kFreeBeam = 16;
 constexpr size_t kFreeCandidates = 8;  // characters tried per group when reading letter by letter
@@ -29,6 +31,11 @@ constexpr float kBeamSpread = 4.0f;    // hypotheses this much worse than the be
 // Readings outside every dictionary pay for it, a little more per letter.
 constexpr float kFreeBase = 0.7f;
 constexpr float kFreePerChar = 0.15f;
+// Joined writing is read letter by letter far less surely than print: a word
+// of the dictionaries that fits it nearly as well wins over its letters.
+constexpr float kFreeJoinedBase = 1.5f;
+constexpr float kFreeJoinedPerChar = 0.3f;
+constexpr float kJoinedCapitalCost = 1.0f;
 constexpr float kUserDictBonus = 0.3f;
 // Where only words may be answered: a word this much worse than the best
 // letter-by-letter reading is answered weak.
@@ -73,6 +80,7 @@ struct Edge {
     std::vector<std::pair<float, int>> best[4];
     bool bestDone[4] = {false, false, false, false};
     bool ligature = false;  // a piece of joined writing passed over, no character
+    bool joined = false;    // holds a piece of joined writing: a letter, never a sign
 };
 
 float xOverlapShare(const Box& a, const Box& b, float floor) {
@@ -98,6 +106,12 @@ class Decoder {
         if (rules.lexicon && !rules.lexicon->empty()) dicts_.push_back(rules.lexicon);
         for (const Trie* t : rules.userDicts)
             if (t && !t->empty()) dicts_.push_back(t);
+        if (pieces_) {
+            const CharClassifier& c = CharClassifier::instance();
+            lettersAllowed_ = rules.allowed;
+            for (size_t k = 0; k < lettersAllowed_.size() && k < c.classCount(); ++k)
+                lettersAllowed_[k] = lettersAllowed_[k] && isLetter1252(c.classChar(k));
+        }
         buildLattice();
     }
 
@@ -150,7 +164,7 @@ class Decoder {
                 auto e = std::make_unique<Edge>();
                 e->from = i;
                 e->to = i + 1;
-                e->cost = kLigatureCost;
+                e->cost = kLigatureCost + kLigaturePerX * lengthOf(*strokes_[i]) / hxMin_;
                 e->ligature = true;
                 edgesFrom_[i].push_back(edges_.size());
                 edges_.push_back(std::move(e));
@@ -174,6 +188,7 @@ class Decoder {
                 // Pieces of joined writing are parts of letters: their ink, not
                 // their number, tells how many letters a group may hold.
                 e->weight = std::max(1.0f, cut ? ink / (kLetterInk * hxMin_) : e->weight);
+                e->joined = cut;
                 edgesFrom_[i].push_back(edges_.size());
                 edges_.push_back(std::move(e));
             }
@@ -185,7 +200,22 @@ class Decoder {
     bool isLigature(int k) const {
         const StrokePiece& p = (*pieces_)[k];
         if (!p.cut) return false;
-        return p.pts.back().x - p.pts.front().x > 0.15f * hx_ && boxes_[k].height() < 1.2f * hx_;
+        return p.pts.back().x - p.pts.front().x > 0.15f * hxMin_ &&
+               boxes_[k].height() < kLigatureHeight * hxMin_;
+    }
+
+    // Inside joined writing a letter is small; a capital only begins it.
+    bool capitalInside(const Edge& e, unsigned char ch) const {
+        if (!e.joined || toLower1252(ch) == ch) return false;
+        for (int k = e.from; k < e.to; ++k)
+            if ((*pieces_)[k].cut && !(*pieces_)[k].continues) return false;
+        return true;
+    }
+
+    // Joined writing mostly begins with a small letter: a capital there
+    // must show itself by more than a near fit.
+    float joinedCapital(const Edge& e, unsigned char ch) const {
+        return e.joined && toLower1252(ch) != ch ? kJoinedCapitalCost : 0.0f;
     }
 
     bool plausible(int from, int to, float& cost) {
@@ -244,7 +274,8 @@ class Decoder {
 
     const std::vector<std::pair<float, int>>& bestOf(Edge& e, int fi) {
         if (!e.bestDone[fi]) {
-            scorer(e).best(frames_[fi], fi, rules_.allowed, kFreeCandidates, e.best[fi]);
+            scorer(e).best(frames_[fi], fi, e.joined ? lettersAllowed_ : rules_.allowed,
+                           kFreeCandidates, e.best[fi]);
             e.bestDone[fi] = true;
         }
         return e.best[fi];
@@ -254,7 +285,9 @@ class Decoder {
         const int cls = CharClassifier::instance().classOf(ch);
         if (cls < 0 || static_cast<size_t>(cls) >= rules_.allowed.size() || !rules_.allowed[cls])
             return kNoCost;
-        return scorer(e).classCost(cls, frames_[fi], fi, pastGate);
+        if (e.joined && !isLetter1252(ch)) return kNoCost;
+        if (capitalInside(e, ch)) return kNoCost;
+        return scorer(e).classCost(cls, frames_[fi], fi, pastGate) + joinedCapital(e, ch);
     }
 
     void push(std::vector<int32_t>& beam, const Hyp& h) {
@@ -378,9 +411,11 @@ class Decoder {
                         h.cost = base;
                         push(out, h);
                     } else if (arena_[hi].dict == 0) {
-                        for (const auto& c : bestOf(e, fi))
-                            push(out, extend(hi, e, CharClassifier::instance().classChar(c.second),
-                                             c.first, base));
+                        for (const auto& c : bestOf(e, fi)) {
+                            const unsigned char ch = CharClassifier::instance().classChar(c.second);
+                            if (capitalInside(e, ch)) continue;
+                            push(out, extend(hi, e, ch, c.first + joinedCapital(e, ch), base));
+                        }
                     } else {
                         expandDict(hi, e, fi, base, out);
                     }
@@ -421,8 +456,9 @@ class Decoder {
                     r.cost = h.cost;
                 } else {
                     r.source = PSO_SOURCE_FREE;
-                    r.cost =
-                        h.cost + (dicts_.empty() ? 0 : kFreeBase + kFreePerChar * r.text.size());
+                    const float base = pieces_ ? kFreeJoinedBase : kFreeBase;
+                    const float per = pieces_ ? kFreeJoinedPerChar : kFreePerChar;
+                    r.cost = h.cost + (dicts_.empty() ? 0 : base + per * r.text.size());
                 }
             } else {
                 const Trie& trie = *dicts_[h.dict - 1];
@@ -443,6 +479,7 @@ class Decoder {
     const std::vector<Frame>& frames_;
     const DecodeRules& rules_;
     const std::vector<StrokePiece>* pieces_;
+    std::vector<bool> lettersAllowed_;  // the session's classes that are letters
     std::vector<Box> boxes_;
     float hx_ = 1, hxMax_ = 1, hxMin_ = 1;
     std::vector<const Trie*> dicts_;
@@ -474,9 +511,12 @@ std::vector<Reading> decodeWord(const std::vector<const Polyline*>& strokes,
                                 const DecodeRules& rules) {
     if (strokes.empty() || frames.empty()) return {};
     if (!rules.separateLetters) {
-        float hx = frames[0].xHeight;
-        for (const Frame& f : frames) hx = std::min(hx, f.xHeight);
-        const std::vector<StrokePiece> pieces = cutJoinedStrokes(strokes, hx);
+        float hx = frames[0].xHeight, hxMax = hx;
+        for (const Frame& f : frames) {
+            hx = std::min(hx, f.xHeight);
+            hxMax = std::max(hxMax, f.xHeight);
+        }
+        const std::vector<StrokePiece> pieces = cutJoinedStrokes(strokes, hx, hxMax);
         // Ink that cuts into more pieces than a long word has (one stroke
         // over a whole line, a scribble) is read as it was written: the search
         // over the cuts would take too long.
