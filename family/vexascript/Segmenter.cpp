@@ -46,15 +46,18 @@ float typicalHeight(const std::vector<Box>& boxes) {
     return std::max(1.0f, median(heights));
 }
 
+constexpr float kNoiseDip = 0.15f;  // of a letter's height
+
 // The boxes a stroke's letters would have: a stroke much wider than tall is
 // joined writing, and its stretches from one low point to the next (where a
-// letter meets the line) stand for its letters; any other stroke is one box.
-void letterBoxesOf(const Polyline& s, const Box& box, std::vector<Box>& out) {
+// letter meets the line, rising at least `minDip` on both sides: a bar's pen
+// noise is no letter) stand for its letters; any other stroke is one box.
+void letterBoxesOf(const Polyline& s, const Box& box, float minDip, std::vector<Box>& out) {
     if (box.width() < 1.6f * box.height() || s.size() < 10) {
         out.push_back(box);
         return;
     }
-    const float dip = 0.12f * box.height();
+    const float dip = std::max(0.12f * box.height(), minDip);
     size_t from = 0;
     for (size_t i = 1; i + 1 < s.size(); ++i) {
         // The lowest point of a stretch that rises by `dip` on both sides.
@@ -327,8 +330,11 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
     std::vector<Box> boxes;
     for (const Polyline& s : input) boxes.push_back(boxOf(s));
     if (input.empty()) return lines;
+    // A first measure from the strokes' boxes (too tall where words are
+    // joined) only tells a letter's dip from pen noise.
+    const float noise = kNoiseDip * typicalHeight(boxes);
     std::vector<Box> letterBoxes;
-    for (size_t i = 0; i < input.size(); ++i) letterBoxesOf(input[i], boxes[i], letterBoxes);
+    for (size_t i = 0; i < input.size(); ++i) letterBoxesOf(input[i], boxes[i], noise, letterBoxes);
     const float h0 = typicalHeight(letterBoxes);
     std::vector<std::vector<int>> groups;
     if (o.oneLine || o.guide) {
@@ -343,7 +349,7 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
         std::vector<Box> lineBoxes, lineLetters;
         for (int i : group) {
             lineBoxes.push_back(boxes[i]);
-            letterBoxesOf(input[i], boxes[i], lineLetters);
+            letterBoxesOf(input[i], boxes[i], noise, lineLetters);
         }
         const float lh = typicalHeight(lineLetters);
         line.letterHeight = lh;
@@ -389,7 +395,8 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
             std::vector<Box> frameBoxes;
             for (const Cluster& c : clusters) {
                 if (c.strokes.size() == 1)
-                    letterBoxesOf(line.strokes[c.strokes[0]].pts, c.box, frameBoxes);
+                    letterBoxesOf(line.strokes[c.strokes[0]].pts, c.box, kNoiseDip * lh,
+                                  frameBoxes);
                 else
                     frameBoxes.push_back(c.box);
             }
@@ -415,10 +422,11 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
         // words stays a word gap.
         std::vector<float> letterGaps = gapSizes;
         for (const Cluster& c : clusters) {
-            if (c.strokes.size() != 1) continue;
-            std::vector<Box> letters;
-            letterBoxesOf(line.strokes[c.strokes[0]].pts, c.box, letters);
-            letterGaps.insert(letterGaps.end(), letters.size() - 1, 0.0f);
+            for (int k : c.strokes) {
+                std::vector<Box> letters;
+                letterBoxesOf(line.strokes[k].pts, line.strokes[k].box, kNoiseDip * lh, letters);
+                letterGaps.insert(letterGaps.end(), letters.size() - 1, 0.0f);
+            }
         }
         const float usual = std::max(0.0f, median(letterGaps));
         const float clear = std::max(0.85f * hx, 2.0f * usual);

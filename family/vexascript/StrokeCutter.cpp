@@ -92,13 +92,15 @@ std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& st
     for (size_t k = 0; k < strokes.size(); ++k) {
         // A stroke longer than a long word written joined (a scribble, a
         // stroke over a whole line) is not cut: it would only cost time.
-        joined[k] = boxes[k].width() > kJoinedWidth * std::max(hx, hxMax) &&
-                    strokes[k]->size() > 2 && lengthOf(*strokes[k]) < kMaxJoinedInk * hx;
+        joined[k] = boxes[k].width() > kJoinedWidth * hx && strokes[k]->size() > 2 &&
+                    lengthOf(*strokes[k]) < kMaxJoinedInk * hx;
         if (!joined[k]) continue;
-        // Letters meet the line more than twice in a joined word; a wide
-        // capital written in one stroke (a Z, a W) does not.
+        // The letters of a joined word meet the line again and again; a wide
+        // capital written in one stroke (a Z, a W) twice at most, and only a
+        // wide one may be two letters even at the largest x-height.
         dense[k] = resampleBySpacing(*strokes[k], kSpacing * hx);
-        joined[k] = lowPoints(dense[k], kLetterDip * hx).size() >= 2;
+        const size_t lows = lowPoints(dense[k], kLetterDip * hx).size();
+        joined[k] = lows >= 3 || (lows == 2 && boxes[k].width() > kJoinedWidth * hxMax);
     }
     // A stroke over the span of a joined one is one of its marks; a small one
     // (a dot, a short bar) may stand a little past its ends.

@@ -319,13 +319,25 @@ class Decoder {
             beam.resize(kSorted);
         }
         std::sort(beam.begin(), beam.end(), cheaper);
-        const float limit = arena_[beam[0]].cost + kBeamSpread;
+        // Readings letter by letter pay for being no word only at the end: in
+        // joined writing, where that is much, words and letters are kept each
+        // against their own best.
+        float limit[2] = {arena_[beam[0]].cost + kBeamSpread, arena_[beam[0]].cost + kBeamSpread};
+        if (pieces_) {
+            bool seenKind[2] = {false, false};
+            for (int32_t i : beam) {
+                const int kind = arena_[i].dict == 0 ? 0 : 1;
+                if (seenKind[kind]) continue;
+                seenKind[kind] = true;
+                limit[kind] = arena_[i].cost + kBeamSpread;
+            }
+        }
         std::vector<int32_t> kept;
         std::unordered_map<uint64_t, bool> seen;
         size_t dicts = 0, free = 0;
         for (int32_t i : beam) {
             const Hyp& h = arena_[i];
-            if (h.cost > limit) break;
+            if (h.cost > limit[h.dict == 0 ? 0 : 1]) continue;
             const uint64_t key =
                 h.dict == 0 ? h.hash
                             : (static_cast<uint64_t>(h.trie) << 24) ^ (uint64_t{h.dict} << 8) ^
