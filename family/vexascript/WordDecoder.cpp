@@ -33,8 +33,8 @@ constexpr float kFreeBase = 0.7f;
 constexpr float kFreePerChar = 0.15f;
 // Joined writing is read letter by letter far less surely than print: a word
 // of the dictionaries that fits it nearly as well wins over its letters.
-constexpr float kFreeJoinedBase = 1.5f;
-constexpr float kFreeJoinedPerChar = 0.3f;
+constexpr float kFreeJoinedBase = 3.5f;
+constexpr float kFreeJoinedPerChar = 0.5f;
 constexpr float kJoinedCapitalCost = 1.0f;
 constexpr float kUserDictBonus = 0.3f;
 // Where only words may be answered: a word this much worse than the best
