@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numeric>
 
+#include "StrokeCutter.h"
+
 namespace vexa {
 
 namespace {
@@ -57,21 +59,8 @@ void letterBoxesOf(const Polyline& s, const Box& box, float minDip, std::vector<
         out.push_back(box);
         return;
     }
-    const float dip = std::max(0.12f * box.height(), minDip);
     size_t from = 0;
-    for (size_t i = 1; i + 1 < s.size(); ++i) {
-        // The lowest point of a stretch that rises by `dip` on both sides.
-        bool lowest = true;
-        float riseL = 0, riseR = 0;
-        for (size_t j = i; j-- > from && lowest && riseL < dip;) {
-            lowest = s[j].y <= s[i].y;
-            riseL = std::max(riseL, s[i].y - s[j].y);
-        }
-        for (size_t j = i + 1; j < s.size() && lowest && riseR < dip; ++j) {
-            lowest = s[j].y <= s[i].y;
-            riseR = std::max(riseR, s[i].y - s[j].y);
-        }
-        if (!lowest || riseL < dip || riseR < dip) continue;
+    for (size_t i : lowPoints(s, std::max(0.12f * box.height(), minDip))) {
         out.push_back(boxOf(
             Polyline(s.begin() + static_cast<long>(from), s.begin() + static_cast<long>(i) + 1)));
         from = i;

@@ -30,26 +30,6 @@ float turnAt(const Polyline& p, size_t i, size_t w) {
     return std::acos(std::clamp((a.x * b.x + a.y * b.y) / (la * lb), -1.0f, 1.0f));
 }
 
-// The low points of a stroke: each the lowest point of a stretch that rises
-// at least `dip` on both sides before going lower again.
-std::vector<size_t> lowPoints(const Polyline& p, float dip) {
-    std::vector<size_t> out;
-    for (size_t i = 1; i + 1 < p.size(); ++i) {
-        bool lowest = true;
-        float riseL = 0, riseR = 0;
-        for (size_t j = i; j-- > 0 && lowest && riseL < dip;) {
-            if (p[j].y > p[i].y) lowest = false;
-            riseL = std::max(riseL, p[i].y - p[j].y);
-        }
-        for (size_t j = i + 1; j < p.size() && lowest && riseR < dip; ++j) {
-            if (p[j].y > p[i].y) lowest = false;
-            riseR = std::max(riseR, p[i].y - p[j].y);
-        }
-        if (lowest && riseL >= dip && riseR >= dip) out.push_back(i);
-    }
-    return out;
-}
-
 // Cut points of one stroke (indices into `p`, ascending): the sharpest
 // turns, each a local maximum, not too close to another cut or an end.
 std::vector<size_t> cutPoints(const Polyline& p, float hx) {
@@ -80,6 +60,24 @@ std::vector<size_t> cutPoints(const Polyline& p, float hx) {
 }
 
 }  // namespace
+
+std::vector<size_t> lowPoints(const Polyline& p, float dip) {
+    std::vector<size_t> out;
+    for (size_t i = 1; i + 1 < p.size(); ++i) {
+        bool lowest = true;
+        float riseL = 0, riseR = 0;
+        for (size_t j = i; j-- > 0 && lowest && riseL < dip;) {
+            if (p[j].y > p[i].y) lowest = false;
+            riseL = std::max(riseL, p[i].y - p[j].y);
+        }
+        for (size_t j = i + 1; j < p.size() && lowest && riseR < dip; ++j) {
+            if (p[j].y > p[i].y) lowest = false;
+            riseR = std::max(riseR, p[i].y - p[j].y);
+        }
+        if (lowest && riseL >= dip && riseR >= dip) out.push_back(i);
+    }
+    return out;
+}
 
 std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& strokes, float hx,
                                           float hxMax) {

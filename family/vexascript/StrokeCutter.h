@@ -21,6 +21,11 @@ struct StrokePiece {
     bool continues = false;
 };
 
+// The low points of a stroke (indices, ascending): each the lowest point of a
+// stretch that rises at least `dip` on both sides before going lower again,
+// where a letter of joined writing meets the line.
+std::vector<size_t> lowPoints(const Polyline& p, float dip);
+
 // The pieces of the strokes of one word (writing order): strokes wide enough
 // to hold several letters even at the largest x-height the writing may have
 // (`hxMax`) are cut, at the scale of the smallest (`hx`); the others stay whole.
