@@ -100,11 +100,12 @@ std::vector<StrokePiece> cutJoinedStrokes(const std::vector<const Polyline*>& st
         const size_t lows = lowPoints(dense[k], kLetterDip * hx).size();
         joined[k] = lows >= 3 || (lows == 2 && boxes[k].width() > kJoinedWidth * hxMax);
     }
-    // A stroke over the span of a joined one is one of its marks; a small one
-    // (a dot, a short bar) may stand a little past its ends.
+    // A stroke over the span of a joined one is one of its marks; a dot or a
+    // bar may stand a little past its ends (the bar of a t that begins it).
     auto overJoined = [&](size_t k) {
         if (joined[k]) return false;
-        const float reach = boxes[k].size() < 0.5f * hx ? kMarkReach * hx : 0;
+        const bool bar = boxes[k].height() < 0.3f * boxes[k].width();
+        const float reach = boxes[k].size() < 0.5f * hx || bar ? kMarkReach * hx : 0;
         for (size_t j = 0; j < strokes.size(); ++j)
             if (joined[j] && boxes[k].cx() > boxes[j].l - reach &&
                 boxes[k].cx() < boxes[j].r + reach)

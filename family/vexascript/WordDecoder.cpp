@@ -35,7 +35,7 @@ constexpr float kFreePerChar = 0.15f;
 // of the dictionaries that fits it nearly as well wins over its letters.
 constexpr float kFreeJoinedBase = 3.5f;
 constexpr float kFreeJoinedPerChar = 0.5f;
-constexpr float kJoinedCapitalCost = 1.0f;
+constexpr float kJoinedCapitalCost = 1.5f;
 constexpr float kUserDictBonus = 0.3f;
 // Where only words may be answered: a word this much worse than the best
 // letter-by-letter reading is answered weak.
