@@ -345,6 +345,12 @@ int32_t PSO_CALL PSO_UserDict_AddWord(PSO_HRC context, PSO_HUSERDICT dictionary,
 // Removes every word. PSO_OK, PSO_ERR_BAD_ARG, PSO_ERR_NO_CONTEXT.
 int32_t PSO_CALL PSO_UserDict_Clear(PSO_HRC context, PSO_HUSERDICT dictionary);
 
+// Drops the dictionary from the context and frees it; its handle dies. A
+// context holds at most 64 dictionaries, so a caller that reloads a file
+// drops the old copy first. PSO_OK, PSO_ERR_BAD_ARG (no such dictionary),
+// PSO_ERR_NO_CONTEXT.
+int32_t PSO_CALL PSO_RemoveUserDictFromRecContext(PSO_HRC context, PSO_HUSERDICT dictionary);
+
 // Calls back once per word, in byte order, until the callback answers 0; the
 // dictionary may change meanwhile (the walk is over a copy). PSO_OK when the
 // walk ended (every word or a stop), PSO_ERR_BAD_ARG (null callback, no such

@@ -100,6 +100,11 @@ class RecModule : public VexaSuper {
     virtual int32_t PSO_UserDict_Clear(PSO_HRC context, PSO_HUSERDICT dictionary) = 0;
     virtual int32_t PSO_UserDict_EnumWords(PSO_HRC context, PSO_HUSERDICT dictionary,
                                            PSO_ENUMWORDS_CALLBACK callback, void* param) = 0;
+    // Frees a dictionary of the context (a reload drops the old copy: a
+    // context holds only so many). Libraries without it answer not supported.
+    virtual int32_t PSO_RemoveUserDictFromRecContext(PSO_HRC, PSO_HUSERDICT) {
+        return PSO_ERR_NOT_SUPPORTED;
+    }
 
     // ---- the module's own data ----
     const std::wstring& languageName() const { return languageName_; }

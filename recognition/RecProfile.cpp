@@ -487,7 +487,9 @@ bool RecProfile::loadUserDict(const std::wstring& dictName, bool reload) {
     auto it = userDictMap_.find(key);
     if (it != userDictMap_.end()) {
         if (!reload) return true;
-        module_->PSO_UserDict_Clear(context_, it->second.handle());
+        // Drop the engine's copy; a library that cannot only gets it emptied.
+        if (module_->PSO_RemoveUserDictFromRecContext(context_, it->second.handle()) != PSO_OK)
+            module_->PSO_UserDict_Clear(context_, it->second.handle());
         userDictMap_.erase(it);
     }
     const PSO_HUSERDICT handle = module_->LoadUserDictFromFile(context_, key.c_str(), true);

@@ -145,6 +145,7 @@ void RecVexaModule::bindEntries() {
     bind(pso_.UserDict_AddWord, "PSO_UserDict_AddWord");
     bind(pso_.UserDict_Clear, "PSO_UserDict_Clear");
     bind(pso_.UserDict_EnumWords, "PSO_UserDict_EnumWords");
+    bind(pso_.RemoveUserDictFromRecContext, "PSO_RemoveUserDictFromRecContext");
 }
 
 // ---- the library's functions ----
@@ -274,6 +275,12 @@ int32_t RecVexaModule::PSO_UserDict_EnumWords(PSO_HRC context, PSO_HUSERDICT dic
                                               PSO_ENUMWORDS_CALLBACK callback, void* param) {
     return pso_.UserDict_EnumWords ? pso_.UserDict_EnumWords(context, dictionary, callback, param)
                                    : PSO_ERR_NOT_SUPPORTED;
+}
+
+int32_t RecVexaModule::PSO_RemoveUserDictFromRecContext(PSO_HRC context, PSO_HUSERDICT dictionary) {
+    return pso_.RemoveUserDictFromRecContext
+               ? pso_.RemoveUserDictFromRecContext(context, dictionary)
+               : PSO_ERR_NOT_SUPPORTED;
 }
 
 // ---- text ----

@@ -71,6 +71,7 @@ class RecVexaModule : public RecModule {
     int32_t PSO_UserDict_Clear(PSO_HRC context, PSO_HUSERDICT dictionary) override;
     int32_t PSO_UserDict_EnumWords(PSO_HRC context, PSO_HUSERDICT dictionary,
                                    PSO_ENUMWORDS_CALLBACK callback, void* param) override;
+    int32_t PSO_RemoveUserDictFromRecContext(PSO_HRC context, PSO_HUSERDICT dictionary) override;
 
     // The engine's 8-bit answer text as wide text: byte by byte with the pound
     // and yen signs kept for "Russian", the whole string otherwise.
@@ -102,6 +103,7 @@ class RecVexaModule : public RecModule {
         decltype(&::PSO_UserDict_AddWord) UserDict_AddWord = nullptr;
         decltype(&::PSO_UserDict_Clear) UserDict_Clear = nullptr;
         decltype(&::PSO_UserDict_EnumWords) UserDict_EnumWords = nullptr;
+        decltype(&::PSO_RemoveUserDictFromRecContext) RemoveUserDictFromRecContext = nullptr;
     };
     void bindEntries();
     // The word in the module's code page; false (with a trace) when the code

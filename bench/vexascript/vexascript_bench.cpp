@@ -1,6 +1,6 @@
 // Recognition speed: the time to read one 10-letter word, and characters
-// read per second over a set of lexicon words, beside the reference of a
-// session that takes the same ink but reads nothing.
+// read per second over a set of lexicon words, printed and joined, beside the
+// reference of a session that takes the same ink but reads nothing.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -20,9 +20,10 @@ std::vector<char> readFile(const char* path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::vector<PSO_POINT> inkOf(const std::string& text, uint32_t seed) {
+std::vector<PSO_POINT> inkOf(const std::string& text, uint32_t seed, double joined = 0) {
     handwriting::Options o;
     o.seed = seed;
+    o.joined = joined;
     return handwriting::write(text, o).pointList();
 }
 
@@ -85,6 +86,20 @@ int main(int argc, char** argv) {
     }
     h.addMeasured("read 20 lexicon words of 1 to 11 letters, per character",
                   bench::median(samples) / chars, "char");
+
+    // The same words joined letter to letter (a word of small letters in one stroke).
+    std::vector<std::vector<PSO_POINT>> joinedInks;
+    for (size_t i = 0; i < sizeof words / sizeof *words; ++i)
+        joinedInks.push_back(inkOf(words[i], static_cast<uint32_t>(i + 1), 1));
+    samples.clear();
+    for (int r = 0; r < (h.quick() ? 1 : 5); ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        for (const auto& ink : joinedInks) bench::keep(session(ctx, ink, flags, true));
+        samples.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    h.addMeasured("read the 20 words joined, per character", bench::median(samples) / chars,
+                  "char");
 
     const int result = h.run();
     PSO_DeleteRecognitionContext(ctx);

@@ -40,6 +40,13 @@ struct Variation {
     static Variation careless();
 };
 
+// Which letter forms the generator writes. `Own`: the recognizer's forms,
+// as it was given them. `Other`: forms people write that the recognizer was
+// not given (other shapes, stroke orders, strokes lifted at a corner or
+// run together); a character that has none is written in an own form with
+// its strokes varied where it has a corner or a pen jump to vary.
+enum class FormChoice { Own, Other };
+
 struct Options {
     uint32_t seed = 1;
     double xHeight = 56;   // ink units (quarter pixels: 14 pixels)
@@ -48,6 +55,12 @@ struct Options {
     double lineSpacing = 3.4;      // baseline to baseline, x-heights
     double step = 0.07;            // pen positions about this far apart, x-heights
     bool separateLetters = false;  // letters written apart (wider, steadier gaps)
+    FormChoice forms = FormChoice::Own;
+    // Share of neighbouring small letters written joined (cursive): the pen
+    // runs on from one letter into the next; the marks of the joined letters
+    // (dots, bars, second strokes) come after the word. 1 writes every word
+    // of small letters in one stroke.
+    double joined = 0;
     Variation variation = Variation::moderate();
 };
 
@@ -55,6 +68,8 @@ struct WrittenChar {
     unsigned char ch = 0;
     int line = 0;
     std::vector<int> strokes;  // indices into Writing::strokes
+    bool ownForm = true;       // written in a form the recognizer was given, unchanged
+    bool joinedToNext = false;
     vexa::Box box;
 };
 

@@ -7,6 +7,8 @@
 //     --height H            x-height in pixels (default 14)
 //     --variation V         none, moderate (default) or careless
 //     --separate            letters written apart
+//     --other-forms         letter forms the recognizer was not given
+//     --joined J            share of neighbouring small letters joined (0..1)
 //     --xdotool             print an xdotool script (mousemove / mousedown / mouseup)
 //     --pause-ms N          with --xdotool: a pause after every stroke (default 30)
 //     --point-ms N          with --xdotool: a pause after every pen position, as a pen
@@ -26,11 +28,11 @@
 namespace {
 
 int usage() {
-    std::fprintf(
-        stderr,
-        "usage: handwrite [--seed N] [--x X --y Y] [--height H] "
-        "[--variation none|moderate|careless]\n"
-        "                 [--separate] [--xdotool [--pause-ms N] [--point-ms N]] <text>\n");
+    std::fprintf(stderr,
+                 "usage: handwrite [--seed N] [--x X --y Y] [--height H] "
+                 "[--variation none|moderate|careless]\n"
+                 "                 [--separate] [--other-forms] [--joined J] [--xdotool "
+                 "[--pause-ms N] [--point-ms N]] <text>\n");
     return 2;
 }
 
@@ -67,6 +69,10 @@ int main(int argc, char** argv) {
                 return usage();
         } else if (a == "--separate") {
             o.separateLetters = true;
+        } else if (a == "--other-forms") {
+            o.forms = handwriting::FormChoice::Other;
+        } else if (a == "--joined" && more) {
+            o.joined = std::atof(argv[++i]);
         } else if (a == "--xdotool") {
             xdotool = true;
         } else if (a == "--pause-ms" && more) {

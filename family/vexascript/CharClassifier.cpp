@@ -14,6 +14,10 @@ constexpr int kCloudPoints = 24;
 constexpr float kDirectionWeight = 0.15f;  // tangent difference beside point distance
 constexpr float kShapeScale = 6.0f;        // elastic distance to cost
 constexpr float kStrokeCountPenalty = 0.12f;
+constexpr float kTouching = 0.12f;  // of the ink's size: strokes this close run together
+// A match over strokes run together pays a little: it is less sure of the
+// stroke order than a match stroke by stroke.
+constexpr float kJoinedPenalty = 0.03f;
 constexpr size_t kMaxPairedStrokes = 5;
 constexpr float kDotLength = 0.25f;  // of the ink's size: shorter strokes are dots
 // Gate: a class is matched in full only when its coarse distance is within
@@ -102,6 +106,9 @@ float chamfer(const std::vector<Pt>& a, const std::vector<Pt>& b) {
     return 0.5f * (oneWay(a, b) + oneWay(b, a));
 }
 
+// Stroke by stroke, with the best pairing of the strokes (as many on both sides).
+float pairedDistance(const ShapeFeatures& s, const ShapeFeatures& t);
+
 }  // namespace
 
 const CharClassifier& CharClassifier::instance() {
@@ -121,7 +128,42 @@ CharClassifier::CharClassifier() : forms_(charForms()) {
         classForms_[classIndex_[ch]].push_back(static_cast<int>(f));
         formClass_.push_back(classIndex_[ch]);
         formFeatures_.push_back(features(forms_[f].strokes, 0.5f * kGridXHeight));
+        joinedFeatures_.push_back(features(joinTouching(forms_[f].strokes), 0.5f * kGridXHeight));
     }
+}
+
+std::vector<Polyline> CharClassifier::joinTouching(const std::vector<Polyline>& strokes) {
+    Box box;
+    for (const Polyline& s : strokes) box.add(boxOf(s));
+    const float near = kTouching * std::max({box.width(), box.height(), 1e-3f});
+    std::vector<Polyline> out;
+    for (const Polyline& s : strokes) {
+        if (s.empty()) continue;
+        if (out.empty() || lengthOf(s) < near || lengthOf(out.back()) < near) {
+            out.push_back(s);
+            continue;
+        }
+        Polyline& last = out.back();
+        // Either stroke may have been written either way.
+        Polyline next = s;
+        const float ends[4] = {dist(last.back(), next.front()), dist(last.back(), next.back()),
+                               dist(last.front(), next.front()), dist(last.front(), next.back())};
+        const int best = static_cast<int>(std::min_element(ends, ends + 4) - ends);
+        if (ends[best] > near) {
+            out.push_back(s);
+            continue;
+        }
+        if (best >= 2) std::reverse(last.begin(), last.end());
+        if (best == 1 || best == 3) std::reverse(next.begin(), next.end());
+        last.insert(last.end(), next.begin(), next.end());
+    }
+    return out;
+}
+
+float CharClassifier::joinedDistance(const ShapeFeatures& s, size_t form) const {
+    const ShapeFeatures& t = joinedFeatures_[form];
+    if (s.pts.size() != t.pts.size() || s.pts.size() > kMaxPairedStrokes) return kNoCost;
+    return pairedDistance(s, t);
 }
 
 ShapeFeatures CharClassifier::features(const std::vector<Polyline>& strokes, float minScale) {
@@ -186,6 +228,13 @@ float CharClassifier::elasticDistance(const ShapeFeatures& s, size_t form) const
         const float extra = std::fabs(static_cast<float>(k) - static_cast<float>(m));
         return chamfer(s.cloud, t.cloud) * 1.3f + kStrokeCountPenalty * extra;
     }
+    return pairedDistance(s, t);
+}
+
+namespace {
+
+float pairedDistance(const ShapeFeatures& s, const ShapeFeatures& t) {
+    const size_t k = s.pts.size(), m = t.pts.size();
     float d[kMaxPairedStrokes][kMaxPairedStrokes], w[kMaxPairedStrokes][kMaxPairedStrokes];
     for (size_t i = 0; i < k; ++i) {
         for (size_t j = 0; j < m; ++j) {
@@ -208,6 +257,8 @@ float CharClassifier::elasticDistance(const ShapeFeatures& s, size_t form) const
     return best;
 }
 
+}  // namespace
+
 float CharClassifier::frameDistance(const Box& ink, const Frame& frame, size_t form) const {
     const float hx = std::max(frame.xHeight, 1e-3f);
     const float base = frame.baselineAt(ink.cx());
@@ -226,6 +277,11 @@ GroupScorer::GroupScorer(const std::vector<Polyline>& strokes, float minScale, G
     : features_(CharClassifier::features(strokes, minScale)), gateMode_(gate) {
     const CharClassifier& c = CharClassifier::instance();
     shape_.assign(c.formCount(), std::nanf(""));
+    const std::vector<Polyline> joined = CharClassifier::joinTouching(strokes);
+    if (joined.size() < strokes.size()) {
+        joined_ = CharClassifier::features(joined, minScale);
+        joinedShape_.assign(c.formCount(), std::nanf(""));
+    }
     for (auto& v : classCost_) v.assign(c.classCount(), std::nanf(""));
 }
 
@@ -250,8 +306,15 @@ void GroupScorer::gateAll() {
 }
 
 float GroupScorer::formShape(size_t form) {
-    if (std::isnan(shape_[form]))
-        shape_[form] = CharClassifier::instance().elasticDistance(features_, form);
+    if (std::isnan(shape_[form])) {
+        const CharClassifier& c = CharClassifier::instance();
+        shape_[form] = c.elasticDistance(features_, form);
+        // Run together only when the strokes do not pair up as they are.
+        if (c.form(form).strokes.size() != features_.pts.size()) {
+            const float j = c.joinedDistance(joinedShape_.empty() ? features_ : joined_, form);
+            if (j < kNoCost) shape_[form] = std::min(shape_[form], j + kJoinedPenalty);
+        }
+    }
     return shape_[form];
 }
 
@@ -273,11 +336,14 @@ float GroupScorer::classCost(int cls, const Frame& frame, int fi, bool pastGate)
     // stroke; the others only when the class has no such form.
     const auto& forms = c.formsOf(cls);
     const size_t strokes = features_.pts.size();
-    const bool paired = std::any_of(forms.begin(), forms.end(),
-                                    [&](int f) { return c.form(f).strokes.size() == strokes; });
+    const size_t joined = joinedShape_.empty() ? strokes : joined_.pts.size();
+    auto sameCount = [&](int f) {
+        return c.form(f).strokes.size() == strokes || c.joinedStrokeCount(f) == joined;
+    };
+    const bool paired = std::any_of(forms.begin(), forms.end(), sameCount);
     float best = kNoCost;
     for (int f : forms) {
-        if (paired && c.form(f).strokes.size() != strokes) continue;
+        if (paired && !sameCount(f)) continue;
         const float cost = kShapeScale * formShape(f) +
                            frame.weight * c.frameDistance(features_.box, frame, f) +
                            c.form(f).penalty;

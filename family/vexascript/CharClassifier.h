@@ -51,13 +51,21 @@ class CharClassifier {
     int classOf(unsigned char ch) const { return classIndex_[ch]; }
     const std::vector<int>& formsOf(size_t cls) const { return classForms_[cls]; }
     int classOfForm(size_t f) const { return formClass_[f]; }
+    size_t joinedStrokeCount(size_t f) const { return joinedFeatures_[f].pts.size(); }
 
     // Features of ink; `minScale` keeps tiny marks tiny (a dot is not blown up
     // to the size of a letter).
     static ShapeFeatures features(const std::vector<Polyline>& strokes, float minScale);
 
+    // Strokes run together where one ends about where another begins (a pen
+    // lifted at a corner and set down again, or not lifted): the same
+    // letter written with more or fewer strokes comes out the same.
+    static std::vector<Polyline> joinTouching(const std::vector<Polyline>& strokes);
+
     float gateDistance(const ShapeFeatures& s, size_t form) const;
     float elasticDistance(const ShapeFeatures& s, size_t form) const;
+    // The same over the strokes run together (`s` from joinTouching ink).
+    float joinedDistance(const ShapeFeatures& s, size_t form) const;
     // How far the ink's box lies from the form's place on the writing line.
     float frameDistance(const Box& ink, const Frame& frame, size_t form) const;
 
@@ -66,6 +74,7 @@ class CharClassifier {
 
     std::vector<CharForm> forms_;
     std::vector<ShapeFeatures> formFeatures_;
+    std::vector<ShapeFeatures> joinedFeatures_;  // per form, its strokes run together
     std::vector<unsigned char> classes_;
     std::array<int, 256> classIndex_;
     std::vector<std::vector<int>> classForms_;
@@ -91,6 +100,7 @@ class GroupScorer {
     void gateAll();
 
     ShapeFeatures features_;  // its box is the group's box, its pts one run per stroke
+    ShapeFeatures joined_;    // the strokes run together (empty when none touch)
     GateMode gateMode_;
     bool gated_ = false;
     float bestGate_ = kNoCost;
@@ -99,6 +109,7 @@ class GroupScorer {
     std::vector<int> byGate_;                      // classes by gate distance, best first
     std::vector<size_t> classRank_;                // per class: its place in byGate_
     std::vector<float> shape_;                     // per form, NaN until computed
+    std::vector<float> joinedShape_;               // per form, over joined_
     std::array<std::vector<float>, 4> classCost_;  // per frame index, NaN until computed
 };
 

@@ -37,6 +37,14 @@ bool RecContext::ownsDict(const UserDict* d) const {
                             [d](const std::unique_ptr<UserDict>& p) { return p.get() == d; });
 }
 
+bool RecContext::removeUserDict(const UserDict* d) {
+    auto it = std::find_if(dicts_.begin(), dicts_.end(),
+                           [d](const std::unique_ptr<UserDict>& p) { return p.get() == d; });
+    if (it == dicts_.end()) return false;
+    dicts_.erase(it);
+    return true;
+}
+
 bool RecContext::knows(const std::string& word) const {
     if (word.empty()) return false;
     if (lexicon_ && lexicon_->trie.contains(word)) return true;

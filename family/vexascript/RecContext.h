@@ -22,6 +22,7 @@ class RecContext {
     bool hasLexicon() const { return lexicon_ != nullptr; }
     UserDict* addUserDict(const void* bytes, size_t size);  // null when refused
     bool ownsDict(const UserDict* d) const;
+    bool removeUserDict(const UserDict* d);  // false when the context holds no such one
     // Whether the lexicon or a user dictionary holds the word as written.
     bool knows(const std::string& word) const;
     // Words near the given one, nearest first: (text, PSO_SOURCE_*).

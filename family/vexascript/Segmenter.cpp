@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numeric>
 
+#include "StrokeCutter.h"
+
 namespace vexa {
 
 namespace {
@@ -44,6 +46,26 @@ float typicalHeight(const std::vector<Box>& boxes) {
     for (const Box& b : boxes)
         if (b.size() >= 0.35f * big) heights.push_back(std::max(b.height(), 0.3f * b.size()));
     return std::max(1.0f, median(heights));
+}
+
+constexpr float kNoiseDip = 0.15f;  // of a letter's height
+
+// The boxes a stroke's letters would have: a stroke much wider than tall is
+// joined writing, and its stretches from one low point to the next (where a
+// letter meets the line, rising at least `minDip` on both sides: a bar's pen
+// noise is no letter) stand for its letters; any other stroke is one box.
+void letterBoxesOf(const Polyline& s, const Box& box, float minDip, std::vector<Box>& out) {
+    if (box.width() < 1.6f * box.height() || s.size() < 10) {
+        out.push_back(box);
+        return;
+    }
+    size_t from = 0;
+    for (size_t i : lowPoints(s, std::max(0.12f * box.height(), minDip))) {
+        out.push_back(boxOf(
+            Polyline(s.begin() + static_cast<long>(from), s.begin() + static_cast<long>(i) + 1)));
+        from = i;
+    }
+    out.push_back(boxOf(Polyline(s.begin() + static_cast<long>(from), s.end())));
 }
 
 // Splits strokes (indices in writing order) into lines. A significant stroke
@@ -196,14 +218,14 @@ std::vector<Cluster> clustersOf(const std::vector<WorkStroke>& strokes, float to
 // The writing line from the letters' boxes: a robust baseline slope, then the
 // baseline and x-height that let most letters sit as a small letter, a tall
 // letter (capital, ascender, digit) or a descender.
-std::vector<Frame> estimateFrames(const std::vector<Cluster>& clusters, float h0) {
+std::vector<Frame> estimateFrames(const std::vector<Box>& boxes, float h0) {
     std::vector<const Box*> letters;
-    for (const Cluster& c : clusters)
-        if (c.box.size() >= 0.3f * h0) letters.push_back(&c.box);
+    for (const Box& b : boxes)
+        if (b.size() >= 0.3f * h0) letters.push_back(&b);
     Frame f;
     if (letters.empty()) {
         Box all;
-        for (const Cluster& c : clusters) all.add(c.box);
+        for (const Box& b : boxes) all.add(b);
         f.base = all.b;
         f.xHeight = std::max(1.0f, h0);
         f.weight = 0.3f;
@@ -297,7 +319,12 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
     std::vector<Box> boxes;
     for (const Polyline& s : input) boxes.push_back(boxOf(s));
     if (input.empty()) return lines;
-    const float h0 = typicalHeight(boxes);
+    // A first measure from the strokes' boxes (too tall where words are
+    // joined) only tells a letter's dip from pen noise.
+    const float noise = kNoiseDip * typicalHeight(boxes);
+    std::vector<Box> letterBoxes;
+    for (size_t i = 0; i < input.size(); ++i) letterBoxesOf(input[i], boxes[i], noise, letterBoxes);
+    const float h0 = typicalHeight(letterBoxes);
     std::vector<std::vector<int>> groups;
     if (o.oneLine || o.guide) {
         groups.emplace_back(input.size());
@@ -308,9 +335,12 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
 
     for (const std::vector<int>& group : groups) {
         Line line;
-        std::vector<Box> lineBoxes;
-        for (int i : group) lineBoxes.push_back(boxes[i]);
-        const float lh = typicalHeight(lineBoxes);
+        std::vector<Box> lineBoxes, lineLetters;
+        for (int i : group) {
+            lineBoxes.push_back(boxes[i]);
+            letterBoxesOf(input[i], boxes[i], noise, lineLetters);
+        }
+        const float lh = typicalHeight(lineLetters);
         line.letterHeight = lh;
         // Work copies: evenly spaced points (bounded work for any ink).
         std::vector<Polyline> pts;
@@ -350,7 +380,16 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
             f.x0 = o.guide->left;
             line.frames = {f};
         } else {
-            line.frames = estimateFrames(clusters, lh);
+            // A cluster of one joined stroke stands in by its letters' boxes.
+            std::vector<Box> frameBoxes;
+            for (const Cluster& c : clusters) {
+                if (c.strokes.size() == 1)
+                    letterBoxesOf(line.strokes[c.strokes[0]].pts, c.box, kNoiseDip * lh,
+                                  frameBoxes);
+                else
+                    frameBoxes.push_back(c.box);
+            }
+            line.frames = estimateFrames(frameBoxes, lh);
         }
         const float hx = line.frames[0].xHeight;
         // Letters written apart may have their own strokes a little apart too.
@@ -367,7 +406,18 @@ std::vector<Line> segmentWriting(const std::vector<Polyline>& input, const Segme
             gapSizes.push_back(clusters[c].box.l - right);
             right = std::max(right, clusters[c].box.r);
         }
-        const float usual = std::max(0.0f, median(gapSizes));
+        // Letters written joined stand apart by nothing: they count among the
+        // gaps the usual one is taken from, so that a word gap between joined
+        // words stays a word gap.
+        std::vector<float> letterGaps = gapSizes;
+        for (const Cluster& c : clusters) {
+            for (int k : c.strokes) {
+                std::vector<Box> letters;
+                letterBoxesOf(line.strokes[k].pts, line.strokes[k].box, kNoiseDip * lh, letters);
+                letterGaps.insert(letterGaps.end(), letters.size() - 1, 0.0f);
+            }
+        }
+        const float usual = std::max(0.0f, median(letterGaps));
         const float clear = std::max(0.85f * hx, 2.0f * usual);
         const float joined = std::max(0.5f * hx, 1.3f * usual);
         std::vector<std::vector<int>> pieceClusters(1);

@@ -405,6 +405,12 @@ int32_t PSO_CALL PSO_UserDict_Clear(PSO_HRC context, PSO_HUSERDICT dictionary) {
     return PSO_OK;
 }
 
+int32_t PSO_CALL PSO_RemoveUserDictFromRecContext(PSO_HRC context, PSO_HUSERDICT dictionary) {
+    RecContext* c = find(context);
+    if (!c) return PSO_ERR_NO_CONTEXT;
+    return c->removeUserDict(dictOf(c, dictionary)) ? PSO_OK : PSO_ERR_BAD_ARG;
+}
+
 int32_t PSO_CALL PSO_UserDict_EnumWords(PSO_HRC context, PSO_HUSERDICT dictionary,
                                         PSO_ENUMWORDS_CALLBACK callback, void* param) {
     RecContext* c = find(context);

@@ -92,6 +92,20 @@ TEST_F(UserDicts, WordsAddedAndSavedComeBackOnTheNextStart) {
     EXPECT_TRUE(messages_.texts().empty());
 }
 
+// Every save in one profile reloads the file in the others: the engine's old
+// copy must be dropped each time, or its context runs out of room and the
+// user is told the dictionary feature is off.
+TEST_F(UserDicts, AThousandReloadsKeepTheDictionaryOn) {
+    start();
+    RecProfile& p = defaultProfile();
+    const std::wstring key = defaultKey();
+    ASSERT_TRUE(p.addWord(p.findUserDict(key.c_str())->handle(), L"Zorvane"));
+    ASSERT_TRUE(p.saveUserDict(key, false));
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(p.reloadUserDict(nullptr)) << "reload " << i;
+    EXPECT_TRUE(p.checkWord(L"Zorvane"));
+    EXPECT_TRUE(messages_.texts().empty());
+}
+
 TEST_F(UserDicts, AnOldFormatFileIsConvertedOnceAndKeptAsBak) {
     ASSERT_TRUE(CreateDirectoryW(languageFolder().c_str(), nullptr));
     const std::string old = "Zorvane\r\nscribbling\r\n";

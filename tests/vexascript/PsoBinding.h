@@ -33,6 +33,7 @@ struct PsoApi {
     decltype(&PSO_UserDict_AddWord) UserDict_AddWord;
     decltype(&PSO_UserDict_Clear) UserDict_Clear;
     decltype(&PSO_UserDict_EnumWords) UserDict_EnumWords;
+    decltype(&PSO_RemoveUserDictFromRecContext) RemoveUserDictFromRecContext;
 };
 
 // The bound table; fails the calling test (and answers null) when the

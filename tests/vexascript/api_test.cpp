@@ -323,6 +323,12 @@ TEST_F(BadArguments, AreAnsweredWithTheFailureValue) {
              auto) { return api().UserDict_EnumWords(l, d, nullptr, nullptr); }},
         {"enumerate deleted context", PSO_ERR_NO_CONTEXT,
          [&](auto, auto dd, auto d, auto) { return api().UserDict_EnumWords(dd, d, cb, nullptr); }},
+        {"remove from a deleted context", PSO_ERR_NO_CONTEXT,
+         [&](auto, auto dd, auto d, auto) { return api().RemoveUserDictFromRecContext(dd, d); }},
+        {"remove no dictionary", PSO_ERR_BAD_ARG,
+         [&](auto l, auto, auto, auto) { return api().RemoveUserDictFromRecContext(l, nullptr); }},
+        {"remove another context's dictionary", PSO_ERR_BAD_ARG,
+         [&](auto l, auto, auto, auto f) { return api().RemoveUserDictFromRecContext(l, f); }},
     };
     for (const BadCall& c : calls)
         EXPECT_EQ(c.call(live, dead, dict, foreignDict), c.expected) << c.what;
@@ -761,7 +767,7 @@ TEST(SessionFlags, AWordOutsideTheDictionariesIsAWeakBlockWhereWordsAreRequired)
     ASSERT_EQ(r.text(), "qxzv");
     EXPECT_GT(r.blocks[0].alts[0].weight, 1);
     r = vt::recognize(ctx, ink, kDefaultFlags | PSO_SF_LEXICON_ONLY);
-    EXPECT_EQ(r.blocks[0].alts[0].weight, 1);
+    EXPECT_EQ(r.blocks[0].alts[0].weight, 1) << r.text();
     Context onlyUser("empty");  // the "empty" lexicon: only user dictionary words
     r = vt::recognize(onlyUser, vt::ink("house", 7), kDefaultFlags);
     EXPECT_EQ(r.blocks[0].alts[0].weight, 1);
@@ -1016,6 +1022,38 @@ TEST(UserDict, AnOldTextListIsTakenWordPerLine) {
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(wordsOf(ctx, d),
               (std::vector<std::string>{"17\xE9t\xE9", "New York", "Zorvane", "ink-blot"}));
+}
+
+// The program reloads a dictionary file after every change made in another
+// profile: dropping the old copy first keeps the context below its limit.
+TEST(UserDict, AThousandReloadsKeepTheWordsAndTheDictionaryFeature) {
+    Context ctx;
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr, 0);
+    ASSERT_EQ(api().UserDict_AddWord(ctx, d, "Zorvane"), PSO_OK);
+    std::vector<char> dump(api().DumpUserDictToMemoryBuffer(ctx, d, nullptr, 0));
+    ASSERT_FALSE(dump.empty());
+    ASSERT_EQ(
+        api().DumpUserDictToMemoryBuffer(ctx, d, dump.data(), static_cast<int32_t>(dump.size())),
+        static_cast<int32_t>(dump.size()));
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(api().RemoveUserDictFromRecContext(ctx, d), PSO_OK) << "reload " << i;
+        d = api().AddUserDictToRecContext(ctx, dump.data(), static_cast<int32_t>(dump.size()));
+        ASSERT_NE(d, nullptr) << "reload " << i;
+    }
+    EXPECT_EQ(wordsOf(ctx, d), std::vector<std::string>{"Zorvane"});
+    EXPECT_TRUE(knows(ctx, "Zorvane"));
+
+    // A dropped handle is dead, the word with it; the limit still holds for
+    // dictionaries that are never dropped.
+    PSO_HUSERDICT dropped = d;
+    ASSERT_EQ(api().RemoveUserDictFromRecContext(ctx, dropped), PSO_OK);
+    EXPECT_EQ(api().RemoveUserDictFromRecContext(ctx, dropped), PSO_ERR_BAD_ARG);
+    EXPECT_EQ(api().UserDict_AddWord(ctx, dropped, "again"), PSO_ERR_BAD_ARG);
+    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, dropped, nullptr, 0), -PSO_ERR_BAD_ARG);
+    EXPECT_FALSE(knows(ctx, "Zorvane"));
+    int held = 0;
+    while (held < 100 && api().AddUserDictToRecContext(ctx, nullptr, 0)) ++held;
+    EXPECT_EQ(held, 64);
 }
 
 TEST(UserDict, EnumerationStopsWhenTheCallbackSaysSo) {

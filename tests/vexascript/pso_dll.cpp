@@ -46,6 +46,7 @@ PsoApi* load() {
     PSO_BIND(UserDict_AddWord);
     PSO_BIND(UserDict_Clear);
     PSO_BIND(UserDict_EnumWords);
+    PSO_BIND(RemoveUserDictFromRecContext);
 #undef PSO_BIND
     return ok ? &api : nullptr;
 }

@@ -27,7 +27,8 @@ const PsoApi* pso() {
                                PSO_UserDict_Features,
                                PSO_UserDict_AddWord,
                                PSO_UserDict_Clear,
-                               PSO_UserDict_EnumWords};
+                               PSO_UserDict_EnumWords,
+                               PSO_RemoveUserDictFromRecContext};
     return &api;
 }
 

@@ -109,6 +109,56 @@ TEST(Handwriting, LettersWrittenApartKeepClearGaps) {
     }
 }
 
+// Joined writing: the small letters of a word share one stroke and their
+// marks (dots, bars, second strokes) come after it; a capital, a digit or a
+// blank breaks the joint.
+TEST(Handwriting, JoinedLettersShareTheirMainStrokeAndMarksComeAfterTheWord) {
+    struct Case {
+        const char* text;
+        size_t strokes;  // all of the writing
+    } cases[] = {
+        {"minimum", 3},  // the word and the dots of its two i
+        {"tax", 3},      // the word, the bar of the t, the second stroke of the x
+        {"kit cat", 5},  // k-i-t with a dot and a bar, c-a-t with a bar
+        {"Ohio", 3},     // the O stands apart; h-i-o joined, the dot after
+        {"ab2", 2},      // a-b joined, the digit alone
+    };
+    for (const Case& c : cases) {
+        Options o;
+        o.joined = 1;
+        const Writing w = handwriting::write(c.text, o);
+        EXPECT_EQ(w.strokes.size(), c.strokes) << c.text;
+        for (size_t k = 0; k + 1 < w.chars.size(); ++k) {
+            const auto &a = w.chars[k], &b = w.chars[k + 1];
+            const bool small = a.ch >= 'a' && a.ch <= 'z' && b.ch >= 'a' && b.ch <= 'z';
+            EXPECT_EQ(a.joinedToNext, small && std::string(c.text).find(' ') != k + 1) << c.text;
+            if (a.joinedToNext) EXPECT_EQ(a.strokes[0], b.strokes[0]) << c.text;
+        }
+    }
+}
+
+// Other forms: most characters come out in a form the recognizer was not
+// given, and every character still gets written.
+TEST(Handwriting, OtherFormsAreMostlyNotTheRecognizersOwn) {
+    Options o;
+    o.forms = handwriting::FormChoice::Other;
+    const std::string text = "adgqwmtfxkE ABDEFGHKMNPRTWY 14578";
+    int other = 0, total = 0;
+    for (uint32_t seed = 1; seed <= 20; ++seed) {
+        o.seed = seed;
+        const Writing w = handwriting::write(text, o);
+        EXPECT_EQ(w.skipped, 0u);
+        for (const auto& c : w.chars) {
+            ++total;
+            other += !c.ownForm;
+        }
+        o.forms = handwriting::FormChoice::Own;
+        for (const auto& c : handwriting::write(text, o).chars) EXPECT_TRUE(c.ownForm);
+        o.forms = handwriting::FormChoice::Other;
+    }
+    EXPECT_GT(other, total * 3 / 5);
+}
+
 #ifdef HANDWRITE_TOOL
 TEST(HandwriteTool, PrintsStrokesInScreenPixelsAndXdotoolScripts) {
     const std::string tool = HANDWRITE_TOOL;
