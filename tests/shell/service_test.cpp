@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "FakeHookLibrary.h"
 #include "TestSupport.h"
 #include "core/AppGlobals.h"
+#include "ink/IconsManager.h"
 #include "ink/LocalInkManager.h"
 #include "core/PendingServices.h"
 #include "core/ServiceMessages.h"
@@ -44,6 +46,18 @@ size_t windowsOfThisThread() {
 
 std::atomic<DWORD> g_fakeTicks{100000};
 DWORD fakeTicks() { return g_fakeTicks; }
+
+// What the notification area was asked, in order (UI thread).
+struct IconCall {
+    DWORD action;
+    HWND window;
+    UINT id;
+};
+std::vector<IconCall> g_iconCalls;
+BOOL WINAPI recordIconCall(DWORD action, PNOTIFYICONDATAW data) {
+    g_iconCalls.push_back({action, data->hWnd, data->uID});
+    return TRUE;
+}
 
 class ServiceTest : public ::testing::Test {
   protected:
@@ -141,6 +155,27 @@ TEST_F(ServiceTest, StartCallsTheHookLibraryInOrderAndStopsCleanly) {
 
     stopInkService();  // the end of the guarded block calls it again
     EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u) << "its work runs once";
+}
+
+TEST_F(ServiceTest, TrayIconLeavesWithAShutDownThroughTheWindow) {
+    g_iconCalls.clear();
+    InkIcon::setNotifySink(recordIconCall);
+    ASSERT_TRUE(startAndWait());
+    // A normal shut-down: the window closes and its end stops the services.
+    PostMessageW(service_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(runUntilQuit(2000));
+    InkIcon::setNotifySink(nullptr);
+
+    std::vector<IconCall> added, removed;
+    for (const IconCall& call : g_iconCalls) {
+        if (call.action == NIM_ADD) added.push_back(call);
+        if (call.action == NIM_DELETE) removed.push_back(call);
+    }
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(added[0].window, service_);
+    ASSERT_EQ(removed.size(), 1u) << "the icon is taken away";
+    EXPECT_EQ(removed[0].window, added[0].window) << "known by the window it was added with";
+    EXPECT_EQ(removed[0].id, added[0].id);
 }
 
 TEST_F(ServiceTest, WindowsLieOutsideTheScreenAndStayHidden) {
