@@ -178,6 +178,19 @@ TEST_F(ServiceTest, TrayIconLeavesWithAShutDownThroughTheWindow) {
     EXPECT_EQ(removed[0].id, added[0].id);
 }
 
+TEST_F(ServiceTest, StartMessageFromAnotherWindowStartsNothingAgain) {
+    ASSERT_TRUE(startAndWait());
+    LocalInkManager* manager = getLocalInkManager();
+    const size_t windows = windowsOfThisThread();
+    const size_t params = fake_.count("setInkDriverParams");
+    // Any window on the desktop can post the message.
+    PostMessageW(service_, WM_INK_START_SERVICES, 0, 0);
+    pumpUntil([] { return false; }, 100);
+    EXPECT_EQ(getLocalInkManager(), manager) << "the first manager stays, no second one";
+    EXPECT_EQ(windowsOfThisThread(), windows);
+    EXPECT_EQ(fake_.count("setInkDriverParams"), params);
+}
+
 TEST_F(ServiceTest, WindowsLieOutsideTheScreenAndStayHidden) {
     ASSERT_TRUE(startAndWait());
     const AppGlobals& g = appGlobals();
