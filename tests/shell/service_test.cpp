@@ -498,6 +498,24 @@ TEST_F(ServiceTest, UpdateAnswerWithoutDataChangesNothing) {
     KillTimer(service_, TIMER_UPDATE_CHECK);
 }
 
+std::atomic<DWORD> g_quietTicks{0};
+DWORD quietTicks() { return g_quietTicks; }
+
+TEST_F(ServiceTest, UpdateCheckThatCannotStartWaitsForTheNextPeriod) {
+    ASSERT_TRUE(startAndWait());
+    generalSettings().runAutoUpdate = 1;
+    generalSettings().autoUpdatePeriodDays = 30;
+    // An hour without input: the check is due (and cannot start here).
+    g_quietTicks = GetTickCount() + 3600000;
+    setServiceClock(quietTicks);
+    armUpdateTimer(service_, 1);
+    pumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(KillTimer(service_, TIMER_UPDATE_CHECK)) << "the timer is armed again";
+    EXPECT_EQ(serviceState().updateWaitLeftMs, 30ull * 86400000ull - 0x7FFFFFFFull)
+        << "for a whole period";
+    generalSettings().runAutoUpdate = 0;
+}
+
 TEST_F(ServiceTest, UpdateTimerHoldsPeriodsLongerThanTheSystemTimer) {
     ASSERT_TRUE(startAndWait());
     struct {
