@@ -79,10 +79,11 @@ PenEventSnapshot penEventSnapshot();
 // The entries of the stroke being collected (0..pointCount-1).
 const InkPoint* penPointBuffer();
 
-// "waitNextStrokeTimeout" above this many milliseconds runs as 2500.
+// "waitNextStrokeTimeout" above this many milliseconds runs as 2500, and so
+// does a negative one, which as a wait would never end.
 constexpr int kMaxWaitNextStrokeTimeout = 10000;
 constexpr int clampedWaitNextStroke(int milliseconds) {
-    return milliseconds > kMaxWaitNextStrokeTimeout ? 2500 : milliseconds;
+    return milliseconds > kMaxWaitNextStrokeTimeout || milliseconds < 0 ? 2500 : milliseconds;
 }
 
 // The system client's values the thread reads ("waitNextStrokeTimeout",

@@ -117,7 +117,6 @@ LocalClientRecord SystemClient::defaultRecord() {
 SystemClient::SystemClient(const LocalClientRecord* record) : LocalClient(record) {
     InitializeCriticalSection(&lock_);
     readSettings();
-    settings_.waitNextStrokeTimeout = clampedWaitNextStroke(settings_.waitNextStrokeTimeout);
     applySettingsToPenThread();
     getRecMgr().setCurrentLanguage(settings_.recDir);
 
@@ -282,6 +281,10 @@ void SystemClient::readSettings() {
     forEachSetting([&](const wchar_t* value, int type, void* field) {
         ReadSetting(name(), value, field, type, type == SETTING_STRING ? recDirSize : 0);
     });
+    // The stored waits may hold anything: each runs within its sane range.
+    SystemClientSettings& s = settings_;
+    s.waitNextStrokeTimeout = clampedWaitNextStroke(s.waitNextStrokeTimeout);
+    s.waitGestureEndTimeout = clampedWaitGestureEnd(s.waitGestureEndTimeout, s.waitNextStrokeTimeout);
 }
 
 void SystemClient::writeSettings() {
@@ -341,7 +344,7 @@ bool setSystemClientTimeouts(const int* waitNextStroke, const int* startHold, co
     SystemClient* client = g_client;
     if (!client) return false;
     SystemClientSettings& s = client->settings();
-    if (waitNextStroke) s.waitNextStrokeTimeout = *waitNextStroke;
+    if (waitNextStroke) s.waitNextStrokeTimeout = clampedWaitNextStroke(*waitNextStroke);
     if (startHold) client->record().inkParam2 = *startHold;
     if (endHold) client->record().inkParam3 = *endHold;
     if (s.waitGestureEndTimeout > s.waitNextStrokeTimeout)

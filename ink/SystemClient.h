@@ -44,6 +44,15 @@ GestureAction systemGestureAction(int32_t gestureCode);
 // writing's box.
 bool strokeCoversWriting(const RECT& writing, const RECT& stroke);
 
+// A negative "waitGestureEndTimeout" (an endless wait) runs as its default,
+// never above the wait for the next stroke.
+constexpr int kDefaultWaitGestureEnd = 600;
+constexpr int clampedWaitGestureEnd(int milliseconds, int waitNextStroke) {
+    return milliseconds >= 0                         ? milliseconds
+           : kDefaultWaitGestureEnd < waitNextStroke ? kDefaultWaitGestureEnd
+                                                     : waitNextStroke;
+}
+
 // The client's values under its settings subkey "InnerSystemClient".
 struct SystemClientSettings {
     int waitNextStrokeTimeout = 1000;

@@ -587,6 +587,34 @@ TEST_F(SystemClientTest, LongStoredWaitRunsAs2500) {
     EXPECT_EQ(client_->settings().waitNextStrokeTimeout, 2500);
 }
 
+// A negative wait, taken as a thread wait, would never end.
+TEST_F(SystemClientTest, StoredWaitsRunWithinTheirRanges) {
+    setTimeouts(-5, -1);
+    startClient();
+    EXPECT_EQ(client_->settings().waitNextStrokeTimeout, 2500);
+    EXPECT_EQ(client_->settings().waitGestureEndTimeout, 600);
+    EXPECT_EQ(waitNextStrokeTimeout(), 2500) << "the pen-event thread's copy";
+
+    struct {
+        int next, gestureEnd, wantNext, wantGestureEnd;
+    } cases[] = {
+        {-1, 600, 2500, 600}, {20000, 300, 2500, 300}, {1000, -1, 1000, 600},
+        {400, -1, 400, 400},  {0, 0, 0, 0},            {10000, 700, 10000, 700},
+    };
+    for (const auto& c : cases) {
+        setTimeouts(c.next, c.gestureEnd);
+        client_->onNotify(INK_EVENT_READ_ICON_SETTINGS, 0);
+        EXPECT_EQ(client_->settings().waitNextStrokeTimeout, c.wantNext) << c.next;
+        EXPECT_EQ(client_->settings().waitGestureEndTimeout, c.wantGestureEnd)
+            << c.next << ", " << c.gestureEnd;
+    }
+
+    const int negative = -300;
+    ASSERT_TRUE(setSystemClientTimeouts(&negative, nullptr, nullptr));
+    EXPECT_EQ(client_->settings().waitNextStrokeTimeout, 2500);
+    EXPECT_EQ(waitNextStrokeTimeout(), 2500);
+}
+
 TEST_F(SystemClientTest, SettingsAreWrittenAndReadUnderTheClientsName) {
     startClient();
     const int wait = 700, start = 321;
