@@ -236,6 +236,41 @@ TEST_F(InkManagerTest, ClientIsNotDeletedWhileItsStrokeIsHandedOver) {
     CloseHandle(gate);
 }
 
+TEST_F(InkManagerTest, ClientIsNotDeletedWhileAnotherThreadNotifiesIt) {
+    // Held inside the notification until the gate opens.
+    struct SlowListener : TestInkClient {
+        using TestInkClient::TestInkClient;
+        int onNotify(int code, LPARAM argument) override {
+            SetEvent(entered);
+            WaitForSingleObject(gate, 5000);
+            return TestInkClient::onNotify(code, argument);
+        }
+        HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    };
+    auto* client = new SlowListener(inktest::clientRecord(L"slow"));
+    ASSERT_EQ(manager_->registerClient(client), 1);
+    bool deleted = false;
+    client->deleted = &deleted;
+    HANDLE entered = client->entered, gate = client->gate;
+    std::thread broadcaster([&] { manager_->broadcastEvent(INK_EVENT_SERVICE, 0); });
+    ASSERT_EQ(WaitForSingleObject(entered, 5000), WAIT_OBJECT_0);
+    std::atomic<bool> removed{false};
+    std::thread ui([&] {
+        manager_->unregisterClient(client, true);
+        removed = true;
+    });
+    Sleep(100);
+    EXPECT_FALSE(removed) << "waits for the notification to return";
+    EXPECT_FALSE(deleted);
+    SetEvent(gate);
+    broadcaster.join();
+    ui.join();
+    EXPECT_TRUE(deleted);
+    CloseHandle(entered);
+    CloseHandle(gate);
+}
+
 TEST_F(InkManagerTest, ReleaseStopsInkingAndTellsOnlyThatClient) {
     TestInkClient* other = add(L"other");
     TestInkClient* writer = add(L"writer");
