@@ -10,6 +10,7 @@
 #include "core/ServiceState.h"
 #include "core/Settings.h"
 #include "core/SystemHooks.h"
+#include "core/Trace.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/LiveInk.h"
 #include "ink/LocalClient.h"
@@ -64,11 +65,27 @@ LocalInkManager::~LocalInkManager() {
         }
         if (client == static_cast<LocalClient*>(icons)) iconsRegistered = true;
         waitForNotificationsOf(client);
-        delete client;
+        if (client->stopThreads()) delete client;
     }
     if (icons && !iconsRegistered) delete icons;
     DeleteCriticalSection(&deliveryLock_);
     DeleteCriticalSection(&lock_);
+}
+
+bool LocalInkManager::stopThreads() {
+    bool ended = stopPenEventThread();
+    for (LocalClient* client : clients()) ended = client->stopThreads() && ended;
+    return ended;
+}
+
+bool destroyLocalInkManager(LocalInkManager* manager) {
+    if (!manager) return true;
+    if (!manager->stopThreads()) {
+        debugTrace(L"LocalInkManager: a thread did not end; the manager and its clients stay\n");
+        return false;
+    }
+    delete manager;
+    return true;
 }
 
 bool LocalInkManager::createIconsManager() {
@@ -124,7 +141,11 @@ int LocalInkManager::unregisterClient(LocalClient* client, bool deleteAfterwards
         EnterCriticalSection(&deliveryLock_);
         LeaveCriticalSection(&deliveryLock_);
         waitForNotificationsOf(client);
-        delete client;
+        // A thread of its own that did not end keeps it alive.
+        if (client->stopThreads())
+            delete client;
+        else
+            debugTrace(L"LocalInkManager: a client's thread did not end; the client stays\n");
     }
     return found ? 1 : 0;
 }

@@ -61,6 +61,10 @@ class LocalInkManager : public VexaSuper {
     LocalInkManager(const LocalInkManager&) = delete;
     LocalInkManager& operator=(const LocalInkManager&) = delete;
 
+    // Ends the pen-event thread and the clients' own threads; false when one
+    // did not end in time (nothing it can reach may be freed then).
+    bool stopThreads();
+
     // Starts the pen-event thread and shows the notification-area icon.
     bool createIconsManager();
     IconsManager* getIconsManager() const;
@@ -144,6 +148,11 @@ class LocalInkManager : public VexaSuper {
     // Held while a stroke or a reset is handed to the active client.
     CRITICAL_SECTION deliveryLock_;
 };
+
+// Deletes the manager with its clients once every thread that can reach them
+// has ended; when one does not end in time they are all left alive (the
+// program is ending) rather than freed under it. True when deleted.
+bool destroyLocalInkManager(LocalInkManager* manager);
 
 // Runs `work` inside a begin/end pair of the ink manager's mouse-transparent mode.
 class MouseTransparentScope {

@@ -28,8 +28,10 @@ constexpr ULONG_PTR kPenMouseMarker = 456789;
 // any of that fails.
 bool startPenEventThread();
 // Stops the thread and waits for it, then frees the point buffer. Safe when
-// the thread never started.
-void stopPenEventThread();
+// the thread never started. False when it did not end in time: it is then
+// still running (stuck in a client), and its buffer, the manager and the
+// clients it reaches must stay; a later call waits again.
+bool stopPenEventThread();
 bool isPenEventThreadRunning();
 
 // Drops every unread entry of the ring and the stroke being collected, and the

@@ -163,14 +163,16 @@ bool SystemClient::stopRecognitionThread() {
     if (!thread_) return true;
     stopping_ = true;
     SetEvent(event_);
-    const bool ended = waitAnsweringSentMessages(thread_, kJoinTimeoutMs);
+    // A delivery may wait for a target that does not answer: the handle stays,
+    // so that the thread is never taken for ended while it can still run.
+    if (!waitAnsweringSentMessages(thread_, kJoinTimeoutMs)) return false;
     {
         std::lock_guard<std::mutex> guard(g_threadLock);
         if (g_thread == thread_) g_thread = nullptr;
     }
     CloseHandle(thread_);
     thread_ = nullptr;
-    return ended;
+    return true;
 }
 
 DWORD WINAPI SystemClient::threadMain(void* self) {

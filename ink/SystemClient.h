@@ -91,11 +91,13 @@ class SystemClient : public LocalClient {
     const SystemClientSettings& settings() const { return settings_; }
     SystemClientSettings& settings() { return settings_; }
     bool isRecognitionThreadRunning() const { return thread_ != nullptr; }
+    bool stopThreads() override { return stopRecognitionThread(); }
 
   private:
     static DWORD WINAPI threadMain(void* self);
     void runRecognition();
-    // False when the thread did not end in time.
+    // False when the thread did not end in time; it is then still taken for
+    // running, and a later call waits again.
     bool stopRecognitionThread();
 
     // ---- the recognition thread's steps ----

@@ -433,7 +433,7 @@ void stopInkService() {
 
     LocalInkManager* manager = g.inkManager;
     g.inkManager = nullptr;
-    delete manager;
+    const bool threadsEnded = destroyLocalInkManager(manager);
 
     closeTabletCollector();
     removeHooks();
@@ -453,7 +453,9 @@ void stopInkService() {
 
     releaseServiceResources();
     clearRecResults();
-    releaseLiveInk();
+    // The pen-event thread lets go of live ink as it ends; one that is still
+    // running keeps it.
+    if (threadsEnded) releaseLiveInk();
     releaseTypingState();
     win::stopGdiplus(g.gdiplusToken);
     g.gdiplusToken = 0;

@@ -271,6 +271,30 @@ TEST_F(InkManagerTest, ClientIsNotDeletedWhileAnotherThreadNotifiesIt) {
     CloseHandle(gate);
 }
 
+TEST_F(InkManagerTest, ClientWithAThreadThatDoesNotEndIsNeverFreed) {
+    struct Stuck : TestInkClient {
+        using TestInkClient::TestInkClient;
+        bool stopThreads() override { return !stuck; }
+        bool stuck = true;
+    };
+    auto* stuck = new Stuck(inktest::clientRecord(L"stuck"));
+    bool deleted = false;
+    stuck->deleted = &deleted;
+    ASSERT_EQ(manager_->registerClient(stuck), 1);
+    EXPECT_EQ(manager_->unregisterClient(stuck, true), 1);
+    EXPECT_FALSE(deleted) << "left alive for its thread";
+
+    // A whole manager stays with its clients.
+    auto* other = new LocalInkManager;
+    ASSERT_EQ(other->registerClient(stuck), 1);
+    EXPECT_FALSE(destroyLocalInkManager(other));
+    EXPECT_FALSE(deleted);
+    EXPECT_TRUE(other->isRegistered(stuck)) << "the manager is still there";
+    stuck->stuck = false;
+    EXPECT_TRUE(destroyLocalInkManager(other));
+    EXPECT_TRUE(deleted);
+}
+
 TEST_F(InkManagerTest, ReleaseStopsInkingAndTellsOnlyThatClient) {
     TestInkClient* other = add(L"other");
     TestInkClient* writer = add(L"writer");
