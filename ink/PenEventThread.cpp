@@ -211,6 +211,9 @@ DWORD WINAPI penEventThreadMain(void*) {
             g_pen.waitTimeout = g_pen.strokeInProgress ? kInfinite : g_pen.waitNextStroke.load();
         }
     }
+    // The layer's device context was taken on this thread: it goes back from
+    // here, before the shut-down destroys the layer window.
+    releaseLiveInk();
     return 0;
 }
 
