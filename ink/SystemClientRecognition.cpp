@@ -282,7 +282,9 @@ bool SystemClient::addStrokes(TakenStroke taken) {
             writing_.spaceAfter = false;
             if (writing_.session.beginForInput()) {
                 // A replaced selection that ended with a blank keeps one after the
-                // new text; one that did not, gets none.
+                // new text; one that did not, gets none. Deliberately not the
+                // other way round: dropping the space when the selection ended
+                // with one would join the new text to the word that follows.
                 writing_.spaceAfter = writing_.session.addSpaceAfter() &&
                                       !(writing_.targetSelection && !writing_.needSpace);
             }
@@ -398,7 +400,9 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
 
     if (text) {
         if (manager) {
-            // Recognized words stand apart from what is before them in the field.
+            // Recognized words stand apart from what is before them in the field:
+            // the profile's space comes only after a writing, so without this
+            // blank a writing put right after a word would run into it.
             if (recognized && leadingSpaceWanted(charBefore, text)) typeChar(L' ', false, layout);
             const int typed =
                 manager->typeTextByKeys(target, text, spaceAfter && recognized, layout);
