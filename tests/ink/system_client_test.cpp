@@ -382,11 +382,12 @@ INSTANTIATE_TEST_SUITE_P(
         GestureCase{"BackspaceIsALineToTheLeft", polyline({{1200, 900}, {800, 900}}), L"\b"},
         GestureCase{"CopyIsLeftAndBack", polyline({{1200, 900}, {800, 904}, {1180, 908}}), L"^C"},
         GestureCase{"CutIsRightAndBack", polyline({{800, 900}, {1200, 904}, {820, 908}}), L"^X"},
-        // Right of pixel 2048 (quarter pixel 8192) the finer units of the
-        // gesture test no longer fit 16 bits where the stroke lies.
-        GestureCase{"SpaceRightOfPixel2048", polyline({{9000, 800}, {9000, 1000}, {9300, 1000}}),
+        // The finer units of the gesture test wrap in 16 bits at every 2048
+        // pixels (quarter pixel 8192): strokes across those lines, and one
+        // wider than that.
+        GestureCase{"SpaceAcrossPixel2048", polyline({{8100, 800}, {8100, 1000}, {8400, 1000}}),
                     L" "},
-        GestureCase{"BackspaceNearTheRightEdge", polyline({{32000, 900}, {31600, 900}}), L"\b"},
+        GestureCase{"BackspaceAcrossPixel6144", polyline({{24800, 900}, {24400, 900}}), L"\b"},
         GestureCase{"BackspaceWiderThan2048Pixels", polyline({{29900, 900}, {20000, 904}}),
                     L"\b"}),
     [](const testing::TestParamInfo<GestureCase>& info) { return info.param.name; });
