@@ -286,7 +286,8 @@ void SystemClient::readSettings() {
     // The stored waits may hold anything: each runs within its sane range.
     SystemClientSettings& s = settings_;
     s.waitNextStrokeTimeout = clampedWaitNextStroke(s.waitNextStrokeTimeout);
-    s.waitGestureEndTimeout = clampedWaitGestureEnd(s.waitGestureEndTimeout, s.waitNextStrokeTimeout);
+    s.waitGestureEndTimeout =
+        clampedWaitGestureEnd(s.waitGestureEndTimeout, s.waitNextStrokeTimeout);
 }
 
 void SystemClient::writeSettings() {

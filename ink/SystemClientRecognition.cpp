@@ -81,9 +81,8 @@ int32_t gestureOfStroke(const InkStroke& stroke) {
     InkPoint* smoothed = nullptr;
     int smoothedCount = 0;
     if (!smoothInkPoints(moved.data(), count, &smoothed, &smoothedCount, shift, true)) return 0;
-    const int32_t code =
-        GestureCheck(static_cast<int32_t>(GESTURE_MASK_SYSTEM_CLIENT),
-                     reinterpret_cast<const int32_t*>(smoothed), smoothedCount, 1);
+    const int32_t code = GestureCheck(static_cast<int32_t>(GESTURE_MASK_SYSTEM_CLIENT),
+                                      reinterpret_cast<const int32_t*>(smoothed), smoothedCount, 1);
     freeMemory(smoothed);
     return code;
 }

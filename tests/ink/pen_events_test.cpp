@@ -269,8 +269,8 @@ TEST_F(PenEventState, ThreadStuckInAClientKeepsWhatItReaches) {
     ASSERT_TRUE(startPenEventThread());
     manager_->activateClient(client, nullptr, 0, 0);
     manager_->beginActiveInk();
-    fake_.queue({static_cast<int32_t>(inkPointValue(q(12, 12))),
-                 static_cast<int32_t>(inkPointValue(SEP))});
+    fake_.queue(
+        {static_cast<int32_t>(inkPointValue(q(12, 12))), static_cast<int32_t>(inkPointValue(SEP))});
     ASSERT_TRUE(sxtest::waitUntil([&] { return client->strokes().size() == 1; }, 5000));
 
     // Held inside the client past the time limit.

@@ -388,8 +388,7 @@ INSTANTIATE_TEST_SUITE_P(
         GestureCase{"SpaceAcrossPixel2048", polyline({{8100, 800}, {8100, 1000}, {8400, 1000}}),
                     L" "},
         GestureCase{"BackspaceAcrossPixel6144", polyline({{24800, 900}, {24400, 900}}), L"\b"},
-        GestureCase{"BackspaceWiderThan2048Pixels", polyline({{29900, 900}, {20000, 904}}),
-                    L"\b"}),
+        GestureCase{"BackspaceWiderThan2048Pixels", polyline({{29900, 900}, {20000, 904}}), L"\b"}),
     [](const testing::TestParamInfo<GestureCase>& info) { return info.param.name; });
 
 TEST_F(SystemClientTest, UndoGestureRestoresThePreviousResult) {
@@ -606,8 +605,8 @@ TEST_F(SystemClientTest, StoredWaitsRunWithinTheirRanges) {
     struct {
         int next, gestureEnd, wantNext, wantGestureEnd;
     } cases[] = {
-        {-1, 600, 2500, 600}, {20000, 300, 2500, 300}, {1000, -1, 1000, 600},
-        {400, -1, 400, 400},  {0, 0, 0, 0},            {10000, 700, 10000, 700},
+        {-1, 600, 2500, 600}, {20000, 300, 2500, 300},  {1000, -1, 1000, 600}, {400, -1, 400, 400},
+        {0, 0, 0, 0},         {10000, 700, 10000, 700},
     };
     for (const auto& c : cases) {
         setTimeouts(c.next, c.gestureEnd);
