@@ -13,11 +13,6 @@ LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool isTabletCollectorInUse() { return false; }
-bool isTabletCollectorRunning() { return false; }
-bool createTabletCollector(HWND) { return false; }
-void closeTabletCollector() {}
-
 bool loadAppsFilter(const wchar_t*) { return false; }
 bool appsFilterAllows(const wchar_t*, HWND, HWND, bool) { return true; }
 

@@ -33,14 +33,6 @@ bool startSystemClient(HINSTANCE instance);
 // --- Markup control window ---
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// --- Tablet PC ink collector ---
-bool isTabletCollectorInUse();
-// The collector is collecting now.
-bool isTabletCollectorRunning();
-// Makes a new collector on `window`; false when it cannot be made.
-bool createTabletCollector(HWND window);
-void closeTabletCollector();
-
 // --- Application filter ---
 bool loadAppsFilter(const wchar_t* path);
 bool appsFilterAllows(const wchar_t* modulePath, HWND focusWindow, HWND windowUnderPen,

@@ -12,6 +12,7 @@
 #include "core/HookLibrary.h"
 #include "ink/LocalInkManager.h"
 #include "core/PendingServices.h"
+#include "ink/InkCollectorBridge.h"
 #include "core/ServiceMessages.h"
 #include "core/ServiceState.h"
 #include "core/Settings.h"

@@ -29,6 +29,7 @@
 #include "core/HookLibrary.h"
 #include "ink/LocalInkManager.h"
 #include "core/PendingServices.h"
+#include "ink/InkCollectorBridge.h"
 #include "core/ServiceMessages.h"
 #include "core/Settings.h"
 #include "core/ShellLink.h"

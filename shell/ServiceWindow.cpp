@@ -11,6 +11,7 @@
 #include "ink/IconsManager.h"
 #include "ink/LocalInkManager.h"
 #include "core/PendingServices.h"
+#include "ink/InkCollectorBridge.h"
 #include "core/RegisteredMessages.h"
 #include "core/ServiceMessages.h"
 #include "core/Settings.h"

@@ -13,6 +13,7 @@
 #include "core/HookLibrary.h"
 #include "ink/LocalInkManager.h"
 #include "core/PendingServices.h"
+#include "ink/InkCollectorBridge.h"
 #include "core/ServiceMessages.h"
 #include "core/ShellLink.h"
 #include "ServiceWindow.h"
