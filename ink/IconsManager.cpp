@@ -29,6 +29,7 @@ struct HoldState {
 };
 HoldState g_hold;
 BOOL(WINAPI* g_cursorSource)(POINT*) = GetCursorPos;
+BOOL(WINAPI* g_notifySink)(DWORD, PNOTIFYICONDATAW) = Shell_NotifyIconW;
 
 void disarmHoldTimer() {
     if (!g_hold.timerArmed) return;
@@ -61,6 +62,10 @@ void InkIcon::setCursorSource(BOOL(WINAPI* source)(POINT*)) {
     g_cursorSource = source ? source : GetCursorPos;
 }
 
+void InkIcon::setNotifySink(BOOL(WINAPI* sink)(DWORD, PNOTIFYICONDATAW)) {
+    g_notifySink = sink ? sink : Shell_NotifyIconW;
+}
+
 void InkIcon::resetHoldState() {
     disarmHoldTimer();
     g_hold = HoldState();
@@ -70,13 +75,14 @@ bool InkIcon::notify(DWORD action) {
     NOTIFYICONDATAW data = {};
     // The size of the version-3 structure: the fields every system since XP reads.
     data.cbSize = offsetof(NOTIFYICONDATAW, hBalloonIcon);
-    data.hWnd = getServiceWindow();
+    if (action == NIM_ADD || !window_) window_ = getServiceWindow();
+    data.hWnd = window_;
     data.uID = id_;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_INK_ICON_NOTIFY;
     data.hIcon = icon_;
     lstrcpynW(data.szTip, tip_, ARRAYSIZE(data.szTip));
-    return Shell_NotifyIconW(action, &data) != FALSE;
+    return g_notifySink(action, &data) != FALSE;
 }
 
 bool InkIcon::add() {

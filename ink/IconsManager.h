@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "ink/LocalClient.h"
 #include "core/VexaSuper.h"
@@ -54,6 +55,8 @@ class InkIcon : public VexaSuper {
     static void setCursorSource(BOOL(WINAPI* source)(POINT*));
     // Forgets the shared hold state (tests).
     static void resetHoldState();
+    // Where the icons go (Shell_NotifyIconW); tests set their own.
+    static void setNotifySink(BOOL(WINAPI* sink)(DWORD, PNOTIFYICONDATAW));
 
   protected:
     // Hands the icon to the notification area (NIM_ADD, NIM_MODIFY, NIM_DELETE).
@@ -62,6 +65,10 @@ class InkIcon : public VexaSuper {
     wchar_t tip_[64] = L"";
     UINT id_;
     HICON icon_ = nullptr;
+    // The window the icon was added with: the notification area knows the icon
+    // by it and the id, and the service window may already be forgotten when
+    // the icon is taken away at shut-down.
+    HWND window_ = nullptr;
     int holdEnabled_;
     int pressed_ = 0;
     IconsManager* owner_;

@@ -45,9 +45,11 @@ bool readCapsLock() {
     return on;
 }
 
-// A character the layout has no plain key for. Alt with decimal keypad codes
-// would go through the target's ANSI code page and give the wrong character
-// above 255 in plain edit controls; a Unicode key event arrives as it is.
+// A character the layout has no plain key for. It goes as a Unicode key event
+// on purpose, not as Alt with decimal keypad codes: those go through the
+// target's ANSI code page and give the wrong character above 255 in plain
+// edit controls, and where no keypad translation runs they type nothing; a
+// Unicode key event arrives as it is.
 void typeUnicode(UINT code) {
     if (code > 0xFFFF && code <= 0x10FFFF) {
         code -= 0x10000;

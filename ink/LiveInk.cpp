@@ -231,6 +231,8 @@ void emptyInkLayerDirtyRect() {
     SetRectEmpty(&live().dirty);
 }
 
+bool liveInkHoldsLayerContext() { return live().layerDC != nullptr; }
+
 void releaseLiveInk() {
     LiveInkState& s = live();
     releaseLayerDC();

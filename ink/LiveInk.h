@@ -26,8 +26,11 @@ void restoreScreenArea(const RECT& area);
 RECT inkLayerDirtyRect();
 void emptyInkLayerDirtyRect();
 
-// Lets go of the layer's device context and the drawer (shut-down).
+// Lets go of the layer's device context and the drawer: on the thread that
+// took them (the pen-event thread as it ends), while the layer still exists.
 void releaseLiveInk();
+// Live ink holds a device context of the layer now.
+bool liveInkHoldsLayerContext();
 
 // The Tablet PC collector path is switched on ("useTabletCollector" on a Tablet PC).
 bool tabletCollectorSwitchesOn();

@@ -105,6 +105,8 @@ int LocalClient::registerSelf() {
     return manager ? manager->registerClient(this) : 0;
 }
 
+bool LocalClient::stopThreads() { return true; }
+
 int LocalClient::unregisterSelf(bool deleteAfterwards) {
     LocalInkManager* manager = inkManager();
     return manager ? manager->unregisterClient(this, deleteAfterwards) : 0;

@@ -85,6 +85,10 @@ class LocalClient : public VexaSuper {
     // Makes the cursors again: a pen-tip cursor of the pen's width and colour
     // when the pen has a type and a width.
     virtual void reloadIcons();
+    // Ends the client's own threads, waiting a while; false when one did not
+    // end in time: the client must then not be deleted, or the thread would
+    // use it freed. The base has none.
+    virtual bool stopThreads();
 
     const LocalClientRecord& record() const { return record_; }
     LocalClientRecord& record() { return record_; }

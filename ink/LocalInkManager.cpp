@@ -10,6 +10,7 @@
 #include "core/ServiceState.h"
 #include "core/Settings.h"
 #include "core/SystemHooks.h"
+#include "core/Trace.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/LiveInk.h"
 #include "ink/LocalClient.h"
@@ -63,11 +64,28 @@ LocalInkManager::~LocalInkManager() {
             if (active_ == client) active_ = nullptr;
         }
         if (client == static_cast<LocalClient*>(icons)) iconsRegistered = true;
-        delete client;
+        waitForNotificationsOf(client);
+        if (client->stopThreads()) delete client;
     }
     if (icons && !iconsRegistered) delete icons;
     DeleteCriticalSection(&deliveryLock_);
     DeleteCriticalSection(&lock_);
+}
+
+bool LocalInkManager::stopThreads() {
+    bool ended = stopPenEventThread();
+    for (LocalClient* client : clients()) ended = client->stopThreads() && ended;
+    return ended;
+}
+
+bool destroyLocalInkManager(LocalInkManager* manager) {
+    if (!manager) return true;
+    if (!manager->stopThreads()) {
+        debugTrace(L"LocalInkManager: a thread did not end; the manager and its clients stay\n");
+        return false;
+    }
+    delete manager;
+    return true;
 }
 
 bool LocalInkManager::createIconsManager() {
@@ -118,10 +136,16 @@ int LocalInkManager::unregisterClient(LocalClient* client, bool deleteAfterwards
         if (found && client == static_cast<LocalClient*>(icons_)) icons_ = nullptr;
     }
     if (found && deleteAfterwards) {
-        // Waits for a stroke being handed to it right now.
+        // Waits for a stroke being handed to it right now, and for its
+        // notifications on other threads.
         EnterCriticalSection(&deliveryLock_);
         LeaveCriticalSection(&deliveryLock_);
-        delete client;
+        waitForNotificationsOf(client);
+        // A thread of its own that did not end keeps it alive.
+        if (client->stopThreads())
+            delete client;
+        else
+            debugTrace(L"LocalInkManager: a client's thread did not end; the client stays\n");
     }
     return found ? 1 : 0;
 }
@@ -265,10 +289,43 @@ void LocalInkManager::unlockInking() { hookLibrary().lockInking(0); }
 
 int LocalInkManager::broadcastEvent(int code, LPARAM argument) {
     int result = 0;
+    const DWORD thread = GetCurrentThreadId();
     // A client may leave (and be deleted) inside its own notification: walk a copy.
-    for (LocalClient* client : clients())
-        if (isRegistered(client)) result = client->onNotify(code, argument);
+    for (LocalClient* client : clients()) {
+        {
+            // Registered and marked as being notified in one step, so that an
+            // unregistering thread either sees the mark or the client is skipped.
+            win::ScopedLock lock(lock_);
+            if (!isRegistered(client)) continue;
+            notifying_.push_back({client, thread});
+        }
+        result = client->onNotify(code, argument);
+        win::ScopedLock lock(lock_);
+        for (auto it = notifying_.begin(); it != notifying_.end(); ++it) {
+            if (it->client == client && it->thread == thread) {
+                notifying_.erase(it);
+                break;
+            }
+        }
+    }
     return result;
+}
+
+void LocalInkManager::waitForNotificationsOf(const LocalClient* client) const {
+    const DWORD self = GetCurrentThreadId();
+    for (;;) {
+        {
+            win::ScopedLock lock(lock_);
+            bool elsewhere = false;
+            for (const Notifying& n : notifying_)
+                elsewhere = elsewhere || (n.client == client && n.thread != self);
+            if (!elsewhere) return;
+        }
+        // The notified client may be sending to this thread: answer while waiting.
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        Sleep(1);
+    }
 }
 
 int LocalInkManager::typeTextByKeys(HWND window, const wchar_t* text, bool wantSpace, HKL layout) {

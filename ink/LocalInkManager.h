@@ -61,6 +61,10 @@ class LocalInkManager : public VexaSuper {
     LocalInkManager(const LocalInkManager&) = delete;
     LocalInkManager& operator=(const LocalInkManager&) = delete;
 
+    // Ends the pen-event thread and the clients' own threads; false when one
+    // did not end in time (nothing it can reach may be freed then).
+    bool stopThreads();
+
     // Starts the pen-event thread and shows the notification-area icon.
     bool createIconsManager();
     IconsManager* getIconsManager() const;
@@ -100,6 +104,8 @@ class LocalInkManager : public VexaSuper {
     void unlockInking();
 
     // Calls every registered client's notification; the last client's result.
+    // Any thread: a client that another thread unregisters meanwhile is
+    // notified no more, and is deleted only once its notification returned.
     int broadcastEvent(int code, LPARAM argument);
 
     void setPenOn(int on);
@@ -119,19 +125,34 @@ class LocalInkManager : public VexaSuper {
 
   private:
     void applyClientInkParams(LocalClient* client);
+    // Waits until no other thread is inside a notification of `client`.
+    void waitForNotificationsOf(const LocalClient* client) const;
+
+    // A notification in progress: the client and the thread giving it.
+    struct Notifying {
+        const LocalClient* client;
+        DWORD thread;
+    };
 
     PenState pen_;
     int transparentLevel_ = 0;
     LocalClient* clients_[kMaxClients + 1] = {};
     int clientCount_ = 0;
     LocalClient* active_ = nullptr;
+    std::vector<Notifying> notifying_;
     IconsManager* icons_ = nullptr;
     bool penEventThreadStarted_ = false;
-    // The pen state, the transparent level, the client list and the active client.
+    // The pen state, the transparent level, the client list, the active
+    // client and the notifications in progress.
     mutable CRITICAL_SECTION lock_;
     // Held while a stroke or a reset is handed to the active client.
     CRITICAL_SECTION deliveryLock_;
 };
+
+// Deletes the manager with its clients once every thread that can reach them
+// has ended; when one does not end in time they are all left alive (the
+// program is ending) rather than freed under it. True when deleted.
+bool destroyLocalInkManager(LocalInkManager* manager);
 
 // Runs `work` inside a begin/end pair of the ink manager's mouse-transparent mode.
 class MouseTransparentScope {

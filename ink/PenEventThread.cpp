@@ -212,6 +212,9 @@ DWORD WINAPI penEventThreadMain(void*) {
             g_pen.waitTimeout = g_pen.strokeInProgress ? kInfinite : g_pen.waitNextStroke.load();
         }
     }
+    // The layer's device context was taken on this thread: it goes back from
+    // here, before the shut-down destroys the layer window.
+    releaseLiveInk();
     return 0;
 }
 
@@ -260,16 +263,14 @@ bool startPenEventThread() {
     return true;
 }
 
-void stopPenEventThread() {
+bool stopPenEventThread() {
     if (g_pen.thread) {
         g_pen.running = false;
         SetEvent(g_pen.queueEvent);
         if (WaitForSingleObject(g_pen.thread, kJoinTimeoutMs) != WAIT_OBJECT_0) {
-            // Stuck in a client: better to keep its buffer than to pull it away.
+            // Stuck in a client: its buffer, its event and its handle stay.
             debugTrace(L"-----stopPenEventThread: the thread did not end\n");
-            CloseHandle(g_pen.thread);
-            g_pen.thread = nullptr;
-            return;
+            return false;
         }
         CloseHandle(g_pen.thread);
         g_pen.thread = nullptr;
@@ -277,6 +278,7 @@ void stopPenEventThread() {
     if (g_pen.queueEvent) CloseHandle(g_pen.queueEvent);
     g_pen.queueEvent = nullptr;
     closePenEventRing();
+    return true;
 }
 
 bool isPenEventThreadRunning() { return g_pen.thread != nullptr; }

@@ -28,8 +28,10 @@ constexpr ULONG_PTR kPenMouseMarker = 456789;
 // any of that fails.
 bool startPenEventThread();
 // Stops the thread and waits for it, then frees the point buffer. Safe when
-// the thread never started.
-void stopPenEventThread();
+// the thread never started. False when it did not end in time: it is then
+// still running (stuck in a client), and its buffer, the manager and the
+// clients it reaches must stay; a later call waits again.
+bool stopPenEventThread();
 bool isPenEventThreadRunning();
 
 // Drops every unread entry of the ring and the stroke being collected, and the
@@ -79,10 +81,11 @@ PenEventSnapshot penEventSnapshot();
 // The entries of the stroke being collected (0..pointCount-1).
 const InkPoint* penPointBuffer();
 
-// "waitNextStrokeTimeout" above this many milliseconds runs as 2500.
+// "waitNextStrokeTimeout" above this many milliseconds runs as 2500, and so
+// does a negative one, which as a wait would never end.
 constexpr int kMaxWaitNextStrokeTimeout = 10000;
 constexpr int clampedWaitNextStroke(int milliseconds) {
-    return milliseconds > kMaxWaitNextStrokeTimeout ? 2500 : milliseconds;
+    return milliseconds > kMaxWaitNextStrokeTimeout || milliseconds < 0 ? 2500 : milliseconds;
 }
 
 // The system client's values the thread reads ("waitNextStrokeTimeout",

@@ -117,7 +117,6 @@ LocalClientRecord SystemClient::defaultRecord() {
 SystemClient::SystemClient(const LocalClientRecord* record) : LocalClient(record) {
     InitializeCriticalSection(&lock_);
     readSettings();
-    settings_.waitNextStrokeTimeout = clampedWaitNextStroke(settings_.waitNextStrokeTimeout);
     applySettingsToPenThread();
     getRecMgr().setCurrentLanguage(settings_.recDir);
 
@@ -164,14 +163,16 @@ bool SystemClient::stopRecognitionThread() {
     if (!thread_) return true;
     stopping_ = true;
     SetEvent(event_);
-    const bool ended = waitAnsweringSentMessages(thread_, kJoinTimeoutMs);
+    // A delivery may wait for a target that does not answer: the handle stays,
+    // so that the thread is never taken for ended while it can still run.
+    if (!waitAnsweringSentMessages(thread_, kJoinTimeoutMs)) return false;
     {
         std::lock_guard<std::mutex> guard(g_threadLock);
         if (g_thread == thread_) g_thread = nullptr;
     }
     CloseHandle(thread_);
     thread_ = nullptr;
-    return ended;
+    return true;
 }
 
 DWORD WINAPI SystemClient::threadMain(void* self) {
@@ -282,6 +283,11 @@ void SystemClient::readSettings() {
     forEachSetting([&](const wchar_t* value, int type, void* field) {
         ReadSetting(name(), value, field, type, type == SETTING_STRING ? recDirSize : 0);
     });
+    // The stored waits may hold anything: each runs within its sane range.
+    SystemClientSettings& s = settings_;
+    s.waitNextStrokeTimeout = clampedWaitNextStroke(s.waitNextStrokeTimeout);
+    s.waitGestureEndTimeout =
+        clampedWaitGestureEnd(s.waitGestureEndTimeout, s.waitNextStrokeTimeout);
 }
 
 void SystemClient::writeSettings() {
@@ -341,7 +347,7 @@ bool setSystemClientTimeouts(const int* waitNextStroke, const int* startHold, co
     SystemClient* client = g_client;
     if (!client) return false;
     SystemClientSettings& s = client->settings();
-    if (waitNextStroke) s.waitNextStrokeTimeout = *waitNextStroke;
+    if (waitNextStroke) s.waitNextStrokeTimeout = clampedWaitNextStroke(*waitNextStroke);
     if (startHold) client->record().inkParam2 = *startHold;
     if (endHold) client->record().inkParam3 = *endHold;
     if (s.waitGestureEndTimeout > s.waitNextStrokeTimeout)

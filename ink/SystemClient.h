@@ -44,6 +44,15 @@ GestureAction systemGestureAction(int32_t gestureCode);
 // writing's box.
 bool strokeCoversWriting(const RECT& writing, const RECT& stroke);
 
+// A negative "waitGestureEndTimeout" (an endless wait) runs as its default,
+// never above the wait for the next stroke.
+constexpr int kDefaultWaitGestureEnd = 600;
+constexpr int clampedWaitGestureEnd(int milliseconds, int waitNextStroke) {
+    return milliseconds >= 0                         ? milliseconds
+           : kDefaultWaitGestureEnd < waitNextStroke ? kDefaultWaitGestureEnd
+                                                     : waitNextStroke;
+}
+
 // The client's values under its settings subkey "InnerSystemClient".
 struct SystemClientSettings {
     int waitNextStrokeTimeout = 1000;
@@ -82,11 +91,13 @@ class SystemClient : public LocalClient {
     const SystemClientSettings& settings() const { return settings_; }
     SystemClientSettings& settings() { return settings_; }
     bool isRecognitionThreadRunning() const { return thread_ != nullptr; }
+    bool stopThreads() override { return stopRecognitionThread(); }
 
   private:
     static DWORD WINAPI threadMain(void* self);
     void runRecognition();
-    // False when the thread did not end in time.
+    // False when the thread did not end in time; it is then still taken for
+    // running, and a later call waits again.
     bool stopRecognitionThread();
 
     // ---- the recognition thread's steps ----

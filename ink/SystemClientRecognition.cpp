@@ -5,6 +5,7 @@
 // recognition result, typed into the target at once.
 #include <objbase.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
@@ -53,6 +54,38 @@ wchar_t* characterText(wchar_t code) {
     text[0] = code;
     text[1] = L'\0';
     return text;
+}
+
+// The gesture test of a first stroke: it sees the stroke in sixteenths of a
+// pixel (quarter pixels shifted by 2), in 16-bit coordinates. Those would wrap
+// from pixel 2048 on, so the stroke is first moved to its own corner (a
+// gesture is a shape: where it lies does not matter), and a stroke too wide
+// even then is tested with less precision rather than wrapped.
+int32_t gestureOfStroke(const InkStroke& stroke) {
+    const InkPoint* points = stroke.points();
+    const int count = stroke.count();
+    if (!points || count < 1) return 0;
+    int left = INT16_MAX, top = INT16_MAX, right = INT16_MIN, bottom = INT16_MIN;
+    for (int i = 0; i < count; ++i) {
+        if (isSeparator(points[i])) continue;
+        left = std::min<int>(left, points[i].x);
+        top = std::min<int>(top, points[i].y);
+        right = std::max<int>(right, points[i].x);
+        bottom = std::max<int>(bottom, points[i].y);
+    }
+    if (left > right) return 0;
+    int shift = 2;
+    while (shift > 0 && std::max(right - left, bottom - top) > (INT16_MAX >> shift)) --shift;
+    std::vector<InkPoint> moved(points, points + count);
+    for (InkPoint& p : moved)
+        if (!isSeparator(p)) p = makeInkPoint(p.x - left, p.y - top);
+    InkPoint* smoothed = nullptr;
+    int smoothedCount = 0;
+    if (!smoothInkPoints(moved.data(), count, &smoothed, &smoothedCount, shift, true)) return 0;
+    const int32_t code = GestureCheck(static_cast<int32_t>(GESTURE_MASK_SYSTEM_CLIENT),
+                                      reinterpret_cast<const int32_t*>(smoothed), smoothedCount, 1);
+    freeMemory(smoothed);
+    return code;
 }
 
 // The stickers' tip windows belong to the UI thread, which alone can
@@ -173,15 +206,7 @@ bool SystemClient::beginWriting(const InkStroke& stroke) {
     writing_.layout = nullptr;
     getRecMgr().selectLanguageOfFocus(&writing_.layout);
 
-    InkPoint* smoothed = nullptr;
-    int smoothedCount = 0;
-    if (!smoothInkPoints(stroke.points(), stroke.count(), &smoothed, &smoothedCount, 2, true))
-        return true;
-    const int32_t code =
-        GestureCheck(static_cast<int32_t>(GESTURE_MASK_SYSTEM_CLIENT),
-                     reinterpret_cast<const int32_t*>(smoothed), smoothedCount, 1);
-    freeMemory(smoothed);
-
+    const int32_t code = gestureOfStroke(stroke);
     const GestureAction action = systemGestureAction(code);
     switch (action.kind) {
         case GestureAction::NONE:
@@ -257,7 +282,9 @@ bool SystemClient::addStrokes(TakenStroke taken) {
             writing_.spaceAfter = false;
             if (writing_.session.beginForInput()) {
                 // A replaced selection that ended with a blank keeps one after the
-                // new text; one that did not, gets none.
+                // new text; one that did not, gets none. Deliberately not the
+                // other way round: dropping the space when the selection ended
+                // with one would join the new text to the word that follows.
                 writing_.spaceAfter = writing_.session.addSpaceAfter() &&
                                       !(writing_.targetSelection && !writing_.needSpace);
             }
@@ -373,7 +400,9 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
 
     if (text) {
         if (manager) {
-            // Recognized words stand apart from what is before them in the field.
+            // Recognized words stand apart from what is before them in the field:
+            // the profile's space comes only after a writing, so without this
+            // blank a writing put right after a word would run into it.
             if (recognized && leadingSpaceWanted(charBefore, text)) typeChar(L' ', false, layout);
             const int typed =
                 manager->typeTextByKeys(target, text, spaceAfter && recognized, layout);

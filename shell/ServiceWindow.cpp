@@ -396,15 +396,16 @@ void onUpdateTimer(HWND window) {
         return;
     }
     LASTINPUTINFO input = {sizeof input, 0};
-    // Input times are system ticks.
-    const DWORD tick = GetTickCount();
+    // Input times are system ticks, as the service clock is unless a test sets its own.
+    const DWORD tick = now();
     DWORD lastInput = GetLastInputInfo(&input) ? input.dwTime : 0;
     const DWORD pen = getLastPenWakeTick();
     if (pen && tick - pen < tick - lastInput) lastInput = pen;
     if (tick - lastInput < kQuietBeforeUpdateMs) {
         armUpdateTimer(window, kUpdateRetryMs);
-    } else if (generalSettings().runAutoUpdate) {
-        startUpdateThread(window);
+    } else if (generalSettings().runAutoUpdate && !startUpdateThread(window)) {
+        // The check cannot run now: the next one comes a period later, as after a check.
+        armUpdateTimer(window, updatePeriodMs());
     }
 }
 

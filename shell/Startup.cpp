@@ -47,6 +47,10 @@ constexpr UINT kFilteredMessages[] = {3026, 3027, 3030, 3031, 3025, 3064, 3065,
 std::atomic<bool> g_stopped{true};  // stopInkService has run for this start
 DWORD g_mainThread = 0;
 bool g_servicesRan = false;
+// Message 3024 has started the services of this start: any window on the
+// desktop can post it again, and a second start would make a second ink
+// manager with its windows and threads and lose the first.
+bool g_servicesStartTaken = false;
 
 void releaseMutex() {
     HANDLE mutex = appGlobals().oneAppMutex;
@@ -260,6 +264,7 @@ HWND startInkService(HINSTANCE instance, const wchar_t* commandLine) {
     debugTrace(L"startInkService begin\n");
     setShellLink(&shellOwnLink());
     g_stopped = false;
+    g_servicesStartTaken = false;
     AppGlobals& g = appGlobals();
     g.startupFinished = false;
     g.servicesStarted = false;
@@ -346,6 +351,11 @@ HWND startInkService(HINSTANCE instance, const wchar_t* commandLine) {
 }
 
 int OnStartServices(HWND service) {
+    if (g_servicesStartTaken) {
+        debugTrace(L"OnStartServices: the services have started already\n");
+        return 0;
+    }
+    g_servicesStartTaken = true;
     AppGlobals& g = appGlobals();
     GeneralSettings& settings = generalSettings();
 
@@ -424,7 +434,7 @@ void stopInkService() {
 
     LocalInkManager* manager = g.inkManager;
     g.inkManager = nullptr;
-    delete manager;
+    const bool threadsEnded = destroyLocalInkManager(manager);
 
     closeTabletCollector();
     removeHooks();
@@ -444,7 +454,9 @@ void stopInkService() {
 
     releaseServiceResources();
     clearRecResults();
-    releaseLiveInk();
+    // The pen-event thread lets go of live ink as it ends; one that is still
+    // running keeps it.
+    if (threadsEnded) releaseLiveInk();
     releaseTypingState();
     win::stopGdiplus(g.gdiplusToken);
     g.gdiplusToken = 0;

@@ -14,7 +14,8 @@ int AppMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int show
 // an error).
 HWND startInkService(HINSTANCE instance, const wchar_t* commandLine);
 
-// The handler of message 3024; 1 when every service started.
+// The handler of message 3024; 1 when every service started, 0 when one
+// failed or the services have started already since startInkService.
 int OnStartServices(HWND serviceWindow);
 
 // Shuts every service down; its work runs once per start, however often it is called.

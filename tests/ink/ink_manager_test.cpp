@@ -32,6 +32,26 @@ class InkManagerTest : public inktest::InkManagerFixture {
         EXPECT_EQ(manager_->registerClient(client), 1);
         return client;
     }
+
+    // `client` is held by another thread (`busy`) until `gate` opens:
+    // unregistering it with deletion on a third thread must wait for that.
+    void expectDeletionWaitsFor(TestInkClient* client, std::thread& busy, HANDLE gate,
+                                const char* why) {
+        bool deleted = false;
+        client->deleted = &deleted;
+        std::atomic<bool> removed{false};
+        std::thread ui([&] {
+            manager_->unregisterClient(client, true);
+            removed = true;
+        });
+        Sleep(100);
+        EXPECT_FALSE(removed) << why;
+        EXPECT_FALSE(deleted);
+        SetEvent(gate);
+        busy.join();
+        ui.join();
+        EXPECT_TRUE(deleted);
+    }
 };
 
 TEST_F(InkManagerTest, RegistersNineteenClientsAndRefusesTheTwentieth) {
@@ -210,8 +230,6 @@ TEST_F(InkManagerTest, RemovedClientIsNoLongerActiveAndGetsNoStroke) {
 
 TEST_F(InkManagerTest, ClientIsNotDeletedWhileItsStrokeIsHandedOver) {
     TestInkClient* client = add(L"busy");
-    bool deleted = false;
-    client->deleted = &deleted;
     HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     client->strokeGate = gate;
     manager_->activateClient(client, nullptr, 0, 0);
@@ -221,19 +239,54 @@ TEST_F(InkManagerTest, ClientIsNotDeletedWhileItsStrokeIsHandedOver) {
         manager_->passStrokeToActiveClient(points, 1);
     });
     ASSERT_TRUE(sxtest::waitUntil([&] { return client->strokes().size() == 1; }, 5000));
-    std::atomic<bool> removed{false};
-    std::thread ui([&] {
-        manager_->unregisterClient(client, true);
-        removed = true;
-    });
-    Sleep(100);
-    EXPECT_FALSE(removed) << "waits for the hand-over";
-    EXPECT_FALSE(deleted);
-    SetEvent(gate);
-    pen.join();
-    ui.join();
-    EXPECT_TRUE(deleted);
+    expectDeletionWaitsFor(client, pen, gate, "waits for the hand-over");
     CloseHandle(gate);
+}
+
+TEST_F(InkManagerTest, ClientIsNotDeletedWhileAnotherThreadNotifiesIt) {
+    // Held inside the notification until the gate opens.
+    struct SlowListener : TestInkClient {
+        using TestInkClient::TestInkClient;
+        int onNotify(int code, LPARAM argument) override {
+            SetEvent(entered);
+            WaitForSingleObject(gate, 5000);
+            return TestInkClient::onNotify(code, argument);
+        }
+        HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    };
+    auto* client = new SlowListener(inktest::clientRecord(L"slow"));
+    ASSERT_EQ(manager_->registerClient(client), 1);
+    HANDLE entered = client->entered, gate = client->gate;
+    std::thread broadcaster([&] { manager_->broadcastEvent(INK_EVENT_SERVICE, 0); });
+    ASSERT_EQ(WaitForSingleObject(entered, 5000), WAIT_OBJECT_0);
+    expectDeletionWaitsFor(client, broadcaster, gate, "waits for the notification to return");
+    CloseHandle(entered);
+    CloseHandle(gate);
+}
+
+TEST_F(InkManagerTest, ClientWithAThreadThatDoesNotEndIsNeverFreed) {
+    struct Stuck : TestInkClient {
+        using TestInkClient::TestInkClient;
+        bool stopThreads() override { return !stuck; }
+        bool stuck = true;
+    };
+    auto* stuck = new Stuck(inktest::clientRecord(L"stuck"));
+    bool deleted = false;
+    stuck->deleted = &deleted;
+    ASSERT_EQ(manager_->registerClient(stuck), 1);
+    EXPECT_EQ(manager_->unregisterClient(stuck, true), 1);
+    EXPECT_FALSE(deleted) << "left alive for its thread";
+
+    // A whole manager stays with its clients.
+    auto* other = new LocalInkManager;
+    ASSERT_EQ(other->registerClient(stuck), 1);
+    EXPECT_FALSE(destroyLocalInkManager(other));
+    EXPECT_FALSE(deleted);
+    EXPECT_TRUE(other->isRegistered(stuck)) << "the manager is still there";
+    stuck->stuck = false;
+    EXPECT_TRUE(destroyLocalInkManager(other));
+    EXPECT_TRUE(deleted);
 }
 
 TEST_F(InkManagerTest, ReleaseStopsInkingAndTellsOnlyThatClient) {

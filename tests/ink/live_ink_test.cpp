@@ -117,6 +117,21 @@ TEST_F(LiveInkTest, StrokeShowsInThePensColourInsideTheDirtyRectangleWhileWritte
     SendMessageW(windows_.layer(), WM_INK_LAYER_HIDE, 0, 0);
 }
 
+TEST_F(LiveInkTest, PenEventThreadLetsGoOfTheLayersContextAsItEnds) {
+    closePenEventRing();  // the thread opens the ring itself
+    SendMessageW(windows_.layer(), WM_INK_LAYER_SHOW, 0, 0);
+    ASSERT_TRUE(startPenEventThread());
+    penDown();
+    fake_.queue({static_cast<int32_t>(inkPointValue(px(100, 100))),
+                 static_cast<int32_t>(inkPointValue(kInkLiveInkMarker)),
+                 static_cast<int32_t>(inkPointValue(px(140, 104)))});
+    ASSERT_TRUE(sxtest::waitUntil([] { return penEventSnapshot().liveInkOn; }, 5000));
+    stopPenEventThread();
+    EXPECT_FALSE(liveInkHoldsLayerContext()) << "released by the thread that took it";
+    EXPECT_TRUE(IsWindow(windows_.layer())) << "while the layer still exists";
+    SendMessageW(windows_.layer(), WM_INK_LAYER_HIDE, 0, 0);
+}
+
 TEST_F(LiveInkTest, DirtyRectangleStartsWithTwentyPixelsAndGrowsByForty) {
     SendMessageW(windows_.layer(), WM_INK_LAYER_SHOW, 0, 0);
     penDown();

@@ -261,6 +261,31 @@ TEST_F(PenEventState, ThreadWakesOnTheQueueEventAndIsJoinedWhenStopped) {
     stopPenEventThread();  // again: nothing left to stop
 }
 
+TEST_F(PenEventState, ThreadStuckInAClientKeepsWhatItReaches) {
+    auto* client = new TestInkClient(L"A");
+    ASSERT_EQ(manager_->registerClient(client), 1);
+    HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    client->strokeGate = gate;
+    ASSERT_TRUE(startPenEventThread());
+    manager_->activateClient(client, nullptr, 0, 0);
+    manager_->beginActiveInk();
+    fake_.queue(
+        {static_cast<int32_t>(inkPointValue(q(12, 12))), static_cast<int32_t>(inkPointValue(SEP))});
+    ASSERT_TRUE(sxtest::waitUntil([&] { return client->strokes().size() == 1; }, 5000));
+
+    // Held inside the client past the time limit.
+    EXPECT_FALSE(stopPenEventThread());
+    EXPECT_FALSE(manager_->stopThreads());
+    EXPECT_TRUE(isPenEventThreadRunning());
+    EXPECT_NE(penPointBuffer(), nullptr) << "its buffer stays";
+
+    SetEvent(gate);
+    EXPECT_TRUE(stopPenEventThread()) << "waits again, and now it ends";
+    EXPECT_FALSE(isPenEventThreadRunning());
+    EXPECT_EQ(penPointBuffer(), nullptr);
+    CloseHandle(gate);
+}
+
 TEST_F(PenEventState, OwnTimeOutIsNoPenActivity) {
     auto* client = new TestInkClient(L"A");
     ASSERT_EQ(manager_->registerClient(client), 1);

@@ -381,7 +381,14 @@ INSTANTIATE_TEST_SUITE_P(
         GestureCase{"TabIsUpThenRight", polyline({{800, 1000}, {800, 800}, {1100, 800}}), L"\t"},
         GestureCase{"BackspaceIsALineToTheLeft", polyline({{1200, 900}, {800, 900}}), L"\b"},
         GestureCase{"CopyIsLeftAndBack", polyline({{1200, 900}, {800, 904}, {1180, 908}}), L"^C"},
-        GestureCase{"CutIsRightAndBack", polyline({{800, 900}, {1200, 904}, {820, 908}}), L"^X"}),
+        GestureCase{"CutIsRightAndBack", polyline({{800, 900}, {1200, 904}, {820, 908}}), L"^X"},
+        // The finer units of the gesture test wrap in 16 bits at every 2048
+        // pixels (quarter pixel 8192): strokes across those lines, and one
+        // wider than that.
+        GestureCase{"SpaceAcrossPixel2048", polyline({{8100, 800}, {8100, 1000}, {8400, 1000}}),
+                    L" "},
+        GestureCase{"BackspaceAcrossPixel6144", polyline({{24800, 900}, {24400, 900}}), L"\b"},
+        GestureCase{"BackspaceWiderThan2048Pixels", polyline({{29900, 900}, {20000, 904}}), L"\b"}),
     [](const testing::TestParamInfo<GestureCase>& info) { return info.param.name; });
 
 TEST_F(SystemClientTest, UndoGestureRestoresThePreviousResult) {
@@ -585,6 +592,34 @@ TEST_F(SystemClientTest, LongStoredWaitRunsAs2500) {
     setTimeouts(20000, 600);
     startClient();
     EXPECT_EQ(client_->settings().waitNextStrokeTimeout, 2500);
+}
+
+// A negative wait, taken as a thread wait, would never end.
+TEST_F(SystemClientTest, StoredWaitsRunWithinTheirRanges) {
+    setTimeouts(-5, -1);
+    startClient();
+    EXPECT_EQ(client_->settings().waitNextStrokeTimeout, 2500);
+    EXPECT_EQ(client_->settings().waitGestureEndTimeout, 600);
+    EXPECT_EQ(waitNextStrokeTimeout(), 2500) << "the pen-event thread's copy";
+
+    struct {
+        int next, gestureEnd, wantNext, wantGestureEnd;
+    } cases[] = {
+        {-1, 600, 2500, 600}, {20000, 300, 2500, 300},  {1000, -1, 1000, 600}, {400, -1, 400, 400},
+        {0, 0, 0, 0},         {10000, 700, 10000, 700},
+    };
+    for (const auto& c : cases) {
+        setTimeouts(c.next, c.gestureEnd);
+        client_->onNotify(INK_EVENT_READ_ICON_SETTINGS, 0);
+        EXPECT_EQ(client_->settings().waitNextStrokeTimeout, c.wantNext) << c.next;
+        EXPECT_EQ(client_->settings().waitGestureEndTimeout, c.wantGestureEnd)
+            << c.next << ", " << c.gestureEnd;
+    }
+
+    const int negative = -300;
+    ASSERT_TRUE(setSystemClientTimeouts(&negative, nullptr, nullptr));
+    EXPECT_EQ(client_->settings().waitNextStrokeTimeout, 2500);
+    EXPECT_EQ(waitNextStrokeTimeout(), 2500);
 }
 
 TEST_F(SystemClientTest, SettingsAreWrittenAndReadUnderTheClientsName) {

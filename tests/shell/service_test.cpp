@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "FakeHookLibrary.h"
 #include "TestSupport.h"
 #include "core/AppGlobals.h"
+#include "ink/IconsManager.h"
 #include "ink/LocalInkManager.h"
 #include "core/PendingServices.h"
 #include "core/ServiceMessages.h"
@@ -44,6 +46,18 @@ size_t windowsOfThisThread() {
 
 std::atomic<DWORD> g_fakeTicks{100000};
 DWORD fakeTicks() { return g_fakeTicks; }
+
+// What the notification area was asked, in order (UI thread).
+struct IconCall {
+    DWORD action;
+    HWND window;
+    UINT id;
+};
+std::vector<IconCall> g_iconCalls;
+BOOL WINAPI recordIconCall(DWORD action, PNOTIFYICONDATAW data) {
+    g_iconCalls.push_back({action, data->hWnd, data->uID});
+    return TRUE;
+}
 
 class ServiceTest : public ::testing::Test {
   protected:
@@ -141,6 +155,40 @@ TEST_F(ServiceTest, StartCallsTheHookLibraryInOrderAndStopsCleanly) {
 
     stopInkService();  // the end of the guarded block calls it again
     EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u) << "its work runs once";
+}
+
+TEST_F(ServiceTest, TrayIconLeavesWithAShutDownThroughTheWindow) {
+    g_iconCalls.clear();
+    InkIcon::setNotifySink(recordIconCall);
+    ASSERT_TRUE(startAndWait());
+    // A normal shut-down: the window closes and its end stops the services.
+    PostMessageW(service_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(runUntilQuit(2000));
+    InkIcon::setNotifySink(nullptr);
+
+    std::vector<IconCall> added, removed;
+    for (const IconCall& call : g_iconCalls) {
+        if (call.action == NIM_ADD) added.push_back(call);
+        if (call.action == NIM_DELETE) removed.push_back(call);
+    }
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(added[0].window, service_);
+    ASSERT_EQ(removed.size(), 1u) << "the icon is taken away";
+    EXPECT_EQ(removed[0].window, added[0].window) << "known by the window it was added with";
+    EXPECT_EQ(removed[0].id, added[0].id);
+}
+
+TEST_F(ServiceTest, StartMessageFromAnotherWindowStartsNothingAgain) {
+    ASSERT_TRUE(startAndWait());
+    LocalInkManager* manager = getLocalInkManager();
+    const size_t windows = windowsOfThisThread();
+    const size_t params = fake_.count("setInkDriverParams");
+    // Any window on the desktop can post the message.
+    PostMessageW(service_, WM_INK_START_SERVICES, 0, 0);
+    pumpUntil([] { return false; }, 100);
+    EXPECT_EQ(getLocalInkManager(), manager) << "the first manager stays, no second one";
+    EXPECT_EQ(windowsOfThisThread(), windows);
+    EXPECT_EQ(fake_.count("setInkDriverParams"), params);
 }
 
 TEST_F(ServiceTest, WindowsLieOutsideTheScreenAndStayHidden) {
@@ -448,6 +496,24 @@ TEST_F(ServiceTest, UpdateAnswerWithoutDataChangesNothing) {
     SendMessageW(service_, WM_INK_UPDATE_ANSWER, 0, 0);
     EXPECT_EQ(serviceState().updateWaitLeftMs, left);
     KillTimer(service_, TIMER_UPDATE_CHECK);
+}
+
+std::atomic<DWORD> g_quietTicks{0};
+DWORD quietTicks() { return g_quietTicks; }
+
+TEST_F(ServiceTest, UpdateCheckThatCannotStartWaitsForTheNextPeriod) {
+    ASSERT_TRUE(startAndWait());
+    generalSettings().runAutoUpdate = 1;
+    generalSettings().autoUpdatePeriodDays = 30;
+    // An hour without input: the check is due (and cannot start here).
+    g_quietTicks = GetTickCount() + 3600000;
+    setServiceClock(quietTicks);
+    armUpdateTimer(service_, 1);
+    pumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(KillTimer(service_, TIMER_UPDATE_CHECK)) << "the timer is armed again";
+    EXPECT_EQ(serviceState().updateWaitLeftMs, 30ull * 86400000ull - 0x7FFFFFFFull)
+        << "for a whole period";
+    generalSettings().runAutoUpdate = 0;
 }
 
 TEST_F(ServiceTest, UpdateTimerHoldsPeriodsLongerThanTheSystemTimer) {
