@@ -64,6 +64,20 @@ void clearStickers() {
         stickers().clear();
 }
 
+// Keys go to the foreground window. Another window may have come to the
+// front while the user wrote (a window of the program, a notification area
+// that pops up, a dialog): the writing's target is brought back first, so
+// that a result traced as delivered has reached its field.
+void bringTargetToFront(HWND target) {
+    HWND root = target && IsWindow(target) ? GetAncestor(target, GA_ROOT) : nullptr;
+    if (!root) root = hookLibrary().getTargetFgrWindow();
+    if (!root || !IsWindow(root) || GetForegroundWindow() == root) return;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(root, &pid);
+    if (pid == GetCurrentProcessId()) return;  // the program's own bars take no keys
+    forceForegroundWindow(root);
+}
+
 // What the tests and the trace reader see of each delivery: the current
 // result's text afterwards.
 void traceCurrentResult() {
@@ -373,6 +387,7 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
 
     if (text) {
         if (manager) {
+            bringTargetToFront(target);
             // Recognized words stand apart from what is before them in the field.
             if (recognized && leadingSpaceWanted(charBefore, text)) typeChar(L' ', false, layout);
             const int typed =
