@@ -132,6 +132,7 @@ HANDLE g_askerThread = nullptr;
 volatile LONG g_askerStopping = 0;
 
 HWND g_hookOwner = nullptr;  // message-only window on the thread that installed the hooks
+volatile LONG g_focusEventSeen = 0;  // a focus event came since the hooks were set
 DWORD g_hookThread = 0;
 
 WCHAR g_messageToClient[512];
@@ -293,14 +294,29 @@ void noteFocus(HWND window, LONG idObject, LONG idChild, DWORD eventTime) {
     noteForeground(root ? root : GetForegroundWindow());
 }
 
+// The taskbar and the notification area take the focus when clicked, or when
+// an icon appears (Wine's stand-alone tray window comes to the front when the
+// program adds its icon): no field to write into there, so the application
+// the user left stays the target.
+bool isShellTray(HWND window) {
+    HWND root = GetAncestor(window, GA_ROOT);
+    WCHAR name[64];
+    if (!root || !GetClassNameW(root, name, ARRAYSIZE(name))) return false;
+    return lstrcmpW(name, L"Shell_TrayWnd") == 0 || lstrcmpW(name, L"Shell_SecondaryTrayWnd") == 0 ||
+           lstrcmpW(name, L"NotifyIconOverflowWindow") == 0 ||
+           lstrcmpW(name, L"__winex11_standalone_tray") == 0;
+}
+
 void CALLBACK onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG idObject, LONG idChild,
                          DWORD, DWORD eventTime) {
-    if (!g_block || !window) return;
+    if (!g_block || !window || isShellTray(window)) return;
     if (event == EVENT_SYSTEM_FOREGROUND) {
         noteForeground(window);
         return;
     }
-    if (event == EVENT_OBJECT_FOCUS) noteFocus(window, idObject, idChild, eventTime);
+    if (event != EVENT_OBJECT_FOCUS) return;
+    InterlockedExchange(&g_focusEventSeen, 1);
+    noteFocus(window, idObject, idChild, eventTime);
 }
 
 bool ownProcess(HWND window) {
@@ -310,35 +326,84 @@ bool ownProcess(HWND window) {
 }
 
 // The front window of another application: the foreground window, or, while
-// the program's own start-up holds the foreground, the highest visible
-// top-level window of another process (the one the user looks at).
+// the program's own start-up windows or the notification area hold the
+// foreground, the highest visible top-level window of another process (the
+// one the user looks at).
 HWND frontWindowOfAnotherApplication() {
     HWND foreground = GetForegroundWindow();
-    if (foreground && !ownProcess(foreground)) return foreground;
+    if (foreground && !ownProcess(foreground) && !isShellTray(foreground)) return foreground;
     for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
         const LONG_PTR exStyle = GetWindowLongPtrW(w, GWL_EXSTYLE);
         if (!IsWindowVisible(w) || GetWindow(w, GW_OWNER) || (exStyle & WS_EX_TOOLWINDOW) ||
-            ownProcess(w))
+            ownProcess(w) || isShellTray(w))
             continue;
         return w;
     }
     return nullptr;
 }
 
+// The largest visible text field in `root`, or null. An application that lost
+// the activation (to the program's own start-up windows, or to the
+// notification area) has no focus until it is activated again, when it gives
+// it back to its field; its document field is the largest one.
+HWND largestTextField(HWND root) {
+    struct Search {
+        HWND best;
+        LONG area;
+    } search = {nullptr, 0};
+    EnumChildWindows(
+        root,
+        [](HWND child, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            RECT r;
+            if (!IsWindowVisible(child) || !isEditClass(child) || !GetWindowRect(child, &r))
+                return TRUE;
+            const LONG area = (r.right - r.left) * (r.bottom - r.top);
+            if (area > s->area) {
+                s->best = child;
+                s->area = area;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.best;
+}
+
 // The focus events come only with the next change: a field that already had
 // the focus when the program started would stay unknown, and what is written
 // over it would reach nothing. The current front window and its focus are
-// taken as if they had just been focused.
-void noteCurrentFocus() {
+// taken as if they had just been focused. True when a focused field was found.
+bool noteCurrentFocus() {
     HWND front = frontWindowOfAnotherApplication();
-    if (!front) return;
+    if (!front) return false;
     GUITHREADINFO thread = {};
     thread.cbSize = sizeof thread;
     HWND focus = nullptr;
     if (GetGUIThreadInfo(GetWindowThreadProcessId(front, nullptr), &thread))
         focus = thread.hwndFocus;
-    if (!focus || GetAncestor(focus, GA_ROOT) != front) focus = front;
-    noteFocus(focus, OBJID_CLIENT, CHILDID_SELF, GetTickCount());
+    const bool found = focus && GetAncestor(focus, GA_ROOT) == front;
+    if (!found) focus = largestTextField(front);
+    noteFocus(focus ? focus : front, OBJID_CLIENT, CHILDID_SELF, GetTickCount());
+    return found;
+}
+
+// The program's own start-up windows may have held the foreground a moment
+// ago: the application in front gets it back and focuses its field a little
+// later. Until a focus event tells, it is asked again a few times.
+constexpr UINT_PTR kFocusRetryTimer = 1;
+constexpr UINT kFocusRetryMs = 100;
+constexpr int kFocusRetries = 30;
+int g_focusRetriesLeft = 0;
+
+void askForCurrentFocus() {
+    InterlockedExchange(&g_focusEventSeen, 0);
+    g_focusRetriesLeft = kFocusRetries;
+    if (!noteCurrentFocus() && g_hookOwner) SetTimer(g_hookOwner, kFocusRetryTimer, kFocusRetryMs, nullptr);
+}
+
+void retryCurrentFocus(HWND owner) {
+    if (g_focusEventSeen || --g_focusRetriesLeft <= 0 || noteCurrentFocus())
+        KillTimer(owner, kFocusRetryTimer);
 }
 
 LRESULT CALLBACK onLowLevelKey(int code, WPARAM wParam, LPARAM lParam) {
@@ -563,6 +628,10 @@ void unhookAll() {
 }
 
 LRESULT CALLBACK hookOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == kFocusRetryTimer) {
+        retryCurrentFocus(window);
+        return 0;
+    }
     if (message == kRemoveHooksRequest) {
         unhookAll();
         DestroyWindow(window);
@@ -693,7 +762,7 @@ int SCRIBIX35_CALL InsertHooks(HINSTANCE, HWND window) {
     }
     if (ok) {
         g_hookThread = GetCurrentThreadId();
-        noteCurrentFocus();
+        askForCurrentFocus();
     }
     LeaveCriticalSection(&g_lock);
     if (!ok && g_block)
