@@ -1,8 +1,10 @@
 # Build settings and helpers shared by every folder.
 #
 # SCRIBIX_TREE is one of native, win32, win64; folders test it to decide what
-# they build. Tests are registered through scribix_test() so that Windows test
-# programs run under the tree's own Wine prefix.
+# they build. Both Windows trees build the whole program (SCRIBIX_WINDOWS): the
+# 32-bit one is the product, the 64-bit one runs the same tests on machines that
+# cannot run 32-bit programs. Tests are registered through scribix_test() so
+# that Windows test programs run under the tree's own Wine prefix.
 
 set(CMAKE_CXX_STANDARD 17)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
@@ -43,11 +45,16 @@ endif()
 
 set(SCRIBIX_WIN32 OFF)
 set(SCRIBIX_WIN64 OFF)
+set(SCRIBIX_WINDOWS OFF)
 set(SCRIBIX_NATIVE OFF)
 if(SCRIBIX_TREE STREQUAL "win32")
   set(SCRIBIX_WIN32 ON)
+  set(SCRIBIX_WINDOWS ON)
+  set(SCRIBIX_WINE_BITS 32)
 elseif(SCRIBIX_TREE STREQUAL "win64")
   set(SCRIBIX_WIN64 ON)
+  set(SCRIBIX_WINDOWS ON)
+  set(SCRIBIX_WINE_BITS 64)
 else()
   set(SCRIBIX_NATIVE ON)
 endif()
@@ -71,6 +78,9 @@ endmacro()
 # Wine prefixes are per tree and per display kind; a ctest fixture makes the
 # prefix once, keeps one primed wineserver alive for the whole run and stops
 # it at the end. Defined lazily so a tree makes only the prefixes it uses.
+# Everything that runs under Wine in the 32-bit tree is reported as skipped
+# (exit status 77, with the reason in its output) on machines that cannot run
+# 32-bit programs; scripts/wine-env probes that once per run.
 function(_scribix_wine_fixture kind)
   get_property(done GLOBAL PROPERTY SCRIBIX_WINE_FIXTURE_${kind})
   if(done)
@@ -79,10 +89,12 @@ function(_scribix_wine_fixture kind)
   set_property(GLOBAL PROPERTY SCRIBIX_WINE_FIXTURE_${kind} ON)
   set(fixture ${SCRIBIX_TREE}.wine-${kind})
   set(prefix ${SCRIBIX_WINE_DIR}/${kind})
-  add_test(NAME ${fixture}.up COMMAND ${SCRIBIX_SCRIPTS}/wine-prefix up ${prefix} ${kind})
-  add_test(NAME ${fixture}.down COMMAND ${SCRIBIX_SCRIPTS}/wine-prefix down ${prefix} ${kind})
+  add_test(NAME ${fixture}.up
+           COMMAND ${SCRIBIX_SCRIPTS}/wine-prefix up ${prefix} ${kind} ${SCRIBIX_WINE_BITS})
+  add_test(NAME ${fixture}.down
+           COMMAND ${SCRIBIX_SCRIPTS}/wine-prefix down ${prefix} ${kind} ${SCRIBIX_WINE_BITS})
   set_tests_properties(${fixture}.up PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 300
-                       LABELS wine)
+                       LABELS wine SKIP_RETURN_CODE 77)
   set_tests_properties(${fixture}.down PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60
                        LABELS wine)
 endfunction()
@@ -135,7 +147,8 @@ function(scribix_register_test name target)
     _scribix_wine_fixture(${kind})
     set_tests_properties(${test} PROPERTIES
       FIXTURES_REQUIRED ${SCRIBIX_TREE}.wine-${kind}
-      ENVIRONMENT "WINEPREFIX=${SCRIBIX_WINE_DIR}/${kind};WINEDEBUG=-all;SCRIBIX_WINE_KIND=${kind}")
+      ENVIRONMENT "WINEPREFIX=${SCRIBIX_WINE_DIR}/${kind};WINEDEBUG=-all;SCRIBIX_WINE_KIND=${kind};SCRIBIX_WINE_BITS=${SCRIBIX_WINE_BITS}"
+      SKIP_RETURN_CODE 77)
     list(APPEND T_LABELS wine)
   endif()
   set_tests_properties(${test} PROPERTIES TIMEOUT ${T_TIMEOUT}

@@ -67,4 +67,10 @@ int32_t AnswerListImpl::valueAt(int32_t index, int32_t valueIndex) {
 
 void AnswerListImpl::release() { delete this; }
 
+OwnedList makeOwnedList() {
+    OwnedList list(new (std::nothrow) AnswerListImpl());
+    if (list && !list->ready()) list.reset();
+    return list;
+}
+
 }  // namespace tessel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "AnswerItem.h"
 #include "Tessel.h"
@@ -48,5 +49,16 @@ class AnswerListImpl final : public AnswerList {
 // The library's own list behind an interface pointer (lists come from
 // TslCreateAnswerList).
 inline AnswerListImpl* listImpl(AnswerList* list) { return static_cast<AnswerListImpl*>(list); }
+
+// A list the library makes for itself (a rescaled copy, a merge's middle
+// result), released when it goes out of scope.
+struct ListRelease {
+    void operator()(AnswerListImpl* list) const {
+        if (list) list->release();
+    }
+};
+using OwnedList = std::unique_ptr<AnswerListImpl, ListRelease>;
+// A new empty list (list value unset), or null without memory.
+OwnedList makeOwnedList();
 
 }  // namespace tessel

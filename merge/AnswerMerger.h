@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "AnswerList.h"
 #include "ConfidenceChannel.h"
 #include "MergeStudy.h"
 #include "Tessel.h"
@@ -58,7 +60,17 @@ class AnswerMergerImpl final : public AnswerMerger {
     WordLevelList vocabulary;
     LexiconGenerator lexgen;
 
+    // The final step of mergeWithConfidence; 1.
+    int combineWithStudy(AnswerList* rec1, AnswerList* rec2, AnswerList* merged, AnswerList* out);
+
   private:
+    // The fusion itself, on lists already rescaled as the model asks.
+    void mergeLists(AnswerList* rec1, AnswerList* rec2, AnswerList* out) const;
+    // The Rec2 list that the confidence steps use: an empty list for a Tpc
+    // recognizer's lone reject answer, the Hmm rescaling when the model asks
+    // for it. A list made here is held by `made`; *ok is false on failure.
+    AnswerList* prepareForConfidence(AnswerList* rec2, OwnedList& made, bool* ok);
+
     int32_t featureScratch_[kFeatureScratch];
 };
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ConfNet.h"
+#include "ConfNetEval.h"
 #include "GrowArray.h"
 #include "Tessel.h"
 
@@ -27,6 +28,8 @@ struct FeatureSet {
     int32_t count;
 };
 constexpr int32_t kFeatureSetKinds = 18;
+// The longest feature vector of a set.
+constexpr int32_t kMaxChannelFeatures = 16;
 extern const FeatureSet kFeatureSets[kFeatureSetKinds];
 
 class ConfidenceChannel {
@@ -45,19 +48,32 @@ class ConfidenceChannel {
     int recognizerConfigByName(const char* name);
     // 0 for a null path; else the result of reading the channel's net.
     int loadChannelNet(const char* path);
-    // A channel that computes features needs a net over exactly its features
-    // with an output 1 to read the confidence from; a channel of kind 0 uses no net.
+    // A net can be evaluated for the channel's features only when it is over
+    // exactly that many features and has an output 1 to read the confidence
+    // from. Models whose net does not fit still load (stored models must keep
+    // loading); such a channel answers "no confidence" when it scores.
     bool netFitsFeatures() const;
 
     // The list's confidence as a percentage written as its list value: 0 for an
-    // empty list, untouched by kind 0. Until the feature extractors and the net
-    // evaluation are built, every other list is treated as one whose features
-    // cannot be extracted and gets 0.
+    // empty list, untouched by kind 0, else trunc(100 p + 0.5) for the net's
+    // probability p of output 1. Features that cannot be extracted, a net that
+    // does not fit and a net that finds every unit far away give 0.
     void scoreList(AnswerList* list);
-    // Writes the channel's features of the list into out and returns how many;
-    // 0 (and list value 0) when they cannot be extracted, which for now is
-    // always the case for a kind other than 0.
+    // Writes the channel's features of the list into out (room for count()
+    // integers) and returns how many; 0 for kind 0, and 0 with list value 0
+    // for an empty list or when a value the set needs is unset.
     int32_t extractFeatures(AnswerList* list, int32_t* out);
+
+    // A word's level in the vocabulary (or from the lexicon generator), -1
+    // when it has none. Levels 128..255 of a vocabulary read negative.
+    int vocabularyLevel(const char* word) const;
+    // As vocabularyLevel, without a last mark that is neither a letter nor a digit.
+    int wordLevel(const char* word) const;
+    // The integer mean of the word levels of a phrase's words; -1 when negative.
+    int phraseVocabularyLevel(const char* phrase) const;
+    // The better level of the text with and without its shape class's cuts;
+    // data classes are at least level 7.
+    int classVocabularyLevel(const char* text, int32_t shapeClass) const;
 
     int32_t kind() const { return kind_; }
     int32_t count() const { return count_; }
@@ -69,9 +85,9 @@ class ConfidenceChannel {
     int32_t kind_ = 0;
     int32_t count_ = 0;
     ConfNet net_;
-    // Scratch vectors for the net's inputs and outputs.
+    // Scratch space for the net's inputs and its evaluation (the outputs).
     GrowArray<double> netInputs_;
-    GrowArray<double> netOutputs_;
+    ConfNetWork work_;
     const WordLevelList* vocabulary_ = nullptr;
     const LexiconGenerator* lexgen_ = nullptr;
 };

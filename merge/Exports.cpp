@@ -24,14 +24,7 @@ AnswerMerger* loadMerger(AnswerMergerImpl* merger, const char* configPath) {
 
 AnswerItem* TSL_CDECL TslCreateAnswerItem(void) { return new (std::nothrow) AnswerItemImpl(); }
 
-AnswerList* TSL_CDECL TslCreateAnswerList(void) {
-    AnswerListImpl* list = new (std::nothrow) AnswerListImpl();
-    if (list && !list->ready()) {
-        list->release();
-        return nullptr;
-    }
-    return list;
-}
+AnswerList* TSL_CDECL TslCreateAnswerList(void) { return tessel::makeOwnedList().release(); }
 
 AnswerMerger* TSL_CDECL TslLoad(const char* configPath) {
     if (!configPath) return nullptr;

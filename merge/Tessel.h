@@ -14,7 +14,9 @@
 //   AnswerMerger* m = TslLoad("C:\\models\\merge.cfg");
 //   AnswerList *rec1 = TslCreateAnswerList(), *rec2 = ..., *out = ...;
 //   AnswerItem* item = TslCreateAnswerItem();
-//   item->setText("word"); item->setValue(80, 0); rec1->add(item);   // copies the item
+//   item->setText("word"); item->setValue(80, 0);                    // the score
+//   for (int k : {2, 7, 11, 12}) item->setValue(0, k);                 // carried values
+//   rec1->add(item);                                                   // copies the item
 //   m->merge(rec1, rec2, out);
 //   for (int i = 0; i < out->count(); ++i) use(out->textAt(i), out->valueAt(i, 0));
 //   item->release(); rec1->release(); ...; m->release();
@@ -96,9 +98,16 @@ class AnswerMerger {
     // The Rec1 (Cross) channel's confidence of the list written as its list value; 1.
     virtual int scoreRec1List(AnswerList* list) = 0;
     virtual int scoreCrossList(AnswerList* list) = 0;
-    // Weighted rank fusion of the two lists into out; always 1 (out empty on failure).
+    // Weighted rank fusion of the two lists into out (at most 100 answers, the
+    // score in value 0, values 2, 7, 11 and 12 carried over, the rest unset);
+    // always 1. Every input answer needs values 0, 2, 7, 11 and 12: one unset
+    // leaves out empty, as does a missing list or an out that is an input.
     virtual int merge(AnswerList* rec1, AnswerList* rec2, AnswerList* out) = 0;
-    // Merge with confidences; 1 on success, 0 otherwise.
+    // The merge with confidences: the lists are scored by their channels (their
+    // list values are written), merged, and the top answers lifted by the
+    // probabilities of the merge study; out's list value is the best of them as
+    // a percentage. 1 on success (out empty when a list value stays unset),
+    // 0 when a list is missing or a step fails.
     virtual int mergeWithConfidence(AnswerList* rec1, AnswerList* rec2, AnswerList* out) = 0;
     // flag 0: 0; else computes the feature vector into scratch space and drops it; 1.
     virtual int probeFeatures(AnswerList* rec1, AnswerList* rec2, AnswerList* merged,

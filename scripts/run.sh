@@ -1,8 +1,9 @@
 #!/bin/bash
-# Installs what is missing, builds the 32-bit tree (and the 64-bit helper) and
-# starts Scribix under Wine in its own prefix (build/run/prefix), from a folder
-# that holds the program with its libraries and stand-ins as installed
-# (build/run/app). On the user's display it runs until it is closed (menu
+# Installs what is missing, builds the Windows trees and starts Scribix under
+# Wine in its own prefix (build/run/prefix-<tree>), from a folder that holds the
+# program with its libraries and stand-ins as installed (build/run/app): the
+# 32-bit program where this machine runs 32-bit programs, the 64-bit build where
+# it cannot (or with SCRIBIX_WIN32=0). On the user's display it runs until it is closed (menu
 # "Close Scribix"). Otherwise it shows what it does on a private Xvfb: it
 # starts Scribix and our edit target program, xdotool writes a short phrase
 # over the edit with the test handwriting generator's strokes, the program
@@ -18,22 +19,34 @@ root=$PWD
 scripts/setup.sh
 scripts/build.sh win32 win64
 
+. scripts/wine-env
+if scribix_runs_32bit; then
+  tree=win32
+  echo "run: starting the 32-bit program"
+  scribix_use_wine 32
+else
+  tree=win64
+  echo "run: $SCRIBIX_WIN32_WHY: starting the 64-bit build"
+  scribix_use_wine 64
+fi
+bin=build/$tree/bin
+
 run=$root/build/run
-export WINEPREFIX=$run/prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$run/prefix-$tree WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$run"
 if [ ! -f "$WINEPREFIX/.scribix-ready" ]; then
   echo "run: making the Wine prefix $WINEPREFIX (once)"
-  wineboot -i >/dev/null 2>&1 || true
+  scribix_wine wineboot -i >/dev/null 2>&1 || true
   sed 's/@GRAPHICS@/x11/' scripts/wine-test.reg >"$run/settings.reg"
-  wine regedit /S "$(winepath -w "$run/settings.reg")" >/dev/null 2>&1
+  scribix_wine regedit /S "$(scribix_wine winepath -w "$run/settings.reg" 2>/dev/null)" >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.scribix-ready"
 fi
 # The test settings make windows unmanaged; a user's prefix manages them.
 if [ "${SCRIBIX_RUN_UNMANAGED:-0}" = 1 ]; then
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  scribix_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 else
-  wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
+  scribix_wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
 fi
 
 xvfb_pid=""
@@ -49,16 +62,16 @@ fi
 app=$run/app
 rm -rf "$app"
 mkdir -p "$app"
-cp build/win32/bin/Scribix.exe build/win32/bin/Scribix35.dll build/win32/bin/ZVCrashRep.dll \
-   build/win32/bin/gestures.dll build/win64/bin/ScribixDaemon64.exe "$app/"
+cp $bin/Scribix.exe $bin/Scribix35.dll $bin/ZVCrashRep.dll $bin/gestures.dll \
+   build/win64/bin/ScribixDaemon64.exe "$app/"
 # The engine folders: "English" with the recognizer, the gate library and its lexicons.
-cp -r build/win32/bin/English "$app/"
+cp -r $bin/English "$app/"
 program=$app/Scribix.exe
 echo "run: starting $program"
 # The program's entry point returns 1 when it ends normally.
 if [ -z "$xvfb_pid" ]; then
   status=0
-  wine "$program" || status=$?
+  scribix_wine "$program" || status=$?
   [ "$status" -eq 1 ] && exit 0
   exit "$status"
 fi
@@ -67,12 +80,12 @@ fi
 # channel) goes to the log: it tells when the system client runs and what the
 # current result is after each writing.
 log=$run/scribix.log
-WINEDEBUG=-all,warn+seh wine "$program" 2>"$log" &
+WINEDEBUG=-all,warn+seh scribix_wine "$program" 2>"$log" &
 scribix_pid=$!
 stop_programs() {
   # taskkill without /F posts WM_CLOSE to a program's windows: an ordinary shut-down.
-  wine taskkill /IM target_edit.exe >/dev/null 2>&1 || true
-  wine taskkill /IM Scribix.exe >/dev/null 2>&1 || true
+  scribix_wine taskkill /IM target_edit.exe >/dev/null 2>&1 || true
+  scribix_wine taskkill /IM Scribix.exe >/dev/null 2>&1 || true
 }
 for _ in $(seq 300); do
   grep -q "SystemClient: the recognition thread runs" "$log" 2>/dev/null && break
@@ -84,12 +97,12 @@ sleep 2
 
 phrase="hello world"
 result=""
-wine build/win32/bin/target_edit.exe /multiline >/dev/null 2>&1 &
+scribix_wine $bin/target_edit.exe /multiline >/dev/null 2>&1 &
 target_pid=$!
 if timeout 30 xdotool search --sync --name "Scribix test target: edit" >/dev/null; then
   sleep 1  # the edit takes the focus, and the hook library sees it
   echo "run: writing \"$phrase\" over the edit"
-  build/win32/family/handwriting/handwrite-host --xdotool --point-ms 6 --seed 3 --height 16 \
+  build/$tree/family/handwriting/handwrite-host --xdotool --point-ms 6 --seed 3 --height 16 \
     --x 120 --y 150 "$phrase" | xdotool -
   for _ in $(seq 50); do
     grep -q "SystemClient: current result" "$log" && break

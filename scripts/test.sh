@@ -1,12 +1,22 @@
 #!/bin/bash
 # Installs what is missing, builds every tree and runs every test: the native
 # tree under AddressSanitizer and UBSan, the Windows trees under Wine (each in
-# its own test prefix under build/<tree>/wine, never ~/.wine).
+# its own test prefixes under build/<tree>/wine, never ~/.wine, started by the
+# Wine loader of the tree's bitness). Both Windows trees are always built; on a
+# machine that cannot run 32-bit programs (or with SCRIBIX_WIN32=0) the 32-bit
+# tree's Wine tests are reported as skipped and the 64-bit tree runs them all.
 # Extra arguments go to ctest (for example -R gestures).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh native win32 win64
+
+. scripts/wine-env
+if scribix_runs_32bit; then
+  echo "test: this machine runs 32-bit programs: the Windows tests run in the win32 and win64 trees"
+else
+  echo "test: $SCRIBIX_WIN32_WHY: the win32 tree's Wine tests are skipped, the win64 tree runs them"
+fi
 
 # One ctest run over the three trees, so that the run ends with one summary.
 cat >build/CTestTestfile.cmake <<'CTEST'

@@ -47,7 +47,7 @@ class Tips : public VexaSuper {
 // Registers "VexaInkTipsWndClass"; true also when it is registered already.
 bool registerTipsWindowClass(HINSTANCE instance);
 
-// Fills a tooltip tool record (the system's 48-byte TTTOOLINFOW): without an
+// Fills a tooltip tool record (the system's whole TTTOOLINFOW, 48 bytes in 32 bits): without an
 // id the window itself is the id (TTF_IDISHWND) and its parent the owner.
 void initToolInfo(TTTOOLINFOW* info, UINT flags, HWND window, UINT_PTR id, const RECT* rect,
                   const wchar_t* text, LPARAM parameter);

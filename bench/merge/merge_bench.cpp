@@ -1,7 +1,6 @@
 // Load time of a merge model of realistic size: three confidence nets of a few
 // hundred units over 11 to 16 features, two study files and a vocabulary of
 // 60000 words, beside the time to read the same files' bytes (the reference).
-#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,27 +9,11 @@
 #include "MergeStudy.h"
 #include "Tessel.h"
 #include "WordLevelList.h"
+#include "bench_model.h"
 #include "harness.h"
 #include "merge_test_util.h"
 
 namespace {
-
-// Distinct lower-case words of 3 to 12 letters with levels, in no order.
-std::string vocabularyText(int words) {
-    std::string text;
-    uint32_t state = 12345;
-    auto next = [&state] {
-        state = state * 1103515245u + 12345u;
-        return state >> 16;
-    };
-    for (int i = 0; i < words; ++i) {
-        std::string word;
-        for (int n = 3 + static_cast<int>(next() % 10); n > 0; --n)
-            word += static_cast<char>('a' + next() % 26);
-        text += word + std::to_string(i) + " " + std::to_string(next() % 16) + "\n";
-    }
-    return text;
-}
 
 size_t readAll(const std::vector<std::string>& paths) {
     std::vector<char> buffer(1 << 16);
@@ -49,37 +32,8 @@ size_t readAll(const std::vector<std::string>& paths) {
 int main(int argc, char** argv) {
     bench::Harness h(argc, argv);
     const mergetest::TempDir dir("bench_model");
-    using mergetest::encodeNet;
-    using mergetest::sampleNet;
-    mergetest::writeFile(dir.path("rec1.net"), encodeNet(sampleNet(1005, 16, 400)));
-    mergetest::writeFile(dir.path("rec2.net"), encodeNet(sampleNet(1004, 11, 300)));
-    mergetest::writeFile(dir.path("cross.net"), encodeNet(sampleNet(1005, 16, 400)));
-    mergetest::writeFile(dir.path("vocabulary.txt"), vocabularyText(60000));
-    const std::string study = mergetest::studyText(mergetest::pairStudyDescription());
-    mergetest::writeScrambled(dir.path("merge.sqr"), study, 249);
-    mergetest::writeScrambled(dir.path("dist.sqr"), study, 249);
-    mergetest::writeScrambled(dir.path("model.cfg"),
-                              "Rec1 Conf Features = VSConfNormVoc\n"
-                              "Rec2 Conf Features = HMMVoc\n"
-                              "Cross Conf Features = List5\n"
-                              "Rec1 Conf Net = rec1.net\n"
-                              "Rec2 Conf Net = rec2.net\n"
-                              "Cross Conf Net = cross.net\n"
-                              "Rec1/Rec2 weight = 0.8\n"
-                              "Rec1/Rec2 delta = 0.9\n"
-                              "Rec1-Rec2 alpha = 1.1\n"
-                              "Voc Stat Qual = 2\n"
-                              "Lex Stat Qual = 0.5\n"
-                              "Non Voc Weight = 3\n"
-                              "Merge Sqr = merge.sqr\n"
-                              "Conf->Dist Sqr = dist.sqr\n"
-                              "Voc = vocabulary.txt\n"
-                              "Rescale Hmm List = yes\n");
-    const std::vector<std::string> files = {dir.path("model.cfg"),      dir.path("rec1.net"),
-                                            dir.path("rec2.net"),       dir.path("cross.net"),
-                                            dir.path("vocabulary.txt"), dir.path("merge.sqr"),
-                                            dir.path("dist.sqr")};
-    const std::string config = dir.path("model.cfg");
+    std::vector<std::string> files;
+    const std::string config = benchmodel::writeModel(dir, &files);
     if (AnswerMerger* probe = TslLoad(config.c_str())) {
         probe->release();
     } else {

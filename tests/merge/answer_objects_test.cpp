@@ -214,7 +214,8 @@ TEST(AnswerMerger, LexgenClassMapsTheCallbacksResult) {
     EXPECT_EQ(calls, static_cast<int>(sizeof cases / sizeof cases[0]));
 }
 
-TEST(AnswerMerger, WithoutMergeStepsMergesGiveAnEmptyList) {
+TEST(AnswerMerger, AnswersWithoutTheirCarriedValuesMergeToAnEmptyList) {
+    // Answers carry values 2, 11, 7 and 12 into the merge; these have only a score.
     tessel::AnswerMergerImpl merger;
     Owned<AnswerList> rec1 = listOf({{"a", 80}, {"b", 60}});
     Owned<AnswerList> rec2 = listOf({{"b", 70}});
@@ -222,9 +223,10 @@ TEST(AnswerMerger, WithoutMergeStepsMergesGiveAnEmptyList) {
     EXPECT_EQ(merger.merge(rec1.get(), rec2.get(), out.get()), 1);
     EXPECT_EQ(out->count(), 0);
     out->add(item("stale", 1).get());
-    EXPECT_EQ(merger.mergeWithConfidence(rec1.get(), rec2.get(), out.get()), 0);
+    EXPECT_EQ(merger.mergeWithConfidence(rec1.get(), rec2.get(), out.get()), 1);
     EXPECT_EQ(out->count(), 0);
     EXPECT_EQ(merger.merge(nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(merger.mergeWithConfidence(rec1.get(), nullptr, out.get()), 0);
 }
 
 TEST(AnswerMerger, ScoringFollowsTheChannelsFeatureSet) {
@@ -261,11 +263,17 @@ TEST(AnswerMerger, PrepareRec2ListMarksTheListPrepared) {
     Owned<AnswerList> out(TslCreateAnswerList());
     EXPECT_EQ(merger.prepareRec2List(rec2.get(), out.get()), 1);
     EXPECT_TRUE(tessel::listImpl(rec2.get())->prepared());
+    EXPECT_EQ(out->count(), 0) << "no rescaling asked for: out is not touched";
+
     merger.rescaleHmmList = 1;
-    Owned<AnswerList> other = listOf({{"a", 1}});
-    EXPECT_EQ(merger.prepareRec2List(other.get(), out.get()), 0)
-        << "the Hmm rescaling cannot run yet";
+    Owned<AnswerList> other = listOf({{"a", 1}, {"b", 0}});
+    EXPECT_EQ(merger.prepareRec2List(other.get(), out.get()), 1);
+    EXPECT_TRUE(tessel::listImpl(other.get())->prepared());
+    ASSERT_EQ(out->count(), 2) << "without statistics the answers are copied unchanged";
+    EXPECT_STREQ(out->textAt(1), "b");
+    EXPECT_TRUE(tessel::listImpl(out.get())->prepared());
     EXPECT_EQ(merger.prepareRec2List(nullptr, out.get()), 0);
+    EXPECT_EQ(merger.prepareRec2List(other.get(), nullptr), 0);
 }
 
 TEST(Exports, MergeWriteAnswerChecksFirstAndThirdArgument) {

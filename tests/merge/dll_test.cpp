@@ -93,32 +93,43 @@ TEST_F(TesselDll, ItemsAndListsLiveAndDieThroughTheirOperations) {
     list->release();
 }
 
-TEST_F(TesselDll, LoadsAModelAndMergesNothingYet) {
+// The complete small model of fixtures/confident.cfg (configuration and study
+// made by the scrambler, nets written here), merged through the exports alone.
+TEST_F(TesselDll, MergesWithTheCompleteSmallModel) {
     mergetest::TempDir dir("DllModel");
-    mergetest::writeScrambled(dir.path("model.cfg"),
-                              "Rec1 Conf Features = TPC2NoVoc\n"
-                              "Rec1 Conf Net = rec1.net\n"
-                              "Merge Sqr = merge.sqr\n"
-                              "Rescale Tpc List = yes\n");
-    mergetest::writeFile(dir.path("rec1.net"),
-                         mergetest::encodeNet(mergetest::sampleNet(1005, 2, 3)));
-    mergetest::writeFile(dir.path("merge.sqr"), mergetest::readFile("fixtures/merge.sqr"));
-    AnswerMerger* merger = load_(dir.path("model.cfg").c_str());
+    mergetest::installConfidentModel(dir);
+    AnswerMerger* merger = load_(dir.path("confident.cfg").c_str());
     ASSERT_NE(merger, nullptr);
-    EXPECT_EQ(merger->featureCount(), 2);
+    EXPECT_EQ(merger->featureCount(), 7);
 
     AnswerList* rec1 = createList_();
     AnswerList* rec2 = createList_();
     AnswerList* out = createList_();
     AnswerItem* item = createItem_();
-    item->setText("word");
-    item->setValue(80, 0);
-    rec1->add(item);
+    mergetest::fillExampleLists(rec1, rec2, item);
     EXPECT_EQ(merger->merge(rec1, rec2, out), 1);
-    EXPECT_EQ(out->count(), 0);
-    EXPECT_EQ(merger->scoreRec1List(rec2), 1);
-    EXPECT_EQ(rec2->listValue(), 0);
-    for (AnswerList* list : {rec1, rec2, out}) list->release();
+    ASSERT_EQ(out->count(), 3);
+    EXPECT_STREQ(out->textAt(0), "cat");
+    EXPECT_EQ(out->valueAt(0, 0), (80 + 71) / 2);
+    EXPECT_EQ(out->valueAt(0, 11), 11);
+    EXPECT_EQ(out->valueAt(0, 1), TSL_VALUE_UNSET);
+
+    // Confidences 95 and 82 for the two lists; the study lifts the agreed top.
+    EXPECT_EQ(merger->mergeWithConfidence(rec1, rec2, out), 1);
+    EXPECT_EQ(rec1->listValue(), 95);
+    EXPECT_EQ(rec2->listValue(), 82);
+    ASSERT_EQ(out->count(), 3);
+    EXPECT_STREQ(out->textAt(0), "cat");
+    EXPECT_EQ(out->valueAt(0, 0), 171);
+    EXPECT_EQ(out->listValue(), 95);
+    EXPECT_STREQ(out->textAt(2), "cut");
+
+    AnswerList* prepared = createList_();
+    EXPECT_EQ(merger->prepareRec2List(rec2, prepared), 1);
+    int32_t features[7];
+    EXPECT_EQ(merger->computeFeatures(features, rec1, rec2, out), 7);
+    EXPECT_EQ(features[0], 20) << "Rec1: s - 60";
+    for (AnswerList* list : {rec1, rec2, out, prepared}) list->release();
     item->release();
     merger->release();
 

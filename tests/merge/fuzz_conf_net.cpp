@@ -3,7 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <vector>
+
 #include "ConfNet.h"
+#include "ConfNetEval.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
@@ -25,5 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             unit.matrix.count() != dim * dim)
             __builtin_trap();
     }
+    // Evaluate it at the file's first bytes read as features.
+    tessel::ConfNetWork work;
+    if (!tessel::prepareConfNetWork(net, work)) return 0;
+    std::vector<double> x(dim);
+    for (size_t i = 0; i < dim; ++i) x[i] = static_cast<double>(data[i % size]) - 128.0;
+    tessel::evalConfNet(net, x.data(), work, nullptr);
     return 0;
 }

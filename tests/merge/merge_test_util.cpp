@@ -14,6 +14,40 @@ namespace mergetest {
 
 namespace fs = std::filesystem;
 
+Owned<AnswerList> makeList(const std::vector<TestAnswer>& answers, int32_t listValue) {
+    Owned<AnswerList> list(TslCreateAnswerList());
+    Owned<AnswerItem> item(TslCreateAnswerItem());
+    if (!list || !item) throw std::runtime_error("no memory for a list");
+    for (const TestAnswer& a : answers) {
+        for (int32_t k = 0; k < TSL_VALUE_COUNT; ++k) item->setValue(TSL_VALUE_UNSET, k);
+        item->setText(a.text);
+        item->setValue(a.score, 0);
+        for (const auto& v : a.values) item->setValue(v.second, v.first);
+        if (!list->add(item.get())) throw std::runtime_error("cannot add an answer");
+    }
+    list->setListValue(listValue);
+    return list;
+}
+
+TestAnswer mergeable(const char* text, int32_t score, int32_t carried) {
+    return {text, score, {{2, carried}, {11, carried}, {7, carried}, {12, carried}}};
+}
+
+void fillExampleLists(AnswerList* rec1, AnswerList* rec2, AnswerItem* item) {
+    rec1->clear();
+    rec2->clear();
+    const struct {
+        AnswerList* list;
+        const char* text;
+        int32_t score;
+    } input[] = {{rec1, "cat", 80}, {rec1, "cot", 50}, {rec2, "cat", 70}, {rec2, "cut", 40}};
+    for (const auto& a : input) {
+        item->setText(a.text);
+        for (int32_t k : {0, 2, 7, 11, 12}) item->setValue(k == 0 ? a.score : k, k);
+        if (!a.list->add(item)) throw std::runtime_error("cannot add an answer");
+    }
+}
+
 TempDir::TempDir(const std::string& name) : dir_("scratch_" + name) {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
@@ -83,6 +117,47 @@ NetFile sampleNet(int32_t version, int32_t dim, int32_t units, int32_t outputs, 
         net.units.push_back(unit);
     }
     return net;
+}
+
+NetUnit kernelUnit(int32_t output, std::vector<double> centre, double weight, double prior,
+                   double power, double scale, std::vector<double> matrix) {
+    const size_t dim = centre.size();
+    if (matrix.empty()) {
+        matrix.assign(dim * dim, 0.0);
+        for (size_t i = 0; i < dim; ++i) matrix[i * dim + i] = 1.0;
+    }
+    return NetUnit{weight, output, std::move(centre), std::move(matrix), prior, std::log(prior),
+                   power,  scale};
+}
+
+NetFile kernelNet(int32_t version, int32_t outputs, std::vector<NetUnit> units) {
+    NetFile net{};
+    net.version = version;
+    net.dim = units.empty() ? 1 : static_cast<int32_t>(units[0].centre.size());
+    net.outputs = outputs;
+    net.outputInts.assign(static_cast<size_t>(outputs), 0);
+    net.outputDoubles.assign(static_cast<size_t>(outputs), 0.0);
+    net.auxValues = {1.0};
+    net.units = std::move(units);
+    return net;
+}
+
+NetFile scoreNet(int32_t dim) {
+    std::vector<double> matrix(static_cast<size_t>(dim * dim), 0.0);
+    matrix[0] = 0.05;
+    std::vector<double> wrong(static_cast<size_t>(dim), 0.0), right(wrong);
+    wrong[0] = -30;
+    right[0] = 30;
+    return kernelNet(1005, 2,
+                     {kernelUnit(0, wrong, 1, 0.5, 1.0, 0.5, matrix),
+                      kernelUnit(1, right, 1, 0.5, 1.0, 0.5, matrix)});
+}
+
+void installConfidentModel(const TempDir& dir) {
+    for (const char* file : {"confident.cfg", "confident.sqr"})
+        writeFile(dir.path(file), readFile(std::string("fixtures/") + file));
+    writeFile(dir.path("score.net"), encodeNet(scoreNet(2)));
+    writeFile(dir.path("cross.net"), encodeNet(scoreNet(3)));
 }
 
 namespace {

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "Tessel.h"
 
 namespace mergetest {
 
@@ -19,6 +22,24 @@ struct Release {
 };
 template <class T>
 using Owned = std::unique_ptr<T, Release>;
+
+// One answer of a test list: a text, value 0 and other values by index (the
+// rest stay unset).
+struct TestAnswer {
+    const char* text;
+    int32_t score;
+    std::map<int32_t, int32_t> values;
+};
+// A list made through the exports, filled in the given order.
+Owned<AnswerList> makeList(const std::vector<TestAnswer>& answers,
+                           int32_t listValue = TSL_VALUE_UNSET);
+// An answer that can be merged: values 2, 11, 7 and 12 set from `carried`.
+TestAnswer mergeable(const char* text, int32_t score, int32_t carried = 0);
+
+// The lists of the end-to-end examples: Rec1 cat 80, cot 50 and Rec2 cat 70,
+// cut 40, values 2, 7, 11 and 12 set to their index. Filled through the
+// objects' own operations, so they may come from the static library or the DLL.
+void fillExampleLists(AnswerList* rec1, AnswerList* rec2, AnswerItem* item);
 
 // A fresh, empty folder below the working folder (removed first if it exists).
 class TempDir {
@@ -65,11 +86,24 @@ struct NetFile {
 // A net with distinct values everywhere, so that a read-back shows each field.
 NetFile sampleNet(int32_t version, int32_t dim, int32_t units, int32_t outputs = 2,
                   int32_t auxCount = 2);
+// A unit of a kernel net: the matrix is the identity unless given (row-major).
+NetUnit kernelUnit(int32_t output, std::vector<double> centre, double weight, double prior,
+                   double power = 1.0, double scale = 0.5, std::vector<double> matrix = {});
+// A net of the given units (one auxiliary value, per-output values 0).
+NetFile kernelNet(int32_t version, int32_t outputs, std::vector<NetUnit> units);
+
 // The bytes of the file (the header's unit count is units.size()).
 std::string encodeNet(const NetFile& net);
 // Offsets of the header fields.
 size_t dimOffset(const NetFile& net);
 void patchInt32(std::string& bytes, size_t offset, int32_t value);
+
+// A net over `dim` features that reads only the first, a score minus 60:
+// output 1 ("right") has probability 1 / (1 + exp(-0.15 f)) for that feature f.
+NetFile scoreNet(int32_t dim);
+// The complete small model of the merge tests in `dir`: the configuration and
+// study made by tslscramble (fixtures/confident.*) and the nets it names.
+void installConfidentModel(const TempDir& dir);
 
 // A valid study file: the description lines, an empty line and a complete
 // data section (probabilities rising with the confidence levels).

@@ -191,19 +191,41 @@ TEST_F(ModelConfig, FileNamesAreReadFromTheConfigurationsFolder) {
     EXPECT_EQ(merger_->channels[kRec1Channel].net().dim, 6);
 }
 
-TEST_F(ModelConfig, NetMustFitItsChannelsFeatures) {
+TEST_F(ModelConfig, NetThatDoesNotFitItsChannelLoadsAndGivesNoConfidence) {
+    // Stored models whose net does not match the channel's features load; the
+    // channel refuses to evaluate such a net and answers "no confidence" (0).
     writeNet("six.net", 6);
     writeNet("five.net", 5);
     writeNet("single.net", 6, 1);
-    EXPECT_TRUE(load("Rec1 Conf Features = Six\nRec1 Conf Net = six.net\n"));
-    EXPECT_TRUE(load("Rec1 Conf Net = six.net\nRec1 Conf Features = Six\n"))
-        << "the order of the lines does not matter";
-    EXPECT_FALSE(load("Rec1 Conf Features = Six\nRec1 Conf Net = five.net\n"))
-        << "a net over five features for a channel of six";
-    EXPECT_FALSE(load("Rec2 Conf Features = Six\nRec2 Conf Net = single.net\n"))
-        << "the confidence is read from output 1";
-    EXPECT_FALSE(load("Cross Conf Features = Six\n")) << "features but no net";
-    EXPECT_TRUE(load("Cross Conf Net = five.net\n")) << "feature set None uses no net";
+    const struct {
+        const char* config;
+        bool fits;
+    } cases[] = {
+        {"Rec1 Conf Features = Six\nRec1 Conf Net = six.net\n", true},
+        {"Rec1 Conf Net = six.net\nRec1 Conf Features = Six\n", true},
+        {"Rec1 Conf Features = Six\nRec1 Conf Net = five.net\n", false},
+        {"Rec1 Conf Features = Six\nRec1 Conf Net = single.net\n", false},
+        {"Rec1 Conf Features = Six\n", false},
+        {"Rec1 Conf Net = five.net\n", true},  // feature set None uses no net
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(load(c.config)) << c.config;
+        tessel::ConfidenceChannel& rec1 = merger_->channels[kRec1Channel];
+        EXPECT_EQ(rec1.netFitsFeatures(), c.fits) << c.config;
+        // Features of a list whose values are all set: only the net decides.
+        mergetest::Owned<AnswerList> list(TslCreateAnswerList());
+        mergetest::Owned<AnswerItem> answer(TslCreateAnswerItem());
+        answer->setText("word");
+        for (int32_t k = 0; k < TSL_VALUE_COUNT; ++k) answer->setValue(60, k);
+        list->add(answer.get());
+        list->setListValue(77);
+        rec1.scoreList(list.get());
+        if (!c.fits) {
+            EXPECT_EQ(list->listValue(), 0) << c.config;
+        } else if (rec1.kind() == 0) {
+            EXPECT_EQ(list->listValue(), 77) << c.config;
+        }
+    }
 }
 
 TEST_F(ModelConfig, BrokenNetFailsTheLoad) {

@@ -95,7 +95,9 @@ TEST(ToolInfo, WindowWithoutIdBecomesItsOwnId) {
     RECT r = {1, 2, 3, 4};
     HWND desktop = GetDesktopWindow();
     initToolInfo(&info, TTF_SUBCLASS, desktop, 0, &r, L"tip", 42);
-    EXPECT_EQ(info.cbSize, 48u);
+    // The whole system record, lpReserved included: 48 bytes in a 32-bit
+    // process, 72 in a 64-bit one.
+    EXPECT_EQ(info.cbSize, sizeof(void*) == 4 ? 48u : 72u);
     EXPECT_EQ(info.uFlags, static_cast<UINT>(TTF_SUBCLASS | TTF_IDISHWND));
     EXPECT_EQ(info.uId, reinterpret_cast<UINT_PTR>(desktop));
     EXPECT_EQ(info.hwnd, GetParent(desktop));
