@@ -33,6 +33,7 @@
 namespace writingtest {
 
 constexpr DWORD kStartMs = 30000;
+constexpr DWORD kSettleMs = 1500;
 constexpr char kResultTrace[] = "SystemClient: current result ";
 
 inline bool copyFolder(const std::wstring& from, const std::wstring& to) {
@@ -92,12 +93,12 @@ inline HWND hookFocusWindow() {
 }
 
 // xdotool writes `text` with the generator's strokes, the first baseline
-// starting at the screen pixel (x, y).
-inline bool writeWithPen(const std::string& text, int x, int y, int seed = 3) {
+// starting at the screen pixel (x, y), a point every `pointMs`.
+inline bool writeWithPen(const std::string& text, int x, int y, int seed = 3, int pointMs = 6) {
     const std::string command = std::string(HANDWRITE_TOOL) + " --xdotool --seed " +
-                                std::to_string(seed) + " --height 16 --point-ms 6" + " --x " +
-                                std::to_string(x) + " --y " + std::to_string(y) + " '" + text +
-                                "' | xdotool -";
+                                std::to_string(seed) + " --height 16 --point-ms " +
+                                std::to_string(pointMs) + " --x " + std::to_string(x) + " --y " +
+                                std::to_string(y) + " '" + text + "' | xdotool -";
     std::string output;
     const bool ok = hostshell::run(command, 60000, &output);
     if (!ok) ADD_FAILURE() << "writing \"" << text << "\" failed: " << output;
@@ -183,6 +184,9 @@ class RunningScribix {
             },
             kStartMs);
         if (!ready) return ::testing::AssertionFailure() << "Scribix did not get ready";
+        // The rest of the start-up (the icons, the graphics library, the helper
+        // program) goes on after the pen is on, as a user waits for the icon.
+        sxtest::pumpUntil([] { return false; }, kSettleMs);
         return ::testing::AssertionSuccess();
     }
 
