@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <vector>
+
 #include "TargetText.h"
 
 struct ITextDocument;
@@ -34,6 +36,9 @@ class CEditTextHandler : public CTargetTextHandler {
 
     // The whole text in the control's own positions, or false.
     bool readAll(std::wstring& text);
+    // WM_GETTEXT into a buffer of `capacity` characters (terminated); false
+    // when the control did not answer in time.
+    bool fetchText(size_t capacity, std::vector<wchar_t>& buffer, DWORD_PTR& copied);
 
     LineBreaks breaks_;
     HWND window_ = nullptr;
