@@ -387,6 +387,19 @@ bool noteCurrentFocus() {
     return found;
 }
 
+// Not every application's return to the front raises a focus event (Wine's
+// rich edit keeps its focus through a deactivation and says nothing when it
+// comes back): when another application than the last focus's is in front,
+// its focus is asked for before the program is answered.
+void followForeground() {
+    if (!g_block) return;
+    HWND front = GetForegroundWindow();
+    if (!front || ownProcess(front) || isShellTray(front)) return;
+    HWND focus = handleOf(g_block->_hwndFocus);
+    if (focus && IsWindow(focus) && GetAncestor(focus, GA_ROOT) == front) return;
+    noteCurrentFocus();
+}
+
 // The program's own start-up windows may have held the foreground a moment
 // ago: the application in front gets it back and focuses its field a little
 // later. Until a focus event tells, it is asked again a few times.
@@ -862,6 +875,7 @@ int SCRIBIX35_CALL isTabletInputMissing(void) { return g_area && g_area->tabletI
 int SCRIBIX35_CALL getLastInputType(void) { return g_area ? g_area->lastInputType : 0; }
 
 HWND SCRIBIX35_CALL getLastFocusWindow(void) {
+    followForeground();
     return g_block ? handleOf(g_block->_hwndFocus) : nullptr;
 }
 
@@ -871,6 +885,7 @@ HWND SCRIBIX35_CALL getLastForegroundWindow(void) {
 
 HWND SCRIBIX35_CALL getTargetFgrWindow(void) {
     if (!g_block) return nullptr;
+    followForeground();
     HWND focus = handleOf(g_block->_hwndFocus);
     if (focus && IsWindow(focus)) return GetAncestor(focus, GA_ROOT);
     HWND foreground = handleOf(g_block->_hwndForeground);
@@ -882,6 +897,7 @@ const WCHAR* SCRIBIX35_CALL getTargetModuleName(void) {
 }
 
 int SCRIBIX35_CALL getLastFocusedElemInfo(UI_ELEM_INFO* element, RECT* location) {
+    followForeground();
     if (!g_block || !g_block->_hwndElem) return 0;
     if (element) {
         element->hwnd = handleOf(g_block->_hwndElem);
@@ -900,6 +916,7 @@ HKL SCRIBIX35_CALL askLastFocusKeyboardLayout(void) {
 
 int SCRIBIX35_CALL isEditTextInFocus(void) {
     if (!g_block) return 0;
+    followForeground();
     HWND focus = handleOf(g_block->_hwndFocus);
     return focus && IsWindow(focus) && (g_block->_iEditable || isEditClass(focus)) ? 1 : 0;
 }

@@ -106,6 +106,9 @@ class WritingIntoWinePrograms : public ::testing::TestWithParam<Setting> {
                                            const std::string& when) {
         sxtest::pumpUntil([&] { return program_->text() == expected; },
                           kWaitNextStroke + kDeliveryMs);
+        // The delivery ends with its trace, after the text: the next writing
+        // is counted from there.
+        scribix_->resultAfter(results, kDeliveryMs);
         const std::wstring found = program_->text();
         if (found != expected)
             return ::testing::AssertionFailure()
@@ -191,8 +194,9 @@ TEST_P(WritingIntoWinePrograms, FocusGoesToAnotherWindowAndBack) {
         << "the other field holds \"" << narrow(other.text()) << "\"";
     EXPECT_EQ(program_->text(), first + L" ") << "nothing of it reached the program's field";
 
+    // Back in front, the program's field is the target again (whether or not
+    // its return raised a focus event).
     ASSERT_TRUE(program_->activate());
-    ASSERT_TRUE(sxtest::pumpUntil([&] { return hookFocusWindow() == program_->field(); }, 5000));
     ASSERT_TRUE(writeAndExpect("again", first + L" "));
     EXPECT_EQ(other.text(), otherText + L" ") << "nothing more reached the other window";
 }
