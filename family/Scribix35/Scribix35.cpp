@@ -346,26 +346,26 @@ HWND frontWindowOfAnotherApplication() {
 // the activation (to the program's own start-up windows, or to the
 // notification area) has no focus until it is activated again, when it gives
 // it back to its field; its document field is the largest one.
+struct FieldSearch {
+    HWND best;
+    LONG area;
+};
+
+BOOL CALLBACK considerTextField(HWND child, LPARAM context) {
+    auto* search = reinterpret_cast<FieldSearch*>(context);
+    RECT r;
+    if (!IsWindowVisible(child) || !isEditClass(child) || !GetWindowRect(child, &r)) return TRUE;
+    const LONG area = (r.right - r.left) * (r.bottom - r.top);
+    if (area > search->area) {
+        search->best = child;
+        search->area = area;
+    }
+    return TRUE;
+}
+
 HWND largestTextField(HWND root) {
-    struct Search {
-        HWND best;
-        LONG area;
-    } search = {nullptr, 0};
-    EnumChildWindows(
-        root,
-        [](HWND child, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            RECT r;
-            if (!IsWindowVisible(child) || !isEditClass(child) || !GetWindowRect(child, &r))
-                return TRUE;
-            const LONG area = (r.right - r.left) * (r.bottom - r.top);
-            if (area > s->area) {
-                s->best = child;
-                s->area = area;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    FieldSearch search = {nullptr, 0};
+    EnumChildWindows(root, considerTextField, reinterpret_cast<LPARAM>(&search));
     return search.best;
 }
 
