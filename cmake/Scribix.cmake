@@ -66,6 +66,22 @@ set(SCRIBIX_SCRIPTS ${CMAKE_SOURCE_DIR}/scripts)
 set(SCRIBIX_DESKTOP_LOCK ${SCRIBIX_TREE}.desktop)
 set(SCRIBIX_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 
+# scribix_floor_includes(<target> <folder>...): the target and whoever links it
+# include from the source root ("core/Trace.h"), but see only the named
+# folders: the tree gets a root of links to them, so an include of a folder
+# the target may not use fails to compile. Each floor names itself and the
+# floors below it (scripts/check-floors holds the same table for the test run).
+function(scribix_floor_includes target)
+  set(root ${CMAKE_BINARY_DIR}/floors/${target})
+  file(MAKE_DIRECTORY ${root})
+  foreach(folder IN LISTS ARGN)
+    if(NOT EXISTS ${root}/${folder})
+      file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${root}/${folder} SYMBOLIC)
+    endif()
+  endforeach()
+  target_include_directories(${target} PUBLIC ${root})
+endfunction()
+
 # GoogleTest from Debian's sources, built with this tree's compiler.
 macro(scribix_add_googletest)
   set(SCRIBIX_GTEST_SRC /usr/src/googletest CACHE PATH "GoogleTest sources")

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 
 namespace {
 

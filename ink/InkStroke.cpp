@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 
 InkStroke::InkStroke(InkPoint* points, int count, const int32_t* penInfo)
     : points_(points), count_(count) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "ink/InkPointList.h"
-#include "shell/VexaSuper.h"
+#include "core/VexaSuper.h"
 
 // The four pen words that travel with a stroke, in the order of the pen record.
 enum InkPenWord { kPenType = 0, kPenWidth = 1, kPenColour = 2, kPenExtra = 3, kPenWords = 4 };

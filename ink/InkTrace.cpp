@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "ink/InkStroke.h"
-#include "shell/VexaSuper.h"
+#include "core/VexaSuper.h"
 
 class InkTrace : public VexaSuper {
     VEXA_CLASS(InkTrace, VexaSuper)

@@ -4,7 +4,7 @@
 #include <cwctype>
 
 #include "RecResult.h"
-#include "shell/Settings.h"
+#include "core/Settings.h"
 
 namespace {
 

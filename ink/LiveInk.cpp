@@ -4,11 +4,11 @@
 
 #include "ink/InkSmoother.h"
 #include "ink/aadraw/AaDraw.h"
-#include "shell/AppGlobals.h"
-#include "shell/LocalInkManager.h"
-#include "shell/PendingServices.h"
-#include "shell/ServiceWindow.h"
-#include "shell/Settings.h"
+#include "core/AppGlobals.h"
+#include "ink/LocalInkManager.h"
+#include "core/PendingServices.h"
+#include "core/ServiceState.h"
+#include "core/Settings.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "ink/MemoryBlocks.h"
-#include "shell/AppGlobals.h"
-#include "shell/LocalInkManager.h"
+#include "core/MemoryBlocks.h"
+#include "core/AppGlobals.h"
+#include "ink/LocalInkManager.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "ink/InkPointList.h"
-#include "shell/VexaSuper.h"
+#include "core/VexaSuper.h"
 
 class LocalInkManager;
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "shell/AppGlobals.h"
+#include "core/AppGlobals.h"
 
 void sendMouse(DWORD flags, LONG dx, LONG dy, ULONG_PTR marker) {
     INPUT input = {};

@@ -3,20 +3,37 @@
 #include <atomic>
 #include <cstring>
 
-#include "family/Scribix35/Scribix35.h"
+#include "outside/Scribix35.h"
 #include "ink/LiveInk.h"
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 #include "ink/MouseEmulation.h"
 #include "ink/RecResult.h"
-#include "shell/AppGlobals.h"
-#include "shell/HookLibrary.h"
-#include "shell/LocalInkManager.h"
-#include "shell/PendingServices.h"
-#include "shell/ServiceMessages.h"
-#include "shell/ServiceWindow.h"
-#include "shell/Settings.h"
-#include "shell/SystemHooks.h"
-#include "shell/Trace.h"
+#include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "ink/LocalInkManager.h"
+#include "core/PendingServices.h"
+#include "ink/InkCollectorBridge.h"
+#include "core/ServiceMessages.h"
+#include "core/ServiceState.h"
+#include "core/Settings.h"
+#include "core/SystemHooks.h"
+#include "core/Trace.h"
+
+// The program's names for what the hook library writes into the ring, the
+// tags it must leave alone and the messages it sends are its interface's values.
+static_assert(kInkControlX == SX_RING_CONTROL_X && kInkSeparatorY == SX_RING_SEPARATOR_Y &&
+                  kInkFinishY == SX_RING_FINISH_Y && kInkLiveInkY == SX_RING_LIVE_INK_Y,
+              "ring control entries");
+static_assert(kMouseDownMarker == SX_PROGRAM_INPUT_DOWN && kMouseUpMarker == SX_PROGRAM_INPUT_UP &&
+                  kMouseOtherMarker == SX_PROGRAM_INPUT_OTHER &&
+                  kShakeReleaseMarker == SX_PROGRAM_INPUT_SHAKE_RELEASE,
+              "emulated input tags");
+static_assert(WM_INK_FOREGROUND_CHANGED == SX_MSG_FOREGROUND_CHANGED &&
+                  WM_INK_PEN_DOWN == SX_MSG_PEN_DOWN &&
+                  WM_INK_MESSAGE_FOR_CLIENT == SX_MSG_MESSAGE_FOR_CLIENT &&
+                  WM_INK_ESCAPE == SX_MSG_ESCAPE && WM_INK_LAYER_SHOW == SX_MSG_LAYER_SHOW &&
+                  WM_INK_LAYER_HIDE == SX_MSG_LAYER_HIDE,
+              "messages of the hook library");
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "ink/Ramka.h"
 
-#include "shell/AppGlobals.h"
+#include "core/AppGlobals.h"
 
 namespace {
 

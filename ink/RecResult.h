@@ -12,8 +12,8 @@
 #include <mutex>
 
 #include "ink/InkTrace.h"
-#include "ink/RecWordList.h"
-#include "shell/VexaSuper.h"
+#include "recognition/RecWordList.h"
+#include "core/VexaSuper.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -3,16 +3,16 @@
 #include <string>
 
 #include "RecResult.h"
-#include "RecWordList.h"
+#include "recognition/RecWordList.h"
 #include "TargetText.h"
 #include "recognition/LanguageTables.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecProfile.h"
-#include "shell/AppGlobals.h"
-#include "shell/HookLibrary.h"
-#include "shell/ServiceMessages.h"
-#include "shell/Settings.h"
-#include "shell/Stickers.h"
+#include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "core/ServiceMessages.h"
+#include "core/Settings.h"
+#include "core/ShellLink.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ constexpr int kStickerMs = 3000;
 // A sticker at the menu's point, or at the cursor when that point is on no screen.
 void showCorrectionSticker(const wchar_t* text, POINT point) {
     const bool onScreen = MonitorFromPoint(point, MONITOR_DEFAULTTONULL) != nullptr;
-    showSingleSticker(text, kStickerMs, onScreen ? &point : nullptr);
+    shellLink().showSingleSticker(text, kStickerMs, onScreen ? &point : nullptr);
 }
 
 }  // namespace

@@ -12,14 +12,14 @@
 #include "ink/InkStroke.h"
 #include "ink/InkTrace.h"
 #include "ink/LiveInk.h"
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 #include "ink/PenEventThread.h"
 #include "ink/RecResult.h"
 #include "recognition/RecMgr.h"
-#include "shell/LocalInkManager.h"
-#include "shell/PendingServices.h"
-#include "shell/Settings.h"
-#include "shell/Trace.h"
+#include "ink/LocalInkManager.h"
+#include "core/PendingServices.h"
+#include "core/Settings.h"
+#include "core/Trace.h"
 
 namespace {
 

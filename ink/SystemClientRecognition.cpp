@@ -15,25 +15,25 @@
 #include "ink/InkStroke.h"
 #include "ink/InkTrace.h"
 #include "ink/KeyboardOutput.h"
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 #include "ink/PenEventThread.h"
 #include "ink/RecResult.h"
-#include "ink/RecWordList.h"
+#include "recognition/RecWordList.h"
 #include "ink/SelectionCorrection.h"
 #include "ink/SystemClient.h"
 #include "ink/TargetText.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecModule.h"
-#include "shell/AppGlobals.h"
-#include "shell/HookLibrary.h"
-#include "shell/LocalInkManager.h"
-#include "shell/PendingServices.h"
-#include "shell/ServiceMessages.h"
-#include "shell/ServiceWindow.h"
-#include "shell/Settings.h"
-#include "shell/Stickers.h"
-#include "shell/SystemHooks.h"
-#include "shell/Trace.h"
+#include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "ink/LocalInkManager.h"
+#include "core/PendingServices.h"
+#include "ink/InkCollectorBridge.h"
+#include "core/ServiceMessages.h"
+#include "core/Settings.h"
+#include "core/ShellLink.h"
+#include "core/SystemHooks.h"
+#include "core/Trace.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ void clearStickers() {
     if (HWND service = getServiceWindow())
         SendMessageW(service, WM_INK_CLEAR_STICKERS, 0, 0);
     else
-        stickers().clear();
+        shellLink().clearStickers();
 }
 
 // Keys go to the foreground window. Another window may have come to the
@@ -253,7 +253,7 @@ void SystemClient::chooseProfileAndShowSticker(HWND target, bool skipBinding) {
         text = decorated;
     }
     clearStickers();
-    stickers().addSticker(area.left, area.top, 5, kProfileStickerMs, text.c_str(), nullptr);
+    shellLink().addSticker(area.left, area.top, 5, kProfileStickerMs, text.c_str());
     if (HWND service = getServiceWindow()) SendMessageW(service, WM_INK_SHOW_STICKERS, 0, 0);
 }
 

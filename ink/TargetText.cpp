@@ -4,7 +4,7 @@
 #include <cwctype>
 
 #include "TargetTextHandlers.h"
-#include "shell/HookLibrary.h"
+#include "core/HookLibrary.h"
 
 const wchar_t* const CTargetText::kWordClass = L"_WwG";
 const wchar_t* const CTargetText::kRichEditPrefix = L"RichEdit";

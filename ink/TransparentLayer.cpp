@@ -3,15 +3,17 @@
 #include <climits>
 
 #include "ink/LiveInk.h"
-#include "shell/AppGlobals.h"
-#include "shell/HookLibrary.h"
-#include "shell/LocalInkManager.h"
-#include "shell/PendingServices.h"
-#include "shell/ServiceMessages.h"
-#include "shell/ServiceWindow.h"
-#include "shell/Settings.h"
-#include "shell/SystemHooks.h"
-#include "shell/Trace.h"
+#include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "ink/LocalInkManager.h"
+#include "core/PendingServices.h"
+#include "ink/InkCollectorBridge.h"
+#include "core/ServiceMessages.h"
+#include "core/ServiceState.h"
+#include "core/Settings.h"
+#include "core/ShellLink.h"
+#include "core/SystemHooks.h"
+#include "core/Trace.h"
 
 namespace {
 
@@ -184,7 +186,7 @@ LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wPara
             return reinterpret_cast<LRESULT>(GetForegroundWindow());
         case WM_INK_MAIN_MENU: {
             MouseTransparentScope transparent(wParam != 0);
-            showMainMenu(static_cast<int>(lParam));
+            shellLink().showMainMenu(static_cast<int>(lParam));
             break;
         }
         case WM_TIMER:
@@ -201,10 +203,10 @@ LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wPara
         case WM_MOUSEACTIVATE:
             return MA_NOACTIVATE;
         case WM_MEASUREITEM:
-            measureMenuPicture(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+            shellLink().measureMenuPicture(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
             return 1;
         case WM_DRAWITEM:
-            drawMenuPicture(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            shellLink().drawMenuPicture(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return 1;
         case WM_DESTROY:
             if (tabletCollectorSwitchesOn()) closeTabletCollector();

@@ -2,11 +2,11 @@
 
 #include <new>
 
-#include "ink/RecWordList.h"
+#include "recognition/RecWordList.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
-#include "shell/Trace.h"
+#include "core/Trace.h"
 
 static_assert(sizeof(InkPoint) == sizeof(PSO_POINT), "ink points go to the engine as they are");
 

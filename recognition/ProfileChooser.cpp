@@ -1,8 +1,8 @@
 #include "recognition/ProfileChooser.h"
 
 #include "recognition/RecMgr.h"
-#include "shell/PendingServices.h"
-#include "shell/Settings.h"
+#include "core/PendingServices.h"
+#include "core/Settings.h"
 
 const wchar_t* const CProfileChooser::kWindowProperty = L"ScribixRecProfileProperty";
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/VexaSuper.h"
+#include "core/VexaSuper.h"
 #include "xml/IxlScribixHelper.h"
 
 class ProfilesProvider : public VexaSuper {

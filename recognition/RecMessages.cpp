@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdarg>
 
-#include "shell/Trace.h"
+#include "core/Trace.h"
 
 namespace {
 

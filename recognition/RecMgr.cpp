@@ -7,10 +7,11 @@
 #include "recognition/RecEnv.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecVexaModule.h"
-#include "shell/HookLibrary.h"
-#include "shell/PendingServices.h"
-#include "shell/Settings.h"
-#include "shell/Trace.h"
+#include "recognition/RecWinModule.h"
+#include "core/HookLibrary.h"
+#include "core/PendingServices.h"
+#include "core/Settings.h"
+#include "core/Trace.h"
 #include "xml/Paths.h"
 
 namespace {
@@ -18,19 +19,6 @@ namespace {
 constexpr int kMaxKeyboardLayouts = 20;
 constexpr int kInfoKind = 2;
 constexpr int kInfoBuffer = 512;
-
-// The platform's recognizers collection (not declared by the system headers).
-const CLSID kClsidInkRecognizers = {
-    0x9FD4E808, 0xF6E6, 0x4E65, {0x98, 0xD3, 0xAA, 0x39, 0x05, 0x4C, 0x12, 0x55}};
-const IID kIidInkRecognizers = {
-    0x9CCC4F12, 0xB0B7, 0x4A8B, {0xBF, 0x58, 0x4A, 0xEC, 0xA4, 0xE8, 0xCE, 0xFD}};
-
-struct IInkRecognizersCollection : IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE get_Count(long* count) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** items) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetDefaultRecognizer(long lcid, IDispatch** recognizer) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Item(long index, IDispatch** recognizer) = 0;
-};
 
 // COM for the calling thread for the life of the object.
 class ComScope {
@@ -44,12 +32,12 @@ class ComScope {
     bool ok_;
 };
 
-IInkRecognizersCollection* createRecognizers() {
+IInkRecognizers* createRecognizers() {
     void* object = nullptr;
-    if (FAILED(CoCreateInstance(kClsidInkRecognizers, nullptr, CLSCTX_ALL, kIidInkRecognizers,
-                                &object)))
+    if (FAILED(CoCreateInstance(kClsidInkRecognizers, nullptr, CLSCTX_ALL,
+                                __uuidof(IInkRecognizers), &object)))
         return nullptr;
-    return static_cast<IInkRecognizersCollection*>(object);
+    return static_cast<IInkRecognizers*>(object);
 }
 
 void replaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to) {
@@ -64,7 +52,7 @@ void replaceAll(std::wstring& text, const std::wstring& from, const std::wstring
 
 bool PlatformRecognizers::available() {
     ComScope com;
-    IInkRecognizersCollection* recognizers = createRecognizers();
+    IInkRecognizers* recognizers = createRecognizers();
     if (!recognizers) return false;
     recognizers->Release();
     return true;
@@ -72,19 +60,20 @@ bool PlatformRecognizers::available() {
 
 bool PlatformRecognizers::hasDefaultRecognizer(LANGID language) {
     ComScope com;
-    IInkRecognizersCollection* recognizers = createRecognizers();
+    IInkRecognizers* recognizers = createRecognizers();
     if (!recognizers) return false;
-    IDispatch* recognizer = nullptr;
+    IInkRecognizer* recognizer = nullptr;
     const bool found =
-        SUCCEEDED(recognizers->GetDefaultRecognizer(static_cast<long>(language), &recognizer)) &&
+        SUCCEEDED(recognizers->GetDefaultRecognizer(static_cast<LONG>(language), &recognizer)) &&
         recognizer;
     if (recognizer) recognizer->Release();
     recognizers->Release();
     return found;
 }
 
-RecModule* PlatformRecognizers::createModule(const std::wstring&, const std::wstring&) {
-    return nullptr;
+RecModule* PlatformRecognizers::createModule(const std::wstring& languageName,
+                                             const std::wstring& dataFolder) {
+    return new RecWinModule(languageName, dataFolder);
 }
 
 // ---- the manager ----

@@ -25,8 +25,7 @@ class PlatformRecognizers {
     virtual bool available();
     // It has a default recognizer for the language.
     virtual bool hasDefaultRecognizer(LANGID language);
-    // The module of a language recognized by the platform; null while this
-    // program has none.
+    // The module of a language recognized by the platform (a RecWinModule).
     virtual RecModule* createModule(const std::wstring& languageName,
                                     const std::wstring& dataFolder);
 };

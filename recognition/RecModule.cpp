@@ -4,7 +4,7 @@
 
 #include <cwchar>
 
-#include "shell/Trace.h"
+#include "core/Trace.h"
 
 namespace {
 

@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "family/vexascript/VexaScript.h"
+#include "outside/VexaScript.h"
 #include "recognition/ModuleLocale.h"
 #include "recognition/RecProfile.h"
-#include "shell/VexaSuper.h"
+#include "core/VexaSuper.h"
 
 class RecWordList;
 struct PlainElem;

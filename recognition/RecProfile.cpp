@@ -4,11 +4,11 @@
 
 #include <cwctype>
 
-#include "ink/RecWordList.h"
+#include "recognition/RecWordList.h"
 #include "recognition/RecMessages.h"
 #include "recognition/RecModule.h"
-#include "shell/AppGlobals.h"
-#include "shell/Trace.h"
+#include "core/AppGlobals.h"
+#include "core/Trace.h"
 #include "xml/IxlSchema.h"
 #include "xml/LiteDom.h"
 #include "xml/PlainElem.h"

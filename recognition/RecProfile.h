@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "family/vexascript/VexaScript.h"
-#include "ink/RecWordList.h"
+#include "outside/VexaScript.h"
+#include "recognition/RecWordList.h"
 #include "recognition/UserDict.h"
 
 class CLiteElem;

@@ -7,7 +7,7 @@
 #include "recognition/ProfilesProvider.h"
 #include "recognition/RecMessages.h"
 #include "recognition/RecModule.h"
-#include "shell/Trace.h"
+#include "core/Trace.h"
 #include "xml/LiteDom.h"
 #include "xml/PlainElem.h"
 #include "xml/XMLPlatform.h"

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <new>
 
-#include "ink/RecWordList.h"
+#include "recognition/RecWordList.h"
 #include "recognition/RecMessages.h"
-#include "shell/Trace.h"
+#include "core/Trace.h"
 #include "xml/XMLPlatform.h"
 
 namespace {

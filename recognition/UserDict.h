@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "family/vexascript/VexaScript.h"
+#include "outside/VexaScript.h"
 
 // An object known by a name.
 class CNamed {

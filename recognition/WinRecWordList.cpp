@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/Trace.h"
+#include "core/Trace.h"
 
 namespace {
 

@@ -163,12 +163,15 @@ char headType(const Shape* arrow) {
     return len && arrow->name[len - 1] == '2' ? '2' : '1';
 }
 
-// The name of a two-headed arrow: the head at the start of the vertex list
-// first, then the one at its end, as a vertex list of the same shape is named.
+// The name of a two-headed arrow made by joining: the arrow's first head,
+// then the one just drawn. A vertex list of the same arrow is named by the
+// head at its start, which is the new one, so the two names of a mixed pair
+// differ ("ARR2_12" here, "ARR2_21" from the list); the joining is where these
+// arrows are made, so its order is the one kept.
 void twoHeadedName(char* out, char newType, char oldType) {
     strcpy(out, "ARR2_xy");
-    out[5] = newType;
-    out[6] = oldType;
+    out[5] = oldType;
+    out[6] = newType;
 }
 
 bool tooManyStrokes(const Shape* s) { return s->strokeCount >= kMaxShapeStrokes; }

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "Align.h"
 #include "Arrows.h"
 #include "Beautify.h"
 #include "Polyline.h"
@@ -261,15 +262,14 @@ int singleStrokeEllipse(Shaper* s, Shape* shape) {
 }
 
 // The new polyline is offered to each pending shape, newest first. A shape
-// that it absorbs hands over its strokes behind the new one's; the stroke
-// arrays run from the newest stroke to the oldest, so that beyond 32 strokes
-// the oldest are the ones dropped.
+// that it absorbs hands over its strokes behind the new one's, from its last
+// stroke to its first; beyond 32 strokes the rest are dropped.
 void mergeWithPending(Shaper* s, Shape* shape, int32_t mode) {
     for (int i = s->pendingShapes.count - 1; i >= 0; --i) {
         Shape* pending = ptrAt<Shape>(&s->pendingShapes, i);
         if (pending->kind == kKindCurve) continue;
         if (!joinWithPendingShape(shape, pending, mode == 4)) continue;
-        for (int k = 0; k < pending->strokeCount; ++k) {
+        for (int k = pending->strokeCount - 1; k >= 0; --k) {
             if (shape->strokeCount >= kMaxShapeStrokes) break;
             shape->callerIds[shape->strokeCount] = pending->callerIds[k];
             shape->internalNumbers[shape->strokeCount] = pending->internalNumbers[k];
@@ -438,7 +438,5 @@ int16_t finalizeAllPending(Shaper* s) {
     ptrListReset(&s->pendingShapes);
     return finishedCount(s);
 }
-
-int16_t applyVexaAlign(Shaper* s, int flags) { return finishedCount(s); }
 
 }  // namespace vexa

@@ -29,8 +29,6 @@ constexpr int kLongStroke = 1024;
 uint16_t classifyStroke(Shaper* shaper, Shape* shape, int flags);
 // Moves every pending shape to the finished list; the finished count.
 int16_t finalizeAllPending(Shaper* shaper);
-// The alignment pass over the newest finished shapes; the finished count.
-int16_t applyVexaAlign(Shaper* shaper, int flags);
 
 }  // namespace vexa
 

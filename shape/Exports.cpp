@@ -4,11 +4,14 @@
 #include <math.h>
 #include <string.h>
 
+#include "Align.h"
+#include "AlignContext.h"
 #include "Classify.h"
 #include "Memory.h"
 #include "ShapeAnswer.h"
 #include "ShapeRecords.h"
 #include "Shaper.h"
+#include "Tables.h"
 #include "VexaShape2.h"
 
 using namespace vexa;
@@ -257,14 +260,22 @@ uint32_t* VEXASHAPE_API GetpDisposition(Shaper* shaper) {
     return shaper ? shaper->disposition : nullptr;
 }
 
-void* VEXASHAPE_API GetTable(Shaper* shaper, uint16_t* count) {
-    if (count) *count = 0;
-    return nullptr;
+VSTABLE* VEXASHAPE_API GetTable(Shaper* shaper, uint16_t* count) {
+    AlignContext* context = shaper ? shaper->alignContext : nullptr;
+    const int16_t tables = context ? context->tableCount : 0;
+    if (count) *count = static_cast<uint16_t>(tables);
+    return tables > 0 ? context->tables : nullptr;
 }
 
-int16_t VEXASHAPE_API GetStrokeTable(Shaper* shaper, int16_t index) { return -1; }
+int16_t VEXASHAPE_API GetStrokeTable(Shaper* shaper, int16_t index) {
+    AlignContext* context = shaper ? shaper->alignContext : nullptr;
+    if (!context || index < 0 || index >= context->shapeCount) return -1;
+    return static_cast<int16_t>(context->slots[index].tableMark);
+}
 
-void VEXASHAPE_API GenerateTablesXML(Shaper* shaper) {}
+void VEXASHAPE_API GenerateTablesXML(Shaper* shaper) {
+    if (shaper && shaper->alignContext) generateTablesHtml(shaper->alignContext);
+}
 
 int VEXASHAPE_API SetTableCellXML(void* any) { return 1; }
 

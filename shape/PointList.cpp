@@ -8,8 +8,9 @@ namespace vexa {
 
 int16_t toInternal(int32_t c, int32_t shift) {
     if (shift <= 0) return static_cast<int16_t>(c);
-    int64_t magnitude = (absValue(c) << shift) >> 10;
-    return clamp16(c < 0 ? -magnitude : magnitude);
+    // A signed shift: negative coordinates round down like positive ones, so
+    // that a shape keeps its size wherever it lies.
+    return clamp16(shiftRight(static_cast<int64_t>(c) * (int64_t{1} << shift), 10));
 }
 
 int16_t toCaller(int32_t c, int32_t shift) {

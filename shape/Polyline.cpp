@@ -396,6 +396,7 @@ int16_t bendMeasure(const PointList* list, int i, int j, int k) {
     int mainSide = 0;
     angleCos(list->points[i], list->points[j], list->points[k], arcBetween(list, i, j),
              arcBetween(list, j, k), &mainSide);
+    if (mainSide == 1 || mainSide == -1) mainSide *= 2;
     const int half = j - i < k - j ? j - i : k - j;
     if (half <= 0) return -1;
     const int step = half > 9 ? 2 : 1;

@@ -160,8 +160,8 @@ bool finishShape(Shape* shape, bool fromAnswer) {
     } else {
         count = vertexCount(shape);
         if (count < 1) return false;
-        // A closed outline ends on its first vertex, once.
-        addFirst = shape->closed && vertexAt(shape, count - 1)->pos != vertexAt(shape, 0)->pos;
+        // A closed outline repeats its first vertex at the end.
+        addFirst = shape->closed != 0;
     }
     const int total = count + (addFirst ? 1 : 0);
     double* out = static_cast<double*>(allocBlock(sizeof(double) * 2 * static_cast<size_t>(total)));

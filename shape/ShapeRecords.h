@@ -76,7 +76,7 @@ namespace vexa {
 // shift(s) of the scales: -1 for s < 1, else the logarithm rounded by the
 // second-highest bit (1024 -> 10, 546 -> 9, 273 -> 8).
 inline int32_t scaleShift(int64_t scale) { return log2Round(scale); }
-// A caller coordinate at the given shift to internal units (toward zero, cut
+// A caller coordinate at the given shift to internal units (rounded down, cut
 // to the 16-bit range).
 int16_t toInternal(int32_t c, int32_t shift);
 // An internal coordinate back to caller units.

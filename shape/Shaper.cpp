@@ -50,8 +50,8 @@ void destroyShaper(Shaper* s) {
     ptrListFree(&s->pendingShapes);
     ptrListFree(&s->finishedShapes);
     destroyShapeTemplates(s->templates);
+    // The disposition belongs to the alignment context.
     destroyAlignContext(s->alignContext);
-    freeBlock(s->disposition);
     freeBlock(s);
 }
 

@@ -379,6 +379,11 @@ void refineEllipseFit(const ShapeTemplate* circle, Shape* shape) {
     // matching them to equally spaced circle points pulls the fit toward a
     // circle. Each round matches every vertex to the circle point that the
     // current fit maps onto it, and solves the fit again.
+    //
+    // No step of the template match asks for this re-fit. It stays only
+    // because without it an ellipse of axes 100 and 70, which must stay an
+    // ellipse, comes out of the plain fit round enough to be taken for a
+    // circle.
     for (int round = 0; round < 3; ++round) {
         const int64_t det = m11 * m22 - m12 * m21;
         if (det == 0) return;

@@ -71,6 +71,24 @@ typedef struct ShaperStroke {
     int32_t alignGroup;     // low 16 bits, signed
 } ShaperStroke;
 
+// One cell of a table: its corners (top-left, top-right, bottom-right,
+// bottom-left, x then y, in caller units) and its HTML pieces: the opening
+// text from byte 0, the closing text from byte 700 of a 1400-byte buffer.
+typedef struct VSTABLECELL {
+    int16_t corners[8];
+    char* text;
+} VSTABLECELL;
+
+// One ruled table found by the alignment with flag 0x200 (GetTable).
+typedef struct VSTABLE {
+    uint32_t done;        // 1 once its cells are made
+    VSTABLECELL* cells;   //
+    int16_t cellCount;    //
+    uint16_t htmlLength;  // made by GenerateTablesXML
+    char* html;           // zero-terminated
+    uint32_t* offsets;    // cellCount + 2: 0, where each cell's content goes, the length
+} VSTABLE;
+
 // A ready vertex list given to StrokeToShapeAnswer.
 typedef struct VSVertexList {
     int16_t id;
@@ -151,7 +169,7 @@ const int16_t* VEXASHAPE_API GetCurrIndexesFromBuf(Shaper* shaper, uint32_t* cou
 int16_t VEXASHAPE_API ApplyVexaAlign(Shaper* shaper);
 int16_t VEXASHAPE_API ApplyVexaAlignEx(Shaper* shaper, int flags);
 uint32_t* VEXASHAPE_API GetpDisposition(Shaper* shaper);
-void* VEXASHAPE_API GetTable(Shaper* shaper, uint16_t* count);
+VSTABLE* VEXASHAPE_API GetTable(Shaper* shaper, uint16_t* count);
 int16_t VEXASHAPE_API GetStrokeTable(Shaper* shaper, int16_t index);
 void VEXASHAPE_API GenerateTablesXML(Shaper* shaper);
 int VEXASHAPE_API SetTableCellXML(void* any);

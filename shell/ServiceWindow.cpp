@@ -6,19 +6,20 @@
 #include <string>
 #include <vector>
 
-#include "AppGlobals.h"
-#include "HookLibrary.h"
-#include "IconsManager.h"
-#include "LocalInkManager.h"
-#include "PendingServices.h"
-#include "RegisteredMessages.h"
-#include "ServiceMessages.h"
-#include "Settings.h"
+#include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "ink/IconsManager.h"
+#include "ink/LocalInkManager.h"
+#include "core/PendingServices.h"
+#include "ink/InkCollectorBridge.h"
+#include "core/RegisteredMessages.h"
+#include "core/ServiceMessages.h"
+#include "core/Settings.h"
 #include "Splash.h"
 #include "Startup.h"
 #include "Stickers.h"
-#include "SystemHooks.h"
-#include "Trace.h"
+#include "core/SystemHooks.h"
+#include "core/Trace.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/LiveInk.h"
 #include "ink/MouseEmulation.h"
@@ -33,7 +34,7 @@
 
 namespace {
 
-ServiceState g_state;
+ServiceState& g_state = serviceState();
 HANDLE g_queueEvent = nullptr;  // "InkDriverQueueEvent", opened on first use
 HBITMAP g_menuPictures = nullptr;
 
@@ -720,8 +721,6 @@ int trackMenu(const std::vector<MenuEntry>& entries) {
 
 }  // namespace
 
-ServiceState& serviceState() { return g_state; }
-
 void releaseServiceResources() {
     if (g_queueEvent) CloseHandle(g_queueEvent);
     if (g_menuPictures) DeleteObject(g_menuPictures);
@@ -813,8 +812,6 @@ LRESULT OnExternalCommand(UINT code, LPARAM argument) {
             return 0;
     }
 }
-
-bool isMainMenuOpen() { return g_state.mainMenuOpen; }
 
 void showMainMenu(int variant) {
     g_state.mainMenuOpen = true;

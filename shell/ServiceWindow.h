@@ -7,35 +7,11 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 
-// State of the service window (UI thread, except the flags other threads read).
-struct ServiceState {
-    std::atomic<bool> markupMode{false};
-    // Markup is drawn over a still snapshot of the screen.
-    std::atomic<bool> snapshot{true};
-    std::atomic<bool> autoPenOffPending{false};
-    DWORD lastForegroundProcess = 0;
-    HWND lastForeground = nullptr;
-    bool penOffTickValid = false;
-    DWORD lastPenOffTick = 0;  // last accepted 3052 with wParam 1
-    bool mainBarRestoreValid = false;
-    DWORD lastMainBarRestoreTick = 0;
-    bool markupRaiseValid = false;
-    DWORD lastMarkupRaiseTick = 0;
-    bool captureCloseValid = false;
-    DWORD lastCaptureCloseTick = 0;
-    WPARAM tipsA = 0;
-    LPARAM tipsB = 0;
-    // Milliseconds of the update period still to wait after the armed step of timer 21.
-    uint64_t updateWaitLeftMs = 0;
-    bool traceCollection = false;
-    HWND menuOwner = nullptr;
-    std::atomic<bool> mainMenuOpen{false};
-};
+#include "core/ServiceMessages.h"
+#include "core/ServiceState.h"
 
-ServiceState& serviceState();
 // Lets go of the handles the service window keeps (at shut-down).
 void releaseServiceResources();
 
@@ -58,26 +34,9 @@ struct CommandRecord {
 };
 LRESULT postServiceCommandRecord(INT_PTR code, INT_PTR argument1, INT_PTR argument2, bool post);
 
-// Carried by message 3039; allocated by the sender (new), freed by the service window.
-struct OutputRecord {
-    void* ownerList;
-    HWND target;
-    POINT position;
-    BYTE typed;
-    BYTE mode;
-};
-
 // The value an output record types under `layout`: -128 under a Cyrillic
 // layout (low byte 0x19) is the euro sign of that code page, 0x88.
 int outputValueForLayout(int value, HKL layout);
-
-// A popup menu for the menu-owner window (message 3035).
-struct MenuTrackRecord {
-    HMENU menu;
-    int x;
-    int y;
-    UINT flags;
-};
 
 // The update period: "autoUpdatePeriodDays" (3 when 0 or less) days in milliseconds.
 uint64_t updatePeriodMs();
@@ -91,9 +50,6 @@ void raiseMarkupWindows();
 // ink layer: cells of the menu picture strip (item data = cell index).
 void measureMenuPicture(MEASUREITEMSTRUCT* item);
 void drawMenuPicture(const DRAWITEMSTRUCT* item);
-
-// True while the main popup menu is open.
-bool isMainMenuOpen();
 
 // The millisecond clock of the service window's time tests (GetTickCount);
 // tests set their own. Null puts GetTickCount back.

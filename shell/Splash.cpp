@@ -1,7 +1,7 @@
 #include "Splash.h"
 
-#include "AppGlobals.h"
-#include "Settings.h"
+#include "core/AppGlobals.h"
+#include "core/Settings.h"
 
 #include <cstdio>
 

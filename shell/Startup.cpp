@@ -9,18 +9,21 @@
 #include <new>
 #include <string>
 
-#include "AppGlobals.h"
-#include "HookLibrary.h"
-#include "LocalInkManager.h"
-#include "PendingServices.h"
-#include "ServiceMessages.h"
+#include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "ink/LocalInkManager.h"
+#include "core/PendingServices.h"
+#include "ink/InkCollectorBridge.h"
+#include "core/ServiceMessages.h"
+#include "core/ShellLink.h"
 #include "ServiceWindow.h"
-#include "Settings.h"
+#include "core/Settings.h"
 #include "Splash.h"
-#include "SystemHooks.h"
+#include "Stickers.h"
+#include "core/SystemHooks.h"
 #include "Tips.h"
-#include "Trace.h"
-#include "family/ZVCrashRep/ZVCrashRep.h"
+#include "core/Trace.h"
+#include "outside/ZVCrashRep.h"
 #include "ink/InkTrace.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/LiveInk.h"
@@ -157,6 +160,21 @@ void announceResultChanged() {
         manager->broadcastEvent(INK_EVENT_RESULT_CHANGED, 0);
 }
 
+// What the floors below the shell ask of it, handed down at start-up.
+class ShellOwnLink : public ShellLink {
+  public:
+    void showMainMenu(int variant) override { ::showMainMenu(variant); }
+    void measureMenuPicture(MEASUREITEMSTRUCT* item) override { ::measureMenuPicture(item); }
+    void drawMenuPicture(const DRAWITEMSTRUCT* item) override { ::drawMenuPicture(item); }
+    bool showSingleSticker(const wchar_t* text, int ms, const POINT* point) override {
+        return ::showSingleSticker(text, ms, point);
+    }
+    void addSticker(int x, int y, int flags, int ms, const wchar_t* text) override {
+        stickers().addSticker(x, y, flags, ms, text, nullptr);
+    }
+    void clearStickers() override { stickers().clear(); }
+};
+
 // What the records and the ink need of the rest of the program.
 void connectInkServices() {
     RecResultEvents events;
@@ -240,6 +258,7 @@ int AppMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
 HWND startInkService(HINSTANCE instance, const wchar_t* commandLine) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     debugTrace(L"startInkService begin\n");
+    setShellLink(&shellOwnLink());
     g_stopped = false;
     AppGlobals& g = appGlobals();
     g.startupFinished = false;
@@ -430,4 +449,9 @@ void stopInkService() {
     win::stopGdiplus(g.gdiplusToken);
     g.gdiplusToken = 0;
     CoUninitialize();
+}
+
+ShellLink& shellOwnLink() {
+    static ShellOwnLink link;
+    return link;
 }

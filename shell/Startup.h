@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+class ShellLink;
+
 // The entry point's work; returns 1.
 int AppMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);
 
@@ -31,3 +33,7 @@ CommandSwitch parseCommandSwitch(const wchar_t* commandLine);
 
 // The user's data folder of the program ("<application data>\Scribix").
 bool userDataFolder(wchar_t* path, int capacity);
+
+// The shell's side of what the floors below it ask (menus, stickers);
+// start-up hands it down, tests of those floors may hand it down themselves.
+ShellLink& shellOwnLink();

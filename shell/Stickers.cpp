@@ -1,7 +1,7 @@
 #include "Stickers.h"
 
-#include "AppGlobals.h"
-#include "ServiceMessages.h"
+#include "core/AppGlobals.h"
+#include "core/ServiceMessages.h"
 #include "Tips.h"
 #include "win/ScopedLock.h"
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "AppGlobals.h"
-#include "ServiceMessages.h"
+#include "core/AppGlobals.h"
+#include "core/ServiceMessages.h"
 #include "win/Window.h"
 
 namespace {

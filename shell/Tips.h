@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "VexaSuper.h"
+#include "core/VexaSuper.h"
 
 #define TIPS_WINDOW_CLASS L"VexaInkTipsWndClass"
 

@@ -19,11 +19,11 @@
 #include "ink/PenEventThread.h"
 #include "ink/TransparentLayer.h"
 #include "ink/aadraw/AaDraw.h"
-#include "shell/AppGlobals.h"
-#include "shell/HookLibrary.h"
-#include "shell/LocalInkManager.h"
-#include "shell/ServiceMessages.h"
-#include "shell/Settings.h"
+#include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "ink/LocalInkManager.h"
+#include "core/ServiceMessages.h"
+#include "core/Settings.h"
 
 namespace {
 

@@ -18,16 +18,16 @@
 
 #include "Handwriting.h"
 #include "harness.h"
-#include "ink/MemoryBlocks.h"
-#include "ink/RecWordList.h"
+#include "core/MemoryBlocks.h"
+#include "recognition/RecWordList.h"
 #include "ink/SystemClient.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
-#include "shell/AppGlobals.h"
-#include "shell/HookLibrary.h"
-#include "shell/LocalInkManager.h"
-#include "shell/Settings.h"
+#include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "ink/LocalInkManager.h"
+#include "core/Settings.h"
 #include "tests/support/TempDir.h"
 
 namespace {

@@ -1,7 +1,9 @@
 // Strokes classified per second: 64-point strokes of each kind through the
 // exports, one shaper per stroke as the page analysis uses it per pass; the
 // plain path (point, polyline, curve) and the template path (triangles,
-// parallelograms, ellipses, arrows).
+// parallelograms, ellipses, arrows). Then a finishing pass: 32 shapes taken as
+// drawn, finished without and with alignment, and a frame with four rulings
+// each way finished with its 5 x 5 table and the table's HTML.
 #include <vector>
 
 #include "harness.h"
@@ -36,6 +38,27 @@ unsigned classify(const Points& pts, int flags) {
     r += FinalizeShapes(s);
     DestroyShaper(s);
     return r;
+}
+
+// Adds the shapes as drawn and finishes them with the given flags.
+unsigned finish(const std::vector<Points>& shapes, int flags, bool html) {
+    Shaper* s = InitShaper();
+    for (const Points& p : shapes)
+        AddStroke2Shaper(s, static_cast<int16_t>(p.size() / 2), p.data(), 0x2E);
+    unsigned r = FinalizeShapesEx(s, flags);
+    if (html) {
+        GenerateTablesXML(s);
+        uint16_t count = 0;
+        const VSTABLE* t = GetTable(s, &count);
+        r += count && t->html ? t->htmlLength : 0;
+    }
+    DestroyShaper(s);
+    return r;
+}
+
+Points box(int l, int t, int r, int b) {
+    return {int16_t(l), int16_t(t), int16_t(r), int16_t(t), int16_t(r),
+            int16_t(b), int16_t(l), int16_t(b), int16_t(l), int16_t(t)};
 }
 
 }  // namespace
@@ -75,5 +98,33 @@ int main(int argc, char** argv) {
         "64-point triangle, templates", [&] { bench::keep(classify(triangle, 0x0C)); }, "stroke");
     h.add(
         "64-point arrow, templates", [&] { bench::keep(classify(arrow, 0x0C)); }, "stroke");
+    // 32 shapes on an 8 x 4 grid, edges a unit or two apart: rectangles,
+    // lines between them and triangles.
+    std::vector<Points> page;
+    for (int i = 0; i < 32; ++i) {
+        const int x = (i % 8) * 120 + i % 3, y = (i / 8) * 120 + i % 2;
+        if (i % 4 == 3)
+            page.push_back({int16_t(x), int16_t(y + 50), int16_t(x + 100), int16_t(y + 50)});
+        else if (i % 4 == 2)
+            page.push_back({int16_t(x), int16_t(y + 100), int16_t(x + 100), int16_t(y + 100),
+                            int16_t(x + 50), int16_t(y), int16_t(x), int16_t(y + 100)});
+        else
+            page.push_back(box(x, y, x + 100, y + 90 + i % 5));
+    }
+    std::vector<Points> table = {box(0, 0, 500, 500)};
+    for (int k = 1; k < 5; ++k) {
+        table.push_back({0, int16_t(100 * k), 500, int16_t(100 * k)});
+        table.push_back({int16_t(100 * k), 0, int16_t(100 * k), 500});
+    }
+    h.add(
+        "32 shapes as drawn, finished", [&] { bench::keep(finish(page, 0, false)); }, "page");
+    h.add(
+        "32 shapes as drawn, finished and aligned", [&] { bench::keep(finish(page, 0x10, false)); },
+        "page");
+    h.add(
+        "frame and 8 rulings, aligned", [&] { bench::keep(finish(table, 0x10, false)); }, "page");
+    h.add(
+        "frame and 8 rulings, 5 x 5 table and HTML",
+        [&] { bench::keep(finish(table, 0x210, true)); }, "page");
     return h.run();
 }

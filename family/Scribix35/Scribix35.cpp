@@ -36,11 +36,26 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "ink/InkPointList.h"
-#include "ink/MouseEmulation.h"
-#include "shell/ServiceMessages.h"
-
 namespace {
+
+// The ring's control entries, the program's input tags and the messages to
+// the service window, by the names this library uses for them.
+constexpr int kInkControlX = SX_RING_CONTROL_X;
+constexpr uint16_t kInkSeparatorY = SX_RING_SEPARATOR_Y;
+constexpr uint16_t kInkFinishY = SX_RING_FINISH_Y;
+constexpr uint16_t kInkLiveInkY = SX_RING_LIVE_INK_Y;
+constexpr ULONG_PTR kMouseDownMarker = SX_PROGRAM_INPUT_DOWN;
+constexpr ULONG_PTR kMouseUpMarker = SX_PROGRAM_INPUT_UP;
+constexpr ULONG_PTR kMouseOtherMarker = SX_PROGRAM_INPUT_OTHER;
+constexpr ULONG_PTR kShakeReleaseMarker = SX_PROGRAM_INPUT_SHAKE_RELEASE;
+enum : UINT {
+    WM_INK_FOREGROUND_CHANGED = SX_MSG_FOREGROUND_CHANGED,
+    WM_INK_PEN_DOWN = SX_MSG_PEN_DOWN,
+    WM_INK_MESSAGE_FOR_CLIENT = SX_MSG_MESSAGE_FOR_CLIENT,
+    WM_INK_ESCAPE = SX_MSG_ESCAPE,
+    WM_INK_LAYER_SHOW = SX_MSG_LAYER_SHOW,
+    WM_INK_LAYER_HIDE = SX_MSG_LAYER_HIDE,
+};
 
 // The library's own state inside the block's creator area, so that hooks
 // running in other processes read the same values.

@@ -2,7 +2,7 @@
 // runs it and reads its report).
 #include <windows.h>
 
-#include "family/ZVCrashRep/ZVCrashRep.h"
+#include "outside/ZVCrashRep.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "family/ZVCrashRep/ZVCrashRep.h"
+#include "outside/ZVCrashRep.h"
 #include "tests/shell/TestSupport.h"
 
 namespace {

@@ -1,11 +1,13 @@
-// The placeholder host of the 64-bit hook library: it stays while the program
-// is there and ends when the program has gone.
+// The host of the 64-bit hook library: it stays while the program is there
+// and ends when the program has gone (the library tells it, or it sees the
+// program's window die).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
 #include "hook64/SharedData.h"
+#include "tests/hook64/TestBlock.h"
 
 namespace {
 
@@ -47,32 +49,7 @@ class Daemon {
     HANDLE process_ = nullptr;
 };
 
-// The block as the 32-bit hook library makes it, naming `window` as the program.
-class Block {
-  public:
-    explicit Block(HWND window) {
-        wchar_t name[32];
-        formatMapFileName(name, 32);
-        mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                      SHARED_DATA_SIZE, name);
-        block_ = static_cast<SharedDataStruct*>(
-            MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, SHARED_DATA_SIZE));
-        ZeroMemory(block_, SHARED_DATA_SIZE);
-        block_->_iCheckSize = SHARED_DATA_SIZE;
-        setProgram(window);
-    }
-    ~Block() {
-        UnmapViewOfFile(block_);
-        CloseHandle(mapping_);
-    }
-    void setProgram(HWND window) {
-        block_->_hwndMain = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(window));
-    }
-
-  private:
-    HANDLE mapping_;
-    SharedDataStruct* block_;
-};
+using Block = hook64test::TestBlock;
 
 HWND makeWindow() {
     return CreateWindowExW(0, L"Static", L"program", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
@@ -87,7 +64,34 @@ bool hostWindowAppears() {
     return false;
 }
 
+// Hooked processes of the prefix may still hold the block from an earlier
+// test; while this lives, such a block is one nobody may use.
+class NoUsableBlock {
+  public:
+    NoUsableBlock() {
+        wchar_t name[32];
+        formatMapFileName(name, 32);
+        mapping_ = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
+        if (mapping_)
+            block_ = static_cast<SharedDataStruct*>(
+                MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, SHARED_DATA_SIZE));
+        if (block_) block_->_iCheckSize = 0;
+    }
+    ~NoUsableBlock() {
+        if (block_) {
+            block_->_iCheckSize = SHARED_DATA_SIZE;
+            UnmapViewOfFile(block_);
+        }
+        if (mapping_) CloseHandle(mapping_);
+    }
+
+  private:
+    HANDLE mapping_ = nullptr;
+    SharedDataStruct* block_ = nullptr;
+};
+
 TEST(Daemon64, EndsAtOnceWithoutTheBlock) {
+    NoUsableBlock none;
     Daemon daemon;
     ASSERT_TRUE(daemon.started());
     EXPECT_EQ(daemon.exitCode(10000), 1);
@@ -105,6 +109,12 @@ TEST(Daemon64, StaysWhileTheProgramIsThereAndEndsWhenItHasGone) {
     EXPECT_EQ(daemon.exitCode(0), -1);
 
     block.setProgram(nullptr);
+    // The hook library in any hooked process tells the host at its next call.
+    // (A thread learns of hooks installed since when it takes a message.)
+    PostMessageW(programWindow, WM_NULL, 0, 0);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    SendMessageW(programWindow, WM_NULL, 0, 0);
     EXPECT_EQ(daemon.exitCode(10000), 0);
     DestroyWindow(programWindow);
 }

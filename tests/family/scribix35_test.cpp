@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "family/Scribix35/Scribix35.h"
+#include "outside/Scribix35.h"
 #include "ink/InkPointList.h"
 #include "ink/MouseEmulation.h"
-#include "shell/ServiceMessages.h"
+#include "core/ServiceMessages.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/targets/TargetClient.h"
 

@@ -14,11 +14,11 @@
 
 #include "ink/InkPointList.h"
 #include "ink/LocalClient.h"
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 #include "ink/PenEventThread.h"
-#include "shell/AppGlobals.h"
-#include "shell/LocalInkManager.h"
-#include "shell/Settings.h"
+#include "core/AppGlobals.h"
+#include "ink/LocalInkManager.h"
+#include "core/Settings.h"
 #include "tests/shell/FakeHookLibrary.h"
 #include "tests/shell/TestSupport.h"
 

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "ink/MemoryBlocks.h"
-#include "ink/RecWordList.h"
+#include "core/MemoryBlocks.h"
+#include "recognition/RecWordList.h"
 
 inline std::wstring joinedText(const RecWordList& list, bool dropTrailingBlank = false) {
     wchar_t* text = list.joinText(dropTrailingBlank);

@@ -18,8 +18,8 @@
 #include <string>
 
 #include "hook64/SharedData.h"
-#include "shell/ServiceMessages.h"
-#include "shell/Settings.h"
+#include "core/ServiceMessages.h"
+#include "core/Settings.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
 #include "tests/support/TempDir.h"

@@ -13,7 +13,7 @@
 #include "InkTestSupport.h"
 #include "click_target.h"
 #include "ink/PenEventThread.h"
-#include "shell/ServiceMessages.h"
+#include "core/ServiceMessages.h"
 #include "shell/Startup.h"
 
 namespace {

@@ -10,8 +10,8 @@
 
 #include "InkTestSupport.h"
 #include "resources/resource.h"
-#include "shell/IconsManager.h"
-#include "shell/ServiceMessages.h"
+#include "ink/IconsManager.h"
+#include "core/ServiceMessages.h"
 #include "shell/ServiceWindow.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "ink/InkStroke.h"
 #include "ink/InkTrace.h"
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 #include "ink_points.h"
 #include "trace_capture.h"
 

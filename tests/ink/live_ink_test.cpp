@@ -12,7 +12,7 @@
 #include "ink/LiveInk.h"
 #include "ink/PenEventThread.h"
 #include "ink/TransparentLayer.h"
-#include "shell/ServiceMessages.h"
+#include "core/ServiceMessages.h"
 #include "shell/ServiceWindow.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 #include "trace_capture.h"
 
 namespace {

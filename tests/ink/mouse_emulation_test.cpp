@@ -11,7 +11,7 @@
 #include "InkTestSupport.h"
 #include "ink/MouseEmulation.h"
 #include "ink/PenEventThread.h"
-#include "shell/ServiceMessages.h"
+#include "core/ServiceMessages.h"
 #include "shell/ServiceWindow.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 #include "ink/RecResult.h"
-#include "ink/RecWordList.h"
+#include "recognition/RecWordList.h"
 #include "tests/ink/RecordsText.h"
 
 namespace {

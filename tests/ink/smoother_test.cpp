@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ink/InkSmoother.h"
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 #include "ink_points.h"
 
 namespace {

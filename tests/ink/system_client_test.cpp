@@ -19,16 +19,18 @@
 #include "gestures/gestures.h"
 #include "ink/InkSmoother.h"
 #include "ink/KeyboardOutput.h"
-#include "ink/MemoryBlocks.h"
+#include "core/MemoryBlocks.h"
 #include "ink/RecResult.h"
-#include "ink/RecWordList.h"
+#include "recognition/RecWordList.h"
 #include "ink/SystemClient.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
-#include "shell/PendingServices.h"
-#include "shell/ServiceMessages.h"
+#include "core/PendingServices.h"
+#include "core/ServiceMessages.h"
 #include "shell/ServiceWindow.h"
+#include "core/ShellLink.h"
+#include "shell/Startup.h"
 #include "shell/Stickers.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TraceCapture.h"
@@ -186,8 +188,11 @@ class SystemClientTest : public testing::Test {
         data_ = new TempDir;
         getRecMgr().setDataFolder(data_->path());
         getRecMgr().loadEngines(nullptr);
+        // The profile sticker is the shell's: it hands it down as at start-up.
+        setShellLink(&shellOwnLink());
     }
     static void TearDownTestSuite() {
+        setShellLink(nullptr);
         delete data_;
         data_ = nullptr;
     }

@@ -11,10 +11,12 @@
 #include "TypingTestSupport.h"
 #include "ink/SelectionCorrection.h"
 #include "ink/TargetText.h"
-#include "shell/AppGlobals.h"
-#include "shell/HookLibrary.h"
-#include "shell/ServiceMessages.h"
-#include "shell/Settings.h"
+#include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "core/ServiceMessages.h"
+#include "core/Settings.h"
+#include "core/ShellLink.h"
+#include "shell/Startup.h"
 #include "shell/Stickers.h"
 #include "tests/support/TraceCapture.h"
 #include "tests/targets/ObjectModelClient.h"
@@ -301,10 +303,13 @@ class SelectionCorrectionTest : public TargetFixture, public ::testing::Test {
   protected:
     void SetUp() override {
         resetSettingsToDefaults();
+        // The stickers are the shell's: it hands them down as at start-up.
+        setShellLink(&shellOwnLink());
         stickers().clear();
     }
     void TearDown() override {
         stickers().clear();
+        setShellLink(nullptr);
         resetSettingsToDefaults();
     }
     LRESULT correctSelection() {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ink/CoreTrace.h"
+#include "core/CoreTrace.h"
 
 namespace inktest {
 

@@ -10,7 +10,7 @@
 #include "TypingTestSupport.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/TargetText.h"
-#include "shell/Settings.h"
+#include "core/Settings.h"
 #include "tests/targets/ObjectModelClient.h"
 #include "tests/targets/TargetClient.h"
 

@@ -8,7 +8,7 @@
 #include "KeyRecorder.h"
 #include "TypingTestSupport.h"
 #include "ink/KeyboardOutput.h"
-#include "shell/Settings.h"
+#include "core/Settings.h"
 
 namespace typingtest {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <mutex>
 
-#include "ink/MemoryBlocks.h"
-#include "shell/Settings.h"
+#include "core/MemoryBlocks.h"
+#include "core/Settings.h"
 
 namespace rt {
 

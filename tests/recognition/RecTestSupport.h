@@ -12,7 +12,7 @@
 #include "../support/TempDir.h"
 #include "Handwriting.h"
 #include "ink/RecResult.h"
-#include "ink/RecWordList.h"
+#include "recognition/RecWordList.h"
 #include "recognition/RecMessages.h"
 #include "recognition/RecVexaModule.h"
 

@@ -10,8 +10,8 @@
 #include "RecTestSupport.h"
 #include "recognition/RecEnv.h"
 #include "recognition/RecMgr.h"
-#include "shell/HookLibrary.h"
-#include "shell/Settings.h"
+#include "core/HookLibrary.h"
+#include "core/Settings.h"
 
 namespace {
 

@@ -15,13 +15,14 @@ namespace {
 struct Session {
     bool complete = true;
     unsigned long checksum = 0;
+    uint16_t tables = 0;
 };
 
 // Strokes of every path; a failed step ends nothing but its own call.
 Session runSession() {
     Session out;
     Shaper* s = InitShaper();
-    if (!s) return {false, 0};
+    if (!s) return {false, 0, 0};
     const Points strokes[] = {
         polyline({{0, 0}, {300, 40}}),
         polyline({{0, 0}, {200, 0}, {200, 120}, {0, 120}, {0, 0}}),
@@ -45,6 +46,20 @@ Session runSession() {
     }
     FinalizeShapes(s);
     out.checksum = shapetest::readEverything(s);
+    // A ruled frame finished with its table, on a page of its own.
+    Shaper* t = InitShaper();
+    const Points table[] = {{0, 1000, 200, 1000, 200, 1100, 0, 1100, 0, 1000},
+                            {0, 1050, 200, 1050},
+                            {100, 1000, 100, 1100}};
+    for (const Points& p : table)
+        if (!t || AddStroke2Shaper(t, static_cast<int16_t>(p.size() / 2), p.data(), 0x2E) == 0xFFFF)
+            out.complete = false;
+    if (t) {
+        FinalizeShapesEx(t, 0x210);
+        GetTable(t, &out.tables);
+        out.checksum += shapetest::readEverything(t);
+        DestroyShaper(t);
+    }
     VSANSWER* a = GetShapeNum(s) ? CreateShapeAnswerAt(GetShapeAt(s, 0), 0) : nullptr;
     if (a) {
         SetXMLforShapeAnswer(s, a, 1);
@@ -65,6 +80,7 @@ TEST(AllocationFailure, EveryAllocationMayFail) {
     vexa::failAllocationsAfter(-1);
     const Session baseline = runSession();
     ASSERT_TRUE(baseline.complete);
+    ASSERT_EQ(baseline.tables, 1) << "the table pass takes part";
     bool reachedBaseline = false;
     for (long allowed = 0; allowed < 20000 && !reachedBaseline; ++allowed) {
         vexa::failAllocationsAfter(allowed);

@@ -101,8 +101,8 @@ TEST(Arrows, ShaftThenHeadThenSecondHead) {
     EXPECT_EQ(a.add(drawn(back, 0.4, 3), 0x0C), 1);
     EXPECT_EQ(a.names(), (Names{"ARR2_11"}));
 
-    // A closed second head; the name's digits follow the vertex list, as a
-    // vertex list of the same arrow is named.
+    // A closed second head: with two heads of one type the joined name and
+    // the name of its vertex list agree.
     Drawing b;
     b.add(drawn(shaft, 0, 5), 0x0C);
     b.add(drawn(closedHead(300, 30, 30), 0, 6), 0x0C);
@@ -122,7 +122,7 @@ TEST(Arrows, ShaftThenHeadThenSecondHead) {
     c.add(drawn(shaft, 0, 8), 0x0C);
     c.add(drawn(openHead(300, 30, 30), 0, 9), 0x0C);
     c.add(drawn(backClosed, 0, 10), 0x0C);
-    EXPECT_EQ(c.names(), (Names{"ARR2_21"})) << "the new (closed) head comes first";
+    EXPECT_EQ(c.names(), (Names{"ARR2_12"})) << "the first head, then the new (closed) one";
 }
 
 TEST(Arrows, PlainStrokesMakeNoArrows) {
@@ -278,11 +278,21 @@ TEST(Joining, StrokeLimitOfThirtyTwo) {
     const int bigCount = big->strokeCount, lastCount = last->strokeCount;
     EXPECT_EQ(std::max(bigCount, lastCount), 32);
     EXPECT_EQ(std::min(bigCount, lastCount), 1);
-    // Absorbed strokes follow the new one, newest first.
+    // Absorbed strokes follow the new one, each shape's from its last to its
+    // first: the order turns over at every join.
     const VSANSWER* full = bigCount == 32 ? big.get() : last.get();
     EXPECT_EQ(full->strokes[0], 31);
-    EXPECT_EQ(full->strokes[1], 30);
-    EXPECT_EQ(full->strokes[31], 0);
+    EXPECT_EQ(full->strokes[1], 29);
+    EXPECT_EQ(full->strokes[2], 27);
+    EXPECT_EQ(full->strokes[30], 28);
+    EXPECT_EQ(full->strokes[31], 30);
+    Drawing b;
+    for (int i = 0; i < 3; ++i) b.add(polyline({{i * 40.0, 0}, {i * 40.0 + 36, 0}}, 2), 0x02);
+    FinalizeShapes(b.shaper.get());
+    ASSERT_EQ(GetShapeNum(b.shaper.get()), 1);
+    shapetest::AnswerPtr three(CreateShapeAnswerAt(GetShapeAt(b.shaper.get(), 0), 0));
+    ASSERT_EQ(three->strokeCount, 3);
+    EXPECT_EQ(std::vector<int>(three->strokes, three->strokes + 3), (std::vector<int>{2, 0, 1}));
 }
 
 TEST(Joining, FourStrokesCloseIntoARectangle) {

@@ -100,9 +100,11 @@ TEST(ShapeDll, DrivesAShaperThroughItsCallingOrder) {
     EXPECT_NEAR(a->vertices[2], 210, 2);
     lib.SetXMLforShapeAnswer(s, a, 0);
     ASSERT_NE(a->xmlText, nullptr);
+    // Finishing aligned the shape and froze it for later passes.
     EXPECT_EQ(std::string(a->xmlText)
-                  .rfind("<Shape id='0' align='0'><Name>POLY_4</Name><Aliases>11</Aliases><X>@", 0),
-              0u);
+                  .rfind("<Shape id='0' align='-1'><Name>POLY_4</Name><Aliases>11</Aliases><X>@", 0),
+              0u)
+        << a->xmlText;
     EXPECT_NE(std::string(a->xmlText).find("<Y>@3fc:"), std::string::npos) << "20 + 1000";
 
     VSANSWER b = {};
@@ -116,7 +118,7 @@ TEST(ShapeDll, DrivesAShaperThroughItsCallingOrder) {
     uint32_t count = 0;
     const double* out = lib.GetFirstStrokeFromOut(s, &count);
     ASSERT_NE(out, nullptr);
-    EXPECT_EQ(count, 5u);
+    EXPECT_EQ(count, 6u) << "the closed outline repeats its first vertex";
     EXPECT_NE(lib.GetCurrIndexesFromOut(s, &count), nullptr);
     int walked = 1;
     while (lib.GetNextStrokeFromOut(s, &count)) ++walked;
@@ -126,7 +128,7 @@ TEST(ShapeDll, DrivesAShaperThroughItsCallingOrder) {
     EXPECT_EQ(lib.GetCurrIndexesFromBuf(s, &count), nullptr);
 
     EXPECT_EQ(lib.ApplyVexaAlignEx(s, 0x200), 4);
-    EXPECT_EQ(lib.GetpDisposition(s), nullptr);
+    EXPECT_NE(lib.GetpDisposition(s), nullptr) << "kept from the pass of FinalizeShapes";
     uint16_t tables = 7;
     EXPECT_EQ(lib.GetTable(s, &tables), nullptr);
     EXPECT_EQ(tables, 0);
@@ -181,6 +183,32 @@ TEST(ShapeDll, RecognisesTemplatesAndArrows) {
         lib.DestroyShapeAnswer(a);
         lib.DestroyShaper(s);
     }
+}
+
+TEST(ShapeDll, FindsARuledTable) {
+    Library lib;
+    ASSERT_EQ(lib.bound, 42);
+    Shaper* s = lib.InitShaper();
+    const int32_t resolution = 16;  // scale 1024: caller units are internal units
+    lib.SetShaperProperty(s, &resolution, 2);
+    const int16_t frame[] = {0, 0, 200, 0, 200, 100, 0, 100, 0, 0};
+    const int16_t across[] = {0, 50, 200, 50};
+    const int16_t down[] = {100, 0, 100, 100};
+    const ShaperStroke strokes[] = {{1, 5, frame, 0}, {2, 2, across, 0}, {3, 2, down, 0}};
+    for (const ShaperStroke& stroke : strokes) lib.AddStroke2ShaperEx(s, &stroke, 0x2E);
+    EXPECT_EQ(lib.FinalizeShapesEx(s, 0x210), 3);
+    uint16_t count = 0;
+    VSTABLE* table = lib.GetTable(s, &count);
+    ASSERT_EQ(count, 1);
+    ASSERT_NE(table, nullptr);
+    lib.GenerateTablesXML(s);
+    ASSERT_EQ(table->cellCount, 4);
+    ASSERT_NE(table->html, nullptr);
+    EXPECT_EQ(table->offsets[5], std::strlen(table->html));
+    EXPECT_EQ(table->cells[3].corners[4], 200);
+    EXPECT_EQ(table->cells[3].corners[5], 100);
+    for (int16_t i = 0; i < 3; ++i) EXPECT_EQ(lib.GetStrokeTable(s, i), 0) << i;
+    lib.DestroyShaper(s);
 }
 
 }  // namespace

@@ -167,3 +167,24 @@ TEST(Measures, SmoothnessOfReadyLists) {
 }
 
 }  // namespace
+
+namespace {
+
+// The bend at a kink that turns against the stroke's overall turn: the main
+// side value is doubled before the rings compare theirs with it, so no ring
+// (of side 1) ever reads as turning against it, and a kink either way
+// measures the same.
+TEST(BendMeasure, KinksEitherWayMeasureAlike) {
+    auto bendAt = [](int16_t kink) {
+        const int16_t xy[] = {0,    0,  10, 0,  20, 0,  30, 0,  40, 0,  48, 0,   50,
+                              kink, 52, 0,  60, 0,  70, 5,  80, 10, 90, 15, 100, 20};
+        PointList* list = makePointList(13, xy, 10);
+        const int16_t m = bendMeasure(list, 0, 6, 12);
+        freePointList(list);
+        return m;
+    };
+    EXPECT_GT(bendAt(3), 0);
+    EXPECT_EQ(bendAt(3), bendAt(-3));
+}
+
+}  // namespace

@@ -33,9 +33,18 @@ TEST(PointList, ConvertsCallerPointsAtTheScale) {
         int32_t scale;
         int16_t in, out;
     } cases[] = {
-        {1024, 100, 100},        {1024, -7, -7}, {768, 100, 100}, {546, 100, 50},
-        {546, -3, -1},           {512, 101, 50}, {273, 100, 25},  {2048, 100, 200},
-        {16384, 30000, 32767},  // larger scales saturate instead of wrapping
+        {1024, 100, 100},
+        {1024, -7, -7},
+        {768, 100, 100},
+        {546, 100, 50},
+        {546, -3, -2},
+        {546, -1, -1},
+        {546, -4, -2},
+        {512, 101, 50},
+        {273, 100, 25},
+        {2048, 100, 200},
+        // Larger scales saturate instead of wrapping.
+        {16384, 30000, 32767},
         {16384, -30000, -32768},
     };
     for (const auto& c : cases) {
@@ -238,10 +247,11 @@ TEST(ShapeOutput, ClosedOutlinesEndOnTheirFirstVertex) {
     ASSERT_EQ(s->outputCount, 5);
     EXPECT_EQ(s->output[8], s->output[0]);
     EXPECT_EQ(s->output[9], s->output[1]);
-    // A vertex list that already ends on its first vertex is not closed twice.
+    // The first vertex is repeated even when the list already ends on it.
     vertexAt(s.get(), 3)->pos = vertexAt(s.get(), 0)->pos;
     ASSERT_TRUE(finishShape(s.get(), false));
-    EXPECT_EQ(s->outputCount, 4);
+    EXPECT_EQ(s->outputCount, 5);
+    EXPECT_EQ(s->output[8], s->output[0]);
     EXPECT_FALSE(finishShape(s.get(), true)) << "no answer to finish from";
     EXPECT_EQ(s->output, nullptr);
 }

@@ -1,6 +1,6 @@
-// libFuzzer target: strokes of any points and flags through the exports, then
-// everything read back. Input: a byte of shaper settings, then records of a
-// flag word, a point count and that many x, y pairs.
+// libFuzzer target: strokes of any points and flags through the exports,
+// finishing with alignment (and tables), then everything read back. Input: a byte of shaper
+// settings, then records of a flag word, a point count and that many x, y pairs.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -55,7 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         ++id;
     }
-    FinalizeShapes(s.get());
+    // Finishing aligns; the settings byte picks the table pass as well, and a
+    // second pass finds every shape already aged.
+    if (settings & 2) {
+        FinalizeShapesEx(s.get(), 0x210);
+        ApplyVexaAlignEx(s.get(), 0x200);
+    } else {
+        FinalizeShapes(s.get());
+    }
     shapetest::readEverything(s.get());
     return 0;
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/HookLibrary.h"
+#include "core/HookLibrary.h"
 
 struct HookCall {
     std::string name;

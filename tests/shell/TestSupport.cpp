@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "shell/ServiceMessages.h"
-#include "shell/Settings.h"
+#include "core/ServiceMessages.h"
+#include "core/Settings.h"
 #include "win/WinString.h"
 
 namespace sxtest {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "shell/ServiceMessages.h"
+#include "core/ServiceMessages.h"
 
 namespace {
 

@@ -9,16 +9,16 @@
 
 #include "FakeHookLibrary.h"
 #include "TestSupport.h"
-#include "shell/AppGlobals.h"
-#include "shell/LocalInkManager.h"
-#include "shell/PendingServices.h"
-#include "shell/ServiceMessages.h"
+#include "core/AppGlobals.h"
+#include "ink/LocalInkManager.h"
+#include "core/PendingServices.h"
+#include "core/ServiceMessages.h"
 #include "shell/ServiceWindow.h"
-#include "shell/Settings.h"
+#include "core/Settings.h"
 #include "shell/Splash.h"
 #include "shell/Startup.h"
 #include "shell/Stickers.h"
-#include "shell/SystemHooks.h"
+#include "core/SystemHooks.h"
 #include "shell/Tips.h"
 
 namespace {

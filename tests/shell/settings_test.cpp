@@ -6,7 +6,7 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "shell/Settings.h"
+#include "core/Settings.h"
 #include "win/WinString.h"
 
 namespace {

@@ -8,12 +8,12 @@
 
 #include "TestSupport.h"
 #include "shell/Morph.h"
-#include "shell/Settings.h"
+#include "core/Settings.h"
 #include "shell/Splash.h"
 #include "shell/ServiceWindow.h"
 #include "shell/Startup.h"
 #include "shell/Stickers.h"
-#include "shell/SystemHooks.h"
+#include "core/SystemHooks.h"
 #include "shell/Tips.h"
 
 namespace {

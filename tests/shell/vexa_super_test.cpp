@@ -1,7 +1,7 @@
 // The common root class: class names and the is-kind-of test by name.
 #include <gtest/gtest.h>
 
-#include "shell/VexaSuper.h"
+#include "core/VexaSuper.h"
 
 namespace {
 

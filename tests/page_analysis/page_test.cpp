@@ -1,0 +1,366 @@
+// The page analysis proper on generated pages: bands cut and classified as
+// the page was made, text lines and words found and read back, lists,
+// paragraphs and underlined words marked.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LinkedEngines.h"
+#include "Ombra.h"
+#include "PageInk.h"
+#include "ResultXml.h"
+#include "Session.h"
+#include "LineFinder.h"
+#include "TextGroup.h"
+#include "TextUnit.h"
+
+namespace {
+
+using namespace ombra;
+
+struct Page {
+    engines::Scope scope;
+    OMBRA_CONTEXT context = nullptr;
+    OMBRA_SESSION session = nullptr;
+    const char* xml = nullptr;
+    int result = -1;
+
+    Page() {
+        Ombra_CreateContext(&context);
+        Ombra_OpenSession(context, &session, 0);
+    }
+    ~Page() { Ombra_CloseContext(context); }
+    int run(const PageInk& ink) {
+        if (int r = ink.addTo(session, Ombra_AddStroke)) return r;
+        result = Ombra_Recognize(session, &xml);
+        return result;
+    }
+    COmbraGroup* root() const { return reinterpret_cast<COmbraSession*>(session)->root; }
+    std::vector<int> bandKinds() const {
+        std::vector<int> kinds;
+        for (int i = 0; i < root()->children.count(); ++i)
+            kinds.push_back(root()->children.get(i)->groupKind);
+        return kinds;
+    }
+};
+
+TEST(PageText, TwoLinesOfTextAreReadBack) {
+    Page page;
+    PageInk ink;
+    ink.write("hello world\nthe cat sat", 100, 100);
+    ASSERT_EQ(page.run(ink), 0);
+    const ResultXml r = readResult(page.xml);
+    ASSERT_TRUE(r.wellFormed) << page.xml;
+    EXPECT_EQ(page.bandKinds(), (std::vector<int>{kGroupText})) << page.xml;
+    EXPECT_EQ(r.count("Line"), 2) << page.xml;
+    EXPECT_EQ(r.firstAlts, (std::vector<std::string>{"hello", "world", "the", "cat", "sat"}))
+        << page.xml;
+}
+
+}  // namespace
+
+namespace {
+
+// Strokes that are bare vertical bars from top to bottom.
+COmbraStroke* bar(int id, int32_t top, int32_t bottom, int flags = 0) {
+    const int32_t xy[4] = {10 * id, top, 10 * id, bottom};
+    const Ombra_STROKE r = {id, 2, 1, 0, 0, flags, 0, xy};
+    return COmbraStroke::make(r);
+}
+
+TEST(PageBands, CutsAtGapsMeasuredInLineHeights) {
+    const struct {
+        const char* what;
+        std::vector<std::pair<int32_t, int32_t>> bars;
+        std::vector<int64_t> cuts;
+    } cases[] = {
+        // 100 units empty: 31 tenths of a line height; cut in the middle.
+        {"two lines apart", {{0, 32}, {132, 164}}, {-1, 82, 165}},
+        // 60 units after a band of 400: only 18 tenths.
+        {"tall band, small gap", {{0, 200}, {180, 400}, {460, 492}}, {-1, 493}},
+        // 70 units after a band of 320 or more: 21 tenths of a ten-line band.
+        {"ten-line band, two-line gap", {{0, 200}, {180, 320}, {390, 420}}, {-1, 355, 421}},
+        {"overlapping strokes", {{0, 50}, {40, 90}}, {-1, 91}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        COmbraSession session(nullptr, nullptr, nullptr);
+        ASSERT_EQ(session.init(0), 0);
+        int id = 1;
+        for (const auto& b : c.bars) session.addStroke(bar(id++, b.first, b.second));
+        EXPECT_EQ(session.findBandCuts(), c.cuts);
+    }
+    COmbraSession aside(nullptr, nullptr, nullptr);
+    ASSERT_EQ(aside.init(0), 0);
+    aside.addStroke(bar(1, 0, 30, OMBRA_STROKE_NO_SEGMENTATION));
+    aside.addStroke(bar(2, 200, 230, OMBRA_STROKE_NO_SEGMENTATION));
+    EXPECT_TRUE(aside.findBandCuts().empty()) << "strokes kept out of segmentation make no band";
+}
+
+TEST(PageBands, EachBandIsClassifiedAsItWasDrawn) {
+    Page page;
+    PageInk ink;
+    ink.write("the first line", 100, 100);
+    // Nested shapes and a connector.
+    ink.draw({{100, 300}, {900, 300}, {900, 380}, {100, 380}, {100, 300}});
+    ink.ellipse(500, 340, 330, 30);
+    ink.draw({{300, 325}, {700, 325}, {700, 355}, {300, 355}, {300, 325}});
+    ink.draw({{950, 340}, {1200, 340}});
+    // A chart: two frames, a label in each.
+    ink.draw({{100, 600}, {500, 600}, {500, 800}, {100, 800}, {100, 600}});
+    ink.write("cat", 200, 720);
+    ink.draw({{700, 600}, {1100, 600}, {1100, 800}, {700, 800}, {700, 600}});
+    ink.write("dog", 800, 720);
+    // Three columns between two rulings.
+    ink.draw({{400, 1000}, {400, 1200}});
+    ink.draw({{800, 1000}, {800, 1200}});
+    ink.write("cat", 150, 1100);
+    ink.write("dog", 500, 1100);
+    ink.write("sun", 900, 1100);
+    ASSERT_EQ(page.run(ink), 0);
+    const ResultXml r = readResult(page.xml);
+    ASSERT_TRUE(r.wellFormed) << page.xml;
+    EXPECT_EQ(page.bandKinds(),
+              (std::vector<int>{kGroupText, kGroupBand, kGroupChart, kGroupTable}))
+        << page.xml;
+    EXPECT_EQ(r.firstAlts,
+              (std::vector<std::string>{"the", "first", "line", "cat", "dog", "cat", "dog", "sun"}))
+        << page.xml;
+    EXPECT_EQ(r.count("TABLE"), 1);
+    EXPECT_EQ(r.count("TD"), 3);
+}
+
+TEST(PageBands, ABandWithoutShapesDropsOnlyItself) {
+    engines::Knobs knobs;
+    knobs.shapelessPasses = 1;
+    engines::Scope scope(knobs);
+    OMBRA_CONTEXT context = nullptr;
+    ASSERT_EQ(Ombra_CreateContext(&context), 0);
+    OMBRA_SESSION s = nullptr;
+    ASSERT_EQ(Ombra_OpenSession(context, &s, 0), 0);
+    PageInk ink;
+    ink.write("lost", 100, 100);
+    ink.write("kept words", 100, 400);
+    ASSERT_EQ(ink.addTo(s, Ombra_AddStroke), 0);
+    const char* xml = nullptr;
+    ASSERT_EQ(Ombra_Recognize(s, &xml), 0);
+    EXPECT_EQ(readResult(xml).firstAlts, (std::vector<std::string>{"kept", "words"})) << xml;
+    Ombra_CloseContext(context);
+}
+
+TEST(PageBands, ALoneRulingDoesNotFailThePage) {
+    Page page;
+    PageInk ink;
+    ink.write("before", 100, 100);
+    ink.draw({{100, 400}, {900, 400}});
+    ink.write("after", 100, 700);
+    ASSERT_EQ(page.run(ink), 0);
+    EXPECT_EQ(page.bandKinds(), (std::vector<int>{kGroupText, kGroupText, kGroupText}));
+    EXPECT_EQ(readResult(page.xml).firstAlts, (std::vector<std::string>{"before", "after"}))
+        << page.xml;
+}
+
+TEST(PageText, ANumberedListOfThreeItems) {
+    Page page;
+    PageInk ink;
+    ink.write("1. apples\n2. pears\n3. plums", 100, 100);
+    ASSERT_EQ(page.run(ink), 0);
+    const ResultXml r = readResult(page.xml);
+    ASSERT_TRUE(r.wellFormed) << page.xml;
+    const std::string xml = page.xml;
+    EXPECT_NE(xml.find("<P><List Type=\"1.\" Start=\"1\"><LI><Line id=\"0\">"), std::string::npos)
+        << xml;
+    EXPECT_EQ(r.count("List"), 1) << xml;
+    EXPECT_EQ(r.count("LI"), 3) << xml;
+    EXPECT_NE(xml.find("</Line></LI></List></P>"), std::string::npos) << xml;
+}
+
+TEST(PageText, ASingleNumberedLineIsNoList) {
+    Page page;
+    PageInk ink;
+    ink.write("1) apples\nand pears", 100, 100);
+    ASSERT_EQ(page.run(ink), 0);
+    EXPECT_EQ(readResult(page.xml).count("List"), 0) << page.xml;
+}
+
+TEST(PageText, ParagraphBreakAndUnderline) {
+    Page page;
+    PageInk ink;
+    ink.write("some words here", 100, 350);
+    ink.draw({{100, 356}, {230, 356}});  // under "some"
+    ink.write("the end\nof it", 100, 418);
+    // Well below, yet in the same band: a paragraph of its own.
+    ink.write("new page", 100, 595);
+    ASSERT_EQ(page.run(ink), 0);
+    const ResultXml r = readResult(page.xml);
+    ASSERT_TRUE(r.wellFormed) << page.xml;
+    const std::string xml = page.xml;
+    EXPECT_EQ(page.bandKinds(), (std::vector<int>{kGroupText})) << xml;
+    EXPECT_EQ(r.styles, (std::vector<std::string>{"U"})) << xml;
+    EXPECT_NE(xml.find("<Word id=\"0\"><Conf>"), std::string::npos);
+    EXPECT_EQ(r.firstAlts, (std::vector<std::string>{"some", "words", "here", "the", "end", "of",
+                                                     "it", "new", "page"}))
+        << xml;
+    EXPECT_NE(xml.find("</Line><Line id=\"0\"/></P><P><Line id=\"3\">"), std::string::npos)
+        << "the wide gap ends the paragraph: " << xml;
+    EXPECT_EQ(r.count("P"), 2) << xml;
+}
+
+TEST(PageText, AOneStrokeLineIsWrittenWithoutItsWordInTextButKeptInCells) {
+    Page page;
+    PageInk ink;
+    ink.write("hello\no\nworld", 100, 100);
+    ASSERT_EQ(page.run(ink), 0);
+    auto* text = static_cast<CTextGroup*>(page.root()->children.get(0));
+    ASSERT_EQ(text->lines.count(), 3) << page.xml;
+    EXPECT_FALSE(text->lines.get(0)->noWords);
+    EXPECT_TRUE(text->lines.get(1)->noWords);
+    EXPECT_NE(std::string(page.xml).find("<Line id=\"1\"></Line>"), std::string::npos) << page.xml;
+}
+
+TEST(PageLines, WordToleranceAndLineFinding) {
+    COmbraSession session(nullptr, nullptr, nullptr);
+    ASSERT_EQ(session.init(0), 0);
+    CTextGroup group(&session);
+    for (int32_t h : {20, 22, 24, 60})
+        group.wordList.append(new _LSTRAPEZ{0, 10, 0, h, 0, h, h, 0, nullptr});
+    EXPECT_EQ(group.groupTolerance(), 22);
+
+    // One stroke, one line; letter-sized strokes far apart, two lines.
+    std::vector<std::unique_ptr<COmbraStroke>> strokes;
+    auto stroke = [&](std::vector<int32_t> xy) {
+        const Ombra_STROKE r = {0, static_cast<int32_t>(xy.size() / 2), 1, 0, 0, 0, 0, xy.data()};
+        strokes.emplace_back(COmbraStroke::make(r));
+        return strokes.back().get();
+    };
+    const COmbraStroke* a = stroke({0, 0, 10, 30, 20, 0, 30, 30});
+    const COmbraStroke* b = stroke({300, 0, 310, 30, 320, 0, 330, 30});
+    const COmbraStroke* c = stroke({40, 0, 50, 30, 60, 0, 70, 30});
+    std::vector<int> lineOf;
+    LineFinder finder(LineFinder::tolerance(30, 32), 32);
+    EXPECT_EQ(finder.find({a}, lineOf), 1);
+    EXPECT_EQ(lineOf, (std::vector<int>{0}));
+    EXPECT_EQ(finder.find({a, b}, lineOf), 2);
+    EXPECT_EQ(finder.find({a, c}, lineOf), 1) << "the next letter joins";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PageLines, EnvelopesAndGapsBetweenWordLines) {
+    std::vector<EnvelopePoint> lower = {{0, 0}, {10, 5}, {20, 0}}, upper = lower;
+    EXPECT_EQ(envelope(lower, 1), 3);
+    EXPECT_EQ(envelope(upper, -1), 2);
+    EXPECT_EQ(upper[1].x, 20);
+
+    // Words side by side, not overlapping in x: the box gap plus the separation.
+    _LSTRAPEZ a = {0, 100, 0, 30, 0, 30, 30, 0, nullptr};
+    _LSTRAPEZ b = {150, 250, 50, 80, 50, 80, 30, 1, nullptr};
+    _LSLINE up, down;
+    up.words.append(&a);
+    up.top = 0;
+    up.bottom = 30;
+    down.words.append(&b);
+    down.top = 50;
+    down.bottom = 80;
+    EXPECT_EQ(lineGap(up, down).least, 20 + 50);
+    // One above the other: sampled between the boundaries.
+    _LSTRAPEZ c = {0, 100, 60, 90, 70, 100, 30, 1, nullptr};
+    _LSLINE below;
+    below.words.append(&c);
+    const LineGap g = lineGap(up, below);
+    EXPECT_EQ(g.least, 30);
+    EXPECT_GE(g.mean, 30);
+}
+
+TEST(PageLines, ALineOfBoxedStrokesIsNoText) {
+    COmbraSession session(nullptr, nullptr, nullptr);
+    ASSERT_EQ(session.init(0), 0);
+    CTextGroup group(&session);
+    CTextUnit* words[2];
+    _LSLINE* lines[2];
+    for (int l = 0; l < 2; ++l) {
+        lines[l] = new _LSLINE;
+        words[l] = new CTextUnit(&session);
+        group.addUnit(words[l]);
+        for (int s = 0; s < 3; ++s) {
+            const int32_t x = 40 * s, y = 100 * l;
+            const int32_t xy[6] = {x, y, x + 20, y + 30, x + 30, y};
+            const Ombra_STROKE r = {s, 3, 1, 0, 0, 0, 0, xy};
+            ASSERT_EQ(session.addStroke(COmbraStroke::make(r)), 0);
+            COmbraStroke* stroke = session.stroke(session.ink.count() - 1);
+            // The first line: every stroke boxed by a loop, none text-like.
+            stroke->textFlag = l == 1;
+            stroke->boxedMark = l == 0 ? 15 : 0;
+            words[l]->addStroke(session.ink.count() - 1);
+        }
+        const int32_t y = 100 * l;
+        lines[l]->words.append(new _LSTRAPEZ{0, 110, y, y + 30, y, y + 30, 30, 3 * l, words[l]});
+        lines[l]->top = y;
+        lines[l]->bottom = y + 30;
+        lines[l]->height = 30;
+        group.lines.append(lines[l]);
+        group.wordList.append(lines[l]->words.get(0));
+    }
+    group.markContent();
+    EXPECT_FALSE(lines[0]->content)
+        << "boxed term (k/2 + 15k + 40k)/k - 40 = 15, then 3 x 15 - 14 = 31";
+    EXPECT_TRUE(lines[1]->content);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PageText, AShortMarkReadWithAWordBecomesItsUnderlineOrStrike) {
+    for (bool strike : {false, true}) {
+        SCOPED_TRACE(strike ? "strike" : "underline");
+        Page page;
+        PageInk ink;
+        ink.write("some", 100, 100, 20, 5);
+        const size_t first = ink.size();
+        ink.write("cat", 220, 100, 20, 6);
+        int32_t left = INT32_MAX, right = INT32_MIN;
+        for (size_t i = first; i < ink.size(); ++i)
+            for (int k = 0; k < ink.strokes()[i].count; ++k) {
+                left = std::min(left, ink.strokes()[i].points[2 * k]);
+                right = std::max(right, ink.strokes()[i].points[2 * k]);
+            }
+        const int32_t y = strike ? 90 : 104;
+        ink.draw({{left - 2, y}, {right + 2, y}});
+        ASSERT_EQ(page.run(ink), 0);
+        // Read first as "cat_" with the mark, the word is read again without it.
+        const ResultXml r = readResult(page.xml);
+        ASSERT_TRUE(r.wellFormed) << page.xml;
+        EXPECT_EQ(r.firstAlts, (std::vector<std::string>{"some", "cat"})) << page.xml;
+        EXPECT_EQ(r.styles, (std::vector<std::string>{strike ? "S" : "U"})) << page.xml;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PageTables, AFramedTableWithRulingsBecomesCells) {
+    Page page;
+    PageInk ink;
+    ink.draw({{100, 100}, {900, 100}, {900, 400}, {100, 400}, {100, 100}});
+    ink.draw({{500, 100}, {500, 400}});
+    ink.draw({{100, 250}, {900, 250}});
+    ink.write("cat", 200, 200, 20, 1);
+    ink.write("dog", 600, 200, 20, 2);
+    ink.write("sun", 200, 350, 20, 3);
+    ink.write("map", 600, 350, 20, 4);
+    ASSERT_EQ(page.run(ink), 0);
+    const ResultXml r = readResult(page.xml);
+    ASSERT_TRUE(r.wellFormed) << page.xml;
+    if (page.bandKinds() != std::vector<int>{kGroupTable})
+        GTEST_SKIP() << "the shape library builds no table from a frame and rulings: " << page.xml;
+    EXPECT_EQ(r.count("TD"), 4) << page.xml;
+    EXPECT_EQ(r.firstAlts, (std::vector<std::string>{"cat", "dog", "sun", "map"})) << page.xml;
+}
+
+}  // namespace
