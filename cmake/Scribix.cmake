@@ -116,10 +116,11 @@ function(_scribix_wine_fixture kind)
 endfunction()
 
 # scribix_test(<name> SOURCES <files...> [LIBS <targets...>] [ARGS <args...>]
-#              [LABELS <labels...>] [TIMEOUT <s>] [DISPLAY x11] [NO_MAIN])
+#              [LABELS <labels...>] [TIMEOUT <s>] [DISPLAY x11|x11managed] [NO_MAIN])
 # Builds a GoogleTest program and registers it as the ctest test
 # "<tree>.<name>". On Windows trees it runs under Wine: on the null display
-# driver by default, or with DISPLAY x11 on the run's private Xvfb (those
+# driver by default, or with DISPLAY x11 on the run's private Xvfb (x11managed:
+# the same with the windows managed as in a user's own prefix; those
 # tests take the display one at a time).
 function(scribix_test name)
   cmake_parse_arguments(T "NO_MAIN" "TIMEOUT;DISPLAY" "SOURCES;LIBS;ARGS;LABELS" ${ARGN})
@@ -137,7 +138,7 @@ function(scribix_test name)
                         ARGS ${T_ARGS} LABELS ${T_LABELS})
 endfunction()
 
-# scribix_register_test(<name> <target> [ARGS ...] [LABELS ...] [TIMEOUT s] [DISPLAY x11])
+# scribix_register_test(<name> <target> [ARGS ...] [LABELS ...] [TIMEOUT s] [DISPLAY x11|x11managed])
 # Registers an already built program (GoogleTest or not) as a test.
 function(scribix_register_test name target)
   cmake_parse_arguments(T "" "TIMEOUT;DISPLAY" "ARGS;LABELS" ${ARGN})
@@ -152,12 +153,14 @@ function(scribix_register_test name target)
   else()
     if(T_DISPLAY STREQUAL "x11")
       set(kind x11)
+    elseif(T_DISPLAY STREQUAL "x11managed")
+      set(kind x11managed)
     else()
       set(kind null)
     endif()
     # The target's emulator (scripts/wine-exec) runs it in the prefix named below.
     add_test(NAME ${test} COMMAND ${target} ${T_ARGS})
-    if(kind STREQUAL "x11")
+    if(kind MATCHES "^x11")
       set_tests_properties(${test} PROPERTIES RESOURCE_LOCK xdisplay)
     endif()
     _scribix_wine_fixture(${kind})

@@ -7,6 +7,10 @@ bool CEditTextHandler::initHandler(HWND window, LONG& selStart, LONG& selEnd, LO
     if (!window) return false;
     window_ = window;
     textLength = static_cast<LONG>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
+    if (breaks_ == PARAGRAPH_MARKS) {
+        std::wstring all;
+        textLength = readAll(all) ? static_cast<LONG>(all.size()) : -1;
+    }
     if (!getSelection(selStart, selEnd)) {
         window_ = nullptr;
         return false;
@@ -27,15 +31,43 @@ bool CEditTextHandler::getSelection(LONG& start, LONG& end) {
     return true;
 }
 
-bool CEditTextHandler::readText(LONG count, std::wstring& text) {
-    if (!window_ || count <= 0) return false;
-    std::vector<wchar_t> buffer(static_cast<size_t>(count) + 1, L'\0');
-    DWORD_PTR copied = 0;
+bool CEditTextHandler::fetchText(size_t capacity, std::vector<wchar_t>& buffer,
+                                 DWORD_PTR& copied) {
+    buffer.assign(capacity, L'\0');
+    copied = 0;
     if (!SendMessageTimeoutW(window_, WM_GETTEXT, buffer.size(),
                              reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
                              kReadTimeoutMs, &copied))
         return false;
     buffer.back() = L'\0';
+    return true;
+}
+
+bool CEditTextHandler::readAll(std::wstring& text) {
+    const LRESULT length = SendMessageW(window_, WM_GETTEXTLENGTH, 0, 0);
+    std::vector<wchar_t> buffer;
+    DWORD_PTR copied = 0;
+    if (length < 0 || !fetchText(static_cast<size_t>(length) + 1, buffer, copied)) return false;
+    text.clear();
+    for (const wchar_t* p = buffer.data(); *p; ++p) {
+        if (breaks_ == PARAGRAPH_MARKS && p[0] == L'\r' && p[1] == L'\n') ++p;
+        text.push_back(breaks_ == PARAGRAPH_MARKS && *p == L'\n' ? L'\r' : *p);
+    }
+    return true;
+}
+
+bool CEditTextHandler::readText(LONG count, std::wstring& text) {
+    if (!window_ || count <= 0) return false;
+    if (breaks_ == PARAGRAPH_MARKS) {
+        // The text is longer than the positions by its line breaks: read it whole.
+        std::wstring all;
+        if (!readAll(all) || all.size() < static_cast<size_t>(count)) return false;
+        text = all.substr(0, static_cast<size_t>(count));
+        return true;
+    }
+    std::vector<wchar_t> buffer;
+    DWORD_PTR copied = 0;
+    if (!fetchText(static_cast<size_t>(count) + 1, buffer, copied)) return false;
     if (copied == 0 || copied != wcslen(buffer.data()) || copied < static_cast<DWORD_PTR>(count))
         return false;
     text.assign(buffer.data(), copied);

@@ -60,6 +60,21 @@ InkStroke* InkTrace::getNextStroke(const InkStroke* stroke) {
     return index >= 0 && index + 1 < count_ ? strokes_[index + 1] : nullptr;
 }
 
+int InkTrace::moveStrokesAfter(const InkStroke* stroke, InkTrace& to) {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    const int index = find(stroke);
+    if (index < 0 || &to == this) return 0;
+    int moved = 0;
+    for (int i = index + 1; i < count_; ++i) {
+        // A stroke the other trace cannot take is deleted there, as AddStroke says.
+        to.AddStroke(strokes_[i]);
+        strokes_[i] = nullptr;
+        ++moved;
+    }
+    count_ = index + 1;
+    return moved;
+}
+
 int InkTrace::indexOf(const InkStroke* stroke) {
     std::lock_guard<std::recursive_mutex> guard(lock_);
     return find(stroke);

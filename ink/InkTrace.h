@@ -33,6 +33,10 @@ class InkTrace : public VexaSuper {
     // for a stroke that is not here.
     InkStroke* getNextStroke(const InkStroke* stroke);
 
+    // Moves the strokes after `stroke` to the end of `to`, in order; the number
+    // moved (none for null or a stroke that is not here).
+    int moveStrokesAfter(const InkStroke* stroke, InkTrace& to);
+
     // Position of `stroke`, -1 for null or a stroke that is not here.
     int indexOf(const InkStroke* stroke);
 

@@ -191,6 +191,7 @@ LocalClient* LocalInkManager::activateClient(LocalClient* client, HWND window, i
         active_ = nullptr;
         if (!client) return nullptr;
         active_ = client;
+        ++activations_;
     }
     if (!client->beginInk(window, x, y)) {
         {
@@ -220,6 +221,11 @@ void LocalInkManager::applyClientInkParams(LocalClient* client) {
     else
         applyInkDriverParams(1, 1, r.inkParam1, r.inkParam2, r.inkParam3, extraPoints,
                              handle(r.cursor2), handle(r.cursor1));
+}
+
+unsigned LocalInkManager::activationCount() const {
+    win::ScopedLock lock(lock_);
+    return activations_;
 }
 
 int LocalInkManager::beginActiveInk() {

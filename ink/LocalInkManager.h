@@ -83,6 +83,9 @@ class LocalInkManager : public VexaSuper {
     LocalClient* findClientAt(HWND focusWindow, int x, int y);
     // Makes `client` active if it accepts the pen-down; the active client or null.
     LocalClient* activateClient(LocalClient* client, HWND window, int x, int y);
+    // How many pen-downs have activated a client so far: a client tells by it
+    // whether a new contact began after its last stroke.
+    unsigned activationCount() const;
     // Prepares the pen-event thread for the active client's ink; 0 without one.
     int beginActiveInk();
     bool activeClientTakesInk() const;
@@ -140,6 +143,7 @@ class LocalInkManager : public VexaSuper {
     int clientCount_ = 0;
     LocalClient* active_ = nullptr;
     std::vector<Notifying> notifying_;
+    unsigned activations_ = 0;
     IconsManager* icons_ = nullptr;
     bool penEventThreadStarted_ = false;
     // The pen state, the transparent level, the client list, the active

@@ -57,6 +57,8 @@ LRESULT CorrectionServices::showWordListMenuBar(HKL, const RecWordList*, POINT, 
     return 0;
 }
 
+bool CorrectionServices::hasWordListMenu() const { return false; }
+
 CorrectionServices& correctionServices() { return *g_services; }
 
 CorrectionServices* setCorrectionServices(CorrectionServices* services) {

@@ -37,6 +37,8 @@ class CorrectionServices {
     // `trailingText` is appended when the menu replaces the selection.
     virtual LRESULT showWordListMenuBar(HKL layout, const RecWordList* wordList, POINT point,
                                         const wchar_t* trailingText);
+    // Whether showWordListMenuBar shows a menu at all.
+    virtual bool hasWordListMenu() const;
 };
 
 // The services in use: the program's own unless a test has set others.

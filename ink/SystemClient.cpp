@@ -234,6 +234,7 @@ int SystemClient::onStrokes(InkPoint* points, int count) {
                 points = nullptr;  // the stroke's now, also when the trace cannot take it
                 kept = trace_->AddStroke(stroke) >= 0;
             }
+            if (kept) activationAtStroke_ = manager->activationCount();
         }
     }
     if (!kept) {

@@ -149,6 +149,8 @@ class SystemClient : public LocalClient {
     InkTrace* trace_ = nullptr;
     HWND traceWindow_ = nullptr;
     InkStroke* lastTaken_ = nullptr;
+    // The ink manager's activation count when the last stroke was kept.
+    unsigned activationAtStroke_ = 0;
 
     // The recognition thread's own state of the writing under way.
     struct Writing {

@@ -97,6 +97,20 @@ void clearStickers() {
         shellLink().clearStickers();
 }
 
+// Keys go to the foreground window. Another window may have come to the
+// front while the user wrote (a window of the program, a notification area
+// that pops up, a dialog): the writing's target is brought back first, so
+// that a result traced as delivered has reached its field.
+void bringTargetToFront(HWND target) {
+    HWND root = target && IsWindow(target) ? GetAncestor(target, GA_ROOT) : nullptr;
+    if (!root) root = hookLibrary().getTargetFgrWindow();
+    if (!root || !IsWindow(root) || GetForegroundWindow() == root) return;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(root, &pid);
+    if (pid == GetCurrentProcessId()) return;  // the program's own bars take no keys
+    forceForegroundWindow(root);
+}
+
 // What the tests and the trace reader see of each delivery: the current
 // result's text afterwards.
 void traceCurrentResult() {
@@ -349,14 +363,33 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
 
     InkTrace* trace;
     HWND target;
+    bool nextWritingBegan = false;
+    bool nextStrokesWaiting = false;
     {
         win::ScopedLock lock(lock_);
         trace = trace_;
         target = traceWindow_;
         trace_ = nullptr;
         traceWindow_ = nullptr;
+        // Strokes after the last one taken came after the writing ended: they
+        // are the next writing's, which goes on while this one is delivered.
+        if (trace && lastTaken_ && trace->getNextStroke(lastTaken_)) {
+            if (auto* next = new (std::nothrow) InkTrace(this)) {
+                if (trace->moveStrokesAfter(lastTaken_, *next) > 0) {
+                    trace_ = next;
+                    traceWindow_ = inkWindow();
+                } else {
+                    delete next;
+                }
+            }
+        }
         lastTaken_ = nullptr;
+        nextStrokesWaiting = trace_ != nullptr;
+        // A pen-down after the last stroke began the next writing too.
+        nextWritingBegan = nextStrokesWaiting ||
+                           (manager && manager->activationCount() != activationAtStroke_);
     }
+    if (nextStrokesWaiting && event_) SetEvent(event_);
     const HKL layout = writing_.layout;
     const bool spaceAfter = writing_.spaceAfter;
     const wchar_t charBefore = writing_.charBefore;
@@ -369,8 +402,9 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
                      static_cast<UINT>(general.autoPenOffTimeout) * 1000u, nullptr);
     }
 
-    // The writing ends: the pen lets go of this client and the live ink goes.
-    if (manager) manager->releaseActiveClient(this, true);
+    // The writing ends: the pen lets go of this client and the live ink goes;
+    // not from under the next writing, whose pen is down already.
+    if (manager && !nextWritingBegan) manager->releaseActiveClient(this, true);
     if (trace) {
         trace->redrawArea(0, 0);
         if (HWND front = hookLibrary().getTargetFgrWindow()) UpdateWindow(front);
@@ -400,6 +434,7 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
 
     if (text) {
         if (manager) {
+            bringTargetToFront(target);
             // Recognized words stand apart from what is before them in the field:
             // the profile's space comes only after a writing, so without this
             // blank a writing put right after a word would run into it.
@@ -454,6 +489,10 @@ void SystemClient::showWordListMenu(HWND target) {
     LocalInkManager* manager = inkManager();
     const WordListBarSettings& menu = wordListBarSettings();
     if (!manager || menu.autoShow == 0 || manager->getActiveClient()) return;
+    // The pen turns mouse for a moment so that the menu can be tapped; with no
+    // menu to tap, the press of a writing that follows at once would be given
+    // to the field as a click (moving its caret) instead of being ink.
+    if (!correctionServices().hasWordListMenu()) return;
     RecResultRef current = getCurrentRecResult();
     std::shared_ptr<const RecWordList> words = current ? current->wordList() : nullptr;
     const RecWord* first = words ? words->wordAt(0) : nullptr;

@@ -33,7 +33,19 @@ CTargetText::CTargetText(HWND window) : window_(window) {
         handler_ = new CEditTextHandler;
         kind_ = KIND_EDIT;
     }
-    if (!handler_->initHandler(window, selStart_, selEnd_, textLength_)) {
+    bool ready = handler_->initHandler(window, selStart_, selEnd_, textLength_);
+    if (!ready && _wcsnicmp(name, kRichEditPrefix, 8) == 0) {
+        // A rich edit whose window serves no object model (not every host
+        // answers OBJID_NATIVEOM) still answers the edit messages: the blank
+        // before a writing and the selection are read through them.
+        delete handler_;
+        handler_ = new CEditTextHandler(CEditTextHandler::PARAGRAPH_MARKS);
+        kind_ = KIND_EDIT;
+        selStart_ = selEnd_ = -1;
+        textLength_ = -1;
+        ready = handler_->initHandler(window, selStart_, selEnd_, textLength_);
+    }
+    if (!ready) {
         delete handler_;
         handler_ = nullptr;
         kind_ = KIND_NONE;

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <vector>
+
 #include "TargetText.h"
 
 struct ITextDocument;
@@ -16,6 +18,12 @@ class CEditTextHandler : public CTargetTextHandler {
     // How long the text may take to arrive.
     static constexpr UINT kReadTimeoutMs = 100;
 
+    // How the control counts a line break in its positions: as the two
+    // characters its text holds, or, like a rich edit, as one paragraph mark
+    // ("\r") while its text still gives "\r\n".
+    enum LineBreaks { TEXT_AS_IS, PARAGRAPH_MARKS };
+    explicit CEditTextHandler(LineBreaks breaks = TEXT_AS_IS) : breaks_(breaks) {}
+
     bool initHandler(HWND window, LONG& selStart, LONG& selEnd, LONG& textLength) override;
     bool getSelection(LONG& start, LONG& end) override;
     bool getSelectionText(std::wstring& text) override;
@@ -26,6 +34,13 @@ class CEditTextHandler : public CTargetTextHandler {
     // The first `count` characters of the text; false unless all arrived in time.
     bool readText(LONG count, std::wstring& text);
 
+    // The whole text in the control's own positions, or false.
+    bool readAll(std::wstring& text);
+    // WM_GETTEXT into a buffer of `capacity` characters (terminated); false
+    // when the control did not answer in time.
+    bool fetchText(size_t capacity, std::vector<wchar_t>& buffer, DWORD_PTR& copied);
+
+    LineBreaks breaks_;
     HWND window_ = nullptr;
     // The selection last read: the text read is the one the caller was told of,
     // and a target that hangs meanwhile holds the reader up no longer than

@@ -52,11 +52,22 @@ void park(HWND window, int offset) {
                  kOwnMove | SWP_NOZORDER | SWP_HIDEWINDOW);
 }
 
+// The layer's window rectangle for a placement. A popup that covers a whole
+// monitor is taken for a full-screen application by X11 window managers, and
+// Wine then waits for the manager on every show and hide (two seconds without
+// one): the UI thread, which reads the pointer events of the layer, would
+// stall under the pen and the moves of the next strokes would be merged into
+// one. One pixel row short of the bottom, the layer stays an ordinary popup.
+RECT layerWindowRect(RECT place) {
+    if (place.bottom - place.top > 1) --place.bottom;
+    return place;
+}
+
 LRESULT onShow(HWND layer) {
     const AppGlobals& g = appGlobals();
     if (g.guardWindow) ShowWindow(g.guardWindow, SW_HIDE);
     emptyInkLayerDirtyRect();
-    const RECT place = inkLayerPlacement();
+    const RECT place = layerWindowRect(inkLayerPlacement());
     SetWindowPos(layer, HWND_TOPMOST, place.left, place.top, place.right - place.left,
                  place.bottom - place.top, kOwnMove | SWP_SHOWWINDOW);
     SetTimer(layer, kInkLayerTimer, kLayerTimerMs, nullptr);

@@ -9,6 +9,10 @@
 # over the edit with the test handwriting generator's strokes, the program
 # types what it recognized into the edit, a screenshot is saved to
 # build/run/screenshot.png, and both programs are closed cleanly.
+#
+# Windows are managed as in a user's own prefix (Wine's default), so that what
+# it shows is what a user gets; SCRIBIX_RUN_UNMANAGED=1 runs it with the test
+# prefixes' unmanaged windows instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -37,6 +41,12 @@ if [ ! -f "$WINEPREFIX/.scribix-ready" ]; then
   scribix_wine regedit /S "$(scribix_wine winepath -w "$run/settings.reg" 2>/dev/null)" >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.scribix-ready"
+fi
+# The test settings make windows unmanaged; a user's prefix manages them.
+if [ "${SCRIBIX_RUN_UNMANAGED:-0}" = 1 ]; then
+  scribix_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+else
+  scribix_wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
 fi
 
 xvfb_pid=""

@@ -2,7 +2,8 @@
 //
 // What it does for real: it creates the shared block and the queue event, keeps
 // the pen-event ring in the block, installs out-of-context accessibility hooks
-// that follow the focus and the foreground window of other applications, and a
+// that follow the focus and the foreground window of other applications (from
+// the window in front when the hooks are set on), and a
 // low-level keyboard hook that reports Escape; it answers the program's
 // questions from what those hooks saw and posts the service window's (F)
 // messages: 3025 when another window comes to the front, 3033 on Escape, 3031
@@ -105,23 +106,48 @@ HHOOK g_mouseHook = nullptr;
 // putPointToClientExternal (any thread) write under this lock.
 CRITICAL_SECTION g_ringLock;
 
-// The pen contact the mouse hook is inking. The hook thread owns it; the
-// thread that ends the inking period cancels it.
+// The pen contact the mouse hook is inking. The low-level hook must answer at
+// once: while it runs, the thread that reads the pointer (in whichever process
+// owns the window under it) waits, its pending moves are merged into one, and
+// a hook that keeps the system waiting is skipped or removed. So the hook
+// never waits for the program: a press while the pen is on is swallowed and
+// its points are held while the asker thread puts the pen-down question
+// (3026); ink lets them into the ring, no ink gives the press (and what
+// followed it) back to the window under the pen.
+enum class ContactState { NONE, ASKING, INK, CLICK };
+
+constexpr int kHeldPoints = 256;
+
 struct PenContact {
-    volatile LONG active;     // the press was taken for ink: swallow until the release
-    volatile LONG cancelled;  // the inking period ended under it: no more points
+    ContactState state;
+    bool cancelled;  // the inking period ended under it: no more points
+    bool released;   // the release came while the question was still open
     int32_t lastEntry;
     bool hasLast;
+    POINT held[kHeldPoints];  // the press and the moves while asking
+    int heldCount;
 
-    void reset(bool activeNow) {
+    void reset(ContactState now) {
+        state = now;
+        cancelled = released = hasLast = false;
         lastEntry = 0;
-        hasLast = false;
-        cancelled = 0;
-        active = activeNow ? 1 : 0;
+        heldCount = 0;
+    }
+    void hold(POINT pt) {
+        if (heldCount == kHeldPoints) heldCount = kHeldPoints - 1;  // the latest position wins
+        held[heldCount++] = pt;
     }
 };
-PenContact g_contact = {0, 0, 0, false};
+PenContact g_contact = {};
+CRITICAL_SECTION g_contactLock;  // the hook thread, the asker and setInkDriverParams
+
+// The asker thread: it puts the pen-down question for the hook.
+HANDLE g_askEvent = nullptr;
+HANDLE g_askerThread = nullptr;
+volatile LONG g_askerStopping = 0;
+
 HWND g_hookOwner = nullptr;  // message-only window on the thread that installed the hooks
+volatile LONG g_focusEventSeen = 0;  // a focus event came since the hooks were set
 DWORD g_hookThread = 0;
 
 WCHAR g_messageToClient[512];
@@ -268,14 +294,7 @@ void noteForeground(HWND window) {
     postToService(WM_INK_FOREGROUND_CHANGED, reinterpret_cast<WPARAM>(window), 0);
 }
 
-void CALLBACK onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG idObject, LONG idChild,
-                         DWORD, DWORD eventTime) {
-    if (!g_block || !window) return;
-    if (event == EVENT_SYSTEM_FOREGROUND) {
-        noteForeground(window);
-        return;
-    }
-    if (event != EVENT_OBJECT_FOCUS) return;
+void noteFocus(HWND window, LONG idObject, LONG idChild, DWORD eventTime) {
     g_block->_iSameWindow = g_block->_hwndElem == handle32(window) ? 1 : 0;
     g_block->_hwndFocus = handle32(window);
     g_block->_hwndElem = handle32(window);
@@ -288,6 +307,131 @@ void CALLBACK onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG idObject,
     // Wine raises no foreground events: the focus tells us which window is in front.
     HWND root = GetAncestor(window, GA_ROOT);
     noteForeground(root ? root : GetForegroundWindow());
+}
+
+// The taskbar and the notification area take the focus when clicked, or when
+// an icon appears (Wine's stand-alone tray window comes to the front when the
+// program adds its icon): no field to write into there, so the application
+// the user left stays the target.
+bool isShellTray(HWND window) {
+    HWND root = GetAncestor(window, GA_ROOT);
+    WCHAR name[64];
+    if (!root || !GetClassNameW(root, name, ARRAYSIZE(name))) return false;
+    return lstrcmpW(name, L"Shell_TrayWnd") == 0 || lstrcmpW(name, L"Shell_SecondaryTrayWnd") == 0 ||
+           lstrcmpW(name, L"NotifyIconOverflowWindow") == 0 ||
+           lstrcmpW(name, L"__winex11_standalone_tray") == 0;
+}
+
+void CALLBACK onWinEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG idObject, LONG idChild,
+                         DWORD, DWORD eventTime) {
+    if (!g_block || !window || isShellTray(window)) return;
+    if (event == EVENT_SYSTEM_FOREGROUND) {
+        noteForeground(window);
+        return;
+    }
+    if (event != EVENT_OBJECT_FOCUS) return;
+    InterlockedExchange(&g_focusEventSeen, 1);
+    noteFocus(window, idObject, idChild, eventTime);
+}
+
+bool ownProcess(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid == GetCurrentProcessId();
+}
+
+// The front window of another application: the foreground window, or, while
+// the program's own start-up windows or the notification area hold the
+// foreground, the highest visible top-level window of another process (the
+// one the user looks at).
+HWND frontWindowOfAnotherApplication() {
+    HWND foreground = GetForegroundWindow();
+    if (foreground && !ownProcess(foreground) && !isShellTray(foreground)) return foreground;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        const LONG_PTR exStyle = GetWindowLongPtrW(w, GWL_EXSTYLE);
+        if (!IsWindowVisible(w) || GetWindow(w, GW_OWNER) || (exStyle & WS_EX_TOOLWINDOW) ||
+            ownProcess(w) || isShellTray(w))
+            continue;
+        return w;
+    }
+    return nullptr;
+}
+
+// The largest visible text field in `root`, or null. An application that lost
+// the activation (to the program's own start-up windows, or to the
+// notification area) has no focus until it is activated again, when it gives
+// it back to its field; its document field is the largest one.
+struct FieldSearch {
+    HWND best;
+    LONG area;
+};
+
+BOOL CALLBACK considerTextField(HWND child, LPARAM context) {
+    auto* search = reinterpret_cast<FieldSearch*>(context);
+    RECT r;
+    if (!IsWindowVisible(child) || !isEditClass(child) || !GetWindowRect(child, &r)) return TRUE;
+    const LONG area = (r.right - r.left) * (r.bottom - r.top);
+    if (area > search->area) {
+        search->best = child;
+        search->area = area;
+    }
+    return TRUE;
+}
+
+HWND largestTextField(HWND root) {
+    FieldSearch search = {nullptr, 0};
+    EnumChildWindows(root, considerTextField, reinterpret_cast<LPARAM>(&search));
+    return search.best;
+}
+
+// The focus events come only with the next change: a field that already had
+// the focus when the program started would stay unknown, and what is written
+// over it would reach nothing. The current front window and its focus are
+// taken as if they had just been focused. True when a focused field was found.
+bool noteCurrentFocus() {
+    HWND front = frontWindowOfAnotherApplication();
+    if (!front) return false;
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    HWND focus = nullptr;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(front, nullptr), &thread))
+        focus = thread.hwndFocus;
+    const bool found = focus && GetAncestor(focus, GA_ROOT) == front;
+    if (!found) focus = largestTextField(front);
+    noteFocus(focus ? focus : front, OBJID_CLIENT, CHILDID_SELF, GetTickCount());
+    return found;
+}
+
+// Not every application's return to the front raises a focus event (Wine's
+// rich edit keeps its focus through a deactivation and says nothing when it
+// comes back): when another application than the last focus's is in front,
+// its focus is asked for before the program is answered.
+void followForeground() {
+    if (!g_block) return;
+    HWND front = GetForegroundWindow();
+    if (!front || ownProcess(front) || isShellTray(front)) return;
+    HWND focus = handleOf(g_block->_hwndFocus);
+    if (focus && IsWindow(focus) && GetAncestor(focus, GA_ROOT) == front) return;
+    noteCurrentFocus();
+}
+
+// The program's own start-up windows may have held the foreground a moment
+// ago: the application in front gets it back and focuses its field a little
+// later. Until a focus event tells, it is asked again a few times.
+constexpr UINT_PTR kFocusRetryTimer = 1;
+constexpr UINT kFocusRetryMs = 100;
+constexpr int kFocusRetries = 30;
+int g_focusRetriesLeft = 0;
+
+void askForCurrentFocus() {
+    InterlockedExchange(&g_focusEventSeen, 0);
+    g_focusRetriesLeft = kFocusRetries;
+    if (!noteCurrentFocus() && g_hookOwner) SetTimer(g_hookOwner, kFocusRetryTimer, kFocusRetryMs, nullptr);
+}
+
+void retryCurrentFocus(HWND owner) {
+    if (g_focusEventSeen || --g_focusRetriesLeft <= 0 || noteCurrentFocus())
+        KillTimer(owner, kFocusRetryTimer);
 }
 
 LRESULT CALLBACK onLowLevelKey(int code, WPARAM wParam, LPARAM lParam) {
@@ -336,7 +480,7 @@ bool penCaptureWanted() {
            !g_area->inkingLocked && serviceWindow() != nullptr;
 }
 
-// The contact's point, once for each new position.
+// The contact's point, once for each new position (under g_contactLock).
 void addContactPoint(POINT pt) {
     const int32_t entry = ringEntry(quarterPixels(pt.x), quarterPixels(pt.y));
     if (g_contact.hasLast && g_contact.lastEntry == entry) return;
@@ -345,7 +489,7 @@ void addContactPoint(POINT pt) {
     g_contact.hasLast = true;
 }
 
-// At a left-button press: the program's answer to 3026 (0 no ink, 1 markup ink, 2 ink).
+// The program's answer to 3026 (0 no ink, 1 markup ink, 2 ink).
 LRESULT askToInk(POINT pt) {
     DWORD_PTR answer = 0;
     HWND under = windowUnderPen(pt);
@@ -356,39 +500,148 @@ LRESULT askToInk(POINT pt) {
     return static_cast<LRESULT>(answer);
 }
 
+// Gives a press that is not ink back to the window under the pen: the press,
+// the moves that came while asking and the release when it came, tagged as
+// the program's own so that the hook lets them through.
+void replayAsClick(const POINT* points, int count, bool released) {
+    const int screenX = GetSystemMetrics(SM_CXSCREEN), screenY = GetSystemMetrics(SM_CYSCREEN);
+    for (int i = 0; i < count + (released ? 1 : 0); ++i) {
+        const POINT pt = points[i < count ? i : count - 1];
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        // The middle of the pixel, so that it maps back to that pixel.
+        input.mi.dx = screenX > 0 ? MulDiv(2 * pt.x + 1, 32768, screenX) : 0;
+        input.mi.dy = screenY > 0 ? MulDiv(2 * pt.y + 1, 32768, screenY) : 0;
+        input.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE |
+                           (i == 0 ? MOUSEEVENTF_LEFTDOWN : 0) |
+                           (i == count ? MOUSEEVENTF_LEFTUP : 0);
+        input.mi.dwExtraInfo = kOwnInputTag;
+        SendInput(1, &input, sizeof input);
+    }
+}
+
+// One open question: ask, then settle the held points as the answer says.
+void settleContact() {
+    POINT press;
+    EnterCriticalSection(&g_contactLock);
+    const bool open = g_contact.state == ContactState::ASKING && g_contact.heldCount > 0;
+    if (open) press = g_contact.held[0];
+    LeaveCriticalSection(&g_contactLock);
+    if (!open) return;
+
+    const bool ink = askToInk(press) != 0;
+    if (ink) postToService(WM_INK_LAYER_SHOW, 0, 0);
+    POINT replay[kHeldPoints];
+    int replayCount = 0;
+    bool released = false;
+    EnterCriticalSection(&g_contactLock);
+    if (ink) {
+        // The points in order: the first, the live-ink marker, the moves, and
+        // the separator when the release came already.
+        if (!g_contact.cancelled) {
+            for (int i = 0; i < g_contact.heldCount; ++i) {
+                addContactPoint(g_contact.held[i]);
+                if (i == 0) writeControlEntry(kInkLiveInkY);
+            }
+            if (g_contact.released) writeControlEntry(kInkSeparatorY);
+        }
+        g_contact.heldCount = 0;
+        if (g_contact.released)
+            g_contact.reset(ContactState::NONE);
+        else
+            g_contact.state = ContactState::INK;
+    } else {
+        replayCount = g_contact.heldCount;
+        for (int i = 0; i < replayCount; ++i) replay[i] = g_contact.held[i];
+        released = g_contact.released;
+        // From here the contact's input goes through as it comes.
+        g_contact.reset(released ? ContactState::NONE : ContactState::CLICK);
+    }
+    LeaveCriticalSection(&g_contactLock);
+    if (ink)
+        signalQueue();
+    else
+        replayAsClick(replay, replayCount, released);
+}
+
+DWORD WINAPI askerMain(void*) {
+    while (WaitForSingleObject(g_askEvent, INFINITE) == WAIT_OBJECT_0 && !g_askerStopping)
+        settleContact();
+    return 0;
+}
+
+bool startAsker() {
+    if (g_askerThread) return true;
+    if (!g_askEvent) g_askEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_askerStopping = 0;
+    g_askerThread = g_askEvent ? CreateThread(nullptr, 0, askerMain, nullptr, 0, nullptr) : nullptr;
+    return g_askerThread != nullptr;
+}
+
+void stopAsker() {
+    if (!g_askerThread) return;
+    InterlockedExchange(&g_askerStopping, 1);
+    SetEvent(g_askEvent);
+    // An open question ends within its own time-out.
+    WaitForSingleObject(g_askerThread, kPenDownAnswerMs + 1000);
+    CloseHandle(g_askerThread);
+    g_askerThread = nullptr;
+    EnterCriticalSection(&g_contactLock);
+    g_contact.reset(ContactState::NONE);
+    LeaveCriticalSection(&g_contactLock);
+}
+
+// What the hook does with one event of the left button's contact; true swallows it.
+bool onContactEvent(WPARAM message, POINT pt) {
+    bool swallow = false;
+    bool ask = false;
+    bool wake = false;
+    EnterCriticalSection(&g_contactLock);
+    switch (message) {
+        case WM_LBUTTONDOWN:
+            if (g_contact.state != ContactState::NONE || !penCaptureWanted()) break;
+            g_contact.reset(ContactState::ASKING);
+            g_contact.hold(pt);
+            swallow = ask = true;
+            break;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONUP: {
+            const bool up = message == WM_LBUTTONUP;
+            if (g_contact.state == ContactState::CLICK) {
+                if (up) g_contact.reset(ContactState::NONE);
+                break;
+            }
+            if (g_contact.state == ContactState::ASKING) {
+                if (!g_contact.released) g_contact.hold(pt);
+                if (up) g_contact.released = true;
+                swallow = true;
+                break;
+            }
+            if (g_contact.state != ContactState::INK) break;
+            swallow = true;
+            if (!g_contact.cancelled) {
+                addContactPoint(pt);
+                if (up) writeControlEntry(kInkSeparatorY);
+                wake = true;
+            }
+            if (up) g_contact.reset(ContactState::NONE);
+            break;
+        }
+        default:
+            break;
+    }
+    LeaveCriticalSection(&g_contactLock);
+    if (ask) SetEvent(g_askEvent);
+    if (wake) signalQueue();
+    return swallow;
+}
+
 LRESULT CALLBACK onLowLevelMouse(int code, WPARAM wParam, LPARAM lParam) {
     if (code != HC_ACTION || !g_area) return CallNextHookEx(nullptr, code, wParam, lParam);
     const auto* mouse = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
     if (isProgramInput(mouse->dwExtraInfo)) return CallNextHookEx(nullptr, code, wParam, lParam);
     g_area->lastInputType = SX_INPUT_MOUSE;
-    switch (wParam) {
-        case WM_LBUTTONDOWN:
-            if (g_contact.active || !penCaptureWanted() || askToInk(mouse->pt) == 0) break;
-            g_contact.reset(true);
-            postToService(WM_INK_LAYER_SHOW, 0, 0);
-            addContactPoint(mouse->pt);
-            writeControlEntry(kInkLiveInkY);
-            signalQueue();
-            return 1;
-        case WM_MOUSEMOVE:
-            if (!g_contact.active) break;
-            if (!g_contact.cancelled) {
-                addContactPoint(mouse->pt);
-                signalQueue();
-            }
-            return 1;
-        case WM_LBUTTONUP:
-            if (!g_contact.active) break;
-            if (!g_contact.cancelled) {
-                addContactPoint(mouse->pt);
-                writeControlEntry(kInkSeparatorY);
-                signalQueue();
-            }
-            g_contact.reset(false);
-            return 1;
-        default:
-            break;
-    }
+    if (onContactEvent(wParam, mouse->pt)) return 1;
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -403,6 +656,10 @@ void unhookAll() {
 }
 
 LRESULT CALLBACK hookOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == kFocusRetryTimer) {
+        retryCurrentFocus(window);
+        return 0;
+    }
     if (message == kRemoveHooksRequest) {
         unhookAll();
         DestroyWindow(window);
@@ -473,12 +730,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) 
         g_module = module;
         InitializeCriticalSection(&g_lock);
         InitializeCriticalSection(&g_ringLock);
+        InitializeCriticalSection(&g_contactLock);
         DisableThreadLibraryCalls(module);
     } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
         // Unloaded while the process goes on: no hook may call into the gone
         // code, and the block is let go. At process exit the system does both.
         unhookAll();
         closeBlock();
+        DeleteCriticalSection(&g_contactLock);
         DeleteCriticalSection(&g_ringLock);
         DeleteCriticalSection(&g_lock);
     }
@@ -512,7 +771,7 @@ int SCRIBIX35_CALL InsertHooks(HINSTANCE, HWND window) {
     bool ok = g_block != nullptr && g_hookOwner == nullptr;
     if (ok) {
         g_block->_hwndMain = handle32(window);
-        ok = createHookOwner();
+        ok = createHookOwner() && startAsker();
     }
     if (ok) {
         const DWORD flags = WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS;
@@ -529,7 +788,10 @@ int SCRIBIX35_CALL InsertHooks(HINSTANCE, HWND window) {
             g_hookOwner = nullptr;
         }
     }
-    if (ok) g_hookThread = GetCurrentThreadId();
+    if (ok) {
+        g_hookThread = GetCurrentThreadId();
+        askForCurrentFocus();
+    }
     LeaveCriticalSection(&g_lock);
     if (!ok && g_block)
         leaveMessageForClient(L"Scribix35: the system hooks could not be set\n", false);
@@ -556,6 +818,7 @@ int SCRIBIX35_CALL RemoveAllHooks(void) {
             unhookAll();
         }
     }
+    stopAsker();
     if (g_block) g_block->_hwndMain = 0;
     return 1;
 }
@@ -573,7 +836,9 @@ int SCRIBIX35_CALL setInkDriverParams(int penOn, int mode, int value3, int value
     if (wasInking && (mode != 1 || penOn == 0)) {
         // The inking period is over: the rest of a contact is not ink, and the
         // separator after the finish marker ends the program's ignoring.
-        if (g_contact.active) InterlockedExchange(&g_contact.cancelled, 1);
+        EnterCriticalSection(&g_contactLock);
+        if (g_contact.state != ContactState::NONE) g_contact.cancelled = true;
+        LeaveCriticalSection(&g_contactLock);
         writeControlEntry(kInkFinishY);
         writeControlEntry(kInkSeparatorY);
         signalQueue();
@@ -625,6 +890,7 @@ int SCRIBIX35_CALL isTabletInputMissing(void) { return g_area && g_area->tabletI
 int SCRIBIX35_CALL getLastInputType(void) { return g_area ? g_area->lastInputType : 0; }
 
 HWND SCRIBIX35_CALL getLastFocusWindow(void) {
+    followForeground();
     return g_block ? handleOf(g_block->_hwndFocus) : nullptr;
 }
 
@@ -634,6 +900,7 @@ HWND SCRIBIX35_CALL getLastForegroundWindow(void) {
 
 HWND SCRIBIX35_CALL getTargetFgrWindow(void) {
     if (!g_block) return nullptr;
+    followForeground();
     HWND focus = handleOf(g_block->_hwndFocus);
     if (focus && IsWindow(focus)) return GetAncestor(focus, GA_ROOT);
     HWND foreground = handleOf(g_block->_hwndForeground);
@@ -645,6 +912,7 @@ const WCHAR* SCRIBIX35_CALL getTargetModuleName(void) {
 }
 
 int SCRIBIX35_CALL getLastFocusedElemInfo(UI_ELEM_INFO* element, RECT* location) {
+    followForeground();
     if (!g_block || !g_block->_hwndElem) return 0;
     if (element) {
         element->hwnd = handleOf(g_block->_hwndElem);
@@ -663,6 +931,7 @@ HKL SCRIBIX35_CALL askLastFocusKeyboardLayout(void) {
 
 int SCRIBIX35_CALL isEditTextInFocus(void) {
     if (!g_block) return 0;
+    followForeground();
     HWND focus = handleOf(g_block->_hwndFocus);
     return focus && IsWindow(focus) && (g_block->_iEditable || isEditClass(focus)) ? 1 : 0;
 }

@@ -195,12 +195,16 @@ TEST_F(Scribix35Test, HooksFollowTheFocusOfAnotherApplicationAndReportEscape) {
     // Another application, which brings its edit field to the front and focuses it.
     targets::TargetProcess target(targets::TargetKind::Edit);
     ASSERT_TRUE(target.ok()) << target.error();
-    ASSERT_TRUE(
-        pumpUntil([] { return ServiceWindowStandIn::count(WM_INK_FOREGROUND_CHANGED) > 0; }, 10000))
-        << "3025 when the other application came to the front";
+    const auto reportedFront = [&] {
+        for (const MSG& m : ServiceWindowStandIn::received())
+            if (m.message == WM_INK_FOREGROUND_CHANGED &&
+                reinterpret_cast<HWND>(m.wParam) == target.frame())
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(pumpUntil(reportedFront, 10000))
+        << "3025 with its window when the other application came to the front";
     ASSERT_TRUE(pumpUntil([&] { return getLastFocusWindow() == target.control(); }, 5000));
-    const MSG& front = ServiceWindowStandIn::received().front();
-    EXPECT_EQ(reinterpret_cast<HWND>(front.wParam), target.frame());
     EXPECT_EQ(getLastForegroundWindow(), target.frame());
     EXPECT_EQ(getTargetFgrWindow(), target.frame());
     EXPECT_EQ(isEditTextInFocus(), 1);
@@ -231,6 +235,27 @@ TEST_F(Scribix35Test, HooksFollowTheFocusOfAnotherApplicationAndReportEscape) {
     EXPECT_EQ(ServiceWindowStandIn::count(WM_INK_ESCAPE), escapes) << "no hook left";
     EXPECT_EQ(journal_->calls("InsertHooks").size(), 1u);
     EXPECT_EQ(journal_->calls("RemoveAllHooks").size(), 1u);
+}
+
+TEST_F(Scribix35Test, AFieldFocusedBeforeTheHooksAreSetIsKnownAtOnce) {
+    // Another application is in front with its edit focused before the
+    // program starts: no focus event will come until the user moves it.
+    targets::TargetProcess target(targets::TargetKind::Edit);
+    ASSERT_TRUE(target.ok()) << target.error();
+    ASSERT_TRUE(target.activate());
+    ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == target.frame(); }, 5000));
+
+    ServiceWindowStandIn service;
+    HookThread hooks(service.window());
+    ASSERT_EQ(hooks.result(), 1);
+    EXPECT_EQ(getLastFocusWindow(), target.control()) << "the field that has the focus";
+    EXPECT_EQ(getLastForegroundWindow(), target.frame());
+    EXPECT_EQ(getTargetFgrWindow(), target.frame());
+    EXPECT_EQ(isEditTextInFocus(), 1);
+    EXPECT_TRUE(pumpUntil([] { return ServiceWindowStandIn::count(WM_INK_FOREGROUND_CHANGED) > 0; },
+                          2000))
+        << "the program hears of the front window as of a change";
+    RemoveAllHooks();
 }
 
 TEST_F(Scribix35Test, HooksCanBeSetAgainAfterRemoval) {
@@ -379,6 +404,80 @@ TEST_F(PenCapture, AcceptedPressBecomesOneStrokeInTheRingAndNoClick) {
                                                       inkPointValue(kInkSeparator)}));
     pumpUntil([] { return false; }, 50);
     EXPECT_EQ(ServiceWindowStandIn::count(WM_INK_LAYER_HIDE), 1u);
+}
+
+// A service window on a thread of its own that answers the pen-down question
+// with ink only when the test opens the gate.
+class GatedService {
+  public:
+    GatedService() : gate_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        thread_ = std::thread([this] {
+            window_ = sxtest::createTestWindow(L"SxGatedService", proc, WS_EX_TOOLWINDOW,
+                                               WS_POPUP, -200, -200, 10, 10);
+            SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            ready_ = true;
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+            DestroyWindow(window_);
+        });
+        waitUntil([this] { return ready_.load(); }, 5000);
+    }
+    ~GatedService() {
+        SetEvent(gate_);
+        PostThreadMessageW(GetWindowThreadProcessId(window_, nullptr), WM_QUIT, 0, 0);
+        thread_.join();
+        CloseHandle(gate_);
+    }
+    HWND window() const { return window_; }
+    void open() { SetEvent(gate_); }
+    int asked() const { return asked_; }
+
+  private:
+    static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        auto* self = reinterpret_cast<GatedService*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+        if (self && m == WM_INK_PEN_DOWN) {
+            ++self->asked_;
+            return WaitForSingleObject(self->gate_, 5000) == WAIT_OBJECT_0 ? 2 : 0;
+        }
+        return DefWindowProcW(w, m, wp, lp);
+    }
+    HANDLE gate_;
+    HWND window_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> ready_{false};
+    std::atomic<int> asked_{0};
+};
+
+TEST_F(Scribix35Test, ThePressIsNotHeldUpByTheQuestionToTheProgram) {
+    // The program answers late (its UI thread is busy): the hook must not wait
+    // for it, or the pointer's other moves would wait with it and the system
+    // would skip the hook. The press is held and inked once the answer comes.
+    PenEventRing* ring = getEventStack(0);
+    ASSERT_NE(ring, nullptr);
+    ring->readIndex = ring->writeIndex;
+    setInkDriverParams(1, 0, 1, 0, 0, 0, 0, 0);
+    unsetMouseTransparent();
+    lockInking(0);
+    ClickTarget target;
+    GatedService service;
+    {
+        HookThread hooks(service.window());
+        ASSERT_EQ(hooks.result(), 1);
+        drag();
+        EXPECT_TRUE(takeRing(ring).empty()) << "no point before the answer";
+        service.open();
+        EXPECT_TRUE(pumpUntil([&] { return ring->readIndex != ring->writeIndex; }, 3000));
+        pumpUntil([] { return false; }, 100);
+        EXPECT_EQ(service.asked(), 1);
+        EXPECT_EQ(takeRing(ring), (std::vector<uint32_t>{entry(840, 840),
+                                                         inkPointValue(kInkLiveInkMarker),
+                                                         entry(920, 860), entry(1000, 880),
+                                                         inkPointValue(kInkSeparator)}))
+            << "the held points in order, then the separator of the release";
+        EXPECT_EQ(ClickTarget::clicks(), 0) << "the press was not given up while waiting";
+        setInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
+        RemoveAllHooks();
+    }
 }
 
 TEST_F(PenCapture, InputIsLeftAloneWhenNotToBeInked) {

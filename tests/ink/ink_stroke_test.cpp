@@ -184,6 +184,30 @@ TEST_F(InkTraceTest, KeepsStrokesInArrivalOrderAcrossGrowth) {
     EXPECT_EQ(trace.getNextStroke(walked), nullptr);
 }
 
+TEST_F(InkTraceTest, StrokesAfterOneMoveToAnotherTraceInOrder) {
+    // The next writing's strokes that came while this one was delivered.
+    InkTrace trace(this), next(this);
+    std::vector<InkStroke*> added;
+    for (int i = 0; i < 5; ++i) {
+        added.push_back(stroke(quarterPoints({{4 * i, 8}})));
+        trace.AddStroke(added.back());
+    }
+    InkStroke outsider(nullptr, 0, nullptr);
+    EXPECT_EQ(trace.moveStrokesAfter(&outsider, next), 0) << "a stranger moves nothing";
+    EXPECT_EQ(trace.moveStrokesAfter(nullptr, next), 0);
+    EXPECT_EQ(trace.moveStrokesAfter(added[4], next), 0) << "nothing after the last";
+    EXPECT_EQ(trace.moveStrokesAfter(added[1], trace), 0) << "not into itself";
+
+    EXPECT_EQ(trace.moveStrokesAfter(added[1], next), 3);
+    ASSERT_EQ(trace.count(), 2);
+    ASSERT_EQ(next.count(), 3);
+    EXPECT_EQ(trace.getNextStroke(added[1]), nullptr);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(next.getStroke(i), added[i + 2]);
+    // Each trace owns what it holds now: both delete theirs once.
+    trace.AddStroke(stroke(quarterPoints({{40, 8}})));
+    EXPECT_EQ(trace.count(), 3);
+}
+
 TEST_F(InkTraceTest, StrangersAreNotFound) {
     InkTrace trace(nullptr);
     InkStroke outsider(nullptr, 0, nullptr);

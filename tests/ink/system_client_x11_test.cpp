@@ -13,136 +13,22 @@
 #include <string>
 #include <vector>
 
-#include "hook64/SharedData.h"
-#include "core/ServiceMessages.h"
-#include "core/Settings.h"
-#include "tests/shell/TestSupport.h"
-#include "tests/support/HostShell.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/TracedProcess.h"
+#include "tests/ink/WritingTestSupport.h"
 #include "tests/targets/TargetClient.h"
-
-#ifndef HANDWRITE_TOOL
-#error "HANDWRITE_TOOL names the handwriting generator's tool on the build host"
-#endif
 
 namespace {
 
+using namespace writingtest;
+
 // The program's wait for the next stroke, set for the run.
 constexpr int kWaitNextStroke = 1000;
-constexpr DWORD kStartMs = 30000;
-constexpr char kResultTrace[] = "SystemClient: current result ";
-
-bool copyFolder(const std::wstring& from, const std::wstring& to) {
-    if (!CreateDirectoryW(to.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return false;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((from + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ok = copyFolder(from + L"\\" + name, to + L"\\" + name) && ok;
-        else
-            ok = CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE) && ok;
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return ok;
-}
-
-// The program as installed: its folder holds the program, its libraries and
-// the engine folders, nothing else of the build.
-class StagedProgram {
-  public:
-    StagedProgram() {
-        const std::wstring bin = sxtest::binFolder();
-        ok_ = true;
-        for (const wchar_t* file :
-             {L"Scribix.exe", L"Scribix35.dll", L"gestures.dll", L"ZVCrashRep.dll"})
-            ok_ = CopyFileW((bin + L"\\" + file).c_str(), folder_.file(file).c_str(), FALSE) && ok_;
-        ok_ = copyFolder(bin + L"\\English", folder_.file(L"English")) && ok_;
-    }
-    bool ok() const { return ok_; }
-    const std::wstring& folder() const { return folder_.path(); }
-    std::wstring program() const { return folder_.file(L"Scribix.exe"); }
-
-  private:
-    TempDir folder_;
-    bool ok_ = false;
-};
-
-// The focus window the hook library saw last, from the block it shares.
-HWND hookFocusWindow() {
-    wchar_t name[32];
-    formatMapFileName(name, 32);
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
-    if (!mapping) return nullptr;
-    HWND focus = nullptr;
-    if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, SHARED_DATA_SIZE)) {
-        focus = reinterpret_cast<HWND>(
-            static_cast<ULONG_PTR>(static_cast<const SharedDataStruct*>(view)->_hwndFocus));
-        UnmapViewOfFile(view);
-    }
-    CloseHandle(mapping);
-    return focus;
-}
-
-// xdotool writes `text` with the generator's strokes, the first baseline
-// starting at the screen pixel (x, y).
-bool writeWithPen(const std::string& text, int x, int y) {
-    const std::string command =
-        std::string(HANDWRITE_TOOL) + " --xdotool --seed 3 --height 16 --point-ms 6" + " --x " +
-        std::to_string(x) + " --y " + std::to_string(y) + " '" + text + "' | xdotool -";
-    std::string output;
-    const bool ok = hostshell::run(command, 60000, &output);
-    if (!ok) ADD_FAILURE() << "writing \"" << text << "\" failed: " << output;
-    return ok;
-}
-
-// xdotool draws one stroke through the corners (screen pixels), a point
-// every few pixels at a pen's pace (moves that come faster are merged by the
-// receiving side, as the generator's writing is paced too).
-bool drawStroke(std::initializer_list<POINT> corners) {
-    std::string script = "xdotool";
-    const POINT* previous = nullptr;
-    for (const POINT& corner : corners) {
-        if (!previous) {
-            script += " mousemove " + std::to_string(corner.x) + " " + std::to_string(corner.y) +
-                      " mousedown 1";
-        } else {
-            const int span =
-                std::max(std::abs(corner.x - previous->x), std::abs(corner.y - previous->y));
-            const int steps = std::max(1, span / 3);
-            for (int i = 1; i <= steps; ++i)
-                script += " mousemove " +
-                          std::to_string(previous->x + (corner.x - previous->x) * i / steps) + " " +
-                          std::to_string(previous->y + (corner.y - previous->y) * i / steps) +
-                          " sleep 0.006";
-        }
-        previous = &corner;
-    }
-    script += " mouseup 1";
-    return hostshell::run(script, 20000);
-}
-
-HWND serviceWindowOf(DWORD pid) {
-    HWND window = nullptr;
-    while ((window = FindWindowExW(nullptr, window, SERVICE_WINDOW_CLASS, nullptr))) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == pid) return window;
-    }
-    return nullptr;
-}
 
 class WritingOverAnApplication : public testing::Test {
   protected:
     void SetUp() override {
         sxtest::prepareProgramSettings(0);
-        writeProgramSetting(L"waitNextStrokeTimeout", kWaitNextStroke);
-        writeProgramSetting(L"waitGestureEndTimeout", 600);
+        writeSystemClientSetting(L"waitNextStrokeTimeout", kWaitNextStroke);
+        writeSystemClientSetting(L"waitGestureEndTimeout", 600);
         ASSERT_TRUE(staged_.ok()) << "the program could not be staged";
         scribix_ = std::make_unique<TracedProcess>(staged_.program(), L"", staged_.folder());
         ASSERT_TRUE(scribix_->started());
@@ -182,13 +68,6 @@ class WritingOverAnApplication : public testing::Test {
         EXPECT_TRUE(scribix_->waitForExit(15000, &status)) << "Scribix did not end after WM_CLOSE";
         EXPECT_EQ(status, 1u) << "the program's normal exit code";
         scribix_.reset();
-    }
-
-    static void writeProgramSetting(const wchar_t* name, int value) {
-        const std::wstring previous = settingsRootKey();
-        setSettingsRootKey(nullptr);
-        WriteSetting(L"InnerSystemClient", name, &value, SETTING_NUMBER_DIRECT, 0);
-        setSettingsRootKey(previous.c_str());
     }
 
     // Pumps until the edit holds `text`, at most `ms`.

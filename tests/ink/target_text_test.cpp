@@ -273,6 +273,7 @@ class RecordingServices : public CorrectionServices {
         menus.push_back({layout, wordList, point, trailingText ? trailingText : L"<none>"});
         return 55;
     }
+    bool hasWordListMenu() const override { return true; }
 
     struct Menu {
         HKL layout;

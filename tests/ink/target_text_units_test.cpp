@@ -104,21 +104,62 @@ TEST_F(TargetTextUnits, HandlerFollowsTheClassName) {
     struct ClassCase {
         const wchar_t* className;
         bool objectModel;
+        int kind;  // no object model is served here
     };
     const ClassCase cases[] = {
-        {L"_WwG", true},        {L"_WwGx", false},   {L"RichEdit20W", true}, {L"richedit50w", true},
-        {L"RICHEDITxyz", true}, {L"RichEdi", false}, {L"MyRichEdit", false}, {L"Edit", false},
+        {L"_WwG", true, CTargetText::KIND_NONE},
+        {L"_WwGx", false, CTargetText::KIND_EDIT},
+        // A rich edit without an object model is read by the edit messages.
+        {L"RichEdit20W", true, CTargetText::KIND_EDIT},
+        {L"richedit50w", true, CTargetText::KIND_EDIT},
+        {L"RICHEDITxyz", true, CTargetText::KIND_EDIT},
+        {L"RichEdi", false, CTargetText::KIND_EDIT},
+        {L"MyRichEdit", false, CTargetText::KIND_EDIT},
+        {L"Edit", false, CTargetText::KIND_EDIT},
     };
     for (const ClassCase& c : cases) {
         FakeEdit window(c.className);
         window.show(L"hello", 1, 3);
         CTargetText target(window.get());
         EXPECT_EQ(c.objectModel, window.askedForObjectModel()) << c.className;
-        EXPECT_EQ(c.objectModel ? 0 : 1, window.count(EM_GETSEL) > 0) << c.className;
-        // No object model is served here: those handlers do not attach.
-        EXPECT_EQ(c.objectModel ? CTargetText::KIND_NONE : CTargetText::KIND_EDIT, target.kind())
-            << c.className;
+        EXPECT_EQ(c.kind == CTargetText::KIND_EDIT, window.count(EM_GETSEL) > 0) << c.className;
+        EXPECT_EQ(c.kind, target.kind()) << c.className;
     }
+}
+
+TEST_F(TargetTextUnits, RichEditWithoutObjectModelCountsParagraphMarksAsOnePosition) {
+    // Its positions count a line break as one paragraph mark while its text
+    // gives "\r\n": the character before the caret is found in positions.
+    struct RichCase {
+        const wchar_t* text;
+        LONG caret;
+        wchar_t before;
+        bool leading;
+        LONG length;
+    };
+    const RichCase cases[] = {
+        {L"ab\r\ncd", 4, L'c', true, 5},
+        {L"ab\r\ncd", 3, L'\r', false, 5},
+        {L"one\r\ntwo\r\nthree", 9, L't', true, 13},
+        {L"say", 3, L'y', true, 3},
+    };
+    for (const RichCase& c : cases) {
+        FakeEdit window(L"RichEdit20W");
+        window.show(c.text, c.caret, c.caret);
+        CTargetText target(window.get());
+        wchar_t before = L'?';
+        EXPECT_TRUE(target.charBeforeSelection(before)) << c.caret;
+        EXPECT_EQ(c.before, before) << c.caret;
+        EXPECT_EQ(c.leading, target.needsLeadingSpace(L"world")) << c.caret;
+        EXPECT_EQ(c.length, target.textLength()) << c.caret;
+    }
+    // A selection is read and replaced in the same positions.
+    FakeEdit window(L"RichEdit20W");
+    window.show(L"one\r\ntwo", 4, 7);
+    CTargetText target(window.get());
+    std::wstring text, trailing;
+    ASSERT_TRUE(target.getSelectionText(text, trailing));
+    EXPECT_EQ(L"two", text);
 }
 
 TEST_F(TargetTextUnits, EditHandlerReadsTheSelection) {

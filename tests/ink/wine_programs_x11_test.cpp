@@ -1,0 +1,238 @@
+// The main road over programs that no one here wrote: Wine's own notepad (a
+// plain edit) and wordpad (a rich edit that serves no object model), opened
+// before Scribix starts and after it, as a user has them. The pen is the X
+// server's own pointer moved by xdotool along the handwriting generator's
+// strokes; what the field holds is read from outside with WM_GETTEXT, and
+// every check fails on the first wrong text with the text it found.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/ink/WritingTestSupport.h"
+#include "tests/targets/TargetClient.h"
+
+namespace {
+
+using namespace writingtest;
+
+// The program's wait for the next stroke, set for the run: short, so that
+// twenty writings stay quick, and long enough for the generator's pauses
+// between the strokes of a word.
+constexpr int kWaitNextStroke = 700;
+// The pen's pace: a point every so many milliseconds. Each pointer event goes
+// through the system's low-level hooks before the next is read; on a busy
+// machine a faster pen has its moves merged, and the writing reads otherwise.
+constexpr int kPointMs = 10;
+// A writing's text reaches the field within this after the pen rested.
+constexpr DWORD kDeliveryMs = 4000;
+
+struct Setting {
+    const ProgramKind* program;
+    bool openBeforeScribix;
+};
+
+void PrintTo(const Setting& setting, std::ostream* out) {
+    *out << setting.program->name
+         << (setting.openBeforeScribix ? " opened before" : " opened after");
+}
+
+std::string settingName(const ::testing::TestParamInfo<Setting>& info) {
+    return std::string(info.param.program->name) +
+           (info.param.openBeforeScribix ? "_OpenBeforeScribix" : "_OpenAfterScribix");
+}
+
+class WritingIntoWinePrograms : public ::testing::TestWithParam<Setting> {
+  protected:
+    void SetUp() override {
+        scribix_ = std::make_unique<RunningScribix>(kWaitNextStroke);
+        if (GetParam().openBeforeScribix) {
+            openProgram();
+            if (HasFatalFailure()) return;
+            ASSERT_TRUE(scribix_->start());
+        } else {
+            ASSERT_TRUE(scribix_->start());
+            openProgram();
+            if (HasFatalFailure()) return;
+        }
+        ASSERT_TRUE(
+            sxtest::pumpUntil([&] { return hookFocusWindow() == program_->field(); }, 10000))
+            << "the hook library does not know the focused field: it holds " << hookFocusWindow()
+            << " (" << narrow(targets::classNameOf(hookFocusWindow())) << "), the field is "
+            << program_->field();
+        GetWindowRect(program_->field(), &field_);
+    }
+
+    void TearDown() override {
+        if (scribix_) scribix_->stop(HasFailure());
+        scribix_.reset();
+        program_.reset();
+    }
+
+    void openProgram() {
+        program_ = std::make_unique<WineProgram>(*GetParam().program);
+        ASSERT_TRUE(program_->ok()) << program_->error();
+        ASSERT_TRUE(program_->activate()) << "the program did not come to the front";
+    }
+
+    // Where a writing starts: inside the field, near its top left.
+    int left() const { return field_.left + 20; }
+    int baseline() const { return field_.top + 45; }
+    // Where gestures are drawn: inside the field, right of the writing.
+    int gestureX() const { return field_.left + 260; }
+    int gestureY() const { return field_.top + 30; }
+
+    // Writes `text`; the field must then hold `head`, the program's result for
+    // the writing and a blank, and the result must be the writing, but for one
+    // letter that the recognizer may read as another (a writing that lost
+    // strokes or points reads very differently). The result goes to `read`.
+    ::testing::AssertionResult writeAndExpect(const std::string& text, const std::wstring& head,
+                                              std::wstring* read = nullptr) {
+        const size_t results = scribix_->resultCount() + 1;
+        if (!writeWithPen(text, left(), baseline(), 3, kPointMs))
+            return ::testing::AssertionFailure() << "xdotool could not write \"" << text << "\"";
+        const std::string result = scribix_->resultAfter(results, kWaitNextStroke + kDeliveryMs);
+        if (!readAsWritten(result, text))
+            return ::testing::AssertionFailure()
+                   << "the writing \"" << text << "\" was read as \"" << result
+                   << "\"; the field holds \"" << narrow(program_->text()) << "\"";
+        const std::wstring wide(result.begin(), result.end());
+        if (read) *read = wide;
+        return expectField(head + wide + L" ", results, "after writing \"" + text + "\"");
+    }
+    ::testing::AssertionResult expectField(const std::wstring& expected, size_t results,
+                                           const std::string& when) {
+        sxtest::pumpUntil([&] { return program_->text() == expected; },
+                          kWaitNextStroke + kDeliveryMs);
+        // The delivery ends with its trace, after the text: the next writing
+        // is counted from there.
+        scribix_->resultAfter(results, kDeliveryMs);
+        const std::wstring found = program_->text();
+        if (found != expected)
+            return ::testing::AssertionFailure()
+                   << when << ": the field holds \"" << narrow(found) << "\", not \""
+                   << narrow(expected) << "\" (the program's last result \""
+                   << scribix_->resultAfter(results, 0) << "\")";
+        return ::testing::AssertionSuccess();
+    }
+    static bool readAsWritten(const std::string& result, const std::string& written) {
+        if (result.size() != written.size()) return false;
+        int differ = 0;
+        for (size_t i = 0; i < result.size(); ++i) differ += result[i] != written[i];
+        return differ <= 1;
+    }
+
+    std::unique_ptr<RunningScribix> scribix_;
+    std::unique_ptr<WineProgram> program_;
+    RECT field_ = {};
+};
+
+// Words and short phrases of the generator's hand, one writing each.
+const char* const kWritings[] = {
+    "hello", "world",     "pen",      "input", "the quick", "brown fox", "jumps",
+    "over",  "lazy dogs", "every",    "time",  "green tea", "paper",     "notes",
+    "house", "music",     "and more", "words", "again",     "done",
+};
+
+TEST_P(WritingIntoWinePrograms, TwentyWritingsInARowArriveWholeWithTheBlanksBetween) {
+    std::wstring field;
+    for (const char* writing : kWritings) {
+        // Each writing follows the blank typed after the one before.
+        std::wstring read;
+        ASSERT_TRUE(writeAndExpect(writing, field, &read));
+        field += read + L" ";
+    }
+    const size_t writings = sizeof kWritings / sizeof kWritings[0];
+    EXPECT_EQ(scribix_->resultCount(), writings) << "one result for each writing";
+}
+
+TEST_P(WritingIntoWinePrograms, ABlankComesBeforeAWritingAfterALetter) {
+    // The field's own text ends in a letter: the writing stands apart from it.
+    ASSERT_TRUE(program_->setText(L"say"));
+    ASSERT_TRUE(writeAndExpect("hello", L"say "));
+}
+
+TEST_P(WritingIntoWinePrograms, GesturesBetweenWritingsEditTheField) {
+    std::wstring first, second;
+    ASSERT_TRUE(writeAndExpect("hello", L"", &first));
+    // A clean undo step in the field, as after the user's own editing.
+    ASSERT_TRUE(program_->setText(first + L" "));
+    ASSERT_TRUE(writeAndExpect("world", first + L" ", &second));
+
+    size_t results = scribix_->resultCount();
+    ASSERT_TRUE(drawUndo(gestureX(), gestureY()));
+    ASSERT_TRUE(expectField(first + L" ", ++results, "after the undo gesture"));
+    EXPECT_EQ(scribix_->resultAfter(results), narrow(first))
+        << "the previous result is current again";
+
+    ASSERT_TRUE(drawBackspace(gestureX(), gestureY()));
+    ASSERT_TRUE(expectField(first, ++results, "after the backspace gesture"));
+    ASSERT_TRUE(drawSpace(gestureX(), gestureY()));
+    ASSERT_TRUE(expectField(first + L" ", ++results, "after the space gesture"));
+
+    ASSERT_TRUE(writeAndExpect("again", first + L" "));
+}
+
+TEST_P(WritingIntoWinePrograms, FocusGoesToAnotherWindowAndBack) {
+    std::wstring first;
+    ASSERT_TRUE(writeAndExpect("hello", L"", &first));
+
+    targets::TargetProcess other(targets::TargetKind::Edit);
+    ASSERT_TRUE(other.ok()) << other.error();
+    ASSERT_TRUE(other.activate());
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return hookFocusWindow() == other.control(); }, 5000));
+    // Written over the other window's field, the text goes there.
+    RECT otherField;
+    GetWindowRect(other.control(), &otherField);
+    const size_t results = scribix_->resultCount() + 1;
+    ASSERT_TRUE(writeWithPen("world", otherField.left + 10, otherField.top + 40, 3, kPointMs));
+    const std::string there = scribix_->resultAfter(results, kWaitNextStroke + kDeliveryMs);
+    const std::wstring otherText(there.begin(), there.end());
+    EXPECT_TRUE(other.waitForText(otherText + L" ", kDeliveryMs))
+        << "the other field holds \"" << narrow(other.text()) << "\"";
+    EXPECT_EQ(program_->text(), first + L" ") << "nothing of it reached the program's field";
+
+    // Back in front, the program's field is the target again (whether or not
+    // its return raised a focus event).
+    ASSERT_TRUE(program_->activate());
+    ASSERT_TRUE(writeAndExpect("again", first + L" "));
+    EXPECT_EQ(other.text(), otherText + L" ") << "nothing more reached the other window";
+}
+
+TEST_P(WritingIntoWinePrograms, AWritingDuringTheDeliveryOfTheLastArrivesAfterIt) {
+    ASSERT_TRUE(writeWithPen("hello", left(), baseline(), 3, kPointMs));
+    // The first writing's text has been typed, and its delivery goes on (the
+    // field settles, the result is made current): the second starts now.
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] {
+            const std::wstring text = program_->text();
+            return text.size() > 1 && text.back() == L' ';
+        },
+        kWaitNextStroke + kDeliveryMs))
+        << "the field holds \"" << narrow(program_->text()) << "\"";
+    ASSERT_EQ(scribix_->resultCount(), 0u) << "the first delivery was over already";
+    ASSERT_TRUE(writeWithPen("world", left(), baseline() + 40, 3, kPointMs));
+
+    const std::string second = scribix_->resultAfter(2, kWaitNextStroke + kDeliveryMs);
+    const std::vector<std::string> lines = scribix_->trace().lines();
+    std::vector<std::string> results;
+    for (const std::string& line : lines)
+        if (line.rfind(kResultTrace, 0) == 0) results.push_back(line);
+    ASSERT_EQ(results.size(), 2u) << "two writings, two results (the second: " << second << ")";
+    const std::string first = results[0].substr(
+        sizeof kResultTrace, results[0].find('"', sizeof kResultTrace) - sizeof kResultTrace);
+    EXPECT_TRUE(readAsWritten(first, "hello")) << "the first result: " << first;
+    EXPECT_TRUE(readAsWritten(second, "world")) << "the second result came last: " << second;
+    const std::wstring expected = std::wstring(first.begin(), first.end()) + L" " +
+                                  std::wstring(second.begin(), second.end()) + L" ";
+    ASSERT_TRUE(expectField(expected, 2, "after two writings in quick succession"));
+}
+
+INSTANTIATE_TEST_SUITE_P(WineTargets, WritingIntoWinePrograms,
+                         ::testing::Values(Setting{&kNotepad, true}, Setting{&kNotepad, false},
+                                           Setting{&kWordpad, true}, Setting{&kWordpad, false}),
+                         settingName);
+
+}  // namespace
