@@ -167,19 +167,35 @@ INSTANTIATE_TEST_SUITE_P(EachTarget, TargetTextTest,
 
 class TargetFaults : public TargetFixture, public ::testing::Test {};
 
-TEST_F(TargetFaults, ObjectModelTargetsThatRefuseGetNoHandler) {
-    for (TargetKind kind : {TargetKind::RichEdit, TargetKind::Word}) {
-        start(kind);
+TEST_F(TargetFaults, WordProcessorThatRefusesItsObjectModelGetsNoHandler) {
+    start(TargetKind::Word);
+    show(L"hello", 0, 5);
+    for (LONG fault : {targets::kFaultNoObjectModel, targets::kFaultCallsFail}) {
+        ASSERT_TRUE(target_->setFaults(fault));
+        CTargetText target(control());
+        EXPECT_FALSE(target.hasHandler()) << fault;
+        EXPECT_EQ(-1, target.selStart());
+        EXPECT_FALSE(target.replaceSelection(L"x", false));
+    }
+    ASSERT_TRUE(target_->setFaults(targets::kFaultNone));
+    EXPECT_EQ(L"hello", target_->text());
+}
+
+// A rich edit still answers the edit messages when its object model is
+// missing or fails: the selection is read and replaced through them.
+TEST_F(TargetFaults, RichEditThatRefusesItsObjectModelFallsBackToEditMessages) {
+    start(TargetKind::RichEdit);
+    for (LONG fault : {targets::kFaultNoObjectModel, targets::kFaultCallsFail}) {
         show(L"hello", 0, 5);
-        for (LONG fault : {targets::kFaultNoObjectModel, targets::kFaultCallsFail}) {
-            ASSERT_TRUE(target_->setFaults(fault));
+        ASSERT_TRUE(target_->setFaults(fault));
+        {
             CTargetText target(control());
-            EXPECT_FALSE(target.hasHandler()) << fault;
-            EXPECT_EQ(-1, target.selStart());
-            EXPECT_FALSE(target.replaceSelection(L"x", false));
+            EXPECT_TRUE(target.hasHandler()) << fault;
+            EXPECT_EQ(0, target.selStart()) << fault;
+            EXPECT_TRUE(target.replaceSelection(L"x", false)) << fault;
         }
         ASSERT_TRUE(target_->setFaults(targets::kFaultNone));
-        EXPECT_EQ(L"hello", target_->text());
+        EXPECT_EQ(L"x", target_->text()) << fault;
     }
 }
 
