@@ -4,7 +4,8 @@
 # its own test prefixes under build/<tree>/wine, never ~/.wine, started by the
 # Wine loader of the tree's bitness). Both Windows trees are always built; on a
 # machine that cannot run 32-bit programs (or with SCRIBIX_WIN32=0) the 32-bit
-# tree's Wine tests are reported as skipped and the 64-bit tree runs them all.
+# tree builds only its deliverables, its Wine tests are reported as skipped,
+# its export checks run, and the 64-bit tree runs every Windows test.
 # Extra arguments go to ctest (for example -R gestures).
 set -euo pipefail
 cd "$(dirname "$0")/.."
