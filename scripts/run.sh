@@ -9,10 +9,6 @@
 # over the edit with the test handwriting generator's strokes, the program
 # types what it recognized into the edit, a screenshot is saved to
 # build/run/screenshot.png, and both programs are closed cleanly.
-#
-# Windows are managed as in a user's own prefix (Wine's default), so that what
-# it shows is what a user gets; SCRIBIX_RUN_UNMANAGED=1 runs it with the test
-# prefixes' unmanaged windows instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -42,12 +38,6 @@ if [ ! -f "$WINEPREFIX/.scribix-ready" ]; then
   wineserver -w
   touch "$WINEPREFIX/.scribix-ready"
 fi
-# The test settings make windows unmanaged; a user's prefix manages them.
-if [ "${SCRIBIX_RUN_UNMANAGED:-0}" = 1 ]; then
-  scribix_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-else
-  scribix_wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
-fi
 
 xvfb_pid=""
 if [ -z "${DISPLAY:-}" ]; then
@@ -63,7 +53,7 @@ app=$run/app
 rm -rf "$app"
 mkdir -p "$app"
 cp $bin/Scribix.exe $bin/Scribix35.dll $bin/ZVCrashRep.dll $bin/gestures.dll \
-   build/win64/bin/ScribixDaemon64.exe "$app/"
+   build/win64/bin/ScribixDaemon64.exe build/win64/bin/vexaHook64.dll "$app/"
 # The engine folders: "English" with the recognizer, the gate library and its lexicons.
 cp -r $bin/English "$app/"
 program=$app/Scribix.exe
