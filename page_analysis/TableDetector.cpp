@@ -146,20 +146,6 @@ bool columnTable(COmbraGroup& band, const std::vector<int>& rulingStrokes,
     return true;
 }
 
-// The shape library's table records as GetTable hands them out.
-struct TableCellRecord {
-    int16_t corners[8];  // top-left, top-right, bottom-right, bottom-left: x, y
-    char* text;
-};
-struct TableRecord {
-    uint32_t done;
-    TableCellRecord* cells;
-    int16_t cellCount;
-    uint16_t htmlLength;
-    char* html;
-    uint32_t* offsets;  // cellCount + 2: 0, where each cell's content goes, the length
-};
-
 constexpr int kFrameFlags = 0x10C;
 constexpr int kRulingFlags = 0x8C;
 constexpr int kTableFinalize = 0x210;
@@ -278,16 +264,15 @@ bool framedTable(COmbraGroup& band, const VSANSWER* frame, std::vector<COmbraGro
     b.FinalizeShapesEx(table.get(), kTableFinalize);
     b.GenerateTablesXML(table.get());
     uint16_t count = 0;
-    const TableRecord* tables =
-        reinterpret_cast<const TableRecord*>(b.GetTable(table.get(), &count));
+    const VSTABLE* tables = b.GetTable(table.get(), &count);
     int chosen = -1;
     for (int t = 0; tables && t < count; ++t) {
-        const TableRecord& r = tables[t];
+        const VSTABLE& r = tables[t];
         if (!r.done || !r.html || !r.offsets || !r.cells || r.cellCount < 1) continue;
         if (chosen < 0 || r.cellCount > tables[chosen].cellCount) chosen = t;
     }
     if (chosen < 0) return false;
-    const TableRecord& record = tables[chosen];
+    const VSTABLE& record = tables[chosen];
 
     CTableGroup* group = new (std::nothrow) CTableGroup(session);
     if (!group || !group->copyFrom(band)) {
