@@ -160,8 +160,9 @@ function(scribix_register_test name target)
     endif()
     # The target's emulator (scripts/wine-exec) runs it in the prefix named below.
     add_test(NAME ${test} COMMAND ${target} ${T_ARGS})
+    # Each x11 kind has its own Xvfb: tests of one kind take its display in turn.
     if(kind MATCHES "^x11")
-      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK xdisplay)
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK ${SCRIBIX_TREE}.xdisplay.${kind})
     endif()
     _scribix_wine_fixture(${kind})
     set_tests_properties(${test} PROPERTIES
