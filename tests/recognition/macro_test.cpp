@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -561,6 +562,103 @@ TEST(MacroTokens, CopyAndSkip) {
     const wchar_t* text = L"ab}cd}";
     EXPECT_EQ(skipMacroToken(text), text + 3);
     EXPECT_EQ(*skipMacroToken(L"abc"), L'\0');
+}
+
+}  // namespace
+
+namespace {
+
+int collectWord(const wchar_t* word, void* parameter) {
+    static_cast<std::vector<std::wstring>*>(parameter)->push_back(word);
+    return 1;
+}
+
+std::vector<std::wstring> macroDictionaryWords(RecModule& module) {
+    std::vector<std::wstring> words;
+    RecProfile* profile = module.findProfile(L"#sys-macro");
+    if (!profile || !profile->getFirstUserDict()) return words;
+    profile->enumUserDictWords(profile->getFirstUserDict()->name(), collectWord, &words);
+    std::sort(words.begin(), words.end());
+    return words;
+}
+
+// The English module over the installed engine: its macro set follows
+// "macro.xml" of its data folder and the "#sys-macro" dictionary holds the names.
+class MacroModuleTest : public testing::Test {
+  protected:
+    rt::SettingsScope settings_;
+    rt::EnglishModule english_;
+    std::wstring macroFile() const { return english_.languageFolder() + L"\\macro.xml"; }
+};
+
+TEST_F(MacroModuleTest, WithoutAFileTheModuleHasNoMacros) {
+    RecModule& module = *english_.module;
+    ASSERT_NE(module.macroSet(), nullptr);
+    EXPECT_FALSE(module.loadMacros());
+    EXPECT_FALSE(module.hasMacros());
+    EXPECT_FALSE(module.hasMacro(L"sig"));
+    EXPECT_FALSE(module.runMacro(L"sig", nullptr, L"edit.exe"));
+    EXPECT_EQ(module.getMacroFilePath(), macroFile());
+}
+
+TEST_F(MacroModuleTest, MacroNamesFillTheMacroProfilesDictionary) {
+    RecModule& module = *english_.module;
+    ASSERT_TRUE(rt::writeBytes(macroFile(),
+                               "<macroses><macro name=\"sig\" type=\"keystroke\">S</macro>"
+                               "<macro name=\"home\" type=\"keystroke\">{Home}</macro>"
+                               "</macroses>"));
+    ASSERT_TRUE(module.loadMacros());
+    EXPECT_TRUE(module.hasMacros());
+    EXPECT_TRUE(module.hasMacro(L"home"));
+    EXPECT_EQ(macroDictionaryWords(module), (std::vector<std::wstring>{L"home", L"sig"}));
+
+    // The recognizer answers macro names with that profile.
+    RecModule::ProfileLock lock = module.lockProfiles();
+    RecProfile* profile = module.findProfile(L"#sys-macro");
+    ASSERT_NE(profile, nullptr);
+    std::unique_ptr<RecWordList> answers = rt::recognize(*profile, rt::inkOf("home"));
+    ASSERT_TRUE(answers);
+    EXPECT_EQ(rt::textOf(*answers), L"home");
+}
+
+TEST_F(MacroModuleTest, MacrosWrittenByTheEditorAreReadBack) {
+    RecModule& module = *english_.module;
+    // What the macro editor does: load the document alone, add, save.
+    IxlScribixHelper document(IXL_KIND_MACRO);
+    ASSERT_TRUE(document.load(macroFile().c_str(), true)) << "no file yet: an empty document";
+    CLiteElem macro(XS("macro"));
+    macro.setAttribute(XS("name"), XS("greet"));
+    macro.setAttribute(XS("type"), XS("keystroke"));
+    macro.setAttribute(XS("description"), XS("A & B"));
+    macro.addText(XS("Hello{Enter}"));
+    ASSERT_TRUE(document.appendItem(macro));
+    ASSERT_TRUE(document.save());
+    EXPECT_EQ(rt::readBytes(macroFile()),
+              "<macroses>\r\n\t<macro description=\"A &amp; B\" name=\"greet\" "
+              "type=\"keystroke\">Hello{Enter}</macro>\r\n</macroses>\r\n");
+
+    ASSERT_TRUE(module.loadMacros());
+    EXPECT_TRUE(module.hasMacro(L"greet"));
+    EXPECT_EQ(macroDictionaryWords(module), std::vector<std::wstring>{L"greet"});
+
+    // Removing the last macro and reloading leaves the module without macros.
+    CLiteElem item;
+    ASSERT_TRUE(document.findItemByName(item, XS("greet")));
+    ASSERT_TRUE(document.removeItem(item));
+    ASSERT_TRUE(document.save());
+    EXPECT_FALSE(module.loadMacros());
+    EXPECT_FALSE(module.hasMacros());
+}
+
+TEST(MacroModules, OnlyEnglishKeepsMacros) {
+    rt::SettingsScope settings;
+    TempDir data;
+    RecVexaModule french(rt::englishLibrary(), L"French", data.path());
+    EXPECT_EQ(french.macroSet(), nullptr);
+    EXPECT_FALSE(french.loadMacros());
+    EXPECT_FALSE(french.hasMacros());
+    EXPECT_FALSE(french.hasMacro(L"sig"));
+    EXPECT_FALSE(french.runMacro(L"sig", nullptr, nullptr));
 }
 
 }  // namespace
