@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <shlobj.h>
+
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -144,6 +147,71 @@ TEST_F(WritingOverAnApplication, GesturesBecomeKeysAndUndoRestoresThePreviousRes
     // Down, then left: return.
     ASSERT_TRUE(drawStroke({{x + 70, y}, {x + 70, y + 40}, {x, y + 40}}));
     EXPECT_TRUE(fieldHolds(L"hello \r\n", 5000));
+}
+
+// The program's macro file in the user's data folder for the life of the
+// object, written before the program starts (it reads it at start-up).
+class ProgramMacroFile {
+  public:
+    explicit ProgramMacroFile(const char* xml) {
+        wchar_t appData[MAX_PATH];
+        SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData);
+        const std::wstring folder = std::wstring(appData) + L"\\Scribix";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CreateDirectoryW((folder + L"\\English").c_str(), nullptr);
+        path_ = folder + L"\\English\\macro.xml";
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD n = 0;
+        ok = file != INVALID_HANDLE_VALUE &&
+             WriteFile(file, xml, static_cast<DWORD>(strlen(xml)), &n, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    ~ProgramMacroFile() { DeleteFileW(path_.c_str()); }
+    bool ok = false;
+
+  private:
+    std::wstring path_;
+};
+
+class MacroWritingOverAnApplication : public WritingOverAnApplication {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(macros_.ok);
+        WritingOverAnApplication::SetUp();
+    }
+    ProgramMacroFile macros_{
+        "<macroses>\r\n"
+        "\t<macro description=\"Signature\" name=\"sig\" type=\"keystroke\">Best "
+        "regards,{Enter}Ann</macro>\r\n"
+        "</macroses>\r\n"};
+};
+
+TEST_F(MacroWritingOverAnApplication, CircledMacroNameTypesTheMacro) {
+    // The name, then at once a loop around it, as the user circles a word.
+    const int x = left(), y = baseline();
+    std::string loop = "xdotool mousemove " + std::to_string(x - 20) + " " +
+                       std::to_string(y - 45) + " mousedown 1";
+    const POINT corners[] = {
+        {x + 90, y - 45}, {x + 90, y + 30}, {x - 20, y + 30}, {x - 20, y - 45}, {x + 30, y - 45}};
+    POINT at = {x - 20, y - 45};
+    for (const POINT& c : corners) {
+        for (int i = 1; i <= 20; ++i)
+            loop += " mousemove " + std::to_string(at.x + (c.x - at.x) * i / 20) + " " +
+                    std::to_string(at.y + (c.y - at.y) * i / 20) + " sleep 0.006";
+        at = c;
+    }
+    loop += " mouseup 1";
+    const std::string command = std::string(HANDWRITE_TOOL) +
+                                " --xdotool --seed 3 --height 16 --point-ms 6 --x " +
+                                std::to_string(x) + " --y " + std::to_string(y) +
+                                " 'sig' | xdotool - && " + loop;
+    std::string output;
+    ASSERT_TRUE(hostshell::run(command, 60000, &output)) << output;
+    EXPECT_TRUE(fieldHolds(L"Best regards,\r\nAnn", kWaitNextStroke + 4000))
+        << "the field holds \"" << narrow(target_->text()) << "\"";
+    EXPECT_EQ(resultAfter(1, 500), "(none)") << "the word itself is not delivered";
+    EXPECT_TRUE(boxes_.texts().empty());
 }
 
 }  // namespace
