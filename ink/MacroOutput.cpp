@@ -34,8 +34,7 @@ class InkMacroLink : public MacroLink {
         if (correctionServices().currentResultForCorrection(target, wordList))
             showWordListForSelection(target, wordList.get(), at, false, false);
         else
-            showWordListForSelection(hookLibrary().getLastFocusWindow(), nullptr, at, false,
-                                     false);
+            showWordListForSelection(hookLibrary().getLastFocusWindow(), nullptr, at, false, false);
     }
     void setBindingMode(bool on) override {
         if (on)

@@ -4,8 +4,9 @@
 //
 // A macro is a named entry of "macro.xml":
 //   <macroses>
-//     <macro name="sig" description="Signature" type="keystroke" param="">Best regards,{Enter}Ann</macro>
-//     <macro name="pad" type="launch">"C:\Program Files\Pad\pad.exe" -new</macro>
+//     <macro name="sig" description="Signature" type="keystroke" param="">Best
+//     regards,{Enter}Ann</macro> <macro name="pad" type="launch">"C:\Program Files\Pad\pad.exe"
+//     -new</macro>
 //   </macroses>
 // The system client recognizes a writing with the "#sys-macro" profile, whose
 // user dictionary holds the macro names (fillMacroDictionary), and runs the

@@ -689,8 +689,11 @@ Points loopAround(const std::vector<Points>& strokes) {
             bottom = std::max<int>(bottom, p.y);
         }
     const int m = 60;
-    return polyline({{left - m, top - m}, {right + m, top - m}, {right + m, bottom + m},
-                     {left - m, bottom + m}, {left - m, top - m + 8}});
+    return polyline({{left - m, top - m},
+                     {right + m, top - m},
+                     {right + m, bottom + m},
+                     {left - m, bottom + m},
+                     {left - m, top - m + 8}});
 }
 
 TEST_F(SystemClientTest, CircledMacroNameRunsItsMacroInsteadOfTyping) {

@@ -202,10 +202,9 @@ TEST_F(MacroWritingOverAnApplication, CircledMacroNameTypesTheMacro) {
         at = c;
     }
     loop += " mouseup 1";
-    const std::string command = std::string(HANDWRITE_TOOL) +
-                                " --xdotool --seed 3 --height 16 --point-ms 6 --x " +
-                                std::to_string(x) + " --y " + std::to_string(y) +
-                                " 'sig' | xdotool - && " + loop;
+    const std::string command =
+        std::string(HANDWRITE_TOOL) + " --xdotool --seed 3 --height 16 --point-ms 6 --x " +
+        std::to_string(x) + " --y " + std::to_string(y) + " 'sig' | xdotool - && " + loop;
     std::string output;
     ASSERT_TRUE(hostshell::run(command, 60000, &output)) << output;
     EXPECT_TRUE(fieldHolds(L"Best regards,\r\nAnn", kWaitNextStroke + 4000))

@@ -70,8 +70,8 @@ class RecordingLink : public MacroLink {
                            (info.lpDirectory ? info.lpDirectory : L"(none)"));
         if (!launchSucceeds) return false;
         // A real handle that the caller must close.
-        info.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE,
-                                    GetCurrentProcessId());
+        info.hProcess =
+            OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
         lastProcess = info.hProcess;
         return true;
     }
@@ -224,16 +224,14 @@ TEST_P(MacroText, PlaysAsTheUserWroteIt) {
 INSTANTIATE_TEST_SUITE_P(
     Tokens, MacroText,
     testing::Values(
-        TextCase{"PlainText", L"Hi there\r", L"Hi there\r"},
-        TextCase{"EmptyText", L"", L""},
+        TextCase{"PlainText", L"Hi there\r", L"Hi there\r"}, TextCase{"EmptyText", L"", L""},
         TextCase{"DoubleBraceTypesOneBrace", L"a{{b", L"a{b"},
         TextCase{"UnknownTokenLosesItsBrace", L"{Foo}x", L"Foo}x"},
         TextCase{"KeyName", L"{Enter}", L"[0D]"},
         TextCase{"KeyNamesAreCaseSensitive", L"{enter}", L"enter}"},
         TextCase{"FunctionAndKeypadKeys", L"{F1}{F12}{#0}{#9}", L"[70][7B][60][69]"},
         TextCase{"ModifierGroupTypesKeysOnly", L"{Ctrl+c}", L"<Ctrl>~c</Ctrl>"},
-        TextCase{"ModifierGroupIsNotNested", L"{Ctrl+Shift+s}",
-                 L"<Ctrl>~S~h~i~f~t~+~s</Ctrl>"},
+        TextCase{"ModifierGroupIsNotNested", L"{Ctrl+Shift+s}", L"<Ctrl>~S~h~i~f~t~+~s</Ctrl>"},
         TextCase{"NestedModifierGroups", L"{Ctrl+{Shift+s}}", L"<Ctrl><Shift>~s</Shift></Ctrl>"},
         TextCase{"AllFourModifiers", L"{Win+{Alt+{Shift+{Ctrl+x}}}}!",
                  L"<Win><Alt><Shift><Ctrl>~x</Ctrl></Shift></Alt></Win>!"},
@@ -246,11 +244,10 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"HexCharOutOfRange", L"{HexChar:263a}", L"263a}"},
         TextCase{"Delay", L"a{Delay:5}b", L"a(sleep 5)b"},
         TextCase{"DelayZero", L"{Delay:0}", L"0}"},
-        TextCase{"LongTokenIsNoKeyAndHasNoArgument",
-                 L"{Delay:0000000000000000000000000000000005}",
+        TextCase{"LongTokenIsNoKeyAndHasNoArgument", L"{Delay:0000000000000000000000000000000005}",
                  L"0000000000000000000000000000000005}"},
-        TextCase{"TokenOf39CharactersStillReads",
-                 L"{Delay:00000000000000000000000000000005}", L"(sleep 5)"},
+        TextCase{"TokenOf39CharactersStillReads", L"{Delay:00000000000000000000000000000005}",
+                 L"(sleep 5)"},
         TextCase{"TokenWithoutClosingBrace", L"{Enter", L"Enter"},
         TextCase{"CommandMustBeFollowedByItsBrace", L"{Toolbar x}", L"Toolbar x}"},
         TextCase{"Toolbar", L"{Toolbar}", L"(bar off)"},
@@ -283,12 +280,12 @@ TEST(MacroKeyNames, FortyNamesBothWays) {
         const wchar_t* name;
         UINT key;
     };
-    std::vector<Row> rows = {{L"Esc", 0x1B},    {L"Enter", 0x0D}, {L"Home", 0x24},
-                             {L"PrtScr", 0x2C}, {L"End", 0x23},   {L"ScrLock", 0x91},
+    std::vector<Row> rows = {{L"Esc", 0x1B},    {L"Enter", 0x0D},   {L"Home", 0x24},
+                             {L"PrtScr", 0x2C}, {L"End", 0x23},     {L"ScrLock", 0x91},
                              {L"Del", 0x2E},    {L"NumLock", 0x90}, {L"Bksp", 0x08},
-                             {L"Space", 0x20},  {L"Ins", 0x2D},   {L"Left", 0x25},
-                             {L"Right", 0x27},  {L"Up", 0x26},    {L"Down", 0x28},
-                             {L"PgUp", 0x21},   {L"PgDn", 0x22},  {L"Tab", 0x09}};
+                             {L"Space", 0x20},  {L"Ins", 0x2D},     {L"Left", 0x25},
+                             {L"Right", 0x27},  {L"Up", 0x26},      {L"Down", 0x28},
+                             {L"PgUp", 0x21},   {L"PgDn", 0x22},    {L"Tab", 0x09}};
     std::vector<std::wstring> names;
     for (int i = 1; i <= 12; ++i) names.push_back(L"F" + std::to_wstring(i));
     for (int i = 0; i < 10; ++i) names.push_back(L"#" + std::to_wstring(i));
@@ -334,7 +331,9 @@ TEST_F(MacroPlayerTest, ProgramCommandsPostToTheServiceWindow) {
         std::vector<std::string> posted;
     } cases[] = {
         {L"{Settings:Ink}", false, false, {"3043 8 0"}},
-        {L"{Settings:Macros}{Settings:Reco}{Settings:Input}", false, false,
+        {L"{Settings:Macros}{Settings:Reco}{Settings:Input}",
+         false,
+         false,
          {"3043 29 0", "3043 9 0", "3043 61 0"}},
         {L"{Settings:Nowhere}", false, false, {"3043 0 0"}},
         {L"{Settings:Ink}", true, false, {}},
@@ -431,8 +430,7 @@ TEST_F(MacroPlayerTest, ExecutorTextCountsAsANestingLevel) {
 TEST_F(MacroPlayerTest, LaunchStartsTheProgramInItsFolderAndClosesTheHandle) {
     EXPECT_EQ(run(L"pad"), L"");
     ASSERT_EQ(link_.launched.size(), 1u);
-    EXPECT_EQ(link_.launched[0],
-              L"C:\\Program Files\\Pad\\pad.exe|-x|C:\\Program Files\\Pad");
+    EXPECT_EQ(link_.launched[0], L"C:\\Program Files\\Pad\\pad.exe|-x|C:\\Program Files\\Pad");
     ASSERT_NE(link_.lastProcess, nullptr);
     DWORD flags = 0;
     EXPECT_FALSE(GetHandleInformation(link_.lastProcess, &flags)) << "the process handle is closed";
@@ -480,7 +478,8 @@ TEST(MacroLaunchText, SplitAndJoin) {
         bool ok;
         const wchar_t* text;
     } joins[] = {
-        {L"C:\\Program Files\\Pad\\pad.exe", L"-x", true, L"\"C:\\Program Files\\Pad\\pad.exe\" -x"},
+        {L"C:\\Program Files\\Pad\\pad.exe", L"-x", true,
+         L"\"C:\\Program Files\\Pad\\pad.exe\" -x"},
         {L"  pad.exe ", L"  ", true, L"pad.exe"},
         {L"\"C:\\a b\\p.exe\"", nullptr, true, L"\"C:\\a b\\p.exe\""},
         {L"   ", L"-x", false, L""},
@@ -536,7 +535,9 @@ TEST_F(MacroPlayerTest, ExecutorsAreReadInOrderUpToTheFirstGap) {
         {"ProbeFirst", {{1, probeLibrary()}, {2, sampleLibrary()}}, 2, L"probe"},
         {"GapEndsTheList", {{1, sampleLibrary()}, {3, probeLibrary()}}, 1, L"ABC"},
         {"NoFirstValue", {{2, sampleLibrary()}}, 0, L""},
-        {"MissingLibraryStaysListed", {{1, L"C:\\nowhere\\none.dll"}, {2, sampleLibrary()}}, 2,
+        {"MissingLibraryStaysListed",
+         {{1, L"C:\\nowhere\\none.dll"}, {2, sampleLibrary()}},
+         2,
          L"ABC"},
     };
     for (const auto& c : cases) {

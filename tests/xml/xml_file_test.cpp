@@ -209,7 +209,10 @@ class LockedFolder {
   private:
     bool canCreateIn() const {
         const auto probe = m_dir / "probe";
-        { std::ofstream out(probe); if (!out) return false; }
+        {
+            std::ofstream out(probe);
+            if (!out) return false;
+        }
         std::error_code ec;
         std::filesystem::remove(probe, ec);
         return true;
@@ -222,7 +225,8 @@ class LockedFolder {
         if (!unixName) return false;
         char* name = unixName(m_dir.wstring().c_str());
         if (!name) return false;
-        std::string command = std::string("/usr/bin/chattr ") + (lock ? "+i" : "-i") + " \"" + name + "\"";
+        std::string command =
+            std::string("/usr/bin/chattr ") + (lock ? "+i" : "-i") + " \"" + name + "\"";
         HeapFree(GetProcessHeap(), 0, name);
         std::wstring wide(command.begin(), command.end());
         STARTUPINFOW si = {};
@@ -271,8 +275,8 @@ TEST(FileSave, ReplacementKeepsTheFilesAttributes) {
     const auto path = dir / "kept.xml";
     xmltest::writeBytes(path, "<old/>");
 #ifdef _WIN32
-    ASSERT_TRUE(SetFileAttributesW(path.wstring().c_str(),
-                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_TRUE(
+        SetFileAttributesW(path.wstring().c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
 #else
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
 #endif

@@ -153,7 +153,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // leading zeros make a reference long, not invalid
                       ValueCase{"&#x00000041;&#0000000000066;", "AB"},
                       ValueCase{"a&#x0000000000000000000000000000000043;b", "aCb"},
-                      ValueCase{"&#x000000000000000000000000000000000;", "&#x000000000000000000000000000000000;"},
+                      ValueCase{"&#x000000000000000000000000000000000;",
+                                "&#x000000000000000000000000000000000;"},
                       ValueCase{"&#x000000010000; & &#x0000004", "&#x000000010000; & &#x0000004"}));
 
 TEST(Parser, LongReferencesInText) {
