@@ -125,7 +125,7 @@ class MacroLink {
     virtual bool isBindingMode() { return false; }
     virtual void setBindingMode(bool on) {}
     // The profile choice menu under `prompt`; the chosen profile becomes the
-    // pending choice with `scope`.
+    // pending choice with `scope`. By default the service window shows it.
     virtual void chooseProfile(const wchar_t* prompt, int scope);
 };
 

@@ -350,6 +350,12 @@ TEST_F(MacroPlayerTest, ProgramCommandsPostToTheServiceWindow) {
     serviceState().markupMode = false;
 }
 
+TEST_F(MacroPlayerTest, ProfileChoiceMenuIsTheServiceWindowsOwn) {
+    setMacroLink(nullptr);
+    play(L"{UseProfile:?}");
+    EXPECT_EQ(posted_.take(), std::vector<std::string>{"3097 0 0"});
+}
+
 TEST_F(MacroPlayerTest, PunctuationPaneIsAskedForTheLastFocusWindow) {
     play(L"{PunctPane}");
     const std::vector<std::string> posted = posted_.take();
