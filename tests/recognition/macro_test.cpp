@@ -453,6 +453,41 @@ TEST_F(MacroPlayerTest, LaunchReportsWhatTheShellSaid) {
     EXPECT_EQ(link_.launched.size(), 1u) << "an unclosed quote starts nothing";
 }
 
+// The shell itself starts the programs of launch macros, quoted or not.
+TEST_F(MacroPlayerTest, LaunchMacrosStartRealPrograms) {
+    class ShellLink : public RecordingLink {
+      public:
+        bool shellExecute(SHELLEXECUTEINFOW& info) override {
+            return MacroLink::shellExecute(info);
+        }
+    } shell;
+    setMacroLink(&shell);
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring quoted = dir_.path() + L"\\quoted.txt";
+    const std::wstring bare = dir_.path() + L"\\bare.txt";
+    const std::string xml = "<macroses>"
+                            "<macro name=\"quoted\" type=\"launch\">\"" +
+                            rt::narrow(system) + "\\cmd.exe\" /c echo q&gt;" +
+                            rt::narrow(quoted) +
+                            "</macro>"
+                            "<macro name=\"bare\" type=\"launch\">cmd.exe /c echo b&gt;" +
+                            rt::narrow(bare) +
+                            "</macro>"
+                            "<macro name=\"none\" type=\"launch\">C:\\nowhere\\none.exe</macro>"
+                            "</macroses>";
+    ASSERT_TRUE(rt::writeBytes(path_, xml));
+    std::wstring out;
+    EXPECT_TRUE(macro().runMacro(L"quoted", nullptr, nullptr, out));
+    EXPECT_TRUE(macro().runMacro(L"bare", nullptr, nullptr, out));
+    EXPECT_FALSE(macro().runMacro(L"none", nullptr, nullptr, out)) << "the shell's failure";
+    const DWORD until = GetTickCount() + 10000;
+    while ((!rt::exists(quoted) || !rt::exists(bare)) && GetTickCount() < until) Sleep(50);
+    EXPECT_TRUE(rt::exists(quoted)) << "the quoted program ran with its parameters";
+    EXPECT_TRUE(rt::exists(bare)) << "the unquoted program ran with its parameters";
+    setMacroLink(&link_);
+}
+
 TEST(MacroLaunchText, SplitAndJoin) {
     const struct {
         const wchar_t* text;
