@@ -270,6 +270,22 @@ TEST(FileSave, FolderWithoutRoomForNewFilesIsRewrittenInPlace) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"keep.xml"});
 }
 
+#ifdef _WIN32
+TEST(FileSave, ReadOnlyFileIsNotReplaced) {
+    ScratchDir dir("file_readonly");
+    const auto path = dir / "locked.xml";
+    xmltest::writeBytes(path, "<old/>");
+    ASSERT_TRUE(SetFileAttributesW(path.wstring().c_str(), FILE_ATTRIBUTE_READONLY));
+    CLiteDom dom;
+    CLiteElem root(XS("new"));
+    dom.setRoot(root);
+    EXPECT_FALSE(dom.save(pathText(path)));
+    EXPECT_EQ(xmltest::readBytes(path), "<old/>");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"locked.xml"});
+    SetFileAttributesW(path.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+#endif
+
 TEST(FileSave, ReplacementKeepsTheFilesAttributes) {
     ScratchDir dir("file_attributes");
     const auto path = dir / "kept.xml";
