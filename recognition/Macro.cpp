@@ -101,6 +101,8 @@ bool MacroLink::isSettingsDialogOpen() { return ::isSettingsDialogOpen(); }
 
 void MacroLink::showMainBar(bool show) { ::showMainBar(show); }
 
+bool MacroLink::isBindingMode() { return isBarMasterRegistered(); }
+
 void MacroLink::chooseProfile(const wchar_t* prompt, int scope) {
     // Menus live on the main thread, and the service window's own command
     // (3097) shows this very menu with the scope of the setting: a macro on

@@ -122,7 +122,8 @@ class MacroLink {
     virtual bool isSettingsDialogOpen();
     virtual void showMainBar(bool show);
     virtual void showWordMenu() {}
-    virtual bool isBindingMode() { return false; }
+    // Binding mode: its panel has taken the bar master's messages.
+    virtual bool isBindingMode();
     virtual void setBindingMode(bool on) {}
     // The profile choice menu under `prompt`; the chosen profile becomes the
     // pending choice with `scope`. By default the service window shows it.
