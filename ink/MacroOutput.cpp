@@ -4,7 +4,6 @@
 
 #include "core/HookLibrary.h"
 #include "ink/KeyboardOutput.h"
-#include "ink/LocalInkManager.h"
 #include "ink/SelectionCorrection.h"
 #include "recognition/RecWordList.h"
 
@@ -35,12 +34,6 @@ class InkMacroLink : public MacroLink {
             showWordListForSelection(target, wordList.get(), at, false, false);
         else
             showWordListForSelection(hookLibrary().getLastFocusWindow(), nullptr, at, false, false);
-    }
-    void setBindingMode(bool on) override {
-        if (on)
-            enterBindingMode();
-        else
-            leaveBindingMode();
     }
 };
 

@@ -1,5 +1,5 @@
 // The program's side of the macro player: the typing operations, the
-// foreground, the word-list menu and the binding mode, handed down to the
+// foreground and the word-list menu, handed down to the
 // recognition floor at start-up (setMacroLink(&inkMacroLink())).
 #pragma once
 

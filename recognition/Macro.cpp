@@ -103,6 +103,10 @@ void MacroLink::showMainBar(bool show) { ::showMainBar(show); }
 
 bool MacroLink::isBindingMode() { return isBarMasterRegistered(); }
 
+void MacroLink::setBindingMode(bool on) {
+    if (HWND service = getServiceWindow()) PostMessageW(service, WM_INK_BINDING_PANEL, on, 0);
+}
+
 void MacroLink::chooseProfile(const wchar_t* prompt, int scope) {
     // Menus live on the main thread, and the service window's own command
     // (3097) shows this very menu with the scope of the setting: a macro on

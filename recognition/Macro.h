@@ -98,8 +98,8 @@ class CCustomMacroExecutors {
 
 // What the player needs of the floors above it: the typing operations, the
 // pen's windows and the program's bars and dialogs. Until the program hands
-// its own down (setMacroLink) the key operations go straight to the system and
-// the rest does nothing.
+// its own down (setMacroLink) nothing is typed and no menu is shown; modifier
+// keys, launches and the requests to the service window go out as they are.
 class MacroLink {
   public:
     virtual ~MacroLink() = default;
@@ -124,7 +124,8 @@ class MacroLink {
     virtual void showWordMenu() {}
     // Binding mode: its panel has taken the bar master's messages.
     virtual bool isBindingMode();
-    virtual void setBindingMode(bool on) {}
+    // Message 3044 to the service window.
+    virtual void setBindingMode(bool on);
     // The profile choice menu under `prompt`; the chosen profile becomes the
     // pending choice with `scope`. By default the service window shows it.
     virtual void chooseProfile(const wchar_t* prompt, int scope);

@@ -350,10 +350,10 @@ TEST_F(MacroPlayerTest, ProgramCommandsPostToTheServiceWindow) {
     serviceState().markupMode = false;
 }
 
-TEST_F(MacroPlayerTest, ProfileChoiceMenuIsTheServiceWindowsOwn) {
+TEST_F(MacroPlayerTest, WithoutTheProgramsLinkRequestsStillReachTheServiceWindow) {
     setMacroLink(nullptr);
-    play(L"{UseProfile:?}");
-    EXPECT_EQ(posted_.take(), std::vector<std::string>{"3097 0 0"});
+    play(L"{UseProfile:?}{Bind}");
+    EXPECT_EQ(posted_.take(), (std::vector<std::string>{"3097 0 0", "3044 1 0"}));
 }
 
 TEST_F(MacroPlayerTest, PunctuationPaneIsAskedForTheLastFocusWindow) {
@@ -466,16 +466,16 @@ TEST_F(MacroPlayerTest, LaunchMacrosStartRealPrograms) {
     GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring quoted = dir_.path() + L"\\quoted.txt";
     const std::wstring bare = dir_.path() + L"\\bare.txt";
-    const std::string xml = "<macroses>"
-                            "<macro name=\"quoted\" type=\"launch\">\"" +
-                            rt::narrow(system) + "\\cmd.exe\" /c echo q&gt;" +
-                            rt::narrow(quoted) +
-                            "</macro>"
-                            "<macro name=\"bare\" type=\"launch\">cmd.exe /c echo b&gt;" +
-                            rt::narrow(bare) +
-                            "</macro>"
-                            "<macro name=\"none\" type=\"launch\">C:\\nowhere\\none.exe</macro>"
-                            "</macroses>";
+    const std::string xml =
+        "<macroses>"
+        "<macro name=\"quoted\" type=\"launch\">\"" +
+        rt::narrow(system) + "\\cmd.exe\" /c echo q&gt;" + rt::narrow(quoted) +
+        "</macro>"
+        "<macro name=\"bare\" type=\"launch\">cmd.exe /c echo b&gt;" +
+        rt::narrow(bare) +
+        "</macro>"
+        "<macro name=\"none\" type=\"launch\">C:\\nowhere\\none.exe</macro>"
+        "</macroses>";
     ASSERT_TRUE(rt::writeBytes(path_, xml));
     std::wstring out;
     EXPECT_TRUE(macro().runMacro(L"quoted", nullptr, nullptr, out));
