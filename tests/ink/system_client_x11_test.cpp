@@ -189,16 +189,19 @@ class MacroWritingOverAnApplication : public WritingOverAnApplication {
 
 TEST_F(MacroWritingOverAnApplication, CircledMacroNameTypesTheMacro) {
     // The name, then at once a loop around it, as the user circles a word.
+    // "sig" of this hand at this height spans 0..33 by -23..10 pixels from
+    // where it starts; the loop keeps close to it, as a user's would.
     const int x = left(), y = baseline();
-    std::string loop = "xdotool mousemove " + std::to_string(x - 20) + " " +
-                       std::to_string(y - 45) + " mousedown 1";
-    const POINT corners[] = {
-        {x + 90, y - 45}, {x + 90, y + 30}, {x - 20, y + 30}, {x - 20, y - 45}, {x + 30, y - 45}};
-    POINT at = {x - 20, y - 45};
+    const int l = x - 12, t = y - 35, r = x + 45, b = y + 22;
+    std::string loop =
+        "xdotool mousemove " + std::to_string(l) + " " + std::to_string(t) + " mousedown 1";
+    const POINT corners[] = {{r, t}, {r, b}, {l, b}, {l, t}, {l + 20, t}};
+    POINT at = {l, t};
     for (const POINT& c : corners) {
-        for (int i = 1; i <= 20; ++i)
-            loop += " mousemove " + std::to_string(at.x + (c.x - at.x) * i / 20) + " " +
-                    std::to_string(at.y + (c.y - at.y) * i / 20) + " sleep 0.006";
+        const int steps = std::max(std::abs(c.x - at.x), std::abs(c.y - at.y)) / 3 + 1;
+        for (int i = 1; i <= steps; ++i)
+            loop += " mousemove " + std::to_string(at.x + (c.x - at.x) * i / steps) + " " +
+                    std::to_string(at.y + (c.y - at.y) * i / steps) + " sleep 0.006";
         at = c;
     }
     loop += " mouseup 1";
