@@ -26,6 +26,7 @@
 #include "outside/ZVCrashRep.h"
 #include "ink/InkTrace.h"
 #include "ink/KeyboardOutput.h"
+#include "ink/MacroOutput.h"
 #include "ink/LiveInk.h"
 #include "ink/RecResult.h"
 #include "ink/TransparentLayer.h"
@@ -187,6 +188,7 @@ void connectInkServices() {
     events.resultChanged = announceResultChanged;
     setRecResultEvents(events);
     InkTrace::setScreenRestore(restoreScreenArea);
+    setMacroLink(&inkMacroLink());
 }
 
 void destroyOwnWindow(HWND* window) {
