@@ -8,15 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "core/Deletable.h"
 #include "win/ScopedLock.h"
 
 class Tips;
-
-// An object a caller attaches to a sticker; the sticker deletes it.
-class CDeletableByPtr {
-  public:
-    virtual ~CDeletableByPtr() = default;
-};
 
 // A frame drawn around a window rectangle (made by the ink layer's frame windows).
 class CStickerFrame : public CDeletableByPtr {
