@@ -13,9 +13,6 @@ LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool loadAppsFilter(const wchar_t*) { return false; }
-bool appsFilterAllows(const wchar_t*, HWND, HWND, bool) { return true; }
-
 unsigned long long getFirstUpdateDelay() { return 0; }
 bool startUpdateThread(HWND) { return false; }
 void checkForUpdateNow(HWND) {}
