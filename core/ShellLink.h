@@ -25,6 +25,13 @@ class ShellLink {
     // Adds a sticker without showing it (the service window shows the set).
     virtual void addSticker(int x, int y, int flags, int ms, const wchar_t* text) {}
     virtual void clearStickers() {}
+
+    // The binding panel's thread that marks the focused field's binding:
+    // started when the panel opens, woken when a binding changed, stopped
+    // when the panel closes.
+    virtual void startBindShow(int periodMs) {}
+    virtual void wakeBindShow() {}
+    virtual void stopBindShow() {}
 };
 
 ShellLink& shellLink();

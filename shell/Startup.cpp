@@ -16,6 +16,7 @@
 #include "ink/InkCollectorBridge.h"
 #include "core/ServiceMessages.h"
 #include "core/ShellLink.h"
+#include "BindShow.h"
 #include "ServiceWindow.h"
 #include "core/Settings.h"
 #include "Splash.h"
@@ -177,6 +178,9 @@ class ShellOwnLink : public ShellLink {
         stickers().addSticker(x, y, flags, ms, text, nullptr);
     }
     void clearStickers() override { stickers().clear(); }
+    void startBindShow(int periodMs) override { ::startBindShow(static_cast<DWORD>(periodMs)); }
+    void wakeBindShow() override { ::wakeBindShow(); }
+    void stopBindShow() override { ::stopBindShow(); }
 };
 
 // What the records and the ink need of the rest of the program.
@@ -439,6 +443,7 @@ void stopInkService() {
     closeTabletCollector();
     removeHooks();
     stopHookThread();
+    stopBindShow(2000);
 
     // Every window goes on the thread that made it: this one, or the splash's own.
     endSplash();
