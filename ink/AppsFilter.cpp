@@ -118,7 +118,12 @@ bool CAppsFilter::isAllowed(const std::wstring& modulePath, HWND focusWindow, HW
     bool allowIfCaret = false;
     if (!findApp(modulePath, &allowIfCaret)) return true;
     if (caretPresent && allowIfCaret) return true;
-    return processOf(focusWindow) != processOf(foregroundWindow);
+    // Only a window known to belong to another program (a dialog of another
+    // program over the listed one) lets the pen write; an unknown window is
+    // no reason to write over a listed application.
+    const DWORD focusProcess = processOf(focusWindow);
+    const DWORD foregroundProcess = processOf(foregroundWindow);
+    return focusProcess != 0 && foregroundProcess != 0 && focusProcess != foregroundProcess;
 }
 
 std::vector<CAppFilterInfo> CAppsFilter::entries() const {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -139,6 +140,7 @@ TEST(AppsFilter, DecidesWhetherThePenWrites) {
     DWORD otherPid = 0;
     GetWindowThreadProcessId(other, &otherPid);
     const bool haveOther = otherPid != 0 && otherPid != GetCurrentProcessId();
+    if (!haveOther) std::printf("no window of another process: that case expects a refusal\n");
 
     struct Case {
         const char* what;
@@ -153,6 +155,8 @@ TEST(AppsFilter, DecidesWhetherThePenWrites) {
         {"listed for a caret, without one", L"C:\\Caret.exe", own, ownToo, false, false},
         {"listed, focus in another process", L"C:\\Listed.exe", other, own, false, haveOther},
         {"listed, no windows known", L"C:\\Listed.exe", nullptr, nullptr, false, false},
+        {"listed, focus unknown", L"C:\\Listed.exe", nullptr, own, false, false},
+        {"listed, window under the pen unknown", L"C:\\Listed.exe", other, nullptr, false, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(filter.isAllowed(c.module, c.focus, c.foreground, c.caret), c.allowed) << c.what;
