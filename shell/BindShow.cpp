@@ -13,6 +13,7 @@
 #include "recognition/RecMgr.h"
 #include "recognition/RecModule.h"
 #include "shell/Stickers.h"
+#include "shell/Tips.h"
 #include "win/ScopedLock.h"
 
 namespace {
@@ -314,3 +315,15 @@ bool stopBindShow(DWORD waitMs) {
 }
 
 bool bindShowRunning() { return g_bindShow != nullptr; }
+
+bool bindShowUpdatePending() { return g_bindShow && g_bindShow->updateRequested(); }
+
+CBindingInfo* copyStickerBindingInfo(HWND tipWindow) {
+    CBindingInfo* copy = nullptr;
+    if (!tipWindow) return nullptr;
+    stickers().forEach([&](CSticker& s) {
+        if (copy || !s.tip() || s.tip()->window() != tipWindow) return;
+        if (const auto* info = dynamic_cast<const CBindingInfo*>(s.owned())) copy = info->clone();
+    });
+    return copy;
+}

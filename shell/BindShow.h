@@ -104,3 +104,7 @@ void wakeBindShow();
 // With `waitMs`, waits that long for the thread to end; false when it did not.
 bool stopBindShow(DWORD waitMs = 0);
 bool bindShowRunning();
+// A wake is waiting for the thread's next pass.
+bool bindShowUpdatePending();
+// A copy of the binding snapshot of the sticker shown in `tipWindow`.
+CBindingInfo* copyStickerBindingInfo(HWND tipWindow);

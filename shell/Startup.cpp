@@ -181,6 +181,11 @@ class ShellOwnLink : public ShellLink {
     void startBindShow(int periodMs) override { ::startBindShow(static_cast<DWORD>(periodMs)); }
     void wakeBindShow() override { ::wakeBindShow(); }
     void stopBindShow() override { ::stopBindShow(); }
+    bool bindShowUpdatePending() override { return ::bindShowUpdatePending(); }
+    void showAllStickers() override { stickers().showAll(); }
+    CBindingInfo* copyStickerBindingInfo(HWND tipWindow) override {
+        return ::copyStickerBindingInfo(tipWindow);
+    }
 };
 
 // What the records and the ink need of the rest of the program.

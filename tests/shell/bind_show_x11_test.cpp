@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
+#include <vector>
+
 #include "core/AppGlobals.h"
 #include "core/Settings.h"
 #include "ink/AppsFilter.h"
@@ -91,6 +94,20 @@ TEST(BindShowScreen, MarksTheFieldsOfTheWindowInFront) {
     const screenshot::Result result =
         screenshot::check(area, SCRIBIX_BIND_REFERENCES, "binding_marks");
     EXPECT_TRUE(result.ok) << result.message;
+
+    // A click on a sticker reaches the panel with the sticker's tip window:
+    // the snapshot attached to that sticker comes back as a copy.
+    std::vector<HWND> tips;
+    stickers().forEach([&](CSticker& s) { tips.push_back(s.tip()->window()); });
+    ASSERT_EQ(tips.size(), 2u);
+    std::unique_ptr<CBindingInfo> focused(copyStickerBindingInfo(tips[0]));
+    std::unique_ptr<CBindingInfo> other(copyStickerBindingInfo(tips[1]));
+    ASSERT_TRUE(focused && other);
+    EXPECT_EQ(focused->module, L"notes.exe");
+    EXPECT_EQ(focused->elem.name, L"Subject");
+    EXPECT_EQ(focused->elem.profile, L"") << "the candidate of the focused field";
+    EXPECT_EQ(other->elem.profile, L"Prose") << "the record of the bound field";
+    EXPECT_EQ(copyStickerBindingInfo(window), nullptr);
 
     // The application listed in the filter: one mark over its whole window.
     generalSettings().useAppFilters = 1;
