@@ -13,7 +13,7 @@
 #include "recognition/RecMgr.h"
 #include "recognition/RecModule.h"
 #include "shell/Stickers.h"
-#include "shell/Tips.h"
+#include "ui/tips/Tips.h"
 #include "win/ScopedLock.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "recognition/RecMgr.h"
 #include "shell/BindShow.h"
 #include "shell/Stickers.h"
-#include "shell/Tips.h"
+#include "ui/tips/Tips.h"
 #include "tests/recognition/BindingTestSupport.h"
 #include "tests/support/Screenshot.h"
 
