@@ -140,7 +140,10 @@ void CBindShow::UpdateBindShow(bool woken) {
     HookLibrary& hooks = hookLibrary();
     const GeneralSettings& settings = generalSettings();
     CStickers& global = stickers();
-    const wchar_t* modulePath = hooks.getTargetModuleName();
+    // The hook library's buffer changes with the foreground: one copy per pass.
+    const wchar_t* named = hooks.getTargetModuleName();
+    const std::wstring module = named ? named : L"";
+    const wchar_t* modulePath = named ? module.c_str() : nullptr;
     HWND focus = hooks.getLastFocusWindow();
 
     // 1. Our own window in front: nothing to mark.
@@ -218,8 +221,8 @@ void CBindShow::UpdateBindShow(bool woken) {
         target.addFrame(makeBindFrame(now.foregroundRect, kRed, 1));
     BindClassification classified;
     if (now.found && ClassifyBindContext(element, classified))
-        showFieldBinding(target, useGlobal, now.focus, classified, modulePath ? modulePath : L"",
-                         now.elementRect, writable, now.layout);
+        showFieldBinding(target, useGlobal, now.focus, classified, module, now.elementRect,
+                         writable, now.layout);
 
     // 10, 11.
     if (!updateRequested() && !useGlobal) global.mergeFrom(temporary);
