@@ -269,6 +269,26 @@ TEST_F(BindShowFieldsTest, UnchangedMarksStayInPlace) {
     EXPECT_FALSE(stickers().hasStickers());
 }
 
+// The panel changes a binding while a pass runs: the pass stops marking and
+// leaves the set empty for the pass the wake brings.
+CBindShow* g_waking = nullptr;
+bool wakingElement(HWND window, CAccElem& element) {
+    if (g_waking) g_waking->wake();
+    return servedElement(window, element);
+}
+
+TEST_F(BindShowFieldsTest, AWakeDuringAPassLeavesNoMarks) {
+    getRecMgr().profileChooser().setBinding(L"notes.exe", BIND_CONTEXT_WINAPP, L"",
+                                            bound(L"Body", L"Prose"));
+    stickers().addSticker(5, 5, 11, 0, L"old", nullptr);
+    g_waking = show_;
+    CProfileChooser::setElementSource(wakingElement);
+    show_->UpdateBindShow(true);
+    g_waking = nullptr;
+    EXPECT_TRUE(show_->updateRequested());
+    EXPECT_FALSE(stickers().hasStickers());
+}
+
 TEST(StickerMerge, KeepsWhatBothSetsHold) {
     CStickers global, fresh;
     const RECT r = {0, 0, 10, 10};
