@@ -464,7 +464,7 @@ void CVexaBar::arrangeButtons(const RECT& r) {
         if (tooltip_) {
             TTTOOLINFOW info = {};
             info.cbSize = TTTOOLINFOW_V2_SIZE;
-            info.uFlags = TTF_SUBCLASS;
+            info.uFlags = 0;  // the bar relays its mouse messages itself
             info.hwnd = hwnd();
             info.uId = b->id;
             info.rect = b->rect;
@@ -806,7 +806,9 @@ LRESULT CVexaBar::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wp && !(wp->flags & SWP_NOMOVE)) {
                 // Positions of 20000 and more are parked windows: never stored.
                 if (wp->x < kParkedPosition && wp->y < kParkedPosition) {
-                    if (!dragging() && !morphing()) {
+                    // A drag stores its end itself; a bar slid out to the edge
+                    // keeps the place it will slide back to.
+                    if (!dragging() && !slidOut_) {
                         position_ = {wp->x, wp->y};
                         PostMessageW(hwnd(), WM_COMMAND, BAR_CMD_KEEP_ON_TOP, 0);
                     }

@@ -382,6 +382,35 @@ TEST_F(MainBarX11, LayoutsLookAsReviewed) {
     }
 }
 
+// Resting on a button shows its tip from the string table.
+TEST_F(MainBarX11, RestingOnAButtonShowsItsTip) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    struct Case {
+        UINT button;
+        const wchar_t* tip;
+    } cases[] = {{MAIN_BAR_PEN, L"Pen On/Off"}, {MAIN_BAR_CORRECTION, L"Correct Last/Select"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        const POINT p = centreOf(c.button);
+        ASSERT_TRUE(runXdotool("mousemove " + at(p.x, p.y - 3) + " sleep 0.1 mousemove " +
+                               at(p.x, p.y)));
+        std::wstring shown;
+        EXPECT_TRUE(sxtest::pumpUntil(
+            [&] {
+                if (!IsWindowVisible(bar->tooltip())) return false;
+                wchar_t text[80] = L"";
+                GetWindowTextW(bar->tooltip(), text, 80);
+                shown = text;
+                return shown == c.tip;
+            },
+            4000))
+            << "shown: " << std::string(shown.begin(), shown.end());
+        ASSERT_TRUE(runXdotool("mousemove 5 900"));
+        sxtest::pumpUntil([&] { return !IsWindowVisible(bar->tooltip()); }, 2000);
+    }
+}
+
 TEST_F(MainBarX11, HiddenBarStaysMadeAndShowsAgain) {
     showMainBar(false);
     sxtest::pumpUntil([] { return false; }, 200);
