@@ -80,8 +80,8 @@ class MainBarX11 : public testing::Test {
         hooks_.SetInitValues();
         updateScreenMetrics();
         resetSettingsToDefaults();
-        service_ = sxtest::createTestWindow(L"MainBarTestService", serviceProc, 0, WS_POPUP, 0, 0,
-                                            1, 1);
+        service_ =
+            sxtest::createTestWindow(L"MainBarTestService", serviceProc, 0, WS_POPUP, 0, 0, 1, 1);
         appGlobals().serviceWindow = service_;
         manager_ = new LocalInkManager;
         appGlobals().inkManager = manager_;
@@ -199,14 +199,16 @@ TEST_F(MainBarX11, ParkedPositionsAreNeverStoredOrSaved) {
     struct Case {
         int x, y;
         bool stored;
-    } cases[] = {{19999, 100, true}, {20000, 100, false}, {100, 20000, false},
-                 {20001, 20001, false}};
+    } cases[] = {
+        {19999, 100, true}, {20000, 100, false}, {100, 20000, false}, {20001, 20001, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
-        SetWindowPos(bar->hwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(bar->hwnd(), nullptr, 300, 200, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         sxtest::pumpUntil([] { return false; }, 50);
         ASSERT_EQ(bar->position().x, 300);
-        SetWindowPos(bar->hwnd(), nullptr, c.x, c.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(bar->hwnd(), nullptr, c.x, c.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         sxtest::pumpUntil([] { return false; }, 50);
         manager_->broadcastEvent(INK_EVENT_WRITE_ICON_SETTINGS, 0);
         const POINT saved = readMainBarSettings().position;
@@ -393,8 +395,8 @@ TEST_F(MainBarX11, RestingOnAButtonShowsItsTip) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         const POINT p = centreOf(c.button);
-        ASSERT_TRUE(runXdotool("mousemove " + at(p.x, p.y - 3) + " sleep 0.1 mousemove " +
-                               at(p.x, p.y)));
+        ASSERT_TRUE(
+            runXdotool("mousemove " + at(p.x, p.y - 3) + " sleep 0.1 mousemove " + at(p.x, p.y)));
         std::wstring shown;
         EXPECT_TRUE(sxtest::pumpUntil(
             [&] {
