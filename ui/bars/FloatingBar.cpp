@@ -629,7 +629,8 @@ void CVexaBar::slideOut(int ms) {
     if (!hwnd()) return;
     RECT r;
     if (!GetWindowRect(hwnd(), &r)) return;
-    if (r.left >= kParkedPosition + 1 || r.top >= kParkedPosition + 1) {
+    // A parked window (20000 and beyond) is hidden, not at an edge.
+    if (r.left >= kParkedPosition || r.top >= kParkedPosition) {
         debugTrace(L"Bar: slide out refused for a parked window\n");
         return;
     }

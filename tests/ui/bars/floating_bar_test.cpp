@@ -137,6 +137,16 @@ TEST_F(FloatingBar, SlidesOutOnlyFromAnEdgeAndBackIn) {
     EXPECT_EQ(windowRect(bar_->hwnd()).left, desktop_.left);
 }
 
+TEST_F(FloatingBar, AParkedBarDoesNotSlide) {
+    for (int x : {20000, 20001}) {
+        SCOPED_TRACE(x);
+        moveTo(x, 100);
+        bar_->slideOut(10);
+        EXPECT_FALSE(bar_->slidOut());
+        EXPECT_EQ(windowRect(bar_->hwnd()).left, x);
+    }
+}
+
 TEST_F(FloatingBar, MovesBeyond32000AreRefused) {
     moveTo(33000, 100);
     EXPECT_EQ(windowRect(bar_->hwnd()).left, desktop_.left + 300);
