@@ -19,6 +19,7 @@
 #include "tests/support/Screenshot.h"
 #include "ui/bars/BarFramework.h"
 #include "ui/mainbar/MainBar.h"
+#include "ui/tips/Tips.h"
 #include "win/Gdiplus.h"
 
 namespace {
@@ -299,6 +300,48 @@ class DummyMaster : public BarBitmapMaster {
     DummyMaster() : BarBitmapMaster(nullptr, 0, nullptr, nullptr, nullptr, L"") { setKept(true); }
     void buildUnits() override {}
 };
+
+// A framework bar with one unit and its tip.
+class TipMaster : public BarBitmapMaster {
+  public:
+    TipMaster() : BarBitmapMaster(nullptr, 0, nullptr, nullptr, nullptr, L"") { setKept(true); }
+    void buildUnits() override {
+        unit = static_cast<BarRectUnit*>(
+            addUnit(new BarRectUnit(this, 1, 0xFF, L"Unit tip", RECT{0, 0, 200, 50})));
+    }
+    void paint(HDC dc) override {
+        RECT r = {0, 0, 200, 50};
+        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+    }
+    BarRectUnit* unit = nullptr;
+};
+
+// Resting on a unit of a framework bar shows its tip; leaving the bar hides
+// it and clears every unit's hover.
+TEST_F(MainBarX11, FrameworkBarShowsAUnitsTipAfterARestAndClearsHoverOnLeaving) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = MenuBarWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = BAR_WINDOW_CLASS;
+    RegisterClassW(&wc);
+    registerTipsWindowClass(GetModuleHandleW(nullptr));
+    TipMaster* bar = new TipMaster;
+    SetWindowPos(bar->window(), HWND_TOPMOST, 300, 300, 200, 50, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    sxtest::pumpUntil([&] { return bar->unit != nullptr; }, 1000);
+    ASSERT_NE(bar->unit, nullptr);
+    ASSERT_TRUE(runXdotool("mousemove 340 320 sleep 0.1 mousemove 350 322"));
+    EXPECT_TRUE(sxtest::pumpUntil(
+        [&] { return bar->tips() && IsWindowVisible(bar->tips()->window()); }, 3000));
+    EXPECT_TRUE(bar->unit->state() & UNIT_HOVER);
+    ASSERT_TRUE(runXdotool("mousemove 5 900"));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return !(bar->unit->state() & UNIT_HOVER); }, 3000));
+    EXPECT_TRUE(!bar->tips() || !IsWindowVisible(bar->tips()->window()));
+    HWND w = bar->window();
+    delete bar;
+    if (IsWindow(w)) DestroyWindow(w);
+    sxtest::pumpUntil([] { return false; }, 100);
+}
 
 TEST_F(MainBarX11, ThePenStaysAsItIsWhileBindingModeIsActive) {
     WNDCLASSW wc = {};
