@@ -7,8 +7,8 @@
 #include "win/Dialog.h"
 
 const ToolbarButtonBox kToolbarButtonBoxes[6] = {
-    {IDC_CUSTOMIZE_PEN, 1},          {IDC_CUSTOMIZE_MARKUP, 2},  {IDC_CUSTOMIZE_PUNCTUATION, 16},
-    {IDC_CUSTOMIZE_CORRECTION, 32},  {IDC_CUSTOMIZE_BINDING, 8}, {IDC_CUSTOMIZE_MENU, 4},
+    {IDC_CUSTOMIZE_PEN, 1},         {IDC_CUSTOMIZE_MARKUP, 2},  {IDC_CUSTOMIZE_PUNCTUATION, 16},
+    {IDC_CUSTOMIZE_CORRECTION, 32}, {IDC_CUSTOMIZE_BINDING, 8}, {IDC_CUSTOMIZE_MENU, 4},
 };
 
 const wchar_t kNoButtonMessage[] = L"At least one button should be selected";
@@ -64,7 +64,8 @@ class ToolbarCustomizationDlg : public win::Dialog {
             CheckRadioButton(hwnd(), kLayoutRadios[0], kLayoutRadios[2], radio);
         if (int radio = radioOf(kSizeRadios, bar_.sizeModeSetting()))
             CheckRadioButton(hwnd(), kSizeRadios[0], kSizeRadios[2], radio);
-        CheckDlgButton(hwnd(), IDC_CUSTOMIZE_AUTO_HIDE, bar_.autoHide() ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(hwnd(), IDC_CUSTOMIZE_AUTO_HIDE,
+                       bar_.autoHide() ? BST_CHECKED : BST_UNCHECKED);
         enableCommit(false);
         return true;
     }

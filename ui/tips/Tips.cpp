@@ -161,7 +161,7 @@ LRESULT deferredText(HWND window, TipState* s) {
                      reinterpret_cast<LPARAM>(&text));
         if (!text.empty() && IsWindow(window)) {
             s->pending = false;
-            ShowRequest request = {s->requestX, s->requestY,   text.c_str(),        s->requestShowTime,
+            ShowRequest request = {s->requestX, s->requestY,      text.c_str(), s->requestShowTime,
                                    s->tag,      s->requestScreen, true};
             return showRequested(window, s, request);
         }
@@ -321,10 +321,9 @@ Tips::Tips(HWND owner, int colourScheme, int fontSize) : owner_(owner) {
     font.lfQuality = PROOF_QUALITY;
     lstrcpyW(font.lfFaceName, L"Courier New");
     s->font = CreateFontIndirectW(&font);
-    window_ =
-        CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TIPS_WINDOW_CLASS, L"",
-                        WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner, nullptr, getInstance(),
-                        &state);
+    window_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
+                              TIPS_WINDOW_CLASS, L"", WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner,
+                              nullptr, getInstance(), &state);
     // A creation that failed before the window took the state leaves it here to be freed.
 }
 

@@ -200,7 +200,8 @@ class CustomizeDialogTest : public ::testing::Test {
         std::atomic<bool> driven{false};
         std::thread user([&] {
             HWND dialog = nullptr;
-            if (waitFor([&] { return (dialog = toolbarCustomizationWindow()) != nullptr; }, 10000)) {
+            if (waitFor([&] { return (dialog = toolbarCustomizationWindow()) != nullptr; },
+                        10000)) {
                 Sleep(300);  // drawn
                 driver(dialog);
             }
@@ -250,7 +251,8 @@ TEST_F(CustomizeDialogTest, OpensWithTheBarsChoicesAndNothingToCommit) {
         std::atomic<bool> slotWhileOpen{false};
         const INT_PTR result = run(bar, [&](HWND dialog) {
             slotWhileOpen = toolbarCustomizationWindow() == dialog;
-            for (int i = 0; i < 6; ++i) seen.boxes[i] = checked(dialog, kToolbarButtonBoxes[i].controlId);
+            for (int i = 0; i < 6; ++i)
+                seen.boxes[i] = checked(dialog, kToolbarButtonBoxes[i].controlId);
             seen.bindingEnabled = enabled(dialog, IDC_CUSTOMIZE_BINDING);
             seen.autoHide = checked(dialog, IDC_CUSTOMIZE_AUTO_HIDE);
             seen.commit[0] = enabled(dialog, IDOK);
@@ -263,7 +265,8 @@ TEST_F(CustomizeDialogTest, OpensWithTheBarsChoicesAndNothingToCommit) {
             GetWindowTextW(dialog, title, 64);
             seen.title = title;
             if (c.shot) {
-                screenshot::Result shot = screenshot::checkWindow(dialog, CUSTOMIZE_REFERENCES, c.shot);
+                screenshot::Result shot =
+                    screenshot::checkWindow(dialog, CUSTOMIZE_REFERENCES, c.shot);
                 seen.shotOk = shot.ok;
                 seen.shot = shot.message;
             }
@@ -360,9 +363,9 @@ TEST_F(CustomizeDialogTest, ApplyThenCancelKeepsTheAppliedChoice) {
         int savesAfterApply = 0;
     } seen;
     const INT_PTR result = run(bar, [&](HWND dialog) {
-        click(dialog, IDC_CUSTOMIZE_CORRECTION);       // 32 off
-        click(dialog, IDC_CUSTOMIZE_HORIZONTAL);       // layout 1
-        click(dialog, IDC_CUSTOMIZE_AUTO_HIDE);        // on
+        click(dialog, IDC_CUSTOMIZE_CORRECTION);  // 32 off
+        click(dialog, IDC_CUSTOMIZE_HORIZONTAL);  // layout 1
+        click(dialog, IDC_CUSTOMIZE_AUTO_HIDE);   // on
         seen.applyEnabled = enabled(dialog, IDC_CUSTOMIZE_APPLY);
         click(dialog, IDC_CUSTOMIZE_APPLY);
         waitFor([&] { return bar.saves > 0; }, 3000);

@@ -189,8 +189,8 @@ TEST_F(TipsTest, TheTagOnShowRefusesRepeatsUntilForcedOrReset) {
         const char* name;
         Op op;
         UINT_PTR tag;
-        bool shown;        // what show answers
-        UINT_PTR tagAfter; // the tag on show afterwards
+        bool shown;         // what show answers
+        UINT_PTR tagAfter;  // the tag on show afterwards
     } steps[] = {
         {"first show of a unit", kShow, 7, true, 7},
         {"the same unit again", kShow, 7, false, 7},
@@ -373,9 +373,9 @@ TEST(InputTypeTest, SpecialMasksAndTheLastInputType) {
         int lastInput;
         bool expect;
     } cases[] = {
-        {0x12345, true, 0, true},  {0x12345, false, 7, false}, {0, true, 7, false},
-        {15, false, 0, true},      {4, false, 4, true},        {4, true, 2, false},
-        {6, false, 2, true},       {1, true, 0, false},        {0x10, false, 0x11, true},
+        {0x12345, true, 0, true}, {0x12345, false, 7, false}, {0, true, 7, false},
+        {15, false, 0, true},     {4, false, 4, true},        {4, true, 2, false},
+        {6, false, 2, true},      {1, true, 0, false},        {0x10, false, 0x11, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "mask " << c.mask << " last " << c.lastInput);
