@@ -76,7 +76,8 @@ convert -size 159x166 xc:'#f0f0f0' "${args[@]}" -type TrueColor BMP3:menu-pictur
 
 # The main bar's buttons: six state pictures side by side (normal, hover, on
 # or pressed, hover and on, disabled, spare), at 64 and 32 pixels, and the
-# frame behind them. The frame's corners are the see-through colour 0x666564.
+# frame behind them. The frame's corners are the see-through colour 0x666564
+# (COLORREF: red 100, green 101, blue 102).
 button_icon() {  # <name> <draw arguments...>: the icon alone, 48 x 48, transparent
   local name=$1; shift
   convert -size 48x48 xc:none "$@" PNG32:"$tmp/icon-$name.png"
@@ -117,7 +118,9 @@ button_strip() {  # <name>: <name>_button64.png and <name>_button32.png
 }
 for name in pen markup punctuation correction binding menu; do button_strip "$name"; done
 
-convert -size 64x64 xc:'#666564' -fill '#3b4250' -stroke '#6d7789' -strokewidth 2 \
+convert -size 64x64 xc:'#646566' -fill '#3b4250' -stroke '#6d7789' -strokewidth 2 \
   -draw "roundrectangle 1,1 62,62 12,12" +antialias PNG24:base_bgr64.png
+# No time stamps in the files: drawing them again changes nothing.
+mogrify -strip -define png:exclude-chunk=date,time ./*_button*.png base_bgr64.png
 
 ls -l

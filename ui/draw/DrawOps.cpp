@@ -339,7 +339,7 @@ bool PngImage::loadFromMemory(const void* data, size_t size) {
     return true;
 }
 
-void PngImage::adopt(HBITMAP bitmap, COLORREF transparentColour) {
+void PngImage::adopt(HBITMAP bitmap, COLORREF transparentColour, bool hasAlpha) {
     clear();
     BITMAP info = {};
     if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return;
@@ -347,6 +347,7 @@ void PngImage::adopt(HBITMAP bitmap, COLORREF transparentColour) {
     width_ = info.bmWidth;
     height_ = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
     transparent_ = transparentColour;
+    hasAlpha_ = hasAlpha;
 }
 
 bool PngImage::load(const wchar_t* name, bool allowFile) {

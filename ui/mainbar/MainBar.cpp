@@ -72,7 +72,6 @@ MainBarSettings readMainBarSettings() {
     ReadSetting(kKey, L"autoHide", &s.autoHide, SETTING_NUMBER, 0);
     ReadSetting(kKey, L"lastLarge", &s.lastLarge, SETTING_NUMBER, 0);
     ReadSetting(kKey, L"lastVertical", &s.lastVertical, SETTING_NUMBER, 0);
-    if (!bindingAvailable()) s.buttons &= ~static_cast<int>(MAIN_BAR_BINDING);
     if (s.sizeMode < SIZE_SMALL || s.sizeMode > SIZE_FOLLOW_INPUT) s.sizeMode = SIZE_FOLLOW_INPUT;
     if (s.layoutMode < LAYOUT_HORIZONTAL || s.layoutMode > LAYOUT_AUTOMATIC)
         s.layoutMode = LAYOUT_AUTOMATIC;
@@ -140,8 +139,12 @@ void CMainBar::layoutButtons(int) {
             break;
     }
     sizeMode_ = large ? 1 : 0;
+    // Without context recognition and application filters there is no
+    // binding mode: its button is left out, but the user's mask keeps it.
+    int shown = buttonsMask_;
+    if (!bindingAvailable()) shown &= ~static_cast<int>(MAIN_BAR_BINDING);
     for (const ButtonKind& kind : kButtons)
-        if (buttonsMask_ & static_cast<int>(kind.id))
+        if (shown & static_cast<int>(kind.id))
             addButton(kind.id, large ? kind.large : kind.small, kind.tip, BarButton::TOGGLE);
     if (!frame_.present()) frame_.image.load(L"base_bgr64.png", true);
     frame_.inner = kFrameInner;

@@ -33,8 +33,9 @@ struct MainBarSettings {
 
 // The defaults (the position from the desktop now).
 MainBarSettings defaultMainBarSettings();
-// Reads "ToolBar" over the defaults; the binding button is dropped when both
-// "useContextReco" and "useAppFilters" are off.
+// Reads "ToolBar" over the defaults. (The binding button is left out of the
+// layout while both "useContextReco" and "useAppFilters" are off; the mask
+// itself keeps it, so that it comes back when either is switched on.)
 MainBarSettings readMainBarSettings();
 // Writes "ToolBar"; a parked position (20000 or more) is not written.
 void writeMainBarSettings(const MainBarSettings& settings);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 #include "ui/draw/DrawOps.h"
@@ -153,6 +154,59 @@ TEST(MemoryDCCache, GivesBackWhatItWasGiven) {
         DeleteDC(dc);
     }
     EXPECT_EQ(back, 4);
+}
+
+// A 32-bit top-down section of `pixels` (0xAARRGGBB, premultiplied).
+HBITMAP section(const std::vector<DWORD>& pixels, int w, int h) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP b = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::memcpy(bits, pixels.data(), pixels.size() * 4);
+    return b;
+}
+
+// An image drawn over white: see-through pixels leave the white, opaque ones
+// cover it, half-transparent ones mix; a transparent colour is left out.
+TEST(PngImage, DrawsWithAlphaOrTransparentColour) {
+    struct Case {
+        const char* name;
+        bool blended;  // drawImageBlended instead of drawImage
+        bool keyed;    // drawn with a transparent colour instead of alpha
+        COLORREF expected[3];
+    } cases[] = {
+        {"alpha", false, false, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(127, 127, 255)}},
+        {"blended by hand", true, false, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(127, 127, 255)}},
+        {"transparent colour", false, true, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(0, 0, 128)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PngImage image;
+        if (c.keyed)  // the key colour, then opaque pixels
+            image.adopt(section({0x00646566, 0x000000FF, 0x00000080}, 3, 1), RGB(0x64, 0x65, 0x66));
+        else  // clear, opaque blue, half-transparent blue (premultiplied)
+            image.adopt(section({0x00000000, 0xFF0000FF, 0x80000080}, 3, 1),
+                        static_cast<COLORREF>(-1), true);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP target = section({0xFFFFFF, 0xFFFFFF, 0xFFFFFF}, 3, 1);
+        HGDIOBJ old = SelectObject(dc, target);
+        const RECT r = {0, 0, 3, 1};
+        EXPECT_TRUE(c.blended ? image.drawImageBlended(dc, r, r) : image.drawImage(dc, r, r));
+        for (int x = 0; x < 3; ++x) {
+            SCOPED_TRACE(x);
+            const COLORREF got = GetPixel(dc, x, 0);
+            EXPECT_NEAR(GetRValue(got), GetRValue(c.expected[x]), 2);
+            EXPECT_NEAR(GetGValue(got), GetGValue(c.expected[x]), 2);
+            EXPECT_NEAR(GetBValue(got), GetBValue(c.expected[x]), 2);
+        }
+        SelectObject(dc, old);
+        DeleteObject(target);
+        DeleteDC(dc);
+    }
 }
 
 TEST(PenDotCursor, IsSquareWithItsHotSpotInTheMiddle) {
