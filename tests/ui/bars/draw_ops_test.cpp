@@ -14,8 +14,8 @@ constexpr COLORREF kKey = RGB(100, 101, 102);
 constexpr COLORREF kUnitA = RGB(255, 0, 0);
 constexpr COLORREF kUnitB = RGB(0, 0, 255);
 // Each layer's fill, so a test can tell which layer a pixel came from.
-const COLORREF kLayerFill[6] = {RGB(10, 10, 10),   RGB(20, 20, 20),   RGB(30, 30, 30),
-                                RGB(40, 40, 40),   RGB(50, 50, 50),   RGB(0, 0, 0)};
+const COLORREF kLayerFill[6] = {RGB(10, 10, 10), RGB(20, 20, 20), RGB(30, 30, 30),
+                                RGB(40, 40, 40), RGB(50, 50, 50), RGB(0, 0, 0)};
 
 // A 40 x 10 six-layer bitmap: column 0 of every layer is the transparent
 // colour; in the key layer unit A is x 5..14 and unit B x 20..29.
@@ -54,8 +54,11 @@ TEST(LayeredBitmap, CutsLayersAndReadsTheKeyMap) {
         bool inWindow;
         COLORREF expected;
     } cases[] = {
-        {6, 3, false, kUnitA}, {25, 9, false, kUnitB}, {17, 0, false, RGB(0, 0, 0)},
-        {40, 0, false, CLR_INVALID}, {-1, 0, false, CLR_INVALID},
+        {6, 3, false, kUnitA},
+        {25, 9, false, kUnitB},
+        {17, 0, false, RGB(0, 0, 0)},
+        {40, 0, false, CLR_INVALID},
+        {-1, 0, false, CLR_INVALID},
         // With the face 10 pixels right in its window, window x 16 is face x 6.
         {16, 3, true, kUnitA},
     };
@@ -102,8 +105,8 @@ TEST(LayeredBitmap, ComposingAUnitLayerChangesOnlyItsPixels) {
     struct Case {
         int x;
         COLORREF expected;
-    } cases[] = {{0, kKey}, {4, kLayerFill[0]}, {5, kLayerFill[1]}, {14, kLayerFill[1]},
-                 {15, kLayerFill[0]}, {25, kLayerFill[0]}};
+    } cases[] = {{0, kKey},           {4, kLayerFill[0]},  {5, kLayerFill[1]},
+                 {14, kLayerFill[1]}, {15, kLayerFill[0]}, {25, kLayerFill[0]}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x);
         EXPECT_EQ(GetPixel(face.faceDC(), c.x, 5), c.expected);
@@ -258,7 +261,9 @@ TEST(ClipToolGeometry, PointsOutsideTheAreaAreClamped) {
     const RECT area = {0, 0, 1000, 800};
     struct Case {
         POINT in, out;
-    } cases[] = {{{500, 400}, {500, 400}}, {{1200, 400}, {1000, 400}}, {{-5, 900}, {1000, 800}},
+    } cases[] = {{{500, 400}, {500, 400}},
+                 {{1200, 400}, {1000, 400}},
+                 {{-5, 900}, {1000, 800}},
                  {{10, -3}, {10, 0}}};
     for (const Case& c : cases) {
         const POINT p = clampToCaptureArea(c.in, area);
