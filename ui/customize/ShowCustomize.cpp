@@ -31,39 +31,54 @@ class StoredToolbar : public CustomizableToolbar {
     MainBarSettings settings_;
 };
 
-// The main bar object itself: the dialog's choices apply at once.
+// The main bar object itself: the dialog's choices apply at once. The bar is
+// looked up at each step, as it may go while the dialog runs (the service
+// handles its messages meanwhile); without it every step does nothing.
 class LiveMainBar : public CustomizableToolbar {
   public:
-    explicit LiveMainBar(CMainBar& bar) : bar_(bar) {}
-
-    DWORD buttons() const override { return static_cast<DWORD>(bar_.buttonsMask()); }
-    bool autoHide() const override { return bar_.autoHide(); }
-    int layoutMode() const override { return bar_.layoutMode(); }
-    int sizeModeSetting() const override { return bar_.settings().sizeMode; }
+    DWORD buttons() const override {
+        CMainBar* bar = mainBar();
+        return bar ? static_cast<DWORD>(bar->buttonsMask()) : 0;
+    }
+    bool autoHide() const override {
+        CMainBar* bar = mainBar();
+        return bar && bar->autoHide();
+    }
+    int layoutMode() const override {
+        CMainBar* bar = mainBar();
+        return bar ? bar->layoutMode() : 0;
+    }
+    int sizeModeSetting() const override {
+        CMainBar* bar = mainBar();
+        return bar ? bar->settings().sizeMode : 0;
+    }
     void setLayoutChoice(bool autoHide, int layoutMode, int sizeModeSetting) override {
-        MainBarSettings s = bar_.settings();
+        CMainBar* bar = mainBar();
+        if (!bar) return;
+        MainBarSettings s = bar->settings();
         s.autoHide = autoHide ? 1 : 0;
         s.layoutMode = layoutMode;
         s.sizeMode = sizeModeSetting;
-        bar_.applySettings(s);
+        bar->applySettings(s);
     }
     void layoutButtons(DWORD mask) override {
-        MainBarSettings s = bar_.settings();
+        CMainBar* bar = mainBar();
+        if (!bar) return;
+        MainBarSettings s = bar->settings();
         s.buttons = static_cast<int>(mask);
-        bar_.applySettings(s);
-        bar_.layoutButtons(0);
+        bar->applySettings(s);
+        bar->layoutButtons(0);
     }
     // The bar's ink client writes the bar's settings on event 4.
     void saveSettings() override {
-        if (LocalClient* client = bar_.client())
+        CMainBar* bar = mainBar();
+        if (!bar) return;
+        if (LocalClient* client = bar->client())
             client->onNotify(INK_EVENT_WRITE_ICON_SETTINGS, 0);
         else
-            writeMainBarSettings(bar_.settings());
+            writeMainBarSettings(bar->settings());
     }
-    void refreshButtons() override { bar_.refreshButtons(); }
-
-  private:
-    CMainBar& bar_;
+    void refreshButtons() override { mainBarRefreshButtons(); }
 };
 
 }  // namespace
@@ -71,8 +86,8 @@ class LiveMainBar : public CustomizableToolbar {
 void showCustomizeDialog(int resourceId, HWND owner) {
     switch (resourceId) {
         case 255:
-            if (CMainBar* bar = mainBar()) {
-                LiveMainBar live(*bar);
+            if (mainBar()) {
+                LiveMainBar live;
                 runToolbarCustomization(live, owner);
             } else {
                 StoredToolbar stored;
