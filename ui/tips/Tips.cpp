@@ -156,13 +156,17 @@ LRESULT showRequested(HWND window, TipState* s, const ShowRequest& r) {
 // Timer 2: asks the owner for the text of the armed tag and shows it.
 LRESULT deferredText(HWND window, TipState* s) {
     if (s->pending && s->tag != Tips::kNoTag && IsWindow(s->owner)) {
+        const UINT_PTR tag = s->tag;
         std::wstring text;
-        SendMessageW(s->owner, registeredMessages().tooltipsGetText, s->tag,
+        SendMessageW(s->owner, registeredMessages().tooltipsGetText, tag,
                      reinterpret_cast<LPARAM>(&text));
-        if (!text.empty() && IsWindow(window)) {
+        // The owner may have closed the tip, or asked for another tip, while
+        // it answered: then this request has nothing left to show.
+        if (!IsWindow(window) || stateOf(window) != s) return 0;
+        if (!text.empty() && s->pending && s->tag == tag) {
             s->pending = false;
             ShowRequest request = {s->requestX, s->requestY,      text.c_str(), s->requestShowTime,
-                                   s->tag,      s->requestScreen, true};
+                                   tag,         s->requestScreen, true};
             return showRequested(window, s, request);
         }
     }

@@ -26,12 +26,15 @@ UINT_PTR g_askedTag = 0;
 int g_askCount = 0;
 LPARAM g_notifiedTip = 0;
 int g_notifyCount = 0;
+// What the owner does to the tip while it answers.
+std::function<void()> g_whileAnswering;
 
 LRESULT CALLBACK ownerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == registeredMessages().tooltipsGetText) {
         ++g_askCount;
         g_askedTag = wParam;
         *reinterpret_cast<std::wstring*>(lParam) = g_answer;
+        if (g_whileAnswering) g_whileAnswering();
         return 0;
     }
     if (message == WM_INK_TIPS_TO_MASTER) {
@@ -87,6 +90,7 @@ class TipsTest : public ::testing::Test {
         g_askCount = 0;
         g_notifiedTip = 0;
         g_notifyCount = 0;
+        g_whileAnswering = nullptr;
         owner_ = CreateWindowExW(WS_EX_TOOLWINDOW, L"TipsTestOwner", L"", WS_POPUP, kOwnerX,
                                  kOwnerY, 300, 200, nullptr, nullptr, getInstance(), nullptr);
         ASSERT_NE(owner_, nullptr);
@@ -282,6 +286,26 @@ TEST_F(TipsTest, TheDeferredTextComesFromTheOwner) {
             EXPECT_EQ(r.left, kOwnerX + 30);
         }
     }
+}
+
+// The owner may hide or even close the tip while it answers; the tip then
+// shows nothing and does not touch what is gone.
+TEST_F(TipsTest, AnOwnerThatHidesOrClosesTheTipWhileAnsweringIsSafe) {
+    g_answer = L"Open menu";
+    Tips& t = tips();
+    g_whileAnswering = [&] { t.hide(true); };
+    t.requestText(30, 40, 12, false, 0, 0, 50);
+    EXPECT_TRUE(pumpUntil([&] { return g_askCount == 1 && !t.requestPending(); }, 2000));
+    pump(100);
+    EXPECT_FALSE(IsWindowVisible(t.window())) << "shown after the owner hid it";
+
+    HWND window = t.window();
+    g_whileAnswering = [window] { DestroyWindow(window); };
+    t.requestText(30, 40, 13, false, 0, 0, 50);
+    EXPECT_TRUE(pumpUntil([&] { return g_askCount == 2; }, 2000));
+    pump(100);
+    EXPECT_FALSE(IsWindow(window));
+    g_whileAnswering = nullptr;
 }
 
 TEST_F(TipsTest, ACancelledRequestAsksNothing) {
