@@ -4,7 +4,6 @@
 #include "core/Settings.h"
 #include "core/Trace.h"
 #include "resources/resource.h"
-#include "win/Dialog.h"
 
 const ToolbarButtonBox kToolbarButtonBoxes[6] = {
     {IDC_CUSTOMIZE_PEN, 1},         {IDC_CUSTOMIZE_MARKUP, 2},  {IDC_CUSTOMIZE_PUNCTUATION, 16},
@@ -41,12 +40,13 @@ bool isOptionControl(WORD id) {
            (id >= IDC_CUSTOMIZE_VERTICAL && id <= IDC_CUSTOMIZE_SIZE_AUTO);
 }
 
-class ToolbarCustomizationDlg : public win::Dialog {
+// The dialog's state and handlers; ToolbarCustomizationDlgProc hands the
+// messages to it.
+class ToolbarCustomizationDlg {
   public:
-    explicit ToolbarCustomizationDlg(CustomizableToolbar& bar) : bar_(bar) {}
+    ToolbarCustomizationDlg(HWND window, CustomizableToolbar& bar) : window_(window), bar_(bar) {}
 
-  protected:
-    bool onInit() override {
+    bool onInit() {
         g_openDialog = hwnd();
         bar_.refreshButtons();
         const DWORD buttons = bar_.buttons();
@@ -70,7 +70,7 @@ class ToolbarCustomizationDlg : public win::Dialog {
         return true;
     }
 
-    bool onCommand(WORD id, WORD notification) override {
+    bool onCommand(WORD id, WORD notification) {
         if (isOptionControl(id)) {
             if (notification == BN_CLICKED) enableCommit(true);
             return true;
@@ -96,15 +96,14 @@ class ToolbarCustomizationDlg : public win::Dialog {
         }
     }
 
-    bool onMessage(UINT message, WPARAM, LPARAM, LRESULT*) override {
-        if (message == WM_DESTROY) {
-            if (g_openDialog == hwnd()) g_openDialog = nullptr;
-            bar_.refreshButtons();
-        }
-        return false;
+    void onDestroy() {
+        if (g_openDialog == hwnd()) g_openDialog = nullptr;
+        bar_.refreshButtons();
     }
 
   private:
+    HWND hwnd() const { return window_; }
+    void end(INT_PTR code) { EndDialog(window_, code); }
     void enableCommit(bool on) {
         EnableWindow(GetDlgItem(hwnd(), IDOK), on);
         EnableWindow(GetDlgItem(hwnd(), IDC_CUSTOMIZE_APPLY), on);
@@ -123,10 +122,39 @@ class ToolbarCustomizationDlg : public win::Dialog {
         return choice;
     }
 
+    HWND window_;
     CustomizableToolbar& bar_;
 };
 
 }  // namespace
+
+INT_PTR CALLBACK ToolbarCustomizationDlgProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam) {
+    auto* dialog = reinterpret_cast<ToolbarCustomizationDlg*>(GetWindowLongPtrW(window, DWLP_USER));
+    switch (message) {
+        case WM_INITDIALOG: {
+            auto* bar = reinterpret_cast<CustomizableToolbar*>(lParam);
+            if (!bar) {
+                EndDialog(window, -1);
+                return TRUE;
+            }
+            dialog = new ToolbarCustomizationDlg(window, *bar);
+            SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog));
+            return dialog->onInit() ? TRUE : FALSE;
+        }
+        case WM_COMMAND:
+            return dialog && dialog->onCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case WM_DESTROY:
+            if (dialog) {
+                dialog->onDestroy();
+                SetWindowLongPtrW(window, DWLP_USER, 0);
+                delete dialog;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
 
 DWORD toolbarMaskFromChoice(const ToolbarChoice& choice) {
     DWORD mask = 0;
@@ -155,9 +183,9 @@ bool applyToolbarChoice(CustomizableToolbar& bar, const ToolbarChoice& choice) {
 }
 
 INT_PTR runToolbarCustomization(CustomizableToolbar& bar, HWND owner) {
-    ToolbarCustomizationDlg dialog(bar);
     const INT_PTR result =
-        dialog.runModal(getInstance(), MAKEINTRESOURCEW(IDD_CUSTOMIZE_TOOLBAR), owner);
+        DialogBoxParamW(getInstance(), MAKEINTRESOURCEW(IDD_CUSTOMIZE_TOOLBAR), owner,
+                        ToolbarCustomizationDlgProc, reinterpret_cast<LPARAM>(&bar));
     if (result == -1) debugTrace(L"Toolbar customization dialog failed\n");
     return result;
 }

@@ -52,6 +52,11 @@ int sizeModeFromChoice(const ToolbarChoice& choice);
 // the settings are written with the new values in place.
 bool applyToolbarChoice(CustomizableToolbar& bar, const ToolbarChoice& choice);
 
+// The dialog procedure of resource 255; the WM_INITDIALOG parameter is the
+// CustomizableToolbar to work on. The dialog ends with 1 (OK) or 0 (Cancel).
+INT_PTR CALLBACK ToolbarCustomizationDlgProc(HWND window, UINT message, WPARAM wParam,
+                                             LPARAM lParam);
+
 // Runs the dialog (resource 255) over `owner` on `bar`; 1 after OK, 0 after
 // Cancel (what Apply stored stays), -1 when the dialog could not be made.
 INT_PTR runToolbarCustomization(CustomizableToolbar& bar, HWND owner);
