@@ -78,6 +78,9 @@ class ToolbarCustomizationDlg {
         switch (id) {
             case IDOK:
             case IDC_CUSTOMIZE_APPLY:
+                // Enter reaches OK even while it is disabled: nothing changed
+                // since the last commit, so there is nothing to store.
+                if (!IsWindowEnabled(GetDlgItem(hwnd(), id))) return true;
                 if (!applyToolbarChoice(bar_, readChoice())) {
                     MessageBoxW(hwnd(), kNoButtonMessage, kNoButtonCaption,
                                 MB_OK | MB_ICONEXCLAMATION);

@@ -322,6 +322,24 @@ TEST_F(CustomizeDialogTest, OpensWithTheBarsChoicesAndNothingToCommit) {
     }
 }
 
+// Enter sends OK to the dialog even before anything changed; with OK
+// disabled it neither stores nor ends.
+TEST_F(CustomizeDialogTest, OkBeforeAnyChangeDoesNothing) {
+    FakeToolbar bar;
+    bool stayed = false;
+    const INT_PTR result = run(bar, [&](HWND dialog) {
+        xdotool("key Return");
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        Sleep(400);
+        stayed = toolbarCustomizationWindow() == dialog;
+        click(dialog, IDCANCEL);
+    });
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(bar.saves, 0);
+    EXPECT_EQ(bar.layouts, 0);
+}
+
 TEST_F(CustomizeDialogTest, AnEmptyButtonSetIsRefusedAndTheDialogStays) {
     FakeToolbar bar;
     bar.mask = 55;  // every box but binding (disabled with the default settings)
