@@ -45,7 +45,7 @@ void showPunctuationMenuForFocus() {}
 
 bool isSettingsDialogOpen() { return false; }
 void openSettingsDialog(int) {}
-void showCustomizeDialog(int, HWND) {}
+void showMarkupCustomizeDialog(HWND) {}
 void openBindingPanel(HWND) {}
 void closeBindingPanel() {}
 void refreshBindingPanel() {}

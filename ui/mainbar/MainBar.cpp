@@ -12,6 +12,7 @@
 #include "ink/SelectionCorrection.h"
 #include "ink/TargetText.h"
 #include "ui/bars/BarFramework.h"
+#include "ui/customize/ToolbarCustomization.h"
 
 namespace {
 
@@ -172,7 +173,7 @@ void CMainBar::refreshButtons() {
     const bool binding = isBarMasterRegistered();
     const bool settingsOpen = isSettingsDialogOpen();
     const bool wordList = isWordListMenuOpen();
-    const bool modal = openModalBarCount() != 0;
+    const bool modal = openModalBarCount() != 0 || toolbarCustomizationWindow() != nullptr;
     const bool ready = penReady();
     const bool punctuationOpen = false;  // the punctuation bar runs modally: `modal` covers it
 

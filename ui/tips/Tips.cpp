@@ -4,17 +4,30 @@
 #include <string>
 
 #include "core/AppGlobals.h"
+#include "core/HookLibrary.h"
+#include "core/RegisteredMessages.h"
 #include "core/ServiceMessages.h"
 #include "win/Window.h"
 
 namespace {
 
-constexpr UINT kShowRequest = WM_APP + 1;
-constexpr UINT kHideRequest = WM_APP + 2;
-constexpr UINT_PTR kHideTimer = 1;
+// Requests of the Tips object to its window (sent, so they run on the
+// window's thread and come back with the answer).
+enum : UINT {
+    kShowRequest = WM_APP + 1,
+    kHideRequest,
+    kSetFontHeight,
+    kArmRequest,
+    kCancelRequest,
+    kSetFlag,
+    kQuery,
+};
 
-// What the window shows; owned by the window, freed (with its font and
-// brush) when it is destroyed.
+enum Query : WPARAM { kQueryTag, kQueryLastShownTag, kQueryText, kQueryFontHeight, kQueryPending };
+enum Flag : WPARAM { kFlagHideOnMouseMove, kFlagNotifyOwner };
+
+// What the window shows and remembers; owned by the window, freed (with its
+// font and brush) when it is destroyed.
 struct TipState {
     TipState() = default;
     TipState(const TipState&) = delete;
@@ -24,28 +37,54 @@ struct TipState {
         if (ownBrush) DeleteObject(brush);
     }
 
-    std::wstring text;
+    HWND owner = nullptr;
+    UINT_PTR tag = Tips::kNoTag;
     RECT textRect = {};
+    std::wstring text;
     HFONT font = nullptr;
+    LOGFONTW fontSpec = {};
     HBRUSH brush = nullptr;
     bool ownBrush = false;
-    COLORREF textColour = 0;
-    HWND owner = nullptr;
+    // Where a tip appears relative to the point (above it; below it).
+    int aboveDx = 0, aboveDy = -2;
+    int belowDx = 0, belowDy = 0;
+    // The deferred request.
+    int requestX = 0, requestY = 0;
+    bool requestScreen = false;
+    bool pending = false;
+    BYTE requestFlags = 0;
+    UINT requestShowTime = Tips::kShowTimeMs;
     bool hideOnMouseMove = true;
     bool notifyOwner = false;
+    UINT_PTR lastShownTag = Tips::kNoTag;
+    COLORREF textColour = 0;
 };
 
 struct ShowRequest {
     int x, y;
     const wchar_t* text;
     UINT showTimeMs;
+    UINT_PTR tag;
+    bool screenCoordinates;
+    bool force;
+};
+
+struct ArmRequest {
+    int x, y;
+    UINT_PTR tag;
+    bool screenCoordinates;
+    BYTE flags;
+    UINT showTimeMs;
+    UINT delayMs;
 };
 
 TipState* stateOf(HWND window) {
     return reinterpret_cast<TipState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-// Measures the text and places the window at the screen point (x, y).
+// Measures the text and places the window at the screen point (x, y): above
+// the point in the lower half of the screen, below it otherwise, and pushed
+// left when it would pass the screen's right edge.
 bool measureAndPlace(HWND window, TipState* s, int x, int y) {
     if (!s->font) return false;
     HDC dc = GetDC(window);
@@ -54,23 +93,100 @@ bool measureAndPlace(HWND window, TipState* s, int x, int y) {
     RECT r = {0, 0, 0, 0};
     DrawTextExW(dc, const_cast<wchar_t*>(s->text.c_str()), static_cast<int>(s->text.size()), &r,
                 DT_CALCRECT | DT_NOPREFIX, nullptr);
-    SIZE x_extent = {0, 0};
+    SIZE xExtent = {0, 0};
     int fit = 0;
-    GetTextExtentExPointW(dc, L"x", 1, 250, &fit, nullptr, &x_extent);
+    GetTextExtentExPointW(dc, L"x", 1, 250, &fit, nullptr, &xExtent);
     SelectObject(dc, old);
     ReleaseDC(window, dc);
-    if (r.right <= 0 || r.bottom <= 0) return false;
+    if (r.right <= r.left || r.bottom <= r.top) return false;
 
-    const int width = r.right + x_extent.cx;
+    const int width = r.right + xExtent.cx;
     const int height = r.bottom;
     const int screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    int left = x;
-    int top = y > screenHeight / 2 ? y - 2 - height : y + GetSystemMetrics(SM_CYCURSOR) / 2;
+    int left, top;
+    if (y > screenHeight / 2) {
+        left = x + s->aboveDx;
+        top = y + s->aboveDy - height;
+    } else {
+        left = x + s->belowDx;
+        top = y + s->belowDy;
+    }
     if (left + width + 2 > screenWidth) left = screenWidth - width - 2;
     s->textRect = {r.left, r.top, width, height};
     MoveWindow(window, left, top, width + 2, height + 2, FALSE);
     return true;
+}
+
+void hideWindow(HWND window) {
+    KillTimer(window, Tips::kHideTimer);
+    ShowWindow(window, SW_HIDE);
+}
+
+// Shows the state's text at (x, y); the tag is cleared when nothing can be shown.
+bool showNow(HWND window, TipState* s, int x, int y, UINT showTimeMs, bool screenCoordinates) {
+    POINT p = {x, y};
+    if (!screenCoordinates && (!s->owner || !ClientToScreen(s->owner, &p))) return false;
+    if (!measureAndPlace(window, s, p.x, p.y)) {
+        s->tag = Tips::kNoTag;
+        hideWindow(window);
+        return false;
+    }
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+    if (showTimeMs)
+        SetTimer(window, Tips::kHideTimer, showTimeMs, nullptr);
+    else
+        KillTimer(window, Tips::kHideTimer);
+    s->lastShownTag = s->tag;
+    return true;
+}
+
+LRESULT showRequested(HWND window, TipState* s, const ShowRequest& r) {
+    if (!r.force && s->tag != Tips::kNoTag && r.tag == s->tag) return 0;
+    // A point in the owner's client area cannot be placed without an owner;
+    // such a request is refused before it takes the tag, so it blocks nothing.
+    if (!r.screenCoordinates && !IsWindow(s->owner)) return 0;
+    s->tag = r.tag;
+    s->text = r.text ? r.text : L"";
+    return showNow(window, s, r.x, r.y, r.showTimeMs, r.screenCoordinates) ? 1 : 0;
+}
+
+// Timer 2: asks the owner for the text of the armed tag and shows it.
+LRESULT deferredText(HWND window, TipState* s) {
+    if (s->pending && s->tag != Tips::kNoTag && IsWindow(s->owner)) {
+        const UINT_PTR tag = s->tag;
+        std::wstring text;
+        SendMessageW(s->owner, registeredMessages().tooltipsGetText, tag,
+                     reinterpret_cast<LPARAM>(&text));
+        // The owner may have closed the tip, or asked for another tip, while
+        // it answered: then this request has nothing left to show.
+        if (!IsWindow(window) || stateOf(window) != s) return 0;
+        if (!text.empty() && s->pending && s->tag == tag) {
+            s->pending = false;
+            ShowRequest request = {s->requestX, s->requestY,      text.c_str(), s->requestShowTime,
+                                   tag,         s->requestScreen, true};
+            return showRequested(window, s, request);
+        }
+    }
+    s->pending = false;
+    return 0;
+}
+
+LRESULT applyFontHeight(HWND window, TipState* s, int height) {
+    if (s->font && s->fontSpec.lfHeight == height) return 0;
+    LOGFONTW spec = s->fontSpec;
+    spec.lfHeight = height;
+    HFONT font = CreateFontIndirectW(&spec);
+    if (!font) return 0;
+    if (s->font) DeleteObject(s->font);
+    s->font = font;
+    s->fontSpec = spec;
+    RECT r = {};
+    GetWindowRect(window, &r);
+    if (measureAndPlace(window, s, r.left, r.top)) InvalidateRect(window, nullptr, TRUE);
+    return 1;
 }
 
 LRESULT paint(HWND window, TipState* s) {
@@ -88,9 +204,22 @@ LRESULT paint(HWND window, TipState* s) {
     return 0;
 }
 
-void hideWindow(HWND window) {
-    KillTimer(window, kHideTimer);
-    ShowWindow(window, SW_HIDE);
+LRESULT query(TipState* s, WPARAM what, LPARAM out) {
+    switch (what) {
+        case kQueryTag:
+            return static_cast<LRESULT>(s->tag);
+        case kQueryLastShownTag:
+            return static_cast<LRESULT>(s->lastShownTag);
+        case kQueryText:
+            *reinterpret_cast<std::wstring*>(out) = s->text;
+            return 1;
+        case kQueryFontHeight:
+            return s->fontSpec.lfHeight;
+        case kQueryPending:
+            return s->pending ? 1 : 0;
+        default:
+            return 0;
+    }
 }
 
 }  // namespace
@@ -101,32 +230,44 @@ LRESULT CALLBACK Tips::TipsWndProc(HWND window, UINT message, WPARAM wParam, LPA
         // which also comes when the creation fails after this message.
         auto* created = reinterpret_cast<CREATESTRUCTW*>(lParam);
         auto* holder = static_cast<std::unique_ptr<TipState>*>(created->lpCreateParams);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(holder->release()));
+        if (holder)
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(holder->release()));
     }
     TipState* s = stateOf(window);
     if (!s) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_CREATE:
             return 0;
-        case kShowRequest: {
-            const auto* request = reinterpret_cast<const ShowRequest*>(lParam);
-            s->text = request->text ? request->text : L"";
-            if (!measureAndPlace(window, s, request->x, request->y)) {
-                hideWindow(window);
-                return 0;
-            }
-            ShowWindow(window, SW_SHOWNOACTIVATE);
-            InvalidateRect(window, nullptr, TRUE);
-            UpdateWindow(window);
-            if (request->showTimeMs)
-                SetTimer(window, kHideTimer, request->showTimeMs, nullptr);
-            else
-                KillTimer(window, kHideTimer);
-            return 1;
-        }
+        case kShowRequest:
+            return showRequested(window, s, *reinterpret_cast<const ShowRequest*>(lParam));
         case kHideRequest:
+            if (wParam) s->tag = kNoTag;
             hideWindow(window);
             return 0;
+        case kSetFontHeight:
+            return applyFontHeight(window, s, static_cast<int>(wParam));
+        case kArmRequest: {
+            const auto* r = reinterpret_cast<const ArmRequest*>(lParam);
+            s->requestX = r->x;
+            s->requestY = r->y;
+            s->requestScreen = r->screenCoordinates;
+            s->requestFlags = r->flags;
+            s->requestShowTime = r->showTimeMs;
+            s->tag = r->tag;
+            s->pending = true;
+            SetTimer(window, kDeferredTimer, r->delayMs ? r->delayMs : 1, nullptr);
+            return 1;
+        }
+        case kCancelRequest:
+            s->pending = false;
+            KillTimer(window, kDeferredTimer);
+            return 0;
+        case kSetFlag:
+            if (wParam == kFlagHideOnMouseMove) s->hideOnMouseMove = lParam != 0;
+            if (wParam == kFlagNotifyOwner) s->notifyOwner = lParam != 0;
+            return 0;
+        case kQuery:
+            return query(s, wParam, lParam);
         case WM_PAINT:
             return paint(window, s);
         case WM_ERASEBKGND:
@@ -136,7 +277,12 @@ LRESULT CALLBACK Tips::TipsWndProc(HWND window, UINT message, WPARAM wParam, LPA
                 PostMessageW(s->owner, WM_INK_TIPS_TO_MASTER, 0, reinterpret_cast<LPARAM>(window));
             return 4;
         case WM_TIMER:
-            if (wParam == kHideTimer) hideWindow(window);
+            if (wParam == kHideTimer) {
+                hideWindow(window);
+            } else if (wParam == kDeferredTimer) {
+                KillTimer(window, kDeferredTimer);
+                deferredText(window, s);
+            }
             return 0;
         case WM_MOUSEMOVE:
             if (s->hideOnMouseMove) hideWindow(window);
@@ -163,6 +309,7 @@ Tips::Tips(HWND owner, int colourScheme, int fontSize) : owner_(owner) {
     std::unique_ptr<TipState> state(new TipState);
     TipState* s = state.get();
     s->owner = owner;
+    s->belowDy = GetSystemMetrics(SM_CYCURSOR) / 2;
     const bool highlight = colourScheme > 0;
     s->textColour = GetSysColor(highlight ? COLOR_HIGHLIGHTTEXT : COLOR_INFOTEXT);
     s->brush = CreateSolidBrush(GetSysColor(highlight ? COLOR_HIGHLIGHT : COLOR_INFOBK));
@@ -171,17 +318,16 @@ Tips::Tips(HWND owner, int colourScheme, int fontSize) : owner_(owner) {
     HDC screen = GetDC(nullptr);
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen) ReleaseDC(nullptr, screen);
-    LOGFONTW font = {};
+    LOGFONTW& font = s->fontSpec;
     font.lfHeight = -((dpi * fontSize + 36) / 108);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = PROOF_QUALITY;
     lstrcpyW(font.lfFaceName, L"Courier New");
     s->font = CreateFontIndirectW(&font);
-    window_ =
-        CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TIPS_WINDOW_CLASS, L"",
-                        WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner, nullptr, getInstance(),
-                        &state);
+    window_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
+                              TIPS_WINDOW_CLASS, L"", WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner,
+                              nullptr, getInstance(), &state);
     // A creation that failed before the window took the state leaves it here to be freed.
 }
 
@@ -192,19 +338,58 @@ Tips::~Tips() {
 bool Tips::show(int x, int y, const wchar_t* text, UINT showTimeMs, UINT_PTR tag,
                 bool screenCoordinates, bool force) {
     if (!window_) return false;
-    if (!force && tag != kNoTag && tag == shownTag_) return false;
-    POINT p = {x, y};
-    if (!screenCoordinates && (!owner_ || !ClientToScreen(owner_, &p))) return false;
-    ShowRequest request = {p.x, p.y, text, showTimeMs};
-    const bool shown =
-        SendMessageW(window_, kShowRequest, 0, reinterpret_cast<LPARAM>(&request)) != 0;
-    shownTag_ = shown ? tag : kNoTag;
-    return shown;
+    ShowRequest request = {x, y, text, showTimeMs, tag, screenCoordinates, force};
+    return SendMessageW(window_, kShowRequest, 0, reinterpret_cast<LPARAM>(&request)) != 0;
 }
 
 void Tips::hide(bool reset) {
-    if (reset) shownTag_ = kNoTag;
-    if (window_) SendMessageW(window_, kHideRequest, 0, 0);
+    if (window_) SendMessageW(window_, kHideRequest, reset ? 1 : 0, 0);
+}
+
+void Tips::setFontHeight(int height) {
+    if (window_) SendMessageW(window_, kSetFontHeight, static_cast<WPARAM>(height), 0);
+}
+
+void Tips::requestText(int x, int y, UINT_PTR tag, bool screenCoordinates, BYTE flags,
+                       UINT showTimeMs, UINT delayMs) {
+    if (!window_) return;
+    ArmRequest request = {x, y, tag, screenCoordinates, flags, showTimeMs, delayMs};
+    SendMessageW(window_, kArmRequest, 0, reinterpret_cast<LPARAM>(&request));
+}
+
+void Tips::cancelRequest() {
+    if (window_) SendMessageW(window_, kCancelRequest, 0, 0);
+}
+
+void Tips::setHideOnMouseMove(bool on) {
+    if (window_) SendMessageW(window_, kSetFlag, kFlagHideOnMouseMove, on ? 1 : 0);
+}
+
+void Tips::setOwnerNotification(bool on) {
+    if (window_) SendMessageW(window_, kSetFlag, kFlagNotifyOwner, on ? 1 : 0);
+}
+
+UINT_PTR Tips::tag() const {
+    return window_ ? static_cast<UINT_PTR>(SendMessageW(window_, kQuery, kQueryTag, 0)) : kNoTag;
+}
+
+UINT_PTR Tips::lastShownTag() const {
+    return window_ ? static_cast<UINT_PTR>(SendMessageW(window_, kQuery, kQueryLastShownTag, 0))
+                   : kNoTag;
+}
+
+std::wstring Tips::text() const {
+    std::wstring text;
+    if (window_) SendMessageW(window_, kQuery, kQueryText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+int Tips::fontHeight() const {
+    return window_ ? static_cast<int>(SendMessageW(window_, kQuery, kQueryFontHeight, 0)) : 0;
+}
+
+bool Tips::requestPending() const {
+    return window_ && SendMessageW(window_, kQuery, kQueryPending, 0) != 0;
 }
 
 void initToolInfo(TTTOOLINFOW* info, UINT flags, HWND window, UINT_PTR id, const RECT* rect,
@@ -224,4 +409,52 @@ void initToolInfo(TTTOOLINFOW* info, UINT flags, HWND window, UINT_PTR id, const
     info->hinst = getInstance();
     info->lpszText = const_cast<wchar_t*>(text);
     info->lParam = parameter;
+}
+
+bool testInputType(DWORD mask, bool defaultValue) {
+    if (mask == 0x12345) return defaultValue;
+    if (mask == 0) return false;
+    if (mask == 15) return true;
+    return (static_cast<DWORD>(hookLibrary().getLastInputType()) & mask) != 0;
+}
+
+void MemorySurface::release(bool deleteBitmap) {
+    if (dc_) {
+        if (replaced_) SelectObject(dc_, replaced_);
+        DeleteDC(dc_);
+    }
+    if (deleteBitmap && bitmap_) DeleteObject(bitmap_);
+    dc_ = nullptr;
+    bitmap_ = nullptr;
+    replaced_ = nullptr;
+}
+
+bool MemorySurface::make(HDC compatible, int width, int height) {
+    release(true);
+    if (width <= 0 || height <= 0) return false;
+    HDC reference = compatible ? compatible : GetDC(nullptr);
+    if (!reference) return false;
+    dc_ = CreateCompatibleDC(reference);
+    if (dc_) bitmap_ = CreateCompatibleBitmap(reference, width, height);
+    if (!compatible) ReleaseDC(nullptr, reference);
+    if (!dc_ || !bitmap_) {
+        release(true);
+        return false;
+    }
+    replaced_ = SelectObject(dc_, bitmap_);
+    return true;
+}
+
+bool MemorySurface::makeFromResource(UINT id) {
+    release(true);
+    bitmap_ = static_cast<HBITMAP>(
+        LoadImageW(getInstance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!bitmap_) return false;
+    dc_ = CreateCompatibleDC(nullptr);
+    if (!dc_) {
+        release(true);
+        return false;
+    }
+    replaced_ = SelectObject(dc_, bitmap_);
+    return true;
 }

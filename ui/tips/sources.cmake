@@ -1,2 +1,2 @@
-# The program's own tool-tip window, shown by the bars, the menus and the stickers.
-set(ui_sources tips/Tips.cpp)
+# The tip window and the small drawing helpers beside it.
+list(APPEND ui_sources tips/Tips.cpp)
