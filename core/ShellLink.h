@@ -41,6 +41,15 @@ class ShellLink {
     // A copy (the caller deletes it) of the binding snapshot attached to the
     // sticker whose tip window is `tipWindow`; null when there is none.
     virtual CBindingInfo* copyStickerBindingInfo(HWND tipWindow) { return nullptr; }
+
+    // The bars and dialogs of the floor above the ink: the main bar shown or
+    // hidden, woken for `ms` (the notification icon's mouse move), whether a
+    // bar master has taken the master messages (binding mode), whether the
+    // settings dialog is open.
+    virtual void showMainBar(bool show) {}
+    virtual void wakeMainBar(int ms) {}
+    virtual bool isBarMasterRegistered() { return false; }
+    virtual bool isSettingsDialogOpen() { return false; }
 };
 
 ShellLink& shellLink();

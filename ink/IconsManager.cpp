@@ -11,6 +11,7 @@
 #include "core/ServiceMessages.h"
 #include "core/ServiceState.h"
 #include "core/Settings.h"
+#include "core/ShellLink.h"
 #include "resources/resource.h"
 
 namespace {
@@ -178,7 +179,7 @@ void PenIcon::onMouse(UINT message) {
     LocalInkManager* manager = getLocalInkManager();
     switch (message) {
         case ICON_MOUSE_MOVE:
-            wakeMainBar(300);
+            shellLink().wakeMainBar(300);
             break;
         case ICON_LEFT_UP:
         case ICON_LEFT_DOUBLE:

@@ -9,6 +9,7 @@
 #include "core/PendingServices.h"
 #include "core/ServiceMessages.h"
 #include "core/Settings.h"
+#include "core/ShellLink.h"
 #include "core/Trace.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
@@ -97,11 +98,11 @@ void MacroLink::modifierKey(BYTE virtualKey, bool up) {
 
 bool MacroLink::shellExecute(SHELLEXECUTEINFOW& info) { return ShellExecuteExW(&info) != FALSE; }
 
-bool MacroLink::isSettingsDialogOpen() { return ::isSettingsDialogOpen(); }
+bool MacroLink::isSettingsDialogOpen() { return shellLink().isSettingsDialogOpen(); }
 
-void MacroLink::showMainBar(bool show) { ::showMainBar(show); }
+void MacroLink::showMainBar(bool show) { shellLink().showMainBar(show); }
 
-bool MacroLink::isBindingMode() { return isBarMasterRegistered(); }
+bool MacroLink::isBindingMode() { return shellLink().isBarMasterRegistered(); }
 
 void MacroLink::setBindingMode(bool on) {
     if (HWND service = getServiceWindow()) PostMessageW(service, WM_INK_BINDING_PANEL, on, 0);

@@ -184,6 +184,10 @@ class ShellOwnLink : public ShellLink {
     void stopBindShow() override { ::stopBindShow(); }
     bool bindShowUpdatePending() override { return ::bindShowUpdatePending(); }
     void showAllStickers() override { stickers().showAll(); }
+    void showMainBar(bool show) override { ::showMainBar(show); }
+    void wakeMainBar(int ms) override { ::wakeMainBar(ms); }
+    bool isBarMasterRegistered() override { return ::isBarMasterRegistered(); }
+    bool isSettingsDialogOpen() override { return ::isSettingsDialogOpen(); }
     CBindingInfo* copyStickerBindingInfo(HWND tipWindow) override {
         return ::copyStickerBindingInfo(tipWindow);
     }
