@@ -6,9 +6,6 @@
 
 void chooseProfileForLastFocus(const wchar_t*) {}
 
-bool startInkBlotClient() { return true; }
-void inkBlotFollowUp() {}
-
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -28,8 +25,6 @@ LONG openModalBarCount() { return 0; }
 LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
-bool isWordListMenuOpen() { return false; }
-bool isWordListMenuClient(const LocalClient*) { return false; }
 
 void showMainBar(bool) {}
 void wakeMainBar(int) {}

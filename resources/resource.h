@@ -11,6 +11,10 @@
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1
+// The ink blot at the caret: with a current result, and without one.
+#define IDB_BLOT_RESULT 202
+#define IDB_BLOT_EMPTY 203
+
 #endif
 
 // The About box.
@@ -37,5 +41,9 @@
 #define IDS_MENU_ADD_PUNCTUATION 72
 #define IDS_MENU_CLEAR_INK_ON_EXIT 73
 #define IDS_MENU_HIDE_TOOLBAR 74
+
+// The ink blot at the caret: with a current result, and without one.
+#define IDB_BLOT_RESULT 202
+#define IDB_BLOT_EMPTY 203
 
 #endif
