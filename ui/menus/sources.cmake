@@ -3,4 +3,8 @@
 list(APPEND ui_sources
   menus/WordListModel.cpp
   menus/LetterBoxes.cpp
-  menus/MenuGroup.cpp)
+  menus/MenuGroup.cpp
+  menus/TextMenu.cpp
+  menus/WordListMenu.cpp
+  menus/WordListMenuBar.cpp
+  menus/PureTextMenu.cpp)
