@@ -241,7 +241,10 @@ void BarTextMenuMaster::fadeTick() {
     const bool read = GetCursorPos(&cursor) != FALSE;
     HWND under = read ? WindowFromPoint(cursor) : nullptr;
     const bool penMouse = penEventSnapshot().penMouseMode;
-    if (read && under && under != window_ && GetParent(under) != window_ && !penMouse) {
+    // A layered window may be passed over by the point test: the rectangle decides too.
+    RECT own = {0, 0, 0, 0};
+    const bool overOwn = read && GetWindowRect(window_, &own) && PtInRect(&own, cursor);
+    if (read && under && under != window_ && GetParent(under) != window_ && !overOwn && !penMouse) {
         if (menus::fadeAway(startOpacity_, endOpacity_, fadingStep_, currentOpacity_)) {
             close(true);
             return;

@@ -6,6 +6,7 @@
 #include "core/Trace.h"
 #include "core/HookLibrary.h"
 #include "core/PendingServices.h"
+#include "core/Trace.h"
 #include "core/Settings.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/LocalInkManager.h"
