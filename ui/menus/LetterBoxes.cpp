@@ -26,6 +26,18 @@ void LetterRecord::merge(const LetterRecord& other, bool rotate) {
     for (int i = 0; i < other.count && count < kMaxGuesses; ++i) addGuess(other.guesses[i]);
 }
 
+void LetterRecord::takeWriting(const LetterRecord& written) {
+    if (written.count == 0) return;
+    if (count >= 1 && written.guesses[0] == guesses[0]) {
+        merge(written, true);
+    } else {
+        LetterRecord taken = written;
+        for (int i = 0; i < count && taken.count < kMaxGuesses; ++i) taken.addGuess(guesses[i]);
+        *this = taken;
+    }
+    set = 1;
+}
+
 void mergeAllRecords(std::vector<LetterRecord>& into, const std::vector<LetterRecord>& from) {
     if (into.size() != from.size()) return;
     for (size_t i = 0; i < into.size(); ++i) into[i].merge(from[i], true);

@@ -23,6 +23,10 @@ struct LetterRecord {
     // shown one is wrong); a box that held nothing before has no shown letter
     // to insist on, so it keeps the recognizer's order.
     void merge(const LetterRecord& other, bool rotate);
+    // What the user wrote over the box: the written letter is shown from now
+    // on, the former guesses follow it; writing the shown letter again brings
+    // the second guess to the front instead. The record is marked set.
+    void takeWriting(const LetterRecord& written);
 };
 
 // Record by record with rotation, only when both hold as many records.

@@ -103,8 +103,9 @@ BarTextMenuMaster::~BarTextMenuMaster() {
         LocalInkManager* manager = inkManager();
         if (manager && manager->isRegistered(child))
             manager->unregisterClient(child, true);
-        else
+        else if (!child->registered_)
             delete child;
+        // else: the manager is deleting its clients (shut-down) and takes it too.
     }
     HWND window = window_;
     if (window) KillTimer(window, kFadeTimer);
@@ -197,7 +198,9 @@ int BarTextMenuMaster::claimsPoint(HWND window, int x, int y) {
         beginDrag(p.x, p.y);
         return 1;
     }
-    return (u->behaviour() & TEXT_UNIT_LETTER_BOXES) ? 1 : 0;
+    // A pen tap on an item that reacts must reach it as a tap, not as the
+    // writing of the client under the menu.
+    return (u->behaviour() & (TEXT_UNIT_LETTER_BOXES | UNIT_REPORTS_PICK)) ? 1 : 0;
 }
 
 void BarTextMenuMaster::show() {
@@ -222,7 +225,7 @@ void BarTextMenuMaster::paint(HDC dc) {
 void BarTextMenuMaster::rebuild() {
     Sleep(1);
     buildUnits();
-    registerSelf();
+    if (registerSelf()) registered_ = true;
 }
 
 void BarTextMenuMaster::redraw() {

@@ -122,6 +122,9 @@ class BarTextMenuMaster : public BarMaster {
     int startOpacity_ = 0, endOpacity_ = 0, currentOpacity_ = 0, fadingPeriod_ = 0,
         fadingStep_ = 0;
     int keyboardLanguage_ = 0;
+    // Once registered, the ink manager owns the menu: at shut-down it deletes
+    // every client it holds, so no one else may.
+    bool registered_ = false;
 };
 
 class BarTextMenuUnit : public BarRectUnit {

@@ -481,6 +481,16 @@ void WordListBaseMaster::takeStroke(InkPoint* points, int count) {
         UINT code = 0;
         bool tap = false;
         if (box.right - box.left < 10 && box.bottom - box.top < 10) {
+            BarUnit* under = unitAt(first.x, first.y);
+            if (under && !(under->behaviour() & TEXT_UNIT_LETTER_BOXES)) {
+                // A tap on an alternative or a button is its press and release.
+                if (manager) manager->releaseActiveClient(this, false);
+                postMsgToMaster(BAR_PRESS, 0, packPoint(first.x, first.y));
+                postMsgToMaster(BAR_RELEASE, 0, packPoint(first.x, first.y));
+                restoreScreenArea(pixelBounds(stroke, 3));
+                applyLayered();
+                return;
+            }
             code = MENU_LETTER_GUESS;
             tap = true;
         } else {
@@ -496,14 +506,21 @@ void WordListBaseMaster::takeStroke(InkPoint* points, int count) {
         if (code != 0) {
             if (manager) manager->releaseActiveClient(this, false);
             if (code != 0xFFFFFFFF) postMsgToUnits(code, kAllUnits, 0, packPoint(first.x, first.y));
+            // No new ink while the gesture's ink is cleared; the edit itself is
+            // queued on this thread ahead of any later pen-down, so inking may
+            // go on at once: a lock left in place would turn the next stroke on
+            // the menu into a click.
             if (!tap) hookLibrary().lockInking(1);
             restoreScreenArea(pixelBounds(stroke, 3));
+            if (!tap && manager) manager->unlockInking();
             applyLayered();
             return;
         }
     }
 
     RecProfile* profile = getRecMgr().findProfile(L"#sys-correct");
+    debugTrace(L"WordMenuBar: writing on the boxes, stroke %d, %ls profile\n",
+               static_cast<int>(strokes_.size()) + 1, profile ? L"with the" : L"without a");
     if (strokes_.empty()) {
         const std::vector<WordListMenuBarUnit*> items = visibleWordItems();
         if (profile && !items.empty() && !boxes_.widths.empty()) {
@@ -543,6 +560,8 @@ void WordListBaseMaster::endOfWriting() {
     sessionOpen_ = false;
     int reported = -1;
     std::vector<int> changedWords;
+    debugTrace(L"WordMenuBar: end of writing, %d strokes, %d answer words\n",
+               static_cast<int>(strokes_.size()), answers ? answers->wordCount() : -1);
     if (answers && !visibleWordItems().empty() && !boxes_.widths.empty()) {
         // The boxes the strokes fell in, by the centre of each stroke.
         std::vector<int> hit;
@@ -570,9 +589,13 @@ void WordListBaseMaster::endOfWriting() {
             w.boxes = hit;
             written.push_back(std::move(w));
         }
+        for (const WrittenWord& w : written)
+            debugTrace(L"WordMenuBar: answer \"%ls\" over %d boxes (first %d) of %d\n", w.alts.empty() ? L"" : w.alts[0].c_str(),
+                       static_cast<int>(w.boxes.size()), w.boxes.empty() ? -1 : w.boxes[0], static_cast<int>(boxes_.widths.size()));
         const std::vector<LetterRecord> fresh =
             recordsFromWriting(boxes_.records.size(), written, &reported);
-        mergeAllRecords(boxes_.records, fresh);
+        for (size_t i = 0; i < fresh.size() && i < boxes_.records.size(); ++i)
+            if (fresh[i].set) boxes_.records[i].takeWriting(fresh[i]);
 
         win::ScopedLock lock(group_->linkLock());
         size_t box = 0;

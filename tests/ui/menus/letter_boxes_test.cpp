@@ -52,6 +52,29 @@ TEST(LetterRecord, MergeRotatesOnlyWhenTheShownLetterIsWrittenAgain) {
     }
 }
 
+TEST(LetterRecord, WritingOverABoxShowsTheWrittenLetter) {
+    struct Case {
+        const char* name;
+        std::wstring own, written, after;
+    } cases[] = {
+        {"another letter is shown first", L"eo", L"a", L"aeo"},
+        {"its guesses first, then the former ones", L"eo", L"ao", L"aoe"},
+        {"the shown letter again brings the second guess", L"eo", L"e", L"oe"},
+        {"an empty box takes the writing", L"", L"xk", L"xk"},
+        {"at most ten", L"abcdefghij", L"z", L"zabcdefghi"},
+    };
+    for (const Case& c : cases) {
+        LetterRecord r = record(c.own);
+        r.takeWriting(record(c.written));
+        EXPECT_EQ(guesses(r), c.after) << c.name;
+        EXPECT_EQ(r.set, 1) << c.name;
+    }
+    LetterRecord untouched = record(L"eo");
+    untouched.takeWriting(LetterRecord());
+    EXPECT_EQ(guesses(untouched), L"eo");
+    EXPECT_EQ(untouched.set, 0);
+}
+
 TEST(LetterRecord, MergeAllOnlyForEqualCounts) {
     std::vector<LetterRecord> into = {record(L"a"), record(L"b")};
     mergeAllRecords(into, {record(L"x")});
