@@ -27,8 +27,16 @@ InkBlotClient* g_blot = nullptr;
 HBITMAP loadBlotBitmap() {
     const int id = getCurrentRecResult() && getCurrentRecResult()->wordList() ? kBitmapWithResult
                                                                                 : kBitmapWithoutResult;
+    HINSTANCE module = getInstance() ? getInstance() : GetModuleHandleW(nullptr);
     return static_cast<HBITMAP>(
-        LoadImageW(getInstance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+        LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+}
+
+void typeText(LocalInkManager* manager, HWND window, const wchar_t* text, bool wantSpace, HKL layout) {
+    if (manager)
+        manager->typeTextByKeys(window, text, wantSpace, layout);
+    else
+        typeTextToTarget(window, text, wantSpace, layout);
 }
 
 }  // namespace
@@ -168,14 +176,14 @@ int InkBlotClient::onStrokes(InkPoint* points, int count) {
         case BlotGesture::Space:
         case BlotGesture::TakeBack: {
             const wchar_t text[2] = {gesture == BlotGesture::Space ? L' ' : L'\x03', 0};
-            if (manager) manager->typeTextByKeys(window, text, false, layout);
+            typeText(manager, window, text, false, layout);
             break;
         }
         case BlotGesture::Punctuation: {
             const int value = showPunctuationPopup(nullptr, window, POINT{0, 0}, 1);
             if (value != 0) {
                 const wchar_t text[2] = {static_cast<wchar_t>(value), 0};
-                if (manager) manager->typeTextByKeys(window, text, false, layout);
+                typeText(manager, window, text, false, layout);
                 Sleep(kAfterOutputMs);
                 setCurrentRecResult(nullptr, true, true);
                 showBlot(window, 0);

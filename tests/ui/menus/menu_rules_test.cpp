@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <vector>
 
 #include "ink/InkBlotClient.h"
@@ -80,6 +82,30 @@ TEST(SyncSection, LivesAsLongAsItsLastMember) {
     EXPECT_EQ(group->owner(), &a);
     EXPECT_TRUE(group->isKindOf(L"SyncSection"));
     EXPECT_TRUE(group->remove(&a));  // deleted itself, its lock let go first
+}
+
+// A member of a group whose last member leaves: while the section goes, its
+// list can still be asked from another thread (the lock was let go first).
+class ProbedSection : public SyncSection {
+  public:
+    explicit ProbedSection(bool* answered) : answered_(answered) {}
+    ~ProbedSection() override {
+        auto probe = std::async(std::launch::async, [this] { return contains(this); });
+        *answered_ = probe.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+        if (!*answered_) std::terminate();  // the lock is held for good: nothing else can be done
+    }
+
+  private:
+    bool* answered_;
+};
+
+TEST(SyncSection, DeletesItselfOnlyAfterLettingGoOfItsLock) {
+    bool answered = false;
+    int member = 0;
+    auto* group = new ProbedSection(&answered);
+    group->add(&member);
+    EXPECT_TRUE(group->remove(&member));
+    EXPECT_TRUE(answered);
 }
 
 InkPoint q(int x, int y) { return makeInkPoint(x * 4, y * 4); }

@@ -7,12 +7,14 @@
 #include <windows.h>
 
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "core/MemoryBlocks.h"
 #include "core/PendingServices.h"
 #include "core/Settings.h"
+#include "ink/InkBlotClient.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/RecResult.h"
 #include "recognition/RecWordList.h"
@@ -341,6 +343,105 @@ TEST_F(WordMenuTest, FadesWhileThePointerIsAwayAndClosesAfterItsTime) {
     EXPECT_GE(closedAfter, 1700u);
     EXPECT_LE(closedAfter, 3500u);
     (void)start;
+}
+
+// A stroke on the menu arrives on the pen-event thread; the menu's words,
+// boxes and timers belong to its own thread, which does the edit.
+TEST_F(WordMenuTest, AStrokeFromThePenThreadIsHandledOnTheMenusThread) {
+    WordListMenuBarMaster* menu = openFor(makeList({L"hello", L"wrld|world"}), nullptr, POINT{60, 200});
+    ASSERT_TRUE(menu);
+    auto* word = static_cast<BarTextMenuUnit*>(menu->findUnitById(0));
+    int width = 0;
+    POINT start = {word->letterPosition(0, &width) + width / 2, (word->rect().top + word->rect().bottom) / 2};
+    ClientToScreen(menu->window(), &start);
+    std::vector<InkPoint> stroke;
+    for (int s = 0; s <= 12; ++s) stroke.push_back(makeInkPoint(start.x * 4, (start.y - s * 6) * 4));
+    stroke.push_back(kInkSeparator);
+    std::thread pen([&] {
+        auto* points = static_cast<InkPoint*>(allocMemory(static_cast<int>(stroke.size() * sizeof(InkPoint))));
+        std::copy(stroke.begin(), stroke.end(), points);
+        menu->onStrokes(points, static_cast<int>(stroke.size()));
+    });
+    pen.join();
+    EXPECT_EQ(menu->listText(), L"hello wrld");  // nothing done on the pen's thread
+    pump(300);
+    EXPECT_EQ(menu->listText(), L"Hello wrld");
+}
+
+TEST_F(WordMenuTest, InAcceptModeChangesGoOutOnlyWithSubmit) {
+    wordListBarSettings().acceptMenuMode = 1;
+    TargetField field;
+    field.typed(L"hello wrld");
+    WordListMenuBarMaster* menu = openFor(makeList({L"hello", L"wrld|world"}), field.edit, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    BarUnit* submit = menu->findUnitById(WORD_MENU_SUBMIT);
+    ASSERT_TRUE(submit);
+    EXPECT_FALSE(submit->enabled());
+    ASSERT_TRUE(clickAt(centreOf(menu, altId(2, 1))));
+    pump(300);
+    EXPECT_EQ(field.text(), L"hello wrld");
+    EXPECT_EQ(menu->listText(), L"hello world");
+    submit = menu->findUnitById(WORD_MENU_SUBMIT);
+    EXPECT_TRUE(submit->enabled());
+    ASSERT_TRUE(clickAt(centreOf(menu, WORD_MENU_SUBMIT)));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return field.text() == L"hello world"; }, 3000));
+    EXPECT_FALSE(isWordListMenuOpen());
+}
+
+TEST(InkBlot, ShownAtTheCaretItTakesFlicksAndGoesAfterItsTime) {
+    setSettingsRootKey(L"Software\\ScribixTests\\Menus");
+    resetSettingsToDefaults();
+    const int shortTime = 400;
+    WriteSetting(L"InnerBlotClient", L"maxShowTime", &shortTime, SETTING_NUMBER_DIRECT, 0);
+    TargetField field;
+    field.typed(L"ab");
+    {
+        InkBlotClient blot;
+        EXPECT_EQ(blot.maxShowTime(), shortTime);
+        EXPECT_FALSE(blot.visible());  // nothing shows it at start-up
+        EXPECT_EQ(std::wstring(blot.name()), L"InnerBlotClient");
+        EXPECT_EQ(blot.claimsPoint(field.edit, 10, 10), 0);
+
+        ASSERT_TRUE(blot.showBlot(field.edit, 0));
+        EXPECT_TRUE(blot.visible());
+        const RECT r = blot.blotRect();
+        POINT caret;
+        GetCaretPos(&caret);
+        ClientToScreen(field.edit, &caret);
+        EXPECT_EQ(r.left, caret.x);
+        EXPECT_EQ(r.top, caret.y);
+        EXPECT_EQ(r.right - r.left, 14);
+        RECT around = {r.left - 20, r.top - 6, r.right + 20, r.bottom + 6};
+        // Drawn straight onto the screen: shot at once, after the field has painted.
+        pump(300);
+        blot.onBlotTimer();
+        screenshot::Options atOnce;
+        atOnce.settleMs = 0;
+        screenshot::Result shot = screenshot::check(around, kReferences, "ink_blot", atOnce);
+        EXPECT_TRUE(shot.ok) << shot.message;
+
+        // The edges belong to the blot; another window's point hides it.
+        EXPECT_EQ(blot.claimsPoint(field.edit, r.right, r.bottom), 1);
+        EXPECT_EQ(blot.claimsPoint(field.frame, r.left, r.top), 0);
+        EXPECT_FALSE(blot.visible());
+
+        // A flick to the right, three blots wide: a space.
+        ASSERT_TRUE(blot.showBlot(field.edit, 0));
+        std::vector<InkPoint> flick;
+        for (int i = 0; i <= 42; i += 6) flick.push_back(makeInkPoint((r.left + i) * 4, (r.top + 5) * 4));
+        auto* points = static_cast<InkPoint*>(allocMemory(static_cast<int>(flick.size() * sizeof(InkPoint))));
+        std::copy(flick.begin(), flick.end(), points);
+        EXPECT_EQ(blot.onStrokes(points, static_cast<int>(flick.size())), 1);
+        EXPECT_FALSE(blot.visible());
+        EXPECT_TRUE(sxtest::pumpUntil([&] { return field.text() == L"ab "; }, 2000));
+
+        // The time runs out even with the caret in place.
+        ASSERT_TRUE(blot.showBlot(field.edit, 0));
+        pump(shortTime + 100);
+        blot.onBlotTimer();
+        EXPECT_FALSE(blot.visible());
+    }
+    sxtest::deleteUserKey(L"Software\\ScribixTests\\Menus");
 }
 
 TEST(PureTextMenu, ModalRunAnswersThePickedIdOrZero) {
