@@ -27,6 +27,7 @@
 #include "outside/ZVCrashRep.h"
 #include "ink/InkTrace.h"
 #include "ink/KeyboardOutput.h"
+#include "ink/MacroOutput.h"
 #include "ink/LiveInk.h"
 #include "ink/RecResult.h"
 #include "ink/TransparentLayer.h"
@@ -188,6 +189,7 @@ void connectInkServices() {
     events.resultChanged = announceResultChanged;
     setRecResultEvents(events);
     InkTrace::setScreenRestore(restoreScreenArea);
+    setMacroLink(&inkMacroLink());
 }
 
 void destroyOwnWindow(HWND* window) {
