@@ -18,12 +18,7 @@ bool startUpdateThread(HWND) { return false; }
 void checkForUpdateNow(HWND) {}
 void showUpdateAutoCheck(LPARAM) {}
 
-void loadBarSettings() {}
 
-void showMainBar(bool) {}
-void wakeMainBar(int) {}
-void restoreMainBar() {}
-void refreshBarButtons() {}
 
 void createMarkupBar() {}
 bool markupBarExists() { return false; }
