@@ -25,14 +25,16 @@ constexpr DWORD kAfterOutputMs = 500;
 InkBlotClient* g_blot = nullptr;
 
 HBITMAP loadBlotBitmap() {
-    const int id = getCurrentRecResult() && getCurrentRecResult()->wordList() ? kBitmapWithResult
-                                                                                : kBitmapWithoutResult;
+    const int id = getCurrentRecResult() && getCurrentRecResult()->wordList()
+                       ? kBitmapWithResult
+                       : kBitmapWithoutResult;
     HINSTANCE module = getInstance() ? getInstance() : GetModuleHandleW(nullptr);
     return static_cast<HBITMAP>(
         LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
 }
 
-void typeText(LocalInkManager* manager, HWND window, const wchar_t* text, bool wantSpace, HKL layout) {
+void typeText(LocalInkManager* manager, HWND window, const wchar_t* text, bool wantSpace,
+              HKL layout) {
     if (manager)
         manager->typeTextByKeys(window, text, wantSpace, layout);
     else
@@ -63,7 +65,8 @@ InkBlotClient::~InkBlotClient() {
 
 void InkBlotClient::loadSettings() {
     int value = maxShowTime_;
-    if (ReadSetting(kClientName, L"maxShowTime", &value, SETTING_NUMBER_DIRECT, 1)) maxShowTime_ = value;
+    if (ReadSetting(kClientName, L"maxShowTime", &value, SETTING_NUMBER_DIRECT, 1))
+        maxShowTime_ = value;
 }
 
 void InkBlotClient::saveSettings() {
@@ -95,7 +98,8 @@ bool InkBlotClient::showBlot(HWND window, int ms) {
         startTick_ = GetTickCount();
         record().enabled = 1;
         drawBlot();
-        if (HWND service = getServiceWindow()) SetTimer(service, TIMER_INK_BLOT, kFollowMs, nullptr);
+        if (HWND service = getServiceWindow())
+            SetTimer(service, TIMER_INK_BLOT, kFollowMs, nullptr);
         shown = true;
     }
     if (attached) AttachThreadInput(own, target, FALSE);
@@ -168,7 +172,8 @@ int InkBlotClient::onStrokes(InkPoint* points, int count) {
     const RecResultRef current = getCurrentRecResult();
     const BlotGesture gesture = classifyBlotStroke(points, count, size.cx, size.cy);
     POINT first = {0, 0};
-    if (points && count > 0 && !isSeparator(points[0])) first = POINT{points[0].x >> 2, points[0].y >> 2};
+    if (points && count > 0 && !isSeparator(points[0]))
+        first = POINT{points[0].x >> 2, points[0].y >> 2};
     freeMemory(points);
 
     const HKL layout = getCurrentRecResultLayout();

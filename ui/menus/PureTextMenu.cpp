@@ -198,7 +198,8 @@ UINT PureTextMenu::showModal() {
 
 int PureTextMenu::onNotify(int code, LPARAM argument) {
     if (code == INK_EVENT_SERVICE) {
-        const POINT p = {static_cast<short>(LOWORD(argument)), static_cast<short>(HIWORD(argument))};
+        const POINT p = {static_cast<short>(LOWORD(argument)),
+                         static_cast<short>(HIWORD(argument))};
         if (WindowFromPoint(p) != window_) {
             close(true);
             return 0;
@@ -242,7 +243,8 @@ GuessSymbMenu::GuessSymbMenu(int word, int letter, BarTextMenuMaster* parent, Sy
       word_(word),
       letter_(letter) {
     if (box) box_ = *box;
-    if (box_.left != box_.right || box_.top != box_.bottom) anchor_ = RECT{0, box_.top, 0, box_.bottom};
+    if (box_.left != box_.right || box_.top != box_.bottom)
+        anchor_ = RECT{0, box_.top, 0, box_.bottom};
     if (dc_) {
         const int height = -((GetDeviceCaps(dc_, LOGPIXELSY) * 20 + 36) / 108);
         HFONT courier = makeFont(L"Courier New", height, 400, keyboardLanguage_ == 25 ? 204 : 0);
@@ -273,8 +275,8 @@ LRESULT GuessSymbMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
 
 // --- WordToDictMenu ---
 
-WordToDictMenu::WordToDictMenu(BarTextMenuMaster* parent, const wchar_t* word, const POINT* position,
-                               RecProfile* profile)
+WordToDictMenu::WordToDictMenu(BarTextMenuMaster* parent, const wchar_t* word,
+                               const POINT* position, RecProfile* profile)
     : BarTextMenuMaster(parent, parent ? parent->group() : nullptr, 1, 1, position,
                         plainOptions(L"WordToDictMenu")),
       profile_(profile) {

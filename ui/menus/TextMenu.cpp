@@ -119,7 +119,8 @@ BarTextMenuMaster::~BarTextMenuMaster() {
 }
 
 void BarTextMenuMaster::restartFadeTimer() {
-    if (window_ && fading()) SetTimer(window_, kFadeTimer, menus::fadeInterval(fadingStep_, fadingPeriod_), nullptr);
+    if (window_ && fading())
+        SetTimer(window_, kFadeTimer, menus::fadeInterval(fadingStep_, fadingPeriod_), nullptr);
 }
 
 BarTextMenuUnit* BarTextMenuMaster::textUnit(int i) const {
@@ -137,13 +138,15 @@ void BarTextMenuMaster::applyLayered() {
     if (!GetWindowRect(window_, &r)) return;
     const RECT desktop = desktopRect();
     if (r.left < desktop.left || r.top < desktop.top) return;
-    SetWindowLongPtrW(window_, GWL_EXSTYLE, GetWindowLongPtrW(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
+    SetWindowLongPtrW(window_, GWL_EXSTYLE,
+                      GetWindowLongPtrW(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
     setAlpha(currentOpacity_);
 }
 
 void BarTextMenuMaster::removeLayered() {
     if (!isLayered()) return;
-    SetWindowLongPtrW(window_, GWL_EXSTYLE, GetWindowLongPtrW(window_, GWL_EXSTYLE) & ~WS_EX_LAYERED);
+    SetWindowLongPtrW(window_, GWL_EXSTYLE,
+                      GetWindowLongPtrW(window_, GWL_EXSTYLE) & ~WS_EX_LAYERED);
 }
 
 namespace {
@@ -449,9 +452,12 @@ int BarTextMenuUnit::letterAt(int x) const {
 int BarTextMenuUnit::letterPosition(int index, int* width) const {
     if (index < 0 || index > length()) return -1;
     int x = rect_.left + offset_.x;
-    for (int i = 0; i < index && i < static_cast<int>(letterWidths_.size()); ++i) x += letterWidths_[i];
+    for (int i = 0; i < index && i < static_cast<int>(letterWidths_.size()); ++i)
+        x += letterWidths_[i];
     if (width)
-        *width = index < length() && index < static_cast<int>(letterWidths_.size()) ? letterWidths_[index] : 0;
+        *width = index < length() && index < static_cast<int>(letterWidths_.size())
+                     ? letterWidths_[index]
+                     : 0;
     return x;
 }
 
@@ -502,7 +508,8 @@ void BarTextMenuUnit::paint(HDC dc) {
             const bool chosen = static_cast<int>(i) == selected_;
             HPEN pen = CreatePen(PS_SOLID, chosen ? 2 : 1, chosen ? 0xFF0000 : 0x008080);
             HGDIOBJ old = SelectObject(dc, pen);
-            POINT bracket[4] = {{x + 2, base - 2}, {x + 2, base}, {x + w - 3, base}, {x + w - 3, base - 2}};
+            POINT bracket[4] = {
+                {x + 2, base - 2}, {x + 2, base}, {x + w - 3, base}, {x + w - 3, base - 2}};
             Polyline(dc, bracket, 4);
             SelectObject(dc, old);
             DeleteObject(pen);
@@ -513,8 +520,10 @@ void BarTextMenuUnit::paint(HDC dc) {
     // Line breaks and tabs are shown as signs, never obeyed.
     std::wstring shown = text_;
     for (wchar_t& c : shown) {
-        if (c == 13) c = 182;
-        else if (c == 9 || c == 10 || c == 11) c = 172;
+        if (c == 13)
+            c = 182;
+        else if (c == 9 || c == 10 || c == 11)
+            c = 172;
     }
     RECT textRect = {rect_.left + offset_.x, rect_.top + offset_.y, rect_.right, rect_.bottom};
     DrawTextExW(dc, &shown[0], static_cast<int>(shown.size()), &textRect, DT_NOPREFIX, nullptr);

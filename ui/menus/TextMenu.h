@@ -119,8 +119,7 @@ class BarTextMenuMaster : public BarMaster {
     int horizontal_ = 0;
     int autoExpand_ = 0;
     int acceptMode_ = 0;
-    int startOpacity_ = 0, endOpacity_ = 0, currentOpacity_ = 0, fadingPeriod_ = 0,
-        fadingStep_ = 0;
+    int startOpacity_ = 0, endOpacity_ = 0, currentOpacity_ = 0, fadingPeriod_ = 0, fadingStep_ = 0;
     int keyboardLanguage_ = 0;
     // Once registered, the ink manager owns the menu: at shut-down it deletes
     // every client it holds, so no one else may.

@@ -79,7 +79,8 @@ LRESULT WordListMenuBarUnit::onEvent(UINT code, LPARAM a, LPARAM b) {
     if ((code >= MENU_LETTER_SPACE && code <= MENU_LETTER_SIGN) || code == MENU_LETTER_GUESS ||
         code == MENU_LETTER_TAP_SPACE) {
         const POINT p = unpackPoint(b);
-        if (!(state_ & UNIT_ENABLED) || !hitTest(p.x, p.y) || id_ == kSeparatorId || id_ == kApplyItemId)
+        if (!(state_ & UNIT_ENABLED) || !hitTest(p.x, p.y) || id_ == kSeparatorId ||
+            id_ == kApplyItemId)
             return 0;
         int letter = letterAt(p.x);
         if (letter < 0) {
@@ -93,7 +94,8 @@ LRESULT WordListMenuBarUnit::onEvent(UINT code, LPARAM a, LPARAM b) {
     return BarTextMenuUnit::onEvent(code, a, b);
 }
 
-WordMenuButtonUnit::WordMenuButtonUnit(BarMaster* master, UINT id, unsigned flags, const wchar_t* tip)
+WordMenuButtonUnit::WordMenuButtonUnit(BarMaster* master, UINT id, unsigned flags,
+                                       const wchar_t* tip)
     : BarRectUnit(master, id, flags, tip, RECT{0, 0, 0, 0}) {}
 
 void WordMenuButtonUnit::paint(HDC dc) {
@@ -260,7 +262,8 @@ void WordListBaseMaster::computeBoxes(bool remake) {
     for (WordListMenuBarUnit* item : items) {
         boxes.words.push_back(static_cast<int>(item->id()));
         for (int w : item->letterWidths()) boxes.widths.push_back(w);
-        if (const MenuWord* word = model_.wordAt(static_cast<int>(item->id()))) words.push_back(word);
+        if (const MenuWord* word = model_.wordAt(static_cast<int>(item->id())))
+            words.push_back(word);
     }
     if (!items.empty()) {
         const RECT& r = items.front()->rect();
@@ -464,7 +467,8 @@ void WordListBaseMaster::takeStroke(InkPoint* points, int count) {
         }
         if (have) {
             RECT r;
-            if (window_ && GetWindowRect(window_, &r)) moveTo(r.left + last.x - dragOrigin_.x, r.top + last.y - dragOrigin_.y);
+            if (window_ && GetWindowRect(window_, &r))
+                moveTo(r.left + last.x - dragOrigin_.x, r.top + last.y - dragOrigin_.y);
         }
         return;
     }
@@ -495,13 +499,20 @@ void WordListBaseMaster::takeStroke(InkPoint* points, int count) {
             tap = true;
         } else {
             std::vector<int32_t> raw(stroke.size());
-            for (size_t i = 0; i < stroke.size(); ++i) raw[i] = static_cast<int32_t>(inkPointValue(stroke[i]));
-            const int32_t g = GestureCheck(kCorrectGestureMask, raw.data(), static_cast<int32_t>(raw.size()), 1);
-            if (g == 0x8000) code = MENU_LETTER_SPACE;
-            else if (g == 0x4) code = MENU_LETTER_DELETE;
-            else if (g == 0x100) code = MENU_LETTER_CASE;
-            else if (g == 0x200 || g == 0x1000) code = MENU_LETTER_SIGN;
-            else if (g != 0) code = 0xFFFFFFFF;  // a gesture of the mask that edits nothing
+            for (size_t i = 0; i < stroke.size(); ++i)
+                raw[i] = static_cast<int32_t>(inkPointValue(stroke[i]));
+            const int32_t g =
+                GestureCheck(kCorrectGestureMask, raw.data(), static_cast<int32_t>(raw.size()), 1);
+            if (g == 0x8000)
+                code = MENU_LETTER_SPACE;
+            else if (g == 0x4)
+                code = MENU_LETTER_DELETE;
+            else if (g == 0x100)
+                code = MENU_LETTER_CASE;
+            else if (g == 0x200 || g == 0x1000)
+                code = MENU_LETTER_SIGN;
+            else if (g != 0)
+                code = 0xFFFFFFFF;  // a gesture of the mask that edits nothing
         }
         if (code != 0) {
             if (manager) manager->releaseActiveClient(this, false);
@@ -526,16 +537,18 @@ void WordListBaseMaster::takeStroke(InkPoint* points, int count) {
         if (profile && !items.empty() && !boxes_.widths.empty()) {
             POINT origin = {boxes_.left, boxes_.top};
             if (window_) ClientToScreen(window_, &origin);
-            sessionOpen_ = profile->startBoxedSession(origin.x, origin.y, boxes_.widths[0], boxes_.height,
-                                                      boxes_.height / 3);
+            sessionOpen_ = profile->startBoxedSession(origin.x, origin.y, boxes_.widths[0],
+                                                      boxes_.height, boxes_.height / 3);
         } else if (profile) {
             sessionOpen_ = profile->startSession(0);
         }
     }
     if (profile && sessionOpen_)
-        profile->addInk(reinterpret_cast<const PSO_POINT*>(stroke.data()), static_cast<int>(stroke.size()));
+        profile->addInk(reinterpret_cast<const PSO_POINT*>(stroke.data()),
+                        static_cast<int>(stroke.size()));
     strokes_.push_back(std::move(stroke));
-    if (!window_ || !SetTimer(window_, kNextStrokeTimer, static_cast<UINT>(wordListBarSettings().correctRecTimeout), nullptr))
+    if (!window_ || !SetTimer(window_, kNextStrokeTimer,
+                              static_cast<UINT>(wordListBarSettings().correctRecTimeout), nullptr))
         debugTrace(L"SetTimer(...BAR_TIMER_NEXTSTROKE_WAITING...) failed\n");
 }
 
@@ -590,8 +603,9 @@ void WordListBaseMaster::endOfWriting() {
             written.push_back(std::move(w));
         }
         for (const WrittenWord& w : written)
-            debugTrace(L"WordMenuBar: answer \"%ls\" over %d boxes (first %d) of %d\n", w.alts.empty() ? L"" : w.alts[0].c_str(),
-                       static_cast<int>(w.boxes.size()), w.boxes.empty() ? -1 : w.boxes[0], static_cast<int>(boxes_.widths.size()));
+            debugTrace(L"WordMenuBar: answer \"%ls\" over %d boxes (first %d) of %d\n",
+                       w.alts.empty() ? L"" : w.alts[0].c_str(), static_cast<int>(w.boxes.size()),
+                       w.boxes.empty() ? -1 : w.boxes[0], static_cast<int>(boxes_.widths.size()));
         const std::vector<LetterRecord> fresh =
             recordsFromWriting(boxes_.records.size(), written, &reported);
         for (size_t i = 0; i < fresh.size() && i < boxes_.records.size(); ++i)
@@ -630,7 +644,8 @@ void WordListBaseMaster::endOfWriting() {
         int x = boxes_.left;
         for (int i = 0; i < reported; ++i) x += boxes_.widths[i];
         x += boxes_.widths[reported] / 2;
-        postMsgToUnits(MENU_LETTER_GUESS, kAllUnits, 0, packPoint(x, boxes_.top + boxes_.height / 2));
+        postMsgToUnits(MENU_LETTER_GUESS, kAllUnits, 0,
+                       packPoint(x, boxes_.top + boxes_.height / 2));
     }
     applyLayered();
 }
@@ -695,11 +710,13 @@ LRESULT WordListBaseMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
         case MENU_LETTER_SIGN:
         case MENU_LETTER_GUESS: {
             auto* u = reinterpret_cast<BarUnit*>(b);
-            if (u && u->id() < 0x10000) letterEdit(code, static_cast<int>(u->id()), static_cast<int>(a));
+            if (u && u->id() < 0x10000)
+                letterEdit(code, static_cast<int>(u->id()), static_cast<int>(a));
             return 0;
         }
         case MENU_GUESS_PICKED:
-            guessPicked(static_cast<int>(a), static_cast<int>(b & 0xFFFF), static_cast<int>((b >> 16) & 0xFFFF));
+            guessPicked(static_cast<int>(a), static_cast<int>(b & 0xFFFF),
+                        static_cast<int>((b >> 16) & 0xFFFF));
             return 0;
         default:
             break;

@@ -84,7 +84,8 @@ WordListMenuBarMaster::WordListMenuBarMaster(const RecWordList* words, const POI
 WordListMenuBarMaster::~WordListMenuBarMaster() {
     if (window_) {
         RECT r;
-        if (GetWindowRect(window_, &r)) wordListBarSettings().customMenuPosition = POINT{r.left, r.top};
+        if (GetWindowRect(window_, &r))
+            wordListBarSettings().customMenuPosition = POINT{r.left, r.top};
     }
     DeleteCriticalSection(&gestureLock_);
     if (g_openMenu == this) {
@@ -131,9 +132,9 @@ void WordListMenuBarMaster::buildUnits() {
     for (int w = 0; w < model_.wordCount(); ++w) {
         const MenuWord* word = model_.wordAt(w);
         if (word->alts.empty()) continue;
-        auto* item = new (std::nothrow) WordListMenuBarUnit(
-            this, static_cast<UINT>(w), 0x50E, nullptr, word->text().c_str(), font_, kMenuBack, 0,
-            kItemLit, kItemLitText);
+        auto* item = new (std::nothrow)
+            WordListMenuBarUnit(this, static_cast<UINT>(w), 0x50E, nullptr, word->text().c_str(),
+                                font_, kMenuBack, 0, kItemLit, kItemLitText);
         if (!addUnit(item)) return;
         if (item->id() == highlighted) item->setStateBits(UNIT_HOVER, true, true);
     }
@@ -142,9 +143,9 @@ void WordListMenuBarMaster::buildUnits() {
             const MenuWord* word = model_.wordAt(w);
             for (size_t a = 1; a < word->alts.size(); ++a) {
                 const UINT id = (static_cast<UINT>(w + 1) << 16) | static_cast<UINT>(a);
-                auto* item = new (std::nothrow) WordListMenuBarUnit(
-                    this, id, 0x10E, nullptr, word->alts[a].c_str(), smallFont_, kMenuBack, 0, kItemLit,
-                    kItemLitText);
+                auto* item = new (std::nothrow)
+                    WordListMenuBarUnit(this, id, 0x10E, nullptr, word->alts[a].c_str(), smallFont_,
+                                        kMenuBack, 0, kItemLit, kItemLitText);
                 if (!addUnit(item)) return;
                 if (id == highlighted) item->setStateBits(UNIT_HOVER, true, true);
             }
@@ -167,10 +168,12 @@ void WordListMenuBarMaster::buildUnits() {
         if (b.id == WORD_MENU_SUBMIT && !accept) continue;
         auto* button = new (std::nothrow) WordMenuButtonUnit(this, b.id, b.flags, b.tip);
         if (!addUnit(button)) return;
-        if (b.id == WORD_MENU_PIN && wordListBarSettings().autoShow == 3) button->setSelected(true, true);
+        if (b.id == WORD_MENU_PIN && wordListBarSettings().autoShow == 3)
+            button->setSelected(true, true);
         if (b.id == WORD_MENU_SCROLL_LEFT || b.id == WORD_MENU_SCROLL_RIGHT)
             button->setStateBits(UNIT_HIDDEN, true, true);
-        if (b.id == WORD_MENU_SUBMIT) button->setStateBits(UNIT_ENABLED, (barFlags_ & 0x4u) != 0, true);
+        if (b.id == WORD_MENU_SUBMIT)
+            button->setStateBits(UNIT_ENABLED, (barFlags_ & 0x4u) != 0, true);
     }
     RecProfile* profile = getRecMgr().getCurrentProfile();
     if (profile && !profile->name.empty()) {
@@ -186,9 +189,9 @@ void WordListMenuBarMaster::buildUnits() {
         wcscpy(lf.lfFaceName, L"Courier New");
         static HFONT profileFont = nullptr;  // one for the program, the menus come and go
         if (!profileFont) profileFont = CreateFontIndirectW(&lf);
-        addUnit(new (std::nothrow) WordListMenuBarProfileUnit(this, WORD_MENU_PROFILE_LINE, 0, nullptr, line,
-                                                              profileFont, kMenuBack, 0x408080,
-                                                              kMenuBack, 0));
+        addUnit(new (std::nothrow)
+                    WordListMenuBarProfileUnit(this, WORD_MENU_PROFILE_LINE, 0, nullptr, line,
+                                               profileFont, kMenuBack, 0x408080, kMenuBack, 0));
     }
     layoutItems();
     redraw();
@@ -230,8 +233,8 @@ int WordListMenuBarMaster::layoutItems() {
 
     // The page: word indexes of the items are the model's.
     const std::pair<int, int> page =
-        chooseVisiblePage(widths, maxRowWidth_, itemIndexOf(first_, words), itemIndexOf(last_, words),
-                          itemIndexOf(model_.lastChanged(), words));
+        chooseVisiblePage(widths, maxRowWidth_, itemIndexOf(first_, words),
+                          itemIndexOf(last_, words), itemIndexOf(model_.lastChanged(), words));
     const int firstItem = page.first;
     const int lastItem = page.second < 0 ? static_cast<int>(words.size()) - 1 : page.second;
     model_.resetChanged();
@@ -301,14 +304,17 @@ int WordListMenuBarMaster::layoutItems() {
 
     int bx = cornerSize_ + 2;
     for (UINT id : {WORD_MENU_SCROLL_LEFT, WORD_MENU_SCROLL_RIGHT}) {
-        if (BarUnit* b = findUnitById(id)) static_cast<BarRectUnit*>(b)->setRect(RECT{bx, kHeaderTop, bx + kButtonSize, kHeaderTop + kButtonSize});
+        if (BarUnit* b = findUnitById(id))
+            static_cast<BarRectUnit*>(b)->setRect(
+                RECT{bx, kHeaderTop, bx + kButtonSize, kHeaderTop + kButtonSize});
         bx += kButtonSize + kButtonGap;
     }
     bx = width - cornerSize_ - kButtonSize;
     for (UINT id : {WORD_MENU_CLOSE, WORD_MENU_SUBMIT, WORD_MENU_MOVE, WORD_MENU_PIN}) {
         BarUnit* b = findUnitById(id);
         if (!b) continue;
-        static_cast<BarRectUnit*>(b)->setRect(RECT{bx, kHeaderTop, bx + kButtonSize, kHeaderTop + kButtonSize});
+        static_cast<BarRectUnit*>(b)->setRect(
+            RECT{bx, kHeaderTop, bx + kButtonSize, kHeaderTop + kButtonSize});
         bx -= kButtonSize + kButtonGap;
     }
 
@@ -316,20 +322,24 @@ int WordListMenuBarMaster::layoutItems() {
         RECT current;
         GetWindowRect(window_, &current);
         if (current.left != rect.left || current.top != rect.top ||
-            current.right - current.left != width + 2 || current.bottom - current.top != height + 2) {
-            HRGN region = CreateRoundRectRgn(0, 0, width + 3, height + 3, 2 * cornerSize_, 2 * cornerSize_);
+            current.right - current.left != width + 2 ||
+            current.bottom - current.top != height + 2) {
+            HRGN region =
+                CreateRoundRectRgn(0, 0, width + 3, height + 3, 2 * cornerSize_, 2 * cornerSize_);
             if (region && !SetWindowRgn(window_, region, TRUE)) DeleteObject(region);
             MoveWindow(window_, rect.left, rect.top, width + 2, height + 2, TRUE);
         }
     }
-    const int firstWord = firstItem < static_cast<int>(words.size()) ? static_cast<int>(words[firstItem]->id()) : 0;
+    const int firstWord =
+        firstItem < static_cast<int>(words.size()) ? static_cast<int>(words[firstItem]->id()) : 0;
     const int lastWord = page.second < 0 ? -1 : static_cast<int>(words[page.second]->id());
     setSelection(firstItem == 0 ? 0 : firstWord, lastWord);
     traceLayout();
     return 1;
 }
 
-int WordListMenuBarMaster::itemIndexOf(int word, const std::vector<WordListMenuBarUnit*>& items) const {
+int WordListMenuBarMaster::itemIndexOf(int word,
+                                       const std::vector<WordListMenuBarUnit*>& items) const {
     if (word < 0) return word;
     for (size_t i = 0; i < items.size(); ++i)
         if (static_cast<int>(items[i]->id()) >= word) return static_cast<int>(i);
@@ -343,8 +353,8 @@ void WordListMenuBarMaster::traceLayout() const {
         auto* t = static_cast<WordListMenuBarUnit*>(u);
         RECT r = t->rect();
         MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&r), 2);
-        debugTrace(L"WordMenuBar item %u \"%ls\" at %d,%d,%d,%d\n", t->id(), t->text().c_str(), r.left,
-                   r.top, r.right, r.bottom);
+        debugTrace(L"WordMenuBar item %u \"%ls\" at %d,%d,%d,%d\n", t->id(), t->text().c_str(),
+                   r.left, r.top, r.right, r.bottom);
     }
 }
 
@@ -352,7 +362,8 @@ void WordListMenuBarMaster::endDrag() {
     WordListBaseMaster::endDrag();
     if (window_) {
         RECT r;
-        if (GetWindowRect(window_, &r)) wordListBarSettings().customMenuPosition = POINT{r.left, r.top};
+        if (GetWindowRect(window_, &r))
+            wordListBarSettings().customMenuPosition = POINT{r.left, r.top};
     }
 }
 
@@ -522,7 +533,8 @@ LRESULT showWordListMenuBar(HKL layout, const RecWordList* words, const POINT* p
             delete blank;
             return 0;
         }
-        own = adoptRecResult(new (std::nothrow) RecResult(hookLibrary().getLastFocusWindow(), nullptr, blank, layout));
+        own = adoptRecResult(new (std::nothrow) RecResult(hookLibrary().getLastFocusWindow(),
+                                                          nullptr, blank, layout));
         if (!own) return 0;
         setCurrentRecResult(own, true, false);
         words = blank;

@@ -169,8 +169,9 @@ RecWordList* WordListModel::toRecWordList() const {
     if (trailingSpace_ && count > 0 && words_.back().text() == L" ") --count;
     for (size_t i = 0; i < count; ++i) {
         const MenuWord& word = words_[i];
-        auto* made = new (std::nothrow) RecWord(static_cast<int>(word.integers.size()),
-                                                 word.integers.empty() ? nullptr : word.integers.data());
+        auto* made =
+            new (std::nothrow) RecWord(static_cast<int>(word.integers.size()),
+                                       word.integers.empty() ? nullptr : word.integers.data());
         if (!made) {
             delete list;
             return nullptr;

@@ -50,12 +50,8 @@ TEST(Zoom, RatioInFixedPointKeepsSmallPinchesSmall) {
     } cases[] = {
         {200, 100, 110, 220},  // a slight spread grows the font a little
         {200, 110, 100, 182},  // a slight pinch shrinks it a little, not to 80
-        {200, 100, 100, 200},
-        {200, 0, 100, 200},
-        {200, 100, 0, 200},
-        {200, 100, 1000, 480},
-        {200, 1000, 100, 80},
-        {400, 100, 150, 480},
+        {200, 100, 100, 200},  {200, 0, 100, 200},   {200, 100, 0, 200},
+        {200, 100, 1000, 480}, {200, 1000, 100, 80}, {400, 100, 150, 480},
     };
     for (const Case& c : cases)
         EXPECT_EQ(menus::zoomFontSize(c.size, c.before, c.now), c.after)
@@ -118,7 +114,8 @@ TEST(InkBlot, FlicksAgainstTheBlotSize) {
     } cases[] = {
         {"right, three blots wide", {q(100, 100), q(121, 101), q(142, 102)}, BlotGesture::Space},
         {"left, three blots wide", {q(142, 100), q(100, 102)}, BlotGesture::TakeBack},
-        {"trailing separators ignored", {q(100, 100), q(142, 100), kInkSeparator, kInkSeparator},
+        {"trailing separators ignored",
+         {q(100, 100), q(142, 100), kInkSeparator, kInkSeparator},
          BlotGesture::Space},
         {"short horizontal", {q(100, 100), q(110, 100)}, BlotGesture::Correction},
         {"up", {q(100, 100), q(101, 60)}, BlotGesture::Punctuation},

@@ -32,7 +32,9 @@ namespace {
 
 const std::string kReferences = MENU_REFERENCES;
 
-void pump(DWORD ms = 100) { sxtest::pumpUntil([] { return false; }, ms); }
+void pump(DWORD ms = 100) {
+    sxtest::pumpUntil([] { return false; }, ms);
+}
 
 bool xdotool(const std::string& arguments) { return hostshell::run("xdotool " + arguments, 10000); }
 
@@ -80,8 +82,8 @@ struct TargetField {
     TargetField() {
         frame = CreateWindowExW(0, L"STATIC", L"menu target", WS_POPUP | WS_VISIBLE | WS_BORDER, 40,
                                 400, 420, 60, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 4, 4, 400, 40,
-                               frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+        edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 4, 4, 400,
+                               40, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
         SetForegroundWindow(frame);
         SetFocus(edit);
         pump(200);
@@ -110,7 +112,8 @@ class WordMenuTest : public testing::Test {
         ensureMenuWindowClass();
     }
     void TearDown() override {
-        if (WordListMenuBarMaster* menu = openWordListMenu()) PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+        if (WordListMenuBarMaster* menu = openWordListMenu())
+            PostMessageW(menu->window(), WM_CLOSE, 0, 0);
         pump(200);
         clearRecResults();
         sxtest::deleteUserKey(L"Software\\ScribixTests\\Menus");
@@ -195,7 +198,8 @@ TEST_F(WordMenuTest, TheEditedWordsGoBackOnlyToTheirOwnResult) {
         pump();
         if (newerResult) {
             RecWordList* newer = makeList({L"newer"}).release();
-            setCurrentRecResult(adoptRecResult(new RecResult(nullptr, nullptr, newer, nullptr)), true, false);
+            setCurrentRecResult(adoptRecResult(new RecResult(nullptr, nullptr, newer, nullptr)),
+                                true, false);
         }
         PostMessageW(menu->window(), WM_CLOSE, 0, 0);
         pump(200);
@@ -239,9 +243,11 @@ TEST_F(WordMenuTest, GesturesWrittenOnAWordEditItsLetters) {
                 stroke.push_back(makeInkPoint((start.x + x) * 4, (start.y + y) * 4));
             }
         }
-        stroke.push_back(makeInkPoint((start.x + c.shape.back().x) * 4, (start.y + c.shape.back().y) * 4));
+        stroke.push_back(
+            makeInkPoint((start.x + c.shape.back().x) * 4, (start.y + c.shape.back().y) * 4));
         stroke.push_back(kInkSeparator);
-        auto* points = static_cast<InkPoint*>(allocMemory(static_cast<int>(stroke.size() * sizeof(InkPoint))));
+        auto* points =
+            static_cast<InkPoint*>(allocMemory(static_cast<int>(stroke.size() * sizeof(InkPoint))));
         std::copy(stroke.begin(), stroke.end(), points);
         menu->onStrokes(points, static_cast<int>(stroke.size()));
         pump(300);
@@ -259,11 +265,13 @@ TEST_F(WordMenuTest, TappingALetterOpensItsGuessesAndAPickReplacesIt) {
     ASSERT_TRUE(menu);
     auto* word = static_cast<BarTextMenuUnit*>(menu->findUnitById(2));
     int width = 0;
-    POINT tap = {word->letterPosition(1, &width) + width / 2, (word->rect().top + word->rect().bottom) / 2};
+    POINT tap = {word->letterPosition(1, &width) + width / 2,
+                 (word->rect().top + word->rect().bottom) / 2};
     ClientToScreen(menu->window(), &tap);
-    std::vector<InkPoint> stroke = {makeInkPoint(tap.x * 4, tap.y * 4), makeInkPoint(tap.x * 4 + 4, tap.y * 4),
-                                    kInkSeparator};
-    auto* points = static_cast<InkPoint*>(allocMemory(static_cast<int>(stroke.size() * sizeof(InkPoint))));
+    std::vector<InkPoint> stroke = {makeInkPoint(tap.x * 4, tap.y * 4),
+                                    makeInkPoint(tap.x * 4 + 4, tap.y * 4), kInkSeparator};
+    auto* points =
+        static_cast<InkPoint*>(allocMemory(static_cast<int>(stroke.size() * sizeof(InkPoint))));
     std::copy(stroke.begin(), stroke.end(), points);
     menu->onStrokes(points, static_cast<int>(stroke.size()));
     pump(400);
@@ -273,10 +281,12 @@ TEST_F(WordMenuTest, TappingALetterOpensItsGuessesAndAPickReplacesIt) {
     EXPECT_TRUE(guess->isKindOf(L"GuessSymbMenu"));
     // The box of 'r' guesses r (wrld), o (world) and e (weld), then the signs.
     std::vector<std::wstring> rows;
-    for (int i = 0; i < guess->unitCount(); ++i) rows.push_back(static_cast<BarTextMenuUnit*>(guess->unit(i))->text());
+    for (int i = 0; i < guess->unitCount(); ++i)
+        rows.push_back(static_cast<BarTextMenuUnit*>(guess->unit(i))->text());
     EXPECT_EQ(rows, (std::vector<std::wstring>{L"r", L"o", L"e", L"", L",.;"}));
     EXPECT_EQ(word->selectedLetter(), 1);
-    screenshot::Result shot = screenshot::checkWindow(guess->window(), kReferences, "letter_guess_menu");
+    screenshot::Result shot =
+        screenshot::checkWindow(guess->window(), kReferences, "letter_guess_menu");
     EXPECT_TRUE(shot.ok) << shot.message;
 
     ASSERT_TRUE(clickAt(centreOf(guess, L'o')));
@@ -300,7 +310,8 @@ TEST_F(WordMenuTest, AResultWiderThanTwoThirdsOfTheScreenPages) {
     EXPECT_LT(last, 79);
     EXPECT_TRUE(menu->findUnitById(WORD_MENU_SCROLL_LEFT)->hidden());
     EXPECT_FALSE(menu->findUnitById(WORD_MENU_SCROLL_RIGHT)->hidden());
-    screenshot::Result shot = screenshot::checkWindow(menu->window(), kReferences, "word_menu_paged");
+    screenshot::Result shot =
+        screenshot::checkWindow(menu->window(), kReferences, "word_menu_paged");
     EXPECT_TRUE(shot.ok) << shot.message;
 
     ASSERT_TRUE(clickAt(centreOf(menu, WORD_MENU_SCROLL_RIGHT)));
@@ -331,7 +342,8 @@ TEST_F(WordMenuTest, FadesWhileThePointerIsAwayAndClosesAfterItsTime) {
     // The pointer back on the menu: full opacity at once, and it stays.
     RECT r;
     GetWindowRect(menu->window(), &r);
-    ASSERT_TRUE(xdotool("mousemove " + std::to_string(r.left + 8) + " " + std::to_string(r.bottom - 8) + " sleep 0.1"));
+    ASSERT_TRUE(xdotool("mousemove " + std::to_string(r.left + 8) + " " +
+                        std::to_string(r.bottom - 8) + " sleep 0.1"));
     pump(400);
     ASSERT_TRUE(isWordListMenuOpen());
     EXPECT_EQ(menu->currentOpacity(), 100);
@@ -348,17 +360,21 @@ TEST_F(WordMenuTest, FadesWhileThePointerIsAwayAndClosesAfterItsTime) {
 // A stroke on the menu arrives on the pen-event thread; the menu's words,
 // boxes and timers belong to its own thread, which does the edit.
 TEST_F(WordMenuTest, AStrokeFromThePenThreadIsHandledOnTheMenusThread) {
-    WordListMenuBarMaster* menu = openFor(makeList({L"hello", L"wrld|world"}), nullptr, POINT{60, 200});
+    WordListMenuBarMaster* menu =
+        openFor(makeList({L"hello", L"wrld|world"}), nullptr, POINT{60, 200});
     ASSERT_TRUE(menu);
     auto* word = static_cast<BarTextMenuUnit*>(menu->findUnitById(0));
     int width = 0;
-    POINT start = {word->letterPosition(0, &width) + width / 2, (word->rect().top + word->rect().bottom) / 2};
+    POINT start = {word->letterPosition(0, &width) + width / 2,
+                   (word->rect().top + word->rect().bottom) / 2};
     ClientToScreen(menu->window(), &start);
     std::vector<InkPoint> stroke;
-    for (int s = 0; s <= 12; ++s) stroke.push_back(makeInkPoint(start.x * 4, (start.y - s * 6) * 4));
+    for (int s = 0; s <= 12; ++s)
+        stroke.push_back(makeInkPoint(start.x * 4, (start.y - s * 6) * 4));
     stroke.push_back(kInkSeparator);
     std::thread pen([&] {
-        auto* points = static_cast<InkPoint*>(allocMemory(static_cast<int>(stroke.size() * sizeof(InkPoint))));
+        auto* points =
+            static_cast<InkPoint*>(allocMemory(static_cast<int>(stroke.size() * sizeof(InkPoint))));
         std::copy(stroke.begin(), stroke.end(), points);
         menu->onStrokes(points, static_cast<int>(stroke.size()));
     });
@@ -372,7 +388,8 @@ TEST_F(WordMenuTest, InAcceptModeChangesGoOutOnlyWithSubmit) {
     wordListBarSettings().acceptMenuMode = 1;
     TargetField field;
     field.typed(L"hello wrld");
-    WordListMenuBarMaster* menu = openFor(makeList({L"hello", L"wrld|world"}), field.edit, POINT{60, 80});
+    WordListMenuBarMaster* menu =
+        openFor(makeList({L"hello", L"wrld|world"}), field.edit, POINT{60, 80});
     ASSERT_TRUE(menu);
     BarUnit* submit = menu->findUnitById(WORD_MENU_SUBMIT);
     ASSERT_TRUE(submit);
@@ -428,8 +445,10 @@ TEST(InkBlot, ShownAtTheCaretItTakesFlicksAndGoesAfterItsTime) {
         // A flick to the right, three blots wide: a space.
         ASSERT_TRUE(blot.showBlot(field.edit, 0));
         std::vector<InkPoint> flick;
-        for (int i = 0; i <= 42; i += 6) flick.push_back(makeInkPoint((r.left + i) * 4, (r.top + 5) * 4));
-        auto* points = static_cast<InkPoint*>(allocMemory(static_cast<int>(flick.size() * sizeof(InkPoint))));
+        for (int i = 0; i <= 42; i += 6)
+            flick.push_back(makeInkPoint((r.left + i) * 4, (r.top + 5) * 4));
+        auto* points =
+            static_cast<InkPoint*>(allocMemory(static_cast<int>(flick.size() * sizeof(InkPoint))));
         std::copy(flick.begin(), flick.end(), points);
         EXPECT_EQ(blot.onStrokes(points, static_cast<int>(flick.size())), 1);
         EXPECT_FALSE(blot.visible());
@@ -463,7 +482,8 @@ TEST(PureTextMenu, ModalRunAnswersThePickedIdOrZero) {
         RECT r = settings->rect();
         MapWindowPoints(menu->window(), nullptr, reinterpret_cast<POINT*>(&r), 2);
         if (pick) {
-            screenshot::Result shot = screenshot::checkWindow(menu->window(), kReferences, "pure_text_menu");
+            screenshot::Result shot =
+                screenshot::checkWindow(menu->window(), kReferences, "pure_text_menu");
             EXPECT_TRUE(shot.ok) << shot.message;
             clickLater(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, 500);
         } else {
@@ -486,7 +506,8 @@ TEST_F(WordMenuTest, WordToDictionaryMenuOffersTheWord) {
     EXPECT_EQ(static_cast<BarTextMenuUnit*>(dict->unit(0))->text(), L"Add to Dictionary");
     // It is of the word-list menu's group: the word-list menu stays open.
     EXPECT_TRUE(menu->group()->contains(dict));
-    screenshot::Result shot = screenshot::checkWindow(dict->window(), kReferences, "word_to_dict_menu");
+    screenshot::Result shot =
+        screenshot::checkWindow(dict->window(), kReferences, "word_to_dict_menu");
     EXPECT_TRUE(shot.ok) << shot.message;
     // Without a profile nothing is added and the menu closes.
     ASSERT_TRUE(clickAt(centreOf(dict, 1)));

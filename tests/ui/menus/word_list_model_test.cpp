@@ -10,7 +10,8 @@
 namespace {
 
 // A recognizer's list: one word per entry, alternatives separated by '|'.
-std::unique_ptr<RecWordList> makeList(const std::vector<std::wstring>& words, bool fromText = false) {
+std::unique_ptr<RecWordList> makeList(const std::vector<std::wstring>& words,
+                                      bool fromText = false) {
     auto list = std::make_unique<RecWordList>();
     for (const std::wstring& spec : words) {
         auto* word = new RecWord(0, nullptr);
@@ -92,10 +93,18 @@ TEST(WordListModel, LetterEditsChangeTheFirstAlternativeAndDropTheOthers) {
         model.prepareForLetterEditing();
         bool changed = false;
         switch (r.op) {
-            case Insert: changed = model.insertSpace(2, r.letter); break;
-            case Delete: changed = model.deleteLetter(2, r.letter); break;
-            case Case: changed = model.toggleCase(2, r.letter); break;
-            case Replace: changed = model.replaceLetter(2, r.letter, L'o'); break;
+            case Insert:
+                changed = model.insertSpace(2, r.letter);
+                break;
+            case Delete:
+                changed = model.deleteLetter(2, r.letter);
+                break;
+            case Case:
+                changed = model.toggleCase(2, r.letter);
+                break;
+            case Replace:
+                changed = model.replaceLetter(2, r.letter, L'o');
+                break;
         }
         SCOPED_TRACE(r.word);
         EXPECT_EQ(changed, r.changes);

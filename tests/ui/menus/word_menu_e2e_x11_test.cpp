@@ -29,8 +29,12 @@ struct Item {
     unsigned id = 0;
     std::string text;
     RECT rect = {};
-    POINT centre() const { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
-    int word() const { return id < 0x10000 ? static_cast<int>(id) : static_cast<int>(id >> 16) - 1; }
+    POINT centre() const {
+        return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    }
+    int word() const {
+        return id < 0x10000 ? static_cast<int>(id) : static_cast<int>(id >> 16) - 1;
+    }
 };
 
 void writeMenuSetting(const wchar_t* name, int value) {
@@ -56,10 +60,12 @@ class WordMenuEndToEnd : public testing::Test {
         // The menu stays while the test's pointer is elsewhere; fading has its own test.
         writeMenuSetting(L"fadingPeriod", 0);
         ASSERT_TRUE(scribix_.start());
-        target_ = std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
+        target_ =
+            std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
         ASSERT_TRUE(target_->ok()) << target_->error();
         ASSERT_TRUE(target_->activate());
-        ASSERT_TRUE(sxtest::pumpUntil([&] { return hookFocusWindow() == target_->control(); }, 10000));
+        ASSERT_TRUE(
+            sxtest::pumpUntil([&] { return hookFocusWindow() == target_->control(); }, 10000));
         GetWindowRect(target_->control(), &field_);
     }
     void TearDown() override {
@@ -76,8 +82,8 @@ class WordMenuEndToEnd : public testing::Test {
             Item item;
             char text[128] = {};
             int l, t, r, b;
-            if (sscanf(line.c_str() + sizeof kItemTrace - 1, "%u \"%127[^\"]\" at %d,%d,%d,%d", &item.id, text,
-                       &l, &t, &r, &b) != 6)
+            if (sscanf(line.c_str() + sizeof kItemTrace - 1, "%u \"%127[^\"]\" at %d,%d,%d,%d",
+                       &item.id, text, &l, &t, &r, &b) != 6)
                 continue;
             if (item.id == 0) out.clear();  // a new layout starts with the first word
             item.text = text;
@@ -121,12 +127,14 @@ TEST_F(WordMenuEndToEnd, PickingAnAlternativeReplacesTheWordAndPickingItAgainRes
         if (id < 0x10000 && item.text != " ") lastWord = item.word();
     for (const auto& [id, item] : shown)
         if (id >= 0x10000 && item.word() == lastWord && !alternative) alternative = &item;
-    ASSERT_TRUE(alternative) << "the menu shows no alternative for \"" << shown[lastWord].text << "\"";
+    ASSERT_TRUE(alternative) << "the menu shows no alternative for \"" << shown[lastWord].text
+                             << "\"";
     const std::string word = shown[lastWord].text;
     const std::string picked = alternative->text;
     const POINT at = alternative->centre();
 
-    screenshot::Result shot = screenshot::checkWindow(menuWindow(), MENU_REFERENCES, "e2e_word_menu");
+    screenshot::Result shot =
+        screenshot::checkWindow(menuWindow(), MENU_REFERENCES, "e2e_word_menu");
     EXPECT_TRUE(shot.ok) << shot.message;
 
     ASSERT_TRUE(tapAt(at));
@@ -156,7 +164,8 @@ TEST_F(WordMenuEndToEnd, LetterGesturesAndWritingOverABoxCorrectTheField) {
     ASSERT_TRUE(drawStroke({{letterX(3), middle}, {letterX(3) - 90, middle}}));
     EXPECT_TRUE(fieldHolds(L"Helo ")) << fieldText();
     // Down then right on the 'o': a blank before it.
-    ASSERT_TRUE(drawStroke({{letterX(3), middle - 10}, {letterX(3), middle + 40}, {letterX(3) + 70, middle + 40}}));
+    ASSERT_TRUE(drawStroke(
+        {{letterX(3), middle - 10}, {letterX(3), middle + 40}, {letterX(3) + 70, middle + 40}}));
     EXPECT_TRUE(fieldHolds(L"Hel o ")) << fieldText();
 
     // Writing an 'a' over the box of the 'e' (the profile for corrections reads it).
@@ -172,7 +181,8 @@ TEST_F(WordMenuEndToEnd, AddToDictionaryMakesTheNextWritingReadTheWord) {
         const Item* raw = nullptr;
         for (const auto& [id, item] : shown)
             if (id >= 0x10000 && item.word() == 0 && item.text == "scribix") raw = &item;
-        ASSERT_TRUE(raw) << "\"scribix\" is not offered; the menu shows \"" << shown[0].text << "\"";
+        ASSERT_TRUE(raw) << "\"scribix\" is not offered; the menu shows \"" << shown[0].text
+                         << "\"";
         ASSERT_TRUE(tapAt(raw->centre()));
         ASSERT_TRUE(fieldHolds(L"scribix ")) << fieldText();
         shown = items();
@@ -180,11 +190,13 @@ TEST_F(WordMenuEndToEnd, AddToDictionaryMakesTheNextWritingReadTheWord) {
     ASSERT_TRUE(tapAt(shown[0].centre(), 3));  // the right button on the word
     HWND dictionary = nullptr;
     ASSERT_TRUE(sxtest::pumpUntil(
-        [&] { return (dictionary = FindWindowW(BAR_WINDOW_CLASS, L"WordToDictMenu")) != nullptr; }, 3000))
+        [&] { return (dictionary = FindWindowW(BAR_WINDOW_CLASS, L"WordToDictMenu")) != nullptr; },
+        3000))
         << "no word-to-dictionary menu";
     RECT r;
     GetWindowRect(dictionary, &r);
-    screenshot::Result shot = screenshot::checkWindow(dictionary, MENU_REFERENCES, "e2e_word_to_dict_menu");
+    screenshot::Result shot =
+        screenshot::checkWindow(dictionary, MENU_REFERENCES, "e2e_word_to_dict_menu");
     EXPECT_TRUE(shot.ok) << shot.message;
     ASSERT_TRUE(tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
     sxtest::pumpUntil([] { return false; }, 500);
