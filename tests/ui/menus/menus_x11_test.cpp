@@ -384,6 +384,27 @@ TEST_F(WordMenuTest, AStrokeFromThePenThreadIsHandledOnTheMenusThread) {
     EXPECT_EQ(menu->listText(), L"Hello wrld");
 }
 
+TEST_F(WordMenuTest, TwoFingerZoomScalesTheFontByTheFingersDistance) {
+    WordListMenuBarMaster* menu = openFor(makeList({L"zoom"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    const LONG before = static_cast<BarRectUnit*>(menu->findUnitById(0))->rect().right -
+                        static_cast<BarRectUnit*>(menu->findUnitById(0))->rect().left;
+    menu->zoomBegin(100);
+    menu->zoomStep(110);  // a little wider apart: a little larger, not a jump to a bound
+    EXPECT_EQ(wordListBarSettings().mainFontSize, 220);
+    pump(300);
+    const LONG after = static_cast<BarRectUnit*>(menu->findUnitById(0))->rect().right -
+                       static_cast<BarRectUnit*>(menu->findUnitById(0))->rect().left;
+    EXPECT_GT(after, before);
+    menu->zoomStep(110);  // the same distance: nothing
+    EXPECT_EQ(wordListBarSettings().mainFontSize, 220);
+    menu->zoomStep(1000);
+    EXPECT_EQ(wordListBarSettings().mainFontSize, 480);
+    menu->zoomStep(1);
+    EXPECT_EQ(wordListBarSettings().mainFontSize, 80);
+    pump(200);
+}
+
 TEST_F(WordMenuTest, InAcceptModeChangesGoOutOnlyWithSubmit) {
     wordListBarSettings().acceptMenuMode = 1;
     TargetField field;
