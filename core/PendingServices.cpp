@@ -6,9 +6,6 @@
 
 void chooseProfileForLastFocus(const wchar_t*) {}
 
-bool startInkBlotClient() { return true; }
-void inkBlotFollowUp() {}
-
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -18,8 +15,6 @@ bool startUpdateThread(HWND) { return false; }
 void checkForUpdateNow(HWND) {}
 void showUpdateAutoCheck(LPARAM) {}
 
-bool isWordListMenuOpen() { return false; }
-bool isWordListMenuClient(const LocalClient*) { return false; }
 
 
 void createMarkupBar() {}

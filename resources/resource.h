@@ -70,4 +70,8 @@
 #define IDC_CUSTOMIZE_SMALL 3149
 #define IDC_CUSTOMIZE_SIZE_AUTO 3150
 
+// The ink blot at the caret: with a current result, and without one.
+#define IDB_BLOT_RESULT 202
+#define IDB_BLOT_EMPTY 203
+
 #endif
