@@ -57,8 +57,6 @@ int showPunctuationPopup(void*, HWND, POINT, int) { return 0; }
 int showColourPopup(void*, HWND, POINT) { return 0; }
 void showPunctuationMenuForFocus() {}
 
-bool isSettingsDialogOpen() { return false; }
-void openSettingsDialog(int) {}
 void showCustomizeDialog(int, HWND) {}
 void openBindingPanel(HWND) {}
 void closeBindingPanel() {}
