@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "core/Trace.h"
+#include "recognition/Macro.h"
 
 namespace {
 
@@ -51,6 +52,9 @@ CurrentDirectoryScope::~CurrentDirectoryScope() {
 
 RecModule::RecModule(const std::wstring& languageName, const std::wstring& dataFolder)
     : languageName_(languageName), dataFolder_(dataFolder), locale_(languageName) {
+    // The executor libraries are read once, here: a change in the registry
+    // takes effect at the next start.
+    if (isMacroLanguage(languageName_)) macro_ = std::make_unique<CMacro>();
     if (!dataFolder_.empty()) {
         const std::wstring folder = dataFolder_ + L"\\" + languageName_;
         if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -69,6 +73,7 @@ RecModule::~RecModule() {
 
 bool RecModule::load() {
     loadProfiles();
+    loadMacros();
     gate_ = probeGateLibrary(engineFolder_);
     return true;
 }
@@ -80,11 +85,38 @@ void RecModule::releaseProfiles() {
     profiles_.clear();
 }
 
-bool RecModule::hasMacros() const { return false; }
+bool RecModule::hasMacros() const { return macro_ && macro_->hasMacros(); }
 
-bool RecModule::hasMacro(const wchar_t*) const { return false; }
+bool RecModule::hasMacro(const wchar_t* name) const { return macro_ && macro_->hasMacro(name); }
 
-bool RecModule::runMacro(const wchar_t*, HWND, const wchar_t*) { return false; }
+bool RecModule::runMacro(const wchar_t* name, HWND target, const wchar_t* targetModule) {
+    if (!macro_) return false;
+    std::wstring scratch;
+    return macro_->runMacro(name, target, targetModule, scratch);
+}
+
+bool RecModule::loadMacros() {
+    if (!macro_) return false;
+    ProfileLock lock(profilesLock_);
+    RecProfile* profile = findProfile(L"#sys-macro");
+    if (!profile || profile->loadedUserDicts().size() != 1) {
+        macro_->clear();
+        return false;
+    }
+    macro_->load(*this);
+    if (!macro_->fillMacroDictionary(profile, profile->getFirstUserDict())) {
+        macro_->clear();
+        return false;
+    }
+    return true;
+}
+
+std::wstring RecModule::getMacroFilePath() const {
+    std::wstring path;
+    if (dataFolder_.empty()) return path;
+    makeFilePath(L"macro.xml", nullptr, true, path);
+    return path;
+}
 
 bool RecModule::makeFilePath(const wchar_t* name, const wchar_t* extension, bool inDataFolder,
                              std::wstring& out) const {

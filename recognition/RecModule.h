@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "recognition/RecProfile.h"
 #include "core/VexaSuper.h"
 
+class CMacro;
 class RecWordList;
 struct PlainElem;
 
@@ -155,12 +157,20 @@ class RecModule : public VexaSuper {
     bool addWordToUserDictInAllProfiles(const wchar_t* word, const std::wstring& key);
 
     // ---- macros ----
-    // The module's macro set answers these (false without one). No module
-    // keeps a macro set yet, so there is no macro to find or run.
+    // Only the "English" module keeps a macro set; the others answer false.
     bool hasMacros() const;
     bool hasMacro(const wchar_t* name) const;
     // Runs the macro `name` for the target window and the target's module name.
     bool runMacro(const wchar_t* name, HWND target, const wchar_t* targetModule);
+    // (Re)loads "macro.xml" and fills the "#sys-macro" profile's dictionary
+    // with the macro names. False without a macro set, without a "#sys-macro"
+    // profile holding exactly one loaded dictionary (the set is then
+    // emptied), or when the dictionary cannot be filled.
+    bool loadMacros();
+    // "macro.xml" of the language's data folder (empty without one).
+    std::wstring getMacroFilePath() const;
+    // The macro set, or null (what the macro editor works on).
+    CMacro* macroSet() const { return macro_.get(); }
 
     // A system profile's template; false for a name that is none.
     static bool makeSystemTemplate(RecModule* module, const std::wstring& name, RecProfile& out);
@@ -187,6 +197,7 @@ class RecModule : public VexaSuper {
     bool profilesChanged_ = false;
     bool gate_ = false;
     mutable std::recursive_mutex profilesLock_;
+    std::unique_ptr<CMacro> macro_;
 };
 
 // Whether an engine folder holds a "Gate_T.dll" that can create and delete a
