@@ -72,7 +72,13 @@ SIZE templateSize(const DLGTEMPLATE* dialogTemplate) {
 }
 
 void enableApply(HWND dialog, bool enable) {
-    EnableWindow(GetDlgItem(dialog, kIdApply), enable ? TRUE : FALSE);
+    HWND apply = GetDlgItem(dialog, kIdApply);
+    const bool hadFocus = GetFocus() == apply;
+    EnableWindow(apply, enable ? TRUE : FALSE);
+    // A disabled button drops the focus, and with no focus the dialog would
+    // hear no key (Escape, Enter): the focus goes to "&OK".
+    if (!enable && (hadFocus || !GetFocus()) && GetActiveWindow() == dialog)
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, kIdOk)), TRUE);
 }
 
 int selectedTab(const SettingsHost* host) {

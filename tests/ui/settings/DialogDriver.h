@@ -13,11 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/HostShell.h"
+
 namespace driver {
 
 struct Step {
     std::wstring caption;
     std::function<void(HWND)> action;
+    DWORD delayMs = 0;  // after the previous step ended
 };
 
 // A shown top-level window of this thread with that caption, or null.
@@ -58,7 +61,13 @@ inline void pump(DWORD ms) {
 class Driver {
   public:
     void then(const std::wstring& caption, std::function<void(HWND)> action) {
-        steps_.push_back({caption, std::move(action)});
+        steps_.push_back({caption, std::move(action), 0});
+    }
+    // A step that waits `ms` after the previous one, so that what the
+    // previous one started (keys sent in the background) reaches the dialog's
+    // own loop first.
+    void thenAfter(DWORD ms, const std::wstring& caption, std::function<void(HWND)> action) {
+        steps_.push_back({caption, std::move(action), ms});
     }
 
     // Runs `open` (which runs the modal dialog) with the steps; true when
@@ -91,6 +100,7 @@ class Driver {
             return;
         }
         if (self->steps_.empty()) return;
+        if (GetTickCount() - self->lastEnd_ < self->steps_.front().delayMs) return;
         HWND window = findThreadWindow(self->steps_.front().caption);
         if (!window) return;
         Step step = std::move(self->steps_.front());
@@ -99,6 +109,7 @@ class Driver {
         pump(150);  // the new dialog settles and draws
         step.action(window);
         self->running_ = false;
+        self->lastEnd_ = GetTickCount();
     }
 
     static void endAllDialogs() {
@@ -116,8 +127,17 @@ class Driver {
     std::deque<Step> steps_;
     DWORD deadline_ = 0;
     bool running_ = false;
+    DWORD lastEnd_ = 0;
     bool timedOut_ = false;
 };
+
+// Keys typed by xdotool a little later, once the caller has returned to the
+// dialog's own message loop (which turns Escape and Enter into commands).
+inline void typeLater(const std::string& keys, int delayMs = 300) {
+    hostshell::run("(sleep " + std::to_string(delayMs / 1000.0) + "; xdotool key " + keys +
+                       ") >/dev/null 2>&1 &",
+                   5000);
+}
 
 // A click on a button of a dialog, as the button itself reports it.
 inline void click(HWND dialog, int id) {

@@ -53,4 +53,127 @@ TEST_F(SettingsDialogTest, OpensWithSixTabsOnTheRememberedPage) {
     EXPECT_FALSE(apply) << "nothing to apply at opening";
 }
 
+TEST_F(SettingsDialogTest, AltAndCtrlHeldAtOpeningAddTuneupAndTouch) {
+    forceSettingsPageCount(0);
+    // The keys reach the program through a window of its own that has the focus.
+    HWND focus = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"keys", WS_POPUP | WS_VISIBLE, 100, 100,
+                                 80, 40, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(focus);
+    SetFocus(focus);
+    driver::pump(200);
+    ASSERT_TRUE(st::xdotool("keydown ctrl keydown alt"));
+    driver::pump(200);
+    std::vector<std::wstring> titles;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        titles = st::tabTitles(st::tabOf(dialog));
+        st::xdotool("keyup alt keyup ctrl");
+        driver::click(dialog, kSettingsCancel);
+    });
+    const bool ran = open(steps);
+    st::xdotool("keyup alt keyup ctrl");
+    DestroyWindow(focus);
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(titles, (std::vector<std::wstring>{L"General", L"Input", L"Ink", L"WordMenu",
+                                                 L"Macros", L"Reco", L"Tuneup", L"Touch"}));
+}
+
+TEST_F(SettingsDialogTest, TheMessageArgumentChoosesTheFirstPage) {
+    const struct {
+        int titleId;
+        int pages;
+        int remembered;
+        int shown;
+    } cases[] = {
+        {29, 6, 0, 4},   // "Macros"
+        {9, 6, 0, 5},    // "Reco"
+        {0, 6, 3, 3},    // no argument: the page shown last time
+        {31, 6, 0, 0},   // "Touch" is not in use: the first tab
+        {31, 8, 0, 7},
+        {999, 6, 2, 2},  // no page has the id: the remembered page stays
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.titleId);
+        setRememberedSettingsPage(c.remembered);
+        forceSettingsPageCount(c.pages);
+        int shown = -1;
+        bool pageVisible = false;
+        driver::Driver steps;
+        steps.then(kCaption, [&](HWND dialog) {
+            shown = st::selectedTab(dialog);
+            pageVisible = IsWindowVisible(settingsPageWindow(shown)) != FALSE;
+            driver::click(dialog, kSettingsCancel);
+        });
+        ASSERT_TRUE(open(steps, c.titleId));
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_TRUE(pageVisible);
+    }
+}
+
+TEST_F(SettingsDialogTest, EscapeClosesOnlyWhenNothingWaitsToBeApplied) {
+    bool applyAfterClick = false, openAfterEscape = false, applyAfterApply = true;
+    int storedAfterApply = -1;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        HWND general = settingsPageWindow(0);
+        st::clickControl(GetDlgItem(general, 2028));  // "&Show Intro Screen"
+        driver::pump(200);
+        applyAfterClick = IsWindowEnabled(GetDlgItem(dialog, kSettingsApply)) != FALSE;
+        driver::typeLater("Escape");
+    });
+    steps.thenAfter(1000, kCaption, [&](HWND dialog) {
+        openAfterEscape = IsWindowVisible(dialog) != FALSE;
+        st::clickControl(GetDlgItem(dialog, kSettingsApply));
+        driver::pump(200);
+        applyAfterApply = IsWindowEnabled(GetDlgItem(dialog, kSettingsApply)) != FALSE;
+        storedAfterApply = st::storedNumber(nullptr, L"showIntroScreen");
+        driver::typeLater("Escape");
+    });
+    ASSERT_TRUE(open(steps, 0));
+    EXPECT_TRUE(applyAfterClick);
+    EXPECT_TRUE(openAfterEscape) << "Escape with a change pending is ignored";
+    EXPECT_FALSE(applyAfterApply);
+    EXPECT_EQ(storedAfterApply, 0) << "Apply writes the registry";
+    EXPECT_FALSE(isSettingsDialogOpen()) << "Escape after Apply closes";
+}
+
+TEST_F(SettingsDialogTest, ResetReloadsThePageAndEnablesApply) {
+    bool checkedAfterReset = false, applyAfterReset = false;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        HWND general = settingsPageWindow(0);
+        driver::click(general, 2042);  // "Clear ink when exiting Markup", unchecked at first
+        CheckDlgButton(general, 2042, BST_CHECKED);
+        driver::click(dialog, kSettingsReset);
+        checkedAfterReset = st::isChecked(general, 2042);
+        applyAfterReset = IsWindowEnabled(GetDlgItem(dialog, kSettingsApply)) != FALSE;
+        driver::click(dialog, kSettingsCancel);
+    });
+    ASSERT_TRUE(open(steps));
+    EXPECT_FALSE(checkedAfterReset) << "the page shows the settings in memory again";
+    EXPECT_TRUE(applyAfterReset);
+    EXPECT_EQ(generalSettings().clearInkOnExit, 0) << "Cancel keeps the settings";
+}
+
+TEST_F(SettingsDialogTest, ApplyRecreatesTheShownPageFromTheSettings) {
+    HWND before = nullptr, after = nullptr;
+    bool boxAfter = true;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        before = settingsPageWindow(0);
+        driver::click(before, 2030);
+        CheckDlgButton(before, 2030, BST_UNCHECKED);  // "Check &for auto-upgrades"
+        driver::click(dialog, kSettingsApply);
+        after = settingsPageWindow(0);
+        boxAfter = st::isChecked(after, 2030);
+        driver::click(dialog, kSettingsCancel);
+    });
+    ASSERT_TRUE(open(steps));
+    EXPECT_NE(before, after);
+    EXPECT_NE(after, nullptr);
+    EXPECT_FALSE(boxAfter);
+    EXPECT_EQ(generalSettings().runAutoUpdate, 0);
+    EXPECT_EQ(generalSettings().autoUpdateLastAsk, 0);
+}
+
 }  // namespace
