@@ -367,13 +367,12 @@ bool CKbdRecord::handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 alt_ = false;
             }
             return true;
-        case WM_CHAR: {
-            const bool numberPad = lastKey_ >= VK_NUMPAD0 && lastKey_ <= VK_NUMPAD9;
-            if (wParam == VK_BACK || (numberPad && wParam >= L'0' && wParam <= L'9') || alt_ ||
-                ctrl_ || shift_)
-                return true;
+        case WM_CHAR:
+            // A key recorded by its name (Enter, Tab, Backspace, a number-pad
+            // digit) must not type its character as well: played back, the
+            // macro would press it twice.
+            if (wParam == VK_BACK || isNamedKey(lastKey_) || alt_ || ctrl_ || shift_) return true;
             return false;
-        }
         case WM_SYSCHAR:
             return true;
     }
