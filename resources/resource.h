@@ -11,6 +11,13 @@
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1
+// The update panel (dialogs "UPDATE_INFO" and "UPDATE_AUTOCHECK").
+#define IDC_UPDATE_MESSAGE 3060
+#define IDC_UPDATE_VERSION 3061
+#define IDC_UPDATE_ACTION 3062
+#define IDC_UPDATE_SKIP 3063
+#define IDC_UPDATE_REMIND 3064
+
 #endif
 
 // The About box.
@@ -37,5 +44,12 @@
 #define IDS_MENU_ADD_PUNCTUATION 72
 #define IDS_MENU_CLEAR_INK_ON_EXIT 73
 #define IDS_MENU_HIDE_TOOLBAR 74
+
+// The update panel (dialogs "UPDATE_INFO" and "UPDATE_AUTOCHECK").
+#define IDC_UPDATE_MESSAGE 3060
+#define IDC_UPDATE_VERSION 3061
+#define IDC_UPDATE_ACTION 3062
+#define IDC_UPDATE_SKIP 3063
+#define IDC_UPDATE_REMIND 3064
 
 #endif
