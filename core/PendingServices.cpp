@@ -16,11 +16,6 @@ LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPA
 bool loadAppsFilter(const wchar_t*) { return false; }
 bool appsFilterAllows(const wchar_t*, HWND, HWND, bool) { return true; }
 
-unsigned long long getFirstUpdateDelay() { return 0; }
-bool startUpdateThread(HWND) { return false; }
-void checkForUpdateNow(HWND) {}
-void showUpdateAutoCheck(LPARAM) {}
-
 void loadBarSettings() {}
 bool isBarMasterRegistered() { return false; }
 void postToBarMaster(UINT, WPARAM, LPARAM) {}
