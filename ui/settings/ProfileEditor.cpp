@@ -7,6 +7,7 @@
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
 #include "recognition/RecVexaModule.h"
+#include "ui/dictionary/UserDictEditor.h"
 #include "ui/settings/SettingsMessages.h"
 #include "ui/settings/SettingsPage.h"
 #include "xml/IxlScribixHelper.h"
@@ -35,8 +36,6 @@ enum : int {
 };
 
 const wchar_t kNoDictionary[] = L"<none>";
-
-UserDictEditorRunner g_dictionaryEditor = nullptr;
 
 bool sameTextNoCase(const std::wstring& a, const std::wstring& b) {
     return lstrcmpiW(a.c_str(), b.c_str()) == 0;
@@ -289,15 +288,21 @@ class ProfileEditor {
         changed(false);
     }
 
+    // Runs the user dictionary editor on the profile's dictionary, loaded
+    // into the profile (and its own recognition context) on the first run;
+    // storing the profile saves it.
     void editDictionary() {
-        if (!g_dictionaryEditor) {
-            settingsMessageBox(dialog_, L"The user dictionary editor is not available.",
-                               L"Profile Editor", MB_OK | MB_ICONINFORMATION);
-            return;
+        RecProfile& profile = *state_->profile;
+        const bool first = !state_->dictionaryEdited || profile.loadedUserDicts().empty();
+        if (first) {
+            storeControls();
+            if (profile.userDicts.empty()) return;
+            if (!profile.hasRecContext()) profile.createRecContext();
+            if (!profile.loadUserDict(profile.userDicts.front(), false)) return;
         }
-        const bool first = !state_->dictionaryEdited;
-        if (first) storeControls();
-        if (g_dictionaryEditor(dialog_, *state_->profile, first)) {
+        const std::wstring name = profile.userDicts.front();
+        ProfileUserDict target(profile, profile.userDictKey(name), name);
+        if (runUserDictEditor(dialog_, target) == 1) {
             state_->dictionaryEdited = true;
             changed(false);
         }
@@ -376,8 +381,6 @@ class ProfileEditor {
 };
 
 }  // namespace
-
-void setUserDictEditorRunner(UserDictEditorRunner runner) { g_dictionaryEditor = runner; }
 
 void prepareProfileEditor(EdpDlgState& state, RecProfile* profile, const IxlScribixHelper* document) {
     state = EdpDlgState();

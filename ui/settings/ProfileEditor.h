@@ -49,9 +49,3 @@ std::wstring profileContextHelp(int controlId, bool lexiconFiles);
 bool storeProfileIntoDocument(IxlScribixHelper& document, const std::wstring& nameAtOpening,
                               RecProfile& profile);
 
-// The user dictionary editor the "&Edit" button runs on the profile's
-// dictionary (it prepares, edits and saves the dictionary; true when the
-// user accepted). The program installs it at start-up; without one the
-// button tells the user that there is no editor.
-using UserDictEditorRunner = bool (*)(HWND owner, RecProfile& profile, bool firstEdit);
-void setUserDictEditorRunner(UserDictEditorRunner runner);

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <string>
@@ -96,6 +97,24 @@ class Driver {
         if (!self || self->running_) return;
         if (static_cast<LONG>(GetTickCount() - self->deadline_) > 0) {
             self->timedOut_ = true;
+            std::string shown;
+            EnumThreadWindows(
+                GetCurrentThreadId(),
+                [](HWND window, LPARAM parameter) -> BOOL {
+                    wchar_t text[128] = {};
+                    GetWindowTextW(window, text, 128);
+                    if (IsWindowVisible(window)) {
+                        std::string& out = *reinterpret_cast<std::string*>(parameter);
+                        out += " \"";
+                        for (const wchar_t* c = text; *c; ++c) out += *c < 128 ? static_cast<char>(*c) : '?';
+                        out += "\"";
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&shown));
+            std::fprintf(stderr, "dialog driver: timed out waiting for \"%ls\"; shown:%s\n",
+                         self->steps_.empty() ? L"" : self->steps_.front().caption.c_str(),
+                         shown.c_str());
             endAllDialogs();
             return;
         }

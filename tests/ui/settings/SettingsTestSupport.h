@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/AppGlobals.h"
 #include "core/Settings.h"
 #include "tests/support/HostShell.h"
 #include "ui/settings/SettingsMessages.h"
@@ -31,6 +32,8 @@ class SettingsFixture {
         RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
         setSettingsRootKey(key_.c_str());
         resetSettingsToDefaults();
+        // The dialogs come from the test program's own resources.
+        appGlobals().instance = GetModuleHandleW(nullptr);
         setSettingsMessageSink([this](HWND, const std::wstring& text, const std::wstring& caption,
                                       UINT type) {
             shown.push_back({text, caption, type});

@@ -253,6 +253,49 @@ TEST_F(EditorsTest, AStandardLexiconPresetsTheSegmentationAndAChangeIsConfirmed)
     EXPECT_TRUE(backToLexical) << "\"No\" returns to the preset";
 }
 
+TEST_F(EditorsTest, TheDictionaryEditorFillsTheProfilesDictionaryWhichStoringSaves) {
+    std::unique_ptr<RecProfile> profile;
+    {
+        RecModule::ProfileLock lock = module->lockProfiles();
+        profile = std::make_unique<RecProfile>(*module->getDefaultProfile());
+    }
+    profile->name = L"Clients";
+    profile->userDicts.clear();
+    IxlScribixHelper document(IXL_KIND_PROFILE);
+    ASSERT_TRUE(document.load(module->getProfilesFilePath().c_str(), true));
+    EdpDlgState state;
+    prepareProfileEditor(state, profile.get(), &document);
+    bool comboAfterEdit = true;
+    driver::Driver steps;
+    steps.then(L"Edit Profile", [&](HWND editor) {
+        SetDlgItemTextW(editor, 3105, L"clients");
+        SendMessageW(editor, WM_COMMAND, MAKEWPARAM(3105, CBN_EDITCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(editor, 3105)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(editor, 3075))) << "a named dictionary can be edited";
+        driver::postClick(editor, 3075);
+    });
+    steps.then(L"Edit User Dictionary - clients", [&](HWND dictionary) {
+        SetDlgItemTextW(dictionary, 3074, L"Zorblax\r\nQuuxly");
+        // A multi-line edit reports no change for text set from outside.
+        SendMessageW(dictionary, WM_COMMAND, MAKEWPARAM(3074, EN_CHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dictionary, 3074)));
+        driver::click(dictionary, 3071);  // "Submit changes"
+    });
+    steps.then(L"Edit Profile", [&](HWND editor) {
+        comboAfterEdit = IsWindowEnabled(GetDlgItem(editor, 3105)) != FALSE;
+        driver::click(editor, IDOK);
+    });
+    INT_PTR result = 0;
+    ASSERT_TRUE(steps.run([&] { result = runProfileEditor(nullptr, state); }));
+    ASSERT_EQ(result, 1);
+    EXPECT_TRUE(state.dictionaryEdited);
+    EXPECT_FALSE(comboAfterEdit) << "the edited dictionary keeps its name";
+    EXPECT_EQ(profile->userDicts, std::vector<std::wstring>{L"clients"});
+    ASSERT_TRUE(storeProfileIntoDocument(document, state.nameAtOpening, *profile));
+    const std::wstring file = data.path() + L"\\English\\clients" + module->getUserDictExtension();
+    EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << "storing saved the dictionary";
+}
+
 TEST(ProfileEditorRules, ThePlatformRecognizerOffersItsThirteenLexiconsInTableOrder) {
     RecProfile profile(nullptr);
     const std::vector<std::wstring> expected = {L"currency", L"date",     L"default", L"e-mail",
