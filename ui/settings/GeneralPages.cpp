@@ -45,8 +45,8 @@ class GeneralPage : public SettingsPage {
         int GeneralSettings::*value;
     };
     static constexpr Box kBoxes[] = {
-        {2028, &GeneralSettings::showIntroScreen},  {2031, &GeneralSettings::startInPenOnMode},
-        {2030, &GeneralSettings::runAutoUpdate},    {2041, &GeneralSettings::markupAvailable},
+        {2028, &GeneralSettings::showIntroScreen}, {2031, &GeneralSettings::startInPenOnMode},
+        {2030, &GeneralSettings::runAutoUpdate},   {2041, &GeneralSettings::markupAvailable},
         {2042, &GeneralSettings::clearInkOnExit},
     };
 
@@ -145,7 +145,8 @@ class WordMenuPage : public SettingsPage {
         setChecked(3045, settings.acceptMenuMode == 0);
         setChecked(3044, settings.autoExpandSubmenu != 0);
         setChecked(3047, settings.autoShow != 0);
-        setupSpin(3056, 500, 20000, 100, settings.fadingPeriod > 20000 ? 20000 : settings.fadingPeriod);
+        setupSpin(3056, 500, 20000, 100,
+                  settings.fadingPeriod > 20000 ? 20000 : settings.fadingPeriod);
         enableFading();
     }
 
@@ -203,8 +204,8 @@ class TuneupPage : public SettingsPage {
         SystemClientSettings defaults;
         SystemClient* client = getSystemClient();
         for (const Priority& p : kPriorities) {
-            const int value = client ? client->settings().*p.value
-                                     : readClientValue(p.name, defaults.*p.value);
+            const int value =
+                client ? client->settings().*p.value : readClientValue(p.name, defaults.*p.value);
             setupSpin(p.spin, 85, 115, 1, value);
         }
     }

@@ -26,10 +26,14 @@ int inkColorIndex(COLORREF color) {
 
 int inkWidthOfSizeButton(int id) {
     switch (id) {
-        case 1003: return 1;
-        case 1004: return 2;
-        case 1005: return 3;
-        case 1006: return 5;
+        case 1003:
+            return 1;
+        case 1004:
+            return 2;
+        case 1005:
+            return 3;
+        case 1006:
+            return 5;
     }
     return 0;
 }
@@ -170,7 +174,8 @@ class InkPage : public SettingsPage {
     void drawSwatch(const DRAWITEMSTRUCT& draw, int id) {
         RECT rect = draw.rcItem;
         FillRect(draw.hDC, &rect, GetSysColorBrush(COLOR_BTNFACE));
-        if (highlighted(draw) || isChecked(id)) FrameRect(draw.hDC, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        if (highlighted(draw) || isChecked(id))
+            FrameRect(draw.hDC, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         InflateRect(&rect, -2, -2);
         FrameRect(draw.hDC, &rect, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
         InflateRect(&rect, -1, -1);
@@ -182,7 +187,8 @@ class InkPage : public SettingsPage {
     void redrawButtons() {
         for (int id : {kPencil, kPen}) InvalidateRect(item(id), nullptr, TRUE);
         for (int id = kFirstSize; id <= kLastSize; ++id) InvalidateRect(item(id), nullptr, TRUE);
-        for (int id = kFirstSwatch; id <= kLastSwatch; ++id) InvalidateRect(item(id), nullptr, TRUE);
+        for (int id = kFirstSwatch; id <= kLastSwatch; ++id)
+            InvalidateRect(item(id), nullptr, TRUE);
     }
 
     PenState pen_;

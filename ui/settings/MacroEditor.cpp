@@ -48,9 +48,23 @@ std::wstring attribute(const CLiteElem& element, const wchar_t* name) {
 
 bool isNamedKey(UINT key) {
     switch (key) {
-        case VK_BACK: case VK_TAB: case VK_RETURN: case VK_ESCAPE: case VK_PRIOR: case VK_NEXT:
-        case VK_END: case VK_HOME: case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN:
-        case VK_SNAPSHOT: case VK_INSERT: case VK_DELETE: case VK_NUMLOCK: case VK_SCROLL:
+        case VK_BACK:
+        case VK_TAB:
+        case VK_RETURN:
+        case VK_ESCAPE:
+        case VK_PRIOR:
+        case VK_NEXT:
+        case VK_END:
+        case VK_HOME:
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN:
+        case VK_SNAPSHOT:
+        case VK_INSERT:
+        case VK_DELETE:
+        case VK_NUMLOCK:
+        case VK_SCROLL:
             return true;
     }
     return (key >= VK_F1 && key <= VK_F24) || (key >= VK_NUMPAD0 && key <= VK_NUMPAD9);
@@ -128,7 +142,8 @@ class MacroEditor {
     // launch controls: either set shows in the same place.
     void shareBodyArea() {
         RECT file = {}, parameters = {};
-        if (!GetWindowRect(item(kFile), &file) || !GetWindowRect(item(kParameters), &parameters)) return;
+        if (!GetWindowRect(item(kFile), &file) || !GetWindowRect(item(kParameters), &parameters))
+            return;
         RECT area = {file.left, file.top, parameters.right, parameters.bottom};
         RECT body = {};
         GetWindowRect(item(kBody), &body);
@@ -150,7 +165,8 @@ class MacroEditor {
         const int launchShow = type == 0 ? SW_HIDE : SW_SHOW;
         ShowWindow(item(kBody), textShow);
         ShowWindow(item(kRecord), textShow);
-        for (int id : {kFile, kBrowse, kParameters, kParametersLabel}) ShowWindow(item(id), launchShow);
+        for (int id : {kFile, kBrowse, kParameters, kParametersLabel})
+            ShowWindow(item(id), launchShow);
         if (type != 0) stopRecording();
     }
 
@@ -173,7 +189,8 @@ class MacroEditor {
         request.title = L"";
         request.filter = L"All Files\0*.*\0";
         std::wstring path;
-        if (chooseSettingsFile(dialog_, request, path)) SetDlgItemTextW(dialog_, kFile, path.c_str());
+        if (chooseSettingsFile(dialog_, request, path))
+            SetDlgItemTextW(dialog_, kFile, path.c_str());
         browsing_ = false;
     }
 
@@ -183,8 +200,9 @@ class MacroEditor {
     }
 
     // Writes the fields into `element` (its name, attributes and text replaced).
-    static bool writeMacro(CLiteElem& element, const std::wstring& name, const std::wstring& description,
-                           const MacroTypeRow& type, const std::wstring& body) {
+    static bool writeMacro(CLiteElem& element, const std::wstring& name,
+                           const std::wstring& description, const MacroTypeRow& type,
+                           const std::wstring& body) {
         CLiteElem fresh(L"macro");
         fresh.setAttribute(L"type", type.keyword);
         fresh.setAttribute(L"name", name.c_str());
@@ -467,8 +485,9 @@ void exportMacros(HWND owner, const IxlScribixHelper& document,
     }
     if (selected.empty()) return;
     const bool saved = writeMacroExport(document, selected, allSelected, path);
-    settingsMessageBox(owner, saved ? L"Macro files saved successfully" : L"Error during macro file saving",
-                       L"Save macro file", MB_OK | (saved ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+    settingsMessageBox(
+        owner, saved ? L"Macro files saved successfully" : L"Error during macro file saving",
+        L"Save macro file", MB_OK | (saved ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
 }
 
 int importMacroFile(IxlScribixHelper& document, const std::wstring& path, bool& suffixAdded) {

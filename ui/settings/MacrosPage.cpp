@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr int kList = 3056, kEdit = 3059, kNew = 3058, kCopy = 3060, kRemove = 3057,
-              kExport = 3061, kImport = 3062, kDescription = 3126;
+constexpr int kList = 3056, kEdit = 3059, kNew = 3058, kCopy = 3060, kRemove = 3057, kExport = 3061,
+              kImport = 3062, kDescription = 3126;
 
 // Only the English module keeps macros.
 const wchar_t kMacroLanguage[] = L"English";
@@ -61,7 +61,8 @@ class MacrosPage : public SettingsPage {
                 const std::wstring name = attribute(child, L"name");
                 const LRESULT index =
                     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-                SendMessageW(list, LB_SETITEMDATA, index, reinterpret_cast<LPARAM>(child.getXMLNode()));
+                SendMessageW(list, LB_SETITEMDATA, index,
+                             reinterpret_cast<LPARAM>(child.getXMLNode()));
                 if (toSelect ? child.getXMLNode() == toSelect : name == g_macros.lastSelected)
                     SendMessageW(list, LB_SETSEL, TRUE, index);
             }
@@ -75,7 +76,8 @@ class MacrosPage : public SettingsPage {
         const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i)
             if (SendMessageW(list, LB_GETSEL, i, 0) > 0)
-                nodes.push_back(reinterpret_cast<CXMLNode*>(SendMessageW(list, LB_GETITEMDATA, i, 0)));
+                nodes.push_back(
+                    reinterpret_cast<CXMLNode*>(SendMessageW(list, LB_GETITEMDATA, i, 0)));
         return nodes;
     }
 
@@ -169,12 +171,11 @@ class MacrosPage : public SettingsPage {
         bool suffixAdded = false;
         const int result = importMacros(hwnd(), *document_, suffixAdded);
         if (result != 0) {
-            const wchar_t* text =
-                result < 0 ? L"Error during macros import"
-                : suffixAdded
-                    ? L"Macros imported successfully.\nSuffix  '_imported'  is added to macros with "
-                      L"duplicated names."
-                    : L"Macros imported successfully";
+            const wchar_t* text = result < 0    ? L"Error during macros import"
+                                  : suffixAdded ? L"Macros imported successfully.\nSuffix  "
+                                                  L"'_imported'  is added to macros with "
+                                                  L"duplicated names."
+                                                : L"Macros imported successfully";
             settingsMessageBox(hwnd(), text, L"Import macros",
                                MB_OK | (result < 0 ? MB_ICONEXCLAMATION : MB_ICONINFORMATION));
             // Elements appended before a failing one stay: the list shows them.

@@ -133,7 +133,8 @@ class ProfileEditor {
     void showContextHelp(HWND window) {
         if (window == lastHelpWindow_) return;
         lastHelpWindow_ = window;
-        int id = window && window != dialog_ && GetParent(window) == dialog_ ? GetDlgCtrlID(window) : 0;
+        int id =
+            window && window != dialog_ && GetParent(window) == dialog_ ? GetDlgCtrlID(window) : 0;
         std::wstring help = id ? profileContextHelp(id, state_->lexiconFiles) : L"";
         if (help.empty() && window && GetParent(window) == item(kDictionary))
             help = profileContextHelp(kDictionary, state_->lexiconFiles);
@@ -143,7 +144,9 @@ class ProfileEditor {
   private:
     HWND item(int id) const { return GetDlgItem(dialog_, id); }
     bool checked(int id) const { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
-    void setChecked(int id, bool on) { CheckDlgButton(dialog_, id, on ? BST_CHECKED : BST_UNCHECKED); }
+    void setChecked(int id, bool on) {
+        CheckDlgButton(dialog_, id, on ? BST_CHECKED : BST_UNCHECKED);
+    }
     void enable(int id, bool on) { EnableWindow(item(id), on ? TRUE : FALSE); }
     std::wstring text(int id) const { return windowText(item(id)); }
 
@@ -185,8 +188,7 @@ class ProfileEditor {
                 do {
                     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
                     std::wstring name = found.cFileName;
-                    if (name.size() > extension.size())
-                        name.resize(name.size() - extension.size());
+                    if (name.size() > extension.size()) name.resize(name.size() - extension.size());
                     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
                 } while (FindNextFileW(search, &found));
                 FindClose(search);
@@ -226,7 +228,8 @@ class ProfileEditor {
         if (system && !files)
             for (int id : {kName, kDictionary, kDictionaryEdit, kLexicon}) enable(id, false);
         if (!files)
-            for (int id : {kStandard, kCustom, kSeparateLetters, kFusion, kLexical}) enable(id, false);
+            for (int id : {kStandard, kCustom, kSeparateLetters, kFusion, kLexical})
+                enable(id, false);
         const bool capitals = checked(kCapitals);
         for (int id : {kAllCapitals, kFirstCapital, kNoCapitals}) enable(id, capitals);
         if (capitals) {
@@ -331,7 +334,9 @@ class ProfileEditor {
         if (!checked(kCapitals))
             p.capitalization = kCapsNotSet;
         else
-            p.capitalization = checked(kAllCapitals) ? kCapsAll : checked(kNoCapitals) ? kCapsNone : kCapsFirst;
+            p.capitalization = checked(kAllCapitals)  ? kCapsAll
+                               : checked(kNoCapitals) ? kCapsNone
+                                                      : kCapsFirst;
         p.gateDisabled = !checked(kFusion);
     }
 
@@ -382,7 +387,8 @@ class ProfileEditor {
 
 }  // namespace
 
-void prepareProfileEditor(EdpDlgState& state, RecProfile* profile, const IxlScribixHelper* document) {
+void prepareProfileEditor(EdpDlgState& state, RecProfile* profile,
+                          const IxlScribixHelper* document) {
     state = EdpDlgState();
     state.profile = profile;
     state.document = document;
@@ -403,9 +409,9 @@ std::vector<std::wstring> profileEditorLexicons(const RecProfile& profile, bool 
     }
     RecModule* module = profile.module();
     if (!module) return names;
-    const std::wstring folder = standard ? module->engineFolder() + L"\\standard"
-                                         : module->dataFolder() + L"\\" + module->languageName() +
-                                               L"\\custom";
+    const std::wstring folder =
+        standard ? module->engineFolder() + L"\\standard"
+                 : module->dataFolder() + L"\\" + module->languageName() + L"\\custom";
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + L"\\*.ban").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
@@ -429,29 +435,35 @@ int lexiconSegmentationPreset(bool lexiconFiles, bool standard, const std::wstri
 
 std::wstring profileContextHelp(int controlId, bool lexiconFiles) {
     switch (controlId) {
-        case 1: return L"Accept changes and close the dialog box.";
-        case 2: return L"Close the dialog box without any changes.";
+        case 1:
+            return L"Accept changes and close the dialog box.";
+        case 2:
+            return L"Close the dialog box without any changes.";
         case kName:
             return L"Profile names will appear in the list and will be displayed in target "
                    L"applications and forms fields.";
-        case kDescription: return L"Add a brief description of profile.";
+        case kDescription:
+            return L"Add a brief description of profile.";
         case kStandard:
             return lexiconFiles ? L"Standard lexicons are vocabularies and data templates shipping "
                                   L"with Scribix."
                                 : L"Standard lexicons are vocabularies and data templates shipping "
                                   L"with TabletPC recognition (factoids).";
         case kCustom:
-            return lexiconFiles ? L"You can create custom lexicons using Scribix Pro\u2019s lexical "
-                                  L"utility."
-                                : L"";
+            return lexiconFiles
+                       ? L"You can create custom lexicons using Scribix Pro\u2019s lexical "
+                         L"utility."
+                       : L"";
         case kLexicon:
             return lexiconFiles
-                       ? L"List of pre-built and custom lexicons: choose a lexicon for your current "
+                       ? L"List of pre-built and custom lexicons: choose a lexicon for your "
+                         L"current "
                          L"recognition profile. If you want only the words from your custom User "
                          L"dictionary recognized, choose the \"empty\" lexicon. If you don\u2019t "
                          L"want to limit recognition to special vocabularies or data templates, "
                          L"leave the \"default\" lexicon."
-                       : L"List of pre-built and custom lexicons: choose a lexicon for your current "
+                       : L"List of pre-built and custom lexicons: choose a lexicon for your "
+                         L"current "
                          L"recognition profile. ";
         case kDictionary:
             return L"Optional user dictionary: type in dictionary name and press \"Edit\" to enter "
@@ -459,7 +471,8 @@ std::wstring profileContextHelp(int controlId, bool lexiconFiles) {
                    L"select previously created user dictionary.";
         case kSeparateLetters:
             return L"Writing in separate letters only is allowed for this profile.";
-        case kFirstCapital: return L"Capitalize first letter of each word.";
+        case kFirstCapital:
+            return L"Capitalize first letter of each word.";
         case kNormal:
             return lexiconFiles
                        ? L"Standard mode \u2013 your handwritten words on one or several lines of "
@@ -467,10 +480,14 @@ std::wstring profileContextHelp(int controlId, bool lexiconFiles) {
                          L"especially with the default lexicon."
                        : L"Standard mode \u2013 your handwritten words on one or several lines of "
                          L"text will be separated by spaces. ";
-        case kCapitals: return L"Apply special rules for word capitalization.";
-        case kAddSpace: return L"Augment recognized text with a space.";
-        case kAllCapitals: return L"Display text in capital letters.";
-        case kNoCapitals: return L"Display text in small letters.";
+        case kCapitals:
+            return L"Apply special rules for word capitalization.";
+        case kAddSpace:
+            return L"Augment recognized text with a space.";
+        case kAllCapitals:
+            return L"Display text in capital letters.";
+        case kNoCapitals:
+            return L"Display text in small letters.";
         case kLexical:
             return lexiconFiles
                        ? L"Improves recognition with non-default lexicons whose entries include "
@@ -507,8 +524,7 @@ bool storeProfileIntoDocument(IxlScribixHelper& document, const std::wstring& na
     }
     const bool renamed = !nameAtOpening.empty() && nameAtOpening != profile.name;
     if (renamed && root.findChildByAttr(oldName, L"profile", L"name", nameAtOpening.c_str())) {
-        if (replaced)
-            return root.removeChild(oldName);
+        if (replaced) return root.removeChild(oldName);
         oldName.copyContentFrom(written);
         return true;
     }

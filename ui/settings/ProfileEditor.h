@@ -15,16 +15,17 @@ class RecProfile;
 struct EdpDlgState {
     bool changes = false;
     bool dictionaryEdited = false;
-    bool systemProfile = false;   // the name at opening is a system profile's
-    bool defaultProfile = false;  // the name at opening is "#sys-default"
-    RecProfile* profile = nullptr;             // owned by the caller
+    bool systemProfile = false;                  // the name at opening is a system profile's
+    bool defaultProfile = false;                 // the name at opening is "#sys-default"
+    RecProfile* profile = nullptr;               // owned by the caller
     const IxlScribixHelper* document = nullptr;  // for the duplicate-name test
     std::wstring nameAtOpening;
     bool lexiconFiles = false;  // the module keeps lexicon files (else the platform recognizer)
 };
 
 // Fills the state for `profile` of `document` (the flags from its name and module).
-void prepareProfileEditor(EdpDlgState& state, RecProfile* profile, const IxlScribixHelper* document);
+void prepareProfileEditor(EdpDlgState& state, RecProfile* profile,
+                          const IxlScribixHelper* document);
 
 // The dialog procedure; the dialog ends with 1 (the profile holds the
 // controls) or 2 (cancelled).
@@ -48,4 +49,3 @@ std::wstring profileContextHelp(int controlId, bool lexiconFiles);
 // take it.
 bool storeProfileIntoDocument(IxlScribixHelper& document, const std::wstring& nameAtOpening,
                               RecProfile& profile);
-

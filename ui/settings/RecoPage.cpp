@@ -39,7 +39,8 @@ struct RecoOptions {
         o.showCurrentRecProfile = s.showCurrentRecProfile;
         o.useContextReco = s.useContextReco;
         o.useAppFilters = s.useAppFilters;
-        o.useProfileScope = s.useProfileScope >= 0 && s.useProfileScope <= 2 ? s.useProfileScope : 0;
+        o.useProfileScope =
+            s.useProfileScope >= 0 && s.useProfileScope <= 2 ? s.useProfileScope : 0;
         return o;
     }
     bool operator==(const RecoOptions& o) const {
@@ -75,9 +76,8 @@ class RecoPage : public SettingsPage {
         for (const auto& entry : getRecMgr().modules())
             SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.first.c_str()));
         std::wstring language = pageLanguage();
-        if (language.empty() ||
-            SendMessageW(combo, CB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(language.c_str())) ==
-                CB_ERR)
+        if (language.empty() || SendMessageW(combo, CB_FINDSTRINGEXACT, -1,
+                                             reinterpret_cast<LPARAM>(language.c_str())) == CB_ERR)
             language = defaultLanguage();
         SendMessageW(combo, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(language.c_str()));
     }
@@ -145,7 +145,8 @@ class RecoPage : public SettingsPage {
         CLiteElem element;
         const LRESULT index = SendMessageW(item(kList), LB_GETCURSEL, 0, 0);
         if (index == LB_ERR) return element;
-        element.attach(reinterpret_cast<CXMLNode*>(SendMessageW(item(kList), LB_GETITEMDATA, index, 0)));
+        element.attach(
+            reinterpret_cast<CXMLNode*>(SendMessageW(item(kList), LB_GETITEMDATA, index, 0)));
         return element;
     }
 
@@ -189,7 +190,8 @@ class RecoPage : public SettingsPage {
                 if (!profile->loadFromXml(element)) return;
             } else {
                 RecProfile* base = m->getDefaultProfile();
-                profile = base ? std::make_unique<RecProfile>(*base) : std::make_unique<RecProfile>(m);
+                profile =
+                    base ? std::make_unique<RecProfile>(*base) : std::make_unique<RecProfile>(m);
                 profile->name.clear();
                 profile->description.clear();
             }
@@ -206,7 +208,8 @@ class RecoPage : public SettingsPage {
 
     void selectByName(const std::wstring& name) {
         HWND list = item(kList);
-        const LRESULT found = SendMessageW(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(name.c_str()));
+        const LRESULT found =
+            SendMessageW(list, LB_FINDSTRINGEXACT, -1, reinterpret_cast<LPARAM>(name.c_str()));
         if (found != LB_ERR) SendMessageW(list, LB_SETCURSEL, found, 0);
         updateButtons();
     }
@@ -251,7 +254,8 @@ class RecoPage : public SettingsPage {
                     L"The recognition profiles could not be saved to " +
                     std::wstring(document_->path().c_str()) +
                     L".\nYour changes are kept: apply them again once the file can be written.";
-                settingsMessageBox(hwnd(), text.c_str(), L"Rec Profiles", MB_OK | MB_ICONEXCLAMATION);
+                settingsMessageBox(hwnd(), text.c_str(), L"Rec Profiles",
+                                   MB_OK | MB_ICONEXCLAMATION);
                 return false;
             }
             pending_ = false;
@@ -283,7 +287,8 @@ class RecoPage : public SettingsPage {
             const int answer = settingsMessageBox(hwnd(), text, L"Profiles Language Switch",
                                                   MB_YESNOCANCEL | MB_ICONQUESTION);
             if (answer == IDCANCEL) {
-                SendMessageW(item(kLanguage), CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(old.c_str()));
+                SendMessageW(item(kLanguage), CB_SELECTSTRING, -1,
+                             reinterpret_cast<LPARAM>(old.c_str()));
                 return;
             }
             if (answer == IDYES) {
@@ -306,7 +311,9 @@ class RecoPage : public SettingsPage {
                 return true;
             case kList:
                 if (code == LBN_SELCHANGE) updateButtons();
-                if (code == LBN_DBLCLK) PostMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(kEdit, BN_CLICKED), reinterpret_cast<LPARAM>(item(kEdit)));
+                if (code == LBN_DBLCLK)
+                    PostMessageW(hwnd(), WM_COMMAND, MAKEWPARAM(kEdit, BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(item(kEdit)));
                 return true;
             case kEdit:
                 if (code == BN_CLICKED) editProfile(true, false);
@@ -360,14 +367,17 @@ INT_PTR CALLBACK AdvancedRecoDlgProc(HWND dialog, UINT message, WPARAM wParam, L
             options = reinterpret_cast<RecoOptions*>(lParam);
             SetWindowLongPtrW(dialog, DWLP_USER, lParam);
             CheckRadioButton(dialog, 3131, 3133, 3131 + options->useProfileScope);
-            CheckDlgButton(dialog, 3128, options->showCurrentRecProfile ? BST_CHECKED : BST_UNCHECKED);
+            CheckDlgButton(dialog, 3128,
+                           options->showCurrentRecProfile ? BST_CHECKED : BST_UNCHECKED);
             CheckDlgButton(dialog, 3129, options->useContextReco ? BST_CHECKED : BST_UNCHECKED);
             CheckDlgButton(dialog, 3136, options->useAppFilters ? BST_CHECKED : BST_UNCHECKED);
             HINSTANCE module = getInstance() ? getInstance() : GetModuleHandleW(nullptr);
             const struct {
                 int control;
                 UINT text;
-            } statics[] = {{3134, IDS_ADV_SCOPE_INFO}, {3135, IDS_ADV_BINDING_INFO}, {3137, IDS_ADV_FILTER_INFO}};
+            } statics[] = {{3134, IDS_ADV_SCOPE_INFO},
+                           {3135, IDS_ADV_BINDING_INFO},
+                           {3137, IDS_ADV_FILTER_INFO}};
             for (const auto& s : statics) {
                 wchar_t text[512] = {};
                 LoadStringW(module, s.text, text, 512);
@@ -379,7 +389,7 @@ INT_PTR CALLBACK AdvancedRecoDlgProc(HWND dialog, UINT message, WPARAM wParam, L
             if (!options) return FALSE;
             switch (LOWORD(wParam)) {
                 case IDOK:
-                    options->useProfileScope = IsDlgButtonChecked(dialog, 3133) ? 2
+                    options->useProfileScope = IsDlgButtonChecked(dialog, 3133)   ? 2
                                                : IsDlgButtonChecked(dialog, 3132) ? 1
                                                                                   : 0;
                     options->showCurrentRecProfile = IsDlgButtonChecked(dialog, 3128) ? 1 : 0;

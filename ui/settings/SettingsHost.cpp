@@ -78,7 +78,8 @@ void enableApply(HWND dialog, bool enable) {
     // A disabled button drops the focus, and with no focus the dialog would
     // hear no key (Escape, Enter): the focus goes to "&OK".
     if (!enable && (hadFocus || !GetFocus()) && GetActiveWindow() == dialog)
-        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, kIdOk)), TRUE);
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, kIdOk)),
+                     TRUE);
 }
 
 int selectedTab(const SettingsHost* host) {
@@ -96,8 +97,8 @@ void showSettingsPage(HWND dialog) {
             ShowWindow(host->pages[i], SW_HIDE);
     g_host.creatingPage = true;
     if (!host->pages[index] && host->templates[index]) {
-        host->pages[index] = CreateDialogIndirectParamW(
-            resourceModule(), host->templates[index], dialog, kPages[index].procedure, 0);
+        host->pages[index] = CreateDialogIndirectParamW(resourceModule(), host->templates[index],
+                                                        dialog, kPages[index].procedure, 0);
         if (!host->pages[index])
             debugTrace(L"showSettingsPage: page %d not created (error %lu)\n", index,
                        GetLastError());
@@ -211,7 +212,8 @@ bool initSettingsHost(HWND dialog) {
     for (int i = 0; i < g_host.pagesInUse; ++i) {
         HRSRC found = FindResourceW(module, kPages[i].templateName, RT_DIALOG);
         HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-        host->templates[i] = loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
+        host->templates[i] =
+            loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
         if (!host->templates[i]) {
             debugTrace(L"initSettingsHost: no template %s\n", kPages[i].templateName);
             continue;
@@ -231,10 +233,9 @@ bool initSettingsHost(HWND dialog) {
     RECT unit = {0, 0, 4, 8};  // one base unit in dialog units
     MapDialogRect(dialog, &unit);
     const int baseX = unit.right, baseY = unit.bottom;
-    host->tab = CreateWindowExW(0, WC_TABCONTROLW, L"",
-                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_MULTILINE, 0, 0,
-                                pageRect.right + baseX, pageRect.bottom + 2 * baseY, dialog,
-                                nullptr, module, nullptr);
+    host->tab = CreateWindowExW(
+        0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TCS_MULTILINE, 0, 0,
+        pageRect.right + baseX, pageRect.bottom + 2 * baseY, dialog, nullptr, module, nullptr);
     if (!host->tab) return false;
     SendMessageW(host->tab, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
     for (int i = 0; i < g_host.pagesInUse; ++i) {
@@ -391,11 +392,11 @@ void applyHookTabletMode(bool superGesture) {
         hookLibrary().setHookTabletMode(tabletCollector, settings.allowedInputType, 0, 0, nullptr);
         return;
     }
-    const int superFlag = settings.superGestureAllowed &&
-                                  ((GetSystemMetrics(SM_DIGITIZER) & NID_MULTI_INPUT) != 0 ||
-                                   settings.superGestureID != 101)
-                              ? 1
-                              : 0;
+    const int superFlag =
+        settings.superGestureAllowed && ((GetSystemMetrics(SM_DIGITIZER) & NID_MULTI_INPUT) != 0 ||
+                                         settings.superGestureID != 101)
+            ? 1
+            : 0;
     hookLibrary().setHookTabletMode(tabletCollector, settings.allowedInputType, superFlag,
                                     settings.superGestureID, &settings.superGestureScreenArea);
 }
@@ -413,8 +414,8 @@ void showSettingsDialog(HWND owner) {
     g_host.pagesInUse = g_host.forcedCount ? g_host.forcedCount : (altAndCtrl ? 8 : 6);
     {
         MouseTransparentScope transparent;
-        const INT_PTR result = DialogBoxParamW(resourceModule(), L"TABBED_MAIN", owner,
-                                               SettingsHostDlgProc, 0);
+        const INT_PTR result =
+            DialogBoxParamW(resourceModule(), L"TABBED_MAIN", owner, SettingsHostDlgProc, 0);
         if (result == -1) debugTrace(L"showSettingsDialog: the dialog did not run\n");
     }
     g_host.pagesInUse = 0;

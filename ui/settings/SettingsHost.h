@@ -31,7 +31,7 @@ enum SettingsPageCommand : WORD {
 // One row of the page table.
 struct SettingsPageRow {
     DLGPROC procedure;
-    UINT titleId;             // string-table id of the tab title
+    UINT titleId;                 // string-table id of the tab title
     const wchar_t* templateName;  // the page's dialog template
 };
 

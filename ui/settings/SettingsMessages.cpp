@@ -19,7 +19,8 @@ void setSettingsMessageSink(SettingsMessageSink sink) { messageSink() = std::mov
 void setSettingsFileSink(SettingsFileSink sink) { fileSink() = std::move(sink); }
 
 int settingsMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
-    if (messageSink()) return messageSink()(owner, text ? text : L"", caption ? caption : L"", type);
+    if (messageSink())
+        return messageSink()(owner, text ? text : L"", caption ? caption : L"", type);
     MouseTransparentScope transparent;
     return MessageBoxW(owner, text, caption, type | MB_SETFOREGROUND);
 }

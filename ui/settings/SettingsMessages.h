@@ -26,8 +26,8 @@ bool chooseSettingsFile(HWND owner, const FileDialogRequest& request, std::wstri
 
 // Tests: answer message boxes and file dialogs in place of the user. A null
 // function gives the real dialogs back.
-using SettingsMessageSink =
-    std::function<int(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)>;
+using SettingsMessageSink = std::function<int(HWND owner, const std::wstring& text,
+                                              const std::wstring& caption, UINT type)>;
 void setSettingsMessageSink(SettingsMessageSink sink);
 using SettingsFileSink =
     std::function<bool(const FileDialogRequest& request, std::wstring& path, bool* failed)>;

@@ -38,7 +38,9 @@ class SettingsPage {
     // Control helpers.
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
     bool checked(int id) const { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
-    void setChecked(int id, bool on) { CheckDlgButton(hwnd_, id, on ? BST_CHECKED : BST_UNCHECKED); }
+    void setChecked(int id, bool on) {
+        CheckDlgButton(hwnd_, id, on ? BST_CHECKED : BST_UNCHECKED);
+    }
     void enable(int id, bool on) { EnableWindow(item(id), on ? TRUE : FALSE); }
     // The number in an edit, read without checks (as GetDlgItemInt reads it).
     unsigned number(int id) const { return GetDlgItemInt(hwnd_, id, nullptr, FALSE); }

@@ -106,7 +106,8 @@ class Driver {
                     if (IsWindowVisible(window)) {
                         std::string& out = *reinterpret_cast<std::string*>(parameter);
                         out += " \"";
-                        for (const wchar_t* c = text; *c; ++c) out += *c < 128 ? static_cast<char>(*c) : '?';
+                        for (const wchar_t* c = text; *c; ++c)
+                            out += *c < 128 ? static_cast<char>(*c) : '?';
                         out += "\"";
                     }
                     return TRUE;

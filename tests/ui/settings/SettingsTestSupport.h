@@ -28,20 +28,21 @@ struct Shown {
 class SettingsFixture {
   public:
     SettingsFixture() {
-        key_ = L"Software\\Zorvane\\ScribixTest\\settings-" + std::to_wstring(GetCurrentProcessId());
+        key_ =
+            L"Software\\Zorvane\\ScribixTest\\settings-" + std::to_wstring(GetCurrentProcessId());
         RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
         setSettingsRootKey(key_.c_str());
         resetSettingsToDefaults();
         // The dialogs come from the test program's own resources.
         appGlobals().instance = GetModuleHandleW(nullptr);
-        setSettingsMessageSink([this](HWND, const std::wstring& text, const std::wstring& caption,
-                                      UINT type) {
-            shown.push_back({text, caption, type});
-            if (answers.empty()) return IDOK;
-            const int answer = answers.front();
-            answers.erase(answers.begin());
-            return answer;
-        });
+        setSettingsMessageSink(
+            [this](HWND, const std::wstring& text, const std::wstring& caption, UINT type) {
+                shown.push_back({text, caption, type});
+                if (answers.empty()) return IDOK;
+                const int answer = answers.front();
+                answers.erase(answers.begin());
+                return answer;
+            });
     }
     ~SettingsFixture() {
         setSettingsMessageSink(nullptr);

@@ -85,12 +85,11 @@ TEST_F(SettingsDialogTest, TheMessageArgumentChoosesTheFirstPage) {
         int remembered;
         int shown;
     } cases[] = {
-        {29, 6, 0, 4},   // "Macros"
-        {9, 6, 0, 5},    // "Reco"
-        {0, 6, 3, 3},    // no argument: the page shown last time
-        {31, 6, 0, 0},   // "Touch" is not in use: the first tab
-        {31, 8, 0, 7},
-        {999, 6, 2, 2},  // no page has the id: the remembered page stays
+        {29, 6, 0, 4},                  // "Macros"
+        {9, 6, 0, 5},                   // "Reco"
+        {0, 6, 3, 3},                   // no argument: the page shown last time
+        {31, 6, 0, 0},                  // "Touch" is not in use: the first tab
+        {31, 8, 0, 7}, {999, 6, 2, 2},  // no page has the id: the remembered page stays
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.titleId);

@@ -113,7 +113,8 @@ TEST_F(EditorsTest, ANewProfileIsCheckedThenSavedIntoProfilesXml) {
         before = listItems(GetDlgItem(reco, 3095));
         HWND list = GetDlgItem(reco, 3095);
         SendMessageW(list, LB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(L"#sys-default"));
-        SendMessageW(reco, WM_COMMAND, MAKEWPARAM(3095, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        SendMessageW(reco, WM_COMMAND, MAKEWPARAM(3095, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
         removeForDefault = IsWindowEnabled(GetDlgItem(reco, 3098)) != FALSE;
         const auto shot = screenshot::checkWindow(dialog, kReferences, "settings-reco");
         EXPECT_TRUE(shot.ok) << shot.message;
@@ -195,8 +196,8 @@ TEST_F(EditorsTest, RenamingOntoAnotherProfileAsksKeepingTheNameDoesNot) {
         bool asked;
         int result;
     } cases[] = {
-        {L"Notes", IDYES, false, 1},    // the name at opening
-        {L"Letters", IDNO, true, -1},   // refused: the dialog stays (then cancelled)
+        {L"Notes", IDYES, false, 1},   // the name at opening
+        {L"Letters", IDNO, true, -1},  // refused: the dialog stays (then cancelled)
         {L"Letters", IDYES, true, 1},
         {L"#sys-macro", IDOK, false, -1},  // reserved
     };
@@ -216,9 +217,10 @@ TEST_F(EditorsTest, RenamingOntoAnotherProfileAsksKeepingTheNameDoesNot) {
         });
         INT_PTR result = 0;
         ASSERT_TRUE(steps.run([&] { result = runProfileEditor(nullptr, state); }));
-        const bool asked = !settings.shown.empty() &&
-                           settings.shown.front().text ==
-                               L"Another profile with this name is found.\nDo you want to replace it.";
+        const bool asked =
+            !settings.shown.empty() &&
+            settings.shown.front().text ==
+                L"Another profile with this name is found.\nDo you want to replace it.";
         EXPECT_EQ(asked, c.asked);
         EXPECT_EQ(result, c.result == 1 ? 1 : 2);
         EXPECT_EQ(profile.name == c.newName, c.result == 1) << "only an accepted name is stored";
@@ -236,14 +238,15 @@ TEST_F(EditorsTest, AStandardLexiconPresetsTheSegmentationAndAChangeIsConfirmed)
     steps.then(L"Edit Profile", [&](HWND editor) {
         HWND combo = GetDlgItem(editor, 3104);
         SendMessageW(combo, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(L"numeric"));
-        SendMessageW(editor, WM_COMMAND, MAKEWPARAM(3104, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo));
+        SendMessageW(editor, WM_COMMAND, MAKEWPARAM(3104, CBN_SELENDOK),
+                     reinterpret_cast<LPARAM>(combo));
         presetLexical = st::isChecked(editor, 3117);
         settings.answers = {IDNO};
         st::clickControl(GetDlgItem(editor, 3109));  // "Normal"
         driver::pump(100);
-        askedOnce = settings.shown.size() == 1 &&
-                    settings.shown[0].text.find(L"The preset word segmentation mode for this "
-                                                L"lexicon is \"Lexical\"") == 0;
+        askedOnce = settings.shown.size() == 1 && settings.shown[0].text.find(
+                                                      L"The preset word segmentation mode for this "
+                                                      L"lexicon is \"Lexical\"") == 0;
         backToLexical = st::isChecked(editor, 3117) && !st::isChecked(editor, 3109);
         driver::click(editor, IDCANCEL);
     });
@@ -271,7 +274,8 @@ TEST_F(EditorsTest, TheDictionaryEditorFillsTheProfilesDictionaryWhichStoringSav
         SetDlgItemTextW(editor, 3105, L"clients");
         SendMessageW(editor, WM_COMMAND, MAKEWPARAM(3105, CBN_EDITCHANGE),
                      reinterpret_cast<LPARAM>(GetDlgItem(editor, 3105)));
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(editor, 3075))) << "a named dictionary can be edited";
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(editor, 3075)))
+            << "a named dictionary can be edited";
         driver::postClick(editor, 3075);
     });
     steps.then(L"Edit User Dictionary - clients", [&](HWND dictionary) {
@@ -293,15 +297,15 @@ TEST_F(EditorsTest, TheDictionaryEditorFillsTheProfilesDictionaryWhichStoringSav
     EXPECT_EQ(profile->userDicts, std::vector<std::wstring>{L"clients"});
     ASSERT_TRUE(storeProfileIntoDocument(document, state.nameAtOpening, *profile));
     const std::wstring file = data.path() + L"\\English\\clients" + module->getUserDictExtension();
-    EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << "storing saved the dictionary";
+    EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "storing saved the dictionary";
 }
 
 TEST(ProfileEditorRules, ThePlatformRecognizerOffersItsThirteenLexiconsInTableOrder) {
     RecProfile profile(nullptr);
-    const std::vector<std::wstring> expected = {L"currency", L"date",     L"default", L"e-mail",
-                                                L"empty",    L"filename", L"numeric", L"percent",
-                                                L"phone",    L"singlesym", L"time",   L"www",
-                                                L"zip"};
+    const std::vector<std::wstring> expected = {
+        L"currency", L"date",  L"default",   L"e-mail", L"empty", L"filename", L"numeric",
+        L"percent",  L"phone", L"singlesym", L"time",   L"www",   L"zip"};
     EXPECT_EQ(profileEditorLexicons(profile, false, true), expected);
 }
 
@@ -325,11 +329,11 @@ TEST_F(EditorsTest, StoringAProfileReplacesRenamesOrAppends) {
         const wchar_t* name;
         std::vector<std::wstring> after;
     } cases[] = {
-        {L"", L"Zeta", {L"Alpha", L"Beta", L"Zeta"}},             // new: appended
-        {L"Beta", L"Beta", {L"Alpha", L"Beta"}},                  // same name: replaced in place
-        {L"Alpha", L"Gamma", {L"Gamma", L"Beta"}},                // renamed: in the old place
-        {L"Alpha", L"Beta", {L"Beta"}},                           // renamed onto another: one left
-        {L"Missing", L"Delta", {L"Alpha", L"Beta", L"Delta"}},    // the old one is gone: appended
+        {L"", L"Zeta", {L"Alpha", L"Beta", L"Zeta"}},           // new: appended
+        {L"Beta", L"Beta", {L"Alpha", L"Beta"}},                // same name: replaced in place
+        {L"Alpha", L"Gamma", {L"Gamma", L"Beta"}},              // renamed: in the old place
+        {L"Alpha", L"Beta", {L"Beta"}},                         // renamed onto another: one left
+        {L"Missing", L"Delta", {L"Alpha", L"Beta", L"Delta"}},  // the old one is gone: appended
     };
     for (const auto& c : cases) {
         IxlScribixHelper document(IXL_KIND_PROFILE);
@@ -383,7 +387,8 @@ TEST_F(EditorsTest, ANewMacroIsCheckedThenSavedIntoMacroXml) {
             {L"my sig", L"x", L"No spaces are allowed in the macro name"},
             {L"", L"x", L"No macro name is specified"},
             {L"caf\u00e9 x", L"x", L"No spaces are allowed in the macro name"},
-            {L"caf\u00e9", L"x", L"Only English letters and ASCII symbols are allowed in a macro name"},
+            {L"caf\u00e9", L"x",
+             L"Only English letters and ASCII symbols are allowed in a macro name"},
             {L"addr", L"", L"Macro has an empty body."},
         };
         for (const auto& r : refusals) {
@@ -442,21 +447,24 @@ TEST_F(EditorsTest, ExportThenImportAddsImportedNames) {
         HWND macros = settingsPageWindow(4);
         HWND list = GetDlgItem(macros, 3056);
         SendMessageW(list, LB_SETSEL, TRUE, 1);  // "np" only
-        SendMessageW(macros, WM_COMMAND, MAKEWPARAM(3056, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        SendMessageW(macros, WM_COMMAND, MAKEWPARAM(3056, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
         driver::click(macros, 3061);  // "Export"
         driver::click(macros, 3062);  // "Import"
         after = listItems(list);
         driver::click(dialog, kSettingsOk);
     });
     ASSERT_TRUE(open(steps, kMacrosTitle));
-    EXPECT_EQ(requested, (std::vector<std::wstring>{L"Export selected macros", L"Import selected macros"}));
+    EXPECT_EQ(requested,
+              (std::vector<std::wstring>{L"Export selected macros", L"Import selected macros"}));
     CLiteDom file;
     ASSERT_TRUE(file.load(exported.c_str()));
     EXPECT_EQ(rootName(file), L"macroses");
     EXPECT_EQ(itemNames(file), std::vector<std::wstring>{L"np"});
     EXPECT_TRUE(sawMessage(L"Macro files saved successfully"));
-    EXPECT_TRUE(sawMessage(L"Macros imported successfully.\nSuffix  '_imported'  is added to macros "
-                           L"with duplicated names."));
+    EXPECT_TRUE(
+        sawMessage(L"Macros imported successfully.\nSuffix  '_imported'  is added to macros "
+                   L"with duplicated names."));
     EXPECT_EQ(after, (std::vector<std::wstring>{L"sig", L"np", L"np_imported"}));
     const std::string saved = readFile(macroFile());
     EXPECT_NE(saved.find("name=\"np_imported\""), std::string::npos) << "OK saved the import";
@@ -481,17 +489,28 @@ TEST_F(EditorsTest, ImportAndExportOfFiles) {
         bool suffix;
         std::vector<std::wstring> after;
     } cases[] = {
-        {"<macroses><macro name=\"new\" type=\"keystroke\">n</macro></macroses>", 1, false,
+        {"<macroses><macro name=\"new\" type=\"keystroke\">n</macro></macroses>",
+         1,
+         false,
          {L"sig", L"np", L"new"}},
-        {"<macroses><macro name=\"sig\" type=\"keystroke\">s</macro></macroses>", 1, true,
+        {"<macroses><macro name=\"sig\" type=\"keystroke\">s</macro></macroses>",
+         1,
+         true,
          {L"sig", L"np", L"sig_imported"}},
         // The suffixed name exists too: the suffix is added once, without a further test.
-        {"<macroses><macro name=\"sig\">a</macro><macro name=\"sig\">b</macro></macroses>", 1, true,
+        {"<macroses><macro name=\"sig\">a</macro><macro name=\"sig\">b</macro></macroses>",
+         1,
+         true,
          {L"sig", L"np", L"sig_imported", L"sig_imported"}},
         // Any root and element name: each child is a macro.
-        {"<list><item name=\"x\" type=\"keystroke\">x</item></list>", 1, false, {L"sig", L"np", L"x"}},
+        {"<list><item name=\"x\" type=\"keystroke\">x</item></list>",
+         1,
+         false,
+         {L"sig", L"np", L"x"}},
         // A child without a name stops the import; what came before it stays.
-        {"<macroses><macro name=\"a\">a</macro><macro>b</macro></macroses>", -1, false,
+        {"<macroses><macro name=\"a\">a</macro><macro>b</macro></macroses>",
+         -1,
+         false,
          {L"sig", L"np", L"a"}},
         {"not xml", -1, false, {L"sig", L"np"}},
     };
@@ -521,26 +540,48 @@ TEST(KeystrokeRecording, KeysBecomeMacroText) {
         const wchar_t* text;
     } cases[] = {
         {"ctrl shift a",
-         {{WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, 'A'}, {WM_CHAR, 1},
-          {WM_KEYUP, 'A'}, {WM_KEYUP, VK_SHIFT}, {WM_KEYUP, VK_CONTROL}},
+         {{WM_KEYDOWN, VK_CONTROL},
+          {WM_KEYDOWN, VK_SHIFT},
+          {WM_KEYDOWN, 'A'},
+          {WM_CHAR, 1},
+          {WM_KEYUP, 'A'},
+          {WM_KEYUP, VK_SHIFT},
+          {WM_KEYUP, VK_CONTROL}},
          L"{Ctrl+{Shift+A}}"},
-        {"shift a", {{WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, 'A'}, {WM_CHAR, 'A'}, {WM_KEYUP, 'A'},
-                     {WM_KEYUP, VK_SHIFT}}, L"{Shift+A}"},
-        {"ctrl c", {{WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, 'C'}, {WM_CHAR, 3}, {WM_KEYUP, 'C'},
-                    {WM_KEYUP, VK_CONTROL}}, L"{Ctrl+C}"},
-        {"alt f4", {{WM_SYSKEYDOWN, VK_MENU}, {WM_SYSKEYDOWN, VK_F4}, {WM_SYSKEYUP, VK_F4},
-                    {WM_SYSKEYUP, VK_MENU}}, L"{Alt+{F4}}"},
+        {"shift a",
+         {{WM_KEYDOWN, VK_SHIFT},
+          {WM_KEYDOWN, 'A'},
+          {WM_CHAR, 'A'},
+          {WM_KEYUP, 'A'},
+          {WM_KEYUP, VK_SHIFT}},
+         L"{Shift+A}"},
+        {"ctrl c",
+         {{WM_KEYDOWN, VK_CONTROL},
+          {WM_KEYDOWN, 'C'},
+          {WM_CHAR, 3},
+          {WM_KEYUP, 'C'},
+          {WM_KEYUP, VK_CONTROL}},
+         L"{Ctrl+C}"},
+        {"alt f4",
+         {{WM_SYSKEYDOWN, VK_MENU},
+          {WM_SYSKEYDOWN, VK_F4},
+          {WM_SYSKEYUP, VK_F4},
+          {WM_SYSKEYUP, VK_MENU}},
+         L"{Alt+{F4}}"},
         {"plain letter", {{WM_KEYDOWN, 'Q'}, {WM_CHAR, 'q'}, {WM_KEYUP, 'Q'}}, L"q"},
         {"space alone", {{WM_KEYDOWN, VK_SPACE}, {WM_CHAR, ' '}, {WM_KEYUP, VK_SPACE}}, L" "},
-        {"shift space", {{WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_SPACE}, {WM_CHAR, ' '},
-                         {WM_KEYUP, VK_SHIFT}}, L"{Shift+{Space}}"},
+        {"shift space",
+         {{WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, VK_SPACE}, {WM_CHAR, ' '}, {WM_KEYUP, VK_SHIFT}},
+         L"{Shift+{Space}}"},
         // The character of a key recorded by its name is not typed as well.
-        {"enter and tab", {{WM_KEYDOWN, VK_RETURN}, {WM_CHAR, '\r'}, {WM_KEYDOWN, VK_TAB},
-                           {WM_CHAR, '\t'}}, L"{Enter}{Tab}"},
+        {"enter and tab",
+         {{WM_KEYDOWN, VK_RETURN}, {WM_CHAR, '\r'}, {WM_KEYDOWN, VK_TAB}, {WM_CHAR, '\t'}},
+         L"{Enter}{Tab}"},
         {"escape", {{WM_KEYDOWN, VK_ESCAPE}, {WM_CHAR, 27}}, L"{Esc}"},
         {"backspace", {{WM_KEYDOWN, VK_BACK}, {WM_CHAR, 8}}, L"{Bksp}"},
         {"number pad digit", {{WM_KEYDOWN, VK_NUMPAD5}, {WM_CHAR, '5'}}, L"{#5}"},
-        {"arrows and keys", {{WM_KEYDOWN, VK_LEFT}, {WM_KEYDOWN, VK_HOME}, {WM_KEYDOWN, VK_DELETE}},
+        {"arrows and keys",
+         {{WM_KEYDOWN, VK_LEFT}, {WM_KEYDOWN, VK_HOME}, {WM_KEYDOWN, VK_DELETE}},
          L"{Left}{Home}{Del}"},
         {"system character", {{WM_SYSCHAR, 'x'}}, L""},
     };
@@ -602,7 +643,8 @@ TEST_F(EditorsTest, APageThatCannotSaveKeepsItsEditsAndTheOthersTheirs) {
     forceSettingsPageCount(8);
     ASSERT_TRUE(writeFile(macroFile(), kTwoMacros));
     const std::wstring imported = data.file(L"more.xml");
-    ASSERT_TRUE(writeFile(imported, "<macroses><macro name=\"more\" type=\"keystroke\">m</macro></macroses>"));
+    ASSERT_TRUE(writeFile(
+        imported, "<macroses><macro name=\"more\" type=\"keystroke\">m</macro></macroses>"));
     setSettingsFileSink([&](const FileDialogRequest&, std::wstring& path, bool*) {
         path = imported;
         return true;

@@ -46,7 +46,8 @@ TEST(SettingsPageValues, ShowAfterRecognitionKeepsAnExistingMode) {
     const struct {
         bool checked;
         int before, after;
-    } cases[] = {{true, 0, 2}, {true, 1, 1}, {true, 2, 2}, {true, 3, 3}, {false, 1, 0}, {false, 0, 0}};
+    } cases[] = {{true, 0, 2}, {true, 1, 1},  {true, 2, 2},
+                 {true, 3, 3}, {false, 1, 0}, {false, 0, 0}};
     for (const auto& c : cases) EXPECT_EQ(autoShowAfter(c.checked, c.before), c.after) << c.before;
 }
 
@@ -56,7 +57,7 @@ TEST(SettingsPageValues, InputTypeBoxesReplaceOnlyTheirOwnBits) {
         bool mouse, pen, finger;
         int after;
     } cases[] = {
-        {15, true, true, true, 15}, {15, true, true, false, 11}, {15, false, false, false, 8},
+        {15, true, true, true, 15}, {15, true, true, false, 11},       {15, false, false, false, 8},
         {0, false, true, false, 2}, {0x107, true, false, true, 0x105},
     };
     for (const auto& c : cases)
@@ -105,7 +106,9 @@ class SettingsRoundTripTest : public ::testing::Test {
         forceSettingsPageCount(0);
         setHookLibrary(previous_);
     }
-    bool open(driver::Driver& steps) { return steps.run([] { openSettingsDialog(0); }); }
+    bool open(driver::Driver& steps) {
+        return steps.run([] { openSettingsDialog(0); });
+    }
 
     // Clicks the tab and gives back its page.
     static HWND showTab(HWND dialog, int index) {
