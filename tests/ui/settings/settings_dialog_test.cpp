@@ -3,6 +3,9 @@
 // and the screenshots of what the user sees.
 #include <gtest/gtest.h>
 
+#include "core/AppGlobals.h"
+#include "core/ServiceMessages.h"
+#include "shell/ServiceWindow.h"
 #include "tests/support/Screenshot.h"
 #include "tests/ui/settings/DialogDriver.h"
 #include "tests/ui/settings/SettingsTestSupport.h"
@@ -51,6 +54,53 @@ TEST_F(SettingsDialogTest, OpensWithSixTabsOnTheRememberedPage) {
     EXPECT_EQ(titles, (std::vector<std::wstring>{L"General", L"Input", L"Ink", L"WordMenu",
                                                  L"Macros", L"Reco"}));
     EXPECT_FALSE(apply) << "nothing to apply at opening";
+}
+
+// Counts the shown settings dialogs of this thread.
+int shownSettingsDialogs() {
+    int count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM parameter) -> BOOL {
+            wchar_t text[64] = {};
+            GetWindowTextW(window, text, 64);
+            if (IsWindowVisible(window) && std::wstring(text) == kCaption)
+                ++*reinterpret_cast<int*>(parameter);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+TEST_F(SettingsDialogTest, TheServiceWindowsMessageOpensOneDialogOnThePageAsked) {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = ServiceWndProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"SettingsTestServiceWndClass";
+    RegisterClassW(&windowClass);
+    HWND service = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10,
+                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(service, nullptr);
+    appGlobals().serviceWindow = service;
+    int shown = -1, dialogs = 0;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        shown = st::selectedTab(dialog);
+        // A second request while the dialog is open is turned away.
+        PostMessageW(service, WM_INK_OPEN_SETTINGS, 9, 0);
+        driver::pump(300);
+        dialogs = shownSettingsDialogs();
+        driver::click(dialog, kSettingsCancel);
+    });
+    const bool ran = steps.run([&] { SendMessageW(service, WM_INK_OPEN_SETTINGS, 29, 0); });
+    appGlobals().serviceWindow = nullptr;
+    DestroyWindow(service);
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    ASSERT_TRUE(ran);
+    EXPECT_EQ(shown, 4) << "\"Macros\"";
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(rememberedSettingsPage(), 4);
 }
 
 TEST_F(SettingsDialogTest, AltAndCtrlHeldAtOpeningAddTuneupAndTouch) {
