@@ -202,7 +202,9 @@ class MacrosPage : public SettingsPage {
             return false;
         }
         pending_ = false;
-        if (!m->loadMacros()) {
+        // With no macro left there is nothing to load: the recognizer then
+        // simply has no macros, which is what the user asked for.
+        if (!m->loadMacros() && !document_->isEmpty()) {
             settingsMessageBox(hwnd(),
                                L"The macros were saved, but the recognizer could not load them: "
                                L"handwritten macros are not available until it can.",

@@ -301,6 +301,62 @@ TEST_F(EditorsTest, TheDictionaryEditorFillsTheProfilesDictionaryWhichStoringSav
         << "storing saved the dictionary";
 }
 
+TEST_F(EditorsTest, AdvancedOptionsApplyWithTheProfiles) {
+    generalSettings().useProfileScope = 1;
+    generalSettings().useContextReco = 0;
+    bool scopeShown = false, applyAfter = false;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND) { driver::postClick(settingsPageWindow(5), 3100); });
+    steps.then(L"Advanced recognition options", [&](HWND advanced) {
+        scopeShown = st::isChecked(advanced, 3132);
+        const auto shot = screenshot::checkWindow(advanced, kReferences, "advanced-reco");
+        EXPECT_TRUE(shot.ok) << shot.message;
+        st::clickControl(GetDlgItem(advanced, 3133));
+        st::clickControl(GetDlgItem(advanced, 3129));
+        driver::pump(100);
+        driver::click(advanced, IDOK);
+    });
+    steps.then(kCaption, [&](HWND dialog) {
+        applyAfter = IsWindowEnabled(GetDlgItem(dialog, kSettingsApply)) != FALSE;
+        driver::click(dialog, kSettingsOk);
+    });
+    ASSERT_TRUE(open(steps, kRecoTitle));
+    EXPECT_TRUE(scopeShown);
+    EXPECT_TRUE(applyAfter);
+    EXPECT_EQ(generalSettings().useProfileScope, 2);
+    EXPECT_EQ(generalSettings().useContextReco, 1);
+    EXPECT_EQ(st::storedNumber(nullptr, L"useProfileScope"), 2);
+    EXPECT_EQ(st::storedNumber(nullptr, L"useContextReco"), 1);
+}
+
+TEST_F(EditorsTest, ProfilesThatCannotBeSavedStayInThePage) {
+    const std::wstring path = module->getProfilesFilePath();
+    std::vector<std::wstring> afterFailure;
+    bool applyAfterFailure = false;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND) { driver::postClick(settingsPageWindow(5), 3096); });
+    steps.then(L"New Profile", [&](HWND editor) {
+        SetDlgItemTextW(editor, 3099, L"Kept");
+        driver::click(editor, IDOK);
+    });
+    steps.then(kCaption, [&](HWND dialog) {
+        DeleteFileW(path.c_str());
+        CreateDirectoryW(path.c_str(), nullptr);
+        settings.shown.clear();
+        driver::click(dialog, kSettingsApply);
+        afterFailure = listItems(GetDlgItem(settingsPageWindow(5), 3095));
+        applyAfterFailure = IsWindowEnabled(GetDlgItem(dialog, kSettingsApply)) != FALSE;
+        RemoveDirectoryW(path.c_str());
+        driver::click(dialog, kSettingsOk);
+    });
+    ASSERT_TRUE(open(steps, kRecoTitle));
+    EXPECT_NE(std::find(afterFailure.begin(), afterFailure.end(), L"Kept"), afterFailure.end());
+    EXPECT_TRUE(applyAfterFailure);
+    ASSERT_FALSE(settings.shown.empty());
+    EXPECT_NE(settings.shown[0].text.find(L"could not be saved"), std::wstring::npos);
+    EXPECT_NE(readFile(path).find("name=\"Kept\""), std::string::npos) << "saved once it could be";
+}
+
 TEST(ProfileEditorRules, ThePlatformRecognizerOffersItsThirteenLexiconsInTableOrder) {
     RecProfile profile(nullptr);
     const std::vector<std::wstring> expected = {
@@ -524,6 +580,29 @@ TEST_F(EditorsTest, ImportAndExportOfFiles) {
         EXPECT_EQ(suffix, c.suffix) << c.file;
         EXPECT_EQ(itemNames(target.dom()), c.after) << c.file;
     }
+}
+
+TEST_F(EditorsTest, RemovingEveryMacroEmptiesTheDocument) {
+    ASSERT_TRUE(writeFile(macroFile(), kTwoMacros));
+    std::vector<std::wstring> after;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        HWND macros = settingsPageWindow(4);
+        HWND list = GetDlgItem(macros, 3056);
+        SendMessageW(list, LB_SETSEL, TRUE, -1);
+        SendMessageW(macros, WM_COMMAND, MAKEWPARAM(3056, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(macros, 3059))) << "no editing of several";
+        driver::click(macros, 3057);  // "Re&move"
+        after = listItems(list);
+        driver::click(dialog, kSettingsOk);
+    });
+    ASSERT_TRUE(open(steps, kMacrosTitle));
+    EXPECT_TRUE(after.empty());
+    CLiteDom file;
+    ASSERT_TRUE(file.load(macroFile().c_str()));
+    EXPECT_TRUE(itemNames(file).empty());
+    EXPECT_EQ(rootName(file), L"macroses");
 }
 
 // The keys recorded into an edit, message by message.
