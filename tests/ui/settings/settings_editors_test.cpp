@@ -168,6 +168,23 @@ TEST_F(EditorsTest, TheDefaultProfileChangesItsCapitalsButNotItsNameOrLexicon) {
         seen.lexicon = IsWindowEnabled(GetDlgItem(editor, 3104)) != FALSE;
         seen.dictionary = IsWindowEnabled(GetDlgItem(editor, 3105)) != FALSE;
         seen.capitals = IsWindowEnabled(GetDlgItem(editor, 3112)) != FALSE;
+        // The help line follows the mouse from control to control.
+        const struct {
+            HWND under;
+            const wchar_t* help;
+        } helps[] = {
+            {GetDlgItem(editor, 3113), L"Augment recognized text with a space."},
+            {FindWindowExW(GetDlgItem(editor, 3105), nullptr, L"Edit", nullptr),
+             L"Optional user dictionary: type in dictionary name and press \"Edit\" to enter or "
+             L"import additional terms such as customer or product names. You can also select "
+             L"previously created user dictionary."},
+            {GetDlgItem(editor, 3111), L""},
+            {GetDlgItem(editor, IDCANCEL), L"Close the dialog box without any changes."},
+        };
+        for (const auto& h : helps) {
+            SendMessageW(editor, WM_SETCURSOR, reinterpret_cast<WPARAM>(h.under), HTCLIENT);
+            EXPECT_EQ(st::itemText(editor, 3114), h.help);
+        }
         st::clickControl(GetDlgItem(editor, 3112));  // "Use of capital letters"
         driver::pump(100);
         EXPECT_TRUE(st::isChecked(editor, 3108)) << "\"First letter capital\" comes with it";
