@@ -11,6 +11,7 @@
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
 #include "tests/support/Screenshot.h"
+#include "tests/recognition/RecTestSupport.h"
 #include "tests/support/TempDir.h"
 #include "tests/ui/settings/DialogDriver.h"
 #include "tests/ui/settings/SettingsTestSupport.h"
@@ -316,6 +317,87 @@ TEST_F(EditorsTest, TheDictionaryEditorFillsTheProfilesDictionaryWhichStoringSav
     const std::wstring file = data.path() + L"\\English\\clients" + module->getUserDictExtension();
     EXPECT_NE(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES)
         << "storing saved the dictionary";
+}
+
+// Two engine folders, English and German, over the installed library.
+class TwoLanguagesTest : public EditorsTest {
+  protected:
+    void SetUp() override {
+        for (const wchar_t* language : {L"English", L"German"}) {
+            const std::wstring folder = program.file(language);
+            ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+            ASSERT_TRUE(CopyFileW(rt::englishLibrary().c_str(),
+                                  (folder + L"\\VexaScript.dll").c_str(), FALSE));
+        }
+        getRecMgr().setDataFolder(data.path());
+        ASSERT_TRUE(getRecMgr().loadEngines((program.path() + L"\\").c_str()));
+        ASSERT_TRUE(getRecMgr().setCurrentLanguage(L"English"));
+        ASSERT_NE(getRecMgr().getModule(L"German"), nullptr);
+        module = getRecMgr().getModule(L"English");
+        setRememberedSettingsPage(0);
+        forceSettingsPageCount(6);
+        st::xdotool("mousemove 400 300");
+    }
+    void TearDown() override {
+        EditorsTest::TearDown();
+        getRecMgr().loadEngines(nullptr);
+    }
+    TempDir program;
+};
+
+TEST_F(TwoLanguagesTest, ALanguageSwitchAsksAboutPendingProfileChanges) {
+    const struct {
+        int answer;
+        const wchar_t* languageAfter;
+        bool applyEnabledAfter;  // the English changes still wait
+        bool englishSaved;
+    } cases[] = {
+        {IDCANCEL, L"English", true, false},
+        {IDNO, L"German", true, false},
+        {IDYES, L"German", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        DeleteFileW(module->getProfilesFilePath().c_str());
+        module->loadProfiles();
+        std::wstring language;
+        bool applyEnabled = false;
+        std::vector<std::wstring> asked;
+        driver::Driver steps;
+        steps.then(kCaption, [&](HWND) {
+            // The page opens on the language it showed last: back to English.
+            HWND reco = settingsPageWindow(5);
+            HWND combo = GetDlgItem(reco, 3004);
+            SendMessageW(combo, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(L"English"));
+            SendMessageW(reco, WM_COMMAND, MAKEWPARAM(3004, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(combo));
+            driver::postClick(reco, 3096);
+        });
+        steps.then(L"New Profile", [&](HWND editor) {
+            SetDlgItemTextW(editor, 3099, L"Switched");
+            driver::click(editor, IDOK);
+        });
+        steps.then(kCaption, [&](HWND dialog) {
+            HWND reco = settingsPageWindow(5);
+            HWND combo = GetDlgItem(reco, 3004);
+            settings.shown.clear();
+            settings.answers = {c.answer};
+            SendMessageW(combo, CB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(L"German"));
+            SendMessageW(reco, WM_COMMAND, MAKEWPARAM(3004, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(combo));
+            language = st::itemText(reco, 3004);
+            applyEnabled = IsWindowEnabled(GetDlgItem(dialog, kSettingsApply)) != FALSE;
+            for (const st::Shown& s : settings.shown) asked.push_back(s.caption);
+            driver::click(dialog, kSettingsCancel);
+        });
+        ASSERT_TRUE(open(steps, kRecoTitle));
+        EXPECT_EQ(asked, std::vector<std::wstring>{L"Profiles Language Switch"});
+        EXPECT_EQ(language, c.languageAfter);
+        EXPECT_EQ(applyEnabled, c.applyEnabledAfter);
+        const bool saved =
+            readFile(module->getProfilesFilePath()).find("name=\"Switched\"") != std::string::npos;
+        EXPECT_EQ(saved, c.englishSaved);
+    }
 }
 
 TEST_F(EditorsTest, AdvancedOptionsApplyWithTheProfiles) {
