@@ -88,6 +88,8 @@ class MacroEditor {
                 type = 1;
                 std::wstring program, parameters;
                 splitLaunchCommand(body.c_str(), program, parameters);
+                // Files written before the parameters joined the body keep them here.
+                if (parameters.empty()) parameters = attribute(element, L"param");
                 SetDlgItemTextW(dialog_, kFile, program.c_str());
                 SetDlgItemTextW(dialog_, kParameters, parameters.c_str());
             } else {

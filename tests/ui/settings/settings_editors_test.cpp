@@ -246,6 +246,35 @@ TEST_F(EditorsTest, RenamingOntoAnotherProfileAsksKeepingTheNameDoesNot) {
     EXPECT_TRUE(sawMessage(L"The profile name is reserved for system usage."));
 }
 
+TEST_F(EditorsTest, ADictionaryNameMustBeAFileNameOfTheDataFolder) {
+    const struct {
+        const wchar_t* name;
+        bool refused;
+    } cases[] = {
+        {L"clients", false},        {L"<none>", false}, {L"..\\..\\elsewhere", true},
+        {L"c:\\temp\\words", true}, {L"a/b", true},     {L"what?", true},
+    };
+    for (const auto& c : cases) {
+        RecProfile profile(module);
+        profile.name = L"Named";
+        EdpDlgState state;
+        prepareProfileEditor(state, &profile, nullptr);
+        settings.shown.clear();
+        driver::Driver steps;
+        steps.then(L"Edit Profile", [&](HWND editor) {
+            SetDlgItemTextW(editor, 3105, c.name);
+            SendMessageW(editor, WM_COMMAND, MAKEWPARAM(3105, CBN_EDITCHANGE),
+                         reinterpret_cast<LPARAM>(GetDlgItem(editor, 3105)));
+            driver::click(editor, IDOK);
+            if (c.refused) driver::click(editor, IDCANCEL);
+        });
+        INT_PTR result = 0;
+        ASSERT_TRUE(steps.run([&] { result = runProfileEditor(nullptr, state); }));
+        EXPECT_EQ(result, c.refused ? 2 : 1);
+        EXPECT_EQ(sawMessage(L"Wrong name for user dictionary"), c.refused);
+    }
+}
+
 TEST_F(EditorsTest, AStandardLexiconPresetsTheSegmentationAndAChangeIsConfirmed) {
     RecProfile profile(module);
     profile.name = L"Amounts";
@@ -584,6 +613,51 @@ TEST_F(EditorsTest, ANewMacroIsCheckedThenSavedIntoMacroXml) {
     EXPECT_NE(file.find("name=\"addr\""), std::string::npos) << file;
     EXPECT_NE(file.find("1 Main Street{Enter}"), std::string::npos) << file;
     EXPECT_NE(file.find("type=\"keystroke\""), std::string::npos) << file;
+}
+
+TEST_F(EditorsTest, ALaunchMacroIsSplitForEditingAndJoinedAgain) {
+    ASSERT_TRUE(writeFile(macroFile(),
+                          "<macroses>"
+                          "<macro name=\"doc\" type=\"launch\">\"C:\\My Apps\\viewer.exe\" "
+                          "-page 2</macro>"
+                          "<macro name=\"old\" param=\"-n\" type=\"launch\">notepad.exe</macro>"
+                          "</macroses>"));
+    IxlScribixHelper document(IXL_KIND_MACRO);
+    ASSERT_TRUE(document.load(macroFile().c_str(), true));
+    const struct {
+        const wchar_t* name;
+        const wchar_t* parameters;
+        const wchar_t* body;
+    } cases[] = {
+        {L"doc", L"-page 2", L"\"C:\\My Apps\\viewer.exe\" -page 2"},
+        {L"old", L"-n", L"notepad.exe -n"},
+    };
+    for (const auto& c : cases) {
+        CLiteElem element;
+        ASSERT_TRUE(document.findItemByName(element, c.name));
+        MacroEditState state;
+        state.document = &document;
+        state.element = element.getXMLNode();
+        std::wstring parameters;
+        bool launchShown = false;
+        driver::Driver steps;
+        steps.then(L"Edit Macro", [&](HWND editor) {
+            parameters = st::itemText(editor, 3087);
+            launchShown = st::isChecked(editor, 3128) && IsWindowVisible(GetDlgItem(editor, 3086));
+            driver::click(editor, IDOK);
+        });
+        INT_PTR result = 0;
+        ASSERT_TRUE(steps.run([&] { result = runMacroEditor(nullptr, state); }));
+        EXPECT_EQ(result, 1);
+        EXPECT_TRUE(launchShown);
+        EXPECT_EQ(parameters, c.parameters);
+        CLiteElem written;
+        ASSERT_TRUE(document.findItemByName(written, c.name));
+        XString body, param;
+        written.getText(body);
+        EXPECT_EQ(std::wstring(body.c_str()), c.body);
+        EXPECT_FALSE(written.getAttrString(L"param", param)) << "no \"param\" is written";
+    }
 }
 
 TEST_F(EditorsTest, ExportThenImportAddsImportedNames) {
