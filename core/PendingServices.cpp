@@ -13,23 +13,9 @@ LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool loadAppsFilter(const wchar_t*) { return false; }
-bool appsFilterAllows(const wchar_t*, HWND, HWND, bool) { return true; }
-
-void loadBarSettings() {}
-bool isBarMasterRegistered() { return false; }
-void postToBarMaster(UINT, WPARAM, LPARAM) {}
-LONG openModalBarCount() { return 0; }
-LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
 bool isWordListMenuOpen() { return false; }
 bool isWordListMenuClient(const LocalClient*) { return false; }
 
-void showMainBar(bool) {}
-void wakeMainBar(int) {}
-void restoreMainBar() {}
-void refreshBarButtons() {}
 
 void createMarkupBar() {}
 bool markupBarExists() { return false; }
@@ -52,7 +38,7 @@ int showPunctuationPopup(void*, HWND, POINT, int) { return 0; }
 int showColourPopup(void*, HWND, POINT) { return 0; }
 void showPunctuationMenuForFocus() {}
 
-void showCustomizeDialog(int, HWND) {}
+void showMarkupCustomizeDialog(HWND) {}
 void openBindingPanel(HWND) {}
 void closeBindingPanel() {}
 void refreshBindingPanel() {}

@@ -98,6 +98,8 @@ void showPunctuationMenuForFocus();
 bool isSettingsDialogOpen();
 void openSettingsDialog(int page);
 void showCustomizeDialog(int resourceId, HWND owner);
+// The markup bar's customization dialog (resource 256) over `owner`.
+void showMarkupCustomizeDialog(HWND owner);
 void openBindingPanel(HWND serviceWindow);
 void closeBindingPanel();
 void refreshBindingPanel();

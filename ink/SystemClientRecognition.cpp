@@ -340,6 +340,7 @@ bool SystemClient::tryMacro() {
         if (stroke) macro.addInk(stroke->points(), stroke->count());
     RecWordList* answers = macro.finish();
     wchar_t* name = answers ? answers->joinText(false) : nullptr;
+    debugTrace(L"SystemClient: circled writing read as \"%ls\"\n", name ? name : L"");
     bool ran = false;
     if (name && module->hasMacro(name)) {
         writing_.session.abandon();

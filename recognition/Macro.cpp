@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cwchar>
 
+#include "core/AppGlobals.h"
 #include "core/PendingServices.h"
+#include "core/ServiceMessages.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
 #include "recognition/RecModule.h"
@@ -99,7 +101,22 @@ bool MacroLink::isSettingsDialogOpen() { return ::isSettingsDialogOpen(); }
 
 void MacroLink::showMainBar(bool show) { ::showMainBar(show); }
 
-void MacroLink::chooseProfile(const wchar_t* prompt, int) { chooseProfileForLastFocus(prompt); }
+bool MacroLink::isBindingMode() { return isBarMasterRegistered(); }
+
+void MacroLink::setBindingMode(bool on) {
+    if (HWND service = getServiceWindow()) PostMessageW(service, WM_INK_BINDING_PANEL, on, 0);
+}
+
+void MacroLink::chooseProfile(const wchar_t* prompt, int scope) {
+    // Menus live on the main thread, and the service window's own command
+    // (3097) shows this very menu with the scope of the setting: a macro on
+    // the recognition thread hands it over.
+    HWND service = getServiceWindow();
+    if (service && scope == generalSettings().useProfileScope &&
+        PostMessageW(service, WM_INK_CHOOSE_PROFILE, 0, 0))
+        return;
+    chooseProfileForLastFocus(prompt);
+}
 
 namespace {
 MacroLink g_defaultLink;

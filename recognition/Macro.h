@@ -4,8 +4,9 @@
 //
 // A macro is a named entry of "macro.xml":
 //   <macroses>
-//     <macro name="sig" description="Signature" type="keystroke" param="">Best regards,{Enter}Ann</macro>
-//     <macro name="pad" type="launch">"C:\Program Files\Pad\pad.exe" -new</macro>
+//     <macro name="sig" description="Signature" type="keystroke" param="">Best
+//     regards,{Enter}Ann</macro> <macro name="pad" type="launch">"C:\Program Files\Pad\pad.exe"
+//     -new</macro>
 //   </macroses>
 // The system client recognizes a writing with the "#sys-macro" profile, whose
 // user dictionary holds the macro names (fillMacroDictionary), and runs the
@@ -97,8 +98,8 @@ class CCustomMacroExecutors {
 
 // What the player needs of the floors above it: the typing operations, the
 // pen's windows and the program's bars and dialogs. Until the program hands
-// its own down (setMacroLink) the key operations go straight to the system and
-// the rest does nothing.
+// its own down (setMacroLink) nothing is typed and no menu is shown; modifier
+// keys, launches and the requests to the service window go out as they are.
 class MacroLink {
   public:
     virtual ~MacroLink() = default;
@@ -121,10 +122,12 @@ class MacroLink {
     virtual bool isSettingsDialogOpen();
     virtual void showMainBar(bool show);
     virtual void showWordMenu() {}
-    virtual bool isBindingMode() { return false; }
-    virtual void setBindingMode(bool on) {}
+    // Binding mode: its panel has taken the bar master's messages.
+    virtual bool isBindingMode();
+    // Message 3044 to the service window.
+    virtual void setBindingMode(bool on);
     // The profile choice menu under `prompt`; the chosen profile becomes the
-    // pending choice with `scope`.
+    // pending choice with `scope`. By default the service window shows it.
     virtual void chooseProfile(const wchar_t* prompt, int scope);
 };
 

@@ -30,11 +30,11 @@ const KeyNames& keyNames() {
             const wchar_t* name;
             UINT key;
         } kRows[] = {
-            {L"Esc", 0x1B},     {L"Enter", 0x0D},   {L"Home", 0x24},  {L"PrtScr", 0x2C},
-            {L"End", 0x23},     {L"ScrLock", 0x91}, {L"Del", 0x2E},   {L"NumLock", 0x90},
-            {L"Bksp", 0x08},    {L"Space", 0x20},   {L"Ins", 0x2D},   {L"Left", 0x25},
-            {L"Right", 0x27},   {L"Up", 0x26},      {L"Down", 0x28},  {L"PgUp", 0x21},
-            {L"PgDn", 0x22},    {L"Tab", 0x09},
+            {L"Esc", 0x1B},   {L"Enter", 0x0D},   {L"Home", 0x24}, {L"PrtScr", 0x2C},
+            {L"End", 0x23},   {L"ScrLock", 0x91}, {L"Del", 0x2E},  {L"NumLock", 0x90},
+            {L"Bksp", 0x08},  {L"Space", 0x20},   {L"Ins", 0x2D},  {L"Left", 0x25},
+            {L"Right", 0x27}, {L"Up", 0x26},      {L"Down", 0x28}, {L"PgUp", 0x21},
+            {L"PgDn", 0x22},  {L"Tab", 0x09},
         };
         auto add = [](const std::wstring& name, UINT key) {
             names.byName[name] = key;
@@ -65,8 +65,9 @@ std::wstring argumentOf(const std::wstring& copy, bool copied, size_t length) {
 // what follows them does not matter.
 bool scanNumber(const std::wstring& text, bool hex, long& value) {
     int n = 0;
-    const int read = hex ? swscanf(text.c_str(), L"%lx%n", reinterpret_cast<unsigned long*>(&value), &n)
-                         : swscanf(text.c_str(), L"%ld%n", &value, &n);
+    const int read =
+        hex ? swscanf(text.c_str(), L"%lx%n", reinterpret_cast<unsigned long*>(&value), &n)
+            : swscanf(text.c_str(), L"%ld%n", &value, &n);
     return read == 1;
 }
 
@@ -78,7 +79,7 @@ int settingsPageOf(const std::wstring& name) {
     static const struct {
         const wchar_t* name;
         int page;
-    } kPages[] = {{L"General", 7}, {L"Ink", 8},          {L"WordMenu", 11}, {L"Macros", 29},
+    } kPages[] = {{L"General", 7},     {L"Ink", 8},  {L"WordMenu", 11}, {L"Macros", 29},
                   {L"Recognition", 9}, {L"Reco", 9}, {L"Input", 61}};
     for (const auto& p : kPages)
         if (name == p.name) return p.page;
@@ -235,8 +236,7 @@ bool CMacro::runMacro(const wchar_t* name, HWND target, const void* callerValue,
     }
 }
 
-bool CMacro::runBody(const wchar_t* name, HWND target, const void* callerValue,
-                     std::wstring& out) {
+bool CMacro::runBody(const wchar_t* name, HWND target, const void* callerValue, std::wstring& out) {
     out.clear();
     if (!name) return false;
     XString type, body;
@@ -312,8 +312,8 @@ bool CMacro::playText(const wchar_t* text, HKL layout, bool keyOnly, HWND target
     return true;
 }
 
-const wchar_t* CMacro::playModifierGroup(const wchar_t* at, BYTE modifier, HKL layout,
-                                         HWND target, const void* callerValue) {
+const wchar_t* CMacro::playModifierGroup(const wchar_t* at, BYTE modifier, HKL layout, HWND target,
+                                         const void* callerValue) {
     MacroLink& link = macroLink();
     link.modifierKey(modifier, false);
     const wchar_t* p = at;
@@ -369,8 +369,8 @@ const wchar_t* CMacro::playToken(const wchar_t* at, HKL layout, bool keyOnly, HW
     static const struct {
         const wchar_t* prefix;
         BYTE key;
-    } kModifiers[] = {{L"Ctrl+", VK_CONTROL}, {L"Alt+", VK_MENU}, {L"Shift+", VK_SHIFT},
-                      {L"Win+", VK_LWIN}};
+    } kModifiers[] = {
+        {L"Ctrl+", VK_CONTROL}, {L"Alt+", VK_MENU}, {L"Shift+", VK_SHIFT}, {L"Win+", VK_LWIN}};
     size_t length = 0;
     for (const auto& m : kModifiers)
         if (startsWith(at, m.prefix, length))
@@ -409,8 +409,7 @@ const wchar_t* CMacro::playToken(const wchar_t* at, HKL layout, bool keyOnly, HW
     if (startsWith(at, L"Settings:", length)) {
         if (!link.isSettingsDialogOpen())
             postToService(WM_INK_OPEN_SETTINGS,
-                          static_cast<WPARAM>(settingsPageOf(argumentOf(copy, copied, length))),
-                          0);
+                          static_cast<WPARAM>(settingsPageOf(argumentOf(copy, copied, length))), 0);
         return after;
     }
     if (startsWith(at, L"RunMacro:", length)) {
@@ -419,8 +418,7 @@ const wchar_t* CMacro::playToken(const wchar_t* at, HKL layout, bool keyOnly, HW
         return runMacro(name.c_str(), target, callerValue, scratch) ? after : at;
     }
     if (startsWith(at, L"Custom:", length)) {
-        playCustom(argumentOf(copy, copied, length).c_str(), layout, keyOnly, target,
-                   callerValue);
+        playCustom(argumentOf(copy, copied, length).c_str(), layout, keyOnly, target, callerValue);
         return after;
     }
     if (startsWith(at, L"UseProfileScope:", length)) {
@@ -448,8 +446,8 @@ const wchar_t* CMacro::playToken(const wchar_t* at, HKL layout, bool keyOnly, HW
     }
     if (startsWith(at, L"PunctPane}", length)) {
         if (HWND service = getServiceWindow()) {
-            auto* record = new OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0},
-                                            1, 0};
+            auto* record =
+                new OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0};
             if (!PostMessageW(service, WM_INK_OUTPUT_RECORD, 0, reinterpret_cast<LPARAM>(record)))
                 delete record;
         }

@@ -9,6 +9,9 @@
 # over the edit with the test handwriting generator's strokes, the program
 # types what it recognized into the edit, a screenshot is saved to
 # build/run/screenshot.png, and both programs are closed cleanly.
+#
+# The prefix keeps Wine's default window management (managed windows), as a
+# user's own prefix has it, so that what it shows is what a user gets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,13 +33,16 @@ bin=build/$tree/bin
 run=$root/build/run
 export WINEPREFIX=$run/prefix-$tree WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$run"
-if [ ! -f "$WINEPREFIX/.scribix-ready" ]; then
+if [ ! -f "$WINEPREFIX/.scribix-managed" ]; then
   echo "run: making the Wine prefix $WINEPREFIX (once)"
   scribix_wine wineboot -i >/dev/null 2>&1 || true
-  sed 's/@GRAPHICS@/x11/' scripts/wine-test.reg >"$run/settings.reg"
+  # The test settings without their unmanaged windows: fonts and no crash dialog.
+  sed -e 's/@GRAPHICS@/x11/' -e '/"Managed"="N"/d' scripts/wine-test.reg >"$run/settings.reg"
   scribix_wine regedit /S "$(scribix_wine winepath -w "$run/settings.reg" 2>/dev/null)" >/dev/null 2>&1
+  # A prefix made by an older run.sh may still hold the unmanaged setting.
+  scribix_wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 || true
   wineserver -w
-  touch "$WINEPREFIX/.scribix-ready"
+  touch "$WINEPREFIX/.scribix-managed"
 fi
 
 xvfb_pid=""

@@ -16,16 +16,18 @@
 #include "ink/InkCollectorBridge.h"
 #include "core/ServiceMessages.h"
 #include "core/ShellLink.h"
+#include "BindShow.h"
 #include "ServiceWindow.h"
 #include "core/Settings.h"
 #include "Splash.h"
 #include "Stickers.h"
 #include "core/SystemHooks.h"
-#include "Tips.h"
+#include "ui/tips/Tips.h"
 #include "core/Trace.h"
 #include "outside/ZVCrashRep.h"
 #include "ink/InkTrace.h"
 #include "ink/KeyboardOutput.h"
+#include "ink/MacroOutput.h"
 #include "ink/LiveInk.h"
 #include "ink/RecResult.h"
 #include "ink/TransparentLayer.h"
@@ -177,6 +179,14 @@ class ShellOwnLink : public ShellLink {
         stickers().addSticker(x, y, flags, ms, text, nullptr);
     }
     void clearStickers() override { stickers().clear(); }
+    void startBindShow(int periodMs) override { ::startBindShow(static_cast<DWORD>(periodMs)); }
+    void wakeBindShow() override { ::wakeBindShow(); }
+    void stopBindShow() override { ::stopBindShow(); }
+    bool bindShowUpdatePending() override { return ::bindShowUpdatePending(); }
+    void showAllStickers() override { stickers().showAll(); }
+    CBindingInfo* copyStickerBindingInfo(HWND tipWindow) override {
+        return ::copyStickerBindingInfo(tipWindow);
+    }
 };
 
 // What the records and the ink need of the rest of the program.
@@ -187,6 +197,7 @@ void connectInkServices() {
     events.resultChanged = announceResultChanged;
     setRecResultEvents(events);
     InkTrace::setScreenRestore(restoreScreenArea);
+    setMacroLink(&inkMacroLink());
 }
 
 void destroyOwnWindow(HWND* window) {
@@ -439,6 +450,7 @@ void stopInkService() {
     closeTabletCollector();
     removeHooks();
     stopHookThread();
+    stopBindShow(2000);
 
     // Every window goes on the thread that made it: this one, or the splash's own.
     endSplash();

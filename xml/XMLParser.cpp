@@ -274,8 +274,10 @@ void CXMLParser::prepareAttributeValue(const xchar* raw, size_t n, XString& out)
         const xchar c = raw[i];
         if (c == '&') {
             // A reference is decoded once; what does not decode stays as written.
+            // Its length is not limited (leading zeros are valid); the scan
+            // stops at the next "&", so every character is read at most twice.
             size_t end = i + 1;
-            while (end < n && end - i <= 12 && raw[end] != ';' && raw[end] != '&') ++end;
+            while (end < n && raw[end] != ';' && raw[end] != '&') ++end;
             if (end < n && raw[end] == ';' && end > i + 1) {
                 const xchar* body = raw + i + 1;
                 const size_t len = end - i - 1;

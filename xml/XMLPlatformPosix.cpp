@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "xml/GrowBuffer.h"
 #include "xml/Utf8.h"
@@ -107,24 +108,71 @@ bool xmlOpenFileStream(const xchar* path, std::unique_ptr<IXMLStream>& stream, X
     return true;
 }
 
+namespace {
+
+bool writeAll(int fd, const void* bytes, size_t size) {
+    const uint8_t* p = static_cast<const uint8_t*>(bytes);
+    while (size) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool readAll(int fd, std::string& out) {
+    out.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        out.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+// Where no new file can be made beside the old one, the old file is
+// rewritten in place; its bytes are kept first and written back when the new
+// ones cannot be written whole.
+bool rewriteInPlace(const std::string& target, const void* bytes, size_t size) {
+    const int fd = ::open(target.c_str(), O_RDWR);
+    if (fd < 0) return false;
+    std::string old;
+    bool ok = readAll(fd, old);
+    if (ok) {
+        ok = ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, bytes, size) &&
+             ::ftruncate(fd, static_cast<off_t>(size)) == 0 && fsync(fd) == 0;
+        if (!ok && ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, old.data(), old.size()))
+            (void)!::ftruncate(fd, static_cast<off_t>(old.size()));
+    }
+    ok = (::close(fd) == 0) && ok;
+    return ok;
+}
+
+}  // namespace
+
 bool xmlReplaceFile(const xchar* path, const void* bytes, size_t size) {
     std::string target;
     if (!path || !*path || !toUtf8(path, target)) return false;
+    struct stat old;
+    const bool oldFile = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     const size_t slash = target.rfind('/');
     std::string temp =
         (slash == std::string::npos ? std::string(".") : target.substr(0, slash)) + "/.sx-XXXXXX";
     const int fd = mkstemp(&temp[0]);
-    if (fd < 0) return false;
-    const uint8_t* p = static_cast<const uint8_t*>(bytes);
-    size_t left = size;
-    bool ok = true;
-    while (ok && left) {
-        const ssize_t n = ::write(fd, p, left);
-        ok = n > 0;
-        if (ok) {
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
+    if (fd < 0) {
+        if (oldFile && (errno == EACCES || errno == EPERM || errno == EROFS))
+            return rewriteInPlace(target, bytes, size);
+        return false;
+    }
+    bool ok = writeAll(fd, bytes, size);
+    if (ok && oldFile) {
+        // The replacement keeps the old file's permissions and, where allowed, its owner.
+        ok = fchmod(fd, old.st_mode & 07777) == 0;
+        (void)!fchown(fd, old.st_uid, old.st_gid);
     }
     ok = ok && fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -19,6 +21,7 @@
 #include "gestures/gestures.h"
 #include "ink/InkSmoother.h"
 #include "ink/KeyboardOutput.h"
+#include "ink/MacroOutput.h"
 #include "core/MemoryBlocks.h"
 #include "ink/RecResult.h"
 #include "recognition/RecWordList.h"
@@ -32,6 +35,9 @@
 #include "core/ShellLink.h"
 #include "shell/Startup.h"
 #include "shell/Stickers.h"
+#include "core/Settings.h"
+#include "recognition/ProfileChooser.h"
+#include "tests/hook64/FakeAccessible.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TraceCapture.h"
 
@@ -494,6 +500,61 @@ TEST_F(SystemClientTest, WindowPropertyNamesTheProfile) {
     GlobalDeleteAtom(atom);
 }
 
+// The focused field of the bound application, served as a hand-made tree
+// (Wine's own window objects answer nothing the classification asks).
+FakeAccessible* g_boundField = nullptr;
+bool boundFieldOf(HWND, CAccElem& element) {
+    element = g_boundField ? CAccElem(g_boundField, 0) : CAccElem();
+    return g_boundField != nullptr;
+}
+
+TEST_F(SystemClientTest, BindingTreeNamesTheProfileOfTheField) {
+    FakeAccessible* desktop = FakeAccessible::make(ROLE_SYSTEM_WINDOW);
+    desktop->name = L"Desktop";
+    FakeAccessible* app = FakeAccessible::make(ROLE_SYSTEM_WINDOW);
+    app->name = L"Notes";
+    app->parent = desktop;
+    g_boundField = FakeAccessible::make(ROLE_SYSTEM_TEXT);
+    g_boundField->name = L"Subject";
+    g_boundField->parent = app;
+    CProfileChooser::setElementSource(boundFieldOf);
+    lstrcpyW(hooks_.targetModule, L"C:\\Apps\\Notes.exe");
+    const int savedContextReco = generalSettings().useContextReco;
+    CBindElem record;
+    record.name = L"Subj*";
+    record.role = ROLE_SYSTEM_TEXT;
+    record.id = record.pos = record.winId = -1;
+    record.signature = L"9";
+    record.profile = L"#sys-correct";
+    getRecMgr().profileChooser().setBinding(L"notes.exe", BIND_CONTEXT_WINAPP, L"", record);
+
+    struct Case {
+        const char* what;
+        int useContextReco;
+        const wchar_t* profile;
+    } cases[] = {
+        {"bound while context lookups are on", 1, L"#sys-correct"},
+        {"the default while they are off", 0, L""},
+    };
+    for (const Case& c : cases) {
+        generalSettings().useContextReco = c.useContextReco;
+        if (!client_) startClient();
+        const size_t before = deliveryLines().size();
+        write("hello");
+        ASSERT_TRUE(waitForDeliveries(before + 1)) << c.what;
+        EXPECT_EQ(getLastWritingProfile(), c.profile) << c.what;
+    }
+
+    generalSettings().useContextReco = savedContextReco;
+    getRecMgr().profileChooser().setBindTree(CBindTree());
+    hooks_.targetModule[0] = L'\0';
+    CProfileChooser::setElementSource(nullptr);
+    g_boundField->Release();
+    g_boundField = nullptr;
+    app->Release();
+    desktop->Release();
+}
+
 TEST_F(SystemClientTest, ProfileStickerShowsTheChosenProfile) {
     ServiceWindowStandIn service;
     getRecMgr().profileChooser().setChoice(L"#sys-correct", PROFILE_SCOPE_ONCE);
@@ -645,6 +706,81 @@ TEST_F(SystemClientTest, SettingsAreWrittenAndReadUnderTheClientsName) {
     ASSERT_TRUE(getSystemClientTimeouts(&wait2, &hold, nullptr));
     EXPECT_EQ(wait2, 900);
     EXPECT_EQ(hold, 321);
+}
+
+// ---- handwritten macros ----
+
+// A macro set in the English module's data folder for the life of the object;
+// the program's typing is the player's output, as at start-up.
+class MacroFile {
+  public:
+    MacroFile(const std::wstring& dataFolder, const char* xml)
+        : path_(dataFolder + L"\\English\\macro.xml") {
+        FILE* f = _wfopen(path_.c_str(), L"wb");
+        if (f) {
+            fputs(xml, f);
+            fclose(f);
+        }
+        setMacroLink(&inkMacroLink());
+        loaded = getRecMgr().getModule(L"English")->loadMacros();
+    }
+    ~MacroFile() {
+        DeleteFileW(path_.c_str());
+        getRecMgr().getModule(L"English")->loadMacros();
+        setMacroLink(nullptr);
+    }
+    bool loaded = false;
+
+  private:
+    std::wstring path_;
+};
+
+// A closed stroke around the strokes, as the user circles a writing.
+Points loopAround(const std::vector<Points>& strokes) {
+    int left = 1 << 30, top = 1 << 30, right = -(1 << 30), bottom = -(1 << 30);
+    for (const Points& s : strokes)
+        for (const InkPoint& p : s) {
+            if (p.y == kInkSeparator.y && p.x == kInkSeparator.x) continue;
+            left = std::min<int>(left, p.x);
+            right = std::max<int>(right, p.x);
+            top = std::min<int>(top, p.y);
+            bottom = std::max<int>(bottom, p.y);
+        }
+    const int m = 60;
+    return polyline({{left - m, top - m},
+                     {right + m, top - m},
+                     {right + m, bottom + m},
+                     {left - m, bottom + m},
+                     {left - m, top - m + 8}});
+}
+
+TEST_F(SystemClientTest, CircledMacroNameRunsItsMacroInsteadOfTyping) {
+    MacroFile macros(data_->path(),
+                     "<macroses>\r\n"
+                     "\t<macro name=\"sig\" type=\"keystroke\">Best regards{Enter}Ann</macro>\r\n"
+                     "\t<macro name=\"home\" type=\"keystroke\">{Ctrl+{Home}}</macro>\r\n"
+                     "</macroses>\r\n");
+    ASSERT_TRUE(macros.loaded);
+    startClient();
+    const std::vector<Points> strokes = handwritingOf("sig");
+    for (const Points& s : strokes) stroke(s);
+    stroke(loopAround(strokes));
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return typedText(keys_.log).size() >= 16; }, 10000))
+        << "typed: " << testing::PrintToString(typedText(keys_.log));
+    settle();
+    EXPECT_EQ(typedText(keys_.log), L"Best regards\rAnn") << "the macro, not the word";
+    EXPECT_EQ(currentText(), L"(none)") << "nothing was delivered as a result";
+}
+
+TEST_F(SystemClientTest, UncircledMacroNameIsTypedAsText) {
+    MacroFile macros(data_->path(),
+                     "<macroses><macro name=\"hello\" type=\"keystroke\">Best regards</macro>"
+                     "</macroses>");
+    ASSERT_TRUE(macros.loaded);
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(typedText(keys_.log), L"hello ");
 }
 
 // ---- the rules ----

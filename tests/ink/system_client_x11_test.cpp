@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <shlobj.h>
+
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -144,6 +147,73 @@ TEST_F(WritingOverAnApplication, GesturesBecomeKeysAndUndoRestoresThePreviousRes
     // Down, then left: return.
     ASSERT_TRUE(drawStroke({{x + 70, y}, {x + 70, y + 40}, {x, y + 40}}));
     EXPECT_TRUE(fieldHolds(L"hello \r\n", 5000));
+}
+
+// The program's macro file in the user's data folder for the life of the
+// object, written before the program starts (it reads it at start-up).
+class ProgramMacroFile {
+  public:
+    explicit ProgramMacroFile(const char* xml) {
+        wchar_t appData[MAX_PATH];
+        SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData);
+        const std::wstring folder = std::wstring(appData) + L"\\Scribix";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CreateDirectoryW((folder + L"\\English").c_str(), nullptr);
+        path_ = folder + L"\\English\\macro.xml";
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD n = 0;
+        ok = file != INVALID_HANDLE_VALUE &&
+             WriteFile(file, xml, static_cast<DWORD>(strlen(xml)), &n, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    ~ProgramMacroFile() { DeleteFileW(path_.c_str()); }
+    bool ok = false;
+
+  private:
+    std::wstring path_;
+};
+
+class MacroWritingOverAnApplication : public WritingOverAnApplication {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(macros_.ok);
+        WritingOverAnApplication::SetUp();
+    }
+    ProgramMacroFile macros_{
+        "<macroses>\r\n"
+        "\t<macro description=\"Signature\" name=\"sig\" type=\"keystroke\">Best "
+        "regards,{Enter}Ann</macro>\r\n"
+        "</macroses>\r\n"};
+};
+
+TEST_F(MacroWritingOverAnApplication, CircledMacroNameTypesTheMacro) {
+    // The name, then at once a loop around it, as the user circles a word.
+    // "sig" of this hand at this height spans 0..33 by -23..10 pixels from
+    // where it starts; the loop keeps close to it, as a user's would.
+    const int x = left(), y = baseline();
+    const int l = x - 12, t = y - 35, r = x + 45, b = y + 22;
+    std::string loop =
+        "xdotool mousemove " + std::to_string(l) + " " + std::to_string(t) + " mousedown 1";
+    const POINT corners[] = {{r, t}, {r, b}, {l, b}, {l, t}, {l + 20, t}};
+    POINT at = {l, t};
+    for (const POINT& c : corners) {
+        const int steps = std::max(std::abs(c.x - at.x), std::abs(c.y - at.y)) / 3 + 1;
+        for (int i = 1; i <= steps; ++i)
+            loop += " mousemove " + std::to_string(at.x + (c.x - at.x) * i / steps) + " " +
+                    std::to_string(at.y + (c.y - at.y) * i / steps) + " sleep 0.006";
+        at = c;
+    }
+    loop += " mouseup 1";
+    const std::string command =
+        std::string(HANDWRITE_TOOL) + " --xdotool --seed 3 --height 16 --point-ms 6 --x " +
+        std::to_string(x) + " --y " + std::to_string(y) + " 'sig' | xdotool - && " + loop;
+    std::string output;
+    ASSERT_TRUE(hostshell::run(command, 60000, &output)) << output;
+    EXPECT_TRUE(fieldHolds(L"Best regards,\r\nAnn", kWaitNextStroke + 4000))
+        << "the field holds \"" << narrow(target_->text()) << "\"";
+    EXPECT_EQ(resultAfter(1, 500), "(none)") << "the word itself is not delivered";
+    EXPECT_TRUE(boxes_.texts().empty());
 }
 
 }  // namespace

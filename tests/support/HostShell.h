@@ -16,7 +16,12 @@ namespace hostshell {
 // status 0. `output`, when given, receives what it wrote (stdout and stderr).
 inline bool run(const std::string& script, DWORD timeoutMs, std::string* output = nullptr) {
     static LONG counter = 0;
+    // Process ids are Wine's own, counted per prefix: tests of other prefixes
+    // (other build trees) have the same ones, so the time makes the name unique.
+    LARGE_INTEGER now = {};
+    QueryPerformanceCounter(&now);
     const std::string base = "/tmp/sx-host-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(now.QuadPart) + "-" +
                              std::to_string(InterlockedIncrement(&counter));
     auto windowsPath = [](const std::string& unixPath) {
         std::wstring path = L"Z:";

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "xml/IxlScribixHelper.h"
@@ -185,6 +187,129 @@ TEST(FileSave, FileHeldOpenByAnotherProgramIsKept) {
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"held.xml"});
 }
 #endif
+
+// A folder where no new file can be made while the files in it stay
+// writable, for the life of the object: the immutable flag for root (whom
+// permissions do not stop), a folder without write permission for others.
+// Under Wine the flag is set by the host's own tool. locked() is false where
+// neither works; the test then has nothing to show.
+class LockedFolder {
+  public:
+    explicit LockedFolder(const std::filesystem::path& dir) : m_dir(dir) {
+        // (Wine does not report the exit code of a host program: the folder tells.)
+        run(true);
+        m_locked = !canCreateIn();
+        if (!m_locked) run(false);
+    }
+    ~LockedFolder() {
+        if (m_locked) run(false);
+    }
+    bool locked() const { return m_locked; }
+
+  private:
+    bool canCreateIn() const {
+        const auto probe = m_dir / "probe";
+        {
+            std::ofstream out(probe);
+            if (!out) return false;
+        }
+        std::error_code ec;
+        std::filesystem::remove(probe, ec);
+        return true;
+    }
+#ifdef _WIN32
+    bool run(bool lock) {
+        using UnixName = char*(CDECL*)(LPCWSTR);
+        auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+        if (!unixName) return false;
+        char* name = unixName(m_dir.wstring().c_str());
+        if (!name) return false;
+        std::string command =
+            std::string("/usr/bin/chattr ") + (lock ? "+i" : "-i") + " \"" + name + "\"";
+        HeapFree(GetProcessHeap(), 0, name);
+        std::wstring wide(command.begin(), command.end());
+        STARTUPINFOW si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi;
+        if (!CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                            &pi))
+            return false;
+        WaitForSingleObject(pi.hProcess, 10000);
+        DWORD code = 1;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return code == 0;
+    }
+#else
+    bool run(bool lock) {
+        if (geteuid() != 0) return chmod(m_dir.c_str(), lock ? 0555 : 0755) == 0;
+        const std::string command = std::string("chattr ") + (lock ? "+i" : "-i") + " \"" +
+                                    m_dir.string() + "\" 2>/dev/null";
+        return std::system(command.c_str()) == 0;
+    }
+#endif
+    std::filesystem::path m_dir;
+    bool m_locked = false;
+};
+
+TEST(FileSave, FolderWithoutRoomForNewFilesIsRewrittenInPlace) {
+    ScratchDir dir("file_locked");
+    const auto path = dir / "keep.xml";
+    xmltest::writeBytes(path, "<old>a much longer old content than the new one</old>");
+    LockedFolder lock(dir.path());
+    if (!lock.locked()) GTEST_SKIP() << "no folder can be locked here";
+
+    CLiteDom dom;
+    CLiteElem root(XS("new"));
+    dom.setRoot(root);
+    ASSERT_TRUE(dom.save(pathText(path)));
+    EXPECT_EQ(xmltest::readBytes(path), "<new/>\r\n") << "no tail of the old file is left";
+    EXPECT_FALSE(dom.save(pathText(dir / "other.xml"))) << "a new file cannot be made there";
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"keep.xml"});
+}
+
+#ifdef _WIN32
+TEST(FileSave, ReadOnlyFileIsNotReplaced) {
+    ScratchDir dir("file_readonly");
+    const auto path = dir / "locked.xml";
+    xmltest::writeBytes(path, "<old/>");
+    ASSERT_TRUE(SetFileAttributesW(path.wstring().c_str(), FILE_ATTRIBUTE_READONLY));
+    CLiteDom dom;
+    CLiteElem root(XS("new"));
+    dom.setRoot(root);
+    EXPECT_FALSE(dom.save(pathText(path)));
+    EXPECT_EQ(xmltest::readBytes(path), "<old/>");
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"locked.xml"});
+    SetFileAttributesW(path.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+#endif
+
+TEST(FileSave, ReplacementKeepsTheFilesAttributes) {
+    ScratchDir dir("file_attributes");
+    const auto path = dir / "kept.xml";
+    xmltest::writeBytes(path, "<old/>");
+#ifdef _WIN32
+    ASSERT_TRUE(
+        SetFileAttributesW(path.wstring().c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+#else
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+#endif
+    CLiteDom dom;
+    CLiteElem root(XS("new"));
+    dom.setRoot(root);
+    ASSERT_TRUE(dom.save(pathText(path)));
+    EXPECT_EQ(xmltest::readBytes(path), "<new/>\r\n");
+#ifdef _WIN32
+    EXPECT_TRUE(GetFileAttributesW(path.wstring().c_str()) & FILE_ATTRIBUTE_HIDDEN);
+#else
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+#endif
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"kept.xml"});
+}
 
 TEST(FileLoad, ReadFileToBuffer) {
     ScratchDir dir("file_buffer");

@@ -149,7 +149,21 @@ INSTANTIATE_TEST_SUITE_P(
                       ValueCase{"&#32;edge&#32;", "edge"},  // trimmed after decoding
                       ValueCase{"&unknown; & &#xZZ; &#X41;", "&unknown; & &#xZZ; &#X41;"},
                       ValueCase{"&#65;&#x42;&quot;&apos;&gt;", "AB\"'>"},
-                      ValueCase{"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"}));
+                      ValueCase{"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+                      // leading zeros make a reference long, not invalid
+                      ValueCase{"&#x00000041;&#0000000000066;", "AB"},
+                      ValueCase{"a&#x0000000000000000000000000000000043;b", "aCb"},
+                      ValueCase{"&#x000000000000000000000000000000000;",
+                                "&#x000000000000000000000000000000000;"},
+                      ValueCase{"&#x000000010000; & &#x0000004", "&#x000000010000; & &#x0000004"}));
+
+TEST(Parser, LongReferencesInText) {
+    CXMLDocument doc;
+    ASSERT_TRUE(xmltest::load(doc, "<a>&#x00000041;&#00000000000000066;</a>"));
+    XString text;
+    doc.root()->getText(text);
+    EXPECT_EQ(text, XS("AB"));
+}
 
 TEST(Parser, ReferencesInText) {
     CXMLDocument doc;

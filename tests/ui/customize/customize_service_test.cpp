@@ -1,0 +1,91 @@
+// The main menu's "&Customize Toolbar..." in the running service: the dialog
+// opens over the service window on the main bar, inside the ink manager's
+// mouse-transparent mode (so no click on it becomes ink), and Cancel leaves
+// that mode again.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "core/AppGlobals.h"
+#include "core/Settings.h"
+#include "ink/LocalInkManager.h"
+#include "resources/resource.h"
+#include "shell/ServiceWindow.h"
+#include "shell/Startup.h"
+#include "tests/shell/FakeHookLibrary.h"
+#include "tests/shell/TestSupport.h"
+#include "tests/support/HostShell.h"
+#include "ui/customize/ToolbarCustomization.h"
+#include "ui/mainbar/MainBar.h"
+
+namespace {
+
+bool xdotool(const std::string& arguments) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (hostshell::run("xdotool " + arguments, 10000)) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+TEST(CustomizeFromTheService, OpensOnTheMainBarInsideMouseTransparentMode) {
+    sxtest::TestSettingsKey key(L"customize-service");
+    const int off = 0;
+    WriteSetting(nullptr, L"showIntroScreen", &off, SETTING_NUMBER, 0);
+    WriteSetting(nullptr, L"runAutoUpdate", &off, SETTING_NUMBER, 0);
+    FakeHookLibrary fake;
+    HookLibrary* previous = setHookLibrary(&fake);
+
+    HWND service = startInkService(GetModuleHandleW(nullptr), L"");
+    ASSERT_NE(service, nullptr);
+    ASSERT_TRUE(sxtest::pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000));
+    sxtest::pumpUntil([] { return false; }, 300);
+
+    struct Seen {
+        bool opened = false;
+        HWND owner = nullptr;
+        bool transparent = false;
+        bool onTheBar = false;
+    } seen;
+    std::thread user([&] {
+        HWND dialog = nullptr;
+        seen.opened = sxtest::waitUntil(
+            [&] { return (dialog = toolbarCustomizationWindow()) != nullptr; }, 10000);
+        if (!seen.opened) return;
+        Sleep(300);
+        seen.owner = GetWindow(dialog, GW_OWNER);
+        LocalInkManager* manager = getLocalInkManager();
+        seen.transparent = manager && manager->isMouseTransparent();
+        CMainBar* bar = mainBar();
+        seen.onTheBar = bar && (IsDlgButtonChecked(dialog, IDC_CUSTOMIZE_PEN) == BST_CHECKED) ==
+                                   ((bar->buttonsMask() & 1) != 0);
+        RECT r = {};
+        GetWindowRect(GetDlgItem(dialog, IDCANCEL), &r);
+        xdotool("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
+                std::to_string((r.top + r.bottom) / 2) + " click 1 mousemove 5 5");
+        if (!sxtest::waitUntil([] { return toolbarCustomizationWindow() == nullptr; }, 3000))
+            if (HWND still = toolbarCustomizationWindow())
+                PostMessageW(still, WM_COMMAND, IDCANCEL, 0);
+    });
+    runMenuCommand(21);
+    user.join();
+
+    EXPECT_TRUE(seen.opened) << "the menu command opened no dialog";
+    EXPECT_EQ(seen.owner, service);
+    EXPECT_TRUE(seen.transparent) << "the dialog ran outside mouse-transparent mode";
+    EXPECT_TRUE(seen.onTheBar);
+    LocalInkManager* manager = getLocalInkManager();
+    ASSERT_NE(manager, nullptr);
+    EXPECT_FALSE(manager->isMouseTransparent()) << "the mode was not left";
+
+    PostMessageW(service, WM_CLOSE, 0, 0);
+    sxtest::runUntilQuit(5000);
+    stopInkService();
+    sxtest::dropQuit();
+    setHookLibrary(previous == &fake ? nullptr : previous);
+}
+
+}  // namespace

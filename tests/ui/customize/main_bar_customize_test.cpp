@@ -1,0 +1,168 @@
+// The customization dialog over the live main bar on the X display: the main
+// menu's entry opens it on the bar itself, the bar's buttons are disabled
+// while it is open, Apply lays the bar out at once and writes the new button
+// set, and Cancel afterwards keeps what was applied.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "core/AppGlobals.h"
+#include "core/PendingServices.h"
+#include "core/Settings.h"
+#include "resources/resource.h"
+#include "tests/support/HostShell.h"
+#include "tests/support/Screenshot.h"
+#include "ui/customize/ToolbarCustomization.h"
+#include "ui/mainbar/MainBar.h"
+#include "win/Gdiplus.h"
+
+namespace {
+
+bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start >= ms) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+bool waitFor(const std::function<bool()>& done, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= ms) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+bool xdotool(const std::string& arguments) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (hostshell::run("xdotool " + arguments, 10000)) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+// Clicks a check box or button of the dialog where a user would.
+void click(HWND dialog, int id) {
+    RECT r = {};
+    GetWindowRect(GetDlgItem(dialog, id), &r);
+    const int x = (r.right - r.left) > 60 ? r.left + 6 : (r.left + r.right) / 2;
+    xdotool("mousemove " + std::to_string(x) + " " + std::to_string((r.top + r.bottom) / 2) +
+            " click 1 mousemove 5 5");
+    Sleep(150);
+}
+
+int enabledButtons(CMainBar* bar) {
+    int n = 0;
+    for (int i = 0; i < bar->buttonCount(); ++i)
+        if (!(bar->button(i)->flags & BarButton::DISABLED)) ++n;
+    return n;
+}
+
+class MainBarCustomizeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        appGlobals().instance = GetModuleHandleW(nullptr);
+        gdiplus_ = win::startGdiplus();
+        key_ = L"Software\\Zorvane\\ScribixTest\\mainbar-customize-" +
+               std::to_wstring(GetCurrentProcessId());
+        RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+        setSettingsRootKey(key_.c_str());
+        resetSettingsToDefaults();
+        // A small horizontal bar of five buttons, at a known place.
+        const int buttons = 55, small = 1, horizontal = 1;
+        WriteSetting(L"ToolBar", L"buttons", &buttons, SETTING_NUMBER, 0);
+        WriteSetting(L"ToolBar", L"sizeMode", &small, SETTING_NUMBER, 0);
+        WriteSetting(L"ToolBar", L"layoutMode", &horizontal, SETTING_NUMBER, 0);
+        POINT position = {200, 120};
+        WriteSetting(L"ToolBar", L"position", &position, SETTING_POINT, 0);
+        xdotool("mousemove 5 5");
+    }
+
+    void TearDown() override {
+        destroyMainBar();
+        pumpUntil([] { return false; }, 100);
+        setSettingsRootKey(nullptr);
+        RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str());
+        resetSettingsToDefaults();
+        win::stopGdiplus(gdiplus_);
+    }
+
+    std::wstring key_;
+    ULONG_PTR gdiplus_ = 0;
+};
+
+TEST_F(MainBarCustomizeTest, ApplyLaysTheBarOutAtOnceAndCancelKeepsIt) {
+    showMainBarNow();
+    CMainBar* bar = mainBar();
+    ASSERT_NE(bar, nullptr);
+    pumpUntil([] { return false; }, 500);
+    ASSERT_EQ(bar->buttonCount(), 5);
+    const int enabledBefore = enabledButtons(bar);
+    EXPECT_GT(enabledBefore, 0);
+    RECT before = {};
+    GetWindowRect(bar->hwnd(), &before);
+
+    // The dialog runs modally on this thread, as the service's command does;
+    // the user works it from another.
+    struct Seen {
+        int enabledWhileOpen = -1;
+        int buttonsAfterApply = -1;
+        int storedAfterApply = -1;
+        bool commitAfterApply = true;
+    } seen;
+    std::atomic<bool> applied{false};
+    std::thread user([&] {
+        HWND dialog = nullptr;
+        if (!waitFor([&] { return (dialog = toolbarCustomizationWindow()) != nullptr; }, 10000))
+            return;
+        Sleep(300);
+        seen.enabledWhileOpen = enabledButtons(bar);
+        click(dialog, IDC_CUSTOMIZE_MENU);         // 4 off
+        click(dialog, IDC_CUSTOMIZE_PUNCTUATION);  // 16 off
+        click(dialog, IDC_CUSTOMIZE_APPLY);
+        waitFor([&] { return bar->buttonCount() == 3; }, 3000);
+        seen.buttonsAfterApply = bar->buttonCount();
+        int stored = -1;
+        ReadSetting(L"ToolBar", L"buttons", &stored, SETTING_NUMBER, 0);
+        seen.storedAfterApply = stored;
+        seen.commitAfterApply =
+            IsWindowEnabled(GetDlgItem(dialog, IDOK)) || IsWindowEnabled(GetDlgItem(dialog, 3));
+        applied = true;
+        click(dialog, IDC_CUSTOMIZE_CORRECTION);  // dropped by Cancel
+        click(dialog, IDCANCEL);
+        if (HWND still = toolbarCustomizationWindow()) PostMessageW(still, WM_COMMAND, IDCANCEL, 0);
+    });
+    showCustomizeDialog(255, nullptr);
+    user.join();
+    pumpUntil([] { return false; }, 300);
+
+    ASSERT_TRUE(applied);
+    EXPECT_EQ(seen.enabledWhileOpen, 0) << "the bar's buttons work while the dialog is open";
+    EXPECT_EQ(seen.buttonsAfterApply, 3) << "Apply did not lay the bar out";
+    EXPECT_EQ(seen.storedAfterApply, 55 & ~4 & ~16) << "the store got the old button set";
+    EXPECT_FALSE(seen.commitAfterApply);
+    EXPECT_EQ(toolbarCustomizationWindow(), nullptr);
+    EXPECT_EQ(bar->buttonsMask(), 55 & ~4 & ~16) << "Cancel undid the applied change";
+    EXPECT_EQ(bar->buttonCount(), 3);
+    EXPECT_EQ(enabledButtons(bar), enabledBefore - 2) << "the buttons are refreshed at the end";
+    RECT after = {};
+    GetWindowRect(bar->hwnd(), &after);
+    EXPECT_LT(after.right - after.left, before.right - before.left) << "the bar did not shrink";
+    screenshot::Result shot =
+        screenshot::checkWindow(bar->hwnd(), CUSTOMIZE_REFERENCES, "main_bar_after_apply");
+    EXPECT_TRUE(shot.ok) << shot.message;
+}
+
+}  // namespace

@@ -1,0 +1,2 @@
+# The tip window and the small drawing helpers beside it.
+list(APPEND ui_sources tips/Tips.cpp)
