@@ -10,13 +10,6 @@ LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-unsigned long long getFirstUpdateDelay() { return 0; }
-bool startUpdateThread(HWND) { return false; }
-void checkForUpdateNow(HWND) {}
-void showUpdateAutoCheck(LPARAM) {}
-
-
-
 void createMarkupBar() {}
 bool markupBarExists() { return false; }
 HWND markupBarWindow() { return nullptr; }
@@ -38,8 +31,6 @@ int showPunctuationPopup(void*, HWND, POINT, int) { return 0; }
 int showColourPopup(void*, HWND, POINT) { return 0; }
 void showPunctuationMenuForFocus() {}
 
-bool isSettingsDialogOpen() { return false; }
-void openSettingsDialog(int) {}
 void showMarkupCustomizeDialog(HWND) {}
 void openBindingPanel(HWND) {}
 void closeBindingPanel() {}

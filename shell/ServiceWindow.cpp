@@ -18,6 +18,7 @@
 #include "Splash.h"
 #include "Startup.h"
 #include "Stickers.h"
+#include "UpdateCheck.h"
 #include "core/SystemHooks.h"
 #include "core/Trace.h"
 #include "ink/KeyboardOutput.h"
@@ -519,6 +520,10 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
                     MouseTransparentScope transparent;
                     showUpdateAutoCheck(lParam);
                 }
+                KillTimer(window, TIMER_UPDATE_CHECK);
+                g_state.updateWaitLeftMs = 0;
+                if (generalSettings().runAutoUpdate) armUpdateTimer(window, updatePeriodMs());
+            } else if (wParam == UPDATE_ANSWER_REARM) {
                 KillTimer(window, TIMER_UPDATE_CHECK);
                 g_state.updateWaitLeftMs = 0;
                 if (generalSettings().runAutoUpdate) armUpdateTimer(window, updatePeriodMs());

@@ -158,7 +158,7 @@ TEST_F(ProgramTest, CommandMessageFromAnotherProcess) {
         LRESULT expected, stateAfter;
     } steps[] = {
         {4, 0, 1, 1}, {0, 0, 0, 1}, {11, 0, 0, 1}, {0xFFFF, 0, 0, 1},  {1, 0, 0, 0}, {1, 1, 0, 1},
-        {2, 1, 0, 3}, {2, 0, 0, 1}, {3, 1, 0, 1},  {5, 0, 0, 1},       {6, 0, 0, 1}, {7, 255, 0, 1},
+        {2, 1, 0, 3}, {2, 0, 0, 1}, {3, 1, 0, 1},  {5, 0, 0, 9},       {6, 0, 0, 1}, {7, 255, 0, 1},
         {8, 5, 0, 1}, {9, 2, 0, 1}, {10, 0, 0, 1}, {0x20004, 0, 1, 1},
     };
     for (const auto& s : steps) {
@@ -169,6 +169,15 @@ TEST_F(ProgramTest, CommandMessageFromAnotherProcess) {
         EXPECT_TRUE(sxtest::waitUntil(
             [&] { return (state = sxtest::sendCommand(service_, 4, 0)) == s.stateAfter; }, 2000))
             << "after code " << s.code << " the state is " << state;
+        if (s.code == 5) {
+            // The settings dialog is open (state bit 8): the user cancels it.
+            HWND dialog = FindWindowW(L"#32770", L"Scribix Settings");
+            EXPECT_NE(dialog, nullptr);
+            PostMessageW(dialog, WM_COMMAND, 3002, 0);
+            EXPECT_TRUE(sxtest::waitUntil(
+                [&] { return (state = sxtest::sendCommand(service_, 4, 0)) == 1; }, 2000))
+                << "the dialog closed";
+        }
     }
     EXPECT_TRUE(boxes_.texts().empty());
     PostMessageW(service_, WM_CLOSE, 0, 0);

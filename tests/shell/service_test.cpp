@@ -16,6 +16,7 @@
 #include "ink/LocalInkManager.h"
 #include "core/PendingServices.h"
 #include "core/ServiceMessages.h"
+#include "ui/settings/SettingsHost.h"
 #include "shell/ServiceWindow.h"
 #include "core/Settings.h"
 #include "shell/Splash.h"
@@ -272,8 +273,26 @@ TEST_P(ExternalCommand, AnswersAndActsAsDocumented) {
     const CommandCase& c = GetParam();
     ASSERT_TRUE(startAndWait());
     ASSERT_EQ(command(4, 0), 1);
+    // The settings command opens the settings dialog from the queue: it is
+    // cancelled as soon as it shows.
+    static bool settingsShown;
+    settingsShown = false;
+    const UINT_PTR timer =
+        c.code == 5 ? SetTimer(nullptr, 0, 20,
+                               [](HWND, UINT, UINT_PTR, DWORD) {
+                                   if (HWND dialog = settingsDialogWindow()) {
+                                       settingsShown = true;
+                                       PostMessageW(dialog, WM_COMMAND, kSettingsCancel, 0);
+                                   }
+                               })
+                    : 0;
     EXPECT_EQ(command(c.code, c.argument), c.expected);
     EXPECT_EQ(command(4, 0), c.stateAfter);
+    if (timer) {
+        KillTimer(nullptr, timer);
+        EXPECT_TRUE(settingsShown);
+        EXPECT_FALSE(isSettingsDialogOpen());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
