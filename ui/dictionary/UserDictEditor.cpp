@@ -229,7 +229,7 @@ class UserDictEditDlg : public win::Dialog {
         open.lpstrFilter = L"Text Files\0*.txt\0All Files\0*.*\0";
         open.lpstrFile = path;
         open.nMaxFile = MAX_PATH;
-        open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+        open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
         if (!GetOpenFileNameW(&open)) return;
         importWords([&](const WordSet& known, WordSet& found) {
             readTextFileLines(path, [&](const std::wstring& line) { collect(line, known, found); });
