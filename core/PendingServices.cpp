@@ -13,16 +13,7 @@ LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool loadAppsFilter(const wchar_t*) { return false; }
-bool appsFilterAllows(const wchar_t*, HWND, HWND, bool) { return true; }
-
 void loadBarSettings() {}
-bool isBarMasterRegistered() { return false; }
-void postToBarMaster(UINT, WPARAM, LPARAM) {}
-LONG openModalBarCount() { return 0; }
-LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
 bool isWordListMenuOpen() { return false; }
 bool isWordListMenuClient(const LocalClient*) { return false; }
 

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+class CBindingInfo;
+
 class ShellLink {
   public:
     virtual ~ShellLink() = default;
@@ -25,6 +27,20 @@ class ShellLink {
     // Adds a sticker without showing it (the service window shows the set).
     virtual void addSticker(int x, int y, int flags, int ms, const wchar_t* text) {}
     virtual void clearStickers() {}
+
+    // The binding panel's thread that marks the focused field's binding:
+    // started when the panel opens, woken when a binding changed, stopped
+    // when the panel closes.
+    virtual void startBindShow(int periodMs) {}
+    virtual void wakeBindShow() {}
+    virtual void stopBindShow() {}
+    // A binding change is waiting for the binding thread's next pass.
+    virtual bool bindShowUpdatePending() { return false; }
+    // Shows every sticker and frame of the set (the service window's 3041).
+    virtual void showAllStickers() {}
+    // A copy (the caller deletes it) of the binding snapshot attached to the
+    // sticker whose tip window is `tipWindow`; null when there is none.
+    virtual CBindingInfo* copyStickerBindingInfo(HWND tipWindow) { return nullptr; }
 };
 
 ShellLink& shellLink();

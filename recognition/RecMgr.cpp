@@ -96,7 +96,9 @@ bool RecMgr::init(const wchar_t* baseFolder) {
     } else {
         dataFolder_.clear();
     }
-    return loadEngines(baseFolder);
+    const bool loaded = loadEngines(baseFolder);
+    chooser_.initBindings(dataFolder_);
+    return loaded;
 }
 
 void RecMgr::createFoldersForKeyboardLanguages(const std::wstring& baseFolder) {

@@ -16,12 +16,13 @@
 #include "ink/InkCollectorBridge.h"
 #include "core/ServiceMessages.h"
 #include "core/ShellLink.h"
+#include "BindShow.h"
 #include "ServiceWindow.h"
 #include "core/Settings.h"
 #include "Splash.h"
 #include "Stickers.h"
 #include "core/SystemHooks.h"
-#include "Tips.h"
+#include "ui/tips/Tips.h"
 #include "core/Trace.h"
 #include "outside/ZVCrashRep.h"
 #include "ink/InkTrace.h"
@@ -177,6 +178,14 @@ class ShellOwnLink : public ShellLink {
         stickers().addSticker(x, y, flags, ms, text, nullptr);
     }
     void clearStickers() override { stickers().clear(); }
+    void startBindShow(int periodMs) override { ::startBindShow(static_cast<DWORD>(periodMs)); }
+    void wakeBindShow() override { ::wakeBindShow(); }
+    void stopBindShow() override { ::stopBindShow(); }
+    bool bindShowUpdatePending() override { return ::bindShowUpdatePending(); }
+    void showAllStickers() override { stickers().showAll(); }
+    CBindingInfo* copyStickerBindingInfo(HWND tipWindow) override {
+        return ::copyStickerBindingInfo(tipWindow);
+    }
 };
 
 // What the records and the ink need of the rest of the program.
@@ -439,6 +448,7 @@ void stopInkService() {
     closeTabletCollector();
     removeHooks();
     stopHookThread();
+    stopBindShow(2000);
 
     // Every window goes on the thread that made it: this one, or the splash's own.
     endSplash();

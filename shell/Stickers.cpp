@@ -2,7 +2,8 @@
 
 #include "core/AppGlobals.h"
 #include "core/ServiceMessages.h"
-#include "Tips.h"
+#include "recognition/Binding.h"
+#include "ui/tips/Tips.h"
 #include "win/ScopedLock.h"
 
 CSticker::CSticker(int x, int y, int flags, int parameter, const wchar_t* text,
@@ -18,6 +19,16 @@ void CSticker::show() {
     if (!tip_) tip_ = new Tips(getServiceWindow(), (flags_ >> 1) & 7, 12);
     tip_->show(x_, y_, text_.c_str(), static_cast<UINT>(parameter_ > 0 ? parameter_ : 0),
                reinterpret_cast<UINT_PTR>(this), true, true);
+}
+
+bool CSticker::equals(const CSticker& o) const {
+    if (flags_ != o.flags_ || x_ != o.x_ || y_ != o.y_ || parameter_ != o.parameter_ ||
+        text_ != o.text_)
+        return false;
+    if (!owned_ || !o.owned_) return !owned_ && !o.owned_;
+    const auto* mine = dynamic_cast<const CBindingInfo*>(owned_);
+    const auto* theirs = dynamic_cast<const CBindingInfo*>(o.owned_);
+    return mine && theirs && mine->equals(*theirs);
 }
 
 CStickers::CStickers() { InitializeCriticalSection(&lock_); }
@@ -76,6 +87,48 @@ bool CStickers::hasStickers() {
 size_t CStickers::stickerCount() {
     win::ScopedLock lock(lock_);
     return stickers_.size();
+}
+
+size_t CStickers::frameCount() {
+    win::ScopedLock lock(lock_);
+    return frames_.size();
+}
+
+namespace {
+
+// Keeps the items of `kept` that `fresh` holds too and appends those only
+// `fresh` holds; returns what is to be deleted (outside the locks).
+template <typename T>
+std::vector<T*> mergeItems(std::vector<T*>& kept, std::vector<T*>& fresh) {
+    std::vector<T*> gone, result;
+    std::vector<bool> used(fresh.size(), false);
+    for (T* item : kept) {
+        bool found = false;
+        for (size_t i = 0; i < fresh.size() && !found; ++i) {
+            if (!used[i] && item->equals(*fresh[i])) found = used[i] = true;
+        }
+        (found ? result : gone).push_back(item);
+    }
+    for (size_t i = 0; i < fresh.size(); ++i) (used[i] ? gone : result).push_back(fresh[i]);
+    fresh.clear();
+    kept.swap(result);
+    return gone;
+}
+
+}  // namespace
+
+void CStickers::mergeFrom(CStickers& fresh) {
+    if (&fresh == this) return;
+    std::vector<CSticker*> goneStickers;
+    std::vector<CStickerFrame*> goneFrames;
+    {
+        win::ScopedLock lock(lock_);
+        win::ScopedLock other(fresh.lock_);
+        goneStickers = mergeItems(stickers_, fresh.stickers_);
+        goneFrames = mergeItems(frames_, fresh.frames_);
+    }
+    for (CSticker* sticker : goneStickers) delete sticker;
+    for (CStickerFrame* frame : goneFrames) delete frame;
 }
 
 CStickers& stickers() {

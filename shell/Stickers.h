@@ -8,20 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "core/Deletable.h"
 #include "win/ScopedLock.h"
 
 class Tips;
-
-// An object a caller attaches to a sticker; the sticker deletes it.
-class CDeletableByPtr {
-  public:
-    virtual ~CDeletableByPtr() = default;
-};
 
 // A frame drawn around a window rectangle (made by the ink layer's frame windows).
 class CStickerFrame : public CDeletableByPtr {
   public:
     virtual void show() = 0;
+    // The same mark: a set rebuilt with it keeps the old one on the screen.
+    virtual bool equals(const CStickerFrame& other) const { return false; }
 };
 
 class CSticker {
@@ -41,6 +38,10 @@ class CSticker {
     int parameter() const { return parameter_; }
     const std::wstring& text() const { return text_; }
     Tips* tip() const { return tip_; }
+    const CDeletableByPtr* owned() const { return owned_; }
+    // Flags, point, parameter and text equal, and the attached objects both
+    // missing or both binding snapshots that are equal.
+    bool equals(const CSticker& other) const;
 
   private:
     int flags_, x_, y_, parameter_;
@@ -64,6 +65,16 @@ class CStickers {
     void clear();
     bool hasStickers();
     size_t stickerCount();
+    size_t frameCount();
+    // Takes over the marks of `fresh` without flicker: what both sets hold
+    // stays as it is here, what only this set holds is deleted, what only
+    // `fresh` holds moves over. `fresh` is left empty.
+    void mergeFrom(CStickers& fresh);
+    template <typename F>
+    void forEachFrame(F visit) {
+        win::ScopedLock lock(lock_);
+        for (CStickerFrame* f : frames_) visit(*f);
+    }
     // Calls `visit` for each sticker under the lock.
     template <typename F>
     void forEach(F visit) {

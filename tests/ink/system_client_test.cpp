@@ -32,6 +32,9 @@
 #include "core/ShellLink.h"
 #include "shell/Startup.h"
 #include "shell/Stickers.h"
+#include "core/Settings.h"
+#include "recognition/ProfileChooser.h"
+#include "tests/hook64/FakeAccessible.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TraceCapture.h"
 
@@ -492,6 +495,61 @@ TEST_F(SystemClientTest, WindowPropertyNamesTheProfile) {
     EXPECT_FALSE(getRecMgr().profileChooser().isSet()) << "a choice for one writing";
     RemovePropW(edit_, CProfileChooser::kWindowProperty);
     GlobalDeleteAtom(atom);
+}
+
+// The focused field of the bound application, served as a hand-made tree
+// (Wine's own window objects answer nothing the classification asks).
+FakeAccessible* g_boundField = nullptr;
+bool boundFieldOf(HWND, CAccElem& element) {
+    element = g_boundField ? CAccElem(g_boundField, 0) : CAccElem();
+    return g_boundField != nullptr;
+}
+
+TEST_F(SystemClientTest, BindingTreeNamesTheProfileOfTheField) {
+    FakeAccessible* desktop = FakeAccessible::make(ROLE_SYSTEM_WINDOW);
+    desktop->name = L"Desktop";
+    FakeAccessible* app = FakeAccessible::make(ROLE_SYSTEM_WINDOW);
+    app->name = L"Notes";
+    app->parent = desktop;
+    g_boundField = FakeAccessible::make(ROLE_SYSTEM_TEXT);
+    g_boundField->name = L"Subject";
+    g_boundField->parent = app;
+    CProfileChooser::setElementSource(boundFieldOf);
+    lstrcpyW(hooks_.targetModule, L"C:\\Apps\\Notes.exe");
+    const int savedContextReco = generalSettings().useContextReco;
+    CBindElem record;
+    record.name = L"Subj*";
+    record.role = ROLE_SYSTEM_TEXT;
+    record.id = record.pos = record.winId = -1;
+    record.signature = L"9";
+    record.profile = L"#sys-correct";
+    getRecMgr().profileChooser().setBinding(L"notes.exe", BIND_CONTEXT_WINAPP, L"", record);
+
+    struct Case {
+        const char* what;
+        int useContextReco;
+        const wchar_t* profile;
+    } cases[] = {
+        {"bound while context lookups are on", 1, L"#sys-correct"},
+        {"the default while they are off", 0, L""},
+    };
+    for (const Case& c : cases) {
+        generalSettings().useContextReco = c.useContextReco;
+        if (!client_) startClient();
+        const size_t before = deliveryLines().size();
+        write("hello");
+        ASSERT_TRUE(waitForDeliveries(before + 1)) << c.what;
+        EXPECT_EQ(getLastWritingProfile(), c.profile) << c.what;
+    }
+
+    generalSettings().useContextReco = savedContextReco;
+    getRecMgr().profileChooser().setBindTree(CBindTree());
+    hooks_.targetModule[0] = L'\0';
+    CProfileChooser::setElementSource(nullptr);
+    g_boundField->Release();
+    g_boundField = nullptr;
+    app->Release();
+    desktop->Release();
 }
 
 TEST_F(SystemClientTest, ProfileStickerShowsTheChosenProfile) {

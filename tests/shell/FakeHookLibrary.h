@@ -103,6 +103,13 @@ class FakeHookLibrary : public HookLibrary {
     void unsetMouseTransparent() override { record("unsetMouseTransparent", {}); }
     void resetInkDriverSystemParams() override { record("resetInkDriverSystemParams", {}); }
     const wchar_t* getMessageToClientAddress() override { return messageForClient; }
+    // The application in front and its focus window, as a test sets them.
+    wchar_t targetModule[MAX_PATH] = L"";
+    HWND focusWindow = nullptr;
+    const wchar_t* getTargetModuleName() override {
+        return targetModule[0] ? targetModule : nullptr;
+    }
+    HWND getLastFocusWindow() override { return focusWindow; }
 
   private:
     void record(const char* name, std::vector<int> values, HWND window = nullptr) {

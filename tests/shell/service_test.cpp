@@ -11,6 +11,7 @@
 #include "FakeHookLibrary.h"
 #include "TestSupport.h"
 #include "core/AppGlobals.h"
+#include "ink/AppsFilter.h"
 #include "ink/IconsManager.h"
 #include "ink/LocalInkManager.h"
 #include "core/PendingServices.h"
@@ -21,7 +22,7 @@
 #include "shell/Startup.h"
 #include "shell/Stickers.h"
 #include "core/SystemHooks.h"
-#include "shell/Tips.h"
+#include "ui/tips/Tips.h"
 
 namespace {
 
@@ -475,6 +476,29 @@ TEST_F(ServiceTest, StickersShowAndExpire) {
     SendMessageW(service_, WM_INK_CLEAR_STICKERS, 0, 0);
     EXPECT_FALSE(stickers().hasStickers());
     EXPECT_TRUE(pumpUntil([&] { return !IsWindow(tip); }, 1000));
+}
+
+TEST_F(ServiceTest, AListedApplicationGetsNoInk) {
+    ASSERT_TRUE(startAndWait());
+    HWND target = CreateWindowExW(0, L"STATIC", L"target", WS_POPUP | WS_VISIBLE, 100, 100, 300,
+                                  200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    fake_.focusWindow = target;
+    lstrcpyW(fake_.targetModule, L"C:\\Apps\\Listed.exe");
+    const GeneralSettings saved = generalSettings();
+    generalSettings().useAppFilters = 1;
+    appsFilter().setApp(L"c:\\apps\\listed.exe", false);
+    const LPARAM point = MAKELPARAM(150, 150);
+    EXPECT_EQ(SendMessageW(service_, WM_INK_PEN_DOWN, reinterpret_cast<WPARAM>(target), point), 0)
+        << "the pen is a plain pointer over a listed application";
+
+    appsFilter().removeApp(L"c:\\apps\\listed.exe");
+    const LRESULT accepted =
+        SendMessageW(service_, WM_INK_PEN_DOWN, reinterpret_cast<WPARAM>(target), point);
+    EXPECT_NE(accepted, 0) << "the same application, no longer listed, takes ink";
+    generalSettings() = saved;
+    fake_.focusWindow = nullptr;
+    fake_.targetModule[0] = L'\0';
+    DestroyWindow(target);
 }
 
 TEST_F(ServiceTest, StickersClearedFromAnotherThreadCloseOnTheirOwnThread) {
