@@ -6,16 +6,11 @@
 
 void chooseProfileForLastFocus(const wchar_t*) {}
 
-bool startInkBlotClient() { return true; }
-void inkBlotFollowUp() {}
-
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void loadBarSettings() {}
-bool isWordListMenuOpen() { return false; }
-bool isWordListMenuClient(const LocalClient*) { return false; }
 
 void showMainBar(bool) {}
 void wakeMainBar(int) {}

@@ -8,35 +8,12 @@
 #define IDI_PEN_ON 105
 #define IDB_SPLASH 170
 #define IDB_MENU_PICTURES 171
+// The ink blot at the caret: with a current result, and without one.
+#define IDB_BLOT_RESULT 202
+#define IDB_BLOT_EMPTY 203
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1
-// The update panel (dialogs "UPDATE_INFO" and "UPDATE_AUTOCHECK").
-#define IDC_UPDATE_MESSAGE 3060
-#define IDC_UPDATE_VERSION 3061
-#define IDC_UPDATE_ACTION 3062
-#define IDC_UPDATE_SKIP 3063
-#define IDC_UPDATE_REMIND 3064
-
-// The user dictionary editor ("DICT_EDIT") and its import list ("DICT_IMPORT").
-#define IDC_DICT_SUBMIT 3071
-#define IDC_DICT_FROM_FILE 3072
-#define IDC_DICT_FROM_ADDRESS_BOOK 3073
-#define IDC_DICT_LIST 3074
-#define IDC_DICT_DEFAULTS 3075
-#define IDC_DICT_FROM_CLIPBOARD 3078
-#define IDC_DICT_MORE 3079
-#define IDC_DICT_MIN_SIZE 3067
-#define IDC_DICT_START_SET 3080
-#define IDC_DICT_INSIDE_SET 3081
-#define IDC_DICT_END_SET 3082
-#define IDC_DICT_HELP 3084
-#define IDC_DICT_FILTER_GROUP 3085
-#define IDC_DICT_MIN_SIZE_LABEL 3086
-#define IDC_DICT_START_LABEL 3087
-#define IDC_DICT_INSIDE_LABEL 3088
-#define IDC_DICT_END_LABEL 3089
-
 #endif
 
 // The About box.

@@ -23,6 +23,7 @@
 #include "Stickers.h"
 #include "core/SystemHooks.h"
 #include "ui/tips/Tips.h"
+#include "ui/menus/WordListMenu.h"
 #include "core/Trace.h"
 #include "outside/ZVCrashRep.h"
 #include "ink/InkTrace.h"
@@ -410,6 +411,7 @@ int OnStartServices(HWND service) {
     };
     if (!g.inkManager) return fail(L"==== !_pLocalInkManager\n");
     g.inkManager->createIconsManager();
+    installWordListMenu();
     startInkBlotClient();
     if (!startSystemClient(g.instance)) return fail(L"==== !startSystemClient(_hInst)\n");
 

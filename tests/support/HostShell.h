@@ -16,8 +16,13 @@ namespace hostshell {
 // status 0. `output`, when given, receives what it wrote (stdout and stderr).
 inline bool run(const std::string& script, DWORD timeoutMs, std::string* output = nullptr) {
     static LONG counter = 0;
+    // Process ids are small and repeat between the Wine servers of tests that
+    // run at once in other trees: the clock keeps the names apart.
+    LARGE_INTEGER now = {};
+    QueryPerformanceCounter(&now);
     const std::string base = "/tmp/sx-host-" + std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(InterlockedIncrement(&counter));
+                             std::to_string(InterlockedIncrement(&counter)) + "-" +
+                             std::to_string(static_cast<unsigned long long>(now.QuadPart));
     auto windowsPath = [](const std::string& unixPath) {
         std::wstring path = L"Z:";
         for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);

@@ -1,0 +1,396 @@
+// The text menus on the test's X display: the word-list menu for a result
+// typed into an edit of this test, picked from with xdotool as a user clicks;
+// letter edits by gestures written on the menu; the letter-guess menu; long
+// results in pages; fading; the plain pop-up menu's modal run; the
+// word-to-dictionary menu. Screenshots are compared with the references.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/MemoryBlocks.h"
+#include "core/PendingServices.h"
+#include "core/Settings.h"
+#include "ink/KeyboardOutput.h"
+#include "ink/RecResult.h"
+#include "recognition/RecWordList.h"
+#include "tests/shell/TestSupport.h"
+#include "tests/support/HostShell.h"
+#include "tests/support/Screenshot.h"
+#include "ui/menus/PureTextMenu.h"
+#include "ui/menus/WordListMenu.h"
+
+#ifndef MENU_REFERENCES
+#define MENU_REFERENCES ""
+#endif
+
+namespace {
+
+const std::string kReferences = MENU_REFERENCES;
+
+void pump(DWORD ms = 100) { sxtest::pumpUntil([] { return false; }, ms); }
+
+bool xdotool(const std::string& arguments) { return hostshell::run("xdotool " + arguments, 10000); }
+
+bool clickAt(POINT p) {
+    // (--sync waits for a motion event, which never comes when the pointer is there already.)
+    return xdotool("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
+                   " sleep 0.2 click 1 sleep 0.2");
+}
+
+// Starts xdotool without waiting for it (a modal run pumps meanwhile).
+void clickLater(POINT p, int delayMs) {
+    std::wstring command = L"/bin/sh -c \"sleep " + std::to_wstring(delayMs / 1000.0) +
+                           L"; xdotool mousemove " + std::to_wstring(p.x) + L" " +
+                           std::to_wstring(p.y) + L" sleep 0.1 click 1\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(L"Z:\\bin\\sh", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &info)) {
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+    }
+}
+
+std::unique_ptr<RecWordList> makeList(const std::vector<std::wstring>& words) {
+    auto list = std::make_unique<RecWordList>();
+    for (const std::wstring& spec : words) {
+        auto* word = new RecWord(0, nullptr);
+        size_t start = 0;
+        while (true) {
+            const size_t bar = spec.find(L'|', start);
+            word->addAlt(new RecAlt(spec.substr(start, bar - start).c_str(), 60));
+            if (bar == std::wstring::npos) break;
+            start = bar + 1;
+        }
+        list->appendWord(word);
+    }
+    return list;
+}
+
+// A window with an edit that holds the focus: the target the menu types into.
+struct TargetField {
+    HWND frame = nullptr;
+    HWND edit = nullptr;
+    TargetField() {
+        frame = CreateWindowExW(0, L"STATIC", L"menu target", WS_POPUP | WS_VISIBLE | WS_BORDER, 40,
+                                400, 420, 60, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 4, 4, 400, 40,
+                               frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetForegroundWindow(frame);
+        SetFocus(edit);
+        pump(200);
+    }
+    ~TargetField() { DestroyWindow(frame); }
+    std::wstring text() const {
+        wchar_t buffer[256] = {};
+        GetWindowTextW(edit, buffer, 256);
+        return buffer;
+    }
+    // As if the system client had typed `text` as the last insertion.
+    void typed(const std::wstring& text) {
+        SetWindowTextW(edit, text.c_str());
+        SendMessageW(edit, EM_SETSEL, text.size(), text.size());
+        setLastTypedLength(static_cast<int>(text.size()));
+    }
+};
+
+class WordMenuTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        setSettingsRootKey(L"Software\\ScribixTests\\Menus");
+        resetSettingsToDefaults();
+        // Fading has its own test; here the menu stays while the pointer is away.
+        wordListBarSettings().fadingPeriod = 0;
+        ensureMenuWindowClass();
+    }
+    void TearDown() override {
+        if (WordListMenuBarMaster* menu = openWordListMenu()) PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+        pump(200);
+        clearRecResults();
+        sxtest::deleteUserKey(L"Software\\ScribixTests\\Menus");
+    }
+
+    // Makes the list the current result for `target` and opens its menu at `at`.
+    WordListMenuBarMaster* openFor(std::unique_ptr<RecWordList> list, HWND target, POINT at) {
+        RecWordList* words = list.release();
+        RecResultRef result = adoptRecResult(new RecResult(target, nullptr, words, nullptr));
+        setCurrentRecResult(result, true, false);
+        showWordListMenuBar(nullptr, words, &at, nullptr);
+        pump(300);
+        return openWordListMenu();
+    }
+
+    static POINT centreOf(BarMaster* menu, UINT id) {
+        auto* unit = static_cast<BarRectUnit*>(menu->findUnitById(id));
+        if (!unit) return POINT{-1, -1};
+        RECT r = unit->rect();
+        MapWindowPoints(menu->window(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    static std::wstring itemText(BarMaster* menu, UINT id) {
+        BarUnit* u = menu->findUnitById(id);
+        return u ? static_cast<BarTextMenuUnit*>(u)->text() : L"(none)";
+    }
+    static UINT altId(int word, int alt) { return (static_cast<UINT>(word + 1) << 16) | alt; }
+};
+
+TEST_F(WordMenuTest, ShowsTheWordsWithTheirAlternatives) {
+    WordListMenuBarMaster* menu =
+        openFor(makeList({L"hello", L"wrld|world|weld"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(isWordListMenuOpen());
+    EXPECT_TRUE(isWordListMenuClient(menu));
+    // Every blank is a word of its own, the last one the empty box at the end.
+    EXPECT_EQ(itemText(menu, 0), L"hello");
+    EXPECT_EQ(itemText(menu, 1), L" ");
+    EXPECT_EQ(itemText(menu, 2), L"wrld");
+    EXPECT_EQ(itemText(menu, 3), L" ");
+    EXPECT_EQ(itemText(menu, altId(2, 1)), L"world");
+    EXPECT_EQ(itemText(menu, altId(2, 2)), L"weld");
+    EXPECT_EQ(menu->listText(), L"hello wrld");
+    // Everything fits: both scroll buttons are hidden.
+    EXPECT_TRUE(menu->findUnitById(WORD_MENU_SCROLL_LEFT)->hidden());
+    EXPECT_TRUE(menu->findUnitById(WORD_MENU_SCROLL_RIGHT)->hidden());
+    // One menu at a time.
+    showWordListMenuBar(nullptr, nullptr, nullptr, nullptr);
+    pump();
+    EXPECT_EQ(openWordListMenu(), menu);
+
+    screenshot::Result shot = screenshot::checkWindow(menu->window(), kReferences, "word_menu");
+    EXPECT_TRUE(shot.ok) << shot.message;
+}
+
+TEST_F(WordMenuTest, PickingAnAlternativeTypesItAndPickingItAgainRestoresTheWord) {
+    TargetField field;
+    field.typed(L"hello wrld");
+    WordListMenuBarMaster* menu =
+        openFor(makeList({L"hello", L"wrld|world|weld"}), field.edit, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    const POINT alternative = centreOf(menu, altId(2, 1));
+    ASSERT_TRUE(clickAt(alternative));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return field.text() == L"hello world"; }, 3000))
+        << "the field holds \"" << std::string(field.text().begin(), field.text().end()) << "\"";
+    EXPECT_EQ(itemText(menu, 2), L"world");
+    EXPECT_EQ(itemText(menu, altId(2, 1)), L"wrld");
+
+    ASSERT_TRUE(clickAt(alternative));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return field.text() == L"hello wrld"; }, 3000));
+    EXPECT_EQ(itemText(menu, 2), L"wrld");
+    EXPECT_TRUE(menu->applied());
+}
+
+TEST_F(WordMenuTest, TheEditedWordsGoBackOnlyToTheirOwnResult) {
+    for (bool newerResult : {false, true}) {
+        SCOPED_TRACE(newerResult ? "a newer result came" : "its own result is current");
+        WordListMenuBarMaster* menu =
+            openFor(makeList({L"hello", L"wrld|world"}), nullptr, POINT{60, 80});
+        ASSERT_TRUE(menu);
+        menu->onMessage(BAR_UNIT_PICKED, altId(2, 1), 0);
+        pump();
+        if (newerResult) {
+            RecWordList* newer = makeList({L"newer"}).release();
+            setCurrentRecResult(adoptRecResult(new RecResult(nullptr, nullptr, newer, nullptr)), true, false);
+        }
+        PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+        pump(200);
+        ASSERT_FALSE(isWordListMenuOpen());
+        RecResultRef current = getCurrentRecResult();
+        ASSERT_TRUE(current);
+        wchar_t* text = current->wordList()->joinText(false);
+        EXPECT_EQ(std::wstring(text ? text : L""), newerResult ? L"newer" : L"hello world");
+        freeMemory(text);
+    }
+}
+
+TEST_F(WordMenuTest, GesturesWrittenOnAWordEditItsLetters) {
+    // Strokes start on a letter of "wrld": the gesture's first point names it.
+    struct Case {
+        const char* name;
+        int letter;
+        std::vector<POINT> shape;  // offsets in pixels from the letter's middle
+        std::wstring text;
+    } cases[] = {
+        {"down then right inserts a blank", 2, {{0, 0}, {0, 40}, {60, 40}}, L"hello wr ld"},
+        {"right to left deletes", 1, {{0, 0}, {-70, 0}}, L"hello wld"},
+        {"upwards changes the case", 0, {{0, 0}, {0, -70}}, L"hello Wrld"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WordListMenuBarMaster* menu =
+            openFor(makeList({L"hello", L"wrld|world"}), nullptr, POINT{60, 200});
+        ASSERT_TRUE(menu);
+        auto* word = static_cast<BarTextMenuUnit*>(menu->findUnitById(2));
+        ASSERT_TRUE(word);
+        int width = 0;
+        POINT start = {word->letterPosition(c.letter, &width) + width / 2,
+                       (word->rect().top + word->rect().bottom) / 2};
+        ClientToScreen(menu->window(), &start);
+        std::vector<InkPoint> stroke;
+        for (size_t i = 0; i + 1 < c.shape.size(); ++i) {
+            for (int s = 0; s < 12; ++s) {
+                const int x = c.shape[i].x + (c.shape[i + 1].x - c.shape[i].x) * s / 12;
+                const int y = c.shape[i].y + (c.shape[i + 1].y - c.shape[i].y) * s / 12;
+                stroke.push_back(makeInkPoint((start.x + x) * 4, (start.y + y) * 4));
+            }
+        }
+        stroke.push_back(makeInkPoint((start.x + c.shape.back().x) * 4, (start.y + c.shape.back().y) * 4));
+        stroke.push_back(kInkSeparator);
+        auto* points = static_cast<InkPoint*>(allocMemory(static_cast<int>(stroke.size() * sizeof(InkPoint))));
+        std::copy(stroke.begin(), stroke.end(), points);
+        menu->onStrokes(points, static_cast<int>(stroke.size()));
+        pump(300);
+        EXPECT_EQ(menu->listText(), c.text);
+        // The other alternatives went with the edit.
+        EXPECT_EQ(menu->findUnitById(altId(2, 1)), nullptr);
+        PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+        pump(200);
+    }
+}
+
+TEST_F(WordMenuTest, TappingALetterOpensItsGuessesAndAPickReplacesIt) {
+    WordListMenuBarMaster* menu =
+        openFor(makeList({L"hello", L"wrld|world|weld"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    auto* word = static_cast<BarTextMenuUnit*>(menu->findUnitById(2));
+    int width = 0;
+    POINT tap = {word->letterPosition(1, &width) + width / 2, (word->rect().top + word->rect().bottom) / 2};
+    ClientToScreen(menu->window(), &tap);
+    std::vector<InkPoint> stroke = {makeInkPoint(tap.x * 4, tap.y * 4), makeInkPoint(tap.x * 4 + 4, tap.y * 4),
+                                    kInkSeparator};
+    auto* points = static_cast<InkPoint*>(allocMemory(static_cast<int>(stroke.size() * sizeof(InkPoint))));
+    std::copy(stroke.begin(), stroke.end(), points);
+    menu->onStrokes(points, static_cast<int>(stroke.size()));
+    pump(400);
+
+    auto* guess = static_cast<GuessSymbMenu*>(menu->childMenu());
+    ASSERT_TRUE(guess) << "no letter-guess menu";
+    EXPECT_TRUE(guess->isKindOf(L"GuessSymbMenu"));
+    // The box of 'r' guesses r (wrld), o (world) and e (weld), then the signs.
+    std::vector<std::wstring> rows;
+    for (int i = 0; i < guess->unitCount(); ++i) rows.push_back(static_cast<BarTextMenuUnit*>(guess->unit(i))->text());
+    EXPECT_EQ(rows, (std::vector<std::wstring>{L"r", L"o", L"e", L"", L",.;"}));
+    EXPECT_EQ(word->selectedLetter(), 1);
+    screenshot::Result shot = screenshot::checkWindow(guess->window(), kReferences, "letter_guess_menu");
+    EXPECT_TRUE(shot.ok) << shot.message;
+
+    ASSERT_TRUE(clickAt(centreOf(guess, L'o')));
+    pump(300);
+    EXPECT_EQ(menu->listText(), L"hello wold");
+    EXPECT_EQ(menu->childMenu(), nullptr);
+}
+
+TEST_F(WordMenuTest, AResultWiderThanTwoThirdsOfTheScreenPages) {
+    std::vector<std::wstring> words;
+    for (int i = 0; i < 40; ++i) words.push_back(L"word" + std::to_wstring(10 + i));
+    WordListMenuBarMaster* menu = openFor(makeList(words), nullptr, POINT{10, 120});
+    ASSERT_TRUE(menu);
+    RECT r;
+    GetWindowRect(menu->window(), &r);
+    const int screen = GetSystemMetrics(SM_CXSCREEN);
+    EXPECT_LE(r.right - r.left, screen * 2 / 3 + 120);
+    EXPECT_EQ(menu->firstVisible(), 0);
+    const int last = menu->lastVisible();
+    EXPECT_GT(last, 0);
+    EXPECT_LT(last, 79);
+    EXPECT_TRUE(menu->findUnitById(WORD_MENU_SCROLL_LEFT)->hidden());
+    EXPECT_FALSE(menu->findUnitById(WORD_MENU_SCROLL_RIGHT)->hidden());
+    screenshot::Result shot = screenshot::checkWindow(menu->window(), kReferences, "word_menu_paged");
+    EXPECT_TRUE(shot.ok) << shot.message;
+
+    ASSERT_TRUE(clickAt(centreOf(menu, WORD_MENU_SCROLL_RIGHT)));
+    pump(300);
+    EXPECT_EQ(menu->firstVisible(), last + 1);
+    EXPECT_FALSE(menu->findUnitById(WORD_MENU_SCROLL_LEFT)->hidden());
+    // Words of the first page are hidden now.
+    EXPECT_FALSE(menu->findUnitById(0)->state() & 0x4);
+
+    ASSERT_TRUE(clickAt(centreOf(menu, WORD_MENU_SCROLL_LEFT)));
+    pump(300);
+    EXPECT_EQ(menu->lastVisible(), last);
+}
+
+TEST_F(WordMenuTest, FadesWhileThePointerIsAwayAndClosesAfterItsTime) {
+    wordListBarSettings().fadingPeriod = 1800;  // the defaults: 100 to 20 percent in steps of 5
+    ASSERT_TRUE(xdotool("mousemove 900 700 sleep 0.1"));
+    const DWORD start = GetTickCount();
+    WordListMenuBarMaster* menu = openFor(makeList({L"fade"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(menu->fading());
+    sxtest::pumpUntil([&] { return !isWordListMenuOpen() || menu->currentOpacity() < 100; }, 1000);
+    ASSERT_TRUE(isWordListMenuOpen());
+    // A tick of 90 ms away takes 4 points.
+    EXPECT_LT(menu->currentOpacity(), 100);
+    EXPECT_GE(menu->currentOpacity(), 84);
+    EXPECT_EQ(menu->currentOpacity() % 4, 0);
+    // The pointer back on the menu: full opacity at once, and it stays.
+    RECT r;
+    GetWindowRect(menu->window(), &r);
+    ASSERT_TRUE(xdotool("mousemove " + std::to_string(r.left + 8) + " " + std::to_string(r.bottom - 8) + " sleep 0.1"));
+    pump(400);
+    ASSERT_TRUE(isWordListMenuOpen());
+    EXPECT_EQ(menu->currentOpacity(), 100);
+    // Away again: 21 ticks of 90 ms.
+    ASSERT_TRUE(xdotool("mousemove 900 700 sleep 0.1"));
+    const DWORD away = GetTickCount();
+    EXPECT_TRUE(sxtest::pumpUntil([] { return !isWordListMenuOpen(); }, 5000));
+    const DWORD closedAfter = GetTickCount() - away;
+    EXPECT_GE(closedAfter, 1700u);
+    EXPECT_LE(closedAfter, 3500u);
+    (void)start;
+}
+
+TEST(PureTextMenu, ModalRunAnswersThePickedIdOrZero) {
+    ensureMenuWindowClass();
+    for (bool pick : {true, false}) {
+        SCOPED_TRACE(pick ? "picked" : "closed");
+        POINT at = {300, 200};
+        auto* menu = new PureTextMenu(nullptr, nullptr, 1, 0, &at, 16, nullptr, nullptr);
+        menu->addItem(11, L"&Pen On", 0x8);
+        menu->addSeparator(true);
+        menu->addItem(12, L"&Settings...", 0);
+        menu->addItem(13, L"E&xit", 0x1);
+        pump(200);
+        // Items without "&"; one checked item marks them all.
+        ASSERT_EQ(menu->unitCount(), 4);
+        EXPECT_EQ(static_cast<BarTextMenuUnit*>(menu->unit(0))->text(), L"\x2022 Pen On");
+        EXPECT_EQ(static_cast<BarTextMenuUnit*>(menu->unit(2))->text(), L"  Settings...");
+        BarRectUnit* settings = static_cast<BarRectUnit*>(menu->unit(2));
+        RECT r = settings->rect();
+        MapWindowPoints(menu->window(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+        if (pick) {
+            screenshot::Result shot = screenshot::checkWindow(menu->window(), kReferences, "pure_text_menu");
+            EXPECT_TRUE(shot.ok) << shot.message;
+            clickLater(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, 500);
+        } else {
+            PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+        }
+        EXPECT_EQ(menu->showModal(), pick ? 12u : 0u);
+        pump(300);
+    }
+}
+
+TEST_F(WordMenuTest, WordToDictionaryMenuOffersTheWord) {
+    WordListMenuBarMaster* menu = openFor(makeList({L"scribixword"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    std::wstring longWord(200, L'a');
+    WordToDictMenu* dict = showWordToDictMenu(menu, longWord.c_str(), POINT{80, 160}, nullptr);
+    ASSERT_TRUE(dict);
+    pump(300);
+    EXPECT_EQ(std::wstring(dict->word()).size(), 127u);
+    ASSERT_EQ(dict->unitCount(), 1);
+    EXPECT_EQ(static_cast<BarTextMenuUnit*>(dict->unit(0))->text(), L"Add to Dictionary");
+    // It is of the word-list menu's group: the word-list menu stays open.
+    EXPECT_TRUE(menu->group()->contains(dict));
+    screenshot::Result shot = screenshot::checkWindow(dict->window(), kReferences, "word_to_dict_menu");
+    EXPECT_TRUE(shot.ok) << shot.message;
+    // Without a profile nothing is added and the menu closes.
+    ASSERT_TRUE(clickAt(centreOf(dict, 1)));
+    pump(300);
+    EXPECT_TRUE(isWordListMenuOpen());
+}
+
+}  // namespace

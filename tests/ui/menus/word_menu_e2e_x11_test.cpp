@@ -1,0 +1,199 @@
+// The word-list menu end to end: Scribix.exe staged as it is installed, our
+// edit target with the focus, xdotool writing with the handwriting
+// generator's strokes and tapping the menu as a pen does. The menu's items
+// and where they are come from the program's trace; what the field holds is
+// read from the target.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "tests/ink/WritingTestSupport.h"
+#include "tests/support/Screenshot.h"
+#include "ui/bars/BarFramework.h"
+
+#ifndef MENU_REFERENCES
+#define MENU_REFERENCES ""
+#endif
+
+namespace {
+
+using namespace writingtest;
+
+constexpr char kItemTrace[] = "WordMenuBar item ";
+
+struct Item {
+    unsigned id = 0;
+    std::string text;
+    RECT rect = {};
+    POINT centre() const { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+    int word() const { return id < 0x10000 ? static_cast<int>(id) : static_cast<int>(id >> 16) - 1; }
+};
+
+void writeMenuSetting(const wchar_t* name, int value) {
+    const std::wstring previous = settingsRootKey();
+    setSettingsRootKey(nullptr);
+    WriteSetting(L"WordListBar", name, &value, SETTING_NUMBER, 0);
+    setSettingsRootKey(previous.c_str());
+}
+
+bool tapAt(POINT p, int button = 1) {
+    return hostshell::run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
+                              " sleep 0.2 click " + std::to_string(button) + " sleep 0.3",
+                          10000);
+}
+
+class WordMenuEndToEnd : public testing::Test {
+  protected:
+    void SetUp() override {
+        writeMenuSetting(L"autoShow", 2);
+        writeMenuSetting(L"autoExpandSubmenu", 1);
+        writeMenuSetting(L"useLetterGuesser", 1);
+        writeMenuSetting(L"acceptMenuMode", 0);
+        // The menu stays while the test's pointer is elsewhere; fading has its own test.
+        writeMenuSetting(L"fadingPeriod", 0);
+        ASSERT_TRUE(scribix_.start());
+        target_ = std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
+        ASSERT_TRUE(target_->ok()) << target_->error();
+        ASSERT_TRUE(target_->activate());
+        ASSERT_TRUE(sxtest::pumpUntil([&] { return hookFocusWindow() == target_->control(); }, 10000));
+        GetWindowRect(target_->control(), &field_);
+    }
+    void TearDown() override {
+        target_.reset();
+        scribix_.stop(HasFailure());
+        writeMenuSetting(L"autoShow", 2);
+    }
+
+    // The menu's items as the program traced them last (the latest layout).
+    std::map<unsigned, Item> items() {
+        std::map<unsigned, Item> out;
+        for (const std::string& line : scribix_.trace().lines()) {
+            if (line.rfind(kItemTrace, 0) != 0) continue;
+            Item item;
+            char text[128] = {};
+            int l, t, r, b;
+            if (sscanf(line.c_str() + sizeof kItemTrace - 1, "%u \"%127[^\"]\" at %d,%d,%d,%d", &item.id, text,
+                       &l, &t, &r, &b) != 6)
+                continue;
+            if (item.id == 0) out.clear();  // a new layout starts with the first word
+            item.text = text;
+            item.rect = RECT{l, t, r, b};
+            out[item.id] = item;
+        }
+        return out;
+    }
+    HWND menuWindow() {
+        HWND window = nullptr;
+        while ((window = FindWindowExW(nullptr, window, BAR_WINDOW_CLASS, L"WordMenuBar"))) {
+            RECT r;
+            if (IsWindowVisible(window) && GetWindowRect(window, &r) && r.left >= 0) return window;
+        }
+        return nullptr;
+    }
+    bool fieldHolds(const std::wstring& text, DWORD ms = 4000) {
+        return sxtest::pumpUntil([&] { return target_->text() == text; }, ms);
+    }
+    std::string fieldText() { return narrow(target_->text()); }
+    // Writes `text` into the field and waits for the menu of its result.
+    bool writeAndWaitForMenu(const std::string& text, size_t results) {
+        if (!writeWithPen(text, field_.left + 20, field_.top + 60)) return false;
+        if (scribix_.resultAfter(results, 8000) == "(none)") return false;
+        return sxtest::pumpUntil([&] { return menuWindow() != nullptr && !items().empty(); }, 5000);
+    }
+
+    RunningScribix scribix_{1000};
+    std::unique_ptr<targets::TargetProcess> target_;
+    RECT field_ = {};
+};
+
+TEST_F(WordMenuEndToEnd, PickingAnAlternativeReplacesTheWordAndPickingItAgainRestoresIt) {
+    ASSERT_TRUE(writeAndWaitForMenu("hello wrld", 1)) << "no word-list menu after the writing";
+    const std::string typed = fieldText();
+    std::map<unsigned, Item> shown = items();
+    // The alternative of the last written word.
+    const Item* alternative = nullptr;
+    int lastWord = -1;
+    for (const auto& [id, item] : shown)
+        if (id < 0x10000 && item.text != " ") lastWord = item.word();
+    for (const auto& [id, item] : shown)
+        if (id >= 0x10000 && item.word() == lastWord && !alternative) alternative = &item;
+    ASSERT_TRUE(alternative) << "the menu shows no alternative for \"" << shown[lastWord].text << "\"";
+    const std::string word = shown[lastWord].text;
+    const std::string picked = alternative->text;
+    const POINT at = alternative->centre();
+
+    screenshot::Result shot = screenshot::checkWindow(menuWindow(), MENU_REFERENCES, "e2e_word_menu");
+    EXPECT_TRUE(shot.ok) << shot.message;
+
+    ASSERT_TRUE(tapAt(at));
+    std::string expected = typed;
+    expected.replace(expected.rfind(word), word.size(), picked);
+    EXPECT_TRUE(fieldHolds(std::wstring(expected.begin(), expected.end())))
+        << "the field holds \"" << fieldText() << "\", not \"" << expected << "\"";
+
+    ASSERT_TRUE(tapAt(at));
+    EXPECT_TRUE(fieldHolds(std::wstring(typed.begin(), typed.end())))
+        << "the field holds \"" << fieldText() << "\", not \"" << typed << "\"";
+}
+
+TEST_F(WordMenuEndToEnd, LetterGesturesAndWritingOverABoxCorrectTheField) {
+    ASSERT_TRUE(writeAndWaitForMenu("hello", 1));
+    // The profile adds a blank after a word; the menu's replacements keep it.
+    ASSERT_EQ(fieldText(), "hello ");
+    const Item hello = items()[0];
+    const int letter = (hello.rect.right - hello.rect.left) / 5;
+    const int middle = (hello.rect.top + hello.rect.bottom) / 2;
+    auto letterX = [&](int i) { return hello.rect.left + letter * i + letter / 2; };
+
+    // Upwards on the 'h': upper case.
+    ASSERT_TRUE(drawStroke({{letterX(0), middle + 10}, {letterX(0), middle - 60}}));
+    EXPECT_TRUE(fieldHolds(L"Hello ")) << fieldText();
+    // Right to left from the 'l': deleted.
+    ASSERT_TRUE(drawStroke({{letterX(3), middle}, {letterX(3) - 90, middle}}));
+    EXPECT_TRUE(fieldHolds(L"Helo ")) << fieldText();
+    // Down then right on the 'o': a blank before it.
+    ASSERT_TRUE(drawStroke({{letterX(3), middle - 10}, {letterX(3), middle + 40}, {letterX(3) + 70, middle + 40}}));
+    EXPECT_TRUE(fieldHolds(L"Hel o ")) << fieldText();
+
+    // Writing an 'a' over the box of the 'e' (the profile for corrections reads it).
+    ASSERT_TRUE(writeWithPen("a", letterX(1) - 5, hello.rect.bottom - 8, 5));
+    EXPECT_TRUE(fieldHolds(L"Hal o ", 6000)) << fieldText();
+}
+
+TEST_F(WordMenuEndToEnd, AddToDictionaryMakesTheNextWritingReadTheWord) {
+    ASSERT_TRUE(writeAndWaitForMenu("scribix", 1));
+    std::map<unsigned, Item> shown = items();
+    // When the lexicon read another word, the written one is among the alternatives.
+    if (shown[0].text != "scribix") {
+        const Item* raw = nullptr;
+        for (const auto& [id, item] : shown)
+            if (id >= 0x10000 && item.word() == 0 && item.text == "scribix") raw = &item;
+        ASSERT_TRUE(raw) << "\"scribix\" is not offered; the menu shows \"" << shown[0].text << "\"";
+        ASSERT_TRUE(tapAt(raw->centre()));
+        ASSERT_TRUE(fieldHolds(L"scribix ")) << fieldText();
+        shown = items();
+    }
+    ASSERT_TRUE(tapAt(shown[0].centre(), 3));  // the right button on the word
+    HWND dictionary = nullptr;
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] { return (dictionary = FindWindowW(BAR_WINDOW_CLASS, L"WordToDictMenu")) != nullptr; }, 3000))
+        << "no word-to-dictionary menu";
+    RECT r;
+    GetWindowRect(dictionary, &r);
+    screenshot::Result shot = screenshot::checkWindow(dictionary, MENU_REFERENCES, "e2e_word_to_dict_menu");
+    EXPECT_TRUE(shot.ok) << shot.message;
+    ASSERT_TRUE(tapAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}));
+    sxtest::pumpUntil([] { return false; }, 500);
+
+    // A new line, then the same word again.
+    target_->activate();
+    SetWindowTextW(target_->control(), L"");
+    ASSERT_TRUE(writeWithPen("scribix", field_.left + 20, field_.top + 60));
+    EXPECT_EQ(scribix_.resultAfter(2, 8000), "scribix");
+}
+
+}  // namespace
