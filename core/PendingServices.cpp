@@ -41,6 +41,3 @@ void showPunctuationMenuForFocus() {}
 bool isSettingsDialogOpen() { return false; }
 void openSettingsDialog(int) {}
 void showCustomizeDialog(int, HWND) {}
-void openBindingPanel(HWND) {}
-void closeBindingPanel() {}
-void refreshBindingPanel() {}

@@ -41,6 +41,13 @@
 #define IDS_MENU_CLEAR_INK_ON_EXIT 73
 #define IDS_MENU_HIDE_TOOLBAR 74
 
+// Tips of the binding panel's buttons.
+#define IDS_TIP_SETTINGS 16
+#define IDS_TIP_MOVE_BAR 17
+#define IDS_TIP_BIND_FIELD 35
+#define IDS_TIP_BIND_APPLICATION 36
+#define IDS_TIP_LEAVE_BINDING 48
+
 // The update panel (dialogs "UPDATE_INFO" and "UPDATE_AUTOCHECK").
 #define IDC_UPDATE_MESSAGE 3060
 #define IDC_UPDATE_VERSION 3061
