@@ -174,7 +174,21 @@ CBindPanel::CBindPanel(const POINT* position)
     }
     registerBarMaster(this);
     setSticky(true);
+    if (window() && face_ && face_->valid()) {
+        SetWindowPos(window(), nullptr, 0, 0, face_->width(), face_->layerHeight(),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (HRGN region = face_->windowRegion()) SetWindowRgn(window(), region, TRUE);
+    }
     restartTimer();
+}
+
+void CBindPanel::placeOnScreen() {
+    if (!window() || !face_) return;
+    // Near the top right corner of the work area, out of the way of the
+    // application whose fields the user binds.
+    RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    moveTo(work.right - face_->width() - 24, work.top + 24);
 }
 
 CBindPanel::~CBindPanel() {
@@ -444,6 +458,7 @@ bool showBindPanel(HWND) {
                       GetSystemMetrics(SM_YVIRTUALSCREEN) - 1000};
     CBindPanel* panel = new CBindPanel(&at);
     panel->show();
+    panel->placeOnScreen();
     return true;
 }
 

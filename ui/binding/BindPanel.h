@@ -55,6 +55,8 @@ class CBindPanel : public BarSmartBitmapMaster {
     bool fieldMenu(const CBindingInfo* info);
 
     bool idle() const { return idle_; }
+    // Brings the panel from its start far outside the screen onto it.
+    void placeOnScreen();
 
   private:
     void restartTimer();
