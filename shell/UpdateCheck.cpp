@@ -43,6 +43,7 @@ bool shellOpen(const wchar_t* link) {
 }
 
 bool (*g_openLink)(const wchar_t*) = shellOpen;
+std::atomic<bool> g_threadAllowed{true};
 
 std::wstring lowered(std::wstring text) {
     for (wchar_t& c : text)
@@ -253,6 +254,8 @@ void setUpdateLinkOpener(bool (*opener)(const wchar_t*)) {
     g_openLink = opener ? opener : shellOpen;
 }
 
+void setUpdateThreadAllowed(bool allowed) { g_threadAllowed = allowed; }
+
 void setUpdateRetryDelays(DWORD retryMs, DWORD idleSleepMs) {
     g_retryMs = retryMs;
     g_idleSleepMs = idleSleepMs;
@@ -288,7 +291,9 @@ void runAutomaticUpdateCheck(HWND window) {
 bool startUpdateThread(HWND window) {
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, TRUE};
     DWORD id = 0;
-    HANDLE thread = CreateThread(&attributes, 0, updateThreadProc, window, 0, &id);
+    HANDLE thread = g_threadAllowed
+                        ? CreateThread(&attributes, 0, updateThreadProc, window, 0, &id)
+                        : nullptr;
     if (!thread) {
         SetTimer(window, TIMER_UPDATE_CHECK, 300000, nullptr);
         return false;
