@@ -218,8 +218,8 @@ bool httpGetText(const std::wstring& address, std::wstring& text, DWORD timeoutM
         used += read;
     }
     if (used == 0) return true;
-    const int wide = MultiByteToWideChar(CP_THREAD_ACP, 0, buffer.data(), static_cast<int>(used),
-                                         nullptr, 0);
+    const int wide =
+        MultiByteToWideChar(CP_THREAD_ACP, 0, buffer.data(), static_cast<int>(used), nullptr, 0);
     if (wide <= 0) return false;
     text.resize(wide);
     MultiByteToWideChar(CP_THREAD_ACP, 0, buffer.data(), static_cast<int>(used), &text[0], wide);
@@ -291,9 +291,8 @@ void runAutomaticUpdateCheck(HWND window) {
 bool startUpdateThread(HWND window) {
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, TRUE};
     DWORD id = 0;
-    HANDLE thread = g_threadAllowed
-                        ? CreateThread(&attributes, 0, updateThreadProc, window, 0, &id)
-                        : nullptr;
+    HANDLE thread =
+        g_threadAllowed ? CreateThread(&attributes, 0, updateThreadProc, window, 0, &id) : nullptr;
     if (!thread) {
         SetTimer(window, TIMER_UPDATE_CHECK, 300000, nullptr);
         return false;

@@ -57,16 +57,16 @@ inline bool clickControl(HWND dialog, int id) {
     RECT rect;
     if (!control || !GetWindowRect(control, &rect)) return false;
     const int x = (rect.left + rect.right) / 2, y = (rect.top + rect.bottom) / 2;
-    return hostshell::run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                              " sleep 0.1 click 1",
-                          10000);
+    return hostshell::run(
+        "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.1 click 1",
+        10000);
 }
 
 // A left click at a point of the screen.
 inline bool clickAt(int x, int y) {
-    return hostshell::run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                              " sleep 0.1 click 1",
-                          10000);
+    return hostshell::run(
+        "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.1 click 1",
+        10000);
 }
 
 inline std::wstring controlText(HWND dialog, int id) {

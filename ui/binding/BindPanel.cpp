@@ -165,8 +165,8 @@ HBITMAP makePanelFace() {
 // ---- the panel ----
 
 CBindPanel::CBindPanel(const POINT* position)
-    : BarSmartBitmapMaster(position, 0, new LayeredBitmap(makePanelFace(), 6, 0), nullptr,
-                           nullptr, L"Scribix") {
+    : BarSmartBitmapMaster(position, 0, new LayeredBitmap(makePanelFace(), 6, 0), nullptr, nullptr,
+                           L"Scribix") {
     {
         win::ScopedLock lock(*panelLock());
         g_panel = this;
@@ -240,7 +240,8 @@ void CBindPanel::buildUnits() {
     };
     for (const Spec& spec : specs) {
         const std::wstring tip = tipText(spec.tip, spec.tipText);
-        addUnit(new BarSmartBitmapUnit(this, spec.id, spec.behaviour, tip.c_str(), face_, spec.key));
+        addUnit(
+            new BarSmartBitmapUnit(this, spec.id, spec.behaviour, tip.c_str(), face_, spec.key));
     }
 }
 
@@ -377,7 +378,8 @@ bool CBindPanel::fieldMenu(const CBindingInfo* info) {
     markMenuUnits(true);
     std::wstring name;
     bool filterToggled = false;
-    const bool chosen = chooseProfileMenu(nullptr, found ? bound.profile : L"", name, &filterToggled);
+    const bool chosen =
+        chooseProfileMenu(nullptr, found ? bound.profile : L"", name, &filterToggled);
     markMenuUnits(false);
     if (!chosen) return false;
     // The filter entry of the menu says nothing about the field's profile:

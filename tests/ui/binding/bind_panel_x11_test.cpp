@@ -37,8 +37,8 @@ const std::string kReferences = SCRIBIX_BINDING_REFERENCES;
 const wchar_t kModule[] = L"C:\\Apps\\Notes.exe";
 
 bool click(POINT at) {
-    return hostshell::run("xdotool mousemove " + std::to_string(at.x) + " " +
-                              std::to_string(at.y) + " sleep 0.15 click 1",
+    return hostshell::run("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) +
+                              " sleep 0.15 click 1",
                           10000);
 }
 
@@ -131,7 +131,8 @@ class BindPanelTest : public ::testing::Test {
         hooks_.module = kModule;
         filterPath_ = data_.file(L"AppsFilter.xml");
         appsFilter().load(L"");
-        for (const CAppFilterInfo& entry : appsFilter().entries()) appsFilter().removeApp(entry.path);
+        for (const CAppFilterInfo& entry : appsFilter().entries())
+            appsFilter().removeApp(entry.path);
         ASSERT_TRUE(appsFilter().save(filterPath_.c_str()));
         ASSERT_TRUE(getRecMgr().profileChooser().initBindings(data_.path()));
         getRecMgr().profileChooser().setBindTree(CBindTree());
@@ -289,8 +290,8 @@ TEST_F(BindPanelTest, FilterEntryOfAFieldMenuKeepsTheFieldBinding) {
     generalSettings().useAppFilters = 1;
     CBindElem bound = subject_;
     bound.profile = L"Prose";
-    ASSERT_TRUE(getRecMgr().profileChooser().setBinding(L"notes.exe", BIND_CONTEXT_WINAPP, L"",
-                                                        bound));
+    ASSERT_TRUE(
+        getRecMgr().profileChooser().setBinding(L"notes.exe", BIND_CONTEXT_WINAPP, L"", bound));
     const CBindingInfo info = subjectInfo();
     std::thread user([&] {
         HWND menu = waitForMenu(5000);

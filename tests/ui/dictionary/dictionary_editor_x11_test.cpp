@@ -240,10 +240,15 @@ TEST_F(DictionaryEditor, UnchangedOrOneLetterEditsEndAsCancelled) {
         Words after;
     };
     const Case cases[] = {
-        {"same words in another order", L"gamma\r\nalpha\r\nBeta", 2, {L"alpha", L"Beta", L"gamma"}},
+        {"same words in another order",
+         L"gamma\r\nalpha\r\nBeta",
+         2,
+         {L"alpha", L"Beta", L"gamma"}},
         {"a one-letter line", L"alpha\r\nBeta\r\ngamma\r\nq", 2, {L"alpha", L"Beta", L"gamma"}},
         {"a word deleted", L"alpha\r\ngamma", 1, {L"alpha", L"gamma"}},
-        {"a word of the main dictionary", L"alpha\r\nBeta\r\ngamma\r\nhouse", 1,
+        {"a word of the main dictionary",
+         L"alpha\r\nBeta\r\ngamma\r\nhouse",
+         1,
          {L"alpha", L"Beta", L"gamma"}},
     };
     for (const Case& c : cases) {
@@ -317,13 +322,16 @@ TEST_F(DictionaryEditor, ImportOptionsShowRefuseASmallMinimumAndReset) {
 }
 
 TEST(DictionaryHelp, EachControlHasItsText) {
-    EXPECT_STREQ(L"Minimum word length to be imported.", dictionaryHelpText(false, IDC_DICT_MIN_SIZE));
-    EXPECT_STREQ(L"Save the list as the new user dictionary.Note: words present in the main "
-                 L"dictionary will be ignored. ",
-                 dictionaryHelpText(false, IDC_DICT_SUBMIT));
-    EXPECT_STREQ(L"Import words from the clipboard.\n\rNote: only words absent both in main and user "
-                 L"dictionaries will be added. Use \"More >>\" to change import options.",
-                 dictionaryHelpText(false, IDC_DICT_FROM_CLIPBOARD));
+    EXPECT_STREQ(L"Minimum word length to be imported.",
+                 dictionaryHelpText(false, IDC_DICT_MIN_SIZE));
+    EXPECT_STREQ(
+        L"Save the list as the new user dictionary.Note: words present in the main "
+        L"dictionary will be ignored. ",
+        dictionaryHelpText(false, IDC_DICT_SUBMIT));
+    EXPECT_STREQ(
+        L"Import words from the clipboard.\n\rNote: only words absent both in main and user "
+        L"dictionaries will be added. Use \"More >>\" to change import options.",
+        dictionaryHelpText(false, IDC_DICT_FROM_CLIPBOARD));
     EXPECT_STREQ(L"Add words to dictionary list", dictionaryHelpText(true, IDC_DICT_SUBMIT));
     EXPECT_STREQ(L"", dictionaryHelpText(true, IDC_DICT_MORE));
     EXPECT_STREQ(L"", dictionaryHelpText(false, IDCANCEL));
