@@ -32,6 +32,3 @@ int showColourPopup(void*, HWND, POINT) { return 0; }
 void showPunctuationMenuForFocus() {}
 
 void showMarkupCustomizeDialog(HWND) {}
-void openBindingPanel(HWND) {}
-void closeBindingPanel() {}
-void refreshBindingPanel() {}

@@ -124,4 +124,11 @@
 #define IDB_BLOT_RESULT 202
 #define IDB_BLOT_EMPTY 203
 
+// Tips of the binding panel's buttons.
+#define IDS_TIP_SETTINGS 16
+#define IDS_TIP_MOVE_BAR 17
+#define IDS_TIP_BIND_FIELD 35
+#define IDS_TIP_BIND_APPLICATION 36
+#define IDS_TIP_LEAVE_BINDING 48
+
 #endif

@@ -43,6 +43,7 @@ bool shellOpen(const wchar_t* link) {
 }
 
 bool (*g_openLink)(const wchar_t*) = shellOpen;
+std::atomic<bool> g_threadAllowed{true};
 
 std::wstring lowered(std::wstring text) {
     for (wchar_t& c : text)
@@ -217,8 +218,8 @@ bool httpGetText(const std::wstring& address, std::wstring& text, DWORD timeoutM
         used += read;
     }
     if (used == 0) return true;
-    const int wide = MultiByteToWideChar(CP_THREAD_ACP, 0, buffer.data(), static_cast<int>(used),
-                                         nullptr, 0);
+    const int wide =
+        MultiByteToWideChar(CP_THREAD_ACP, 0, buffer.data(), static_cast<int>(used), nullptr, 0);
     if (wide <= 0) return false;
     text.resize(wide);
     MultiByteToWideChar(CP_THREAD_ACP, 0, buffer.data(), static_cast<int>(used), &text[0], wide);
@@ -252,6 +253,8 @@ bool isUpdateLinkAllowed(const std::wstring& link, const std::wstring& base) {
 void setUpdateLinkOpener(bool (*opener)(const wchar_t*)) {
     g_openLink = opener ? opener : shellOpen;
 }
+
+void setUpdateThreadAllowed(bool allowed) { g_threadAllowed = allowed; }
 
 void setUpdateRetryDelays(DWORD retryMs, DWORD idleSleepMs) {
     g_retryMs = retryMs;
@@ -288,7 +291,8 @@ void runAutomaticUpdateCheck(HWND window) {
 bool startUpdateThread(HWND window) {
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, TRUE};
     DWORD id = 0;
-    HANDLE thread = CreateThread(&attributes, 0, updateThreadProc, window, 0, &id);
+    HANDLE thread =
+        g_threadAllowed ? CreateThread(&attributes, 0, updateThreadProc, window, 0, &id) : nullptr;
     if (!thread) {
         SetTimer(window, TIMER_UPDATE_CHECK, 300000, nullptr);
         return false;

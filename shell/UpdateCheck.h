@@ -64,3 +64,7 @@ void getWindowClassName(HWND window, wchar_t* text, int maxChars);
 
 // What opens an allowed link (the shell's "open" by default); tests record it.
 void setUpdateLinkOpener(bool (*opener)(const wchar_t* link));
+
+// Whether the update thread may be made; false makes startUpdateThread take
+// its path for a thread that cannot be made (tests).
+void setUpdateThreadAllowed(bool allowed);

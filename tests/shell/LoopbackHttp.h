@@ -89,8 +89,9 @@ class LoopbackHttp {
             std::string head = "HTTP/1.0 " + std::to_string(response.status) + " Answer\r\n" +
                                "Content-Type: text/xml\r\nConnection: close\r\n";
             if (response.contentLength)
-                head += "Content-Length: " +
-                        std::to_string(response.body.size() - response.shortBy) + "\r\n";
+                head +=
+                    "Content-Length: " + std::to_string(response.body.size() - response.shortBy) +
+                    "\r\n";
             const std::string whole = head + "\r\n" + response.body;
             send(client, whole.data(), static_cast<int>(whole.size()), 0);
             shutdown(client, SD_SEND);

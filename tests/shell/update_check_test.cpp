@@ -112,7 +112,8 @@ TEST_F(UpdateCheck, AnswerIsAnUpdateElementWithActionVersionMessageAndLink) {
     const Case cases[] = {
         {L"<update action=\"Download\" curVer=\"4.1\"><Message>New\nthings</Message>"
          L"<Link>http://x/y</Link></update>",
-         true, {L"Download", L"4.1", L"New\nthings", L"http://x/y"}},
+         true,
+         {L"Download", L"4.1", L"New\nthings", L"http://x/y"}},
         {L"<update action=\"Latest\"/>", true, {L"Latest", L"", L"", L""}},
         {L"<upgrade action=\"Download\"/>", false, {}},
         {L"not xml at all", false, {}},
@@ -195,8 +196,8 @@ struct RecorderWindow {
     HWND hwnd;
     RecorderWindow() {
         g_answers.clear();
-        hwnd = sxtest::createTestWindow(L"UpdateAnswerRecorder", recordProc, 0, WS_POPUP, 0, 0, 1,
-                                        1);
+        hwnd =
+            sxtest::createTestWindow(L"UpdateAnswerRecorder", recordProc, 0, WS_POPUP, 0, 0, 1, 1);
     }
     ~RecorderWindow() { DestroyWindow(hwnd); }
 };
@@ -227,8 +228,8 @@ TEST_F(UpdateCheck, SkippedVersionRearmsTheTimerForThePeriod) {
 }
 
 TEST_F(UpdateCheck, LatestAndMalformedAnswersOfferNothing) {
-    for (const std::string& body : {answer("Latest", "4.0.42", "", ""), std::string("<html/>"),
-                                   std::string("garbage")}) {
+    for (const std::string& body :
+         {answer("Latest", "4.0.42", "", ""), std::string("<html/>"), std::string("garbage")}) {
         RecorderWindow recorder;
         server.respondXml(body);
         runAutomaticUpdateCheck(recorder.hwnd);

@@ -57,16 +57,16 @@ inline bool clickControl(HWND dialog, int id) {
     RECT rect;
     if (!control || !GetWindowRect(control, &rect)) return false;
     const int x = (rect.left + rect.right) / 2, y = (rect.top + rect.bottom) / 2;
-    return hostshell::run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                              " sleep 0.1 click 1",
-                          10000);
+    return hostshell::run(
+        "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.1 click 1",
+        10000);
 }
 
 // A left click at a point of the screen.
 inline bool clickAt(int x, int y) {
-    return hostshell::run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                              " sleep 0.1 click 1",
-                          10000);
+    return hostshell::run(
+        "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.1 click 1",
+        10000);
 }
 
 inline std::wstring controlText(HWND dialog, int id) {
@@ -82,13 +82,20 @@ class Driver {
               HWND window = waitForWindow(caption_, ms);
               if (!window) return;
               found_ = true;
-              Sleep(200);  // let the window finish its first paint
+              // In front, as a window the user just opened, and painted.
+              SetForegroundWindow(window);
+              Sleep(200);
               action_(window);
               const DWORD start = GetTickCount();
               while (IsWindow(window) && GetTickCount() - start < 3000) Sleep(20);
-              if (IsWindow(window)) {
+              // Whatever the action left open is cancelled, the innermost
+              // window first, so the test's own thread can go on.
+              for (int round = 0; IsWindow(window) && round < 50; ++round) {
                   closedByDriver_ = true;
-                  PostMessageW(window, WM_CLOSE, 0, 0);
+                  HWND innermost = enabledWindow();
+                  PostMessageW(innermost ? innermost : window, WM_COMMAND, IDCANCEL, 0);
+                  PostMessageW(innermost ? innermost : window, WM_CLOSE, 0, 0);
+                  Sleep(100);
               }
           }) {}
     ~Driver() { join(); }
@@ -104,6 +111,21 @@ class Driver {
     bool closedByDriver() const { return closedByDriver_; }
 
   private:
+    static BOOL CALLBACK findEnabled(HWND window, LPARAM parameter) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || !IsWindowEnabled(window))
+            return TRUE;
+        *reinterpret_cast<HWND*>(parameter) = window;
+        return FALSE;
+    }
+    // The visible, enabled top-level window of this process nearest the top.
+    static HWND enabledWindow() {
+        HWND found = nullptr;
+        EnumWindows(findEnabled, reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+
     std::wstring caption_;
     std::function<void(HWND)> action_;
     std::atomic<bool> found_{false};

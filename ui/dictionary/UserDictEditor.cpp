@@ -19,10 +19,10 @@ constexpr wchar_t kImportTitle[] = L"UserDict New Words Import";
 // The import settings stay shown or hidden for the run of the program.
 bool g_moreShown = false;
 
-const int kFilterControls[] = {IDC_DICT_MIN_SIZE, IDC_DICT_START_SET, IDC_DICT_INSIDE_SET,
-                               IDC_DICT_END_SET,  IDC_DICT_DEFAULTS,  IDC_DICT_FILTER_GROUP,
-                               IDC_DICT_MIN_SIZE_LABEL, IDC_DICT_START_LABEL,
-                               IDC_DICT_INSIDE_LABEL, IDC_DICT_END_LABEL};
+const int kFilterControls[] = {IDC_DICT_MIN_SIZE,       IDC_DICT_START_SET,   IDC_DICT_INSIDE_SET,
+                               IDC_DICT_END_SET,        IDC_DICT_DEFAULTS,    IDC_DICT_FILTER_GROUP,
+                               IDC_DICT_MIN_SIZE_LABEL, IDC_DICT_START_LABEL, IDC_DICT_INSIDE_LABEL,
+                               IDC_DICT_END_LABEL};
 
 std::wstring itemText(HWND dialog, int id) { return win::windowText(GetDlgItem(dialog, id)); }
 
@@ -89,7 +89,8 @@ class UserDictEditDlg : public win::Dialog {
 
   protected:
     bool onInit() override {
-        SetWindowTextW(hwnd(), win::format(L"Edit User Dictionary - %ls", target_.name().c_str()).c_str());
+        SetWindowTextW(hwnd(),
+                       win::format(L"Edit User Dictionary - %ls", target_.name().c_str()).c_str());
         shown_ = target_.words();
         filling_ = true;
         SetDlgItemTextW(hwnd(), IDC_DICT_LIST, joinWordList(shown_).c_str());
@@ -229,7 +230,7 @@ class UserDictEditDlg : public win::Dialog {
         open.lpstrFilter = L"Text Files\0*.txt\0All Files\0*.*\0";
         open.lpstrFile = path;
         open.nMaxFile = MAX_PATH;
-        open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+        open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
         if (!GetOpenFileNameW(&open)) return;
         importWords([&](const WordSet& known, WordSet& found) {
             readTextFileLines(path, [&](const std::wstring& line) { collect(line, known, found); });
@@ -351,13 +352,14 @@ WordSet ProfileUserDict::words() {
     return words;
 }
 
-bool ProfileUserDict::knowsWord(const std::wstring& word) { return profile_.checkWord(word.c_str()); }
+bool ProfileUserDict::knowsWord(const std::wstring& word) {
+    return profile_.checkWord(word.c_str());
+}
 
 LCID ProfileUserDict::locale() const {
     const RecModule* module = profile_.module();
-    return module && module->localeLanguageId()
-               ? MAKELCID(module->localeLanguageId(), SORT_DEFAULT)
-               : LOCALE_USER_DEFAULT;
+    return module && module->localeLanguageId() ? MAKELCID(module->localeLanguageId(), SORT_DEFAULT)
+                                                : LOCALE_USER_DEFAULT;
 }
 
 bool ProfileUserDict::replaceWords(const WordSet& words) {
@@ -368,7 +370,8 @@ bool ProfileUserDict::replaceWords(const WordSet& words) {
     if (!profile_.clearUserDict(key_)) return false;
     bool all = true;
     for (const std::wstring& word : words)
-        if (!profile_.checkWord(word.c_str()) && !profile_.addWord(dictionary->handle(), word.c_str()))
+        if (!profile_.checkWord(word.c_str()) &&
+            !profile_.addWord(dictionary->handle(), word.c_str()))
             all = false;
     return all;
 }

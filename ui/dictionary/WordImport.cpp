@@ -22,10 +22,11 @@ bool isLetterOrDigit(wchar_t c) { return iswalnum(c) != 0; }
 std::wstring lowerCase(LCID locale, const std::wstring& word) {
     std::wstring out = word;
     if (out.empty()) return out;
-    const int length = LCMapStringW(locale, LCMAP_LOWERCASE, word.c_str(),
-                                    static_cast<int>(word.size()), &out[0],
-                                    static_cast<int>(out.size()));
-    if (length != static_cast<int>(word.size())) CharLowerBuffW(&out[0], static_cast<DWORD>(out.size()));
+    const int length =
+        LCMapStringW(locale, LCMAP_LOWERCASE, word.c_str(), static_cast<int>(word.size()), &out[0],
+                     static_cast<int>(out.size()));
+    if (length != static_cast<int>(word.size()))
+        CharLowerBuffW(&out[0], static_cast<DWORD>(out.size()));
     return out;
 }
 
@@ -68,8 +69,8 @@ void resetImportFilter(ImportFilter& filter) {
 
 int extractNewWords(LCID locale, const MainWordCheck& knowsWord, const std::wstring& text,
                     const std::wstring& startSet, const std::wstring& insideSet,
-                    const std::wstring& endSet, int minimumSize, WordSet& out,
-                    const WordSet& known, bool checkMain) {
+                    const std::wstring& endSet, int minimumSize, WordSet& out, const WordSet& known,
+                    bool checkMain) {
     if (minimumSize < 2) return 0;
     int added = 0;
     const size_t length = text.size();
@@ -127,7 +128,8 @@ int extractNewWords(RecProfile* profile, const std::wstring& text, const std::ws
     if (profile && profile->module() && profile->module()->localeLanguageId())
         locale = MAKELCID(profile->module()->localeLanguageId(), SORT_DEFAULT);
     MainWordCheck check;
-    if (profile) check = [profile](const std::wstring& word) { return profile->checkWord(word.c_str()); };
+    if (profile)
+        check = [profile](const std::wstring& word) { return profile->checkWord(word.c_str()); };
     return extractNewWords(locale, check, text, startSet, insideSet, endSet, minimumSize, out,
                            known, checkMain && profile);
 }
@@ -200,7 +202,8 @@ struct MapiFunctions {
     bool load() {
         library = LoadLibraryW(L"mapi32.dll");
         if (!library) return false;
-        initialize = reinterpret_cast<decltype(initialize)>(GetProcAddress(library, "MAPIInitialize"));
+        initialize =
+            reinterpret_cast<decltype(initialize)>(GetProcAddress(library, "MAPIInitialize"));
         uninitialize =
             reinterpret_cast<decltype(uninitialize)>(GetProcAddress(library, "MAPIUninitialize"));
         logonEx = reinterpret_cast<decltype(logonEx)>(GetProcAddress(library, "MAPILogonEx"));
@@ -276,7 +279,8 @@ bool importFromAddressBook(bool (*word)(const wchar_t* name, void* data), void* 
     if (FAILED(mapi.initialize(nullptr))) return false;
     bool walked = false;
     LPMAPISESSION session = nullptr;
-    const HRESULT logon = mapi.logonEx(0, nullptr, nullptr, MAPI_EXTENDED | MAPI_USE_DEFAULT, &session);
+    const HRESULT logon =
+        mapi.logonEx(0, nullptr, nullptr, MAPI_EXTENDED | MAPI_USE_DEFAULT, &session);
     if (SUCCEEDED(logon) && session) {
         LPADRBOOK book = nullptr;
         if (SUCCEEDED(session->OpenAddressBook(0, nullptr, AB_NO_DIALOG, &book)) && book) {

@@ -39,8 +39,8 @@ using MainWordCheck = std::function<bool(const std::wstring& word)>;
 // new in `out`. `locale` lower-cases words for the main-dictionary check.
 int extractNewWords(LCID locale, const MainWordCheck& knowsWord, const std::wstring& text,
                     const std::wstring& startSet, const std::wstring& insideSet,
-                    const std::wstring& endSet, int minimumSize, WordSet& out,
-                    const WordSet& known, bool checkMain);
+                    const std::wstring& endSet, int minimumSize, WordSet& out, const WordSet& known,
+                    bool checkMain);
 // The same with the profile's recognizer (and its module's locale).
 int extractNewWords(RecProfile* profile, const std::wstring& text, const std::wstring& startSet,
                     const std::wstring& insideSet, const std::wstring& endSet, int minimumSize,
@@ -55,7 +55,8 @@ std::wstring joinWordList(const WordSet& words);
 
 // Reads a text file line by line (at most 999 characters a line, in the
 // thread's code page) and hands each line to `line`. False when it cannot be opened.
-bool readTextFileLines(const std::wstring& path, const std::function<void(const std::wstring&)>& line);
+bool readTextFileLines(const std::wstring& path,
+                       const std::function<void(const std::wstring&)>& line);
 
 // The clipboard's Unicode text (empty without one).
 std::wstring clipboardText(HWND owner);

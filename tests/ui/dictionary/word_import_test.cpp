@@ -29,27 +29,58 @@ TEST(WordImport, ExtractsWordsThroughTheFilter) {
     };
     const Case cases[] = {
         {"final period dropped", L"e-mail.", L"", L"-.@'", L"", 3, {L"e-mail"}},
-        {"address kept whole", L"write to joe@example.com today", L"", L"-.@'", L"", 3,
+        {"address kept whole",
+         L"write to joe@example.com today",
+         L"",
+         L"-.@'",
+         L"",
+         3,
          {L"joe@example.com", L"today", L"write"}},
         {"one-letter words never", L"a b c I", L"", L"", L"", 2, {}},
         {"two letters skipped at three", L"an ox ate hay", L"", L"", L"", 3, {L"ate", L"hay"}},
         {"two letters taken at two", L"an ox", L"", L"", L"", 2, {L"an", L"ox"}},
         {"minimum below two takes nothing", L"many words here", L"", L"", L"", 1, {}},
-        {"digits inside a word", L"mp3 player r2d2", L"", L"", L"", 3, {L"mp3", L"player", L"r2d2"}},
+        {"digits inside a word",
+         L"mp3 player r2d2",
+         L"",
+         L"",
+         L"",
+         3,
+         {L"mp3", L"player", L"r2d2"}},
         {"no word starts at a digit", L"42nd street", L"", L"", L"", 2, {L"nd", L"street"}},
         {"allowed end symbols kept", L"yahoo! wow!!", L"", L"", L"!", 3, {L"wow!!", L"yahoo!"}},
         {"end symbols not added after a drop", L"c-- c++", L"", L"-", L"+", 2, {L"c++"}},
-        {"start symbols before a letter", L"#tag and ##more", L"#", L"", L"", 3,
+        {"start symbols before a letter",
+         L"#tag and ##more",
+         L"#",
+         L"",
+         L"",
+         3,
          {L"##more", L"#tag", L"and"}},
         {"start symbols without a letter", L"### #", L"#", L"", L"", 2, {}},
-        {"other symbols split words", L"one,two;three(four)", L"", L"", L"", 3,
+        {"other symbols split words",
+         L"one,two;three(four)",
+         L"",
+         L"",
+         L"",
+         3,
          {L"four", L"one", L"three", L"two"}},
         {"apostrophes inside", L"don't 'quote'", L"", L"'", L"", 3, {L"don't", L"quote"}},
         {"only the first letter left", L"x-- y..", L"", L"-.", L"", 2, {}},
         {"duplicates once, first form", L"Hello hello HELLO", L"", L"", L"", 3, {L"Hello"}},
-        {"non-latin letters", L"\x043F\x0440\x0438\x0432\x0435\x0442 \x043C\x0438\x0440", L"", L"",
-         L"", 3, {L"\x043C\x0438\x0440", L"\x043F\x0440\x0438\x0432\x0435\x0442"}},
-        {"tabs and line breaks", L"alpha\tbeta\r\ngamma", L"", L"", L"", 3,
+        {"non-latin letters",
+         L"\x043F\x0440\x0438\x0432\x0435\x0442 \x043C\x0438\x0440",
+         L"",
+         L"",
+         L"",
+         3,
+         {L"\x043C\x0438\x0440", L"\x043F\x0440\x0438\x0432\x0435\x0442"}},
+        {"tabs and line breaks",
+         L"alpha\tbeta\r\ngamma",
+         L"",
+         L"",
+         L"",
+         3,
          {L"alpha", L"beta", L"gamma"}},
     };
     for (const Case& c : cases) {
@@ -64,9 +95,8 @@ TEST(WordImport, ExtractsWordsThroughTheFilter) {
 TEST(WordImport, KnownWordsAreNotOfferedAgain) {
     WordSet known = {L"Alpha", L"beta"};
     WordSet out = {L"gamma"};
-    const int added = extractNewWords(LOCALE_USER_DEFAULT, nullptr,
-                                      L"alpha BETA gamma delta delta", L"", L"", L"", 3, out, known,
-                                      false);
+    const int added = extractNewWords(LOCALE_USER_DEFAULT, nullptr, L"alpha BETA gamma delta delta",
+                                      L"", L"", L"", 3, out, known, false);
     EXPECT_EQ(1, added) << "only delta is new; gamma was there already";
     EXPECT_EQ((Words{L"delta", L"gamma"}), listOf(out));
 }
@@ -80,15 +110,16 @@ TEST(WordImport, MainDictionaryIsAskedAsWrittenAndCapitalsInLowerCase) {
         bool offered;
     };
     const Case cases[] = {
-        {L"paris", false},  {L"PARIS", false}, {L"Paris", true},  {L"NASA", false},
-        {L"NaSa", true},    {L"Tokyo", false}, {L"TOKYO", true},  {L"X-RAY", false},
-        {L"berlin", true},  {L"NASA2", true},
+        {L"paris", false}, {L"PARIS", false}, {L"Paris", true}, {L"NASA", false},
+        {L"NaSa", true},   {L"Tokyo", false}, {L"TOKYO", true}, {L"X-RAY", false},
+        {L"berlin", true}, {L"NASA2", true},
     };
     for (const Case& c : cases) {
         WordSet out;
-        extractNewWords(LOCALE_USER_DEFAULT, knows, c.word, L"", L"-", L"", 3, out, WordSet(), true);
-        EXPECT_EQ(c.offered, out.size() == 1) << std::wstring(c.word).size() << " "
-                                               << static_cast<char>(c.word[0]);
+        extractNewWords(LOCALE_USER_DEFAULT, knows, c.word, L"", L"-", L"", 3, out, WordSet(),
+                        true);
+        EXPECT_EQ(c.offered, out.size() == 1)
+            << std::wstring(c.word).size() << " " << static_cast<char>(c.word[0]);
         WordSet unchecked;
         extractNewWords(LOCALE_USER_DEFAULT, knows, c.word, L"", L"-", L"", 3, unchecked, WordSet(),
                         false);
@@ -110,7 +141,8 @@ TEST(WordImport, EditedListsSplitAtBlanksAndControls) {
         Words expected;
     };
     const Case cases[] = {
-        {L"one\r\ntwo\r\nx\r\n\r\nthree  four\tfive", 2,
+        {L"one\r\ntwo\r\nx\r\n\r\nthree  four\tfive",
+         2,
          {L"five", L"four", L"one", L"three", L"two"}},
         {L"one\r\nx\r\n", 1, {L"one", L"x"}},
         {L"Word\r\nword\r\nWORD", 2, {L"Word"}},
