@@ -9,10 +9,6 @@ void chooseProfileForLastFocus(const wchar_t*) {}
 bool startInkBlotClient() { return true; }
 void inkBlotFollowUp() {}
 
-LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 bool loadAppsFilter(const wchar_t*) { return false; }
 bool appsFilterAllows(const wchar_t*, HWND, HWND, bool) { return true; }
 

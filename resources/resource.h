@@ -11,6 +11,10 @@
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1
+// Markup and clipping.
+#define IDB_PUNCTUATION_BAR 225
+#define IDB_COLOURS_BAR 244
+
 #endif
 
 // The About box.
@@ -37,5 +41,9 @@
 #define IDS_MENU_ADD_PUNCTUATION 72
 #define IDS_MENU_CLEAR_INK_ON_EXIT 73
 #define IDS_MENU_HIDE_TOOLBAR 74
+
+// Markup and clipping.
+#define IDB_PUNCTUATION_BAR 225
+#define IDB_COLOURS_BAR 244
 
 #endif
