@@ -18,12 +18,6 @@ void checkForUpdateNow(HWND) {}
 void showUpdateAutoCheck(LPARAM) {}
 
 void loadBarSettings() {}
-bool isBarMasterRegistered() { return false; }
-void postToBarMaster(UINT, WPARAM, LPARAM) {}
-LONG openModalBarCount() { return 0; }
-LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window, message, wParam, lParam);
-}
 bool isWordListMenuOpen() { return false; }
 bool isWordListMenuClient(const LocalClient*) { return false; }
 

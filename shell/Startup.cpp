@@ -21,7 +21,7 @@
 #include "Splash.h"
 #include "Stickers.h"
 #include "core/SystemHooks.h"
-#include "Tips.h"
+#include "ui/tips/Tips.h"
 #include "core/Trace.h"
 #include "outside/ZVCrashRep.h"
 #include "ink/InkTrace.h"

@@ -2,7 +2,7 @@
 
 #include "core/AppGlobals.h"
 #include "core/ServiceMessages.h"
-#include "Tips.h"
+#include "ui/tips/Tips.h"
 #include "win/ScopedLock.h"
 
 CSticker::CSticker(int x, int y, int flags, int parameter, const wchar_t* text,

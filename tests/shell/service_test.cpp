@@ -21,7 +21,7 @@
 #include "shell/Startup.h"
 #include "shell/Stickers.h"
 #include "core/SystemHooks.h"
-#include "shell/Tips.h"
+#include "ui/tips/Tips.h"
 
 namespace {
 

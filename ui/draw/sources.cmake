@@ -1,0 +1,1 @@
+set(ui_sources draw/DrawOps.cpp)
