@@ -43,9 +43,6 @@ void handMarkupClip(LPARAM) {}
 void toggleShapeEnhancer() {}
 void makeSnapshot() {}
 
-int showPunctuationPopup(void*, HWND, POINT, int) { return 0; }
-int showColourPopup(void*, HWND, POINT) { return 0; }
-void showPunctuationMenuForFocus() {}
 
 bool isSettingsDialogOpen() { return false; }
 void openSettingsDialog(int) {}

@@ -1,3 +1,3 @@
 # Markup mode: the canvas over the desktop, the markup bar with its pickers,
 # and the punctuation and colour bars.
-list(APPEND ui_sources markup/MarkupCanvas.cpp)
+list(APPEND ui_sources markup/MarkupCanvas.cpp markup/PickerBars.cpp)
