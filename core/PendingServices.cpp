@@ -17,14 +17,9 @@ bool startUpdateThread(HWND) { return false; }
 void checkForUpdateNow(HWND) {}
 void showUpdateAutoCheck(LPARAM) {}
 
-void loadBarSettings() {}
 bool isWordListMenuOpen() { return false; }
 bool isWordListMenuClient(const LocalClient*) { return false; }
 
-void showMainBar(bool) {}
-void wakeMainBar(int) {}
-void restoreMainBar() {}
-void refreshBarButtons() {}
 
 void createMarkupBar() {}
 bool markupBarExists() { return false; }

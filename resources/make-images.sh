@@ -73,4 +73,54 @@ for col in 0 1 2 3 4; do
   done
 done
 convert -size 159x166 xc:'#f0f0f0' "${args[@]}" -type TrueColor BMP3:menu-pictures.bmp
+
+# The main bar's buttons: six state pictures side by side (normal, hover, on
+# or pressed, hover and on, disabled, spare), at 64 and 32 pixels, and the
+# frame behind them. The frame's corners are the see-through colour 0x666564
+# (COLORREF: red 100, green 101, blue 102).
+button_icon() {  # <name> <draw arguments...>: the icon alone, 48 x 48, transparent
+  local name=$1; shift
+  convert -size 48x48 xc:none "$@" PNG32:"$tmp/icon-$name.png"
+}
+button_icon pen -fill '#1f4fa8' -stroke '#0b2a66' -strokewidth 1.5 \
+  -draw "polygon 32,6 42,16 18,40 6,42 8,30" -fill '#f2f2f2' -stroke none \
+  -draw "polygon 6,42 8,30 13,37"
+button_icon markup -fill none -stroke '#f0c419' -strokewidth 7 -draw "line 6,40 42,40" \
+  -fill '#d0402a' -stroke '#6a1a10' -strokewidth 1.5 -draw "polygon 30,4 42,16 22,36 10,36 10,24"
+button_icon punctuation -fill '#243447' -stroke none -font DejaVu-Sans-Bold -pointsize 34 \
+  -annotate +7+38 '?!'
+button_icon correction -fill '#243447' -stroke none -font DejaVu-Sans-Bold -pointsize 26 \
+  -annotate +2+30 'Ab' -fill none -stroke '#2f9a3a' -strokewidth 4 -draw "polyline 14,38 22,45 42,26"
+button_icon binding -fill none -stroke '#3c5a8a' -strokewidth 5 \
+  -draw "roundrectangle 4,16 28,32 8,8" -draw "roundrectangle 20,16 44,32 8,8"
+button_icon menu -fill '#243447' -stroke none -draw "roundrectangle 6,9 42,15 3,3" \
+  -draw "roundrectangle 6,21 42,27 3,3" -draw "roundrectangle 6,33 42,39 3,3"
+
+button_strip() {  # <name>: <name>_button64.png and <name>_button32.png
+  local name=$1 icon="$tmp/icon-$1.png" pictures=()
+  local faces=('#e9edf3' '#f7fafe' '#b9cde8' '#cfe0f5' '#e3e3e3' '#e9edf3')
+  local edges=('#9aa7b8' '#4f86c6' '#2f5f9e' '#2f5f9e' '#b8b8b8' '#9aa7b8')
+  for i in 0 1 2 3 4 5; do
+    local picture="$tmp/$name-$i.png"
+    convert -size 64x64 xc:none -fill "${faces[$i]}" -stroke "${edges[$i]}" -strokewidth 2 \
+      -draw "roundrectangle 3,3 60,60 10,10" PNG32:"$picture"
+    if [ "$i" = 4 ]; then
+      convert "$icon" -modulate 100,0 -channel A -evaluate multiply 0.45 +channel \
+        PNG32:"$tmp/$name-dim.png"
+      composite -gravity center "$tmp/$name-dim.png" "$picture" PNG32:"$picture"
+    else
+      composite -gravity center "$icon" "$picture" PNG32:"$picture"
+    fi
+    pictures+=("$picture")
+  done
+  convert "${pictures[@]}" +append +repage PNG32:"${name}_button64.png"
+  convert "${name}_button64.png" -resize 192x32 +repage PNG32:"${name}_button32.png"
+}
+for name in pen markup punctuation correction binding menu; do button_strip "$name"; done
+
+convert -size 64x64 xc:'#646566' -fill '#3b4250' -stroke '#6d7789' -strokewidth 2 \
+  -draw "roundrectangle 1,1 62,62 12,12" +antialias PNG24:base_bgr64.png
+# No time stamps in the files: drawing them again changes nothing.
+mogrify -strip -define png:exclude-chunk=date,time ./*_button*.png base_bgr64.png
+
 ls -l

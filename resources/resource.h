@@ -11,9 +11,6 @@
 
 #ifndef IDC_STATIC
 #define IDC_STATIC -1
-// Markup and clipping.
-#define IDB_PUNCTUATION_BAR 225
-#define IDB_COLOURS_BAR 244
 
 #endif
 
@@ -41,6 +38,14 @@
 #define IDS_MENU_ADD_PUNCTUATION 72
 #define IDS_MENU_CLEAR_INK_ON_EXIT 73
 #define IDS_MENU_HIDE_TOOLBAR 74
+
+
+// The main bar's button tips.
+#define IDS_TIP_MARKUP 44
+#define IDS_TIP_BINDING 64
+#define IDS_TIP_PUNCTUATION 65
+#define IDS_TIP_CORRECTION 66
+#define IDS_TIP_MENU 70
 
 // Markup and clipping.
 #define IDB_PUNCTUATION_BAR 225

@@ -16,7 +16,12 @@ namespace hostshell {
 // status 0. `output`, when given, receives what it wrote (stdout and stderr).
 inline bool run(const std::string& script, DWORD timeoutMs, std::string* output = nullptr) {
     static LONG counter = 0;
+    // Wine's process ids are small and repeat in every prefix: the clock makes
+    // the name this run's own, so no other test's leftover file is taken for ours.
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
     const std::string base = "/tmp/sx-host-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(now.QuadPart) + "-" +
                              std::to_string(InterlockedIncrement(&counter));
     auto windowsPath = [](const std::string& unixPath) {
         std::wstring path = L"Z:";

@@ -425,6 +425,9 @@ LRESULT BarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
         case BAR_FIRST_SHOW:
             rebuild();
             return 0;
+        case BAR_CLOSE_REQUEST:
+            close(a != 0);
+            return 0;  // this object may be gone
         case BAR_PEN_DRAG: {
             const POINT p = unpackPoint(b);
             if (a)
@@ -495,12 +498,35 @@ void BarMaster::postMsgToUnits(UINT code, UINT unitId, LPARAM a, LPARAM b) {
 }
 
 void BarMaster::postMsgToMasterDelayed(HWND window, UINT code, LPARAM a, LPARAM b, int delayMs) {
-    MsgToMaster* message = new (std::nothrow) MsgToMaster(code, a, b);
-    if (!message) return;
-    if (!postDelayed(window, WM_BAR_MSG_TO_MASTER, 0, reinterpret_cast<LPARAM>(message), delayMs))
-        delete message;
-    // A message that finds no window any more is lost with its record; a
-    // closed window cannot free it.
+    struct Delayed {
+        HWND window;
+        MsgToMaster* message;
+        int delayMs;
+    };
+    Delayed* delayed = new (std::nothrow) Delayed{window, new (std::nothrow) MsgToMaster(code, a, b),
+                                                  delayMs};
+    if (!delayed || !delayed->message) {
+        if (delayed) delete delayed;
+        return;
+    }
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            Delayed* d = static_cast<Delayed*>(p);
+            if (d->delayMs > 0 && d->delayMs < 10000) Sleep(static_cast<DWORD>(d->delayMs));
+            // A window closed meanwhile cannot free the record: it is freed here.
+            if (!PostMessageW(d->window, WM_BAR_MSG_TO_MASTER, 0, reinterpret_cast<LPARAM>(d->message)))
+                delete d->message;
+            delete d;
+            return 0;
+        },
+        delayed, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+    } else {
+        delete delayed->message;
+        delete delayed;
+    }
 }
 
 void BarMaster::setSticky(bool sticky) {
@@ -593,6 +619,12 @@ int BarBitmapMaster::onNotify(int event, LPARAM argument) {
     if ((event == INK_EVENT_ACCEPTED && argument != reinterpret_cast<LPARAM>(this)) ||
         event == INK_EVENT_RESULT_CHANGED) {
         if (!(barFlags_ & BAR_STICKY)) {
+            // A new result is announced on the recognition thread: the bar is
+            // closed (and deleted) on its own thread, not under its feet.
+            if (window_ && GetWindowThreadProcessId(window_, nullptr) != GetCurrentThreadId()) {
+                postMsgToMaster(BAR_CLOSE_REQUEST, 1, 0);
+                return LocalSystemBarClient::onNotify(event, argument);
+            }
             close(true);
             return 0;  // this object may be gone
         }

@@ -67,6 +67,8 @@ enum BarCode : UINT {
     // The pen stroke handler runs on another thread: it hands a drag step to
     // the bar's thread with this code (b = packed client point).
     BAR_PEN_DRAG = 690,
+    // A close asked for on another thread (a = deleteAfter), done on the bar's own.
+    BAR_CLOSE_REQUEST = 691,
 };
 
 constexpr UINT kAllUnits = 0xFFFF;

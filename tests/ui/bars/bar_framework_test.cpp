@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <thread>
 #include <vector>
 
 #include "core/AppGlobals.h"
@@ -275,6 +276,63 @@ TEST_F(BarFramework, PenTapBecomesPressAndRelease) {
                 }
         }
     }
+}
+
+// A master that tells when it is deleted.
+class DeletionWatch : public BarBitmapMaster {
+  public:
+    explicit DeletionWatch(bool* deleted)
+        : BarBitmapMaster(nullptr, 0, nullptr, nullptr, nullptr, L""), deleted_(deleted) {}
+    ~DeletionWatch() override { *deleted_ = true; }
+    void buildUnits() override {}
+
+  private:
+    bool* deleted_;
+};
+
+// A new result announced on another thread closes a normal bar on the bar's
+// own thread: it is not deleted while that thread may still be using it.
+TEST(BarClosing, ANewResultFromAnotherThreadClosesTheBarOnItsOwnThread) {
+    appGlobals().instance = GetModuleHandleW(nullptr);
+    registerBarClass();
+    bool deleted = false;
+    DeletionWatch* bar = new DeletionWatch(&deleted);
+    HWND window = bar->window();
+    pump();
+    std::thread([bar] { bar->onNotify(6, 0); }).join();
+    EXPECT_FALSE(deleted);
+    EXPECT_TRUE(IsWindow(window));
+    pump();
+    EXPECT_TRUE(deleted);
+    pump();
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST(BarClosing, AStickyBarStaysOpenOnANewResult) {
+    appGlobals().instance = GetModuleHandleW(nullptr);
+    registerBarClass();
+    bool deleted = false;
+    DeletionWatch* bar = new DeletionWatch(&deleted);
+    bar->setSticky(true);
+    bar->onNotify(6, 0);
+    pump();
+    EXPECT_FALSE(deleted);
+    HWND window = bar->window();
+    bar->close(true);
+    EXPECT_TRUE(deleted);
+    pump();
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(BarFramework, DelayedRecordArrivesAfterItsDelay) {
+    const DWORD start = GetTickCount();
+    BarMaster::postMsgToMasterDelayed(master_->window(), 616, 5, 6, 120);
+    while (master_->count(616) == 0 && GetTickCount() - start < 3000) {
+        pump();
+        Sleep(5);
+    }
+    EXPECT_EQ(master_->count(616), 1);
+    EXPECT_GE(GetTickCount() - start, 110u);
 }
 
 struct Probe {

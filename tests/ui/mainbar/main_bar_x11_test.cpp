@@ -1,0 +1,397 @@
+// The main bar on the test's X display, driven as a user drives it: xdotool
+// clicks and drags its buttons; what it asks of the service window is read
+// from a stand-in service window; its look is compared with reference shots.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/AppGlobals.h"
+#include "core/PendingServices.h"
+#include "core/ServiceMessages.h"
+#include "core/ServiceState.h"
+#include "core/Settings.h"
+#include "ink/LocalInkManager.h"
+#include "tests/shell/FakeHookLibrary.h"
+#include "tests/shell/TestSupport.h"
+#include "tests/support/HostShell.h"
+#include "tests/support/Screenshot.h"
+#include "ui/bars/BarFramework.h"
+#include "ui/mainbar/MainBar.h"
+#include "win/Gdiplus.h"
+
+namespace {
+
+// The hook library as the bar sees it: a last input type and a focus window.
+class BarHookLibrary : public FakeHookLibrary {
+  public:
+    int getLastInputType() override { return inputType; }
+    HWND getLastFocusWindow() override { return focus; }
+    int inputType = 0;
+    HWND focus = nullptr;
+};
+
+struct Posted {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::vector<Posted> g_service;
+
+LRESULT CALLBACK serviceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_INK_START_SERVICES && message <= WM_INK_SHOW_CURSOR) {
+        g_service.push_back({message, wParam, lParam});
+        // The service frees the records it is handed.
+        if (message == WM_INK_OUTPUT_RECORD) {
+            OutputRecord* record = reinterpret_cast<OutputRecord*>(lParam);
+            g_service.back().lParam = reinterpret_cast<LPARAM>(record ? record->target : nullptr);
+            delete record;
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::string xdo(const std::string& arguments) {
+    return "xdotool " + arguments + "; rc=$?; echo \"rc=$rc\"; exit $rc";
+}
+
+bool runXdotool(const std::string& arguments) {
+    std::string output;
+    SetLastError(0);
+    const DWORD start = GetTickCount();
+    const bool ok = hostshell::run(xdo(arguments), 10000, &output);
+    if (!ok)
+        ADD_FAILURE() << "xdotool " << arguments << ": " << output << " error " << GetLastError()
+                      << " after " << GetTickCount() - start << " ms";
+    sxtest::pumpUntil([] { return false; }, 150);
+    return ok;
+}
+
+std::string at(int x, int y) { return std::to_string(x) + " " + std::to_string(y); }
+
+class MainBarX11 : public testing::Test {
+  protected:
+    void SetUp() override {
+        appGlobals().instance = GetModuleHandleW(nullptr);
+        gdiplus_ = win::startGdiplus();
+        previous_ = setHookLibrary(&hooks_);
+        hooks_.SetInitValues();
+        updateScreenMetrics();
+        resetSettingsToDefaults();
+        service_ = sxtest::createTestWindow(L"MainBarTestService", serviceProc, 0, WS_POPUP, 0, 0,
+                                            1, 1);
+        appGlobals().serviceWindow = service_;
+        manager_ = new LocalInkManager;
+        appGlobals().inkManager = manager_;
+        g_service.clear();
+        desktop_ = desktopRect();
+    }
+    void TearDown() override {
+        destroyMainBar();
+        appGlobals().inkManager = nullptr;
+        delete manager_;
+        appGlobals().serviceWindow = nullptr;
+        DestroyWindow(service_);
+        setHookLibrary(previous_ == &hooks_ ? nullptr : previous_);
+        win::stopGdiplus(gdiplus_);
+        sxtest::pumpUntil([] { return false; }, 50);
+    }
+
+    CMainBar* show() {
+        showMainBar(true);
+        sxtest::pumpUntil([] { return false; }, 400);
+        CMainBar* bar = mainBar();
+        EXPECT_NE(bar, nullptr);
+        return bar;
+    }
+    RECT barRect() {
+        RECT r = {};
+        mainBarWindowRect(&r);
+        return r;
+    }
+    // The screen centre of a button.
+    POINT centreOf(UINT id) {
+        BarButton* b = mainBar()->findButton(id);
+        EXPECT_NE(b, nullptr);
+        POINT p = {b ? (b->rect.left + b->rect.right) / 2 : 0,
+                   b ? (b->rect.top + b->rect.bottom) / 2 : 0};
+        ClientToScreen(mainBar()->hwnd(), &p);
+        return p;
+    }
+    std::vector<UINT> buttonIds() {
+        std::vector<UINT> ids;
+        for (int i = 0; i < mainBar()->buttonCount(); ++i) ids.push_back(mainBar()->button(i)->id);
+        return ids;
+    }
+    int serviceCount(UINT message) {
+        int n = 0;
+        for (const Posted& p : g_service) n += p.message == message;
+        return n;
+    }
+    const Posted* lastService(UINT message) {
+        for (auto it = g_service.rbegin(); it != g_service.rend(); ++it)
+            if (it->message == message) return &*it;
+        return nullptr;
+    }
+    void expectLooksLike(const char* name) {
+        const screenshot::Result shot =
+            screenshot::checkWindow(mainBar()->hwnd(), MAIN_BAR_REFERENCES, name);
+        EXPECT_TRUE(shot.ok) << shot.message;
+    }
+
+    sxtest::TestSettingsKey key_{L"mainbar"};
+    BarHookLibrary hooks_;
+    HookLibrary* previous_ = nullptr;
+    LocalInkManager* manager_ = nullptr;
+    HWND service_ = nullptr;
+    ULONG_PTR gdiplus_ = 0;
+    RECT desktop_ = {};
+};
+
+TEST_F(MainBarX11, FreshSettingsShowTheDefaultButtonsAtTheDefaultPlace) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(IsWindowVisible(bar->hwnd()));
+    const RECT r = barRect();
+    EXPECT_EQ(r.left, desktop_.right - 260);
+    EXPECT_EQ(r.top, desktop_.top + 64);
+    EXPECT_EQ(buttonIds(), (std::vector<UINT>{MAIN_BAR_PEN, MAIN_BAR_MARKUP, MAIN_BAR_PUNCTUATION,
+                                              MAIN_BAR_CORRECTION, MAIN_BAR_MENU}));
+    EXPECT_FALSE(bar->vertical());
+    EXPECT_EQ(bar->button(0)->width(), 32);
+    // Layered, never activated, topmost tool window.
+    EXPECT_EQ(GetWindowLongW(bar->hwnd(), GWL_EXSTYLE) & 0x08080088, 0x08080088);
+    EXPECT_NE(GetForegroundWindow(), bar->hwnd());
+    expectLooksLike("main_bar_horizontal_small");
+}
+
+TEST_F(MainBarX11, DraggedToTheLeftEdgeItTurnsVertical) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    // Grip the frame between two buttons, drag to the left edge and on past it.
+    const RECT r = barRect();
+    const POINT grip = {r.left + 3, (r.top + r.bottom) / 2};
+    ASSERT_TRUE(runXdotool("mousemove --sync " + at(grip.x, grip.y) + " sleep 0.1 mousedown 1 " +
+                           "sleep 0.1 mousemove --sync " + at(grip.x - 200, grip.y + 40) +
+                           " sleep 0.1 mousemove --sync " + at(desktop_.left + 40, grip.y + 80) +
+                           " sleep 0.1 mousemove --sync " + at(desktop_.left, grip.y + 80) +
+                           " sleep 0.3 mouseup 1"));
+    sxtest::pumpUntil([] { return false; }, 600);
+    EXPECT_TRUE(bar->vertical());
+    const RECT v = barRect();
+    EXPECT_EQ(v.left, desktop_.left);
+    EXPECT_GT(v.bottom - v.top, v.right - v.left);
+    expectLooksLike("main_bar_vertical_small");
+    // The place is kept for the next start.
+    manager_->broadcastEvent(INK_EVENT_WRITE_ICON_SETTINGS, 0);
+    MainBarSettings saved = readMainBarSettings();
+    EXPECT_EQ(saved.position.x, v.left);
+    EXPECT_EQ(saved.lastVertical, 1);
+}
+
+// Positions of 20000 and more are parked windows: never the bar's position,
+// never saved; 19999 is an ordinary place.
+TEST_F(MainBarX11, ParkedPositionsAreNeverStoredOrSaved) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    struct Case {
+        int x, y;
+        bool stored;
+    } cases[] = {{19999, 100, true}, {20000, 100, false}, {100, 20000, false},
+                 {20001, 20001, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+        SetWindowPos(bar->hwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        sxtest::pumpUntil([] { return false; }, 50);
+        ASSERT_EQ(bar->position().x, 300);
+        SetWindowPos(bar->hwnd(), nullptr, c.x, c.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        sxtest::pumpUntil([] { return false; }, 50);
+        manager_->broadcastEvent(INK_EVENT_WRITE_ICON_SETTINGS, 0);
+        const POINT saved = readMainBarSettings().position;
+        if (c.stored) {
+            EXPECT_EQ(bar->position().x, c.x);
+            EXPECT_EQ(saved.x, c.x);
+        } else {
+            EXPECT_EQ(bar->position().x, 300);
+            EXPECT_EQ(bar->position().y, 200);
+            EXPECT_EQ(saved.x, 300);
+            EXPECT_EQ(saved.y, 200);
+        }
+    }
+}
+
+// Each button asks the service window (or the ink manager) for its command.
+TEST_F(MainBarX11, EachButtonSendsItsCommand) {
+    generalSettings().useContextReco = 1;
+    WriteSetting(L"ToolBar", L"buttons", std::vector<int>{63}.data(), SETTING_NUMBER, 0);
+    hooks_.focus = service_;
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->buttonCount(), 6);
+    struct Case {
+        UINT button;
+        UINT message;  // 0: the pen, read from the ink manager
+        WPARAM wParam;
+        LPARAM lParam;
+        bool checkLParam;
+    } cases[] = {
+        {MAIN_BAR_MARKUP, WM_INK_MARKUP_SWITCH, 1, 0, true},
+        {MAIN_BAR_PUNCTUATION, WM_INK_OUTPUT_RECORD, 0, 0, false},
+        {MAIN_BAR_CORRECTION, WM_INK_WORDLIST_FOR_SELECTION, 0, 0, true},
+        {MAIN_BAR_BINDING, WM_INK_BINDING_PANEL, 1, 0, true},
+        {MAIN_BAR_MENU, WM_INK_MAIN_MENU, 0, 1, true},
+        {MAIN_BAR_PEN, 0, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        g_service.clear();
+        const int penBefore = manager_->getPenState().penOn;
+        const POINT p = centreOf(c.button);
+        ASSERT_TRUE(runXdotool("mousemove " + at(p.x, p.y) + " sleep 0.2 click 1"));
+        sxtest::pumpUntil([&] { return c.message ? serviceCount(c.message) > 0 : false; }, 1500);
+        if (c.message == 0) {
+            EXPECT_EQ(manager_->getPenState().penOn, penBefore ? 0 : 1);
+            continue;
+        }
+        const Posted* got = lastService(c.message);
+        ASSERT_NE(got, nullptr) << "messages: " << g_service.size() << " button flags "
+                                << bar->findButton(c.button)->flags;
+        if (c.message != WM_INK_WORDLIST_FOR_SELECTION) EXPECT_EQ(got->wParam, c.wParam);
+        if (c.checkLParam) EXPECT_EQ(got->lParam, c.lParam);
+        if (c.message == WM_INK_OUTPUT_RECORD)
+            EXPECT_EQ(got->lParam, reinterpret_cast<LPARAM>(service_));  // the last focus window
+    }
+}
+
+TEST_F(MainBarX11, RightClickAsksForThePenMenuOnlyOverThePenButtonWithThePenOn) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    struct Case {
+        const char* name;
+        UINT button;
+        int penOn;
+        LPARAM variant;
+    } cases[] = {
+        {"pen button, pen on", MAIN_BAR_PEN, 1, 7},
+        {"pen button, pen off", MAIN_BAR_PEN, 0, 1},
+        {"markup button, pen on", MAIN_BAR_MARKUP, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        manager_->setPenOn(c.penOn);
+        g_service.clear();
+        const POINT p = centreOf(c.button);
+        ASSERT_TRUE(runXdotool("mousemove " + at(p.x, p.y) + " sleep 0.2 click 3"));
+        sxtest::pumpUntil([&] { return serviceCount(WM_INK_MAIN_MENU) > 0; }, 1500);
+        const Posted* got = lastService(WM_INK_MAIN_MENU);
+        ASSERT_NE(got, nullptr);
+        EXPECT_EQ(got->lParam, c.variant);
+    }
+}
+
+// A dummy master standing for the binding panel.
+class DummyMaster : public BarBitmapMaster {
+  public:
+    DummyMaster() : BarBitmapMaster(nullptr, 0, nullptr, nullptr, nullptr, L"") { setKept(true); }
+    void buildUnits() override {}
+};
+
+TEST_F(MainBarX11, ThePenStaysAsItIsWhileBindingModeIsActive) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = MenuBarWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = BAR_WINDOW_CLASS;
+    RegisterClassW(&wc);
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    DummyMaster* binding = new DummyMaster;
+    registerBarMaster(binding);
+    bar->refreshButtons();
+    EXPECT_TRUE(bar->findButton(MAIN_BAR_PEN)->flags & BarButton::DISABLED);
+    const int before = manager_->getPenState().penOn;
+    const POINT p = centreOf(MAIN_BAR_PEN);
+    ASSERT_TRUE(runXdotool("mousemove " + at(p.x, p.y) + " sleep 0.2 click 1"));
+    EXPECT_EQ(manager_->getPenState().penOn, before);
+    unregisterBarMaster(binding);
+    HWND w = binding->window();
+    delete binding;
+    if (IsWindow(w)) DestroyWindow(w);
+}
+
+TEST_F(MainBarX11, BindingButtonNeedsContextRecognitionOrApplicationFilters) {
+    WriteSetting(L"ToolBar", L"buttons", std::vector<int>{63}.data(), SETTING_NUMBER, 0);
+    struct Case {
+        int contextReco, appFilters;
+        bool shown;
+    } cases[] = {{0, 0, false}, {1, 0, true}, {0, 1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.contextReco << c.appFilters);
+        generalSettings().useContextReco = c.contextReco;
+        generalSettings().useAppFilters = c.appFilters;
+        CMainBar* bar = show();
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(bar->findButton(MAIN_BAR_BINDING) != nullptr, c.shown);
+        destroyMainBar();
+    }
+}
+
+TEST_F(MainBarX11, FollowingTheInputTouchMakesLargeButtonsAndThePenSmallOnes) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    struct Step {
+        int inputType;
+        int width;
+    } steps[] = {{4, 64}, {0, 32}, {4 | 1, 64}};
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.inputType);
+        hooks_.inputType = s.inputType;
+        manager_->broadcastEvent(INK_EVENT_TIPS, 0);
+        sxtest::pumpUntil([] { return false; }, 100);
+        EXPECT_EQ(bar->button(0)->width(), s.width);
+    }
+}
+
+// Each layout, looked at once and kept as a reference.
+TEST_F(MainBarX11, LayoutsLookAsReviewed) {
+    struct Case {
+        const char* name;
+        int sizeMode;
+        int layoutMode;
+    } cases[] = {
+        {"main_bar_horizontal_large", SIZE_LARGE, LAYOUT_HORIZONTAL},
+        {"main_bar_vertical_large", SIZE_LARGE, LAYOUT_VERTICAL},
+        {"main_bar_vertical_small_fixed", SIZE_SMALL, LAYOUT_VERTICAL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteSetting(L"ToolBar", L"sizeMode", &c.sizeMode, SETTING_NUMBER, 0);
+        WriteSetting(L"ToolBar", L"layoutMode", &c.layoutMode, SETTING_NUMBER, 0);
+        const POINT place = {400, 300};
+        WriteSetting(L"ToolBar", L"position", &place, SETTING_POINT, 0);
+        CMainBar* bar = show();
+        ASSERT_NE(bar, nullptr);
+        EXPECT_EQ(bar->vertical(), c.layoutMode == LAYOUT_VERTICAL);
+        EXPECT_EQ(bar->button(0)->width(), c.sizeMode == SIZE_LARGE ? 64 : 32);
+        const RECT r = barRect();
+        EXPECT_EQ(r.left, 400);
+        EXPECT_EQ(r.top, 300);
+        expectLooksLike(c.name);
+        destroyMainBar();
+    }
+}
+
+TEST_F(MainBarX11, HiddenBarStaysMadeAndShowsAgain) {
+    showMainBar(false);
+    sxtest::pumpUntil([] { return false; }, 200);
+    ASSERT_NE(mainBar(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(mainBar()->hwnd()));
+    EXPECT_FALSE(mainBar()->meantVisible());
+    restoreMainBar();  // only a bar meant to be visible comes back
+    EXPECT_FALSE(IsWindowVisible(mainBar()->hwnd()));
+    showMainBar(true);
+    EXPECT_TRUE(IsWindowVisible(mainBar()->hwnd()));
+}
+
+}  // namespace

@@ -1,0 +1,2 @@
+# The main bar.
+set(ui_sources mainbar/MainBar.cpp)
