@@ -20,25 +20,6 @@ void showUpdateAutoCheck(LPARAM) {}
 bool isWordListMenuOpen() { return false; }
 bool isWordListMenuClient(const LocalClient*) { return false; }
 
-
-void createMarkupBar() {}
-bool markupBarExists() { return false; }
-HWND markupBarWindow() { return nullptr; }
-LocalClient* markupBarClient() { return nullptr; }
-void setMarkupBarAboveLayer(bool) {}
-void switchMarkupMode(bool on) { serviceState().markupMode = on; }
-bool markupBarWillShowMainBar() { return false; }
-LRESULT passToMarkupBar(WPARAM, LPARAM) { return 0; }
-void setMarkupPenColor(COLORREF) {}
-void setMarkupPenWidth(int) {}
-void setMarkupPenType(int) {}
-void setMarkupColorEntry(int) {}
-void startMarkupCapture() {}
-void handMarkupClip(LPARAM) {}
-void toggleShapeEnhancer() {}
-void makeSnapshot() {}
-
-
 bool isSettingsDialogOpen() { return false; }
 void openSettingsDialog(int) {}
 void showCustomizeDialog(int, HWND) {}
