@@ -99,7 +99,54 @@ void postToService(UINT message, WPARAM wParam, LPARAM lParam) {
 
 CMarkupBar* g_markupBar = nullptr;
 
+// A picker's registered ink client owns it: the picker goes with its client.
+void endPicker(CVexaBar* picker) {
+    if (!picker) return;
+    LocalClient* client = picker->client();
+    LocalInkManager* manager = getLocalInkManager();
+    if (manager && client && manager->isRegistered(client)) {
+        manager->unregisterClient(client, true);
+    } else if (!manager && client && appGlobals().servicesStarted) {
+        // Shut-down: the ink manager is deleting its clients, this picker's among them.
+    } else {
+        delete picker;
+    }
+}
+
 }  // namespace
+
+// ------------------------------------------------------------ hidden start
+
+template <typename Bar>
+void CHiddenStartBar<Bar>::onCreate() {
+    // As every floating bar starts, but not shown.
+    this->onClientNotify(INK_EVENT_READ_ICON_SETTINGS, 0);
+    using SetLayered = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
+    if (auto fn = reinterpret_cast<SetLayered>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetLayeredWindowAttributes"))))
+        fn(this->hwnd(), kBarTransparentColour, 255, LWA_COLORKEY | LWA_ALPHA);
+    if (this->client_) {
+        this->client_->setWindow(this->hwnd());
+        this->client_->registerSelf();
+    }
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    this->tooltip_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr,
+                                     WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, this->hwnd(),
+                                     nullptr, getInstance(), nullptr);
+    if (this->tooltip_) {
+        SendMessageW(this->tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, 3000);
+        SendMessageW(this->tooltip_, TTM_SETDELAYTIME, TTDT_INITIAL, 1000);
+        SendMessageW(this->tooltip_, TTM_SETDELAYTIME, TTDT_RESHOW, 1200);
+    }
+    this->layoutButtons(this->sizeMode_);
+    SetTimer(this->hwnd(), BAR_TIMER_KEEP_ON_TOP, 3000, nullptr);
+}
+
+template class CHiddenStartBar<CMarkupBar>;
+template class CHiddenStartBar<CPensBar>;
+template class CHiddenStartBar<CWidthsBar>;
 
 // ------------------------------------------------------------ the settings
 
@@ -158,7 +205,7 @@ int nearestWidthIndex(const int widths[5], int width) {
 
 // ------------------------------------------------------------ the bar
 
-CMarkupBar::CMarkupBar() : CBaseBar<CMarkupBar>(L"MarkupBar") {
+CMarkupBar::CMarkupBar() : CHiddenStartBar<CMarkupBar>(L"MarkupBar") {
     table_ = readMarkupPenTable();
     sizeModeSetting_ = table_.sizeMode;
     autoHide_ = table_.autoHide != 0;
@@ -171,10 +218,14 @@ CMarkupBar::CMarkupBar() : CBaseBar<CMarkupBar>(L"MarkupBar") {
 
 CMarkupBar::~CMarkupBar() {
     closeCapture();
+    if (pensBar_) pensBar_->detachMarkup();
+    if (widthsBar_) widthsBar_->detachMarkup();
     table_.position = position_;
     writeMarkupPenTable(table_);
-    delete pensBar_;
-    delete widthsBar_;
+    endPicker(pensBar_);
+    endPicker(widthsBar_);
+    pensBar_ = nullptr;
+    widthsBar_ = nullptr;
     if (HBITMAP clip = static_cast<HBITMAP>(InterlockedExchangePointer(
             reinterpret_cast<void* volatile*>(&lastClip_), nullptr)))
         DeleteObject(clip);
@@ -187,9 +238,8 @@ bool CMarkupBar::create(HWND owner) {
     if (table_.lastPencilWidth) markup_canvas::setWidth(table_.lastPencilWidth);
     markup_canvas::setColour(table_.lastPencilColor);
     if (!createBar(owner)) return false;
-    ShowWindow(hwnd(), SW_HIDE);
-    if (pensBar_->create(hwnd())) ShowWindow(pensBar_->hwnd(), SW_HIDE);
-    if (widthsBar_->create(hwnd())) ShowWindow(widthsBar_->hwnd(), SW_HIDE);
+    if (pensBar_) pensBar_->create(hwnd());
+    if (widthsBar_) widthsBar_->create(hwnd());
     selectTool(currentTool_);
     markup_canvas::setRecognizerFolder();
     return true;
@@ -511,9 +561,9 @@ void CMarkupBar::runCommand(UINT id) {
         case MB_WIDTH: {
             POINT cursor;
             GetCursorPos(&cursor);
-            if (id == MB_TOOL)
+            if (id == MB_TOOL && pensBar_)
                 pensBar_->showAt(cursor);
-            else
+            else if (id == MB_WIDTH && widthsBar_)
                 widthsBar_->showAt(cursor);
             break;
         }
@@ -580,7 +630,7 @@ void CMarkupBar::onContextMenu(POINT) { postToService(WM_INK_MAIN_MENU, 0, 2); }
 
 void CMarkupBar::keepOnTop() {
     if (!serviceState().markupMode || markup_canvas::findCaptureWindow()) return;
-    CBaseBar<CMarkupBar>::keepOnTop();
+    CHiddenStartBar<CMarkupBar>::keepOnTop();
 }
 
 int CMarkupBar::onClientNotify(int event, LPARAM argument) {
@@ -620,7 +670,7 @@ int CMarkupBar::onClientNotify(int event, LPARAM argument) {
         default:
             break;
     }
-    return CBaseBar<CMarkupBar>::onClientNotify(event, argument);
+    return CHiddenStartBar<CMarkupBar>::onClientNotify(event, argument);
 }
 
 LRESULT CMarkupBar::onControlNotification(WPARAM code, LPARAM) {
@@ -648,10 +698,15 @@ LRESULT CMarkupBar::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         handClip();
         return 0;
     }
-    return CBaseBar<CMarkupBar>::onMessage(message, wParam, lParam);
+    return CHiddenStartBar<CMarkupBar>::onMessage(message, wParam, lParam);
 }
 
 // --- the clipping tool ---
+
+void CMarkupBar::pickerGone(CVexaBar* picker) {
+    if (picker == pensBar_) pensBar_ = nullptr;
+    if (picker == widthsBar_) widthsBar_ = nullptr;
+}
 
 void CMarkupBar::startScreenCapture() {
     if (capture_) return;
@@ -733,9 +788,13 @@ bool pickerHides(CVexaBar* picker, int event, LPARAM argument) {
 
 }  // namespace
 
-CPensBar::CPensBar(CMarkupBar* markup) : CBaseBar<CPensBar>(L"sxPensBar"), markup_(markup) {
+CPensBar::CPensBar(CMarkupBar* markup) : CHiddenStartBar<CPensBar>(L"sxPensBar"), markup_(markup) {
     layoutMode_ = LAYOUT_HORIZONTAL;
     sizeModeSetting_ = SIZE_SMALL;
+}
+
+CPensBar::~CPensBar() {
+    if (markup_) markup_->pickerGone(this);
 }
 
 bool CPensBar::create(HWND owner) { return createBar(owner); }
@@ -792,12 +851,16 @@ int CPensBar::onClientNotify(int event, LPARAM argument) {
     } else if (event == INK_EVENT_DISPLAY_CHANGED) {
         reloadLayoutState();
     }
-    return CBaseBar<CPensBar>::onClientNotify(event, argument);
+    return CHiddenStartBar<CPensBar>::onClientNotify(event, argument);
 }
 
-CWidthsBar::CWidthsBar(CMarkupBar* markup) : CBaseBar<CWidthsBar>(L"sxWidthsBar"), markup_(markup) {
+CWidthsBar::CWidthsBar(CMarkupBar* markup) : CHiddenStartBar<CWidthsBar>(L"sxWidthsBar"), markup_(markup) {
     layoutMode_ = LAYOUT_HORIZONTAL;
     sizeModeSetting_ = SIZE_SMALL;
+}
+
+CWidthsBar::~CWidthsBar() {
+    if (markup_) markup_->pickerGone(this);
 }
 
 bool CWidthsBar::create(HWND owner) { return createBar(owner); }
@@ -853,7 +916,7 @@ int CWidthsBar::onClientNotify(int event, LPARAM argument) {
     } else if (event == INK_EVENT_DISPLAY_CHANGED) {
         reloadLayoutState();
     }
-    return CBaseBar<CWidthsBar>::onClientNotify(event, argument);
+    return CHiddenStartBar<CWidthsBar>::onClientNotify(event, argument);
 }
 
 // ------------------------------------------------------------ the slot

@@ -62,7 +62,18 @@ int nearestWidthIndex(const int widths[5], int width);
 class CPensBar;
 class CWidthsBar;
 
-class CMarkupBar : public CBaseBar<CMarkupBar>, public IScreenCaptureCallback {
+// A floating bar that is made hidden: markup mode shows it, and the pickers
+// are shown on demand; none of them may flash on the screen at start-up.
+template <typename Bar>
+class CHiddenStartBar : public CBaseBar<Bar> {
+  public:
+    explicit CHiddenStartBar(const wchar_t* clientName) : CBaseBar<Bar>(clientName) {}
+
+  protected:
+    void onCreate() override;
+};
+
+class CMarkupBar : public CHiddenStartBar<CMarkupBar>, public IScreenCaptureCallback {
   public:
     CMarkupBar();
     ~CMarkupBar() override;
@@ -116,6 +127,9 @@ class CMarkupBar : public CBaseBar<CMarkupBar>, public IScreenCaptureCallback {
     HBITMAP lastClip() const { return lastClip_; }
     const wchar_t* lastClipCaption() const { return lastClipCaption_; }
     HWND captureWindow() const;
+    // A picker ended on its own (the ink manager deletes its client, and the
+    // client the picker): the bar no longer owns it.
+    void pickerGone(CVexaBar* picker);
 
   protected:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -143,9 +157,11 @@ class CMarkupBar : public CBaseBar<CMarkupBar>, public IScreenCaptureCallback {
 };
 
 // The pickers the compact markup bar opens at the cursor.
-class CPensBar : public CBaseBar<CPensBar> {
+class CPensBar : public CHiddenStartBar<CPensBar> {
   public:
     explicit CPensBar(CMarkupBar* markup);
+    ~CPensBar() override;
+    void detachMarkup() { markup_ = nullptr; }
     bool create(HWND owner);
     void showAt(POINT point);
     void onButton(BarButton* button) override;
@@ -157,9 +173,11 @@ class CPensBar : public CBaseBar<CPensBar> {
     CMarkupBar* markup_;
 };
 
-class CWidthsBar : public CBaseBar<CWidthsBar> {
+class CWidthsBar : public CHiddenStartBar<CWidthsBar> {
   public:
     explicit CWidthsBar(CMarkupBar* markup);
+    ~CWidthsBar() override;
+    void detachMarkup() { markup_ = nullptr; }
     bool create(HWND owner);
     void showAt(POINT point);
     void onButton(BarButton* button) override;
