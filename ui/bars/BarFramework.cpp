@@ -155,8 +155,8 @@ void BarRectUnit::repaint() {
     if (master_ && master_->window()) InvalidateRect(master_->window(), &rect_, FALSE);
 }
 
-BarBitmapUnit::BarBitmapUnit(BarMaster* master, UINT id, unsigned behaviour,
-                             const wchar_t* tipText, LayeredBitmap* face)
+BarBitmapUnit::BarBitmapUnit(BarMaster* master, UINT id, unsigned behaviour, const wchar_t* tipText,
+                             LayeredBitmap* face)
     : BarUnit(master, id, behaviour, tipText), face_(face) {}
 
 BarSmartBitmapUnit::BarSmartBitmapUnit(BarMaster* master, UINT id, unsigned behaviour,
@@ -182,9 +182,9 @@ void BarSmartBitmapUnit::paint(HDC dc) {
 void BarSmartBitmapUnit::repaint() {
     const int layer = LayeredBitmap::layerForState(state_);
     if (!face_ || layer == LAYER_NONE) return;
-    BarBitmapMaster* bitmapMaster =
-        master_ && master_->isKindOf(L"BarBitmapMaster") ? static_cast<BarBitmapMaster*>(master_)
-                                                         : nullptr;
+    BarBitmapMaster* bitmapMaster = master_ && master_->isKindOf(L"BarBitmapMaster")
+                                        ? static_cast<BarBitmapMaster*>(master_)
+                                        : nullptr;
     if (master_ && master_->window() && bitmapMaster && bitmapMaster->windowDC()) {
         face_->paintUnitLayer(bitmapMaster->windowDC(), layer, mask_);
         return;
@@ -253,7 +253,8 @@ bool BarMaster::setAlpha(int percent) {
     auto fn = reinterpret_cast<SetLayered>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetLayeredWindowAttributes")));
     if (!fn || !window_) return false;
-    SetWindowLongPtrW(window_, GWL_EXSTYLE, GetWindowLongPtrW(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
+    SetWindowLongPtrW(window_, GWL_EXSTYLE,
+                      GetWindowLongPtrW(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
     return fn(window_, 0, static_cast<BYTE>(percent * 255 / 100), LWA_ALPHA) != FALSE;
 }
 
@@ -486,14 +487,16 @@ BarUnit* BarMaster::findUnitById(UINT id) const {
 void BarMaster::postMsgToMaster(UINT code, LPARAM a, LPARAM b) {
     MsgToMaster* message = new (std::nothrow) MsgToMaster(code, a, b);
     if (!message) return;
-    if (!window_ || !PostMessageW(window_, WM_BAR_MSG_TO_MASTER, 0, reinterpret_cast<LPARAM>(message)))
+    if (!window_ ||
+        !PostMessageW(window_, WM_BAR_MSG_TO_MASTER, 0, reinterpret_cast<LPARAM>(message)))
         delete message;
 }
 
 void BarMaster::postMsgToUnits(UINT code, UINT unitId, LPARAM a, LPARAM b) {
     MsgToMaster* message = new (std::nothrow) MsgToMaster(code, a, b, unitId);
     if (!message) return;
-    if (!window_ || !PostMessageW(window_, WM_BAR_MSG_TO_UNITS, 0, reinterpret_cast<LPARAM>(message)))
+    if (!window_ ||
+        !PostMessageW(window_, WM_BAR_MSG_TO_UNITS, 0, reinterpret_cast<LPARAM>(message)))
         delete message;
 }
 
@@ -503,8 +506,8 @@ void BarMaster::postMsgToMasterDelayed(HWND window, UINT code, LPARAM a, LPARAM 
         MsgToMaster* message;
         int delayMs;
     };
-    Delayed* delayed = new (std::nothrow) Delayed{window, new (std::nothrow) MsgToMaster(code, a, b),
-                                                  delayMs};
+    Delayed* delayed =
+        new (std::nothrow) Delayed{window, new (std::nothrow) MsgToMaster(code, a, b), delayMs};
     if (!delayed || !delayed->message) {
         if (delayed) delete delayed;
         return;
@@ -515,7 +518,8 @@ void BarMaster::postMsgToMasterDelayed(HWND window, UINT code, LPARAM a, LPARAM 
             Delayed* d = static_cast<Delayed*>(p);
             if (d->delayMs > 0 && d->delayMs < 10000) Sleep(static_cast<DWORD>(d->delayMs));
             // A window closed meanwhile cannot free the record: it is freed here.
-            if (!PostMessageW(d->window, WM_BAR_MSG_TO_MASTER, 0, reinterpret_cast<LPARAM>(d->message)))
+            if (!PostMessageW(d->window, WM_BAR_MSG_TO_MASTER, 0,
+                              reinterpret_cast<LPARAM>(d->message)))
                 delete d->message;
             delete d;
             return 0;
@@ -578,7 +582,8 @@ void BarMaster::runModal(int event) {
 }
 
 BarMaster* BarMaster::fromWindow(HWND window) {
-    return window ? reinterpret_cast<BarMaster*>(GetWindowLongPtrW(window, GWLP_USERDATA)) : nullptr;
+    return window ? reinterpret_cast<BarMaster*>(GetWindowLongPtrW(window, GWLP_USERDATA))
+                  : nullptr;
 }
 
 // --- bitmap masters ---
@@ -590,9 +595,10 @@ BarBitmapMaster::BarBitmapMaster(const POINT* position, LPARAM owner, LayeredBit
         window_ = window;
     } else {
         const RECT d = desktopRect();
-        window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
-                                  BAR_WINDOW_CLASS, title ? title : L"", WS_POPUP, d.left - kFarAway,
-                                  d.top - kFarAway, 100, 100, parent, nullptr, getInstance(), this);
+        window_ =
+            CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, BAR_WINDOW_CLASS,
+                            title ? title : L"", WS_POPUP, d.left - kFarAway, d.top - kFarAway, 100,
+                            100, parent, nullptr, getInstance(), this);
         if (window_) {
             SetWindowPos(window_, nullptr, 0, 0, 0, 0,
                          SWP_ASYNCWINDOWPOS | SWP_NOMOVE | SWP_NOSIZE | SWP_NOREDRAW |
@@ -688,9 +694,8 @@ int BarBitmapMaster::onStrokes(InkPoint* points, int count) {
     return 1;
 }
 
-BarSmartBitmapMaster::BarSmartBitmapMaster(const POINT* position, LPARAM owner,
-                                           LayeredBitmap* face, HWND window, HWND parent,
-                                           const wchar_t* title)
+BarSmartBitmapMaster::BarSmartBitmapMaster(const POINT* position, LPARAM owner, LayeredBitmap* face,
+                                           HWND window, HWND parent, const wchar_t* title)
     : BarBitmapMaster(position, owner, face, window, parent, title) {
     record().inkMode = 2;
     record().penType = 0;
@@ -808,8 +813,8 @@ LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
                 HGDIOBJ old = SelectObject(memory, bitmap);
                 master->paint(memory);
-                BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, w - ps.rcPaint.left,
-                       h - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+                BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, w - ps.rcPaint.left, h - ps.rcPaint.top,
+                       memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
                 SelectObject(memory, old);
                 DeleteObject(bitmap);
                 DeleteDC(memory);
@@ -828,8 +833,8 @@ LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 GetWindowRect(window, &current);
                 if (proposed && !EqualRect(proposed, &current)) {
                     SetWindowPos(window, nullptr, proposed->left, proposed->top,
-                                 proposed->right - proposed->left,
-                                 proposed->bottom - proposed->top, SWP_NOZORDER | SWP_NOACTIVATE);
+                                 proposed->right - proposed->left, proposed->bottom - proposed->top,
+                                 SWP_NOZORDER | SWP_NOACTIVATE);
                     master->hideTip(false);
                     return 1;
                 }

@@ -75,8 +75,9 @@ constexpr UINT kAllUnits = 0xFFFF;
 
 // Packs a client point as the window messages do (x low, y high, signed 16 bits).
 inline LPARAM packPoint(int x, int y) {
-    return static_cast<LPARAM>(static_cast<DWORD>(static_cast<WORD>(static_cast<short>(x))) |
-                               (static_cast<DWORD>(static_cast<WORD>(static_cast<short>(y))) << 16));
+    return static_cast<LPARAM>(
+        static_cast<DWORD>(static_cast<WORD>(static_cast<short>(x))) |
+        (static_cast<DWORD>(static_cast<WORD>(static_cast<short>(y))) << 16));
 }
 inline POINT unpackPoint(LPARAM packed) {
     return {static_cast<short>(LOWORD(packed)), static_cast<short>(HIWORD(packed))};
@@ -106,10 +107,10 @@ class LocalSystemBarClient : public LocalClient {
 
 // Behaviour bits of a unit.
 enum BarUnitBehaviour : unsigned {
-    UNIT_TRACK_MASK = 0xFF,      // the state bits the unit tracks
-    UNIT_REPORTS_PICK = 0x100,   // posts 501 when released
-    UNIT_DRAG_HANDLE = 0x200,    // a press drags the bar; hit test answers caption
-    UNIT_RELEASE_ANYWAY = 0x800, // a release counts even without a press on it
+    UNIT_TRACK_MASK = 0xFF,       // the state bits the unit tracks
+    UNIT_REPORTS_PICK = 0x100,    // posts 501 when released
+    UNIT_DRAG_HANDLE = 0x200,     // a press drags the bar; hit test answers caption
+    UNIT_RELEASE_ANYWAY = 0x800,  // a release counts even without a press on it
 };
 
 // One button or item of a bar. State bits: UNIT_SELECTED, UNIT_HOVER,

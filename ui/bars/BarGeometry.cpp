@@ -98,8 +98,10 @@ bool shellOpen(const wchar_t* file, const wchar_t* parameters, const wchar_t* fo
     if (!folder) {
         lstrcpynW(ownFolder, file, MAX_PATH);
         wchar_t* slash = wcsrchr(ownFolder, L'\\');
-        if (slash) *slash = L'\0';
-        else ownFolder[0] = L'\0';
+        if (slash)
+            *slash = L'\0';
+        else
+            ownFolder[0] = L'\0';
         folder = ownFolder[0] ? ownFolder : nullptr;
     }
     SHELLEXECUTEINFOW info = {};
@@ -135,8 +137,8 @@ void noteSyntheticInputTick(DWORD tick) {
 
 DWORD idleSinceTick() {
     using GetLastInputInfoFn = BOOL(WINAPI*)(PLASTINPUTINFO);
-    static const auto fn = reinterpret_cast<GetLastInputInfoFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetLastInputInfo")));
+    static const auto fn = reinterpret_cast<GetLastInputInfoFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetLastInputInfo")));
     LASTINPUTINFO info = {sizeof info, 0};
     DWORD tick = fn && fn(&info) ? info.dwTime : 0;
     if (g_syntheticTickSet) {
@@ -252,7 +254,8 @@ const GestureFunctions& gestureFunctions() {
         functions.getInfo = reinterpret_cast<GestureFunctions::GetInfo>(look("GetGestureInfo"));
         functions.closeInfo =
             reinterpret_cast<GestureFunctions::CloseInfo>(look("CloseGestureInfoHandle"));
-        functions.setConfig = reinterpret_cast<GestureFunctions::SetConfig>(look("SetGestureConfig"));
+        functions.setConfig =
+            reinterpret_cast<GestureFunctions::SetConfig>(look("SetGestureConfig"));
         functions.available = functions.getInfo && functions.closeInfo && functions.setConfig;
     });
     return functions;

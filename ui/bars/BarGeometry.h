@@ -55,6 +55,5 @@ class CGestureHelpAPI {
     static bool available();
     static BOOL getGestureInfo(HANDLE info, void* out);
     static BOOL closeGestureInfoHandle(HANDLE info);
-    static BOOL setGestureConfig(HWND window, DWORD reserved, UINT count, void* configs,
-                                 UINT size);
+    static BOOL setGestureConfig(HWND window, DWORD reserved, UINT count, void* configs, UINT size);
 };

@@ -204,14 +204,18 @@ bool CDragged::acceptSystemParamsChanges() {
     if (EqualRect(&old, &desktop_) || !dragWindow()) return true;
     RECT r;
     if (!GetWindowRect(dragWindow(), &r)) {
-        debugTrace(L"======= Dragged:acceptSystemParamsChanges() pT->GetWindowRect(rcOrigin) FAILED!!!!\n");
+        debugTrace(
+            L"======= Dragged:acceptSystemParamsChanges() pT->GetWindowRect(rcOrigin) "
+            L"FAILED!!!!\n");
         return false;
     }
     const int w = r.right - r.left, h = r.bottom - r.top;
-    const int left = (r.left - old.left) < (old.right - r.left) ? desktop_.left + (r.left - old.left)
-                                                                : desktop_.right - (old.right - r.left);
-    const int top = (r.top - old.top) < (old.bottom - r.top) ? desktop_.top + (r.top - old.top)
-                                                             : desktop_.bottom - (old.bottom - r.top);
+    const int left = (r.left - old.left) < (old.right - r.left)
+                         ? desktop_.left + (r.left - old.left)
+                         : desktop_.right - (old.right - r.left);
+    const int top = (r.top - old.top) < (old.bottom - r.top)
+                        ? desktop_.top + (r.top - old.top)
+                        : desktop_.bottom - (old.bottom - r.top);
     if (left != r.left || top != r.top) {
         storePosition(left, top);
         SetWindowPos(dragWindow(), nullptr, left, top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -355,10 +359,10 @@ void CVexaBar::onCreate() {
     }
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
-    tooltip_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr,
-                               WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
-                               getInstance(), nullptr);
+    tooltip_ =
+        CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr,
+                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr, getInstance(), nullptr);
     if (tooltip_) {
         SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, 3000);
         SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_INITIAL, 1000);
@@ -464,7 +468,7 @@ void CVexaBar::arrangeButtons(const RECT& r) {
         if (tooltip_) {
             TTTOOLINFOW info = {};
             info.cbSize = TTTOOLINFOW_V2_SIZE;
-            info.uFlags = TTF_SUBCLASS;
+            info.uFlags = 0;  // the bar relays its mouse messages itself
             info.hwnd = hwnd();
             info.uId = b->id;
             info.rect = b->rect;
@@ -568,7 +572,8 @@ void CVexaBar::placeAt(const RECT& requested, bool snap) {
     frameInnerRect(size, &inner);
     arrangeButtons(inner);
     if (hwnd()) {
-        SetWindowPos(hwnd(), nullptr, r.left, r.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd(), nullptr, r.left, r.top, size.cx, size.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         InvalidateRect(hwnd(), nullptr, FALSE);
     }
 }
@@ -592,7 +597,8 @@ void CVexaBar::flipOrientation(bool vertical) {
     arrangeButtons(inner);
     refreshButtons();
     if (!morphTo(&r, 250))
-        SetWindowPos(hwnd(), nullptr, r.left, r.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd(), nullptr, r.left, r.top, size.cx, size.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     storePosition(r.left, r.top);
     InvalidateRect(hwnd(), nullptr, FALSE);
     if (dragging()) {
@@ -623,7 +629,8 @@ void CVexaBar::slideOut(int ms) {
     if (!hwnd()) return;
     RECT r;
     if (!GetWindowRect(hwnd(), &r)) return;
-    if (r.left >= kParkedPosition + 1 || r.top >= kParkedPosition + 1) {
+    // A parked window (20000 and beyond) is hidden, not at an edge.
+    if (r.left >= kParkedPosition || r.top >= kParkedPosition) {
         debugTrace(L"Bar: slide out refused for a parked window\n");
         return;
     }
@@ -690,7 +697,8 @@ void CVexaBar::checkPosition() {
 
 void CVexaBar::showAtStart(POINT point) {
     if (shown_ || !hwnd()) return;
-    SetWindowPos(hwnd(), nullptr, point.x, point.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd(), nullptr, point.x, point.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     storePosition(point.x, point.y);
     shown_ = true;
     if (LocalInkManager* manager = getLocalInkManager()) manager->beginMouseTransparent();
@@ -749,7 +757,8 @@ void CVexaBar::onMouseMove(POINT p, bool nonClient) {
         const bool side = (hits & (EDGE_LEFT | EDGE_RIGHT)) != 0;
         const bool topBottom = (hits & (EDGE_TOP | EDGE_BOTTOM)) != 0;
         if (hits && !(side && topBottom) && layoutMode_ == LAYOUT_AUTOMATIC)
-            PostMessageW(hwnd(), WM_COMMAND, side ? BAR_CMD_MAKE_VERTICAL : BAR_CMD_MAKE_HORIZONTAL, 0);
+            PostMessageW(hwnd(), WM_COMMAND, side ? BAR_CMD_MAKE_VERTICAL : BAR_CMD_MAKE_HORIZONTAL,
+                         0);
         return;
     }
     if (slidOut_) slideIn(300);
@@ -806,7 +815,9 @@ LRESULT CVexaBar::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wp && !(wp->flags & SWP_NOMOVE)) {
                 // Positions of 20000 and more are parked windows: never stored.
                 if (wp->x < kParkedPosition && wp->y < kParkedPosition) {
-                    if (!dragging() && !morphing()) {
+                    // A drag stores its end itself; a bar slid out to the edge
+                    // keeps the place it will slide back to.
+                    if (!dragging() && !slidOut_) {
                         position_ = {wp->x, wp->y};
                         PostMessageW(hwnd(), WM_COMMAND, BAR_CMD_KEEP_ON_TOP, 0);
                     }
@@ -908,8 +919,8 @@ LRESULT CVexaBar::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 HANDLE handle = reinterpret_cast<HANDLE>(lParam);
                 if (CGestureHelpAPI::getGestureInfo(handle, &info) &&
                     (info.dwID == 3 || info.dwID == 4 || info.dwID == 5 || info.dwID == 7) &&
-                    onGesture(info.dwID, info.dwFlags, POINT{info.ptsLocation.x, info.ptsLocation.y},
-                              info.ullArguments)) {
+                    onGesture(info.dwID, info.dwFlags,
+                              POINT{info.ptsLocation.x, info.ptsLocation.y}, info.ullArguments)) {
                     CGestureHelpAPI::closeGestureInfoHandle(handle);
                     return 0;
                 }

@@ -163,8 +163,8 @@ struct BarButton {
 // margins are stretched (corners kept) to any outer size.
 struct BarFrame {
     PngImage image;
-    RECT inner = {};     // in the image
-    RECT margins = {};   // drawn margins: left, top, right, bottom
+    RECT inner = {};    // in the image
+    RECT margins = {};  // drawn margins: left, top, right, bottom
     bool present() const { return image.loaded(); }
     void paint(HDC dc, const RECT& outer) const;
 };
@@ -185,7 +185,9 @@ class FloatingBarClient : public LocalVexaBarClient {
     int onNotify(int event, LPARAM argument) override;
     void setWindow(HWND window);
     // The event as the base client handles it.
-    int baseNotify(int event, LPARAM argument) { return LocalVexaBarClient::onNotify(event, argument); }
+    int baseNotify(int event, LPARAM argument) {
+        return LocalVexaBarClient::onNotify(event, argument);
+    }
 
   private:
     CVexaBar* bar_;
@@ -217,7 +219,9 @@ class CVexaBar : public CDragged, public CMorphed, public win::Window {
     // Events of the ink manager; the default passes them to the base client.
     virtual int onClientNotify(int event, LPARAM argument);
     // A gesture (identifier 3 zoom, 4 pan, 5 rotate, 7 press-and-tap); true when handled.
-    virtual bool onGesture(DWORD id, DWORD flags, POINT point, ULONGLONG arguments) { return false; }
+    virtual bool onGesture(DWORD id, DWORD flags, POINT point, ULONGLONG arguments) {
+        return false;
+    }
     // The bar's orientation flips (1001 vertical, 1002 horizontal); a bar class relays.
     virtual void onOrientation(bool vertical);
 
@@ -281,7 +285,7 @@ class CVexaBar : public CDragged, public CMorphed, public win::Window {
 
     std::vector<BarButton*> buttons_;
     CRITICAL_SECTION buttonsLock_;
-    int sizeMode_ = 0;             // 0 small, 1 large
+    int sizeMode_ = 0;  // 0 small, 1 large
     int sizeModeSetting_ = SIZE_FOLLOW_INPUT;
     bool inputIsTouch_ = false;
     bool autoHide_ = false;

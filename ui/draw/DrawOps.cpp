@@ -77,7 +77,8 @@ LayeredBitmap::LayeredBitmap(HBITMAP bitmap, int layers, int stretchColumn) {
 
 void LayeredBitmap::build(HBITMAP bitmap, int layers, int stretchColumn) {
     BITMAP info = {};
-    if (!bitmap || layers < 1 || !GetObjectW(bitmap, sizeof info, &info) || info.bmHeight < layers) {
+    if (!bitmap || layers < 1 || !GetObjectW(bitmap, sizeof info, &info) ||
+        info.bmHeight < layers) {
         if (bitmap) DeleteObject(bitmap);
         return;
     }
@@ -339,7 +340,7 @@ bool PngImage::loadFromMemory(const void* data, size_t size) {
     return true;
 }
 
-void PngImage::adopt(HBITMAP bitmap, COLORREF transparentColour) {
+void PngImage::adopt(HBITMAP bitmap, COLORREF transparentColour, bool hasAlpha) {
     clear();
     BITMAP info = {};
     if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return;
@@ -347,6 +348,7 @@ void PngImage::adopt(HBITMAP bitmap, COLORREF transparentColour) {
     width_ = info.bmWidth;
     height_ = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
     transparent_ = transparentColour;
+    hasAlpha_ = hasAlpha;
 }
 
 bool PngImage::load(const wchar_t* name, bool allowFile) {
@@ -379,7 +381,8 @@ bool PngImage::load(const wchar_t* name, bool allowFile) {
     for (const wchar_t* c = name; *c && *c != L'.' && n + 1 < 64; ++c)
         resource[n++] = static_cast<wchar_t>(towupper(*c));
     resource[n] = L'\0';
-    HMODULE module = getInstance() ? static_cast<HMODULE>(getInstance()) : GetModuleHandleW(nullptr);
+    HMODULE module =
+        getInstance() ? static_cast<HMODULE>(getInstance()) : GetModuleHandleW(nullptr);
     HRSRC found = FindResourceW(module, resource, L"PNG");
     if (!found) return false;
     HGLOBAL handle = LoadResource(module, found);
@@ -449,7 +452,8 @@ bool PngImage::drawImageBlended(HDC dc, const RECT& d, const RECT& s) const {
         // The image's channels are premultiplied: the source's share is already in them.
         for (int i = 0; i < w * h; ++i, u += 4, o += 4) {
             const int alpha = o[3];
-            for (int c = 0; c < 3; ++c) u[c] = static_cast<BYTE>((u[c] * (255 - alpha)) / 255 + o[c]);
+            for (int c = 0; c < 3; ++c)
+                u[c] = static_cast<BYTE>((u[c] * (255 - alpha)) / 255 + o[c]);
         }
         ok = BitBlt(dc, d.left, d.top, w, h, a, 0, 0, SRCCOPY) != FALSE;
         SelectObject(a, oldA);

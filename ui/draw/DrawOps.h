@@ -135,8 +135,9 @@ class PngImage {
     // exists or decodes.
     bool load(const wchar_t* name, bool allowFile);
     bool loadFromMemory(const void* data, size_t size);
-    // Takes over `bitmap` (any depth), drawn with `transparentColour` (-1: none).
-    void adopt(HBITMAP bitmap, COLORREF transparentColour);
+    // Takes over `bitmap` (any depth), drawn with `transparentColour` (-1: none);
+    // `hasAlpha` for a 32-bit section whose pixels carry premultiplied alpha.
+    void adopt(HBITMAP bitmap, COLORREF transparentColour, bool hasAlpha = false);
     void clear();
 
     bool loaded() const { return bitmap_ != nullptr; }

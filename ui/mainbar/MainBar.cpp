@@ -261,8 +261,8 @@ void CMainBar::runCommand(UINT id) {
             break;
         case MAIN_BAR_PUNCTUATION: {
             if (isBarMasterRegistered()) leaveBindingMode();
-            OutputRecord* record = new OutputRecord{nullptr, hookLibrary().getLastFocusWindow(),
-                                                    {0, 0}, 1, 0};
+            OutputRecord* record =
+                new OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0};
             // The service window frees the record once handled.
             if (service && IsWindow(service))
                 SendMessageW(service, WM_INK_OUTPUT_RECORD, 0, reinterpret_cast<LPARAM>(record));
@@ -372,8 +372,8 @@ bool CMainBar::onGesture(DWORD id, DWORD flags, POINT point, ULONGLONG) {
             return true;
         case 5:  // rotate: the orientation flips at the end
             if (flags & kEnd)
-                PostMessageW(hwnd(), WM_COMMAND, vertical_ ? BAR_CMD_MAKE_HORIZONTAL : BAR_CMD_MAKE_VERTICAL,
-                             0);
+                PostMessageW(hwnd(), WM_COMMAND,
+                             vertical_ ? BAR_CMD_MAKE_HORIZONTAL : BAR_CMD_MAKE_VERTICAL, 0);
             return true;
         default:
             return false;

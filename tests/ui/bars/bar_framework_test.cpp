@@ -176,9 +176,9 @@ TEST_F(BarFramework, HitTestAnswersCaptionOverADragHandleOnly) {
     } cases[] = {{5, HTCAPTION}, {100, HTCLIENT}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x);
-        EXPECT_EQ(SendMessageW(master_->window(), WM_NCHITTEST, 0,
-                               MAKELPARAM(r.left + c.x, r.top + 10)),
-                  c.expected);
+        EXPECT_EQ(
+            SendMessageW(master_->window(), WM_NCHITTEST, 0, MAKELPARAM(r.left + c.x, r.top + 10)),
+            c.expected);
     }
 }
 

@@ -35,8 +35,12 @@ TEST(AnimationCurve, StepDueForAValue) {
         double v;
         int expected;
     } cases[] = {
-        {2, 100, 9}, {2, 150, 9}, {2, 0, 0}, {2, 25, 1} /* 2*10*625/10000 */,
-        {2, 75, 8} /* 10 - 2*10*625/10000 = 8.75 */, {1, 45, 4},
+        {2, 100, 9},
+        {2, 150, 9},
+        {2, 0, 0},
+        {2, 25, 1} /* 2*10*625/10000 */,
+        {2, 75, 8} /* 10 - 2*10*625/10000 = 8.75 */,
+        {1, 45, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << " v " << c.v);
@@ -79,8 +83,8 @@ TEST(FitRectIn, ShiftsInsideOrCentres) {
         SCOPED_TRACE(c.name);
         RECT r = c.in;
         EXPECT_EQ(fitRectIn(&r, area, c.centre), c.moved);
-        EXPECT_TRUE(rectsEqual(r, c.out)) << r.left << "," << r.top << "," << r.right << ","
-                                          << r.bottom;
+        EXPECT_TRUE(rectsEqual(r, c.out))
+            << r.left << "," << r.top << "," << r.right << "," << r.bottom;
     }
 }
 
@@ -102,8 +106,10 @@ TEST(PostDelayed, PostsAfterTheDelay) {
     MSG m;
     bool got = false;
     while (GetTickCount() - start < 3000 && !got) {
-        if (PeekMessageW(&m, window, WM_APP + 5, WM_APP + 5, PM_REMOVE)) got = true;
-        else Sleep(5);
+        if (PeekMessageW(&m, window, WM_APP + 5, WM_APP + 5, PM_REMOVE))
+            got = true;
+        else
+            Sleep(5);
     }
     EXPECT_TRUE(got);
     EXPECT_GE(GetTickCount() - start, 140u);

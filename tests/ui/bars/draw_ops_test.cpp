@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 #include "ui/draw/DrawOps.h"
@@ -13,8 +14,8 @@ constexpr COLORREF kKey = RGB(100, 101, 102);
 constexpr COLORREF kUnitA = RGB(255, 0, 0);
 constexpr COLORREF kUnitB = RGB(0, 0, 255);
 // Each layer's fill, so a test can tell which layer a pixel came from.
-const COLORREF kLayerFill[6] = {RGB(10, 10, 10),   RGB(20, 20, 20),   RGB(30, 30, 30),
-                                RGB(40, 40, 40),   RGB(50, 50, 50),   RGB(0, 0, 0)};
+const COLORREF kLayerFill[6] = {RGB(10, 10, 10), RGB(20, 20, 20), RGB(30, 30, 30),
+                                RGB(40, 40, 40), RGB(50, 50, 50), RGB(0, 0, 0)};
 
 // A 40 x 10 six-layer bitmap: column 0 of every layer is the transparent
 // colour; in the key layer unit A is x 5..14 and unit B x 20..29.
@@ -53,8 +54,11 @@ TEST(LayeredBitmap, CutsLayersAndReadsTheKeyMap) {
         bool inWindow;
         COLORREF expected;
     } cases[] = {
-        {6, 3, false, kUnitA}, {25, 9, false, kUnitB}, {17, 0, false, RGB(0, 0, 0)},
-        {40, 0, false, CLR_INVALID}, {-1, 0, false, CLR_INVALID},
+        {6, 3, false, kUnitA},
+        {25, 9, false, kUnitB},
+        {17, 0, false, RGB(0, 0, 0)},
+        {40, 0, false, CLR_INVALID},
+        {-1, 0, false, CLR_INVALID},
         // With the face 10 pixels right in its window, window x 16 is face x 6.
         {16, 3, true, kUnitA},
     };
@@ -101,8 +105,8 @@ TEST(LayeredBitmap, ComposingAUnitLayerChangesOnlyItsPixels) {
     struct Case {
         int x;
         COLORREF expected;
-    } cases[] = {{0, kKey}, {4, kLayerFill[0]}, {5, kLayerFill[1]}, {14, kLayerFill[1]},
-                 {15, kLayerFill[0]}, {25, kLayerFill[0]}};
+    } cases[] = {{0, kKey},           {4, kLayerFill[0]},  {5, kLayerFill[1]},
+                 {14, kLayerFill[1]}, {15, kLayerFill[0]}, {25, kLayerFill[0]}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x);
         EXPECT_EQ(GetPixel(face.faceDC(), c.x, 5), c.expected);
@@ -155,6 +159,59 @@ TEST(MemoryDCCache, GivesBackWhatItWasGiven) {
     EXPECT_EQ(back, 4);
 }
 
+// A 32-bit top-down section of `pixels` (0xAARRGGBB, premultiplied).
+HBITMAP section(const std::vector<DWORD>& pixels, int w, int h) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP b = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::memcpy(bits, pixels.data(), pixels.size() * 4);
+    return b;
+}
+
+// An image drawn over white: see-through pixels leave the white, opaque ones
+// cover it, half-transparent ones mix; a transparent colour is left out.
+TEST(PngImage, DrawsWithAlphaOrTransparentColour) {
+    struct Case {
+        const char* name;
+        bool blended;  // drawImageBlended instead of drawImage
+        bool keyed;    // drawn with a transparent colour instead of alpha
+        COLORREF expected[3];
+    } cases[] = {
+        {"alpha", false, false, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(127, 127, 255)}},
+        {"blended by hand", true, false, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(127, 127, 255)}},
+        {"transparent colour", false, true, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(0, 0, 128)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PngImage image;
+        if (c.keyed)  // the key colour, then opaque pixels
+            image.adopt(section({0x00646566, 0x000000FF, 0x00000080}, 3, 1), RGB(0x64, 0x65, 0x66));
+        else  // clear, opaque blue, half-transparent blue (premultiplied)
+            image.adopt(section({0x00000000, 0xFF0000FF, 0x80000080}, 3, 1),
+                        static_cast<COLORREF>(-1), true);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP target = section({0xFFFFFF, 0xFFFFFF, 0xFFFFFF}, 3, 1);
+        HGDIOBJ old = SelectObject(dc, target);
+        const RECT r = {0, 0, 3, 1};
+        EXPECT_TRUE(c.blended ? image.drawImageBlended(dc, r, r) : image.drawImage(dc, r, r));
+        for (int x = 0; x < 3; ++x) {
+            SCOPED_TRACE(x);
+            const COLORREF got = GetPixel(dc, x, 0);
+            EXPECT_NEAR(GetRValue(got), GetRValue(c.expected[x]), 2);
+            EXPECT_NEAR(GetGValue(got), GetGValue(c.expected[x]), 2);
+            EXPECT_NEAR(GetBValue(got), GetBValue(c.expected[x]), 2);
+        }
+        SelectObject(dc, old);
+        DeleteObject(target);
+        DeleteDC(dc);
+    }
+}
+
 TEST(PenDotCursor, IsSquareWithItsHotSpotInTheMiddle) {
     struct Case {
         int width;
@@ -204,7 +261,9 @@ TEST(ClipToolGeometry, PointsOutsideTheAreaAreClamped) {
     const RECT area = {0, 0, 1000, 800};
     struct Case {
         POINT in, out;
-    } cases[] = {{{500, 400}, {500, 400}}, {{1200, 400}, {1000, 400}}, {{-5, 900}, {1000, 800}},
+    } cases[] = {{{500, 400}, {500, 400}},
+                 {{1200, 400}, {1000, 400}},
+                 {{-5, 900}, {1000, 800}},
                  {{10, -3}, {10, 0}}};
     for (const Case& c : cases) {
         const POINT p = clampToCaptureArea(c.in, area);

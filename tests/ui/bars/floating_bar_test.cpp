@@ -86,10 +86,10 @@ TEST_F(FloatingBar, DragStopsAtTheLeftEdgeUntilThePenComesBack) {
         int left;
         unsigned hits;
     } steps[] = {
-        {-40, static_cast<int>(desktop_.left), EDGE_LEFT},   // 50 left: cut to 20
-        {-60, static_cast<int>(desktop_.left), EDGE_LEFT},   // further left: ignored
-        {-35, static_cast<int>(desktop_.left) + 25, 0},      // 25 back right: followed
-        {-60, static_cast<int>(desktop_.left) + 25, 0},      // the pen rests there: nothing
+        {-40, static_cast<int>(desktop_.left), EDGE_LEFT},  // 50 left: cut to 20
+        {-60, static_cast<int>(desktop_.left), EDGE_LEFT},  // further left: ignored
+        {-35, static_cast<int>(desktop_.left) + 25, 0},     // 25 back right: followed
+        {-60, static_cast<int>(desktop_.left) + 25, 0},     // the pen rests there: nothing
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.x);
@@ -135,6 +135,16 @@ TEST_F(FloatingBar, SlidesOutOnlyFromAnEdgeAndBackIn) {
     bar_->slideIn(10);
     EXPECT_FALSE(bar_->slidOut());
     EXPECT_EQ(windowRect(bar_->hwnd()).left, desktop_.left);
+}
+
+TEST_F(FloatingBar, AParkedBarDoesNotSlide) {
+    for (int x : {20000, 20001}) {
+        SCOPED_TRACE(x);
+        moveTo(x, 100);
+        bar_->slideOut(10);
+        EXPECT_FALSE(bar_->slidOut());
+        EXPECT_EQ(windowRect(bar_->hwnd()).left, x);
+    }
 }
 
 TEST_F(FloatingBar, MovesBeyond32000AreRefused) {
@@ -233,9 +243,11 @@ TEST_F(FloatingBar, DesktopChangeKeepsTheDistanceToTheNearerEdge) {
         int left;
         int expected;
     } cases[] = {
-        {"near the right", static_cast<int>(old.right) - w - 10, static_cast<int>(now.right) - w - 10},
+        {"near the right", static_cast<int>(old.right) - w - 10,
+         static_cast<int>(now.right) - w - 10},
         {"near the left", static_cast<int>(old.left) + 10, static_cast<int>(old.left) + 10},
-        {"halfway", static_cast<int>(old.left) + width / 2, static_cast<int>(old.left) + width / 2 + 200},
+        {"halfway", static_cast<int>(old.left) + width / 2,
+         static_cast<int>(old.left) + width / 2 + 200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

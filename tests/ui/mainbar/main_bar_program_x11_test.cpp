@@ -43,10 +43,10 @@ HWND findBar(DWORD pid) {
 
 bool click(POINT p, int button) {
     std::string output;
-    const bool ok = hostshell::run("xdotool mousemove " + std::to_string(p.x) + " " +
-                                       std::to_string(p.y) + " sleep 0.2 click " +
-                                       std::to_string(button),
-                                   10000, &output);
+    const bool ok =
+        hostshell::run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
+                           " sleep 0.2 click " + std::to_string(button),
+                       10000, &output);
     if (!ok) ADD_FAILURE() << output;
     return ok;
 }
@@ -64,7 +64,8 @@ TEST(MainBarProgram, FreshStartShowsTheBarWhoseButtonsDriveTheProgram) {
     HWND service = program.waitForServiceWindow(kStartMs);
     ASSERT_NE(service, nullptr);
     HWND bar = nullptr;
-    ASSERT_TRUE(sxtest::pumpUntil([&] { return (bar = findBar(program.pid())) != nullptr; }, kStartMs))
+    ASSERT_TRUE(
+        sxtest::pumpUntil([&] { return (bar = findBar(program.pid())) != nullptr; }, kStartMs))
         << "no main bar";
     sxtest::pumpUntil([] { return false; }, 500);  // its slide-in is over
 
@@ -76,7 +77,8 @@ TEST(MainBarProgram, FreshStartShowsTheBarWhoseButtonsDriveTheProgram) {
     // Five small buttons (pen, markup, punctuation, correction, menu) in a frame.
     EXPECT_EQ(r.right - r.left, 5 * 32 + 10);
     EXPECT_EQ(r.bottom - r.top, 32 + 10);
-    const screenshot::Result shot = screenshot::checkWindow(bar, MAIN_BAR_REFERENCES, "program_main_bar");
+    const screenshot::Result shot =
+        screenshot::checkWindow(bar, MAIN_BAR_REFERENCES, "program_main_bar");
     EXPECT_TRUE(shot.ok) << shot.message;
 
     // The pen button switches the pen off and on again.

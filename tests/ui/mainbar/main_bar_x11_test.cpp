@@ -19,6 +19,7 @@
 #include "tests/support/Screenshot.h"
 #include "ui/bars/BarFramework.h"
 #include "ui/mainbar/MainBar.h"
+#include "ui/tips/Tips.h"
 #include "win/Gdiplus.h"
 
 namespace {
@@ -80,8 +81,8 @@ class MainBarX11 : public testing::Test {
         hooks_.SetInitValues();
         updateScreenMetrics();
         resetSettingsToDefaults();
-        service_ = sxtest::createTestWindow(L"MainBarTestService", serviceProc, 0, WS_POPUP, 0, 0,
-                                            1, 1);
+        service_ =
+            sxtest::createTestWindow(L"MainBarTestService", serviceProc, 0, WS_POPUP, 0, 0, 1, 1);
         appGlobals().serviceWindow = service_;
         manager_ = new LocalInkManager;
         appGlobals().inkManager = manager_;
@@ -199,14 +200,16 @@ TEST_F(MainBarX11, ParkedPositionsAreNeverStoredOrSaved) {
     struct Case {
         int x, y;
         bool stored;
-    } cases[] = {{19999, 100, true}, {20000, 100, false}, {100, 20000, false},
-                 {20001, 20001, false}};
+    } cases[] = {
+        {19999, 100, true}, {20000, 100, false}, {100, 20000, false}, {20001, 20001, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
-        SetWindowPos(bar->hwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(bar->hwnd(), nullptr, 300, 200, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         sxtest::pumpUntil([] { return false; }, 50);
         ASSERT_EQ(bar->position().x, 300);
-        SetWindowPos(bar->hwnd(), nullptr, c.x, c.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(bar->hwnd(), nullptr, c.x, c.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         sxtest::pumpUntil([] { return false; }, 50);
         manager_->broadcastEvent(INK_EVENT_WRITE_ICON_SETTINGS, 0);
         const POINT saved = readMainBarSettings().position;
@@ -298,6 +301,48 @@ class DummyMaster : public BarBitmapMaster {
     void buildUnits() override {}
 };
 
+// A framework bar with one unit and its tip.
+class TipMaster : public BarBitmapMaster {
+  public:
+    TipMaster() : BarBitmapMaster(nullptr, 0, nullptr, nullptr, nullptr, L"") { setKept(true); }
+    void buildUnits() override {
+        unit = static_cast<BarRectUnit*>(
+            addUnit(new BarRectUnit(this, 1, 0xFF, L"Unit tip", RECT{0, 0, 200, 50})));
+    }
+    void paint(HDC dc) override {
+        RECT r = {0, 0, 200, 50};
+        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+    }
+    BarRectUnit* unit = nullptr;
+};
+
+// Resting on a unit of a framework bar shows its tip; leaving the bar hides
+// it and clears every unit's hover.
+TEST_F(MainBarX11, FrameworkBarShowsAUnitsTipAfterARestAndClearsHoverOnLeaving) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = MenuBarWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = BAR_WINDOW_CLASS;
+    RegisterClassW(&wc);
+    registerTipsWindowClass(GetModuleHandleW(nullptr));
+    TipMaster* bar = new TipMaster;
+    SetWindowPos(bar->window(), HWND_TOPMOST, 300, 300, 200, 50, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    sxtest::pumpUntil([&] { return bar->unit != nullptr; }, 1000);
+    ASSERT_NE(bar->unit, nullptr);
+    ASSERT_TRUE(runXdotool("mousemove 340 320 sleep 0.1 mousemove 350 322"));
+    EXPECT_TRUE(sxtest::pumpUntil(
+        [&] { return bar->tips() && IsWindowVisible(bar->tips()->window()); }, 3000));
+    EXPECT_TRUE(bar->unit->state() & UNIT_HOVER);
+    ASSERT_TRUE(runXdotool("mousemove 5 900"));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return !(bar->unit->state() & UNIT_HOVER); }, 3000));
+    EXPECT_TRUE(!bar->tips() || !IsWindowVisible(bar->tips()->window()));
+    HWND w = bar->window();
+    delete bar;
+    if (IsWindow(w)) DestroyWindow(w);
+    sxtest::pumpUntil([] { return false; }, 100);
+}
+
 TEST_F(MainBarX11, ThePenStaysAsItIsWhileBindingModeIsActive) {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = MenuBarWndProc;
@@ -379,6 +424,35 @@ TEST_F(MainBarX11, LayoutsLookAsReviewed) {
         EXPECT_EQ(r.top, 300);
         expectLooksLike(c.name);
         destroyMainBar();
+    }
+}
+
+// Resting on a button shows its tip from the string table.
+TEST_F(MainBarX11, RestingOnAButtonShowsItsTip) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    struct Case {
+        UINT button;
+        const wchar_t* tip;
+    } cases[] = {{MAIN_BAR_PEN, L"Pen On/Off"}, {MAIN_BAR_CORRECTION, L"Correct Last/Select"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        const POINT p = centreOf(c.button);
+        ASSERT_TRUE(
+            runXdotool("mousemove " + at(p.x, p.y - 3) + " sleep 0.1 mousemove " + at(p.x, p.y)));
+        std::wstring shown;
+        EXPECT_TRUE(sxtest::pumpUntil(
+            [&] {
+                if (!IsWindowVisible(bar->tooltip())) return false;
+                wchar_t text[80] = L"";
+                GetWindowTextW(bar->tooltip(), text, 80);
+                shown = text;
+                return shown == c.tip;
+            },
+            4000))
+            << "shown: " << std::string(shown.begin(), shown.end());
+        ASSERT_TRUE(runXdotool("mousemove 5 900"));
+        sxtest::pumpUntil([&] { return !IsWindowVisible(bar->tooltip()); }, 2000);
     }
 }
 
