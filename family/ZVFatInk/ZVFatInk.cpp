@@ -220,7 +220,8 @@ void finishStroke(HWND window, Control* control) {
         notifyOwner(window, control, ZVIN_INK_CHANGED);
     }
     char line[64];
-    std::snprintf(line, sizeof line, "strokes %u\n", static_cast<unsigned>(control->strokes.size()));
+    std::snprintf(line, sizeof line, "strokes %u\n",
+                  static_cast<unsigned>(control->strokes.size()));
     logLine(line);
     InvalidateRect(window, nullptr, FALSE);
 }

@@ -62,8 +62,8 @@ LRESULT onCopyData(const COPYDATASTRUCT* copy) {
         return 0;
     ++g_received;
     const std::string text = "title = " + title + "\nfile = " + fileName + "\nmime = " + mime +
-                             "\nreserved = " + reserved +
-                             "\nbytes = " + std::to_string(size - at) + "\n";
+                             "\nreserved = " + reserved + "\nbytes = " + std::to_string(size - at) +
+                             "\n";
     const std::wstring base = g_folder + L"received" + std::to_wstring(g_received);
     writeFile(base + L".bin", data + at, size - at);
     writeFile(base + L".txt", text.data(), text.size());
@@ -115,8 +115,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wc.lpszClassName = ZORVANE_LISTENER_CLASS;
     if (!RegisterClassW(&wc)) return 1;
     // A hidden top-level window: the note application shows nothing for a clip.
-    if (!CreateWindowExW(WS_EX_TOOLWINDOW, ZORVANE_LISTENER_CLASS, L"Zorvane", WS_POPUP, 0, 0, 0,
-                         0, nullptr, nullptr, instance, nullptr))
+    if (!CreateWindowExW(WS_EX_TOOLWINDOW, ZORVANE_LISTENER_CLASS, L"Zorvane", WS_POPUP, 0, 0, 0, 0,
+                         nullptr, nullptr, instance, nullptr))
         return 1;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

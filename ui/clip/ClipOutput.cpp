@@ -121,8 +121,8 @@ HRESULT CBufferStream::CopyTo(IStream* target, ULARGE_INTEGER count, ULARGE_INTE
     HRESULT result = S_OK;
     while (left > 0) {
         ULONG got = 0;
-        const HRESULT r = Read(chunk, static_cast<ULONG>(std::min<unsigned long long>(left, sizeof chunk)),
-                               &got);
+        const HRESULT r =
+            Read(chunk, static_cast<ULONG>(std::min<unsigned long long>(left, sizeof chunk)), &got);
         if (FAILED(r)) {
             result = r;
             break;
@@ -225,8 +225,8 @@ std::wstring readString(HKEY root, const wchar_t* key, const wchar_t* value) {
     if (RegOpenKeyExW(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return L"";
     wchar_t text[MAX_PATH + 1] = {};
     DWORD size = sizeof text - sizeof(wchar_t), type = 0;
-    const LONG r = RegQueryValueExW(opened, value, nullptr, &type, reinterpret_cast<BYTE*>(text),
-                                    &size);
+    const LONG r =
+        RegQueryValueExW(opened, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
     RegCloseKey(opened);
     if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return L"";
     text[std::min<DWORD>(size / sizeof(wchar_t), MAX_PATH)] = 0;
@@ -260,9 +260,9 @@ bool fileVersion(const std::wstring& path, WORD* major, WORD* minor) {
 
 std::wstring systemMessage(DWORD error) {
     wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring message = text ? text : L"";
     if (text) LocalFree(text);
     return message;
@@ -360,7 +360,8 @@ bool FindNoteAppFolder(std::wstring* folder) {
     if (!found.empty()) {
         WORD major = 0, minor = 0;
         if (fileVersion(found + ZORVANE_EXE_NAME, &major, &minor) && major == 3 && minor == 1) {
-            const std::wstring location = readAppRegistryString(uninstall.c_str(), L"InstallLocation");
+            const std::wstring location =
+                readAppRegistryString(uninstall.c_str(), L"InstallLocation");
             if (!location.empty()) found = location;
         }
         *folder = found;
@@ -379,8 +380,8 @@ namespace {
 // Starts GDI+ once for the process (the program has started it already; a
 // test has not).
 bool gdiplusReady() {
-    static const ULONG_PTR token = appGlobals().gdiplusToken ? appGlobals().gdiplusToken
-                                                              : win::startGdiplus();
+    static const ULONG_PTR token =
+        appGlobals().gdiplusToken ? appGlobals().gdiplusToken : win::startGdiplus();
     return token != 0;
 }
 
@@ -442,7 +443,9 @@ bool savePng(HBITMAP bitmap, const wchar_t* path) {
     return image.Save(path, &clsid, nullptr) == Gdiplus::Ok;
 }
 
-std::wstring screenClipTitle() { return L"Scribix Screen Clip " + localDate() + L" " + localTime(); }
+std::wstring screenClipTitle() {
+    return L"Scribix Screen Clip " + localDate() + L" " + localTime();
+}
 
 std::wstring snapshotFilePath() {
     wchar_t appData[MAX_PATH];
@@ -504,10 +507,9 @@ bool SendClipToListener(HBITMAP clip) {
             copy.cbData = static_cast<DWORD>(block.size());
             copy.lpData = block.data();
             DWORD_PTR answer = 0;
-            sent = SendMessageTimeoutW(listener, WM_COPYDATA,
-                                       reinterpret_cast<WPARAM>(getServiceWindow()),
-                                       reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG, 3000,
-                                       &answer) != 0;
+            sent = SendMessageTimeoutW(
+                       listener, WM_COPYDATA, reinterpret_cast<WPARAM>(getServiceWindow()),
+                       reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG, 3000, &answer) != 0;
         }
     }
     png->Release();
@@ -518,13 +520,15 @@ bool SendScreenClipToNoteApp(HBITMAP clip) {
     std::wstring folder;
     if (!FindNoteAppFolder(&folder)) {
         const std::wstring text =
-            std::wstring(L"Zorvane software is not found on your PC.\nTo install Zorvane for "
-                         L"Windows, visit the page\n") +
+            std::wstring(
+                L"Zorvane software is not found on your PC.\nTo install Zorvane for "
+                L"Windows, visit the page\n") +
             ZORVANE_DOWNLOAD_PAGE;
         showMessageBox(text.c_str(), MB_OK | MB_ICONINFORMATION);
         return false;
     }
-    if (fileExists(joinPath(folder, ZORVANE_SCRIPT_NAME))) return SendClipByCommandLine(clip, folder);
+    if (fileExists(joinPath(folder, ZORVANE_SCRIPT_NAME)))
+        return SendClipByCommandLine(clip, folder);
     return SendClipToListener(clip);
 }
 
@@ -581,9 +585,9 @@ int popupChooser(HWND owner, POINT at) {
     const UINT flags = TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN;
     int chosen = 0;
     HWND service = getServiceWindow();
-    HWND menuOwner = service ? reinterpret_cast<HWND>(
-                                   SendMessageW(service, WM_INK_CREATE_MENU_OWNER, 0, 0))
-                             : nullptr;
+    HWND menuOwner =
+        service ? reinterpret_cast<HWND>(SendMessageW(service, WM_INK_CREATE_MENU_OWNER, 0, 0))
+                : nullptr;
     if (menuOwner) {
         MenuTrackRecord record = {menu, at.x, at.y, flags};
         chosen = static_cast<int>(

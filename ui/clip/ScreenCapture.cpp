@@ -198,8 +198,8 @@ DWORD WINAPI CScreenCaptureCtrl::captureThreadProc(void* parameter) {
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     self->area_ = computeCaptureArea(self->owner_);
     const RECT& a = self->area_;
-    CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, SCREEN_CAPTURE_CLASS,
-                    L"", WS_POPUP | WS_VISIBLE, a.left, a.top, a.right - a.left, a.bottom - a.top,
+    CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, SCREEN_CAPTURE_CLASS, L"",
+                    WS_POPUP | WS_VISIBLE, a.left, a.top, a.right - a.left, a.bottom - a.top,
                     nullptr, nullptr, moduleInstance(), self);
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
@@ -505,8 +505,8 @@ void CScreenCaptureCtrl::drawSelection(HDC dc, POINT at) {
         InflateRect(&dirty, 1, 1);
     }
     // What left the selection is shaded, what joined it is the snapshot.
-    BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top,
-           shadedDc_, dirty.left, dirty.top, SRCCOPY);
+    BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, shadedDc_,
+           dirty.left, dirty.top, SRCCOPY);
     RECT inside;
     if (IntersectRect(&inside, &dirty, &next)) restoreFromSnapshot(dc, inside);
     selection_ = next;
@@ -525,10 +525,10 @@ void CScreenCaptureCtrl::drawSizeLabel(HDC dc, POINT at) {
     GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
     const int w = size.cx + 2 * kLabelMarginX, h = size.cy + 2 * kLabelMarginY;
     // Beyond the corner the cursor holds.
-    int x = at.x >= anchor_.x ? selection_.right + kLabelOffset
-                              : selection_.left - kLabelOffset - w;
-    int y = at.y >= anchor_.y ? selection_.bottom + kLabelOffset
-                              : selection_.top - kLabelOffset - h;
+    int x =
+        at.x >= anchor_.x ? selection_.right + kLabelOffset : selection_.left - kLabelOffset - w;
+    int y =
+        at.y >= anchor_.y ? selection_.bottom + kLabelOffset : selection_.top - kLabelOffset - h;
     const int width = area_.right - area_.left, height = area_.bottom - area_.top;
     x = std::max(0, std::min(x, width - w));
     y = std::max(0, std::min(y, height - h));

@@ -174,7 +174,8 @@ MarkupPenTable readMarkupPenTable() {
     ReadSetting(kKey, L"shapeRecMode", &t.shapeRecMode, SETTING_NUMBER, 0);
     ReadSetting(kKey, L"showMode", &t.showMode, SETTING_NUMBER, 0);
     if (t.sizeMode < SIZE_SMALL || t.sizeMode > SIZE_FOLLOW_INPUT) t.sizeMode = SIZE_FOLLOW_INPUT;
-    if (t.showMode < APPEARANCE_COMPACT || t.showMode > APPEARANCE_AUTO) t.showMode = APPEARANCE_AUTO;
+    if (t.showMode < APPEARANCE_COMPACT || t.showMode > APPEARANCE_AUTO)
+        t.showMode = APPEARANCE_AUTO;
     return t;
 }
 
@@ -226,8 +227,8 @@ CMarkupBar::~CMarkupBar() {
     endPicker(widthsBar_);
     pensBar_ = nullptr;
     widthsBar_ = nullptr;
-    if (HBITMAP clip = static_cast<HBITMAP>(InterlockedExchangePointer(
-            reinterpret_cast<void* volatile*>(&lastClip_), nullptr)))
+    if (HBITMAP clip = static_cast<HBITMAP>(
+            InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&lastClip_), nullptr)))
         DeleteObject(clip);
     if (g_markupBar == this) g_markupBar = nullptr;
 }
@@ -715,8 +716,8 @@ void CMarkupBar::startScreenCapture() {
 
 void CMarkupBar::closeCapture() {
     // Once only: the creator's reference goes, and the tool's window with its thread.
-    if (auto* capture = static_cast<CScreenCaptureCtrl*>(InterlockedExchangePointer(
-            reinterpret_cast<void* volatile*>(&capture_), nullptr)))
+    if (auto* capture = static_cast<CScreenCaptureCtrl*>(
+            InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&capture_), nullptr)))
         capture->close();
 }
 
@@ -761,8 +762,8 @@ struct PickerKind {
     const wchar_t* image;
 };
 const PickerKind kPens[] = {
-    {TOOL_PENCIL, IDS_TIP_PENCIL, L"pencil"},     {TOOL_PEN, IDS_TIP_PEN, L"pen"},
-    {TOOL_MARKER, IDS_TIP_MARKER, L"marker"},     {TOOL_SELECTOR, IDS_TIP_SELECTOR, L"selector"},
+    {TOOL_PENCIL, IDS_TIP_PENCIL, L"pencil"}, {TOOL_PEN, IDS_TIP_PEN, L"pen"},
+    {TOOL_MARKER, IDS_TIP_MARKER, L"marker"}, {TOOL_SELECTOR, IDS_TIP_SELECTOR, L"selector"},
     {TOOL_CUTTER, IDS_TIP_CUTTER, L"cutter"},
 };
 
@@ -854,7 +855,8 @@ int CPensBar::onClientNotify(int event, LPARAM argument) {
     return CHiddenStartBar<CPensBar>::onClientNotify(event, argument);
 }
 
-CWidthsBar::CWidthsBar(CMarkupBar* markup) : CHiddenStartBar<CWidthsBar>(L"sxWidthsBar"), markup_(markup) {
+CWidthsBar::CWidthsBar(CMarkupBar* markup)
+    : CHiddenStartBar<CWidthsBar>(L"sxWidthsBar"), markup_(markup) {
     layoutMode_ = LAYOUT_HORIZONTAL;
     sizeModeSetting_ = SIZE_SMALL;
 }
@@ -869,8 +871,9 @@ void CWidthsBar::layoutButtons(int) {
     removeAllButtons();
     const bool large = sizeMode_ == 1;
     for (int i = 1; i <= 5; ++i)
-        addButton(static_cast<UINT>(i), imageName((L"width" + std::to_wstring(i)).c_str(), large).c_str(),
-                  0, BarButton::TOGGLE);
+        addButton(static_cast<UINT>(i),
+                  imageName((L"width" + std::to_wstring(i)).c_str(), large).c_str(), 0,
+                  BarButton::TOGGLE);
     if (!frame_.present()) frame_.image.load(L"markup_bgr64.png", true);
     frame_.inner = kFrameInner;
     frame_.margins = large ? kFrameMarginsLarge : kFrameMarginsSmall;

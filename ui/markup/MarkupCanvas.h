@@ -10,8 +10,14 @@
 
 // Markup tools as the bars number them: 1 pen, 2 pencil, 3 marker, 4, 5
 // selector, 6 cutter.
-enum MarkupTool { TOOL_PEN = 1, TOOL_PENCIL = 2, TOOL_MARKER = 3, TOOL_4 = 4, TOOL_SELECTOR = 5,
-                  TOOL_CUTTER = 6 };
+enum MarkupTool {
+    TOOL_PEN = 1,
+    TOOL_PENCIL = 2,
+    TOOL_MARKER = 3,
+    TOOL_4 = 4,
+    TOOL_SELECTOR = 5,
+    TOOL_CUTTER = 6
+};
 
 namespace markup_canvas {
 

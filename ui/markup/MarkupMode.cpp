@@ -24,7 +24,8 @@ int tabletCollectorFlag() {
 void normalTabletMode() {
     const GeneralSettings& g = generalSettings();
     const bool multiTouch = (GetSystemMetrics(SM_DIGITIZER) & 0x40) != 0;
-    const int superGesture = g.superGestureAllowed && (multiTouch || g.superGestureID != 101) ? 1 : 0;
+    const int superGesture =
+        g.superGestureAllowed && (multiTouch || g.superGestureID != 101) ? 1 : 0;
     hookLibrary().setHookTabletMode(tabletCollectorFlag(), g.allowedInputType, superGesture,
                                     g.superGestureID, &g.superGestureScreenArea);
 }
@@ -71,8 +72,8 @@ bool enter(CMarkupBar* bar) {
     ServiceState& state = serviceState();
     const bool snapshot = state.snapshot;
     if (snapshot) applyInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
-    hookLibrary().setHookTabletMode(tabletCollectorFlag(), generalSettings().allowedInputType, 0,
-                                    0, nullptr);
+    hookLibrary().setHookTabletMode(tabletCollectorFlag(), generalSettings().allowedInputType, 0, 0,
+                                    nullptr);
     RECT r;
     if (mainBarWindowRect(&r)) bar->placeAt(r, false);
     if (generalSettings().showToolbar) {

@@ -56,9 +56,9 @@ constexpr wchar_t kFixedRow5[6] = {L'!', L'?', L'~', L'@', L'#', L'='};
 // The face of the punctuation bar: resource 225 with the symbols of the table
 // drawn into its face layers.
 LayeredBitmap* makeDelimFace(const PunctuationSymbols& symbols) {
-    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(getInstance(),
-                                                     MAKEINTRESOURCEW(IDB_PUNCTUATION_BAR),
-                                                     IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP bitmap =
+        static_cast<HBITMAP>(LoadImageW(getInstance(), MAKEINTRESOURCEW(IDB_PUNCTUATION_BAR),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (!bitmap) return nullptr;
     BITMAP info = {};
     GetObjectW(bitmap, sizeof info, &info);
@@ -77,7 +77,8 @@ LayeredBitmap* makeDelimFace(const PunctuationSymbols& symbols) {
         for (int row = 0; row < 6; ++row) {
             for (int column = 0; column < 6; ++column) {
                 const wchar_t text[2] = {symbols.cell[row][column], 0};
-                RECT r = {column * kDelimCellWidth + 3, layer * layerHeight + row * kDelimCellHeight + 3,
+                RECT r = {column * kDelimCellWidth + 3,
+                          layer * layerHeight + row * kDelimCellHeight + 3,
                           column * kDelimCellWidth + 33,
                           layer * layerHeight + row * kDelimCellHeight + 29};
                 DrawTextW(dc, text, 1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

@@ -115,8 +115,8 @@ TEST(BufferStream, ReadsWhatThereIsAndNoMore) {
         const char* bytes;
     };
     const Case cases[] = {
-        {0, 5, S_OK, 5, "hello"},    {0, 3, S_OK, 3, "hel"},   {3, 10, S_FALSE, 2, "lo"},
-        {5, 4, S_FALSE, 0, ""},      {9, 4, S_FALSE, 0, ""},   // beyond the end: nothing, no overrun
+        {0, 5, S_OK, 5, "hello"}, {0, 3, S_OK, 3, "hel"}, {3, 10, S_FALSE, 2, "lo"},
+        {5, 4, S_FALSE, 0, ""},   {9, 4, S_FALSE, 0, ""},  // beyond the end: nothing, no overrun
         {0, 0, S_OK, 0, ""},
     };
     for (const Case& c : cases) {
@@ -187,7 +187,9 @@ TEST(BufferStream, SetSizeReportsWhatItCouldNotReserve) {
         DWORD length;
     };
     const Case cases[] = {
-        {20, S_OK, 20},  {4, S_OK, 4},     {64, S_OK, 64},
+        {20, S_OK, 20},
+        {4, S_OK, 4},
+        {64, S_OK, 64},
         {65, STG_E_MEDIUMFULL, 64},  // more than the buffer may hold: reported, left as it was
         {0x100000000ull, STG_E_INVALIDFUNCTION, 64},
         {0, S_OK, 0},
@@ -256,8 +258,8 @@ TEST(ResourceByPath, RefusesWhatItCannotFind) {
     const void* bytes = reinterpret_cast<const void*>(1);
     DWORD size = 7;
     const std::wstring tooLong(300, L'a');
-    for (const wchar_t* path : {L"", L"NoSuchResource.png", L"Z:\\no\\such.dll/x.png", L"x",
-                                tooLong.c_str()}) {
+    for (const wchar_t* path :
+         {L"", L"NoSuchResource.png", L"Z:\\no\\such.dll/x.png", L"x", tooLong.c_str()}) {
         EXPECT_FALSE(loadResourceByPath(path, &bytes, &size)) << utf8(path);
         EXPECT_EQ(bytes, nullptr);
         EXPECT_EQ(size, 0u);
@@ -281,8 +283,8 @@ class NoteAppTest : public ::testing::Test {
     // and names the folder in the registry as the installer does.
     void install(bool withTool) {
         const std::wstring from = hostToWindows(SCRIBIX_ZORVANE_DIR);
-        ASSERT_TRUE(CopyFileW((from + L"\\Zorvane.exe").c_str(), dir.file(L"Zorvane.exe").c_str(),
-                              FALSE));
+        ASSERT_TRUE(
+            CopyFileW((from + L"\\Zorvane.exe").c_str(), dir.file(L"Zorvane.exe").c_str(), FALSE));
         if (withTool) {
             ASSERT_TRUE(CopyFileW((from + L"\\ZVScript.exe").c_str(),
                                   dir.file(L"ZVScript.exe").c_str(), FALSE));
@@ -326,8 +328,7 @@ class NoteAppTest : public ::testing::Test {
     static bool isClipTitle(const std::string& title) {
         const std::string expected = utf8(screenClipTitle());
         // The minute may turn between the send and the check.
-        return title.compare(0, 20, "Scribix Screen Clip ") == 0 &&
-               title.size() == expected.size();
+        return title.compare(0, 20, "Scribix Screen Clip ") == 0 && title.size() == expected.size();
     }
 
     TempDir dir;
@@ -464,7 +465,6 @@ TEST(ClipSendMenu, SavingToTheClipboardReachesOtherProcesses) {
         } else {
             EXPECT_EQ(status, 1u) << size;
         }
-
     }
     setClipMenuChooser(nullptr);
 }

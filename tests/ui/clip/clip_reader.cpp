@@ -14,8 +14,8 @@ int main() {
     const auto* header = data ? static_cast<const BITMAPINFOHEADER*>(GlobalLock(data)) : nullptr;
     int status = 1;
     if (header) {
-        std::printf("%ldx%ld\n", header->biWidth, header->biHeight < 0 ? -header->biHeight
-                                                                      : header->biHeight);
+        std::printf("%ldx%ld\n", header->biWidth,
+                    header->biHeight < 0 ? -header->biHeight : header->biHeight);
         GlobalUnlock(data);
         status = 0;
     }

@@ -34,9 +34,7 @@ bool pumpUntil(F done, DWORD ms) {
     return true;
 }
 
-bool xdotool(const std::string& arguments) {
-    return hostshell::run("xdotool " + arguments, 10000);
-}
+bool xdotool(const std::string& arguments) { return hostshell::run("xdotool " + arguments, 10000); }
 
 class RecordingCallback : public IScreenCaptureCallback {
   public:
@@ -107,8 +105,8 @@ class ScreenCaptureTest : public ::testing::Test {
     void start() {
         control = createScreenCapture(nullptr, &callback);
         ASSERT_TRUE(control);
-        ASSERT_TRUE(pumpUntil([&] { return callback.startedCount > 0 && control->window(); },
-                              5000));
+        ASSERT_TRUE(
+            pumpUntil([&] { return callback.startedCount > 0 && control->window(); }, 5000));
         pumpUntil([] { return false; }, 300);  // the snapshot is painted
     }
     void close() {
@@ -117,11 +115,13 @@ class ScreenCaptureTest : public ::testing::Test {
         control = nullptr;
         pumpUntil([&] { return !IsWindow(window); }, 5000);
         // The tool's thread lets its mutex go when it ends.
-        pumpUntil([] {
-            HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, SCREEN_CAPTURE_MUTEX);
-            if (m) CloseHandle(m);
-            return m == nullptr;
-        }, 5000);
+        pumpUntil(
+            [] {
+                HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, SCREEN_CAPTURE_MUTEX);
+                if (m) CloseHandle(m);
+                return m == nullptr;
+            },
+            5000);
     }
 
     HWND target = nullptr;

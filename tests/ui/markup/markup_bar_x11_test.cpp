@@ -77,8 +77,8 @@ class MarkupBarX11 : public testing::Test {
         resetSettingsToDefaults();
         log_ = dir_.file(L"fatink.log");
         SetEnvironmentVariableW(L"ZVFATINK_LOG", log_.c_str());
-        service_ = sxtest::createTestWindow(L"MarkupTestService", serviceProc, 0, WS_POPUP, 0, 0,
-                                            1, 1);
+        service_ =
+            sxtest::createTestWindow(L"MarkupTestService", serviceProc, 0, WS_POPUP, 0, 0, 1, 1);
         appGlobals().serviceWindow = service_;
         canvas_ = sxtest::createTestWindow(L"ScribixMarkupCtrlWndClass", MarkupCtrlWndProc,
                                            WS_EX_TOOLWINDOW, WS_POPUP, 0, 0, 10, 10);
@@ -254,8 +254,8 @@ TEST(MarkupWidths, TheNearestWidthIndex) {
     const int widths[5] = {1, 4, 8, 16, 24};
     const struct {
         int width, index;
-    } cases[] = {{0, 0}, {1, 0}, {2, 1}, {4, 1}, {5, 1}, {6, 2}, {11, 2},
-                 {12, 3}, {19, 3}, {20, 4}, {24, 4}, {99, 4}};
+    } cases[] = {{0, 0},  {1, 0},  {2, 1},  {4, 1},  {5, 1},  {6, 2},
+                 {11, 2}, {12, 3}, {19, 3}, {20, 4}, {24, 4}, {99, 4}};
     for (const auto& c : cases) EXPECT_EQ(nearestWidthIndex(widths, c.width), c.index) << c.width;
 }
 
@@ -280,8 +280,8 @@ TEST_F(MarkupBarX11, TheCutterOverASelectionCutsItAndKeepsTheTool) {
 
 TEST_F(MarkupBarX11, ButtonStatesFollowTheSnapshotFlagAndTheCutter) {
     CMarkupBar* bar = showBar();
-    const UINT needSnapshot[] = {MB_UNDO, MB_REDO, MB_SNAPSHOT, MB_MARKER, MB_SELECTOR,
-                                 MB_CUTTER, MB_SHAPES, MB_MENU};
+    const UINT needSnapshot[] = {MB_UNDO,     MB_REDO,   MB_SNAPSHOT, MB_MARKER,
+                                 MB_SELECTOR, MB_CUTTER, MB_SHAPES,   MB_MENU};
     serviceState().snapshot = false;
     bar->refreshButtons();
     for (UINT id : needSnapshot)
@@ -326,8 +326,9 @@ TEST_F(MarkupBarX11, AClipIsHandedOnAndItsToolClosedSoAnotherCanStart) {
         ASSERT_TRUE(sxtest::pumpUntil([&] { return bar->captureWindow() != nullptr; }, 5000))
             << "round " << round;
         sxtest::pumpUntil([] { return false; }, 300);
-        ASSERT_TRUE(xdotool("mousemove 400 400 mousedown 1 mousemove 450 430 mousemove 500 460 "
-                            "mouseup 1"));
+        ASSERT_TRUE(
+            xdotool("mousemove 400 400 mousedown 1 mousemove 450 430 mousemove 500 460 "
+                    "mouseup 1"));
         ASSERT_TRUE(sxtest::pumpUntil(
             [&] {
                 for (const Posted& p : g_service)
@@ -339,8 +340,8 @@ TEST_F(MarkupBarX11, AClipIsHandedOnAndItsToolClosedSoAnotherCanStart) {
         EXPECT_STREQ(bar->lastClipCaption(), L"100 x 60");
         handMarkupClip(0);
         EXPECT_EQ(bar->captureWindow(), nullptr);
-        ASSERT_TRUE(sxtest::pumpUntil([] { return !FindWindowW(SCREEN_CAPTURE_CLASS, nullptr); },
-                                      5000))
+        ASSERT_TRUE(
+            sxtest::pumpUntil([] { return !FindWindowW(SCREEN_CAPTURE_CLASS, nullptr); }, 5000))
             << "the tool stayed open";
         ASSERT_TRUE(OpenClipboard(nullptr));
         EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));

@@ -82,11 +82,14 @@ class MarkupProgram : public testing::Test {
         service_ = program_->waitForServiceWindow(kStartMs);
         ASSERT_NE(service_, nullptr);
         // Ready once the deferred start-up made the markup bar.
-        ASSERT_TRUE(sxtest::pumpUntil([&] { return sxtest::sendCommand(service_, 4, 0) >= 0 &&
-                                                    readFile(log_).find("folder = ") != std::string::npos; },
-                                      kStartMs))
-            << "the markup bar was not made; the control's log:\n" << readFile(log_)
-            << "\nstate " << sxtest::sendCommand(service_, 4, 0);
+        ASSERT_TRUE(sxtest::pumpUntil(
+            [&] {
+                return sxtest::sendCommand(service_, 4, 0) >= 0 &&
+                       readFile(log_).find("folder = ") != std::string::npos;
+            },
+            kStartMs))
+            << "the markup bar was not made; the control's log:\n"
+            << readFile(log_) << "\nstate " << sxtest::sendCommand(service_, 4, 0);
     }
     void TearDown() override {
         if (!program_) return;
@@ -120,8 +123,8 @@ TEST_F(MarkupProgram, TheCanvasCoversTheDesktopAndTheControlGetsItsSettings) {
     RECT r;
     GetWindowRect(canvas(), &r);
     const RECT desktop = desktopRect();
-    EXPECT_TRUE(EqualRect(&r, &desktop)) << r.left << "," << r.top << "," << r.right << ","
-                                         << r.bottom;
+    EXPECT_TRUE(EqualRect(&r, &desktop))
+        << r.left << "," << r.top << "," << r.right << "," << r.bottom;
     const std::string log = readFile(log_);
     EXPECT_NE(log.find("\n1321 0 "), std::string::npos) << log;  // the background
     EXPECT_TRUE(logHas("1310 " + std::to_string(reinterpret_cast<UINT_PTR>(service_)) + " 1"))
@@ -129,8 +132,9 @@ TEST_F(MarkupProgram, TheCanvasCoversTheDesktopAndTheControlGetsItsSettings) {
     EXPECT_TRUE(logHas("1311 1 0")) << log;
 
     // A drag over the canvas draws ink with the pencil.
-    ASSERT_TRUE(xdotool("mousemove 700 600 mousedown 1 mousemove 760 640 mousemove 820 610 "
-                        "mousemove 880 660 mouseup 1"));
+    ASSERT_TRUE(
+        xdotool("mousemove 700 600 mousedown 1 mousemove 760 640 mousemove 820 610 "
+                "mousemove 880 660 mouseup 1"));
     ASSERT_TRUE(sxtest::pumpUntil([&] { return logHas("strokes 1"); }, 3000)) << readFile(log_);
     // The frame of the snapshot and the stroke.
     const RECT corner = {desktop.right - 40, desktop.bottom - 40, desktop.right, desktop.bottom};
@@ -143,7 +147,8 @@ TEST_F(MarkupProgram, TheCanvasCoversTheDesktopAndTheControlGetsItsSettings) {
     // The bar's tool and width buttons (extended: small and automatic).
     RECT b;
     ASSERT_TRUE(GetWindowRect(bar(), &b));
-    const screenshot::Result look = screenshot::checkWindow(bar(), kReferences, "program_markup_bar");
+    const screenshot::Result look =
+        screenshot::checkWindow(bar(), kReferences, "program_markup_bar");
     EXPECT_TRUE(look.ok) << look.message;
     struct Case {
         int column, row;
@@ -160,8 +165,8 @@ TEST_F(MarkupProgram, TheCanvasCoversTheDesktopAndTheControlGetsItsSettings) {
         const int x = b.left + 5 + 32 * c.column + 16, y = b.top + 5 + 32 * c.row + 16;
         ASSERT_TRUE(xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) +
                             " sleep 0.1 click 1"));
-        EXPECT_TRUE(sxtest::pumpUntil([&] { return logHas(c.logged); }, 3000))
-            << c.logged << ":\n" << readFile(log_);
+        EXPECT_TRUE(sxtest::pumpUntil([&] { return logHas(c.logged); }, 3000)) << c.logged << ":\n"
+                                                                               << readFile(log_);
     }
 }
 
@@ -169,8 +174,8 @@ TEST_F(MarkupProgram, EscapeLeavesMarkupButOnlyClosesAnOpenClippingTool) {
     enterMarkup();
     // The clipping tool (command 10) takes Escape first.
     sxtest::sendCommand(service_, 10, 0);
-    ASSERT_TRUE(sxtest::pumpUntil([&] { return findWindowOf(program_->pid(), L"sxScreenCaptureCtrl"); },
-                                  5000))
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] { return findWindowOf(program_->pid(), L"sxScreenCaptureCtrl"); }, 5000))
         << "no clipping tool";
     sxtest::pumpUntil([] { return false; }, 300);
     ASSERT_TRUE(xdotool("key Escape"));

@@ -93,16 +93,14 @@ TEST_F(PickerBarsTest, ATapOnAKeyWritesItsCode) {
         int value;
     };
     const Case cases[] = {
-        {5, 3, 128},                 // the euro sign
-        {5, 1, 0xA3},                // the pound sign
-        {0, 0, ','},
-        {1, 4, '\\'},
-        {3, 5, '@'},
-        {7, 1, 0x10000 + VK_BACK},   // an editing key: its virtual key
-        {6, 5, 1},                   // "..."
-        {6, 0, 2},                   // undo
-        {7, 5, 32},                  // space
-        {8, 0, 0},                   // close: nothing picked
+        {5, 3, 128},   // the euro sign
+        {5, 1, 0xA3},  // the pound sign
+        {0, 0, ','},  {1, 4, '\\'},
+        {3, 5, '@'},  {7, 1, 0x10000 + VK_BACK},  // an editing key: its virtual key
+        {6, 5, 1},                                // "..."
+        {6, 0, 2},                                // undo
+        {7, 5, 32},                               // space
+        {8, 0, 0},                                // close: nothing picked
     };
     for (const Case& c : cases) {
         POINT at = {120, 110};
@@ -120,7 +118,8 @@ TEST_F(PickerBarsTest, ATapOnAKeyWritesItsCode) {
 TEST_F(PickerBarsTest, SymbolsOnlyDisablesTheEditingKeysButCloseAndSpace) {
     POINT at = {120, 110};
     // Tab and an arrow do nothing; space still picks.
-    Tapper tapper(tapAt(delimSamplePoint(6, 1), at.x, at.y) + tapAt(delimSamplePoint(8, 4), at.x, at.y) +
+    Tapper tapper(tapAt(delimSamplePoint(6, 1), at.x, at.y) +
+                      tapAt(delimSamplePoint(8, 4), at.x, at.y) +
                       tapAt(delimSamplePoint(7, 5), at.x, at.y),
                   at, "punctuation_bar_symbols_only");
     EXPECT_EQ(showPunctuationPopupAt(&at, nullptr, 2), 32);
@@ -133,12 +132,11 @@ TEST_F(PickerBarsTest, SettingsReplaceSymbolsOutsideTheFirstRow) {
         const wchar_t* text;
     };
     const Value values[] = {
-        {L"symb1", L"0,3,65"},  // row 0 cannot be replaced
-        {L"symb2", L"2,3,65"},  // 'A' at row 2, column 3
-        {L"symb3", L"3,9,66"},  // no column 9
-        {L"symb4", L"4,1"},     // not three numbers
-        {L"symb5", L"5,5,67"},
-        {L"symb7", L"1,1,68"},  // after the gap: not read
+        {L"symb1", L"0,3,65"},                         // row 0 cannot be replaced
+        {L"symb2", L"2,3,65"},                         // 'A' at row 2, column 3
+        {L"symb3", L"3,9,66"},                         // no column 9
+        {L"symb4", L"4,1"},                            // not three numbers
+        {L"symb5", L"5,5,67"}, {L"symb7", L"1,1,68"},  // after the gap: not read
     };
     for (const Value& v : values)
         WriteSetting(L"PunctuationBar", v.name, v.text, SETTING_STRING, 0);
@@ -162,8 +160,8 @@ TEST_F(PickerBarsTest, SettingsReplaceSymbolsOutsideTheFirstRow) {
 TEST_F(PickerBarsTest, TheColourBarPicksAndShowsThePensColour) {
     // The markup canvas holds the pen colour the bar shows selected.
     appGlobals().markupCtrlWindow =
-        CreateWindowExW(WS_EX_TOOLWINDOW, L"ScribixMarkupCtrlWndClass", L"", WS_POPUP, 0, 0, 10,
-                        10, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        CreateWindowExW(WS_EX_TOOLWINDOW, L"ScribixMarkupCtrlWndClass", L"", WS_POPUP, 0, 0, 10, 10,
+                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(appGlobals().markupCtrlWindow);
     markup_canvas::setColour(RGB(255, 0, 0));
     struct Case {
@@ -171,7 +169,7 @@ TEST_F(PickerBarsTest, TheColourBarPicksAndShowsThePensColour) {
         int value;
     };
     const Case cases[] = {
-        {0, 0, 1},                          // black is 1, never 0
+        {0, 0, 1},  // black is 1, never 0
         {6, 0, RGB(255, 0, 0) + 1},
         {4, 0, RGB(255, 255, 255) + 1},
         {5, 2, RGB(0, 0, 255) + 1},
