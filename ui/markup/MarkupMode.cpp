@@ -117,7 +117,13 @@ bool enter(CMarkupBar* bar) {
 
 bool setMarkupMode(bool on) {
     CMarkupBar* bar = markupBar();
-    if (!bar || serviceState().markupMode == on) return false;
+    if (serviceState().markupMode == on) return false;
+    if (!bar) {
+        // Without a bar there is nothing to show; leaving still leaves, so the
+        // flag never stays on with nothing on the screen to end it.
+        if (!on) serviceState().markupMode = false;
+        return false;
+    }
     return on ? enter(bar) : leave(bar);
 }
 
