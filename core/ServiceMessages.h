@@ -76,6 +76,15 @@ struct OutputRecord {
     BYTE mode;
 };
 
+// Three words carried by message 3046 (the colour bar for a bar: the asking
+// bar's owner list, its window, the position); allocated by the sender (new),
+// freed by the service window.
+struct CommandRecord {
+    INT_PTR code;
+    INT_PTR argument1;
+    INT_PTR argument2;
+};
+
 // A popup menu for the menu-owner window (message 3035).
 struct MenuTrackRecord {
     HMENU menu;

@@ -26,12 +26,6 @@ LRESULT OnExternalCommand(UINT code, LPARAM argument);
 void showMainMenu(int variant);
 void runMenuCommand(int command);
 
-// Three words carried by message 3046; allocated by the sender, freed by the service window.
-struct CommandRecord {
-    INT_PTR code;
-    INT_PTR argument1;
-    INT_PTR argument2;
-};
 LRESULT postServiceCommandRecord(INT_PTR code, INT_PTR argument1, INT_PTR argument2, bool post);
 
 // The value an output record types under `layout`: -128 under a Cyrillic

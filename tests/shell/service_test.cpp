@@ -409,7 +409,9 @@ TEST_F(ServiceTest, BurstOfEscapesActsOnce) {
 
 TEST_F(ServiceTest, EscapeBeforeTheServicesStartedDoesNothing) {
     ASSERT_TRUE(start());
-    switchMarkupMode(true);
+    // Before the start there is no markup bar to switch: the flag is set as
+    // markup mode would leave it.
+    serviceState().markupMode = true;
     serviceState().snapshot = false;
     // 3024 is still waiting in the queue: handle only the escape.
     SendMessageW(service_, WM_INK_ESCAPE, 0, 0);

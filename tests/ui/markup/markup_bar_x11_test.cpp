@@ -1,0 +1,360 @@
+// The markup bar on the test's X display over a markup canvas driven by the
+// ink control stand-in (which writes every message it receives to a log):
+// the buttons a user clicks send the control's tool and width codes, the
+// compact bar opens its pickers, the pen table keeps each tool's width and
+// colour, the button states follow the mode, and a clip is handed on and its
+// tool closed.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/AppGlobals.h"
+#include "core/PendingServices.h"
+#include "core/ServiceMessages.h"
+#include "core/ServiceState.h"
+#include "core/Settings.h"
+#include "ink/LocalInkManager.h"
+#include "outside/ZVFatInk.h"
+#include "tests/shell/FakeHookLibrary.h"
+#include "tests/shell/TestSupport.h"
+#include "tests/support/HostShell.h"
+#include "tests/support/Screenshot.h"
+#include "tests/support/TempDir.h"
+#include "ui/bars/BarFramework.h"
+#include "ui/clip/ClipOutput.h"
+#include "ui/markup/MarkupBar.h"
+#include "win/Gdiplus.h"
+
+namespace {
+
+const std::string kReferences = SCRIBIX_MARKUP_REFERENCES;
+
+struct Posted {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::vector<Posted> g_service;
+
+LRESULT CALLBACK serviceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_INK_START_SERVICES && message <= WM_INK_SHOW_CURSOR) {
+        g_service.push_back({message, wParam, lParam});
+        if (message == WM_INK_COMMAND_RECORD) delete reinterpret_cast<CommandRecord*>(lParam);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool xdotool(const std::string& arguments) {
+    std::string output;
+    const bool ok = hostshell::run("xdotool " + arguments, 10000, &output);
+    if (!ok) ADD_FAILURE() << "xdotool " << arguments << ": " << output;
+    sxtest::pumpUntil([] { return false; }, 200);
+    return ok;
+}
+
+std::string readFile(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+int clipboardChoice(HWND, POINT) { return 1; }
+
+class MarkupBarX11 : public testing::Test {
+  protected:
+    void SetUp() override {
+        appGlobals().instance = GetModuleHandleW(nullptr);
+        gdiplus_ = win::startGdiplus();
+        appGlobals().gdiplusToken = gdiplus_;
+        previous_ = setHookLibrary(&hooks_);
+        updateScreenMetrics();
+        resetSettingsToDefaults();
+        log_ = dir_.file(L"fatink.log");
+        SetEnvironmentVariableW(L"ZVFATINK_LOG", log_.c_str());
+        service_ =
+            sxtest::createTestWindow(L"MarkupTestService", serviceProc, 0, WS_POPUP, 0, 0, 1, 1);
+        appGlobals().serviceWindow = service_;
+        canvas_ = sxtest::createTestWindow(L"ScribixMarkupCtrlWndClass", MarkupCtrlWndProc,
+                                           WS_EX_TOOLWINDOW, WS_POPUP, 0, 0, 10, 10);
+        appGlobals().markupCtrlWindow = canvas_;
+        manager_ = new LocalInkManager;
+        appGlobals().inkManager = manager_;
+        g_service.clear();
+        serviceState().markupMode = true;
+        serviceState().snapshot = true;
+        xdotool("mousemove 1200 1000");
+    }
+    void TearDown() override {
+        delete markupBar();
+        serviceState().markupMode = false;
+        serviceState().snapshot = true;
+        appGlobals().inkManager = nullptr;
+        delete manager_;
+        DestroyWindow(canvas_);
+        appGlobals().markupCtrlWindow = nullptr;
+        appGlobals().serviceWindow = nullptr;
+        DestroyWindow(service_);
+        setHookLibrary(previous_ == &hooks_ ? nullptr : previous_);
+        appGlobals().gdiplusToken = 0;
+        win::stopGdiplus(gdiplus_);
+        SetEnvironmentVariableW(L"ZVFATINK_LOG", nullptr);
+        setClipMenuChooser(nullptr);
+        sxtest::pumpUntil([] { return false; }, 50);
+    }
+
+    // The bar made as start-up makes it, then shown as markup mode shows it.
+    CMarkupBar* showBar(int showMode = APPEARANCE_AUTO, int sizeMode = SIZE_SMALL) {
+        WriteSetting(L"MarkupBar", L"showMode", &showMode, SETTING_NUMBER, 0);
+        WriteSetting(L"MarkupBar", L"sizeMode", &sizeMode, SETTING_NUMBER, 0);
+        POINT place = {100, 120};
+        WriteSetting(L"MarkupBar", L"position", &place, SETTING_POINT, 0);
+        createMarkupBar();
+        CMarkupBar* bar = markupBar();
+        EXPECT_NE(bar, nullptr);
+        if (!bar) return nullptr;
+        EXPECT_FALSE(IsWindowVisible(bar->hwnd())) << "the bar starts hidden";
+        ShowWindow(bar->hwnd(), SW_SHOWNOACTIVATE);
+        bar->refreshButtons();
+        sxtest::pumpUntil([] { return false; }, 400);
+        return bar;
+    }
+    POINT centreOf(CVexaBar* bar, UINT id) {
+        BarButton* b = bar->findButton(id);
+        EXPECT_NE(b, nullptr) << id;
+        POINT p = {b ? (b->rect.left + b->rect.right) / 2 : 0,
+                   b ? (b->rect.top + b->rect.bottom) / 2 : 0};
+        ClientToScreen(bar->hwnd(), &p);
+        return p;
+    }
+    bool click(CVexaBar* bar, UINT id) {
+        const POINT p = centreOf(bar, id);
+        return xdotool("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
+                       " sleep 0.1 click 1");
+    }
+    bool logHas(const std::string& line) {
+        return readFile(log_).find(line + "\n") != std::string::npos;
+    }
+    void expectLooksLike(HWND window, const char* name) {
+        const screenshot::Result shot = screenshot::checkWindow(window, kReferences, name);
+        EXPECT_TRUE(shot.ok) << shot.message;
+    }
+
+    sxtest::TestSettingsKey key_{L"markupbar"};
+    TempDir dir_;
+    std::wstring log_;
+    FakeHookLibrary hooks_;
+    HookLibrary* previous_ = nullptr;
+    LocalInkManager* manager_ = nullptr;
+    HWND service_ = nullptr;
+    HWND canvas_ = nullptr;
+    ULONG_PTR gdiplus_ = 0;
+};
+
+TEST_F(MarkupBarX11, CreationSetsThePencilAndTheRecognizerFolder) {
+    showBar();
+    EXPECT_TRUE(logHas("1281 1 0")) << readFile(log_);
+    EXPECT_TRUE(logHas("1285 255 0")) << "the pencil's red";
+    EXPECT_NE(readFile(log_).find("folder = "), std::string::npos);
+    EXPECT_NE(readFile(log_).find("\\English\n"), std::string::npos);
+    EXPECT_EQ(markup_canvas::currentTool(), TOOL_PENCIL);
+}
+
+TEST_F(MarkupBarX11, ExtendedButtonsSendTheControlsCodes) {
+    CMarkupBar* bar = showBar();
+    ASSERT_FALSE(bar->compact()) << "small and automatic: extended";
+    expectLooksLike(bar->hwnd(), "markup_bar_extended");
+    struct Case {
+        UINT button;
+        const char* logged;
+        int tool;
+        int width;
+    };
+    const Case cases[] = {
+        {MB_PEN, "1281 0 0", TOOL_PEN, 0},
+        {MB_MARKER, "1281 5 0", TOOL_MARKER, 0},
+        {MB_WIDTH1 << 3, "1283 1016 0", TOOL_MARKER, 16},
+        {MB_SELECTOR, "1281 4 0", TOOL_SELECTOR, 16},
+        {MB_WIDTH1, "1283 1001 0", TOOL_SELECTOR, 1},
+        {MB_CUTTER, "1281 3 0", TOOL_CUTTER, 1},
+        {MB_PENCIL, "1281 1 0", TOOL_PENCIL, 0},
+    };
+    for (const Case& c : cases) {
+        DeleteFileW(log_.c_str());
+        ASSERT_TRUE(click(bar, c.button));
+        EXPECT_TRUE(logHas(c.logged)) << c.button << ":\n" << readFile(log_);
+        EXPECT_EQ(markup_canvas::currentTool(), c.tool) << c.button;
+        if (c.width) {
+            EXPECT_EQ(markup_canvas::currentWidth(), c.width) << c.button;
+        }
+    }
+    // The tool's button is on, the others off.
+    EXPECT_TRUE(bar->findButton(MB_PENCIL)->flags & BarButton::TOGGLED_ON);
+    EXPECT_FALSE(bar->findButton(MB_MARKER)->flags & BarButton::TOGGLED_ON);
+}
+
+TEST_F(MarkupBarX11, TheCompactBarOpensItsPickers) {
+    CMarkupBar* bar = showBar(APPEARANCE_AUTO, SIZE_LARGE);
+    ASSERT_TRUE(bar->compact()) << "large and automatic: compact";
+    EXPECT_EQ(bar->buttonCount(), 10);
+    expectLooksLike(bar->hwnd(), "markup_bar_compact");
+
+    ASSERT_TRUE(click(bar, MB_TOOL));
+    ASSERT_TRUE(IsWindowVisible(bar->pensBar()->hwnd())) << "no pens bar";
+    expectLooksLike(bar->pensBar()->hwnd(), "pens_bar");
+    DeleteFileW(log_.c_str());
+    ASSERT_TRUE(click(bar->pensBar(), TOOL_MARKER));
+    EXPECT_TRUE(logHas("1281 5 0")) << readFile(log_);
+    EXPECT_FALSE(IsWindowVisible(bar->pensBar()->hwnd())) << "the picker hides after a pick";
+
+    ASSERT_TRUE(click(bar, MB_WIDTH));
+    ASSERT_TRUE(IsWindowVisible(bar->widthsBar()->hwnd())) << "no widths bar";
+    DeleteFileW(log_.c_str());
+    ASSERT_TRUE(click(bar->widthsBar(), 5));
+    EXPECT_TRUE(logHas("1283 1024 0")) << readFile(log_);
+    EXPECT_FALSE(IsWindowVisible(bar->widthsBar()->hwnd()));
+    EXPECT_EQ(bar->penTable().lastMarkerWidth, 24);
+}
+
+TEST_F(MarkupBarX11, ThePenTableKeepsEachToolsWidthAndColour) {
+    CMarkupBar* bar = showBar();
+    // "penWidths" missing: 1, 4, 8, 16, 24; an index beyond the five is the last.
+    bar->setPenWidthIndex(7);
+    EXPECT_EQ(markup_canvas::currentWidth(), 24);
+    bar->setPenWidthIndex(-3);
+    EXPECT_EQ(markup_canvas::currentWidth(), 1);
+
+    bar->selectTool(TOOL_PEN);
+    bar->setPenWidth(8);
+    bar->setPenColour(RGB(0, 128, 0));
+    bar->selectTool(TOOL_MARKER);
+    bar->setPenWidth(16);
+    EXPECT_EQ(markup_canvas::currentColour(), RGB(255, 255, 0)) << "the marker's own colour";
+    bar->selectTool(TOOL_PEN);
+    EXPECT_EQ(markup_canvas::currentWidth(), 8);
+    EXPECT_EQ(markup_canvas::currentColour(), RGB(0, 128, 0));
+    // A tool that never kept a colour keeps the control's.
+    bar->selectTool(TOOL_SELECTOR);
+    EXPECT_EQ(markup_canvas::currentColour(), RGB(0, 128, 0));
+
+    // Kept in the settings for the next start.
+    delete bar;
+    MarkupPenTable table = readMarkupPenTable();
+    EXPECT_EQ(table.lastStyloWidth, 8);
+    EXPECT_EQ(table.lastStyloColor, RGB(0, 128, 0));
+    EXPECT_EQ(table.lastMarkerWidth, 16);
+}
+
+TEST(MarkupWidths, TheNearestWidthIndex) {
+    const int widths[5] = {1, 4, 8, 16, 24};
+    const struct {
+        int width, index;
+    } cases[] = {{0, 0},  {1, 0},  {2, 1},  {4, 1},  {5, 1},  {6, 2},
+                 {11, 2}, {12, 3}, {19, 3}, {20, 4}, {24, 4}, {99, 4}};
+    for (const auto& c : cases) EXPECT_EQ(nearestWidthIndex(widths, c.width), c.index) << c.width;
+}
+
+TEST_F(MarkupBarX11, TheCutterOverASelectionCutsItAndKeepsTheTool) {
+    CMarkupBar* bar = showBar();
+    // A stroke, then a selector drag over it, by the control's own mouse messages.
+    SetWindowPos(canvas_, nullptr, 0, 0, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    bar->selectTool(TOOL_PENCIL);
+    SendMessageW(canvas_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    SendMessageW(canvas_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 40));
+    SendMessageW(canvas_, WM_LBUTTONUP, 0, MAKELPARAM(80, 60));
+    bar->selectTool(TOOL_SELECTOR);
+    SendMessageW(canvas_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    SendMessageW(canvas_, WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
+    ASSERT_TRUE(markup_canvas::hasSelection());
+    DeleteFileW(log_.c_str());
+    bar->selectTool(TOOL_CUTTER);
+    EXPECT_TRUE(logHas(std::to_string(WM_CUT) + " 0 0")) << readFile(log_);
+    EXPECT_EQ(markup_canvas::currentTool(), TOOL_SELECTOR);
+    EXPECT_FALSE(markup_canvas::hasSelection());
+}
+
+TEST_F(MarkupBarX11, ButtonStatesFollowTheSnapshotFlagAndTheCutter) {
+    CMarkupBar* bar = showBar();
+    const UINT needSnapshot[] = {MB_UNDO,     MB_REDO,   MB_SNAPSHOT, MB_MARKER,
+                                 MB_SELECTOR, MB_CUTTER, MB_SHAPES,   MB_MENU};
+    serviceState().snapshot = false;
+    bar->refreshButtons();
+    for (UINT id : needSnapshot)
+        EXPECT_TRUE(bar->findButton(id)->flags & BarButton::DISABLED) << id;
+    EXPECT_FALSE(bar->findButton(MB_PENCIL)->flags & BarButton::DISABLED);
+    EXPECT_FALSE(bar->findButton(MB_CLEAR)->flags & BarButton::DISABLED);
+    serviceState().snapshot = true;
+    bar->selectTool(TOOL_CUTTER);
+    for (UINT id : {UINT(MB_COLOURS), UINT(MB_SHAPES), UINT(MB_WIDTH1), UINT(MB_WIDTH1) << 4})
+        EXPECT_TRUE(bar->findButton(id)->flags & BarButton::DISABLED) << id;
+    EXPECT_FALSE(bar->findButton(MB_UNDO)->flags & BarButton::DISABLED);
+    EXPECT_TRUE(bar->findButton(MB_CUTTER)->flags & BarButton::TOGGLED_ON);
+}
+
+TEST_F(MarkupBarX11, ButtonsAskTheServiceForTheirCommands) {
+    CMarkupBar* bar = showBar();
+    struct Case {
+        UINT button;
+        UINT message;
+        WPARAM wParam;
+    };
+    const Case cases[] = {
+        {MB_EXIT, WM_INK_MARKUP_SWITCH, 0},  // in markup mode: leave it
+        {MB_MENU, WM_INK_MAIN_MENU, 0},
+        {MB_COLOURS, WM_INK_COMMAND_RECORD, 0},
+    };
+    for (const Case& c : cases) {
+        g_service.clear();
+        ASSERT_TRUE(click(bar, c.button));
+        ASSERT_FALSE(g_service.empty()) << c.button;
+        EXPECT_EQ(g_service.back().message, c.message) << c.button;
+        EXPECT_EQ(g_service.back().wParam, c.wParam) << c.button;
+    }
+}
+
+TEST_F(MarkupBarX11, AClipIsHandedOnAndItsToolClosedSoAnotherCanStart) {
+    CMarkupBar* bar = showBar();
+    setClipMenuChooser(clipboardChoice);
+    for (int round = 1; round <= 2; ++round) {
+        g_service.clear();
+        bar->startScreenCapture();
+        ASSERT_TRUE(sxtest::pumpUntil([&] { return bar->captureWindow() != nullptr; }, 5000))
+            << "round " << round;
+        sxtest::pumpUntil([] { return false; }, 300);
+        ASSERT_TRUE(
+            xdotool("mousemove 400 400 mousedown 1 mousemove 450 430 mousemove 500 460 "
+                    "mouseup 1"));
+        ASSERT_TRUE(sxtest::pumpUntil(
+            [&] {
+                for (const Posted& p : g_service)
+                    if (p.message == WM_INK_CLIP_READY) return true;
+                return false;
+            },
+            5000))
+            << "round " << round;
+        EXPECT_STREQ(bar->lastClipCaption(), L"100 x 60");
+        handMarkupClip(0);
+        EXPECT_EQ(bar->captureWindow(), nullptr);
+        ASSERT_TRUE(
+            sxtest::pumpUntil([] { return !FindWindowW(SCREEN_CAPTURE_CLASS, nullptr); }, 5000))
+            << "the tool stayed open";
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+        CloseClipboard();
+        // Its thread lets the mutex go as it ends.
+        sxtest::pumpUntil(
+            [] {
+                HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, SCREEN_CAPTURE_MUTEX);
+                if (m) CloseHandle(m);
+                return m == nullptr;
+            },
+            5000);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+// Markup mode in the real program on the test's X display: the command
+// message switches it on, the canvas covers the desktop with the snapshot and
+// the ink control stand-in receives its background and settings (read from
+// the log it writes); a drag draws real ink; the markup bar's buttons send the
+// tool and width codes; Escape leaves markup mode, except while the clipping
+// tool is open, where it closes the tool only.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Settings.h"
+#include "tests/shell/TestSupport.h"
+#include "tests/support/HostShell.h"
+#include "tests/support/Screenshot.h"
+#include "tests/support/TempDir.h"
+#include "ui/bars/BarGeometry.h"
+#include "ui/bars/FloatingBar.h"
+
+namespace {
+
+constexpr DWORD kStartMs = 20000;
+const std::string kReferences = SCRIBIX_MARKUP_REFERENCES;
+
+std::string readFile(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+bool xdotool(const std::string& arguments) {
+    std::string output;
+    const bool ok = hostshell::run("xdotool " + arguments, 10000, &output);
+    if (!ok) ADD_FAILURE() << "xdotool " << arguments << ": " << output;
+    sxtest::pumpUntil([] { return false; }, 200);
+    return ok;
+}
+
+struct Found {
+    DWORD pid;
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND window;
+};
+
+// A visible top-level window of the program with that class (and title).
+HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr) {
+    Found found = {pid, className, title, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            Found* f = reinterpret_cast<Found*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            wchar_t text[64] = {};
+            GetWindowTextW(w, text, 64);
+            if (owner == f->pid && classNameIs(w, f->className) && IsWindowVisible(w) &&
+                (!f->title || wcscmp(text, f->title) == 0)) {
+                f->window = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found.window;
+}
+
+class MarkupProgram : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(sxtest::waitForNoServiceWindow(5000)) << "an instance is left from before";
+        sxtest::prepareProgramSettings();
+        sxtest::deleteUserKey(L"Software\\Zorvane\\Scribix\\MarkupBar");
+        log_ = dir_.file(L"fatink.log");
+        program_ = std::make_unique<sxtest::ScribixProcess>(
+            L"", std::vector<std::pair<std::wstring, std::wstring>>{{L"ZVFATINK_LOG", log_}});
+        ASSERT_TRUE(program_->started());
+        service_ = program_->waitForServiceWindow(kStartMs);
+        ASSERT_NE(service_, nullptr);
+        // Ready once the deferred start-up made the markup bar.
+        ASSERT_TRUE(sxtest::pumpUntil(
+            [&] {
+                return sxtest::sendCommand(service_, 4, 0) >= 0 &&
+                       readFile(log_).find("folder = ") != std::string::npos;
+            },
+            kStartMs))
+            << "the markup bar was not made; the control's log:\n"
+            << readFile(log_) << "\nstate " << sxtest::sendCommand(service_, 4, 0);
+    }
+    void TearDown() override {
+        if (!program_) return;
+        if (service_) PostMessageW(service_, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(program_->waitForExit(15000));
+    }
+
+    bool markupOn() { return (sxtest::sendCommand(service_, 4, 0) & 2) != 0; }
+    bool logHas(const std::string& line) {
+        return readFile(log_).find(line + "\n") != std::string::npos;
+    }
+    HWND canvas() { return findWindowOf(program_->pid(), L"ScribixMarkupCtrlWndClass"); }
+    HWND bar() { return findWindowOf(program_->pid(), FLOATING_BAR_CLASS, L"MarkupBar"); }
+
+    void enterMarkup() {
+        sxtest::sendCommand(service_, 2, 1);
+        ASSERT_TRUE(sxtest::pumpUntil([&] { return markupOn() && canvas() && bar(); }, 10000))
+            << "markup mode did not start";
+        sxtest::pumpUntil([] { return false; }, 600);  // the bar's slide-in is over
+    }
+
+    TempDir dir_;
+    std::wstring log_;
+    std::unique_ptr<sxtest::ScribixProcess> program_;
+    HWND service_ = nullptr;
+};
+
+TEST_F(MarkupProgram, TheCanvasCoversTheDesktopAndTheControlGetsItsSettings) {
+    DeleteFileW(log_.c_str());
+    enterMarkup();
+    RECT r;
+    GetWindowRect(canvas(), &r);
+    const RECT desktop = desktopRect();
+    EXPECT_TRUE(EqualRect(&r, &desktop))
+        << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+    const std::string log = readFile(log_);
+    EXPECT_NE(log.find("\n1321 0 "), std::string::npos) << log;  // the background
+    EXPECT_TRUE(logHas("1310 " + std::to_string(reinterpret_cast<UINT_PTR>(service_)) + " 1"))
+        << log;
+    EXPECT_TRUE(logHas("1311 1 0")) << log;
+
+    // A drag over the canvas draws ink with the pencil.
+    ASSERT_TRUE(
+        xdotool("mousemove 700 600 mousedown 1 mousemove 760 640 mousemove 820 610 "
+                "mousemove 880 660 mouseup 1"));
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return logHas("strokes 1"); }, 3000)) << readFile(log_);
+    // The frame of the snapshot and the stroke.
+    const RECT corner = {desktop.right - 40, desktop.bottom - 40, desktop.right, desktop.bottom};
+    const screenshot::Result frame = screenshot::check(corner, kReferences, "canvas_corner");
+    EXPECT_TRUE(frame.ok) << frame.message;
+    const RECT stroke = {680, 580, 900, 680};
+    const screenshot::Result ink = screenshot::check(stroke, kReferences, "canvas_stroke");
+    EXPECT_TRUE(ink.ok) << ink.message;
+
+    // The bar's tool and width buttons (extended: small and automatic).
+    RECT b;
+    ASSERT_TRUE(GetWindowRect(bar(), &b));
+    const screenshot::Result look =
+        screenshot::checkWindow(bar(), kReferences, "program_markup_bar");
+    EXPECT_TRUE(look.ok) << look.message;
+    struct Case {
+        int column, row;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {2, 1, "1281 5 0"},     // marker
+        {5, 2, "1283 1024 0"},  // the fifth width
+        {1, 1, "1281 0 0"},     // pen
+        {2, 2, "1283 1004 0"},  // the second width
+    };
+    for (const Case& c : cases) {
+        DeleteFileW(log_.c_str());
+        const int x = b.left + 5 + 32 * c.column + 16, y = b.top + 5 + 32 * c.row + 16;
+        ASSERT_TRUE(xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                            " sleep 0.1 click 1"));
+        EXPECT_TRUE(sxtest::pumpUntil([&] { return logHas(c.logged); }, 3000)) << c.logged << ":\n"
+                                                                               << readFile(log_);
+    }
+}
+
+TEST_F(MarkupProgram, EscapeLeavesMarkupButOnlyClosesAnOpenClippingTool) {
+    enterMarkup();
+    // The clipping tool (command 10) takes Escape first.
+    sxtest::sendCommand(service_, 10, 0);
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] { return findWindowOf(program_->pid(), L"sxScreenCaptureCtrl"); }, 5000))
+        << "no clipping tool";
+    sxtest::pumpUntil([] { return false; }, 300);
+    ASSERT_TRUE(xdotool("key Escape"));
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] { return !findWindowOf(program_->pid(), L"sxScreenCaptureCtrl"); }, 5000))
+        << "the clipping tool stayed";
+    sxtest::pumpUntil([] { return false; }, 500);
+    EXPECT_TRUE(markupOn()) << "Escape for the tool left markup mode";
+
+    // Without the tool, Escape on the canvas leaves markup mode.
+    ASSERT_TRUE(xdotool("mousemove 640 500 sleep 0.2 key Escape"));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return !markupOn(); }, 5000));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return !canvas() && !bar(); }, 3000))
+        << "the canvas or the bar stayed";
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+// The screen clipping tool: a still snapshot over the whole screen with a
+// cross-hair; a drag cuts out a rectangle, a click the window under it. The
+// clip goes to the owner's callback. One tool at a time in the whole system
+// (the mutex "ZVScreenCaptureMutex"); its window runs on a thread of its own.
+#pragma once
+
+#include <windows.h>
+
+class CScreenCaptureCtrl;
+
+// What the owner of a clipping tool is told. Called on the tool's thread.
+class IScreenCaptureCallback {
+  public:
+    virtual void started(CScreenCaptureCtrl* control) = 0;
+    // Called twice while the window is destroyed (before and after its
+    // pictures are released).
+    virtual void cancelled(CScreenCaptureCtrl* control) = 0;
+    // True when the callback handled the hot key itself.
+    virtual bool hotKey(CScreenCaptureCtrl* control, int id, LPARAM lParam) = 0;
+    // Shift = 2, Ctrl = 1, Alt = 4.
+    virtual void modifiersChanged(CScreenCaptureCtrl* control, UINT mask, UINT previous) = 0;
+    // The clip (the callback takes it by setting *clip to null) and its title
+    // (null for a dragged rectangle).
+    virtual void done(CScreenCaptureCtrl* control, HBITMAP* clip, const wchar_t* title) = 0;
+
+  protected:
+    ~IScreenCaptureCallback() = default;
+};
+
+#define SCREEN_CAPTURE_CLASS L"sxScreenCaptureCtrl"
+#define SCREEN_CAPTURE_MUTEX L"ZVScreenCaptureMutex"
+
+class CScreenCaptureCtrl {
+  public:
+    // Ends the tool's thread and releases the creator's reference.
+    void close();
+    void addRef();
+    void release();
+
+    HWND window() const { return window_; }
+    DWORD threadId() const { return threadId_; }
+    RECT area() const { return area_; }
+
+    // The clipping area: the virtual screen, else the monitor nearest to
+    // `owner`, else the primary screen.
+    static RECT computeCaptureArea(HWND owner);
+
+  private:
+    friend CScreenCaptureCtrl* createScreenCapture(HWND owner, IScreenCaptureCallback* callback);
+    CScreenCaptureCtrl(HWND owner, IScreenCaptureCallback* callback);
+    ~CScreenCaptureCtrl();
+    bool start();
+
+    static DWORD WINAPI captureThreadProc(void* self);
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void onCreate();
+    void takeScreenSnapshot();
+    void makeLinePictures();
+    void paint(HDC dc);
+    POINT clamp(LPARAM lParam) const;
+    void drawCrossHair(HDC dc, POINT at);
+    void restoreFromSnapshot(HDC dc, const RECT& r);
+    void drawSelection(HDC dc, POINT at);
+    void drawSizeLabel(HDC dc, POINT at);
+    void onButtonDown(POINT at);
+    void finishCapture(POINT at);
+    void deliverClip(const wchar_t* title);
+    void releasePictures();
+
+    LONG references_ = 1;
+    HWND owner_;
+    IScreenCaptureCallback* callback_;
+    HANDLE mutex_ = nullptr;
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+    HWND window_ = nullptr;
+    RECT area_ = {};
+
+    HDC memoryDc_ = nullptr;  // pictures are selected into DCs of their own
+    HBITMAP snapshot_ = nullptr;
+    HDC snapshotDc_ = nullptr;
+    HBITMAP shaded_ = nullptr;
+    HDC shadedDc_ = nullptr;
+    HBITMAP vertical_ = nullptr;
+    HDC verticalDc_ = nullptr;
+    HBITMAP horizontal_ = nullptr;
+    HDC horizontalDc_ = nullptr;
+    HBITMAP tip_ = nullptr;  // 32-bit premultiplied, drawn with AlphaBlend
+    SIZE tipSize_ = {};
+
+    RECT lastVertical_ = {}, lastHorizontal_ = {}, lastTip_ = {}, lastSelection_ = {},
+         lastLabel_ = {};
+    bool selectionDrawn_ = false;
+    POINT anchor_ = {};
+    RECT selection_ = {};
+    bool dragging_ = false;
+    UINT modifiers_ = 0;
+    bool busy_ = false;
+
+    HFONT font_ = nullptr;
+    HBRUSH labelBrush_ = nullptr;
+    HPEN labelPen_ = nullptr;
+};
+
+// A new clipping tool, or null while one exists (in this process or another).
+CScreenCaptureCtrl* createScreenCapture(HWND owner, IScreenCaptureCallback* callback);
