@@ -7,6 +7,7 @@
 
 #include "AppGlobals.h"
 #include "PendingServices.h"
+#include "ShellLink.h"
 #include "Trace.h"
 
 namespace {
@@ -303,7 +304,8 @@ void writeGeneralSettings() {
         int showToolbar = g_general.showToolbar;
         void* value = v.field(g_general);
         // While markup mode hides the main bar, the stored choice stays "shown".
-        if (value == &g_general.showToolbar && showToolbar == 0 && markupBarWillShowMainBar()) {
+        if (value == &g_general.showToolbar && showToolbar == 0 &&
+            shellLink().markupBarWillShowMainBar()) {
             showToolbar = 1;
             value = &showToolbar;
         }

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "ServiceState.h"
+
 namespace {
 
 ShellLink g_none;
@@ -9,6 +11,9 @@ ShellLink g_none;
 std::atomic<ShellLink*> g_link{&g_none};
 
 }  // namespace
+
+// Without the bars nothing can end markup mode, so the flag only follows.
+void ShellLink::switchMarkupMode(bool on) { serviceState().markupMode = on; }
 
 ShellLink& shellLink() { return *g_link.load(); }
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 class CBindingInfo;
+class LocalClient;
 
 class ShellLink {
   public:
@@ -50,6 +51,20 @@ class ShellLink {
     virtual void wakeMainBar(int ms) {}
     virtual bool isBarMasterRegistered() { return false; }
     virtual bool isSettingsDialogOpen() { return false; }
+    // Markup mode hides the main bar and will show it again when it ends.
+    virtual bool markupBarWillShowMainBar() { return false; }
+    // The markup bar: its window and its own ink client (null without the
+    // bar), told whether it stands above the shown ink layer; markup mode
+    // entered or left (the service state's flag follows).
+    virtual bool markupBarExists() { return false; }
+    virtual HWND markupBarWindow() { return nullptr; }
+    virtual LocalClient* markupBarClient() { return nullptr; }
+    virtual void setMarkupBarAboveLayer(bool above) {}
+    virtual void switchMarkupMode(bool on);
+    // The punctuation bar as a modal pop-up; the value picked (0 none).
+    virtual int showPunctuationPopup(void* ownerList, HWND window, POINT position, int mode) {
+        return 0;
+    }
 };
 
 ShellLink& shellLink();

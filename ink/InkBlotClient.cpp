@@ -12,6 +12,7 @@
 #include "core/AppGlobals.h"
 #include "core/MemoryBlocks.h"
 #include "core/PendingServices.h"
+#include "core/ShellLink.h"
 #include "core/ServiceMessages.h"
 #include "core/Settings.h"
 
@@ -185,7 +186,7 @@ int InkBlotClient::onStrokes(InkPoint* points, int count) {
             break;
         }
         case BlotGesture::Punctuation: {
-            const int value = showPunctuationPopup(nullptr, window, POINT{0, 0}, 1);
+            const int value = shellLink().showPunctuationPopup(nullptr, window, POINT{0, 0}, 1);
             if (value != 0) {
                 const wchar_t text[2] = {static_cast<wchar_t>(value), 0};
                 typeText(manager, window, text, false, layout);

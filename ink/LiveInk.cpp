@@ -8,6 +8,7 @@
 #include "ink/LocalInkManager.h"
 #include "core/PendingServices.h"
 #include "core/ServiceState.h"
+#include "core/ShellLink.h"
 #include "core/Settings.h"
 
 namespace {
@@ -175,7 +176,7 @@ bool drawLiveInk(const InkPoint* points, int from, int to, bool final) {
     if (from > to) return true;
 
     const ServiceState& service = serviceState();
-    if (service.markupMode && !service.snapshot && pointInWindow(points[0], markupBarWindow()))
+    if (service.markupMode && !service.snapshot && pointInWindow(points[0], shellLink().markupBarWindow()))
         return false;
 
     prepareScreen(points, from, to);

@@ -8,6 +8,7 @@
 #include "core/PendingServices.h"
 #include "core/ServiceMessages.h"
 #include "core/ServiceState.h"
+#include "core/ShellLink.h"
 #include "core/Settings.h"
 #include "core/SystemHooks.h"
 #include "core/Trace.h"
@@ -166,8 +167,8 @@ LocalClient* LocalInkManager::findClientAt(HWND focusWindow, int x, int y) {
     const std::vector<LocalClient*> list = clients();
     if (list.empty()) return nullptr;
     const bool markup = serviceState().markupMode;
-    LocalClient* markupClient = markup ? markupBarClient() : nullptr;
-    if (markup && !markupBarExists()) return nullptr;
+    LocalClient* markupClient = markup ? shellLink().markupBarClient() : nullptr;
+    if (markup && !shellLink().markupBarExists()) return nullptr;
     LocalClient* found = nullptr;
     // Clients may register or leave while the test runs: walk a copy.
     for (LocalClient* client : list) {

@@ -72,9 +72,9 @@ LRESULT onShow(HWND layer) {
                  place.bottom - place.top, kOwnMove | SWP_SHOWWINDOW);
     SetTimer(layer, kInkLayerTimer, kLayerTimerMs, nullptr);
     if (!GetCursorPos(&g_cursorAtShow)) g_cursorAtShow = POINT{LONG_MIN, LONG_MIN};
-    if (serviceState().markupMode && markupBarExists()) {
-        HWND bar = markupBarWindow();
-        setMarkupBarAboveLayer(true);
+    if (serviceState().markupMode && shellLink().markupBarExists()) {
+        HWND bar = shellLink().markupBarWindow();
+        shellLink().setMarkupBarAboveLayer(true);
         SetWindowPos(bar, HWND_TOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
         RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
@@ -88,11 +88,11 @@ LRESULT onHide(HWND layer, UINT message, WPARAM wParam) {
     emptyInkLayerDirtyRect();
     park(layer, 100);
     KillTimer(layer, kInkLayerTimer);
-    if (markupBarExists()) setMarkupBarAboveLayer(false);
+    if (shellLink().markupBarExists()) shellLink().setMarkupBarAboveLayer(false);
     if (LocalInkManager* manager = getLocalInkManager()) manager->reselectActiveClient();
     if (serviceState().markupMode) {
         if (!(message == WM_INK_LAYER_HIDE && wParam == 1)) clearLiveInk(nullptr);
-        switchMarkupMode(false);
+        shellLink().switchMarkupMode(false);
     }
     return 0;
 }

@@ -189,6 +189,15 @@ class ShellOwnLink : public ShellLink {
     void wakeMainBar(int ms) override { ::wakeMainBar(ms); }
     bool isBarMasterRegistered() override { return ::isBarMasterRegistered(); }
     bool isSettingsDialogOpen() override { return ::isSettingsDialogOpen(); }
+    bool markupBarWillShowMainBar() override { return ::markupBarWillShowMainBar(); }
+    bool markupBarExists() override { return ::markupBarExists(); }
+    HWND markupBarWindow() override { return ::markupBarWindow(); }
+    LocalClient* markupBarClient() override { return ::markupBarClient(); }
+    void setMarkupBarAboveLayer(bool above) override { ::setMarkupBarAboveLayer(above); }
+    void switchMarkupMode(bool on) override { ::switchMarkupMode(on); }
+    int showPunctuationPopup(void* ownerList, HWND window, POINT position, int mode) override {
+        return ::showPunctuationPopup(ownerList, window, position, mode);
+    }
     CBindingInfo* copyStickerBindingInfo(HWND tipWindow) override {
         return ::copyStickerBindingInfo(tipWindow);
     }
