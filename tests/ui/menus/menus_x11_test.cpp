@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <set>
 #include <thread>
 #include <string>
 #include <vector>
@@ -18,12 +19,15 @@
 #include "ink/InkBlotClient.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/RecResult.h"
+#include "recognition/RecModule.h"
+#include "recognition/RecProfile.h"
 #include "recognition/RecWordList.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
 #include "ui/menus/PureTextMenu.h"
 #include "ui/menus/WordListMenu.h"
+#include "ui/tips/Tips.h"
 
 #ifndef MENU_REFERENCES
 #define MENU_REFERENCES ""
@@ -669,6 +673,105 @@ TEST_F(WordMenuTest, AZoomThatTookTheForegroundGivesItBackAndClosesWhenTheFocusS
         }
     }
     setHookLibrary(previous);
+}
+
+// A recognizer whose user dictionary knows some words.
+class DictionaryModule : public RecModule {
+    VEXA_CLASS(DictionaryModule, RecModule)
+
+  public:
+    using RecModule::RecModule;
+    std::set<std::wstring> known;
+    bool checkWord(PSO_HRC, const wchar_t* word) override { return known.count(word) != 0; }
+    PSO_HUSERDICT LoadUserDictFromFile(PSO_HRC, const wchar_t*, bool) override {
+        return reinterpret_cast<PSO_HUSERDICT>(0x20);
+    }
+    bool SaveUserDictToFile(PSO_HRC, PSO_HUSERDICT, const wchar_t*, const wchar_t*) override {
+        return false;
+    }
+    PSO_HRC createRecContext(RecProfile&) override { return reinterpret_cast<PSO_HRC>(0x10); }
+    RecWordList* getAnswers(PSO_HRC, int, bool) override { return nullptr; }
+    bool getWordVariants(PSO_HRC, const wchar_t*, std::vector<std::wstring>&, int) override {
+        return false;
+    }
+    const wchar_t* getUserDictExtension() const override { return L".voc"; }
+    bool addWordToUserDict(PSO_HRC, PSO_HUSERDICT, const wchar_t*) override { return false; }
+    bool enumUserDictWords(PSO_HRC, PSO_HUSERDICT, UserDictWordCallback, void*) override {
+        return false;
+    }
+    int32_t PSO_GetRecognizerInfo(int32_t, char* buffer) override {
+        buffer[0] = 0;
+        return 0;
+    }
+    PSO_HRC PSO_CreateRecognitionContext() override { return nullptr; }
+    int32_t PSO_DeleteRecognitionContext(PSO_HRC) override { return 0; }
+    int32_t PSO_StartRecognitionSession(PSO_HRC, const PSO_SESSION_START*) override { return 3; }
+    int32_t PSO_EndRecognitionSession(PSO_HRC) override { return 3; }
+    int32_t PSO_AddInkToRecSession(PSO_HRC, const PSO_POINT*, int32_t, int32_t, int32_t*,
+                                   int32_t) override {
+        return 3;
+    }
+    int32_t PSO_SetExtraSessionParameters(PSO_HRC, int32_t, intptr_t) override { return 7; }
+    int32_t PSO_GetNumAnswerBlocks(PSO_HRC) override { return 0; }
+    int32_t PSO_GetNumWordsInAnswerBlock(PSO_HRC, int32_t) override { return 0; }
+    int32_t PSO_GetWordFromAnswerBlock(PSO_HRC, int32_t, int32_t, char*, int32_t*, int32_t*,
+                                       int32_t*, int32_t) override {
+        return 2;
+    }
+    int32_t PSO_GetAnswerConfidence(PSO_HRC, int32_t, int32_t*) override { return 2; }
+    int32_t PSO_GetExtraAnswerData(PSO_HRC, int32_t, int32_t, int32_t, int32_t, void*) override {
+        return 2;
+    }
+    int32_t PSO_GetNumStrokes(PSO_HRC) override { return 0; }
+    int32_t PSO_GetStrokeLen(PSO_HRC, int32_t) override { return 0; }
+    int32_t PSO_GetStroke(PSO_HRC, int32_t, PSO_POINT*, int32_t) override { return 2; }
+    int32_t PSO_AddLexGeneratorToRecContext(PSO_HRC, const void*, int32_t) override { return 2; }
+    PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC, const void*, int32_t) override {
+        return nullptr;
+    }
+    int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void*, int32_t) override {
+        return 2;
+    }
+    int32_t PSO_UserDict_Features(PSO_HRC, PSO_HUSERDICT, int32_t*) override { return 2; }
+    int32_t PSO_UserDict_AddWord(PSO_HRC, PSO_HUSERDICT, const char*) override { return 2; }
+    int32_t PSO_UserDict_Clear(PSO_HRC, PSO_HUSERDICT) override { return 2; }
+    int32_t PSO_UserDict_EnumWords(PSO_HRC, PSO_HUSERDICT, PSO_ENUMWORDS_CALLBACK, void*) override {
+        return 2;
+    }
+};
+
+TEST_F(WordMenuTest, AddingAWordTheDictionaryKnowsSaysSoOnTheWordListMenu) {
+    ASSERT_TRUE(registerTipsWindowClass(GetModuleHandleW(nullptr)));
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    DictionaryModule module(L"English", std::wstring(temp) + L"scribix-menus-dict");
+    module.known = {L"known"};
+    RecProfile profile(&module);
+    profile.userDicts = {L"user"};
+    ASSERT_TRUE(profile.createRecContext());
+    ASSERT_TRUE(profile.getFirstUserDict());
+
+    WordListMenuBarMaster* menu = openFor(makeList({L"known"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    // The user pressed on the word: the pointer is over it, and the pop-up opens there.
+    const POINT word = centreOf(menu, 0);
+    ASSERT_TRUE(xdotool("mousemove " + std::to_string(word.x) + " " + std::to_string(word.y) +
+                        " sleep 0.2"));
+    pump(300);
+    WordToDictMenu* dict = showWordToDictMenu(menu, L"known", word, &profile);
+    ASSERT_TRUE(dict);
+    pump(300);
+    ASSERT_TRUE(clickAt(centreOf(dict, 1)));
+    pump(200);
+    ASSERT_TRUE(menu->tips());
+    EXPECT_EQ(menu->tips()->text(), L"Already in Dictionary");
+    // Long enough to be read: the tip outlives the closed pop-up under the pointer.
+    pump(800);
+    EXPECT_TRUE(IsWindowVisible(menu->tips()->window()));
+    screenshot::Result shot = screenshot::checkWindow(menu->tips()->window(), kReferences,
+                                                      "tip_already_in_dictionary");
+    EXPECT_TRUE(shot.ok) << shot.message;
+    menu->hideTip(true);
 }
 
 }  // namespace
