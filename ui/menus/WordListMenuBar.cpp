@@ -35,6 +35,7 @@ DWORD g_foregroundChangeTick = 0;
 
 // Gesture calls of the window manager, looked up at run time: older systems lack them.
 using GetGestureInfoFn = BOOL(WINAPI*)(HGESTUREINFO, PGESTUREINFO);
+using SetGestureConfigFn = BOOL(WINAPI*)(HWND, DWORD, UINT, PGESTURECONFIG, UINT);
 
 template <typename F>
 F user32Function(const char* name) {
@@ -94,6 +95,19 @@ WordListMenuBarMaster::WordListMenuBarMaster(const RecWordList* words, const POI
     alternativesShown_ = wordListBarSettings().autoExpandSubmenu != 0;
     focusWindow_ = hookLibrary().getLastFocusWindow();
     foregroundWindow_ = GetForegroundWindow();
+    // Two fingers zoom the font; the other touch gestures would only get in the way.
+    static const auto setConfig = user32Function<SetGestureConfigFn>("SetGestureConfig");
+    if (setConfig && window_) {
+        GESTURECONFIG config[] = {
+            {GID_ZOOM, GC_ZOOM, 0},
+            {GID_PAN, 0, GC_PAN | GC_PAN_WITH_SINGLE_FINGER_VERTICALLY |
+                             GC_PAN_WITH_SINGLE_FINGER_HORIZONTALLY | GC_PAN_WITH_GUTTER |
+                             GC_PAN_WITH_INERTIA},
+            {GID_PRESSANDTAP, 0, GC_PRESSANDTAP},
+            {GID_TWOFINGERTAP, 0, GC_TWOFINGERTAP},
+        };
+        setConfig(window_, 0, sizeof config / sizeof config[0], config, sizeof(GESTURECONFIG));
+    }
 }
 
 WordListMenuBarMaster::~WordListMenuBarMaster() {
