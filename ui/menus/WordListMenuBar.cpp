@@ -100,9 +100,9 @@ WordListMenuBarMaster::WordListMenuBarMaster(const RecWordList* words, const POI
     if (setConfig && window_) {
         GESTURECONFIG config[] = {
             {GID_ZOOM, GC_ZOOM, 0},
-            {GID_PAN, 0, GC_PAN | GC_PAN_WITH_SINGLE_FINGER_VERTICALLY |
-                             GC_PAN_WITH_SINGLE_FINGER_HORIZONTALLY | GC_PAN_WITH_GUTTER |
-                             GC_PAN_WITH_INERTIA},
+            {GID_PAN, 0,
+             GC_PAN | GC_PAN_WITH_SINGLE_FINGER_VERTICALLY |
+                 GC_PAN_WITH_SINGLE_FINGER_HORIZONTALLY | GC_PAN_WITH_GUTTER | GC_PAN_WITH_INERTIA},
             {GID_PRESSANDTAP, 0, GC_PRESSANDTAP},
             {GID_TWOFINGERTAP, 0, GC_TWOFINGERTAP},
         };

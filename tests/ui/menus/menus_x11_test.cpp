@@ -768,8 +768,8 @@ TEST_F(WordMenuTest, AddingAWordTheDictionaryKnowsSaysSoOnTheWordListMenu) {
     // Long enough to be read: the tip outlives the closed pop-up under the pointer.
     pump(800);
     EXPECT_TRUE(IsWindowVisible(menu->tips()->window()));
-    screenshot::Result shot = screenshot::checkWindow(menu->tips()->window(), kReferences,
-                                                      "tip_already_in_dictionary");
+    screenshot::Result shot =
+        screenshot::checkWindow(menu->tips()->window(), kReferences, "tip_already_in_dictionary");
     EXPECT_TRUE(shot.ok) << shot.message;
     menu->hideTip(true);
 }
