@@ -585,7 +585,12 @@ TEST_F(WordMenuTest, AfterADragTheHoverFollowsThePointer) {
         GetWindowRect(menu->window(), &before);
         const POINT end = {handle.x + c.shift.x, handle.y + c.shift.y};
         writeStroke(menu, {handle, POINT{(handle.x + end.x) / 2, (handle.y + end.y) / 2}, end});
-        pump(300);
+        // Only the stroke is handled: the hover must be right at once, not on the next tick of
+        // the tip timer.
+        MSG msg;
+        while (PeekMessageW(&msg, menu->window(), WM_BAR_MSG_TO_MASTER, WM_BAR_MSG_TO_MASTER,
+                            PM_REMOVE))
+            DispatchMessageW(&msg);
         EXPECT_FALSE(menu->dragging());
         RECT r;
         GetWindowRect(menu->window(), &r);
