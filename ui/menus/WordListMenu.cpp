@@ -459,16 +459,18 @@ void WordListBaseMaster::takeStroke(InkPoint* points, int count) {
             have = true;
         }
         if (have && window_) ScreenToClient(window_, &last);
+        // The menu reaches the pen's last point before the drag ends, so that
+        // what the end of the drag looks at (the hover) is where the menu stays.
+        if (have) {
+            RECT r;
+            if (window_ && GetWindowRect(window_, &r))
+                moveTo(r.left + last.x - dragOrigin_.x, r.top + last.y - dragOrigin_.y);
+        }
         for (const InkPoint& p : stroke) {
             if (isSeparator(p)) {
                 endDrag();
                 if (manager) manager->releaseActiveClient(this, false);
             }
-        }
-        if (have) {
-            RECT r;
-            if (window_ && GetWindowRect(window_, &r))
-                moveTo(r.left + last.x - dragOrigin_.x, r.top + last.y - dragOrigin_.y);
         }
         return;
     }

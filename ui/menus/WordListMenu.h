@@ -162,13 +162,21 @@ class WordListMenuBarMaster : public WordListBaseMaster {
     bool alternativesShown() const { return alternativesShown_; }
     int maxRowWidth() const { return maxRowWidth_; }
     void setMaxRowWidth(int width) { maxRowWidth_ = width; }
-    // Two-finger zoom: the distance at the gesture's begin, then each step.
-    void zoomBegin(unsigned distance);
-    void zoomStep(unsigned distance);
+    // Two-finger zoom: the distance at the gesture's begin, then each step,
+    // then its end (which gives the focus back when the fingers took it).
+    void zoomBegin(unsigned distance, POINT location = POINT{0, 0});
+    void zoomStep(unsigned distance, POINT location = POINT{0, 0});
+    void zoomEnd();
+    HWND foregroundAtCreation() const { return foregroundWindow_; }
+    // Forgets the hover when the pointer is no longer over the menu, else
+    // hovers where it is (after a drag moved the menu under or away from it).
+    void refreshHover();
 
   private:
     void pinOrUnpin();
     void addWordToDictionary(POINT client);
+    // A WM_GESTURE's information: zoom gestures drive the font size.
+    bool onGesture(LPARAM info);
     void traceLayout() const;
     int itemIndexOf(int word, const std::vector<WordListMenuBarUnit*>& items) const;
 
@@ -176,6 +184,8 @@ class WordListMenuBarMaster : public WordListBaseMaster {
     HKL layout_ = nullptr;
     CRITICAL_SECTION gestureLock_;
     unsigned gestureDistance_ = 0;
+    POINT gesturePrevious_ = {0, 0};
+    POINT gestureLocation_ = {0, 0};
     int cornerSize_ = 10;
     int headerWidth_ = 0;
     int maxRowWidth_ = 0;
@@ -190,5 +200,8 @@ LRESULT showWordListMenuBar(HKL layout, const RecWordList* words, const POINT* p
                             const wchar_t* trailing);
 // The open word-list menu, or null.
 WordListMenuBarMaster* openWordListMenu();
+// The tick of the last time the menu gave the foreground back after a
+// two-finger gesture took it (0: never).
+DWORD menuForegroundChangeTick();
 // Puts the word-list menu in the correction's place (start-up).
 void installWordListMenu();

@@ -31,6 +31,22 @@ constexpr int kButtonSize = 18;
 constexpr int kButtonGap = 3;
 
 WordListMenuBarMaster* g_openMenu = nullptr;
+DWORD g_foregroundChangeTick = 0;
+
+// Gesture calls of the window manager, looked up at run time: older systems lack them.
+using GetGestureInfoFn = BOOL(WINAPI*)(HGESTUREINFO, PGESTUREINFO);
+using SetGestureConfigFn = BOOL(WINAPI*)(HWND, DWORD, UINT, PGESTURECONFIG, UINT);
+
+template <typename F>
+F user32Function(const char* name) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+                  : nullptr;
+}
+
+// Milliseconds between a two-finger gesture that took the foreground and the
+// check whether the focus went elsewhere for good.
+constexpr int kRefocusCheckMs = 300;
 
 RecProfile* currentOrDefault() {
     RecMgr& manager = getRecMgr();
@@ -79,6 +95,19 @@ WordListMenuBarMaster::WordListMenuBarMaster(const RecWordList* words, const POI
     alternativesShown_ = wordListBarSettings().autoExpandSubmenu != 0;
     focusWindow_ = hookLibrary().getLastFocusWindow();
     foregroundWindow_ = GetForegroundWindow();
+    // Two fingers zoom the font; the other touch gestures would only get in the way.
+    static const auto setConfig = user32Function<SetGestureConfigFn>("SetGestureConfig");
+    if (setConfig && window_) {
+        GESTURECONFIG config[] = {
+            {GID_ZOOM, GC_ZOOM, 0},
+            {GID_PAN, 0,
+             GC_PAN | GC_PAN_WITH_SINGLE_FINGER_VERTICALLY |
+                 GC_PAN_WITH_SINGLE_FINGER_HORIZONTALLY | GC_PAN_WITH_GUTTER | GC_PAN_WITH_INERTIA},
+            {GID_PRESSANDTAP, 0, GC_PRESSANDTAP},
+            {GID_TWOFINGERTAP, 0, GC_TWOFINGERTAP},
+        };
+        setConfig(window_, 0, sizeof config / sizeof config[0], config, sizeof(GESTURECONFIG));
+    }
 }
 
 WordListMenuBarMaster::~WordListMenuBarMaster() {
@@ -365,6 +394,25 @@ void WordListMenuBarMaster::endDrag() {
         if (GetWindowRect(window_, &r))
             wordListBarSettings().customMenuPosition = POINT{r.left, r.top};
     }
+    refreshHover();
+}
+
+void WordListMenuBarMaster::refreshHover() {
+    POINT cursor;
+    if (!window_ || !GetCursorPos(&cursor)) return;
+    LocalInkManager* manager = inkManager();
+    const bool anyActive = manager && manager->getActiveClient() != nullptr;
+    if (!anyActive && WindowFromPoint(cursor) != window_) {
+        // The drag took the menu from under the pointer: nothing stays lit.
+        hoverPoint_.x = -1;
+        KillTimer(window_, 1);
+        hideTip(true);
+        dispatchToUnits(BAR_MOVE, kAllUnits, 0, packPoint(-100, -100));
+        return;
+    }
+    POINT client = cursor;
+    ScreenToClient(window_, &client);
+    trackHover(client.x, client.y, false);
 }
 
 void WordListMenuBarMaster::applyText(const std::wstring& text) {
@@ -411,16 +459,20 @@ void WordListMenuBarMaster::addWordToDictionary(POINT client) {
         showTip(client.x, client.y, kAlreadyInDictionary, item);
 }
 
-void WordListMenuBarMaster::zoomBegin(unsigned distance) {
+void WordListMenuBarMaster::zoomBegin(unsigned distance, POINT location) {
     win::ScopedLock lock(gestureLock_);
     gestureDistance_ = distance;
+    gesturePrevious_ = location;
+    gestureLocation_ = location;
 }
 
-void WordListMenuBarMaster::zoomStep(unsigned distance) {
+void WordListMenuBarMaster::zoomStep(unsigned distance, POINT location) {
     win::ScopedLock lock(gestureLock_);
     if (distance == 0 || distance == gestureDistance_) return;
     const unsigned before = gestureDistance_;
     gestureDistance_ = distance;
+    gesturePrevious_ = gestureLocation_;
+    gestureLocation_ = location;
     WordListBarSettings& s = wordListBarSettings();
     const int size = menus::zoomFontSize(s.mainFontSize, before, distance);
     if (size != s.mainFontSize) {
@@ -429,8 +481,44 @@ void WordListMenuBarMaster::zoomStep(unsigned distance) {
     }
 }
 
+void WordListMenuBarMaster::zoomEnd() {
+    win::ScopedLock lock(gestureLock_);
+    // Touching the menu with two fingers may have handed the foreground to
+    // another window: give it back to the window the user was writing in, and
+    // close the menu shortly after if the focus still went elsewhere.
+    if (GetForegroundWindow() == foregroundWindow_) return;
+    g_foregroundChangeTick = GetTickCount();
+    if (foregroundWindow_) SetForegroundWindow(foregroundWindow_);
+    if (!window_) return;
+    postMsgToMasterDelayed(window_, BAR_DELAYED, 0, 0, kRefocusCheckMs);
+    RECT r;
+    if (GetWindowRect(window_, &r)) SetCursorPos(r.left + 2, (r.top + r.bottom) / 2);
+}
+
+bool WordListMenuBarMaster::onGesture(LPARAM info) {
+    static const auto getInfo = user32Function<GetGestureInfoFn>("GetGestureInfo");
+    if (!getInfo || !info) return false;
+    GESTUREINFO gesture = {};
+    gesture.cbSize = sizeof gesture;
+    const HGESTUREINFO handle = reinterpret_cast<HGESTUREINFO>(info);
+    if (!getInfo(handle, &gesture) || gesture.dwID != GID_ZOOM) return false;
+    const unsigned distance = static_cast<unsigned>(gesture.ullArguments);
+    const POINT location = {gesture.ptsLocation.x, gesture.ptsLocation.y};
+    if (gesture.dwFlags & GF_BEGIN)
+        zoomBegin(distance, location);
+    else if (gesture.dwFlags & GF_END)
+        zoomEnd();
+    else
+        zoomStep(distance, location);
+    // The bar window hands the message on to the default handling, which frees the handle.
+    return true;
+}
+
 LRESULT WordListMenuBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
     switch (code) {
+        case BAR_GESTURE:
+            onGesture(b);
+            return 0;
         case BAR_UNIT_STATE:
             if (a == 3) return 0;  // submenus open on a pick only
             break;
@@ -512,6 +600,8 @@ LRESULT WordListMenuBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
 // --- the program's one word-list menu ---
 
 WordListMenuBarMaster* openWordListMenu() { return g_openMenu; }
+
+DWORD menuForegroundChangeTick() { return g_foregroundChangeTick; }
 
 bool isWordListMenuOpen() { return g_openMenu != nullptr; }
 

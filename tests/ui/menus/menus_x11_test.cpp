@@ -7,22 +7,27 @@
 #include <windows.h>
 
 #include <memory>
+#include <set>
 #include <thread>
 #include <string>
 #include <vector>
 
+#include "core/HookLibrary.h"
 #include "core/MemoryBlocks.h"
 #include "core/PendingServices.h"
 #include "core/Settings.h"
 #include "ink/InkBlotClient.h"
 #include "ink/KeyboardOutput.h"
 #include "ink/RecResult.h"
+#include "recognition/RecModule.h"
+#include "recognition/RecProfile.h"
 #include "recognition/RecWordList.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
 #include "ui/menus/PureTextMenu.h"
 #include "ui/menus/WordListMenu.h"
+#include "ui/tips/Tips.h"
 
 #ifndef MENU_REFERENCES
 #define MENU_REFERENCES ""
@@ -534,6 +539,244 @@ TEST_F(WordMenuTest, WordToDictionaryMenuOffersTheWord) {
     ASSERT_TRUE(clickAt(centreOf(dict, 1)));
     pump(300);
     EXPECT_TRUE(isWordListMenuOpen());
+}
+
+// Writes a stroke on the menu: screen points in quarter pixels, then the pen-up mark.
+void writeStroke(BarMaster* menu, const std::vector<POINT>& screen) {
+    const int count = static_cast<int>(screen.size()) + 1;
+    auto* points = static_cast<InkPoint*>(allocMemory(count * static_cast<int>(sizeof(InkPoint))));
+    for (size_t i = 0; i < screen.size(); ++i)
+        points[i] = makeInkPoint(screen[i].x * 4, screen[i].y * 4);
+    points[screen.size()] = kInkSeparator;
+    menu->onStrokes(points, count);
+}
+
+TEST_F(WordMenuTest, AfterADragTheHoverFollowsThePointer) {
+    struct Case {
+        const char* name;
+        POINT shift;        // how far the pen drags the menu
+        bool pointerStays;  // the pointer is still over the menu afterwards
+    } cases[] = {
+        {"dragged away from under the pointer: nothing stays lit", {300, 260}, false},
+        {"dragged a little: the hover is where the pointer now is", {12, 6}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WordListMenuBarMaster* menu = openFor(makeList({L"drag", L"me"}), nullptr, POINT{60, 80});
+        ASSERT_TRUE(menu);
+        // The pointer rests on "Move Bar": the button is lit.
+        const POINT handle = centreOf(menu, WORD_MENU_MOVE);
+        ASSERT_TRUE(xdotool("mousemove " + std::to_string(handle.x) + " " +
+                            std::to_string(handle.y) + " sleep 0.2"));
+        // (The X server's motion may reach the menu late or not at all: the move the menu
+        // sees is sent as well.)
+        POINT over = handle;
+        ScreenToClient(menu->window(), &over);
+        SendMessageW(menu->window(), WM_MOUSEMOVE, 0, packPoint(over.x, over.y));
+        pump(300);
+        BarUnit* move = menu->findUnitById(WORD_MENU_MOVE);
+        ASSERT_TRUE(move);
+        ASSERT_TRUE(move->state() & UNIT_HOVER);
+        // The pen goes down on the button and drags; the mouse pointer does not follow a pen
+        // that writes.
+        ASSERT_EQ(menu->claimsPoint(menu->window(), handle.x, handle.y), 1);
+        ASSERT_TRUE(menu->dragging());
+        RECT before;
+        GetWindowRect(menu->window(), &before);
+        const POINT end = {handle.x + c.shift.x, handle.y + c.shift.y};
+        writeStroke(menu, {handle, POINT{(handle.x + end.x) / 2, (handle.y + end.y) / 2}, end});
+        // Only the stroke is handled: the hover must be right at once, not on the next tick of
+        // the tip timer.
+        MSG msg;
+        while (PeekMessageW(&msg, menu->window(), WM_BAR_MSG_TO_MASTER, WM_BAR_MSG_TO_MASTER,
+                            PM_REMOVE))
+            DispatchMessageW(&msg);
+        EXPECT_FALSE(menu->dragging());
+        RECT r;
+        GetWindowRect(menu->window(), &r);
+        EXPECT_EQ(r.left, before.left + c.shift.x);
+        EXPECT_EQ(r.top, before.top + c.shift.y);
+        POINT cursor;
+        GetCursorPos(&cursor);
+        EXPECT_EQ(cursor.x, handle.x);
+        if (c.pointerStays) {
+            POINT client = cursor;
+            ScreenToClient(menu->window(), &client);
+            EXPECT_EQ(menu->hoverPoint().x, client.x);
+            EXPECT_EQ(menu->hoverPoint().y, client.y);
+        } else {
+            EXPECT_EQ(menu->hoverPoint().x, -1);
+            for (int i = 0; i < menu->unitCount(); ++i)
+                EXPECT_FALSE(menu->unit(i)->state() & UNIT_HOVER) << "unit " << menu->unit(i)->id();
+        }
+        PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+        pump(200);
+    }
+}
+
+// The hook library's view of the focus, set by the test.
+class FocusHooks : public HookLibrary {
+  public:
+    HWND focus = nullptr;
+    HWND getLastFocusWindow() override { return focus; }
+};
+
+TEST_F(WordMenuTest, AZoomThatTookTheForegroundGivesItBackAndClosesWhenTheFocusStaysAway) {
+    struct Case {
+        const char* name;
+        bool foregroundTaken;  // the two fingers made another window the foreground
+        bool focusMoved;       // the focus is elsewhere when the check comes
+        bool closes;
+    } cases[] = {
+        {"foreground kept: nothing happens", false, true, false},
+        {"foreground taken, focus back in the field: the menu stays", true, false, false},
+        {"foreground taken, focus elsewhere: the menu closes", true, true, true},
+    };
+    FocusHooks hooks;
+    HookLibrary* previous = setHookLibrary(&hooks);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TargetField field;
+        hooks.focus = field.edit;
+        WordListMenuBarMaster* menu = openFor(makeList({L"pinch"}), field.edit, POINT{60, 80});
+        ASSERT_TRUE(menu);
+        ASSERT_EQ(menu->foregroundAtCreation(), field.frame);
+        ASSERT_TRUE(xdotool("mousemove 700 500 sleep 0.1"));
+        std::unique_ptr<TargetField> other;
+        if (c.foregroundTaken) {
+            other = std::make_unique<TargetField>();
+            ASSERT_EQ(GetForegroundWindow(), other->frame);
+        }
+        if (c.focusMoved && other) hooks.focus = other->edit;
+        const DWORD tickBefore = menuForegroundChangeTick();
+        menu->zoomBegin(100, POINT{80, 90});
+        menu->zoomStep(100, POINT{81, 90});
+        menu->zoomEnd();
+        POINT cursor;
+        GetCursorPos(&cursor);
+        RECT r;
+        GetWindowRect(menu->window(), &r);
+        if (c.foregroundTaken) {
+            EXPECT_EQ(GetForegroundWindow(), field.frame);
+            EXPECT_NE(menuForegroundChangeTick(), tickBefore);
+            EXPECT_EQ(cursor.x, r.left + 2);
+            EXPECT_EQ(cursor.y, (r.top + r.bottom) / 2);
+        } else {
+            EXPECT_EQ(menuForegroundChangeTick(), tickBefore);
+            EXPECT_EQ(cursor.x, 700);
+        }
+        // The check comes a moment later, not at once.
+        pump(120);
+        EXPECT_TRUE(isWordListMenuOpen());
+        if (c.closes) {
+            EXPECT_TRUE(sxtest::pumpUntil([] { return !isWordListMenuOpen(); }, 2000));
+        } else {
+            pump(700);
+            EXPECT_TRUE(isWordListMenuOpen());
+            PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+            pump(200);
+        }
+    }
+    setHookLibrary(previous);
+}
+
+// A recognizer whose user dictionary knows some words.
+class DictionaryModule : public RecModule {
+    VEXA_CLASS(DictionaryModule, RecModule)
+
+  public:
+    using RecModule::RecModule;
+    std::set<std::wstring> known;
+    bool checkWord(PSO_HRC, const wchar_t* word) override { return known.count(word) != 0; }
+    PSO_HUSERDICT LoadUserDictFromFile(PSO_HRC, const wchar_t*, bool) override {
+        return reinterpret_cast<PSO_HUSERDICT>(0x20);
+    }
+    bool SaveUserDictToFile(PSO_HRC, PSO_HUSERDICT, const wchar_t*, const wchar_t*) override {
+        return false;
+    }
+    PSO_HRC createRecContext(RecProfile&) override { return reinterpret_cast<PSO_HRC>(0x10); }
+    RecWordList* getAnswers(PSO_HRC, int, bool) override { return nullptr; }
+    bool getWordVariants(PSO_HRC, const wchar_t*, std::vector<std::wstring>&, int) override {
+        return false;
+    }
+    const wchar_t* getUserDictExtension() const override { return L".voc"; }
+    bool addWordToUserDict(PSO_HRC, PSO_HUSERDICT, const wchar_t*) override { return false; }
+    bool enumUserDictWords(PSO_HRC, PSO_HUSERDICT, UserDictWordCallback, void*) override {
+        return false;
+    }
+    int32_t PSO_GetRecognizerInfo(int32_t, char* buffer) override {
+        buffer[0] = 0;
+        return 0;
+    }
+    PSO_HRC PSO_CreateRecognitionContext() override { return nullptr; }
+    int32_t PSO_DeleteRecognitionContext(PSO_HRC) override { return 0; }
+    int32_t PSO_StartRecognitionSession(PSO_HRC, const PSO_SESSION_START*) override { return 3; }
+    int32_t PSO_EndRecognitionSession(PSO_HRC) override { return 3; }
+    int32_t PSO_AddInkToRecSession(PSO_HRC, const PSO_POINT*, int32_t, int32_t, int32_t*,
+                                   int32_t) override {
+        return 3;
+    }
+    int32_t PSO_SetExtraSessionParameters(PSO_HRC, int32_t, intptr_t) override { return 7; }
+    int32_t PSO_GetNumAnswerBlocks(PSO_HRC) override { return 0; }
+    int32_t PSO_GetNumWordsInAnswerBlock(PSO_HRC, int32_t) override { return 0; }
+    int32_t PSO_GetWordFromAnswerBlock(PSO_HRC, int32_t, int32_t, char*, int32_t*, int32_t*,
+                                       int32_t*, int32_t) override {
+        return 2;
+    }
+    int32_t PSO_GetAnswerConfidence(PSO_HRC, int32_t, int32_t*) override { return 2; }
+    int32_t PSO_GetExtraAnswerData(PSO_HRC, int32_t, int32_t, int32_t, int32_t, void*) override {
+        return 2;
+    }
+    int32_t PSO_GetNumStrokes(PSO_HRC) override { return 0; }
+    int32_t PSO_GetStrokeLen(PSO_HRC, int32_t) override { return 0; }
+    int32_t PSO_GetStroke(PSO_HRC, int32_t, PSO_POINT*, int32_t) override { return 2; }
+    int32_t PSO_AddLexGeneratorToRecContext(PSO_HRC, const void*, int32_t) override { return 2; }
+    PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC, const void*, int32_t) override {
+        return nullptr;
+    }
+    int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void*, int32_t) override {
+        return 2;
+    }
+    int32_t PSO_UserDict_Features(PSO_HRC, PSO_HUSERDICT, int32_t*) override { return 2; }
+    int32_t PSO_UserDict_AddWord(PSO_HRC, PSO_HUSERDICT, const char*) override { return 2; }
+    int32_t PSO_UserDict_Clear(PSO_HRC, PSO_HUSERDICT) override { return 2; }
+    int32_t PSO_UserDict_EnumWords(PSO_HRC, PSO_HUSERDICT, PSO_ENUMWORDS_CALLBACK, void*) override {
+        return 2;
+    }
+};
+
+TEST_F(WordMenuTest, AddingAWordTheDictionaryKnowsSaysSoOnTheWordListMenu) {
+    ASSERT_TRUE(registerTipsWindowClass(GetModuleHandleW(nullptr)));
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    DictionaryModule module(L"English", std::wstring(temp) + L"scribix-menus-dict");
+    module.known = {L"known"};
+    RecProfile profile(&module);
+    profile.userDicts = {L"user"};
+    ASSERT_TRUE(profile.createRecContext());
+    ASSERT_TRUE(profile.getFirstUserDict());
+
+    WordListMenuBarMaster* menu = openFor(makeList({L"known"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    // The user pressed on the word: the pointer is over it, and the pop-up opens there.
+    const POINT word = centreOf(menu, 0);
+    ASSERT_TRUE(xdotool("mousemove " + std::to_string(word.x) + " " + std::to_string(word.y) +
+                        " sleep 0.2"));
+    pump(300);
+    WordToDictMenu* dict = showWordToDictMenu(menu, L"known", word, &profile);
+    ASSERT_TRUE(dict);
+    pump(300);
+    ASSERT_TRUE(clickAt(centreOf(dict, 1)));
+    pump(200);
+    ASSERT_TRUE(menu->tips());
+    EXPECT_EQ(menu->tips()->text(), L"Already in Dictionary");
+    // Long enough to be read: the tip outlives the closed pop-up under the pointer.
+    pump(800);
+    EXPECT_TRUE(IsWindowVisible(menu->tips()->window()));
+    screenshot::Result shot =
+        screenshot::checkWindow(menu->tips()->window(), kReferences, "tip_already_in_dictionary");
+    EXPECT_TRUE(shot.ok) << shot.message;
+    menu->hideTip(true);
 }
 
 }  // namespace
