@@ -294,12 +294,16 @@ bool RecModule::findUserDictHandle(const std::wstring& key, PSO_HUSERDICT& handl
 bool RecModule::addWordToUserDictInAllProfiles(const wchar_t* word, const std::wstring& key) {
     ProfileLock lock(profilesLock_);
     bool ok = true;
+    // A word added to no dictionary at all is not a success: the caller would
+    // tell the user it was added.
+    bool found = false;
     for (auto& entry : profiles_) {
         RecProfile& p = entry.second;
         if (!p.hasRecContext()) continue;
         const UserDict* d = p.findUserDict(key.c_str());
         if (!d) continue;
+        found = true;
         if (!addWordToUserDict(p.recContext(), d->handle(), word)) ok = false;
     }
-    return ok;
+    return ok && found;
 }

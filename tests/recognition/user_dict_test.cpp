@@ -243,6 +243,8 @@ TEST_F(UserDicts, ProfilesSharingAFileSeeEachOthersSavedWords) {
     EXPECT_FALSE(module_->addWordToUserDictInAllProfiles(L"\u4e16\u754c", key))
         << "a word the code page cannot hold is reported, not added as \"??\"";
     EXPECT_FALSE(has(wordsOf(a, key), L"??"));
+    EXPECT_FALSE(module_->addWordToUserDictInAllProfiles(L"penmanship", key + L"-unloaded"))
+        << "a word no loaded dictionary took is reported, not counted as added";
 }
 
 TEST_F(UserDicts, AMissingFileIsMadeByTheFirstSaveWithWords) {

@@ -19,22 +19,11 @@
 #include "ui/customize/ToolbarCustomization.h"
 #include "ui/mainbar/MainBar.h"
 #include "win/Gdiplus.h"
+#include "tests/shell/TestSupport.h"
 
 namespace {
 
-bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (GetTickCount() - start >= ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
+using sxtest::pumpUntil;
 
 bool waitFor(const std::function<bool()>& done, DWORD ms) {
     const DWORD start = GetTickCount();

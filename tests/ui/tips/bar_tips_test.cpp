@@ -13,22 +13,11 @@
 #include "tests/support/Screenshot.h"
 #include "ui/bars/BarFramework.h"
 #include "ui/tips/Tips.h"
+#include "tests/shell/TestSupport.h"
 
 namespace {
 
-bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (GetTickCount() - start >= ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
+using sxtest::pumpUntil;
 
 void pump(DWORD ms) {
     pumpUntil([] { return false; }, ms);

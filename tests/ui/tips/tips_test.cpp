@@ -16,6 +16,7 @@
 #include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
 #include "ui/tips/Tips.h"
+#include "tests/shell/TestSupport.h"
 
 namespace {
 
@@ -45,19 +46,7 @@ LRESULT CALLBACK ownerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (GetTickCount() - start >= ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
+using sxtest::pumpUntil;
 
 void pump(DWORD ms) {
     pumpUntil([] { return false; }, ms);
