@@ -5,6 +5,7 @@
 
 #include "RecResult.h"
 #include "core/Settings.h"
+#include "core/SyntheticInput.h"
 
 namespace {
 
@@ -21,6 +22,18 @@ TypingState g_typing;
 KeyboardDevice g_systemKeyboard;
 KeyboardDevice* g_keyboard = &g_systemKeyboard;
 
+// Every key the typing sends goes through these two, so that the tick of the
+// program's own last input is known to whoever judges the user's idleness.
+void sendKey(BYTE virtualKey, BYTE scan, DWORD flags) {
+    g_keyboard->keyEvent(virtualKey, scan, flags);
+    noteSyntheticInputTick(GetTickCount());
+}
+
+void sendChar(wchar_t ch) {
+    g_keyboard->unicodeChar(ch);
+    noteSyntheticInputTick(GetTickCount());
+}
+
 void lookUpModifierScanCodes() {
     if (g_typing.scanCodesKnown) return;
     g_typing.shiftScan = g_keyboard->scanCode(VK_SHIFT, nullptr);
@@ -29,8 +42,8 @@ void lookUpModifierScanCodes() {
 }
 
 void pressAndRelease(BYTE virtualKey, BYTE scan) {
-    g_keyboard->keyEvent(virtualKey, scan, 0);
-    g_keyboard->keyEvent(virtualKey, scan, KEYEVENTF_KEYUP);
+    sendKey(virtualKey, scan, 0);
+    sendKey(virtualKey, scan, KEYEVENTF_KEYUP);
 }
 
 void pressKey(BYTE virtualKey, HKL layout) {
@@ -53,11 +66,11 @@ bool readCapsLock() {
 void typeUnicode(UINT code) {
     if (code > 0xFFFF && code <= 0x10FFFF) {
         code -= 0x10000;
-        g_keyboard->unicodeChar(static_cast<wchar_t>(0xD800 + (code >> 10)));
-        g_keyboard->unicodeChar(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
+        sendChar(static_cast<wchar_t>(0xD800 + (code >> 10)));
+        sendChar(static_cast<wchar_t>(0xDC00 + (code & 0x3FF)));
         return;
     }
-    g_keyboard->unicodeChar(static_cast<wchar_t>(code));
+    sendChar(static_cast<wchar_t>(code));
 }
 
 bool classIs(const wchar_t* name, const wchar_t* expected) { return wcscmp(name, expected) == 0; }
@@ -159,11 +172,11 @@ void typeChar(UINT code, bool keepCapsState, HKL layout) {
     if (g_typing.capsLockOn && iswalpha(static_cast<wint_t>(code))) shift = !shift;
     const DWORD delay = g_typing.specialKeyDelay;
     if (shift) {
-        g_keyboard->keyEvent(VK_SHIFT, g_typing.shiftScan, 0);
+        sendKey(VK_SHIFT, g_typing.shiftScan, 0);
         if (delay) g_keyboard->pause(delay);
     }
     pressKey(LOBYTE(key), layout);
-    if (shift) g_keyboard->keyEvent(VK_SHIFT, g_typing.shiftScan, KEYEVENTF_KEYUP);
+    if (shift) sendKey(VK_SHIFT, g_typing.shiftScan, KEYEVENTF_KEYUP);
     if (delay && (shift || code == TYPE_BACKSPACE)) g_keyboard->pause(delay);
 }
 
@@ -219,9 +232,9 @@ int typeTextToTarget(HWND window, const wchar_t* text, bool wantSpace, HKL layou
 
 void pressWithCtrl(WORD virtualKey, DWORD pauseMs) {
     lookUpModifierScanCodes();
-    g_keyboard->keyEvent(VK_CONTROL, g_typing.ctrlScan, 0);
+    sendKey(VK_CONTROL, g_typing.ctrlScan, 0);
     pressKey(static_cast<BYTE>(virtualKey), nullptr);
-    g_keyboard->keyEvent(VK_CONTROL, g_typing.ctrlScan, KEYEVENTF_KEYUP);
+    sendKey(VK_CONTROL, g_typing.ctrlScan, KEYEVENTF_KEYUP);
     if (pauseMs) g_keyboard->pause(pauseMs);
 }
 

@@ -10,6 +10,7 @@
 #include "core/ServiceMessages.h"
 #include "core/Settings.h"
 #include "core/ShellLink.h"
+#include "core/SyntheticInput.h"
 #include "core/Trace.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
@@ -94,6 +95,7 @@ bool CCustomMacroExecutors::ask(HWND target, const wchar_t* command, const wchar
 void MacroLink::modifierKey(BYTE virtualKey, bool up) {
     keybd_event(virtualKey, static_cast<BYTE>(MapVirtualKeyW(virtualKey, 0)),
                 up ? KEYEVENTF_KEYUP : 0, 0);
+    noteSyntheticInputTick(GetTickCount());
 }
 
 bool MacroLink::shellExecute(SHELLEXECUTEINFOW& info) { return ShellExecuteExW(&info) != FALSE; }

@@ -3,12 +3,14 @@
 // Caps Lock and slow targets.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "KeyRecorder.h"
 #include "TypingTestSupport.h"
 #include "ink/KeyboardOutput.h"
 #include "core/Settings.h"
+#include "core/SyntheticInput.h"
 
 namespace typingtest {
 namespace {
@@ -261,6 +263,41 @@ TEST_F(TypingTest, ReleasedStateHasNothingToReplace) {
     releaseTypingState();
     EXPECT_EQ(0, getLastTypedLength());
     EXPECT_EQ("+W -W", typed(L"\x03w"));
+}
+
+// Every key the typing sends leaves the tick of the program's own last input,
+// so that idleness is judged on the user's input; sending nothing leaves none.
+TEST_F(TypingTest, SentKeysRecordTheTickOfTheProgramsOwnInput) {
+    struct TickCase {
+        const char* name;
+        std::function<void()> send;
+        bool sends;
+    };
+    const TickCase cases[] = {
+        {"text by keys", [this] { typed(L"ab"); }, true},
+        {"text as Unicode events", [this] { typed(L"\u20ac"); }, true},
+        {"shifted key", [] { typeCharKey(L'A', nullptr, false); }, true},
+        {"single key", [] { typeVirtualKey(VK_F5); }, true},
+        {"shortcut", [] { pressWithCtrl('Z', 0); }, true},
+        {"string", [] { typeString(L"ok", nullptr, true); }, true},
+        {"empty text", [this] { typed(L""); }, false},
+        {"key-only character without a key", [] { typeCharKey(0x20AC, nullptr, true); }, false},
+    };
+    for (const TickCase& c : cases) {
+        clearSyntheticInputTick();
+        keys_.clear();
+        const DWORD before = GetTickCount();
+        c.send();
+        const DWORD after = GetTickCount();
+        DWORD tick = 0;
+        ASSERT_EQ(c.sends, !keys_.log.empty()) << c.name << ": " << keys_.log;
+        EXPECT_EQ(c.sends, lastSyntheticInputTick(&tick)) << c.name;
+        if (c.sends) {
+            EXPECT_LE(static_cast<LONG>(before - tick), 0) << c.name;
+            EXPECT_LE(static_cast<LONG>(tick - after), 0) << c.name;
+        }
+    }
+    clearSyntheticInputTick();
 }
 
 }  // namespace

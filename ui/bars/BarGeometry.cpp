@@ -125,14 +125,11 @@ bool shellOpen(const wchar_t* file, const wchar_t* parameters, const wchar_t* fo
     return ok != FALSE;
 }
 
-namespace {
-volatile LONG g_syntheticTick = 0;
-volatile LONG g_syntheticTickSet = 0;
-}  // namespace
-
-void noteSyntheticInputTick(DWORD tick) {
-    InterlockedExchange(&g_syntheticTick, static_cast<LONG>(tick));
-    InterlockedExchange(&g_syntheticTickSet, 1);
+DWORD laterInputTick(DWORD userTick, const DWORD* ownTick, DWORD now) {
+    if (!ownTick) return userTick;
+    const DWORD own = *ownTick;
+    return static_cast<LONG>(own - userTick) > 0 && static_cast<LONG>(now - own) >= 0 ? own
+                                                                                      : userTick;
 }
 
 DWORD idleSinceTick() {
@@ -140,14 +137,9 @@ DWORD idleSinceTick() {
     static const auto fn = reinterpret_cast<GetLastInputInfoFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetLastInputInfo")));
     LASTINPUTINFO info = {sizeof info, 0};
-    DWORD tick = fn && fn(&info) ? info.dwTime : 0;
-    if (g_syntheticTickSet) {
-        const DWORD own = static_cast<DWORD>(g_syntheticTick);
-        const DWORD now = GetTickCount();
-        // Later than the user's and not in the future (tick arithmetic wraps).
-        if (static_cast<LONG>(own - tick) > 0 && static_cast<LONG>(now - own) >= 0) tick = own;
-    }
-    return tick;
+    const DWORD user = fn && fn(&info) ? info.dwTime : 0;
+    DWORD own = 0;
+    return laterInputTick(user, lastSyntheticInputTick(&own) ? &own : nullptr, GetTickCount());
 }
 
 bool postDelayed(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int ms) {

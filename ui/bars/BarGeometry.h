@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "core/SyntheticInput.h"
 #include "ink/InkPointList.h"
 
 // The desktop: the virtual screen's rectangle.
@@ -28,8 +29,10 @@ bool shellOpen(const wchar_t* file, const wchar_t* parameters, const wchar_t* fo
 // The tick of the last user input, or of the program's own last synthetic
 // input when that is later and not in the future.
 DWORD idleSinceTick();
-// The program's own last synthetic input (set by the input simulation).
-void noteSyntheticInputTick(DWORD tick);
+// The choice idleSinceTick makes: `ownTick` (null when the program has sent no
+// input) when it is later than `userTick` and not later than `now`; else
+// `userTick`. Tick arithmetic wraps.
+DWORD laterInputTick(DWORD userTick, const DWORD* ownTick, DWORD now);
 // Posts the message from a short-lived thread after `ms` (0 < ms < 10000; else at once).
 bool postDelayed(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int ms);
 // The pen-up marker of an ink point list.

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
+#include <string>
 
 #include "core/AppGlobals.h"
 #include "core/HookLibrary.h"
@@ -12,6 +14,7 @@
 #include "core/Trace.h"
 #include "ink/LocalInkManager.h"
 #include "ui/bars/BarFramework.h"
+#include "ui/tips/Tips.h"
 #include "win/ScopedLock.h"
 
 namespace {
@@ -312,6 +315,9 @@ CVexaBar::~CVexaBar() {
     }
     if (tooltip_) DestroyWindow(tooltip_);
     tooltip_ = nullptr;
+    // Before the bar window goes: the tip window is owned by it.
+    delete tips_;
+    tips_ = nullptr;
     delete client_;
     client_ = nullptr;
     removeAllButtons();
@@ -651,6 +657,7 @@ void CVexaBar::slideOut(int ms) {
     }
     r.bottom = r.top + h;
     if (EqualRect(&before, &r)) return;
+    hideTip(true);
     slidOut_ = true;
     morphTo(&r, ms);
 }
@@ -708,8 +715,34 @@ void CVexaBar::showAtStart(POINT point) {
 void CVexaBar::hideBar() {
     if (!shown_) return;
     shown_ = false;
+    hideTip(true);
     if (LocalInkManager* manager = getLocalInkManager()) manager->endMouseTransparent();
     if (hwnd()) ShowWindow(hwnd(), SW_HIDE);
+}
+
+bool CVexaBar::showTip(int x, int y, const wchar_t* text, UINT_PTR tag, bool force) {
+    if (!text || !*text || !hwnd() || dragging() || morphing()) return false;
+    if (!IsWindowVisible(hwnd())) return false;
+    RECT r;
+    if (!GetWindowRect(hwnd(), &r) || r.left >= kParkedPosition || r.top >= kParkedPosition)
+        return false;
+    if (!tips_) tips_ = new (std::nothrow) Tips(hwnd(), 0, 16);
+    return tips_ && tips_->show(x, y, text, Tips::kShowTimeMs, tag, false, force);
+}
+
+bool CVexaBar::showButtonTip(const BarButton* button, bool force) {
+    if (!button || (button->flags & BarButton::HIDDEN) || !button->tipStringId) return false;
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(GetModuleHandleW(nullptr), button->tipStringId,
+                                   reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text) return false;
+    const std::wstring tip(text, static_cast<size_t>(length));
+    return showTip(button->rect.left, button->rect.bottom, tip.c_str(),
+                   reinterpret_cast<UINT_PTR>(button), force);
+}
+
+void CVexaBar::hideTip(bool reset) {
+    if (tips_) tips_->hide(reset);
 }
 
 void CVexaBar::relayToTooltip(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -746,6 +779,7 @@ void CVexaBar::onMouseDown(POINT p) {
     GetWindowRect(hwnd(), &r);
     pressPosition_ = {r.left, r.top};
     mouseDown_ = true;
+    hideTip(true);
     SetCapture(hwnd());
     beginDrag(p.x, p.y);
 }

@@ -170,6 +170,7 @@ struct BarFrame {
 };
 
 class CVexaBar;
+class Tips;
 
 // The ink client of a floating bar: it forwards the manager's events to the
 // bar. The ink manager deletes its registered clients at shut-down; a bar's
@@ -256,6 +257,19 @@ class CVexaBar : public CDragged, public CMorphed, public win::Window {
     bool autoHide() const { return autoHide_; }
     FloatingBarClient* client() const { return client_; }
     HWND tooltip() const { return tooltip_; }
+    // The bar's second tooltip object: the program's own tip window, made on
+    // the first tip, for texts the tooltip control cannot show (it only shows
+    // a button's string under the mouse). Null until then.
+    Tips* tips() const { return tips_; }
+    // Shows `text` at (x, y) in the bar's client area for 5000 ms, tagged
+    // `tag`; unless forced, nothing happens while the same tag is on show.
+    // Nothing with no text, while a drag or an animation runs, or while the
+    // bar is hidden or parked. True when the tip was shown.
+    bool showTip(int x, int y, const wchar_t* text, UINT_PTR tag, bool force = false);
+    // A button's tip under the button, tagged with the button.
+    bool showButtonTip(const BarButton* button, bool force = false);
+    // Hides the tip, when there is one; with `reset` the tag is forgotten.
+    void hideTip(bool reset);
     SIZE penStrip() const { return penStrip_; }
     SIZE touchStrip() const { return touchStrip_; }
     bool shown() const { return shown_; }
@@ -297,6 +311,7 @@ class CVexaBar : public CDragged, public CMorphed, public win::Window {
     int slideOutMs_ = 800;
     bool slidOut_ = false;
     unsigned moveMode_ = 0;
+    Tips* tips_ = nullptr;  // the second tooltip object, made on the first tip
     SIZE penStrip_ = {};
     SIZE touchStrip_ = {};
     BarFrame frame_;

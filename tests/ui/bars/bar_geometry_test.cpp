@@ -117,4 +117,39 @@ TEST(PostDelayed, PostsAfterTheDelay) {
     DestroyWindow(window);
 }
 
+// The idle tick counts the program's own typing only when it is later than the
+// user's input and not in the future, across the wrap of the tick counter.
+TEST(IdleSinceTick, TakesTheProgramsOwnInputOnlyWhenLaterAndNotInTheFuture) {
+    struct IdleCase {
+        const char* name;
+        DWORD user;
+        bool hasOwn;
+        DWORD own;
+        DWORD now;
+        DWORD expected;
+    };
+    const IdleCase cases[] = {
+        {"no own input", 1000, false, 0, 5000, 1000},
+        {"own input later", 1000, true, 3000, 5000, 3000},
+        {"own input now", 1000, true, 5000, 5000, 5000},
+        {"own input earlier", 3000, true, 1000, 5000, 3000},
+        {"own input at the same tick", 3000, true, 3000, 5000, 3000},
+        {"own input in the future", 1000, true, 6000, 5000, 1000},
+        {"own input after the counter wrapped", 0xFFFFFF00u, true, 0x10, 0x20, 0x10},
+        {"user input after the counter wrapped", 0x10, true, 0xFFFFFF00u, 0x20, 0x10},
+    };
+    for (const IdleCase& c : cases)
+        EXPECT_EQ(c.expected, laterInputTick(c.user, c.hasOwn ? &c.own : nullptr, c.now))
+            << c.name;
+
+    // Live: a key the program sent just now is the latest input; one noted in
+    // the future never is.
+    const DWORD now = GetTickCount();
+    noteSyntheticInputTick(now);
+    EXPECT_GE(static_cast<LONG>(idleSinceTick() - now), 0);
+    noteSyntheticInputTick(now + 600000);
+    EXPECT_NE(now + 600000, idleSinceTick());
+    clearSyntheticInputTick();
+}
+
 }  // namespace

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 #include "core/AppGlobals.h"
 #include "ui/bars/BarFramework.h"
 #include "ui/bars/FloatingBar.h"
+#include "ui/tips/Tips.h"
 #include "win/Gdiplus.h"
 
 namespace {
@@ -47,6 +49,7 @@ class FloatingBar : public testing::Test {
     void SetUp() override {
         appGlobals().instance = GetModuleHandleW(nullptr);
         gdiplus_ = win::startGdiplus();
+        registerTipsWindowClass(GetModuleHandleW(nullptr));
         desktop_ = desktopRect();
         bar_ = new TestBar;
         bar_->setPosition({desktop_.left + 300, desktop_.top + 200});
@@ -165,6 +168,118 @@ TEST_F(FloatingBar, MorphReachesItsTargetAndRefusesNothingToDo) {
     EXPECT_TRUE(bar_->morphTo(&target, 60));
     const RECT r = windowRect(bar_->hwnd());
     EXPECT_TRUE(EqualRect(&r, &target));
+}
+
+// The bar's second tooltip object: made on the first tip, showing a button's
+// string under the button once per button unless forced.
+TEST_F(FloatingBar, ButtonTipShowsTheButtonsTextUnderItOncePerButton) {
+    EXPECT_EQ(bar_->tips(), nullptr);
+    BarButton* b = bar_->button(1);
+    ASSERT_TRUE(bar_->showButtonTip(b));
+    Tips* tips = bar_->tips();
+    ASSERT_NE(tips, nullptr);
+    EXPECT_TRUE(IsWindowVisible(tips->window()));
+    EXPECT_EQ(tips->text(), L"Pen On/Off");
+    EXPECT_EQ(tips->tag(), reinterpret_cast<UINT_PTR>(b));
+    EXPECT_EQ(GetWindow(tips->window(), GW_OWNER), bar_->hwnd());
+    POINT under = {b->rect.left, b->rect.bottom};
+    ClientToScreen(bar_->hwnd(), &under);
+    const RECT tip = windowRect(tips->window());
+    EXPECT_EQ(tip.left, under.x);
+    EXPECT_GE(tip.top, under.y);  // the upper half of the screen: below the point
+
+    EXPECT_FALSE(bar_->showButtonTip(b));  // already on show
+    EXPECT_TRUE(bar_->showButtonTip(b, true));
+    EXPECT_TRUE(bar_->showButtonTip(bar_->button(2)));
+    EXPECT_EQ(tips->tag(), reinterpret_cast<UINT_PTR>(bar_->button(2)));
+    EXPECT_EQ(bar_->tips(), tips);  // one object for all tips
+}
+
+TEST_F(FloatingBar, NoTipWithoutTextWhileDraggingOrWhenHiddenOrParked) {
+    struct Case {
+        const char* name;
+        std::function<void(TestBar*)> before;
+        std::function<bool(TestBar*)> show;
+        std::function<void(TestBar*)> after;
+    };
+    const auto plain = [](TestBar* bar) { return bar->showTip(5, 5, L"text", 1); };
+    const auto nothing = [](TestBar*) {};
+    const Case cases[] = {
+        {"no text", nothing, [](TestBar* bar) { return bar->showTip(5, 5, nullptr, 1); }, nothing},
+        {"empty text", nothing, [](TestBar* bar) { return bar->showTip(5, 5, L"", 1); }, nothing},
+        {"button without a tip",
+         [](TestBar* bar) { bar->button(0)->tipStringId = 0; },
+         [](TestBar* bar) { return bar->showButtonTip(bar->button(0)); }, nothing},
+        {"hidden button",
+         [](TestBar* bar) { bar->button(0)->flags |= BarButton::HIDDEN; },
+         [](TestBar* bar) { return bar->showButtonTip(bar->button(0)); },
+         [](TestBar* bar) { bar->button(0)->flags &= ~BarButton::HIDDEN; }},
+        {"while dragging", [](TestBar* bar) { bar->beginDrag(5, 5); }, plain,
+         [](TestBar* bar) { bar->endDrag(); }},
+        {"hidden bar", [](TestBar* bar) { ShowWindow(bar->hwnd(), SW_HIDE); }, plain,
+         [](TestBar* bar) { ShowWindow(bar->hwnd(), SW_SHOWNOACTIVATE); }},
+        {"parked bar",
+         [](TestBar* bar) {
+             SetWindowPos(bar->hwnd(), nullptr, 20000, 100, 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+         },
+         plain, nothing},
+    };
+    for (const Case& c : cases) {
+        c.before(bar_);
+        EXPECT_FALSE(c.show(bar_)) << c.name;
+        EXPECT_TRUE(!bar_->tips() || !IsWindowVisible(bar_->tips()->window())) << c.name;
+        c.after(bar_);
+    }
+}
+
+// A press on the bar (the start of a drag or a click), sliding out and hiding
+// the bar each take the tip away, and the same tip may show again afterwards.
+TEST_F(FloatingBar, PressSlideOutAndHideTakeTheTipAway) {
+    struct Case {
+        const char* name;
+        std::function<void(TestBar*)> act;
+    };
+    const Case cases[] = {
+        {"press",
+         [](TestBar* bar) {
+             SendMessageW(bar->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(70, 10));
+             SendMessageW(bar->hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(70, 10));
+         }},
+        {"slide out",
+         [](TestBar* bar) {
+             const RECT d = desktopRect();
+             SetWindowPos(bar->hwnd(), nullptr, d.left, d.top + 200, 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+             bar->slideOut(10);
+         }},
+        {"hide",
+         [](TestBar* bar) {
+             bar->showAtStart({desktopRect().left + 300, desktopRect().top + 200});
+             bar->hideBar();
+         }},
+    };
+    for (const Case& c : cases) {
+        moveTo(desktop_.left + 300, desktop_.top + 200);
+        ShowWindow(bar_->hwnd(), SW_SHOWNOACTIVATE);
+        if (bar_->slidOut()) bar_->slideIn(10);
+        ASSERT_TRUE(bar_->showTip(5, 5, L"text", 7, true)) << c.name;
+        c.act(bar_);
+        pump();
+        EXPECT_FALSE(IsWindowVisible(bar_->tips()->window())) << c.name;
+        EXPECT_EQ(bar_->tips()->tag(), Tips::kNoTag) << c.name;
+    }
+}
+
+// Deleting the bar deletes its tip object and the tip window goes with it.
+TEST_F(FloatingBar, TheTipWindowGoesWithTheBar) {
+    ASSERT_TRUE(bar_->showButtonTip(bar_->button(0)));
+    const HWND tip = bar_->tips()->window();
+    ASSERT_TRUE(IsWindow(tip));
+    delete bar_;
+    bar_ = nullptr;
+    pump();
+    EXPECT_FALSE(IsWindow(tip));
 }
 
 TEST(MorphRect, StepsAreFractionsAndTheLastIsTheTarget) {

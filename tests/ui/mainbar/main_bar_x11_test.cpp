@@ -456,6 +456,28 @@ TEST_F(MainBarX11, RestingOnAButtonShowsItsTip) {
     }
 }
 
+// The bar's own tip (its second tooltip object) under a button, as reviewed;
+// pressing the bar with the mouse takes it away.
+TEST_F(MainBarX11, OwnTipUnderAButtonLooksAsReviewedAndAPressTakesItAway) {
+    registerTipsWindowClass(GetModuleHandleW(nullptr));
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(bar->showButtonTip(bar->findButton(MAIN_BAR_PEN)));
+    ASSERT_NE(bar->tips(), nullptr);
+    const HWND tip = bar->tips()->window();
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return IsWindowVisible(tip) != FALSE; }, 1000));
+    EXPECT_EQ(bar->tips()->text(), L"Pen On/Off");
+    sxtest::pumpUntil([] { return false; }, 200);
+    const screenshot::Result shot = screenshot::checkWindow(tip, MAIN_BAR_REFERENCES, "own_tip");
+    EXPECT_TRUE(shot.ok) << shot.message;
+
+    const POINT p = centreOf(MAIN_BAR_CORRECTION);
+    ASSERT_TRUE(runXdotool("mousemove " + at(p.x, p.y) + " sleep 0.1 mousedown 1"));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return !IsWindowVisible(tip); }, 2000));
+    ASSERT_TRUE(runXdotool("mouseup 1 sleep 0.1 mousemove 5 900"));
+    sxtest::pumpUntil([] { return false; }, 200);
+}
+
 TEST_F(MainBarX11, HiddenBarStaysMadeAndShowsAgain) {
     showMainBar(false);
     sxtest::pumpUntil([] { return false; }, 200);
