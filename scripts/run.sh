@@ -58,7 +58,7 @@ fi
 app=$run/app
 rm -rf "$app"
 mkdir -p "$app"
-cp $bin/Scribix.exe $bin/Scribix35.dll $bin/ZVCrashRep.dll $bin/gestures.dll \
+cp $bin/Scribix.exe $bin/Scribix35.dll $bin/ZVCrashRep.dll $bin/ZVFatInk.dll $bin/gestures.dll \
    build/win64/bin/ScribixDaemon64.exe build/win64/bin/vexaHook64.dll "$app/"
 # The engine folders: "English" with the recognizer, the gate library and its lexicons.
 cp -r $bin/English "$app/"

@@ -63,7 +63,7 @@ class StagedProgram {
         const std::wstring bin = sxtest::binFolder();
         ok_ = true;
         for (const wchar_t* file :
-             {L"Scribix.exe", L"Scribix35.dll", L"gestures.dll", L"ZVCrashRep.dll"})
+             {L"Scribix.exe", L"Scribix35.dll", L"gestures.dll", L"ZVCrashRep.dll", L"ZVFatInk.dll"})
             ok_ = CopyFileW((bin + L"\\" + file).c_str(), folder_.file(file).c_str(), FALSE) && ok_;
         ok_ = copyFolder(bin + L"\\English", folder_.file(L"English")) && ok_;
     }
