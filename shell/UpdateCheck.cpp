@@ -244,8 +244,7 @@ class FetchHandles {
     HINTERNET request_ = nullptr;
 };
 
-bool fetchText(const std::wstring& address, std::wstring& text, DWORD timeoutMs,
-               bool cancellable) {
+bool fetchText(const std::wstring& address, std::wstring& text, DWORD timeoutMs, bool cancellable) {
     text.clear();
     const DWORD started = GetTickCount();
     FetchHandles handles(cancellable);
@@ -263,14 +262,14 @@ bool fetchText(const std::wstring& address, std::wstring& text, DWORD timeoutMs,
     handles.setRequest(request);
     // An error page is no answer, whatever it holds.
     DWORD status = 0, size = sizeof status;
-    if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                       &size, nullptr) &&
+    if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                       nullptr) &&
         (status < 200 || status > 299))
         return false;
     DWORD length = 0;
     size = sizeof length;
-    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length,
-                        &size, nullptr))
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size,
+                        nullptr))
         return false;
     std::vector<char> buffer(static_cast<size_t>(length) + 2, 0);
     size_t used = 0;
@@ -279,8 +278,7 @@ bool fetchText(const std::wstring& address, std::wstring& text, DWORD timeoutMs,
         const size_t left = buffer.size() - used;
         if (left < 2) return false;  // more than announced
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer.data() + used, static_cast<DWORD>(left - 1),
-                              &read))
+        if (!InternetReadFile(request, buffer.data() + used, static_cast<DWORD>(left - 1), &read))
             return false;
         if (read == 0) break;
         used += read;
@@ -384,8 +382,8 @@ Fetch fetchUnlessStopped(const std::wstring& address, std::wstring& text) {
         job->release();
         if (stopRequested()) return Fetch::Stopped;
         return fetchText(address, text, kAutomaticTimeoutMs, true) ? Fetch::Answered
-               : stopRequested()                                    ? Fetch::Stopped
-                                                                    : Fetch::Failed;
+               : stopRequested()                                   ? Fetch::Stopped
+                                                                   : Fetch::Failed;
     }
     CloseHandle(thread);
     const HANDLE waits[2] = {job->done, updateThread().stop};

@@ -259,9 +259,9 @@ TEST_F(UpdateCheck, UnreachableEndpointIsRetriedUntilItAnswers) {
 TEST_F(UpdateCheck, ShutDownEndsTheCheckPromptlyWhileTheSiteIsUnreachable) {
     struct Case {
         const char* name;
-        bool refused;     // nothing listens at the address
-        int status;       // else the site's answer...
-        DWORD delayMs;    // ...after this long
+        bool refused;   // nothing listens at the address
+        int status;     // else the site's answer...
+        DWORD delayMs;  // ...after this long
     };
     const Case cases[] = {
         {"nothing listens, waiting to retry", true, 0, 0},
