@@ -430,6 +430,18 @@ bool LocalInkManager::isMouseTransparent() const {
     return transparentLevel_ > 0;
 }
 
+InkManagerMode LocalInkManager::mode() const {
+    win::ScopedLock lock(lock_);
+    return mode_;
+}
+
+InkManagerMode LocalInkManager::setMode(InkManagerMode mode) {
+    win::ScopedLock lock(lock_);
+    const InkManagerMode previous = mode_;
+    mode_ = mode;
+    return previous;
+}
+
 MouseTransparentScope::MouseTransparentScope(bool active)
     : manager_(active ? getLocalInkManager() : nullptr) {
     if (manager_) manager_->beginMouseTransparent();

@@ -46,6 +46,13 @@ enum InkEvent {
     INK_EVENT_DISPLAY_CHANGED = 15,
 };
 
+// What the pen is used for: writing, or pointing at the applications and
+// fields the user binds while the binding panel is open.
+enum InkManagerMode {
+    INK_MODE_WRITING = 0,
+    INK_MODE_BINDING = 1,
+};
+
 class LocalInkManager : public VexaSuper {
     VEXA_CLASS(LocalInkManager, VexaSuper)
 
@@ -123,6 +130,10 @@ class LocalInkManager : public VexaSuper {
     void endMouseTransparent();
     bool isMouseTransparent() const;
 
+    InkManagerMode mode() const;
+    // Switches the mode; the one it replaces, so that the caller can put it back.
+    InkManagerMode setMode(InkManagerMode mode);
+
     // Types `text` into `window` (the typing routine of the text output).
     int typeTextByKeys(HWND window, const wchar_t* text, bool wantSpace, HKL layout);
 
@@ -139,6 +150,7 @@ class LocalInkManager : public VexaSuper {
 
     PenState pen_;
     int transparentLevel_ = 0;
+    InkManagerMode mode_ = INK_MODE_WRITING;
     LocalClient* clients_[kMaxClients + 1] = {};
     int clientCount_ = 0;
     LocalClient* active_ = nullptr;
@@ -146,7 +158,7 @@ class LocalInkManager : public VexaSuper {
     unsigned activations_ = 0;
     IconsManager* icons_ = nullptr;
     bool penEventThreadStarted_ = false;
-    // The pen state, the transparent level, the client list, the active
+    // The pen state, the transparent level, the mode, the client list, the active
     // client and the notifications in progress.
     mutable CRITICAL_SECTION lock_;
     // Held while a stroke or a reset is handed to the active client.

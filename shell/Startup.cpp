@@ -21,6 +21,7 @@
 #include "core/Settings.h"
 #include "Splash.h"
 #include "Stickers.h"
+#include "UpdateCheck.h"
 #include "core/SystemHooks.h"
 #include "ui/tips/Tips.h"
 #include "ui/menus/WordListMenu.h"
@@ -41,6 +42,8 @@
 namespace {
 
 constexpr wchar_t kMutexName[] = L"ScribixOneAppMutex";
+// How long the shut-down waits for the update check to end.
+constexpr DWORD kUpdateThreadStopMs = 3000;
 constexpr wchar_t kSupportMail[] = L"SMTP:support@zorvane.com";
 
 // The messages lower-integrity processes (the hook library's hosts) may post.
@@ -457,6 +460,9 @@ void stopInkService() {
     if (g_stopped.exchange(true)) return;
     debugTrace(L"====++++stopInkService()++++====\n");
     AppGlobals& g = appGlobals();
+    // Before anything the update check reads goes: it must not be left
+    // inside a fetch or a retry wait while the program ends.
+    stopUpdateThread(kUpdateThreadStopMs);
 
     LocalInkManager* manager = g.inkManager;
     g.inkManager = nullptr;

@@ -17,6 +17,7 @@
 #include "ink/PenEventThread.h"
 #include "resources/resource.h"
 #include "win/Dialog.h"
+#include "win/ScopedLock.h"
 #include "win/WinString.h"
 #include "xml/LiteDom.h"
 
@@ -100,6 +101,32 @@ void rememberCheckTick() {
     WriteSetting(nullptr, L"autoUpdateLastAsk", &settings.autoUpdateLastAsk, SETTING_NUMBER, 0);
 }
 
+// The update thread, the request to stop it, and the session of the fetch it
+// is inside: a stop closes that session so that the fetch ends at once
+// instead of after its time-out.
+struct UpdateThreadState {
+    CRITICAL_SECTION lock;
+    HANDLE stop;
+    HANDLE thread = nullptr;
+    HINTERNET fetchSession = nullptr;
+    UpdateThreadState() {
+        InitializeCriticalSection(&lock);
+        stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+};
+
+UpdateThreadState& updateThread() {
+    static UpdateThreadState* state = new UpdateThreadState;  // outlives a thread left running
+    return *state;
+}
+
+bool stopRequested() { return WaitForSingleObject(updateThread().stop, 0) == WAIT_OBJECT_0; }
+
+// Sleeps `ms` unless a stop comes first; false when it did.
+bool sleepUnlessStopped(DWORD ms) {
+    return WaitForSingleObject(updateThread().stop, ms) != WAIT_OBJECT_0;
+}
+
 DWORD WINAPI updateThreadProc(void* parameter) {
     runAutomaticUpdateCheck(static_cast<HWND>(parameter));
     return 0;
@@ -174,35 +201,75 @@ bool buildUpdateRequest(std::wstring& address) {
     return !base.empty();
 }
 
-bool httpGetText(const std::wstring& address, std::wstring& text, DWORD timeoutMs) {
+namespace {
+
+// The fetch's WinINet handles. A cancellable fetch lends its session to the
+// update thread's state, where a stop may close it (closing the request with
+// it); whoever takes the session back closes the handles.
+class FetchHandles {
+  public:
+    explicit FetchHandles(bool cancellable) : cancellable_(cancellable) {}
+    ~FetchHandles() {
+        if (cancellable_ && session_) {
+            UpdateThreadState& state = updateThread();
+            win::ScopedLock lock(state.lock);
+            if (state.fetchSession != session_) return;  // a stop closed it already
+            state.fetchSession = nullptr;
+        }
+        if (request_) InternetCloseHandle(request_);
+        if (session_) InternetCloseHandle(session_);
+    }
+    FetchHandles(const FetchHandles&) = delete;
+    FetchHandles& operator=(const FetchHandles&) = delete;
+
+    // False when a stop is already asked for (the session is closed then).
+    bool adoptSession(HINTERNET session) {
+        session_ = session;
+        if (!cancellable_ || !session) return session != nullptr;
+        UpdateThreadState& state = updateThread();
+        win::ScopedLock lock(state.lock);
+        if (stopRequested()) {
+            InternetCloseHandle(session);
+            session_ = nullptr;
+            return false;
+        }
+        state.fetchSession = session;
+        return true;
+    }
+    void setRequest(HINTERNET request) { request_ = request; }
+
+  private:
+    bool cancellable_;
+    HINTERNET session_ = nullptr;
+    HINTERNET request_ = nullptr;
+};
+
+bool fetchText(const std::wstring& address, std::wstring& text, DWORD timeoutMs, bool cancellable) {
     text.clear();
     const DWORD started = GetTickCount();
-    struct NetHandle {
-        HINTERNET handle;
-        ~NetHandle() {
-            if (handle) InternetCloseHandle(handle);
-        }
-    };
-    NetHandle session{InternetOpenW(L"Scribix", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)};
-    if (!session.handle) return false;
+    FetchHandles handles(cancellable);
+    const HINTERNET session =
+        InternetOpenW(L"Scribix", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!handles.adoptSession(session)) return false;
     DWORD limit = timeoutMs;
-    InternetSetOptionW(session.handle, INTERNET_OPTION_CONNECT_TIMEOUT, &limit, sizeof limit);
-    InternetSetOptionW(session.handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
-    InternetSetOptionW(session.handle, INTERNET_OPTION_SEND_TIMEOUT, &limit, sizeof limit);
-    NetHandle request{InternetOpenUrlW(
-        session.handle, address.c_str(), nullptr, 0,
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI, 0)};
-    if (!request.handle) return false;
+    InternetSetOptionW(session, INTERNET_OPTION_CONNECT_TIMEOUT, &limit, sizeof limit);
+    InternetSetOptionW(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
+    InternetSetOptionW(session, INTERNET_OPTION_SEND_TIMEOUT, &limit, sizeof limit);
+    const HINTERNET request = InternetOpenUrlW(
+        session, address.c_str(), nullptr, 0,
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI, 0);
+    if (!request) return false;
+    handles.setRequest(request);
     // An error page is no answer, whatever it holds.
     DWORD status = 0, size = sizeof status;
-    if (HttpQueryInfoW(request.handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                       &size, nullptr) &&
+    if (HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                       nullptr) &&
         (status < 200 || status > 299))
         return false;
     DWORD length = 0;
     size = sizeof length;
-    if (!HttpQueryInfoW(request.handle, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length,
-                        &size, nullptr))
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size,
+                        nullptr))
         return false;
     std::vector<char> buffer(static_cast<size_t>(length) + 2, 0);
     size_t used = 0;
@@ -211,8 +278,7 @@ bool httpGetText(const std::wstring& address, std::wstring& text, DWORD timeoutM
         const size_t left = buffer.size() - used;
         if (left < 2) return false;  // more than announced
         DWORD read = 0;
-        if (!InternetReadFile(request.handle, buffer.data() + used, static_cast<DWORD>(left - 1),
-                              &read))
+        if (!InternetReadFile(request, buffer.data() + used, static_cast<DWORD>(left - 1), &read))
             return false;
         if (read == 0) break;
         used += read;
@@ -223,7 +289,13 @@ bool httpGetText(const std::wstring& address, std::wstring& text, DWORD timeoutM
     if (wide <= 0) return false;
     text.resize(wide);
     MultiByteToWideChar(CP_THREAD_ACP, 0, buffer.data(), static_cast<int>(used), &text[0], wide);
-    return true;
+    return !(cancellable && stopRequested());
+}
+
+}  // namespace
+
+bool httpGetText(const std::wstring& address, std::wstring& text, DWORD timeoutMs) {
+    return fetchText(address, text, timeoutMs, false);
 }
 
 bool parseUpdateAnswer(const std::wstring& text, UpdateInfo& info) {
@@ -270,11 +342,72 @@ unsigned long long getFirstUpdateDelay() {
     return since >= period ? 0 : period - since;
 }
 
+namespace {
+
+// One fetch of the automatic check, run on a thread of its own so that the
+// check can stop waiting for it at once. The fetch touches nothing but this
+// record (shared by both threads, freed by the last one); a stop cuts its
+// session off, and whatever the network layer still finishes is its
+// time-out's bounded work, left behind when the program ends.
+struct FetchJob {
+    std::wstring address;
+    std::wstring text;
+    bool ok = false;
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> refs{2};
+    void release() {
+        if (--refs == 0) {
+            if (done) CloseHandle(done);
+            delete this;
+        }
+    }
+};
+
+DWORD WINAPI fetchJobProc(void* parameter) {
+    auto* job = static_cast<FetchJob*>(parameter);
+    job->ok = fetchText(job->address, job->text, kAutomaticTimeoutMs, true);
+    SetEvent(job->done);
+    job->release();
+    return 0;
+}
+
+enum class Fetch { Answered, Failed, Stopped };
+
+Fetch fetchUnlessStopped(const std::wstring& address, std::wstring& text) {
+    auto* job = new FetchJob;
+    job->address = address;
+    HANDLE thread = job->done ? CreateThread(nullptr, 0, fetchJobProc, job, 0, nullptr) : nullptr;
+    if (!thread) {
+        job->refs = 1;
+        job->release();
+        if (stopRequested()) return Fetch::Stopped;
+        return fetchText(address, text, kAutomaticTimeoutMs, true) ? Fetch::Answered
+               : stopRequested()                                   ? Fetch::Stopped
+                                                                   : Fetch::Failed;
+    }
+    CloseHandle(thread);
+    const HANDLE waits[2] = {job->done, updateThread().stop};
+    const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    Fetch result = Fetch::Stopped;
+    if (woken == WAIT_OBJECT_0 && !stopRequested()) {
+        text = job->text;
+        result = job->ok ? Fetch::Answered : Fetch::Failed;
+    }
+    job->release();
+    return result;
+}
+
+}  // namespace
+
 void runAutomaticUpdateCheck(HWND window) {
     std::wstring address;
     if (!buildUpdateRequest(address)) return;
     std::wstring text;
-    while (!httpGetText(address, text, kAutomaticTimeoutMs)) Sleep(g_retryMs);
+    for (;;) {
+        const Fetch fetched = fetchUnlessStopped(address, text);
+        if (fetched == Fetch::Answered) break;
+        if (fetched == Fetch::Stopped || !sleepUnlessStopped(g_retryMs)) return;
+    }
     rememberCheckTick();
     auto info = std::make_unique<UpdateInfo>();
     if (!parseUpdateAnswer(text, *info) || info->action == L"Latest" ||
@@ -283,12 +416,24 @@ void runAutomaticUpdateCheck(HWND window) {
         PostMessageW(window, WM_INK_UPDATE_ANSWER, UPDATE_ANSWER_REARM, 0);
         return;
     }
-    for (int i = 0; i < kIdleWaits && msSinceLastInput() < kIdleInputMs; ++i) Sleep(g_idleSleepMs);
+    for (int i = 0; i < kIdleWaits && msSinceLastInput() < kIdleInputMs; ++i) {
+        if (!sleepUnlessStopped(g_idleSleepMs)) return;
+    }
+    if (stopRequested()) return;
     if (PostMessageW(window, WM_INK_UPDATE_ANSWER, 0, reinterpret_cast<LPARAM>(info.get())))
         info.release();
 }
 
 bool startUpdateThread(HWND window) {
+    UpdateThreadState& state = updateThread();
+    win::ScopedLock lock(state.lock);
+    // A check still fetching or waiting for the user goes on; a second one
+    // would only ask the same question again.
+    if (state.thread && WaitForSingleObject(state.thread, 0) == WAIT_TIMEOUT) return true;
+    if (state.thread) CloseHandle(state.thread);
+    state.thread = nullptr;
+    // After a stop whose thread did not end, no new check begins.
+    if (stopRequested()) return false;
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, TRUE};
     DWORD id = 0;
     HANDLE thread =
@@ -297,7 +442,30 @@ bool startUpdateThread(HWND window) {
         SetTimer(window, TIMER_UPDATE_CHECK, 300000, nullptr);
         return false;
     }
-    CloseHandle(thread);
+    state.thread = thread;
+    return true;
+}
+
+bool stopUpdateThread(DWORD waitMs) {
+    UpdateThreadState& state = updateThread();
+    HANDLE thread;
+    {
+        win::ScopedLock lock(state.lock);
+        SetEvent(state.stop);
+        if (state.fetchSession) {
+            InternetCloseHandle(state.fetchSession);
+            state.fetchSession = nullptr;
+        }
+        thread = state.thread;
+    }
+    if (thread && WaitForSingleObject(thread, waitMs) != WAIT_OBJECT_0) {
+        debugTrace(L"UpdateCheck: the update thread did not end in time\n");
+        return false;
+    }
+    win::ScopedLock lock(state.lock);
+    if (state.thread) CloseHandle(state.thread);
+    state.thread = nullptr;
+    ResetEvent(state.stop);
     return true;
 }
 

@@ -65,6 +65,12 @@ void getWindowClassName(HWND window, wchar_t* text, int maxChars);
 // What opens an allowed link (the shell's "open" by default); tests record it.
 void setUpdateLinkOpener(bool (*opener)(const wchar_t* link));
 
+// Stops the update thread: its sleeps end and a fetch in progress is cut
+// off; waits at most `waitMs` for it to end. False when it is still running
+// (it then stays stopped and no new check starts); true otherwise, and the
+// checks may start again.
+bool stopUpdateThread(DWORD waitMs);
+
 // Whether the update thread may be made; false makes startUpdateThread take
 // its path for a thread that cannot be made (tests).
 void setUpdateThreadAllowed(bool allowed);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FakeHookLibrary.h"
+#include "LoopbackHttp.h"
 #include "TestSupport.h"
 #include "core/AppGlobals.h"
 #include "ink/AppsFilter.h"
@@ -581,6 +582,49 @@ TEST_F(ServiceTest, UpdateTimerHoldsPeriodsLongerThanTheSystemTimer) {
             << "the rest waits for the next step";
     }
     KillTimer(service_, TIMER_UPDATE_CHECK);
+}
+
+// The program ends promptly while its automatic update check, started by the
+// service window's timer, waits on a site that gives no answer: between the
+// retries after an error page, or inside a fetch the site never answers. The
+// check's thread has ended by then.
+TEST_F(ServiceTest, ShutDownEndsPromptlyWhileTheUpdateCheckWaitsOnTheSite) {
+    struct Case {
+        const char* name;
+        int status;
+        DWORD delayMs;
+    };
+    const Case cases[] = {
+        {"waiting to retry after an error page", 500, 0},
+        {"inside a fetch the site does not answer", 200, 8000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackHttp site;
+        LoopbackHttp::Response response;
+        response.status = c.status;
+        response.body = "<update action=\"Latest\"/>";
+        response.delayMs = c.delayMs;
+        site.respond(response);
+        WriteSetting(nullptr, L"UpgURL", site.url(L"/upgrades").c_str(), SETTING_STRING, 0);
+        setUpdateRetryDelays(300000, 60000);
+
+        ASSERT_TRUE(startAndWait());
+        generalSettings().runAutoUpdate = 1;
+        g_quietTicks = GetTickCount() + 3600000;
+        setServiceClock(quietTicks);
+        armUpdateTimer(service_, 1);
+        ASSERT_TRUE(pumpUntil([&] { return !site.requests().empty(); }, 10000))
+            << "the timer started the check";
+        pumpUntil([] { return false; }, 300);
+
+        const DWORD start = GetTickCount();
+        shutDown();
+        EXPECT_LT(GetTickCount() - start, 2500u) << "the shut-down ends promptly";
+        EXPECT_TRUE(stopUpdateThread(0)) << "the check's thread has ended";
+        generalSettings().runAutoUpdate = 0;
+        setServiceClock(nullptr);
+    }
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ class UpdateCheck : public ::testing::Test {
         setUpdateRetryDelays(50, 10);
     }
     void TearDown() override {
+        EXPECT_TRUE(stopUpdateThread(5000)) << "no check is left running";
         setUpdateLinkOpener(nullptr);
         appGlobals().serviceWindow = nullptr;
     }
@@ -250,6 +251,55 @@ TEST_F(UpdateCheck, UnreachableEndpointIsRetriedUntilItAnswers) {
     server.respondXml(answer("Latest", "", "", ""));
     ASSERT_TRUE(sxtest::pumpUntil([] { return !g_answers.empty(); }, 10000));
     EXPECT_EQ(UPDATE_ANSWER_REARM, g_answers[0].first);
+}
+
+// The shut-down stops the automatic check wherever it waits for the site:
+// between the retries of a site that cannot be reached, or inside a fetch
+// that a site never answers. It ends at once and offers nothing.
+TEST_F(UpdateCheck, ShutDownEndsTheCheckPromptlyWhileTheSiteIsUnreachable) {
+    struct Case {
+        const char* name;
+        bool refused;   // nothing listens at the address
+        int status;     // else the site's answer...
+        DWORD delayMs;  // ...after this long
+    };
+    const Case cases[] = {
+        {"nothing listens, waiting to retry", true, 0, 0},
+        {"error page, waiting to retry", false, 500, 0},
+        {"no answer, inside the fetch", false, 200, 8000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackHttp site;
+        LoopbackHttp::Response response;
+        response.status = c.status;
+        response.body = answer("Download", "9.9", "New", "http://127.0.0.1/");
+        response.delayMs = c.delayMs;
+        site.respond(response);
+        const std::wstring base = c.refused ? L"http://127.0.0.1:1" : site.url(L"/upgrades");
+        WriteSetting(nullptr, L"UpgURL", base.c_str(), SETTING_STRING, 0);
+        setUpdateRetryDelays(300000, 60000);
+        RecorderWindow recorder;
+        ASSERT_TRUE(startUpdateThread(recorder.hwnd));
+        if (c.refused)
+            Sleep(1000);
+        else
+            ASSERT_TRUE(sxtest::waitUntil([&] { return !site.requests().empty(); }, 10000));
+        Sleep(200);
+
+        const DWORD start = GetTickCount();
+        EXPECT_TRUE(stopUpdateThread(5000)) << "the thread has ended";
+        EXPECT_LT(GetTickCount() - start, 1500u);
+        sxtest::pumpUntil([] { return false; }, 200);
+        EXPECT_TRUE(g_answers.empty()) << "a stopped check offers nothing";
+    }
+    // After a stop that ended the thread the checks may start again.
+    setUpdateRetryDelays(50, 10);
+    RecorderWindow recorder;
+    server.respondXml(answer("Latest", "", "", ""));
+    WriteSetting(nullptr, L"UpgURL", server.url(L"/upgrades").c_str(), SETTING_STRING, 0);
+    ASSERT_TRUE(startUpdateThread(recorder.hwnd));
+    EXPECT_TRUE(sxtest::pumpUntil([] { return !g_answers.empty(); }, 10000));
 }
 
 TEST_F(UpdateCheck, MenuCheckSaysLatestWhenNothingIsNewer) {

@@ -167,6 +167,10 @@ HBITMAP makePanelFace() {
 CBindPanel::CBindPanel(const POINT* position)
     : BarSmartBitmapMaster(position, 0, new LayeredBitmap(makePanelFace(), 6, 0), nullptr, nullptr,
                            L"Scribix") {
+    // The pen points at fields to bind while the panel is open; the mode it
+    // had is put back when the panel goes.
+    if (LocalInkManager* manager = getLocalInkManager())
+        savedInkMode_ = manager->setMode(INK_MODE_BINDING);
     {
         win::ScopedLock lock(*panelLock());
         g_panel = this;
@@ -199,6 +203,7 @@ CBindPanel::~CBindPanel() {
         shellLink().stopBindShow();
     }
     unregisterBarMaster(this);
+    if (LocalInkManager* manager = getLocalInkManager()) manager->setMode(savedInkMode_);
     shellLink().clearStickers();
 }
 

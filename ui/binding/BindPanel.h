@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "ink/LocalInkManager.h"
 #include "ui/bars/BarFramework.h"
 
 class CBindingInfo;
@@ -66,6 +67,8 @@ class CBindPanel : public BarSmartBitmapMaster {
     bool idle_ = true;
     HWND lastFocus_ = nullptr;
     UINT_PTR timer_ = 0;
+    // The ink manager's mode before the panel switched it to binding.
+    InkManagerMode savedInkMode_ = INK_MODE_WRITING;
 };
 
 // Opens the panel (once) near the virtual screen's corner, far out of sight

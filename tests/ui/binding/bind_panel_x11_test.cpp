@@ -14,6 +14,7 @@
 
 #include "core/AppGlobals.h"
 #include "core/Settings.h"
+#include "ink/LocalInkManager.h"
 #include "core/ShellLink.h"
 #include "ink/AppsFilter.h"
 #include "recognition/Binding.h"
@@ -333,6 +334,46 @@ TEST_F(BindPanelTest, ScreenSaverEndsBindingModeWithinThreeSeconds) {
     EXPECT_TRUE(sxtest::pumpUntil([] { return bindPanel() == nullptr; }, 5000));
     EXPECT_LE(GetTickCount() - start, 3600u);
     EXPECT_FALSE(isBarMasterRegistered());
+}
+
+// Binding mode switches the ink manager's mode while the panel is open and
+// puts back the mode it found, however binding mode ends.
+TEST_F(BindPanelTest, InkManagerModeIsBindingWhileThePanelIsOpen) {
+    struct Case {
+        const char* name;
+        std::function<void(CBindPanel*)> leave;
+    };
+    const Case cases[] = {
+        {"closeBindPanel", [](CBindPanel*) { EXPECT_TRUE(closeBindPanel()); }},
+        {"leave button",
+         [](CBindPanel* panel) {
+             const POINT leave = unitCentre(panel, BIND_UNIT_LEAVE);
+             asUser([&] { EXPECT_TRUE(click(leave)); });
+         }},
+        {"WM_CLOSE", [](CBindPanel* panel) { PostMessageW(panel->window(), WM_CLOSE, 0, 0); }},
+        {"screen saver", [](CBindPanel*) { setScreenSaverProbe([] { return true; }); }},
+    };
+    auto* manager = new LocalInkManager;
+    appGlobals().inkManager = manager;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setScreenSaverProbe([] { return false; });
+        ASSERT_EQ(INK_MODE_WRITING, manager->mode());
+        CBindPanel* panel = openPanel();
+        ASSERT_NE(nullptr, panel);
+        EXPECT_EQ(INK_MODE_BINDING, manager->mode());
+        c.leave(panel);
+        EXPECT_TRUE(sxtest::pumpUntil([] { return bindPanel() == nullptr; }, 5000));
+        EXPECT_EQ(INK_MODE_WRITING, manager->mode()) << "the mode found is put back";
+        manager->setMode(INK_MODE_WRITING);
+    }
+    // A mode other than writing found at the start is the one put back.
+    manager->setMode(INK_MODE_BINDING);
+    ASSERT_NE(nullptr, openPanel());
+    EXPECT_TRUE(closeBindPanel());
+    EXPECT_EQ(INK_MODE_BINDING, manager->mode());
+    appGlobals().inkManager = nullptr;
+    delete manager;
 }
 
 }  // namespace
