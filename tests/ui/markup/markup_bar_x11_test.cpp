@@ -400,9 +400,9 @@ TEST_F(MarkupBarX11, TheCustomizeChoiceRelaysTheBarAndIsStored) {
         int buttons;
     } cases[] = {
         {SIZE_SMALL, APPEARANCE_COMPACT, true, 10},
-        {SIZE_LARGE, APPEARANCE_EXTENDED, false, 20},
+        {SIZE_LARGE, APPEARANCE_EXTENDED, false, 18},
         {SIZE_LARGE, APPEARANCE_AUTO, true, 10},
-        {SIZE_SMALL, APPEARANCE_AUTO, false, 20},
+        {SIZE_SMALL, APPEARANCE_AUTO, false, 18},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.size) + "/" + std::to_string(c.show));
