@@ -221,6 +221,22 @@ TEST_F(MarkupCustomizeTest, OkStoresAndEndsButEnterBeforeAChangeDoesNothing) {
     EXPECT_FALSE(bar.hide);
 }
 
+// A second request while the dialog is open brings that one forward instead
+// of opening another over the same settings.
+TEST_F(MarkupCustomizeTest, ASecondRequestKeepsTheOpenDialog) {
+    FakeMarkupBar bar, other;
+    INT_PTR second = -2;
+    HWND stillOpen = nullptr;
+    run(bar, [&](HWND dialog) {
+        second = runMarkupCustomization(other, nullptr);
+        stillOpen = markupCustomizationWindow() == dialog ? dialog : nullptr;
+        click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(second, 0);
+    EXPECT_NE(stillOpen, nullptr);
+    EXPECT_EQ(markupCustomizationWindow(), nullptr);
+}
+
 // The service's entry without a markup bar: the stored table is edited, and
 // nothing else in it is lost.
 TEST_F(MarkupCustomizeTest, TheServiceEntryEditsTheStoredMarkupSettings) {

@@ -416,6 +416,12 @@ TEST_F(MarkupBarX11, TheCustomizeChoiceRelaysTheBarAndIsStored) {
         EXPECT_EQ(stored.sizeMode, c.size);
         EXPECT_EQ(stored.autoHide, c.size == SIZE_LARGE ? 1 : 0);
     }
+    // Out of markup mode the bar is hidden, and a new choice leaves it so.
+    ShowWindow(bar->hwnd(), SW_HIDE);
+    bar->applyAppearance(false, SIZE_LARGE, APPEARANCE_COMPACT);
+    sxtest::pumpUntil([] { return false; }, 200);
+    EXPECT_FALSE(IsWindowVisible(bar->hwnd()));
+    EXPECT_TRUE(bar->compact());
 }
 
 // The service's entry over the live bar, worked by a user: Compact and OK.
