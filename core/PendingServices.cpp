@@ -6,4 +6,3 @@
 
 void chooseProfileForLastFocus(const wchar_t*) {}
 
-void showMarkupCustomizeDialog(HWND) {}

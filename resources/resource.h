@@ -87,6 +87,12 @@
 #define IDC_CUSTOMIZE_SMALL 3149
 #define IDC_CUSTOMIZE_SIZE_AUTO 3150
 
+// The markup bar's customization dialog (auto hide, size radios as above).
+#define IDD_CUSTOMIZE_MARKUP 256
+#define IDC_CUSTOMIZE_COMPACT 3151
+#define IDC_CUSTOMIZE_EXTENDED 3152
+#define IDC_CUSTOMIZE_APPEARANCE_AUTO 3153
+
 // The ink blot at the caret: with a current result, and without one.
 #define IDB_BLOT_RESULT 202
 #define IDB_BLOT_EMPTY 203

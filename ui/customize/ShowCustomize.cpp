@@ -2,9 +2,11 @@
 // "&Customize Toolbar...").
 #include "core/PendingServices.h"
 #include "core/Trace.h"
+#include "MarkupCustomization.h"
 #include "ToolbarCustomization.h"
 #include "ink/LocalInkManager.h"
 #include "ui/mainbar/MainBar.h"
+#include "ui/markup/MarkupBar.h"
 
 namespace {
 
@@ -81,6 +83,48 @@ class LiveMainBar : public CustomizableToolbar {
     void refreshButtons() override { mainBarRefreshButtons(); }
 };
 
+// The markup bar's stored settings, for a bar that has not been made yet.
+class StoredMarkupBar : public CustomizableMarkupBar {
+  public:
+    StoredMarkupBar() : table_(readMarkupPenTable()) {}
+    bool autoHide() const override { return table_.autoHide != 0; }
+    int sizeModeSetting() const override { return table_.sizeMode; }
+    int showMode() const override { return table_.showMode; }
+    void applyChoice(bool autoHide, int sizeModeSetting, int showMode) override {
+        table_.autoHide = autoHide ? 1 : 0;
+        table_.sizeMode = sizeModeSetting;
+        table_.showMode = showMode;
+        writeMarkupPenTable(table_);
+    }
+
+  private:
+    MarkupPenTable table_;
+};
+
+// The markup bar itself, looked up at each step as it may go while the
+// dialog runs; without it the choice is stored for the next bar.
+class LiveMarkupBar : public CustomizableMarkupBar {
+  public:
+    bool autoHide() const override {
+        CMarkupBar* bar = markupBar();
+        return bar ? bar->autoHide() : StoredMarkupBar().autoHide();
+    }
+    int sizeModeSetting() const override {
+        CMarkupBar* bar = markupBar();
+        return bar ? bar->sizeModeSetting() : StoredMarkupBar().sizeModeSetting();
+    }
+    int showMode() const override {
+        CMarkupBar* bar = markupBar();
+        return bar ? bar->penTable().showMode : StoredMarkupBar().showMode();
+    }
+    void applyChoice(bool autoHide, int sizeModeSetting, int showMode) override {
+        if (CMarkupBar* bar = markupBar())
+            bar->applyAppearance(autoHide, sizeModeSetting, showMode);
+        else
+            StoredMarkupBar().applyChoice(autoHide, sizeModeSetting, showMode);
+    }
+};
+
 }  // namespace
 
 void showCustomizeDialog(int resourceId, HWND owner) {
@@ -101,4 +145,9 @@ void showCustomizeDialog(int resourceId, HWND owner) {
             debugTrace(L"showCustomizeDialog: no dialog %d\n", resourceId);
             break;
     }
+}
+
+void showMarkupCustomizeDialog(HWND owner) {
+    LiveMarkupBar bar;
+    runMarkupCustomization(bar, owner);
 }

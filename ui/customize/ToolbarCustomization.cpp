@@ -21,20 +21,6 @@ const int kLayoutRadios[] = {IDC_CUSTOMIZE_VERTICAL, IDC_CUSTOMIZE_HORIZONTAL,
                              IDC_CUSTOMIZE_LAYOUT_AUTO};
 const int kSizeRadios[] = {IDC_CUSTOMIZE_LARGE, IDC_CUSTOMIZE_SMALL, IDC_CUSTOMIZE_SIZE_AUTO};
 
-// The radio of a value 2, 1 or 3 (first, second, third radio); 0 for another value.
-int radioOf(const int (&radios)[3], int value) {
-    switch (value) {
-        case 2:
-            return radios[0];
-        case 1:
-            return radios[1];
-        case 3:
-            return radios[2];
-        default:
-            return 0;
-    }
-}
-
 bool isOptionControl(WORD id) {
     return (id >= IDC_CUSTOMIZE_PEN && id <= IDC_CUSTOMIZE_AUTO_HIDE) ||
            (id >= IDC_CUSTOMIZE_VERTICAL && id <= IDC_CUSTOMIZE_SIZE_AUTO);
@@ -60,9 +46,9 @@ class ToolbarCustomizationDlg {
             }
             CheckDlgButton(hwnd(), box.controlId, on ? BST_CHECKED : BST_UNCHECKED);
         }
-        if (int radio = radioOf(kLayoutRadios, bar_.layoutMode()))
+        if (int radio = customizeRadioOf(kLayoutRadios, bar_.layoutMode()))
             CheckRadioButton(hwnd(), kLayoutRadios[0], kLayoutRadios[2], radio);
-        if (int radio = radioOf(kSizeRadios, bar_.sizeModeSetting()))
+        if (int radio = customizeRadioOf(kSizeRadios, bar_.sizeModeSetting()))
             CheckRadioButton(hwnd(), kSizeRadios[0], kSizeRadios[2], radio);
         CheckDlgButton(hwnd(), IDC_CUSTOMIZE_AUTO_HIDE,
                        bar_.autoHide() ? BST_CHECKED : BST_UNCHECKED);
@@ -166,12 +152,27 @@ DWORD toolbarMaskFromChoice(const ToolbarChoice& choice) {
     return mask;
 }
 
+int customizeRadioOf(const int (&radios)[3], int value) {
+    switch (value) {
+        case 2:
+            return radios[0];
+        case 1:
+            return radios[1];
+        case 3:
+            return radios[2];
+        default:
+            return 0;
+    }
+}
+
+int customizeValueOf(bool first, bool second) { return first ? 2 : second ? 1 : 3; }
+
 int layoutModeFromChoice(const ToolbarChoice& choice) {
-    return choice.vertical ? 2 : choice.horizontal ? 1 : 3;
+    return customizeValueOf(choice.vertical, choice.horizontal);
 }
 
 int sizeModeFromChoice(const ToolbarChoice& choice) {
-    return choice.large ? 2 : choice.small ? 1 : 3;
+    return customizeValueOf(choice.large, choice.small);
 }
 
 bool applyToolbarChoice(CustomizableToolbar& bar, const ToolbarChoice& choice) {

@@ -41,6 +41,13 @@ struct ToolbarChoice {
     bool large = false, small = false;          // neither: size follows the input
 };
 
+// A group of three radios stands for the values 2, 1 and 3 in that order (the
+// bars' size and layout choices, the markup bar's appearance): the radio of
+// `value` (0 for another value), and the value of the checked radio (a checked
+// first radio wins; neither of the first two: 3).
+int customizeRadioOf(const int (&radios)[3], int value);
+int customizeValueOf(bool first, bool second);
+
 // The mask of the checked boxes.
 DWORD toolbarMaskFromChoice(const ToolbarChoice& choice);
 // Layout and size values of the radios (a checked first radio wins).

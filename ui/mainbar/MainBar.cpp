@@ -12,6 +12,7 @@
 #include "ink/SelectionCorrection.h"
 #include "ink/TargetText.h"
 #include "ui/bars/BarFramework.h"
+#include "ui/bars/BarGestures.h"
 #include "ui/customize/ToolbarCustomization.h"
 
 namespace {
@@ -331,54 +332,7 @@ int CMainBar::onClientNotify(int event, LPARAM argument) {
 }
 
 bool CMainBar::onGesture(DWORD id, DWORD flags, POINT point, ULONGLONG) {
-    constexpr DWORD kBegin = 1, kEnd = 4;
-    POINT client = point;
-    if (hwnd()) ScreenToClient(hwnd(), &client);
-    switch (id) {
-        case 4: {  // pan: a flick of the bar to the desktop's edge
-            if (flags & kBegin) {
-                panStart_ = client;
-                beginDrag(client.x, client.y);
-            } else if (!(flags & kEnd)) {
-                dragStep(client.x, client.y);
-            } else {
-                endDrag();
-                RECT r;
-                if (!GetWindowRect(hwnd(), &r)) return true;
-                const RECT& d = desktop_;
-                const double dx = client.x - panStart_.x, dy = client.y - panStart_.y;
-                POINT end = point, edge = point;
-                bool onSide = false;
-                if (dx != 0) {
-                    edge.x = dx < 0 ? d.left : d.right - 1;
-                    edge.y = static_cast<LONG>(end.y + dy * (edge.x - end.x) / dx);
-                    onSide = edge.y >= d.top && edge.y < d.bottom;
-                }
-                if (!onSide) {
-                    if (dy == 0) return true;
-                    edge.y = dy < 0 ? d.top : d.bottom - 1;
-                    edge.x = static_cast<LONG>(end.x + (dx != 0 ? dx * (edge.y - end.y) / dy : 0));
-                }
-                OffsetRect(&r, edge.x - end.x, edge.y - end.y);
-                keepRectInDesktop(&r);
-                morphTo(&r, 1000);
-            }
-            return true;
-        }
-        case 3:  // zoom: its points are noted
-            if (flags & kBegin)
-                zoomFirst_ = point;
-            else
-                zoomLast_ = point;
-            return true;
-        case 5:  // rotate: the orientation flips at the end
-            if (flags & kEnd)
-                PostMessageW(hwnd(), WM_COMMAND,
-                             vertical_ ? BAR_CMD_MAKE_HORIZONTAL : BAR_CMD_MAKE_VERTICAL, 0);
-            return true;
-        default:
-            return false;
-    }
+    return handleBarGesture(*this, gestures_, id, flags, point);
 }
 
 // --- the slot ---

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include "ui/bars/BarGestures.h"
 #include "ui/bars/FloatingBar.h"
 
 // Button ids: each is its bit in the "buttons" mask.
@@ -67,9 +68,7 @@ class CMainBar : public CBaseBar<CMainBar> {
 
     int buttonsMask_ = 55;
     bool meantVisible_ = false;
-    POINT panStart_ = {};
-    POINT zoomFirst_ = {};
-    POINT zoomLast_ = {};
+    BarGestureTrack gestures_;
 };
 
 // The application-wide slot.

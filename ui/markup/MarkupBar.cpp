@@ -338,6 +338,27 @@ void CMarkupBar::setPenWidthIndex(int index) {
     setPenWidth(table_.widths[index]);
 }
 
+void CMarkupBar::applyAppearance(bool autoHide, int sizeModeSetting, int showMode) {
+    table_.autoHide = autoHide ? 1 : 0;
+    table_.sizeMode = sizeModeSetting;
+    table_.showMode = showMode;
+    autoHide_ = autoHide;
+    sizeModeSetting_ = sizeModeSetting;
+    if (hwnd()) {
+        if (!autoHide_) {
+            KillTimer(hwnd(), BAR_TIMER_AUTO_HIDE);
+            // A bar slid out to the edge would stay there with nothing to
+            // bring it back.
+            if (slidOut()) slideIn(300);
+        }
+        layoutButtons(sizeMode_);
+        refreshButtons();
+        InvalidateRect(hwnd(), nullptr, FALSE);
+    }
+    table_.position = position_;
+    writeMarkupPenTable(table_);
+}
+
 void CMarkupBar::toggleShapeEnhancer() {
     const bool on = !markup_canvas::shapeModeOn();
     markup_canvas::setShapeMode(on);
@@ -652,6 +673,14 @@ int CMarkupBar::onClientNotify(int event, LPARAM argument) {
             table_ = readMarkupPenTable();
             sizeModeSetting_ = table_.sizeMode;
             autoHide_ = table_.autoHide != 0;
+            // The bar's client (its record named after the same key) inks
+            // with the markup pencil.
+            if (client_) {
+                LocalClientRecord& record = client_->record();
+                record.penType = 2;  // the pencil
+                record.penWidth = table_.lastPencilWidth;
+                record.penColor = table_.lastPencilColor;
+            }
             break;
         case 11:
             if (argument == 0 && hwnd()) {

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "ui/bars/BarGestures.h"
 #include "ui/bars/FloatingBar.h"
 #include "ui/clip/ScreenCapture.h"
 #include "ui/markup/MarkupCanvas.h"
@@ -93,6 +94,9 @@ class CMarkupBar : public CHiddenStartBar<CMarkupBar>, public IScreenCaptureCall
     // The ink control's notifications (registered message "fatInkMsgToOwner").
     LRESULT onControlNotification(WPARAM code, LPARAM control);
     void toggleShapeEnhancer();
+    // The customization dialog's choice: kept, the bar laid out with it and
+    // the settings written.
+    void applyAppearance(bool autoHide, int sizeModeSetting, int showMode);
     // Runs the command of a button id as a press on it would.
     void runCommand(UINT id);
 
@@ -115,6 +119,7 @@ class CMarkupBar : public CHiddenStartBar<CMarkupBar>, public IScreenCaptureCall
     void done(CScreenCaptureCtrl* control, HBITMAP* clip, const wchar_t* title) override;
 
     bool compact() const;
+    int sizeModeSetting() const { return sizeModeSetting_; }
     const MarkupPenTable& penTable() const { return table_; }
     MarkupPenTable& penTable() { return table_; }
     int currentTool() const { return currentTool_; }
@@ -168,9 +173,15 @@ class CPensBar : public CHiddenStartBar<CPensBar> {
     void refreshButtons() override;
     void layoutButtons(int size) override;
     int onClientNotify(int event, LPARAM argument) override;
+    // Pan flicks the picker, zoom is noted, rotate flips it.
+    bool onGesture(DWORD id, DWORD flags, POINT point, ULONGLONG arguments) override {
+        return handleBarGesture(*this, gestures_, id, flags, point);
+    }
+    const BarGestureTrack& gestures() const { return gestures_; }
 
   private:
     CMarkupBar* markup_;
+    BarGestureTrack gestures_;
 };
 
 class CWidthsBar : public CHiddenStartBar<CWidthsBar> {
@@ -184,9 +195,15 @@ class CWidthsBar : public CHiddenStartBar<CWidthsBar> {
     void refreshButtons() override;
     void layoutButtons(int size) override;
     int onClientNotify(int event, LPARAM argument) override;
+    // Pan flicks the picker, zoom is noted, rotate flips it.
+    bool onGesture(DWORD id, DWORD flags, POINT point, ULONGLONG arguments) override {
+        return handleBarGesture(*this, gestures_, id, flags, point);
+    }
+    const BarGestureTrack& gestures() const { return gestures_; }
 
   private:
     CMarkupBar* markup_;
+    BarGestureTrack gestures_;
 };
 
 // The application's markup bar (null before start-up made it).

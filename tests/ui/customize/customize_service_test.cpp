@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "core/AppGlobals.h"
+#include "core/ServiceState.h"
 #include "core/Settings.h"
 #include "ink/LocalInkManager.h"
 #include "resources/resource.h"
@@ -18,8 +19,10 @@
 #include "tests/shell/FakeHookLibrary.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
+#include "ui/customize/MarkupCustomization.h"
 #include "ui/customize/ToolbarCustomization.h"
 #include "ui/mainbar/MainBar.h"
+#include "ui/markup/MarkupBar.h"
 
 namespace {
 
@@ -80,6 +83,65 @@ TEST(CustomizeFromTheService, OpensOnTheMainBarInsideMouseTransparentMode) {
     LocalInkManager* manager = getLocalInkManager();
     ASSERT_NE(manager, nullptr);
     EXPECT_FALSE(manager->isMouseTransparent()) << "the mode was not left";
+
+    PostMessageW(service, WM_CLOSE, 0, 0);
+    sxtest::runUntilQuit(5000);
+    stopInkService();
+    sxtest::dropQuit();
+    setHookLibrary(previous == &fake ? nullptr : previous);
+}
+
+// In markup mode the same command opens the markup bar's dialog, also inside
+// mouse-transparent mode; its choice reaches the markup bar and the store.
+TEST(CustomizeFromTheService, InMarkupModeOpensTheMarkupBarsDialog) {
+    sxtest::TestSettingsKey key(L"customize-service-markup");
+    const int off = 0;
+    WriteSetting(nullptr, L"showIntroScreen", &off, SETTING_NUMBER, 0);
+    WriteSetting(nullptr, L"runAutoUpdate", &off, SETTING_NUMBER, 0);
+    FakeHookLibrary fake;
+    HookLibrary* previous = setHookLibrary(&fake);
+
+    HWND service = startInkService(GetModuleHandleW(nullptr), L"");
+    ASSERT_NE(service, nullptr);
+    ASSERT_TRUE(sxtest::pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000));
+    sxtest::pumpUntil([] { return false; }, 300);
+    serviceState().markupMode = true;
+
+    struct Seen {
+        bool opened = false;
+        bool transparent = false;
+        bool toolbarDialog = false;
+    } seen;
+    std::thread user([&] {
+        HWND dialog = nullptr;
+        seen.opened = sxtest::waitUntil(
+            [&] { return (dialog = markupCustomizationWindow()) != nullptr; }, 10000);
+        seen.toolbarDialog = toolbarCustomizationWindow() != nullptr;
+        if (!seen.opened) return;
+        Sleep(300);
+        LocalInkManager* manager = getLocalInkManager();
+        seen.transparent = manager && manager->isMouseTransparent();
+        for (int id : {IDC_CUSTOMIZE_EXTENDED, IDOK}) {
+            RECT r = {};
+            GetWindowRect(GetDlgItem(dialog, id), &r);
+            const int x = id == IDOK ? (r.left + r.right) / 2 : r.left + 6;
+            xdotool("mousemove " + std::to_string(x) + " " +
+                    std::to_string((r.top + r.bottom) / 2) + " click 1 mousemove 5 5");
+            Sleep(200);
+        }
+        if (!sxtest::waitUntil([] { return markupCustomizationWindow() == nullptr; }, 3000))
+            if (HWND still = markupCustomizationWindow())
+                PostMessageW(still, WM_COMMAND, IDCANCEL, 0);
+    });
+    runMenuCommand(21);
+    user.join();
+    serviceState().markupMode = false;
+
+    EXPECT_TRUE(seen.opened) << "the menu command opened no markup dialog";
+    EXPECT_FALSE(seen.toolbarDialog);
+    EXPECT_TRUE(seen.transparent);
+    EXPECT_EQ(readMarkupPenTable().showMode, APPEARANCE_EXTENDED);
+    if (CMarkupBar* bar = markupBar()) EXPECT_FALSE(bar->compact());
 
     PostMessageW(service, WM_CLOSE, 0, 0);
     sxtest::runUntilQuit(5000);

@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <fstream>
+#include <functional>
+#include <thread>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,8 +27,11 @@
 #include "tests/support/Screenshot.h"
 #include "tests/support/TempDir.h"
 #include "ui/bars/BarFramework.h"
+#include "ui/bars/BarGestures.h"
 #include "ui/clip/ClipOutput.h"
+#include "ui/customize/MarkupCustomization.h"
 #include "ui/markup/MarkupBar.h"
+#include "resources/resource.h"
 #include "win/Gdiplus.h"
 
 namespace {
@@ -354,6 +359,178 @@ TEST_F(MarkupBarX11, AClipIsHandedOnAndItsToolClosedSoAnotherCanStart) {
                 return m == nullptr;
             },
             5000);
+    }
+}
+
+// The bar's client is named after its settings key and, on loading them,
+// inks with the markup pencil: type 2, its last width and its colour.
+TEST_F(MarkupBarX11, LoadingGivesTheBarsClientTheMarkupPencil) {
+    int width = 8;
+    COLORREF colour = RGB(0, 128, 0);
+    WriteSetting(L"MarkupBar", L"lastPencilWidth", &width, SETTING_NUMBER, 0);
+    WriteSetting(L"MarkupBar", L"lastPencilColor", &colour, SETTING_COLOR, 0);
+    CMarkupBar* bar = showBar();
+    ASSERT_NE(bar->client(), nullptr);
+    const LocalClientRecord& record = bar->client()->record();
+    EXPECT_STREQ(record.name, L"MarkupBar");
+    EXPECT_EQ(record.penType, 2);
+    EXPECT_EQ(record.penWidth, 8);
+    EXPECT_EQ(record.penColor, RGB(0, 128, 0));
+
+    // Loaded again (event 5) after the stored pencil changed.
+    width = 16;
+    colour = RGB(1, 2, 3);
+    WriteSetting(L"MarkupBar", L"lastPencilWidth", &width, SETTING_NUMBER, 0);
+    WriteSetting(L"MarkupBar", L"lastPencilColor", &colour, SETTING_COLOR, 0);
+    bar->client()->onNotify(INK_EVENT_READ_ICON_SETTINGS, 0);
+    EXPECT_EQ(record.penWidth, 16);
+    EXPECT_EQ(record.penColor, RGB(1, 2, 3));
+    // A pen change of the manager does not take the bar's client's pen.
+    bar->client()->onNotify(INK_EVENT_PEN_CHANGED, 0);
+    EXPECT_EQ(record.penType, 2);
+    EXPECT_EQ(record.penWidth, 16);
+}
+
+// The customization dialog's choice relays the bar at once and is stored.
+TEST_F(MarkupBarX11, TheCustomizeChoiceRelaysTheBarAndIsStored) {
+    CMarkupBar* bar = showBar(APPEARANCE_AUTO, SIZE_SMALL);
+    const struct Case {
+        int size, show;
+        bool compact;
+        int buttons;
+    } cases[] = {
+        {SIZE_SMALL, APPEARANCE_COMPACT, true, 10},
+        {SIZE_LARGE, APPEARANCE_EXTENDED, false, 18},
+        {SIZE_LARGE, APPEARANCE_AUTO, true, 10},
+        {SIZE_SMALL, APPEARANCE_AUTO, false, 18},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + "/" + std::to_string(c.show));
+        bar->applyAppearance(c.size == SIZE_LARGE, c.size, c.show);
+        EXPECT_EQ(bar->compact(), c.compact);
+        EXPECT_EQ(bar->buttonCount(), c.buttons);
+        EXPECT_EQ(bar->sizeMode(), c.size == SIZE_LARGE ? 1 : 0);
+        EXPECT_EQ(bar->autoHide(), c.size == SIZE_LARGE);
+        const MarkupPenTable stored = readMarkupPenTable();
+        EXPECT_EQ(stored.showMode, c.show);
+        EXPECT_EQ(stored.sizeMode, c.size);
+        EXPECT_EQ(stored.autoHide, c.size == SIZE_LARGE ? 1 : 0);
+    }
+    // Out of markup mode the bar is hidden, and a new choice leaves it so.
+    ShowWindow(bar->hwnd(), SW_HIDE);
+    bar->applyAppearance(false, SIZE_LARGE, APPEARANCE_COMPACT);
+    sxtest::pumpUntil([] { return false; }, 200);
+    EXPECT_FALSE(IsWindowVisible(bar->hwnd()));
+    EXPECT_TRUE(bar->compact());
+}
+
+// The service's entry over the live bar, worked by a user: Compact and OK.
+TEST_F(MarkupBarX11, TheServiceEntryCustomizesTheLiveBar) {
+    CMarkupBar* bar = showBar(APPEARANCE_AUTO, SIZE_SMALL);
+    ASSERT_FALSE(bar->compact());
+    std::thread user([] {
+        const DWORD start = GetTickCount();
+        while (!markupCustomizationWindow() && GetTickCount() - start < 10000) Sleep(20);
+        HWND dialog = markupCustomizationWindow();
+        if (!dialog) return;
+        Sleep(300);
+        for (int id : {IDC_CUSTOMIZE_COMPACT, IDOK}) {
+            RECT r = {};
+            GetWindowRect(GetDlgItem(dialog, id), &r);
+            const int x = id == IDOK ? (r.left + r.right) / 2 : r.left + 6;
+            hostshell::run("xdotool mousemove " + std::to_string(x) + " " +
+                               std::to_string((r.top + r.bottom) / 2) + " click 1 mousemove 5 5",
+                           10000);
+            Sleep(200);
+        }
+        if (HWND still = markupCustomizationWindow()) PostMessageW(still, WM_COMMAND, IDCANCEL, 0);
+    });
+    showMarkupCustomizeDialog(service_);
+    user.join();
+    EXPECT_TRUE(bar->compact());
+    EXPECT_EQ(bar->buttonCount(), 10);
+    EXPECT_EQ(readMarkupPenTable().showMode, APPEARANCE_COMPACT);
+}
+
+TEST(BarFlick, TheEdgePointOnTheLineOfMotion) {
+    const RECT desktop = {0, 0, 1000, 800};
+    const struct Case {
+        const char* name;
+        POINT from, to;
+        bool moved;
+        POINT edge;
+    } cases[] = {
+        {"left", {500, 400}, {400, 400}, true, {0, 400}},
+        {"right and down", {500, 400}, {600, 450}, true, {999, 649}},
+        {"straight up", {500, 400}, {500, 300}, true, {500, 0}},
+        {"steep up: the top edge", {500, 400}, {510, 300}, true, {540, 0}},
+        {"no motion", {500, 400}, {500, 400}, false, {}},
+        {"level below the desktop", {500, 900}, {400, 900}, false, {}},
+    };
+    for (const Case& c : cases) {
+        POINT edge = {-7, -7};
+        EXPECT_EQ(flickEdgePoint(desktop, c.from, c.to, &edge), c.moved) << c.name;
+        if (c.moved) {
+            EXPECT_EQ(edge.x, c.edge.x) << c.name;
+            EXPECT_EQ(edge.y, c.edge.y) << c.name;
+        }
+    }
+}
+
+// Both pickers: rotate flips the orientation at its end, zoom notes its
+// points, a pan flicks the picker to the desktop's edge, press-and-tap is
+// left to the system.
+TEST_F(MarkupBarX11, PickersFollowRotateZoomAndPanGestures) {
+    CMarkupBar* bar = showBar(APPEARANCE_AUTO, SIZE_LARGE);
+    ASSERT_TRUE(bar->compact());
+    struct Picker {
+        const char* name;
+        CVexaBar* bar;
+        std::function<void(POINT)> show;
+        std::function<const BarGestureTrack&()> track;
+    } pickers[] = {
+        {"pens", bar->pensBar(), [&](POINT p) { bar->pensBar()->showAt(p); },
+         [&]() -> const BarGestureTrack& { return bar->pensBar()->gestures(); }},
+        {"widths", bar->widthsBar(), [&](POINT p) { bar->widthsBar()->showAt(p); },
+         [&]() -> const BarGestureTrack& { return bar->widthsBar()->gestures(); }},
+    };
+    for (Picker& picker : pickers) {
+        SCOPED_TRACE(picker.name);
+        picker.show(POINT{500, 400});
+        sxtest::pumpUntil([] { return false; }, 300);
+        ASSERT_TRUE(IsWindowVisible(picker.bar->hwnd()));
+        RECT r;
+        GetWindowRect(picker.bar->hwnd(), &r);
+        const POINT mid = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+
+        const bool vertical = picker.bar->vertical();
+        EXPECT_TRUE(picker.bar->onGesture(BAR_GESTURE_ROTATE, kBarGestureBegin, mid, 0));
+        sxtest::pumpUntil([] { return false; }, 200);
+        EXPECT_EQ(picker.bar->vertical(), vertical) << "not before the rotation ends";
+        EXPECT_TRUE(picker.bar->onGesture(BAR_GESTURE_ROTATE, kBarGestureEnd, mid, 0));
+        sxtest::pumpUntil([&] { return picker.bar->vertical() != vertical; }, 2000);
+        EXPECT_NE(picker.bar->vertical(), vertical);
+
+        EXPECT_TRUE(picker.bar->onGesture(BAR_GESTURE_ZOOM, kBarGestureBegin, POINT{10, 20}, 0));
+        EXPECT_TRUE(picker.bar->onGesture(BAR_GESTURE_ZOOM, 0, POINT{30, 40}, 0));
+        EXPECT_EQ(picker.track().zoomFirst.x, 10);
+        EXPECT_EQ(picker.track().zoomLast.y, 40);
+        EXPECT_FALSE(picker.bar->onGesture(7, kBarGestureBegin, mid, 0)) << "press-and-tap";
+
+        GetWindowRect(picker.bar->hwnd(), &r);
+        const POINT start = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        picker.bar->onGesture(BAR_GESTURE_PAN, kBarGestureBegin, start, 0);
+        picker.bar->onGesture(BAR_GESTURE_PAN, 0, POINT{start.x - 20, start.y}, 0);
+        picker.bar->onGesture(BAR_GESTURE_PAN, kBarGestureEnd, POINT{start.x - 40, start.y}, 0);
+        sxtest::pumpUntil(
+            [&] {
+                GetWindowRect(picker.bar->hwnd(), &r);
+                return r.left <= picker.bar->desktop().left;
+            },
+            3000);
+        GetWindowRect(picker.bar->hwnd(), &r);
+        EXPECT_EQ(r.left, picker.bar->desktop().left) << "flicked to the left edge";
+        picker.bar->hideBar();
     }
 }
 
