@@ -1,8 +1,7 @@
 // Services of other subsystems that the shell drives, reached through the
-// operations their owners name. Until each owner is built, PendingServices.cpp
-// gives every operation a default that keeps the program running without the
-// service (nothing shown, nothing refused); the owner's work replaces the
-// default by its own definition and deletes it from there.
+// operations their owners name and define (ink, ui and the shell itself).
+// Only the shell and the floors that define an operation call it: a lower
+// floor that needs one reaches it through the shell's link (ShellLink.h).
 #pragma once
 
 #include <windows.h>

@@ -118,7 +118,8 @@ void MacroLink::chooseProfile(const wchar_t* prompt, int scope) {
     if (service && scope == generalSettings().useProfileScope &&
         PostMessageW(service, WM_INK_CHOOSE_PROFILE, 0, 0))
         return;
-    chooseProfileForLastFocus(prompt);
+    // Without the program's service window there is no menu to show.
+    debugTrace(L"Macro: no service window for the profile choice \"%ls\"\n", prompt);
 }
 
 namespace {

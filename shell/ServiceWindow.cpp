@@ -32,6 +32,9 @@
 #include "win/Dialog.h"
 #include "win/WinString.h"
 #include "win/Window.h"
+#include "recognition/ProfileChooser.h"
+#include "recognition/RecMgr.h"
+#include "ui/binding/BindPanel.h"
 
 namespace {
 
@@ -362,6 +365,22 @@ LRESULT onSetPen(HWND window, WPARAM wParam, LPARAM lParam) {
         manager->setPenOn(0);
     return 0;
 }
+
+}  // namespace
+
+// The profile in force for the last focus window is marked in the profile
+// choice menu; the chosen one becomes the pending choice with the scope of
+// the setting. The filter entry of the menu saves the filter itself.
+void chooseProfileForLastFocus(const wchar_t* prompt) {
+    std::wstring current;
+    getProfileForWindow(nullptr, current, false, true);
+    std::wstring name;
+    bool filterToggled = false;
+    if (chooseProfileMenu(prompt, current, name, &filterToggled) && !filterToggled)
+        getRecMgr().profileChooser().setChoice(name.c_str(), -1);
+}
+
+namespace {
 
 LRESULT onChooseProfile() {
     HKL layout = hookLibrary().askLastFocusKeyboardLayout();

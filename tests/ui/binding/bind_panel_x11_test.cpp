@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/AppGlobals.h"
+#include "core/PendingServices.h"
 #include "core/Settings.h"
 #include "ink/LocalInkManager.h"
 #include "core/ShellLink.h"
@@ -374,6 +377,42 @@ TEST_F(BindPanelTest, InkManagerModeIsBindingWhileThePanelIsOpen) {
     EXPECT_EQ(INK_MODE_BINDING, manager->mode());
     appGlobals().inkManager = nullptr;
     delete manager;
+}
+
+// The main menu's "Use profile ...": the profile picked in the choice menu
+// becomes the pending choice, "default (unbind)" leaves none, and closing the
+// menu keeps the choice made before.
+TEST_F(BindPanelTest, UseProfileMenuMakesThePickedProfileThePendingChoice) {
+    RecModule* module = getRecMgr().getCurrentModule();
+    ASSERT_NE(nullptr, module);
+    std::vector<std::wstring> names;
+    for (const std::wstring& name : module->profileNames())
+        if (!isSystemProfileName(name.c_str())) names.push_back(name);
+    const UINT prose =
+        static_cast<UINT>(std::find(names.begin(), names.end(), L"Prose") - names.begin()) + 2;
+    struct Case {
+        UINT item;
+        std::wstring pending;  // empty: no pending choice
+    } const cases[] = {
+        {prose, L"Prose"},
+        {1, L""},
+        {BIND_MENU_CLOSE, L"Numbers"},
+    };
+    for (const Case& c : cases) {
+        getRecMgr().profileChooser().setChoice(L"Numbers", PROFILE_SCOPE_ALWAYS);
+        std::thread user([&] {
+            HWND menu = waitForMenu(5000);
+            if (!menu) return;
+            Sleep(300);
+            EXPECT_TRUE(click(itemCentre(menu, c.item))) << c.item;
+        });
+        chooseProfileForLastFocus(L"Choose profile (en):");
+        user.join();
+        std::wstring name;
+        getRecMgr().profileChooser().take(name, false);
+        EXPECT_EQ(c.pending, name) << "item " << c.item;
+    }
+    getRecMgr().profileChooser().clear(-1);
 }
 
 }  // namespace
