@@ -514,7 +514,7 @@ void BarMaster::postMsgToMasterDelayed(HWND window, UINT code, LPARAM a, LPARAM 
     }
     HANDLE thread = CreateThread(
         nullptr, 0,
-        [](void* p) -> DWORD {
+        [](void* p) WINAPI -> DWORD {
             Delayed* d = static_cast<Delayed*>(p);
             if (d->delayMs > 0 && d->delayMs < 10000) Sleep(static_cast<DWORD>(d->delayMs));
             // A window closed meanwhile cannot free the record: it is freed here.

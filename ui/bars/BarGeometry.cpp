@@ -154,7 +154,7 @@ bool postDelayed(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int ms
     if (!record) return false;
     HANDLE thread = CreateThread(
         nullptr, 0,
-        [](void* p) -> DWORD {
+        [](void* p) WINAPI -> DWORD {
             Record* r = static_cast<Record*>(p);
             if (r->ms > 0 && r->ms < 10000) Sleep(static_cast<DWORD>(r->ms));
             PostMessageW(r->window, r->message, r->wParam, r->lParam);
