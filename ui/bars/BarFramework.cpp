@@ -501,36 +501,11 @@ void BarMaster::postMsgToUnits(UINT code, UINT unitId, LPARAM a, LPARAM b) {
 }
 
 void BarMaster::postMsgToMasterDelayed(HWND window, UINT code, LPARAM a, LPARAM b, int delayMs) {
-    struct Delayed {
-        HWND window;
-        MsgToMaster* message;
-        int delayMs;
-    };
-    Delayed* delayed =
-        new (std::nothrow) Delayed{window, new (std::nothrow) MsgToMaster(code, a, b), delayMs};
-    if (!delayed || !delayed->message) {
-        if (delayed) delete delayed;
-        return;
-    }
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* p) WINAPI -> DWORD {
-            Delayed* d = static_cast<Delayed*>(p);
-            if (d->delayMs > 0 && d->delayMs < 10000) Sleep(static_cast<DWORD>(d->delayMs));
-            // A window closed meanwhile cannot free the record: it is freed here.
-            if (!PostMessageW(d->window, WM_BAR_MSG_TO_MASTER, 0,
-                              reinterpret_cast<LPARAM>(d->message)))
-                delete d->message;
-            delete d;
-            return 0;
-        },
-        delayed, 0, nullptr);
-    if (thread) {
-        CloseHandle(thread);
-    } else {
-        delete delayed->message;
-        delete delayed;
-    }
+    MsgToMaster* message = new (std::nothrow) MsgToMaster(code, a, b);
+    if (!message) return;
+    if (!postDelayed(window, WM_BAR_MSG_TO_MASTER, 0, reinterpret_cast<LPARAM>(message), delayMs,
+                     [](LPARAM lParam) { delete reinterpret_cast<MsgToMaster*>(lParam); }))
+        delete message;
 }
 
 void BarMaster::setSticky(bool sticky) {

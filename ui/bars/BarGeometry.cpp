@@ -142,22 +142,26 @@ DWORD idleSinceTick() {
     return laterInputTick(user, lastSyntheticInputTick(&own) ? &own : nullptr, GetTickCount());
 }
 
-bool postDelayed(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int ms) {
+bool postDelayed(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int ms,
+                 void (*undelivered)(LPARAM lParam)) {
     struct Record {
         HWND window;
         UINT message;
         WPARAM wParam;
         LPARAM lParam;
         int ms;
+        void (*undelivered)(LPARAM lParam);
     };
-    Record* record = new (std::nothrow) Record{window, message, wParam, lParam, ms};
+    Record* record = new (std::nothrow) Record{window, message, wParam, lParam, ms, undelivered};
     if (!record) return false;
     HANDLE thread = CreateThread(
         nullptr, 0,
         [](void* p) WINAPI -> DWORD {
             Record* r = static_cast<Record*>(p);
             if (r->ms > 0 && r->ms < 10000) Sleep(static_cast<DWORD>(r->ms));
-            PostMessageW(r->window, r->message, r->wParam, r->lParam);
+            // A window closed meanwhile cannot free what the message owns.
+            if (!PostMessageW(r->window, r->message, r->wParam, r->lParam) && r->undelivered)
+                r->undelivered(r->lParam);
             delete r;
             return 0;
         },

@@ -34,7 +34,10 @@ DWORD idleSinceTick();
 // `userTick`. Tick arithmetic wraps.
 DWORD laterInputTick(DWORD userTick, const DWORD* ownTick, DWORD now);
 // Posts the message from a short-lived thread after `ms` (0 < ms < 10000; else at once).
-bool postDelayed(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int ms);
+// `undelivered`, when given, frees what lParam owns if the window is gone by
+// then; false (nothing posted, nothing freed) when no thread could start.
+bool postDelayed(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int ms,
+                 void (*undelivered)(LPARAM lParam) = nullptr);
 // The pen-up marker of an ink point list.
 bool pointIsMarker(const InkPoint& point);
 // The bounding box in pixels of the non-marker points (right and bottom + 1),
