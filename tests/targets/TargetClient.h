@@ -240,9 +240,20 @@ class TargetProcess {
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION info = {};
-        if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                            CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
+        // Wine reports a new process that ended inside its loader, before it
+        // ran any code of its own, as ERROR_INTERNAL_ERROR; seen on a loaded
+        // machine and gone on the next try. Any other refusal is final.
+        bool made = false;
+        for (int attempt = 0; attempt < 3 && !made; ++attempt) {
+            made = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                                  CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
+            if (!made && GetLastError() != ERROR_INTERNAL_ERROR) break;
+            if (!made) Sleep(500);
+        }
+        if (!made) {
+            const DWORD error = GetLastError();
             CloseHandle(ready);
+            SetLastError(error);
             return fail("cannot start the target");
         }
         process_ = info.hProcess;
