@@ -35,6 +35,13 @@ if(WIN32)
 else()
   set(SCRIBIX_TREE native)
   add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+  # Line tables are all that the sanitizers' reports need, at a fraction of
+  # the compile time of full debug information.
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    foreach(flags CMAKE_C_FLAGS_RELWITHDEBINFO CMAKE_CXX_FLAGS_RELWITHDEBINFO)
+      string(REGEX REPLACE "(^| )-g( |$)" "\\1-gline-tables-only\\2" ${flags} "${${flags}}")
+    endforeach()
+  endif()
   option(SCRIBIX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
   if(SCRIBIX_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
@@ -66,9 +73,10 @@ endif()
 
 set(SCRIBIX_SCRIPTS ${CMAKE_SOURCE_DIR}/scripts)
 # Tests that start interactive programs, install system hooks, type or take the
-# foreground in a tree's prefix would disturb each other: they take this lock
-# (set_tests_properties(<test> PROPERTIES RESOURCE_LOCK ${SCRIBIX_DESKTOP_LOCK})).
-set(SCRIBIX_DESKTOP_LOCK ${SCRIBIX_TREE}.desktop)
+# foreground in a prefix would disturb each other: scribix_desktop_tests()
+# gives them the lock of their prefix's desktop. Prefixes (one wineserver and,
+# for the x11 kinds, one Xvfb each) share nothing, so the desktops of the
+# different kinds run side by side.
 set(SCRIBIX_WINE_DIR ${CMAKE_BINARY_DIR}/wine)
 
 # scribix_floor_includes(<target> <folder>...): the target and whoever links it
@@ -170,9 +178,10 @@ function(scribix_register_test name target)
     endif()
     # The target's emulator (scripts/wine-exec) runs it in the prefix named below.
     add_test(NAME ${test} COMMAND ${target} ${T_ARGS})
-    # Each x11 kind has its own Xvfb: tests of one kind take its display in turn.
+    # Each x11 kind has its own Xvfb: tests of one kind take its display, which
+    # is its desktop, in turn.
     if(kind MATCHES "^x11")
-      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK ${SCRIBIX_TREE}.xdisplay.${kind})
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK ${SCRIBIX_TREE}.desktop.${kind})
     endif()
     _scribix_wine_fixture(${kind})
     # wine-exec stops the program a little before ctest would kill it, so that
@@ -187,6 +196,19 @@ function(scribix_register_test name target)
   set_tests_properties(${test} PROPERTIES TIMEOUT ${T_TIMEOUT}
                        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                        LABELS "${SCRIBIX_TREE};${T_LABELS}")
+endfunction()
+
+# scribix_desktop_tests(<test>...): the tests (registered in this folder) take
+# the desktop of their prefix one at a time.
+function(scribix_desktop_tests)
+  foreach(test IN LISTS ARGN)
+    get_test_property(${test} ENVIRONMENT environment)
+    set(kind "")
+    if(environment MATCHES "SCRIBIX_WINE_KIND=([a-z0-9]+)")
+      set(kind .${CMAKE_MATCH_1})
+    endif()
+    set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK ${SCRIBIX_TREE}.desktop${kind})
+  endforeach()
 endfunction()
 
 # scribix_exports_test(<name> <dll target> <list file>): registers "<tree>.<name>",

@@ -14,6 +14,9 @@
 //     --point-ms N          with --xdotool: a pause after every pen position, as a pen
 //                           samples (default 0: as fast as xdotool goes; a receiver may
 //                           then merge the moves)
+//     --min-step P          with --xdotool: a pen position only once it is P pixels or
+//                           more from the last one (a faster pen at the same sampling
+//                           rate; the end of a stroke is always written)
 //
 // Without --xdotool each stroke is one line of "x,y" pixel pairs. A "\n" in
 // the text (backslash, n) starts a new line.
@@ -32,7 +35,7 @@ int usage() {
                  "usage: handwrite [--seed N] [--x X --y Y] [--height H] "
                  "[--variation none|moderate|careless]\n"
                  "                 [--separate] [--other-forms] [--joined J] [--xdotool "
-                 "[--pause-ms N] [--point-ms N]] <text>\n");
+                 "[--pause-ms N] [--point-ms N] [--min-step P]] <text>\n");
     return 2;
 }
 
@@ -44,6 +47,7 @@ int main(int argc, char** argv) {
     bool xdotool = false;
     int pauseMs = 30;
     int pointMs = 0;
+    double minStep = 0;
     std::string text;
     bool haveText = false;
     for (int i = 1; i < argc; ++i) {
@@ -79,6 +83,8 @@ int main(int argc, char** argv) {
             pauseMs = std::atoi(argv[++i]);
         } else if (a == "--point-ms" && more) {
             pointMs = std::atoi(argv[++i]);
+        } else if (a == "--min-step" && more) {
+            minStep = std::atof(argv[++i]);
         } else if (!haveText && (a.empty() || a[0] != '-')) {
             text = a;
             haveText = true;
@@ -102,7 +108,12 @@ int main(int argc, char** argv) {
         auto px = [](float v) { return static_cast<long>(std::lround(v / 4)); };
         if (xdotool) {
             std::printf("mousemove %ld %ld\nmousedown 1\n", px(stroke[0].x), px(stroke[0].y));
+            size_t last = 0;
             for (size_t k = 1; k < stroke.size(); ++k) {
+                const double dx = (stroke[k].x - stroke[last].x) / 4;
+                const double dy = (stroke[k].y - stroke[last].y) / 4;
+                if (k + 1 < stroke.size() && std::hypot(dx, dy) < minStep) continue;
+                last = k;
                 std::printf("mousemove %ld %ld\n", px(stroke[k].x), px(stroke[k].y));
                 if (pointMs > 0) std::printf("sleep %.3f\n", pointMs / 1000.0);
             }

@@ -169,9 +169,10 @@ TEST_F(AccElemTest, EnclosingListIsTheOutermostOfAnUnbrokenChain) {
         CAccElem list;
         const bool found = CAccElem(start.get(), 0).findEnclosingList(&list);
         EXPECT_EQ(found, c.expectedIndex >= 0) << c.what;
-        if (found && c.expectedIndex >= 0)
+        if (found && c.expectedIndex >= 0) {
             EXPECT_EQ(list.object(), static_cast<IAccessible*>(chain.links[c.expectedIndex]))
                 << c.what;
+        }
     }
 }
 

@@ -93,11 +93,14 @@ inline HWND hookFocusWindow() {
 }
 
 // xdotool writes `text` with the generator's strokes, the first baseline
-// starting at the screen pixel (x, y), a point every `pointMs`.
-inline bool writeWithPen(const std::string& text, int x, int y, int seed = 3, int pointMs = 6) {
+// starting at the screen pixel (x, y), a point every `pointMs`, each at least
+// `minStep` pixels from the one before (a faster pen).
+inline bool writeWithPen(const std::string& text, int x, int y, int seed = 3, int pointMs = 6,
+                         int minStep = 0) {
     const std::string command = std::string(HANDWRITE_TOOL) + " --xdotool --seed " +
                                 std::to_string(seed) + " --height 16 --point-ms " +
-                                std::to_string(pointMs) + " --x " + std::to_string(x) + " --y " +
+                                std::to_string(pointMs) + " --min-step " +
+                                std::to_string(minStep) + " --x " + std::to_string(x) + " --y " +
                                 std::to_string(y) + " '" + text + "' | xdotool -";
     std::string output;
     const bool ok = hostshell::run(command, 60000, &output);

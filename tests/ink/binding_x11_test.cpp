@@ -101,7 +101,8 @@ void writeOverTheTarget(bool contextReco, Outcome& out) {
     sxtest::pumpUntil([] { return false; }, 300);  // a blank after the text comes last
     out.field = narrow(target->text());
     target.reset();
-    scribix.stop(::testing::Test::HasFailure());
+    // A writing without a result fails the test: its trace goes with it.
+    scribix.stop(::testing::Test::HasFailure() || out.result == "(none)");
 }
 
 TEST(BindingOverAnApplication, ABoundFieldIsRecognizedWithItsProfile) {

@@ -4,9 +4,15 @@
 // server's own pointer moved by xdotool along the handwriting generator's
 // strokes; what the field holds is read from outside with WM_GETTEXT, and
 // every check fails on the first wrong text with the text it found.
+//
+// The tests of one setting write on, one after the other, into the same
+// running program and Scribix, as a user does (each starts from an empty
+// field); a test that fails ends them, and the next starts afresh. The
+// build runs each setting as a test of its own (a filter on its name).
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +32,9 @@ constexpr int kWaitNextStroke = 700;
 // through the system's low-level hooks before the next is read; on a busy
 // machine a faster pen has its moves merged, and the writing reads otherwise.
 constexpr int kPointMs = 10;
+// The pen moves at least this many pixels between points: a brisk hand, at
+// half the events of the generator's every pixel.
+constexpr int kMinStep = 2;
 // A writing's text reaches the field within this after the pen rested.
 constexpr DWORD kDeliveryMs = 4000;
 
@@ -44,37 +53,84 @@ std::string settingName(const ::testing::TestParamInfo<Setting>& info) {
            (info.param.openBeforeScribix ? "_OpenBeforeScribix" : "_OpenAfterScribix");
 }
 
+// Scribix and the program, started in the setting's order, kept for the
+// setting's next test while the tests pass.
+struct Session {
+    Setting setting;
+    std::unique_ptr<RunningScribix> scribix;
+    std::unique_ptr<WineProgram> program;
+
+    bool serves(const Setting& wanted) const {
+        return setting.program == wanted.program &&
+               setting.openBeforeScribix == wanted.openBeforeScribix;
+    }
+    // Scribix first, then the program: the program's field ends first.
+    void end(bool report) {
+        if (scribix) scribix->stop(report);
+        scribix.reset();
+        program.reset();
+    }
+};
+std::unique_ptr<Session> session;
+
+// The last session ends with the run, as a user closes Scribix.
+class EndTheLastSession : public ::testing::Environment {
+  public:
+    void TearDown() override {
+        if (session) session->end(false);
+        session.reset();
+    }
+};
+const auto* const endTheLastSession = ::testing::AddGlobalTestEnvironment(new EndTheLastSession);
+
 class WritingIntoWinePrograms : public ::testing::TestWithParam<Setting> {
   protected:
     void SetUp() override {
-        scribix_ = std::make_unique<RunningScribix>(kWaitNextStroke);
-        if (GetParam().openBeforeScribix) {
-            openProgram();
-            if (HasFatalFailure()) return;
-            ASSERT_TRUE(scribix_->start());
-        } else {
-            ASSERT_TRUE(scribix_->start());
-            openProgram();
-            if (HasFatalFailure()) return;
+        if (session && !session->serves(GetParam())) {
+            session->end(false);
+            session.reset();
         }
+        if (!session) {
+            session = std::make_unique<Session>();
+            session->setting = GetParam();
+            session->scribix = std::make_unique<RunningScribix>(kWaitNextStroke);
+            if (GetParam().openBeforeScribix) {
+                openProgram();
+                if (HasFatalFailure()) return;
+                ASSERT_TRUE(session->scribix->start());
+            } else {
+                ASSERT_TRUE(session->scribix->start());
+                openProgram();
+                if (HasFatalFailure()) return;
+            }
+        } else {
+            // Where the last test left off: the field emptied, the program in front.
+            ASSERT_TRUE(session->program->setText(L""));
+            ASSERT_TRUE(session->program->activate()) << "the program did not come to the front";
+        }
+        scribix_ = session->scribix.get();
+        program_ = session->program.get();
         ASSERT_TRUE(
             sxtest::pumpUntil([&] { return hookFocusWindow() == program_->field(); }, 10000))
             << "the hook library does not know the focused field: it holds " << hookFocusWindow()
             << " (" << narrow(targets::classNameOf(hookFocusWindow())) << "), the field is "
             << program_->field();
         GetWindowRect(program_->field(), &field_);
+        resultsBefore_ = scribix_->resultCount();
     }
 
     void TearDown() override {
-        if (scribix_) scribix_->stop(HasFailure());
-        scribix_.reset();
-        program_.reset();
+        // What a failed test leaves is no start for the next one.
+        if (HasFailure() && session) {
+            session->end(true);
+            session.reset();
+        }
     }
 
     void openProgram() {
-        program_ = std::make_unique<WineProgram>(*GetParam().program);
-        ASSERT_TRUE(program_->ok()) << program_->error();
-        ASSERT_TRUE(program_->activate()) << "the program did not come to the front";
+        session->program = std::make_unique<WineProgram>(*GetParam().program);
+        ASSERT_TRUE(session->program->ok()) << session->program->error();
+        ASSERT_TRUE(session->program->activate()) << "the program did not come to the front";
     }
 
     // Where a writing starts: inside the field, near its top left.
@@ -91,7 +147,7 @@ class WritingIntoWinePrograms : public ::testing::TestWithParam<Setting> {
     ::testing::AssertionResult writeAndExpect(const std::string& text, const std::wstring& head,
                                               std::wstring* read = nullptr) {
         const size_t results = scribix_->resultCount() + 1;
-        if (!writeWithPen(text, left(), baseline(), 3, kPointMs))
+        if (!writeWithPen(text, left(), baseline(), 3, kPointMs, kMinStep))
             return ::testing::AssertionFailure() << "xdotool could not write \"" << text << "\"";
         const std::string result = scribix_->resultAfter(results, kWaitNextStroke + kDeliveryMs);
         if (!readAsWritten(result, text))
@@ -124,9 +180,11 @@ class WritingIntoWinePrograms : public ::testing::TestWithParam<Setting> {
         return differ <= 1;
     }
 
-    std::unique_ptr<RunningScribix> scribix_;
-    std::unique_ptr<WineProgram> program_;
+    RunningScribix* scribix_ = nullptr;
+    WineProgram* program_ = nullptr;
     RECT field_ = {};
+    // The program's results before this test.
+    size_t resultsBefore_ = 0;
 };
 
 // Words and short phrases of the generator's hand, one writing each.
@@ -145,7 +203,7 @@ TEST_P(WritingIntoWinePrograms, TwentyWritingsInARowArriveWholeWithTheBlanksBetw
         field += read + L" ";
     }
     const size_t writings = sizeof kWritings / sizeof kWritings[0];
-    EXPECT_EQ(scribix_->resultCount(), writings) << "one result for each writing";
+    EXPECT_EQ(scribix_->resultCount() - resultsBefore_, writings) << "one result for each writing";
 }
 
 TEST_P(WritingIntoWinePrograms, ABlankComesBeforeAWritingAfterALetter) {
@@ -187,7 +245,8 @@ TEST_P(WritingIntoWinePrograms, FocusGoesToAnotherWindowAndBack) {
     RECT otherField;
     GetWindowRect(other.control(), &otherField);
     const size_t results = scribix_->resultCount() + 1;
-    ASSERT_TRUE(writeWithPen("world", otherField.left + 10, otherField.top + 40, 3, kPointMs));
+    ASSERT_TRUE(writeWithPen("world", otherField.left + 10, otherField.top + 40, 3, kPointMs,
+                             kMinStep));
     const std::string there = scribix_->resultAfter(results, kWaitNextStroke + kDeliveryMs);
     const std::wstring otherText(there.begin(), there.end());
     EXPECT_TRUE(other.waitForText(otherText + L" ", kDeliveryMs))
@@ -202,7 +261,7 @@ TEST_P(WritingIntoWinePrograms, FocusGoesToAnotherWindowAndBack) {
 }
 
 TEST_P(WritingIntoWinePrograms, AWritingDuringTheDeliveryOfTheLastArrivesAfterIt) {
-    ASSERT_TRUE(writeWithPen("hello", left(), baseline(), 3, kPointMs));
+    ASSERT_TRUE(writeWithPen("hello", left(), baseline(), 3, kPointMs, kMinStep));
     // The first writing's text has been typed, and its delivery goes on (the
     // field settles, the result is made current): the second starts now.
     ASSERT_TRUE(sxtest::pumpUntil(
@@ -212,14 +271,16 @@ TEST_P(WritingIntoWinePrograms, AWritingDuringTheDeliveryOfTheLastArrivesAfterIt
         },
         kWaitNextStroke + kDeliveryMs))
         << "the field holds \"" << narrow(program_->text()) << "\"";
-    ASSERT_EQ(scribix_->resultCount(), 0u) << "the first delivery was over already";
-    ASSERT_TRUE(writeWithPen("world", left(), baseline() + 40, 3, kPointMs));
+    ASSERT_EQ(scribix_->resultCount(), resultsBefore_) << "the first delivery was over already";
+    ASSERT_TRUE(writeWithPen("world", left(), baseline() + 40, 3, kPointMs, kMinStep));
 
-    const std::string second = scribix_->resultAfter(2, kWaitNextStroke + kDeliveryMs);
+    const size_t two = resultsBefore_ + 2;
+    const std::string second = scribix_->resultAfter(two, kWaitNextStroke + kDeliveryMs);
     const std::vector<std::string> lines = scribix_->trace().lines();
     std::vector<std::string> results;
     for (const std::string& line : lines)
         if (line.rfind(kResultTrace, 0) == 0) results.push_back(line);
+    results.erase(results.begin(), results.begin() + std::min(resultsBefore_, results.size()));
     ASSERT_EQ(results.size(), 2u) << "two writings, two results (the second: " << second << ")";
     const std::string first = results[0].substr(
         sizeof kResultTrace, results[0].find('"', sizeof kResultTrace) - sizeof kResultTrace);
@@ -227,7 +288,7 @@ TEST_P(WritingIntoWinePrograms, AWritingDuringTheDeliveryOfTheLastArrivesAfterIt
     EXPECT_TRUE(readAsWritten(second, "world")) << "the second result came last: " << second;
     const std::wstring expected = std::wstring(first.begin(), first.end()) + L" " +
                                   std::wstring(second.begin(), second.end()) + L" ";
-    ASSERT_TRUE(expectField(expected, 2, "after two writings in quick succession"));
+    ASSERT_TRUE(expectField(expected, two, "after two writings in quick succession"));
 }
 
 INSTANTIATE_TEST_SUITE_P(WineTargets, WritingIntoWinePrograms,

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "RecTestSupport.h"
+#include "StubRecModule.h"
 #include "recognition/RecEnv.h"
 #include "recognition/RecMgr.h"
 #include "core/HookLibrary.h"
@@ -16,64 +17,15 @@
 namespace {
 
 // A module over the platform recognizer, as far as the manager can tell.
-class FakeWinModule : public RecModule {
-    VEXA_CLASS(FakeWinModule, RecModule)
+class FakeWinModule : public StubRecModule {
+    VEXA_CLASS(FakeWinModule, StubRecModule)
 
   public:
-    using RecModule::RecModule;
-    bool checkWord(PSO_HRC, const wchar_t*) override { return false; }
-    PSO_HUSERDICT LoadUserDictFromFile(PSO_HRC, const wchar_t*, bool) override { return nullptr; }
-    bool SaveUserDictToFile(PSO_HRC, PSO_HUSERDICT, const wchar_t*, const wchar_t*) override {
-        return false;
-    }
-    PSO_HRC createRecContext(RecProfile&) override { return nullptr; }
-    RecWordList* getAnswers(PSO_HRC, int, bool) override { return nullptr; }
-    bool getWordVariants(PSO_HRC, const wchar_t*, std::vector<std::wstring>&, int) override {
-        return false;
-    }
+    using StubRecModule::StubRecModule;
     const wchar_t* getUserDictExtension() const override { return L".voc.win"; }
-    bool addWordToUserDict(PSO_HRC, PSO_HUSERDICT, const wchar_t*) override { return false; }
-    bool enumUserDictWords(PSO_HRC, PSO_HUSERDICT, UserDictWordCallback, void*) override {
-        return false;
-    }
     int32_t PSO_GetRecognizerInfo(int32_t, char* buffer) override {
         std::strcpy(buffer, "Scribix WinRec Bridge v 1.0.0.");
         return 0;
-    }
-    PSO_HRC PSO_CreateRecognitionContext() override { return nullptr; }
-    int32_t PSO_DeleteRecognitionContext(PSO_HRC) override { return 7; }
-    int32_t PSO_StartRecognitionSession(PSO_HRC, const PSO_SESSION_START*) override { return 3; }
-    int32_t PSO_EndRecognitionSession(PSO_HRC) override { return 3; }
-    int32_t PSO_AddInkToRecSession(PSO_HRC, const PSO_POINT*, int32_t, int32_t, int32_t*,
-                                   int32_t) override {
-        return 3;
-    }
-    int32_t PSO_SetExtraSessionParameters(PSO_HRC, int32_t, intptr_t) override { return 7; }
-    int32_t PSO_GetNumAnswerBlocks(PSO_HRC) override { return 2; }
-    int32_t PSO_GetNumWordsInAnswerBlock(PSO_HRC, int32_t) override { return 2; }
-    int32_t PSO_GetWordFromAnswerBlock(PSO_HRC, int32_t, int32_t, char*, int32_t*, int32_t*,
-                                       int32_t*, int32_t) override {
-        return 2;
-    }
-    int32_t PSO_GetAnswerConfidence(PSO_HRC, int32_t, int32_t*) override { return 2; }
-    int32_t PSO_GetExtraAnswerData(PSO_HRC, int32_t, int32_t, int32_t, int32_t, void*) override {
-        return 2;
-    }
-    int32_t PSO_GetNumStrokes(PSO_HRC) override { return 2; }
-    int32_t PSO_GetStrokeLen(PSO_HRC, int32_t) override { return 2; }
-    int32_t PSO_GetStroke(PSO_HRC, int32_t, PSO_POINT*, int32_t) override { return 2; }
-    int32_t PSO_AddLexGeneratorToRecContext(PSO_HRC, const void*, int32_t) override { return 2; }
-    PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC, const void*, int32_t) override {
-        return nullptr;
-    }
-    int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void*, int32_t) override {
-        return 2;
-    }
-    int32_t PSO_UserDict_Features(PSO_HRC, PSO_HUSERDICT, int32_t*) override { return 2; }
-    int32_t PSO_UserDict_AddWord(PSO_HRC, PSO_HUSERDICT, const char*) override { return 2; }
-    int32_t PSO_UserDict_Clear(PSO_HRC, PSO_HUSERDICT) override { return 2; }
-    int32_t PSO_UserDict_EnumWords(PSO_HRC, PSO_HUSERDICT, PSO_ENUMWORDS_CALLBACK, void*) override {
-        return 2;
     }
 };
 

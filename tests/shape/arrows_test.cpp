@@ -189,7 +189,9 @@ TEST(HeadTests, ClosedHeadsAndTheirFirstCorner) {
         OwnedShape shaft = polygonShape({{0, 0}, {c.shaft, 0}}, 2.0, owner.get());
         OwnedShape head = polygonShape(closedHead(c.tipX, c.side, c.half), 2.0, owner.get());
         EXPECT_EQ(vexa::closedHeadArrow(shaft.get(), head.get()), c.expected) << c.label;
-        if (c.expected) EXPECT_STREQ(head->name, "ARR1_2");
+        if (c.expected) {
+            EXPECT_STREQ(head->name, "ARR1_2");
+        }
     }
     // Drawn from a base corner: the tip is found at the next corner...
     shapetest::OwnedShaper owner(vexa::createShaper());

@@ -97,7 +97,18 @@ class TracedProcess {
         bool brokeIn = false;
         for (;;) {
             DEBUG_EVENT event = {};
-            if (!WaitForDebugEvent(&event, INFINITE)) return;
+            // The wait is bounded and a failed one is tried again while the
+            // program runs: this thread ending would close the debugging
+            // and kill the program with it.
+            if (!WaitForDebugEvent(&event, 500)) {
+                const DWORD error = GetLastError();
+                if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) return;
+                if (error != ERROR_SEM_TIMEOUT) {
+                    note("(the debugger's wait failed, error " + std::to_string(error) + ")");
+                    Sleep(50);
+                }
+                continue;
+            }
             DWORD verdict = DBG_CONTINUE;
             switch (event.dwDebugEventCode) {
                 case CREATE_PROCESS_DEBUG_EVENT:
@@ -135,7 +146,7 @@ class TracedProcess {
             std::vector<wchar_t> wide(units);
             if (!ReadProcessMemory(process_, info.lpDebugStringData, wide.data(),
                                    units * sizeof(wchar_t), &read))
-                return;
+                return unreadable();
             for (wchar_t c : wide) {
                 if (!c) break;
                 text.push_back(c < 0x80 ? static_cast<char>(c) : '?');
@@ -143,9 +154,15 @@ class TracedProcess {
         } else {
             std::vector<char> narrow(units);
             if (!ReadProcessMemory(process_, info.lpDebugStringData, narrow.data(), units, &read))
-                return;
+                return unreadable();
             text.assign(narrow.data(), strnlen(narrow.data(), read));
         }
+        note(text);
+    }
+    void unreadable() {
+        note("(a trace text could not be read, error " + std::to_string(GetLastError()) + ")");
+    }
+    void note(const std::string& text) {
         std::lock_guard<std::mutex> guard(lock_);
         lines_.push_back(text);
     }

@@ -132,7 +132,9 @@ TEST(Handwriting, JoinedLettersShareTheirMainStrokeAndMarksComeAfterTheWord) {
             const auto &a = w.chars[k], &b = w.chars[k + 1];
             const bool small = a.ch >= 'a' && a.ch <= 'z' && b.ch >= 'a' && b.ch <= 'z';
             EXPECT_EQ(a.joinedToNext, small && std::string(c.text).find(' ') != k + 1) << c.text;
-            if (a.joinedToNext) EXPECT_EQ(a.strokes[0], b.strokes[0]) << c.text;
+            if (a.joinedToNext) {
+                EXPECT_EQ(a.strokes[0], b.strokes[0]) << c.text;
+            }
         }
     }
 }

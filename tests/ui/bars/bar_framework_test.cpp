@@ -192,8 +192,11 @@ TEST_F(BarFramework, PressAndReleaseOnAUnitTogglesItAndPostsItsPick) {
     EXPECT_TRUE(unit->state() & UNIT_SELECTED);
     pump();
     ASSERT_EQ(master_->count(BAR_UNIT_PICKED), 1);
-    for (const Call& c : master_->calls)
-        if (c.code == BAR_UNIT_PICKED) EXPECT_EQ(c.a, 9);
+    for (const Call& c : master_->calls) {
+        if (c.code == BAR_UNIT_PICKED) {
+            EXPECT_EQ(c.a, 9);
+        }
+    }
 }
 
 TEST_F(BarFramework, ReleaseOffTheUnitOrOnADisabledUnitPicksNothing) {

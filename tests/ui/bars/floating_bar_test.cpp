@@ -337,7 +337,9 @@ TEST(CIterated, InterruptibleRunStopsForInputButNotForPaint) {
         PostingRun run(w, c.message);
         bool interrupted = false;
         EXPECT_TRUE(run.run(1, 8, 80, true, &interrupted));
-        EXPECT_EQ(interrupted, c.interrupted);
+        MSG waiting = {};
+        PeekMessageW(&waiting, w, 0, 0, PM_NOREMOVE);
+        EXPECT_EQ(interrupted, c.interrupted) << "the first message waiting: " << waiting.message;
         EXPECT_EQ(run.steps < 8, c.interrupted);
         pump();
     }

@@ -19,6 +19,7 @@
 #include "tests/shell/FakeHookLibrary.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
+#include "tests/ui/customize/DialogClicks.h"
 #include "ui/customize/MarkupCustomization.h"
 #include "ui/customize/ToolbarCustomization.h"
 #include "ui/mainbar/MainBar.h"
@@ -26,13 +27,7 @@
 
 namespace {
 
-bool xdotool(const std::string& arguments) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (hostshell::run("xdotool " + arguments, 10000)) return true;
-        Sleep(100);
-    }
-    return false;
-}
+using dialogclicks::xdotool;
 
 TEST(CustomizeFromTheService, OpensOnTheMainBarInsideMouseTransparentMode) {
     sxtest::TestSettingsKey key(L"customize-service");
@@ -141,7 +136,9 @@ TEST(CustomizeFromTheService, InMarkupModeOpensTheMarkupBarsDialog) {
     EXPECT_FALSE(seen.toolbarDialog);
     EXPECT_TRUE(seen.transparent);
     EXPECT_EQ(readMarkupPenTable().showMode, APPEARANCE_EXTENDED);
-    if (CMarkupBar* bar = markupBar()) EXPECT_FALSE(bar->compact());
+    if (CMarkupBar* bar = markupBar()) {
+        EXPECT_FALSE(bar->compact());
+    }
 
     PostMessageW(service, WM_CLOSE, 0, 0);
     sxtest::runUntilQuit(5000);

@@ -16,10 +16,13 @@
 #include "core/Settings.h"
 #include "resources/resource.h"
 #include "tests/support/HostShell.h"
+#include "tests/ui/customize/DialogClicks.h"
 #include "tests/support/Screenshot.h"
 #include "ui/customize/ToolbarCustomization.h"
 
 namespace {
+
+using namespace dialogclicks;
 
 // A main bar that records what the dialog does to it.
 class FakeToolbar : public CustomizableToolbar {
@@ -127,39 +130,6 @@ TEST(ToolbarChoiceTest, AnEmptyButtonSetStoresNothing) {
 
 // ---- the dialog on the display ----
 
-// Starting a host program from a second thread now and then fails at once;
-// such a start is tried again.
-bool xdotool(const std::string& arguments) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (hostshell::run("xdotool " + arguments, 10000)) return true;
-        Sleep(100);
-    }
-    return false;
-}
-
-bool waitFor(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= ms) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
-// Clicks the middle of a dialog control.
-bool click(HWND dialog, int id) {
-    HWND control = GetDlgItem(dialog, id);
-    RECT r = {};
-    if (!control || !GetWindowRect(control, &r)) return false;
-    // Check boxes and radios react to a click on their box at the left.
-    const int x = (r.right - r.left) > 60 ? r.left + 6 : (r.left + r.right) / 2;
-    const int y = (r.top + r.bottom) / 2;
-    const bool ok = xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                            " click 1 mousemove 5 5");
-    Sleep(150);
-    return ok;
-}
-
 // A shot of a window; taking it is tried again once, as starting the host's
 // tools from a second thread now and then fails without a word.
 screenshot::Result shoot(HWND window, const char* name) {
@@ -171,8 +141,6 @@ screenshot::Result shoot(HWND window, const char* name) {
     return shot;
 }
 
-bool checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
-bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 // The message box of an empty button set: a window of the dialog's thread
 // with its caption.

@@ -20,37 +20,12 @@
 #include "ui/mainbar/MainBar.h"
 #include "win/Gdiplus.h"
 #include "tests/shell/TestSupport.h"
+#include "tests/ui/customize/DialogClicks.h"
 
 namespace {
 
 using sxtest::pumpUntil;
-
-bool waitFor(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= ms) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
-bool xdotool(const std::string& arguments) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (hostshell::run("xdotool " + arguments, 10000)) return true;
-        Sleep(100);
-    }
-    return false;
-}
-
-// Clicks a check box or button of the dialog where a user would.
-void click(HWND dialog, int id) {
-    RECT r = {};
-    GetWindowRect(GetDlgItem(dialog, id), &r);
-    const int x = (r.right - r.left) > 60 ? r.left + 6 : (r.left + r.right) / 2;
-    xdotool("mousemove " + std::to_string(x) + " " + std::to_string((r.top + r.bottom) / 2) +
-            " click 1 mousemove 5 5");
-    Sleep(150);
-}
+using namespace dialogclicks;
 
 int enabledButtons(CMainBar* bar) {
     int n = 0;

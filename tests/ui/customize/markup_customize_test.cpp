@@ -15,11 +15,14 @@
 #include "core/Settings.h"
 #include "resources/resource.h"
 #include "tests/support/HostShell.h"
+#include "tests/ui/customize/DialogClicks.h"
 #include "tests/support/Screenshot.h"
 #include "ui/customize/MarkupCustomization.h"
 #include "ui/markup/MarkupBar.h"
 
 namespace {
+
+using namespace dialogclicks;
 
 // A markup bar that records what the dialog stores in it.
 class FakeMarkupBar : public CustomizableMarkupBar {
@@ -40,38 +43,6 @@ class FakeMarkupBar : public CustomizableMarkupBar {
     }
 };
 
-bool xdotool(const std::string& arguments) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (hostshell::run("xdotool " + arguments, 10000)) return true;
-        Sleep(100);
-    }
-    return false;
-}
-
-bool waitFor(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= ms) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
-// Clicks a control: check boxes and radios on their box at the left.
-bool click(HWND dialog, int id) {
-    HWND control = GetDlgItem(dialog, id);
-    RECT r = {};
-    if (!control || !GetWindowRect(control, &r)) return false;
-    const int x = (r.right - r.left) > 60 ? r.left + 6 : (r.left + r.right) / 2;
-    const int y = (r.top + r.bottom) / 2;
-    const bool ok = xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                            " click 1 mousemove 5 5");
-    Sleep(150);
-    return ok;
-}
-
-bool checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
-bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 const int kSizeRadios[3] = {IDC_CUSTOMIZE_LARGE, IDC_CUSTOMIZE_SMALL, IDC_CUSTOMIZE_SIZE_AUTO};
 const int kShowRadios[3] = {IDC_CUSTOMIZE_COMPACT, IDC_CUSTOMIZE_EXTENDED,
@@ -143,7 +114,7 @@ TEST_F(MarkupCustomizeTest, OpensWithTheBarsChoicesAndNothingToCommit) {
         bar.show = c.show;
         bool hide = false, size[3] = {}, show[3] = {}, commit = true;
         std::wstring title;
-        screenshot::Result shot{true, ""};
+        screenshot::Result shot{true, "", ""};
         const INT_PTR result = run(bar, [&](HWND dialog) {
             hide = checked(dialog, IDC_CUSTOMIZE_AUTO_HIDE);
             for (int i = 0; i < 3; ++i) {

@@ -261,10 +261,15 @@ TEST_F(MainBarX11, EachButtonSendsItsCommand) {
         const Posted* got = lastService(c.message);
         ASSERT_NE(got, nullptr) << "messages: " << g_service.size() << " button flags "
                                 << bar->findButton(c.button)->flags;
-        if (c.message != WM_INK_WORDLIST_FOR_SELECTION) EXPECT_EQ(got->wParam, c.wParam);
-        if (c.checkLParam) EXPECT_EQ(got->lParam, c.lParam);
-        if (c.message == WM_INK_OUTPUT_RECORD)
+        if (c.message != WM_INK_WORDLIST_FOR_SELECTION) {
+            EXPECT_EQ(got->wParam, c.wParam);
+        }
+        if (c.checkLParam) {
+            EXPECT_EQ(got->lParam, c.lParam);
+        }
+        if (c.message == WM_INK_OUTPUT_RECORD) {
             EXPECT_EQ(got->lParam, reinterpret_cast<LPARAM>(service_));  // the last focus window
+        }
     }
 }
 

@@ -22,6 +22,7 @@
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
 #include "recognition/RecWordList.h"
+#include "tests/recognition/StubRecModule.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
@@ -681,68 +682,17 @@ TEST_F(WordMenuTest, AZoomThatTookTheForegroundGivesItBackAndClosesWhenTheFocusS
 }
 
 // A recognizer whose user dictionary knows some words.
-class DictionaryModule : public RecModule {
-    VEXA_CLASS(DictionaryModule, RecModule)
+class DictionaryModule : public StubRecModule {
+    VEXA_CLASS(DictionaryModule, StubRecModule)
 
   public:
-    using RecModule::RecModule;
+    using StubRecModule::StubRecModule;
     std::set<std::wstring> known;
     bool checkWord(PSO_HRC, const wchar_t* word) override { return known.count(word) != 0; }
     PSO_HUSERDICT LoadUserDictFromFile(PSO_HRC, const wchar_t*, bool) override {
         return reinterpret_cast<PSO_HUSERDICT>(0x20);
     }
-    bool SaveUserDictToFile(PSO_HRC, PSO_HUSERDICT, const wchar_t*, const wchar_t*) override {
-        return false;
-    }
     PSO_HRC createRecContext(RecProfile&) override { return reinterpret_cast<PSO_HRC>(0x10); }
-    RecWordList* getAnswers(PSO_HRC, int, bool) override { return nullptr; }
-    bool getWordVariants(PSO_HRC, const wchar_t*, std::vector<std::wstring>&, int) override {
-        return false;
-    }
-    const wchar_t* getUserDictExtension() const override { return L".voc"; }
-    bool addWordToUserDict(PSO_HRC, PSO_HUSERDICT, const wchar_t*) override { return false; }
-    bool enumUserDictWords(PSO_HRC, PSO_HUSERDICT, UserDictWordCallback, void*) override {
-        return false;
-    }
-    int32_t PSO_GetRecognizerInfo(int32_t, char* buffer) override {
-        buffer[0] = 0;
-        return 0;
-    }
-    PSO_HRC PSO_CreateRecognitionContext() override { return nullptr; }
-    int32_t PSO_DeleteRecognitionContext(PSO_HRC) override { return 0; }
-    int32_t PSO_StartRecognitionSession(PSO_HRC, const PSO_SESSION_START*) override { return 3; }
-    int32_t PSO_EndRecognitionSession(PSO_HRC) override { return 3; }
-    int32_t PSO_AddInkToRecSession(PSO_HRC, const PSO_POINT*, int32_t, int32_t, int32_t*,
-                                   int32_t) override {
-        return 3;
-    }
-    int32_t PSO_SetExtraSessionParameters(PSO_HRC, int32_t, intptr_t) override { return 7; }
-    int32_t PSO_GetNumAnswerBlocks(PSO_HRC) override { return 0; }
-    int32_t PSO_GetNumWordsInAnswerBlock(PSO_HRC, int32_t) override { return 0; }
-    int32_t PSO_GetWordFromAnswerBlock(PSO_HRC, int32_t, int32_t, char*, int32_t*, int32_t*,
-                                       int32_t*, int32_t) override {
-        return 2;
-    }
-    int32_t PSO_GetAnswerConfidence(PSO_HRC, int32_t, int32_t*) override { return 2; }
-    int32_t PSO_GetExtraAnswerData(PSO_HRC, int32_t, int32_t, int32_t, int32_t, void*) override {
-        return 2;
-    }
-    int32_t PSO_GetNumStrokes(PSO_HRC) override { return 0; }
-    int32_t PSO_GetStrokeLen(PSO_HRC, int32_t) override { return 0; }
-    int32_t PSO_GetStroke(PSO_HRC, int32_t, PSO_POINT*, int32_t) override { return 2; }
-    int32_t PSO_AddLexGeneratorToRecContext(PSO_HRC, const void*, int32_t) override { return 2; }
-    PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC, const void*, int32_t) override {
-        return nullptr;
-    }
-    int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void*, int32_t) override {
-        return 2;
-    }
-    int32_t PSO_UserDict_Features(PSO_HRC, PSO_HUSERDICT, int32_t*) override { return 2; }
-    int32_t PSO_UserDict_AddWord(PSO_HRC, PSO_HUSERDICT, const char*) override { return 2; }
-    int32_t PSO_UserDict_Clear(PSO_HRC, PSO_HUSERDICT) override { return 2; }
-    int32_t PSO_UserDict_EnumWords(PSO_HRC, PSO_HUSERDICT, PSO_ENUMWORDS_CALLBACK, void*) override {
-        return 2;
-    }
 };
 
 TEST_F(WordMenuTest, AddingAWordTheDictionaryKnowsSaysSoOnTheWordListMenu) {

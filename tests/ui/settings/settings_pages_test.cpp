@@ -80,7 +80,9 @@ TEST(SettingsPageValues, TouchNumbersAreAllTakenOrNone) {
     for (const auto& c : cases) {
         int values[5] = {7, 7, 7, 7, 7};
         EXPECT_EQ(parseTouchParams(c.texts, values), c.ok) << c.texts[0] << "," << c.texts[1];
-        if (!c.ok) EXPECT_EQ(values[0], 7) << "a refused set writes nothing";
+        if (!c.ok) {
+            EXPECT_EQ(values[0], 7) << "a refused set writes nothing";
+        }
     }
 }
 
