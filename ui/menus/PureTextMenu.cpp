@@ -215,15 +215,9 @@ LRESULT PureTextMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
             result_ = nullptr;
             close(true);
             return 0;
-        case BAR_GESTURE_NOTIFY: {
-            POINT p = unpackPoint(b);
-            RECT r;
-            if (window_ && GetWindowRect(window_, &r)) {
-                if (!PtInRect(&r, p)) p = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-                SetCursorPos(p.x, p.y);
-            }
+        case BAR_GESTURE_NOTIFY:
+            keepPointerOnMenu(b);
             return 0;
-        }
         case BAR_GESTURE:
             if (fontSize_ != kTouchSize && fontSize_ != kNormalSize) {
                 makeFonts(kTouchSize);

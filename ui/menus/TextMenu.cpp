@@ -123,6 +123,14 @@ void BarTextMenuMaster::restartFadeTimer() {
         SetTimer(window_, kFadeTimer, menus::fadeInterval(fadingStep_, fadingPeriod_), nullptr);
 }
 
+void BarTextMenuMaster::keepPointerOnMenu(LPARAM packed) const {
+    POINT p = unpackPoint(packed);
+    RECT r;
+    if (!window_ || !GetWindowRect(window_, &r)) return;
+    if (!PtInRect(&r, p)) p = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    SetCursorPos(p.x, p.y);
+}
+
 BarTextMenuUnit* BarTextMenuMaster::textUnit(int i) const {
     BarUnit* u = unit(i);
     return u && u->isKindOf(L"BarTextMenuUnit") ? static_cast<BarTextMenuUnit*>(u) : nullptr;

@@ -108,6 +108,9 @@ class BarTextMenuMaster : public BarMaster {
     void placeWindow(int x, int y, int width, int height);
     BarTextMenuUnit* textUnit(int i) const;
     void restartFadeTimer();
+    // After a gesture drawn on the menu (`packed` its end point): the pointer
+    // stays there when that is on the menu, else goes to the menu's middle.
+    void keepPointerOnMenu(LPARAM packed) const;
 
     int creator_ = 0;
     int plain_ = 0;

@@ -569,15 +569,9 @@ LRESULT WordListMenuBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
             if (hookLibrary().getLastFocusWindow() != focusWindow_ && window_)
                 PostMessageW(window_, WM_CLOSE, 0, 0);
             return 0;
-        case BAR_GESTURE_NOTIFY: {
-            POINT p = unpackPoint(b);
-            RECT r;
-            if (window_ && GetWindowRect(window_, &r)) {
-                if (!PtInRect(&r, p)) p = POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-                SetCursorPos(p.x, p.y);
-            }
+        case BAR_GESTURE_NOTIFY:
+            keepPointerOnMenu(b);
             return 0;
-        }
         case MENU_LETTER_GUESS: {
             auto* u = reinterpret_cast<BarUnit*>(b);
             const WordListBarSettings& s = wordListBarSettings();
