@@ -116,6 +116,9 @@ class WordMenuTest : public testing::Test {
         // Fading has its own test; here the menu stays while the pointer is away.
         wordListBarSettings().fadingPeriod = 0;
         ensureMenuWindowClass();
+        // The pointer starts far from where the menus open: what an earlier
+        // program on the display left under it would be highlighted.
+        xdotool("mousemove 1270 1010");
     }
     void TearDown() override {
         if (WordListMenuBarMaster* menu = openWordListMenu())
