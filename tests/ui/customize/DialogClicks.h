@@ -5,8 +5,12 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "tests/support/HostShell.h"
 
@@ -49,6 +53,27 @@ inline bool click(HWND dialog, int id) {
 inline bool checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 inline bool enabled(HWND dialog, int id) {
     return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
+}
+
+// Opens a modal dialog with `open` on a thread of its own (as the service's
+// thread would run it) while `driver` works it from this one, like a user;
+// `window` finds the open dialog. A driver that left it open has it
+// cancelled, so the test cannot hang. The dialog's result.
+inline INT_PTR driveDialog(HWND (*window)(), const std::function<INT_PTR()>& open,
+                           const std::function<void(HWND)>& driver) {
+    std::atomic<INT_PTR> result{-2};
+    std::thread dialogThread([&] { result = open(); });
+    HWND dialog = nullptr;
+    const bool opened = waitFor([&] { return (dialog = window()) != nullptr; }, 10000);
+    EXPECT_TRUE(opened) << "the dialog did not open";
+    if (opened) {
+        Sleep(300);  // drawn
+        driver(dialog);
+    }
+    if (!waitFor([&] { return window() == nullptr; }, 3000))
+        if (HWND still = window()) PostMessageW(still, WM_COMMAND, IDCANCEL, 0);
+    dialogThread.join();
+    return result;
 }
 
 }  // namespace dialogclicks

@@ -29,18 +29,37 @@ namespace {
 
 using dialogclicks::xdotool;
 
-TEST(CustomizeFromTheService, OpensOnTheMainBarInsideMouseTransparentMode) {
-    sxtest::TestSettingsKey key(L"customize-service");
-    const int off = 0;
-    WriteSetting(nullptr, L"showIntroScreen", &off, SETTING_NUMBER, 0);
-    WriteSetting(nullptr, L"runAutoUpdate", &off, SETTING_NUMBER, 0);
-    FakeHookLibrary fake;
-    HookLibrary* previous = setHookLibrary(&fake);
+// The service runs with the hook library faked, and is closed as a user
+// closes it.
+class CustomizeFromTheService : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const int off = 0;
+        WriteSetting(nullptr, L"showIntroScreen", &off, SETTING_NUMBER, 0);
+        WriteSetting(nullptr, L"runAutoUpdate", &off, SETTING_NUMBER, 0);
+        previous_ = setHookLibrary(&fake_);
+        service_ = startInkService(GetModuleHandleW(nullptr), L"");
+        ASSERT_NE(service_, nullptr);
+        ASSERT_TRUE(sxtest::pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000));
+        sxtest::pumpUntil([] { return false; }, 300);
+    }
+    void TearDown() override {
+        if (service_) {
+            PostMessageW(service_, WM_CLOSE, 0, 0);
+            sxtest::runUntilQuit(5000);
+            stopInkService();
+            sxtest::dropQuit();
+        }
+        setHookLibrary(previous_ == &fake_ ? nullptr : previous_);
+    }
 
-    HWND service = startInkService(GetModuleHandleW(nullptr), L"");
-    ASSERT_NE(service, nullptr);
-    ASSERT_TRUE(sxtest::pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000));
-    sxtest::pumpUntil([] { return false; }, 300);
+    sxtest::TestSettingsKey key_{L"customize-service"};
+    FakeHookLibrary fake_;
+    HookLibrary* previous_ = nullptr;
+    HWND service_ = nullptr;
+};
+
+TEST_F(CustomizeFromTheService, OpensOnTheMainBarInsideMouseTransparentMode) {
 
     struct Seen {
         bool opened = false;
@@ -72,34 +91,17 @@ TEST(CustomizeFromTheService, OpensOnTheMainBarInsideMouseTransparentMode) {
     user.join();
 
     EXPECT_TRUE(seen.opened) << "the menu command opened no dialog";
-    EXPECT_EQ(seen.owner, service);
+    EXPECT_EQ(seen.owner, service_);
     EXPECT_TRUE(seen.transparent) << "the dialog ran outside mouse-transparent mode";
     EXPECT_TRUE(seen.onTheBar);
     LocalInkManager* manager = getLocalInkManager();
     ASSERT_NE(manager, nullptr);
     EXPECT_FALSE(manager->isMouseTransparent()) << "the mode was not left";
-
-    PostMessageW(service, WM_CLOSE, 0, 0);
-    sxtest::runUntilQuit(5000);
-    stopInkService();
-    sxtest::dropQuit();
-    setHookLibrary(previous == &fake ? nullptr : previous);
 }
 
 // In markup mode the same command opens the markup bar's dialog, also inside
 // mouse-transparent mode; its choice reaches the markup bar and the store.
-TEST(CustomizeFromTheService, InMarkupModeOpensTheMarkupBarsDialog) {
-    sxtest::TestSettingsKey key(L"customize-service-markup");
-    const int off = 0;
-    WriteSetting(nullptr, L"showIntroScreen", &off, SETTING_NUMBER, 0);
-    WriteSetting(nullptr, L"runAutoUpdate", &off, SETTING_NUMBER, 0);
-    FakeHookLibrary fake;
-    HookLibrary* previous = setHookLibrary(&fake);
-
-    HWND service = startInkService(GetModuleHandleW(nullptr), L"");
-    ASSERT_NE(service, nullptr);
-    ASSERT_TRUE(sxtest::pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000));
-    sxtest::pumpUntil([] { return false; }, 300);
+TEST_F(CustomizeFromTheService, InMarkupModeOpensTheMarkupBarsDialog) {
     serviceState().markupMode = true;
 
     struct Seen {
@@ -139,12 +141,6 @@ TEST(CustomizeFromTheService, InMarkupModeOpensTheMarkupBarsDialog) {
     if (CMarkupBar* bar = markupBar()) {
         EXPECT_FALSE(bar->compact());
     }
-
-    PostMessageW(service, WM_CLOSE, 0, 0);
-    sxtest::runUntilQuit(5000);
-    stopInkService();
-    sxtest::dropQuit();
-    setHookLibrary(previous == &fake ? nullptr : previous);
 }
 
 }  // namespace

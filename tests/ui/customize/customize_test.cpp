@@ -182,27 +182,9 @@ class CustomizeDialogTest : public ::testing::Test {
         xdotool("mousemove 5 5");
     }
 
-    // Opens the dialog on a thread of its own (as the service's thread would
-    // run it) while `driver` works it from this one, like a user; the
-    // dialog's result. The driver gets the dialog window.
     static INT_PTR drive(const std::function<INT_PTR()>& open,
                          const std::function<void(HWND)>& driver) {
-        std::atomic<INT_PTR> result{-2};
-        std::thread dialogThread([&] { result = open(); });
-        HWND dialog = nullptr;
-        const bool opened =
-            waitFor([&] { return (dialog = toolbarCustomizationWindow()) != nullptr; }, 10000);
-        EXPECT_TRUE(opened) << "the dialog did not open";
-        if (opened) {
-            Sleep(300);  // drawn
-            driver(dialog);
-        }
-        // A driver that left it open: close it, so the test cannot hang.
-        if (!waitFor([] { return toolbarCustomizationWindow() == nullptr; }, 3000))
-            if (HWND still = toolbarCustomizationWindow())
-                PostMessageW(still, WM_COMMAND, IDCANCEL, 0);
-        dialogThread.join();
-        return result;
+        return driveDialog(&toolbarCustomizationWindow, open, driver);
     }
 
     INT_PTR run(FakeToolbar& bar, const std::function<void(HWND)>& driver) {

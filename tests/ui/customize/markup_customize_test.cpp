@@ -56,25 +56,9 @@ class MarkupCustomizeTest : public ::testing::Test {
         xdotool("mousemove 5 5");
     }
 
-    // Opens the dialog on a thread of its own while `driver` works it from
-    // this one; the dialog's result.
     static INT_PTR drive(const std::function<INT_PTR()>& open,
                          const std::function<void(HWND)>& driver) {
-        std::atomic<INT_PTR> result{-2};
-        std::thread dialogThread([&] { result = open(); });
-        HWND dialog = nullptr;
-        const bool opened =
-            waitFor([&] { return (dialog = markupCustomizationWindow()) != nullptr; }, 10000);
-        EXPECT_TRUE(opened) << "the dialog did not open";
-        if (opened) {
-            Sleep(300);
-            driver(dialog);
-        }
-        if (!waitFor([] { return markupCustomizationWindow() == nullptr; }, 3000))
-            if (HWND still = markupCustomizationWindow())
-                PostMessageW(still, WM_COMMAND, IDCANCEL, 0);
-        dialogThread.join();
-        return result;
+        return driveDialog(&markupCustomizationWindow, open, driver);
     }
     INT_PTR run(FakeMarkupBar& bar, const std::function<void(HWND)>& driver) {
         return drive([&] { return runMarkupCustomization(bar, nullptr); }, driver);
