@@ -124,16 +124,8 @@ class InputPage : public SettingsPage {
     }
 
     bool onControl(WORD id, WORD code, HWND) override {
-        if (code == BN_CLICKED) {
-            if (id == 2039) enableTimeout();
-            changed();
-            return true;
-        }
-        if (code == EN_CHANGE) {
-            changed();
-            return true;
-        }
-        return false;
+        if (code == BN_CLICKED && id == 2039) enableTimeout();
+        return changedBy(code);
     }
 };
 
@@ -168,16 +160,8 @@ class WordMenuPage : public SettingsPage {
     }
 
     bool onControl(WORD id, WORD code, HWND) override {
-        if (code == BN_CLICKED) {
-            if (id == 3047) enableFading();
-            changed();
-            return true;
-        }
-        if (code == EN_CHANGE) {
-            changed();
-            return true;
-        }
-        return false;
+        if (code == BN_CLICKED && id == 3047) enableFading();
+        return changedBy(code);
     }
 };
 
@@ -227,13 +211,7 @@ class TuneupPage : public SettingsPage {
         return true;
     }
 
-    bool onControl(WORD id, WORD code, HWND) override {
-        if (code == BN_CLICKED || code == EN_CHANGE) {
-            changed();
-            return true;
-        }
-        return false;
-    }
+    bool onControl(WORD, WORD code, HWND) override { return changedBy(code); }
 };
 
 // ---------------------------------------------------------------- Touch

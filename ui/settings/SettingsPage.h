@@ -34,6 +34,13 @@ class SettingsPage {
 
     // A user change.
     void changed();
+    // A click or an edit of any control is a user change: marks it; true
+    // when `code` was one.
+    bool changedBy(WORD code) {
+        if (code != BN_CLICKED && code != EN_CHANGE) return false;
+        changed();
+        return true;
+    }
 
     // Control helpers.
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
