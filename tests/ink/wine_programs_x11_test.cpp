@@ -64,7 +64,7 @@ struct Session {
         return setting.program == wanted.program &&
                setting.openBeforeScribix == wanted.openBeforeScribix;
     }
-    // Scribix first, then the program: the program's field ends first.
+    // Scribix is closed first, as a user closes it; the program is ended after.
     void end(bool report) {
         if (scribix) scribix->stop(report);
         scribix.reset();
