@@ -149,6 +149,10 @@ function(scribix_test name)
     target_link_libraries(${exe} PRIVATE GTest::gtest_main GTest::gmock ${T_LIBS})
   endif()
   target_compile_options(${exe} PRIVATE ${SCRIBIX_TEST_OPT})
+  if(SCRIBIX_WINDOWS)
+    target_sources(${exe} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/HeapCheckAtEnd.cpp)
+    target_link_libraries(${exe} PRIVATE scribix_win)
+  endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
@@ -189,7 +193,7 @@ function(scribix_register_test name target)
     math(EXPR deadline "${T_TIMEOUT} - 15")
     set_tests_properties(${test} PROPERTIES
       FIXTURES_REQUIRED ${SCRIBIX_TREE}.wine-${kind}
-      ENVIRONMENT "WINEPREFIX=${SCRIBIX_WINE_DIR}/${kind};WINEDEBUG=-all;SCRIBIX_WINE_KIND=${kind};SCRIBIX_WINE_BITS=${SCRIBIX_WINE_BITS};SCRIBIX_DEADLINE=${deadline}"
+      ENVIRONMENT "WINEPREFIX=${SCRIBIX_WINE_DIR}/${kind};WINEDEBUG=-all,err+heap;SCRIBIX_CHECKS=1;SCRIBIX_WINE_KIND=${kind};SCRIBIX_WINE_BITS=${SCRIBIX_WINE_BITS};SCRIBIX_DEADLINE=${deadline}"
       SKIP_RETURN_CODE 77)
     list(APPEND T_LABELS wine)
   endif()

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -35,6 +36,7 @@
 #include "ink/TransparentLayer.h"
 #include "recognition/RecMgr.h"
 #include "resources/resource.h"
+#include "win/Checks.h"
 #include "win/Gdiplus.h"
 #include "win/WinString.h"
 #include "win/Window.h"
@@ -275,6 +277,10 @@ LONG WINAPI crashFilter(EXCEPTION_POINTERS* exception) {
 
 int AppMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     g_mainThread = GetCurrentThreadId();
+    win::setMainThread(g_mainThread);
+    // A checked run validates the heaps once everything is gone, the static
+    // objects made after this point too: damage done at shut-down shows.
+    if (win::checkedRun()) std::atexit([] { win::validateHeaps(); });
     g_servicesRan = false;
     ZvCrashRepMailOptions(kSupportMail, 0);
     LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(crashFilter);

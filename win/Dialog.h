@@ -1,7 +1,11 @@
 // A modal dialog from a dialog resource, with its messages going to members.
+// The thread that runs it owns it: its window and state are that thread's
+// (checked runs fail loudly on a use from another thread).
 #pragma once
 
 #include <windows.h>
+
+#include "Checks.h"
 
 namespace win {
 
@@ -12,7 +16,11 @@ class Dialog {
     INT_PTR runModal(HINSTANCE module, LPCWSTR resource, HWND owner);
 
   protected:
-    HWND hwnd() const { return hwnd_; }
+    HWND hwnd() const {
+        owner_.check("dialog window used");
+        return hwnd_;
+    }
+    void checkOwner(const char* operation) const { owner_.check(operation); }
     void end(INT_PTR code) { EndDialog(hwnd_, code); }
     // WM_INITDIALOG; true lets the system set the focus.
     virtual bool onInit() { return true; }
@@ -26,6 +34,7 @@ class Dialog {
   private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
+    OwnerThread owner_{"dialog"};
 };
 
 }  // namespace win

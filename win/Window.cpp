@@ -1,5 +1,7 @@
 #include "Window.h"
 
+#include <typeinfo>
+
 namespace win {
 
 bool registerClass(const WindowClass& c) {
@@ -19,12 +21,16 @@ bool registerClass(const WindowClass& c) {
 
 Window::~Window() {
     if (!hwnd_) return;
+    owner_.check("deleted while its window exists");
     // The window must not call into a dead object, whichever thread it runs on.
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     destroy();
 }
 
 HWND Window::create(const CreateParams& p) {
+    // The dynamic type is whole here: checked runs name the object by it.
+    owner_ = OwnerThread(typeid(*this).name());
+    owner_.adopt();
     return CreateWindowExW(p.exStyle, p.className, p.title, p.style, p.x, p.y, p.width, p.height,
                            p.owner, nullptr, p.instance, this);
 }

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "Checks.h"
+
 namespace win {
 
 // One window class. Unset fields take the system's defaults.
@@ -35,8 +37,11 @@ struct CreateParams {
 };
 
 // A window whose messages reach onMessage. The object lives at least as long
-// as its window; deleting it destroys the window on the window's own thread
-// (directly there, by a posted WM_CLOSE from anywhere else).
+// as its window, on the thread that made it (its owner, which the object
+// records): other threads post to the window and never use the object in
+// place. destroy() from another thread posts WM_CLOSE; deleting the object
+// while its window exists is for the owner thread only (checked runs fail
+// loudly otherwise).
 class Window {
   public:
     Window() = default;
@@ -49,6 +54,10 @@ class Window {
     HWND create(const CreateParams& params);
     // Destroys the window (on its thread) now or, from another thread, soon.
     void destroy();
+    // The thread that made the window.
+    const OwnerThread& ownerThread() const { return owner_; }
+    // In checked runs: `operation` must run on the owner thread.
+    void checkOwner(const char* operation) const { owner_.check(operation); }
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -60,6 +69,7 @@ class Window {
 
   private:
     HWND hwnd_ = nullptr;
+    OwnerThread owner_{"window"};
 };
 
 // A message map: the handlers of one window class, looked up by message.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <new>
+#include <typeinfo>
 
 #include "core/AppGlobals.h"
 #include "core/MemoryBlocks.h"
@@ -212,7 +213,12 @@ BarMaster::BarMaster(const POINT* position, LPARAM owner)
     if (!units_) unitCapacity_ = 0;
 }
 
+void BarMaster::checkOwner(const char* operation) const {
+    ownerThread_.check(operation, typeid(*this).name());
+}
+
 BarMaster::~BarMaster() {
+    checkOwner("deleted");
     deleteAllUnits();
     std::free(units_);
     units_ = nullptr;
@@ -259,6 +265,7 @@ bool BarMaster::setAlpha(int percent) {
 }
 
 void BarMaster::rebuild() {
+    checkOwner("rebuild");
     Sleep(1);
     buildUnits();
     registerSelf();
@@ -284,6 +291,7 @@ void BarMaster::endDrag() {
 }
 
 void BarMaster::dragTo(int x, int y) {
+    checkOwner("dragTo");
     if (!dragging() || (x == dragOrigin_.x && y == dragOrigin_.y) || !window_) return;
     RECT r;
     if (!GetWindowRect(window_, &r)) return;
@@ -293,18 +301,21 @@ void BarMaster::dragTo(int x, int y) {
 }
 
 void BarMaster::moveTo(int x, int y) {
+    checkOwner("moveTo");
     position_ = {x, y};
     if (window_)
         SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void BarMaster::show() {
+    checkOwner("show");
     if (!window_) return;
     if (ownsWindow_ && !IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNOACTIVATE);
     InvalidateRect(window_, nullptr, FALSE);
 }
 
 void BarMaster::hide() {
+    checkOwner("hide");
     if (ownsWindow_ && window_ && IsWindow(window_)) {
         ShowWindow(window_, SW_HIDE);
         UpdateWindow(window_);
@@ -312,6 +323,7 @@ void BarMaster::hide() {
 }
 
 void BarMaster::close(bool deleteAfter) {
+    checkOwner("close");
     HWND window = window_;
     if (window && IsWindow(window)) {
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -452,11 +464,13 @@ LRESULT BarMaster::dispatchToUnits(UINT code, UINT unitId, LPARAM a, LPARAM b) {
 }
 
 void BarMaster::deleteAllUnits() {
+    checkOwner("deleteAllUnits");
     for (int i = 0; i < unitCount_; ++i) delete units_[i];
     unitCount_ = 0;
 }
 
 BarUnit* BarMaster::addUnit(BarUnit* unit) {
+    checkOwner("addUnit");
     if (!unit) return nullptr;
     if (unitCount_ >= unitCapacity_) {
         void* grown = std::realloc(units_, (unitCapacity_ + 1) * sizeof(BarUnit*));
@@ -516,6 +530,7 @@ void BarMaster::setSticky(bool sticky) {
 }
 
 void BarMaster::runModal(int event) {
+    checkOwner("runModal");
     InterlockedIncrement(&g_openModalBars);
     LocalInkManager* manager = inkManager();
     HWND bar = window_;
@@ -736,8 +751,9 @@ int BarSmartBitmapMaster::onStrokes(InkPoint* points, int count) {
 LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CREATE) {
         const CREATESTRUCTW* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create ? create->lpCreateParams : nullptr));
+        auto* made = static_cast<BarMaster*>(create ? create->lpCreateParams : nullptr);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(made));
+        if (made) made->ownerThread_.adopt();
         return 0;
     }
     BarMaster* master = BarMaster::fromWindow(window);

@@ -30,6 +30,7 @@
 #include "core/VexaSuper.h"
 #include "ink/LocalClient.h"
 #include "ui/draw/DrawOps.h"
+#include "win/Checks.h"
 
 class LayeredBitmap;
 class Tips;
@@ -271,6 +272,11 @@ class BarMaster : public LocalSystemBarClient {
     Tips* tips() const { return tips_; }
     POINT hoverPoint() const { return hoverPoint_; }
 
+    // The thread that made the bar's window; the bar's window and state are its.
+    const win::OwnerThread& ownerThread() const { return ownerThread_; }
+    // In checked runs: `operation` must run on the owner thread.
+    void checkOwner(const char* operation) const;
+
     // Bar window procedure (the class "VexaInkServiceMenuBarWndClass").
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     // The window procedure's master, or null.
@@ -303,6 +309,7 @@ class BarMaster : public LocalSystemBarClient {
     POINT lastMousePoint_ = {100000, 100000};
     bool pressed_ = false;
     HWND areaWindow_ = nullptr;
+    win::OwnerThread ownerThread_{"bar"};
 
     friend LRESULT CALLBACK MenuBarWndProc(HWND, UINT, WPARAM, LPARAM);
 };

@@ -300,6 +300,7 @@ CVexaBar::CVexaBar(const wchar_t* clientName, DWORD style, DWORD exStyle)
 }
 
 CVexaBar::~CVexaBar() {
+    checkOwner("deleted");
     if (client_) {
         client_->detachBar();
         if (LocalInkManager* manager = getLocalInkManager())
@@ -487,6 +488,7 @@ void CVexaBar::arrangeButtons(const RECT& r) {
 }
 
 void CVexaBar::removeAllButtons() {
+    checkOwner("removeAllButtons");
     win::ScopedLock lock(buttonsLock_);
     for (BarButton* b : buttons_) {
         if (tooltip_) {
@@ -502,6 +504,7 @@ void CVexaBar::removeAllButtons() {
 }
 
 BarButton* CVexaBar::addButton(UINT id, const wchar_t* imageName, int tipStringId, unsigned flags) {
+    checkOwner("addButton");
     BarButton* b = new BarButton;
     b->id = id;
     b->flags = flags;
@@ -521,6 +524,8 @@ BarButton* CVexaBar::buttonAt(POINT p) {
 }
 
 BarButton* CVexaBar::findButton(UINT id) {
+    // The button is the owner thread's: another thread's pointer could be freed under it.
+    checkOwner("findButton");
     win::ScopedLock lock(buttonsLock_);
     for (BarButton* b : buttons_)
         if (b->id == id) return b;
@@ -528,6 +533,7 @@ BarButton* CVexaBar::findButton(UINT id) {
 }
 
 void CVexaBar::relayout() {
+    checkOwner("relayout");
     SIZE size;
     if (!calcBarSize(vertical_, &size)) return;
     RECT inner = {0, 0, size.cx, size.cy};
@@ -541,6 +547,7 @@ void CVexaBar::relayout() {
 }
 
 void CVexaBar::placeAt(const RECT& requested, bool snap) {
+    checkOwner("placeAt");
     const RECT d = desktop_;
     bool v = vertical_;
     if (layoutMode_ == LAYOUT_AUTOMATIC) {
@@ -703,6 +710,7 @@ void CVexaBar::checkPosition() {
 }
 
 void CVexaBar::showAtStart(POINT point) {
+    checkOwner("showAtStart");
     if (shown_ || !hwnd()) return;
     SetWindowPos(hwnd(), nullptr, point.x, point.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -713,6 +721,7 @@ void CVexaBar::showAtStart(POINT point) {
 }
 
 void CVexaBar::hideBar() {
+    checkOwner("hideBar");
     if (!shown_) return;
     shown_ = false;
     hideTip(true);

@@ -1,0 +1,18 @@
+// Writes into a block after freeing it, then validates the heaps as every
+// checked program does at its end; ends 0 whatever it found, so that only the
+// test prefix's heap checks can make its run fail.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "win/Checks.h"
+
+int main() {
+    volatile int* block = static_cast<volatile int*>(std::malloc(64));
+    block[0] = 1;
+    std::free(const_cast<int*>(block));
+    block[2] = 12345;  // the fault
+    std::printf("heap probe: wrote into a freed block; damaged heaps: %d\n", win::validateHeaps());
+    return 0;
+}

@@ -1,0 +1,86 @@
+#include "Checks.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace win {
+
+namespace {
+
+volatile LONG g_mainThread = 0;
+
+void report(const char* text) {
+    OutputDebugStringA(text);
+    // Standard error reaches the test's log; a program without one still
+    // leaves the trace above.
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+bool checkedRun() {
+    static const bool checked = [] {
+        wchar_t value[8] = {};
+        DWORD n = GetEnvironmentVariableW(L"SCRIBIX_CHECKS", value, 8);
+        return n > 0 && n < 8 && value[0] != L'0';
+    }();
+    return checked;
+}
+
+int validateHeaps() {
+    std::vector<HANDLE> heaps(64);
+    DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+    if (count > heaps.size()) {
+        heaps.resize(count);
+        count = GetProcessHeaps(count, heaps.data());
+        if (count > heaps.size()) count = static_cast<DWORD>(heaps.size());
+    }
+    int damaged = 0;
+    for (DWORD i = 0; i < count; ++i) {
+        if (HeapValidate(heaps[i], 0, nullptr)) continue;
+        ++damaged;
+        char text[128];
+        std::snprintf(text, sizeof text, "heap check: heap %p of process %lu is damaged\n",
+                      heaps[i], GetCurrentProcessId());
+        report(text);
+    }
+    return damaged;
+}
+
+void setMainThread(DWORD threadId) {
+    InterlockedExchange(&g_mainThread, static_cast<LONG>(threadId));
+}
+
+DWORD mainThread() { return static_cast<DWORD>(InterlockedCompareExchange(&g_mainThread, 0, 0)); }
+
+void failCheck(const char* text) {
+    report(text);
+    // Not an exception: nothing on this thread may catch it and carry on.
+    TerminateProcess(GetCurrentProcess(), 0xC000A0C1);
+    std::abort();
+}
+
+void OwnerThread::adoptOnMainThread(const char* operation) {
+    adopt();
+    const DWORD mainId = mainThread();
+    if (mainId != 0 && mainId != id_ && checkedRun()) {
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "thread check: %s: %s on thread %lu; its window belongs on the main thread "
+                      "%lu\n",
+                      name_ ? name_ : "window object", operation ? operation : "made", id_, mainId);
+        failCheck(text);
+    }
+}
+
+void OwnerThread::fail(const char* operation, const char* name) const {
+    char text[256];
+    std::snprintf(
+        text, sizeof text, "thread check: %s: %s on thread %lu; its owner is thread %lu\n",
+        name ? name : "window object", operation ? operation : "used", GetCurrentThreadId(), id_);
+    failCheck(text);
+}
+
+}  // namespace win
