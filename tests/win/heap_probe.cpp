@@ -12,7 +12,9 @@ int main() {
     volatile int* block = static_cast<volatile int*>(std::malloc(64));
     block[0] = 1;
     std::free(const_cast<int*>(block));
-    block[2] = 12345;  // the fault
+    // The fault, past the words a free block keeps its list links in, so that
+    // only the heap's free checking can tell.
+    block[12] = 12345;
     std::printf("heap probe: wrote into a freed block; damaged heaps: %d\n", win::validateHeaps());
     return 0;
 }
