@@ -25,7 +25,8 @@ struct SlotPlan {
     int32_t object;  // box index, or vertex-shape index
     bool swappedEnd, swappedStart;
     int16_t idBefore;
-    int32_t oldBox[4];  // an ellipse's box before solving
+    int32_t oldBox[4];    // an ellipse's box before solving
+    int32_t oldCentre[2];  // a turned ellipse's centre before solving
     bool verticalEllipse, circle;
 };
 
@@ -176,11 +177,15 @@ void writeEllipseBack(AlignSlot& slot, const SlotPlan& plan, const int32_t* box)
     }
 }
 
-void writeVertexShapeBack(AlignSlot& slot, int32_t kind, const int32_t* out) {
+void writeVertexShapeBack(AlignSlot& slot, const SlotPlan& plan, int32_t kind,
+                          const int32_t* out) {
     const int n = slot.vertexCount;
     int16_t* v = slot.vertices;
     if (kind == kSolverRotatedEllipse) {
-        const int32_t sx = out[0] - v[0], sy = out[1] - v[1];
+        // The solver's point 0 is the centre, not the first outline vertex:
+        // the outline moves by the centre's shift.
+        const int64_t sx = static_cast<int64_t>(out[0]) - plan.oldCentre[0];
+        const int64_t sy = static_cast<int64_t>(out[1]) - plan.oldCentre[1];
         for (int m = 0; m < n; ++m) {
             v[2 * m] = clamp16(static_cast<int64_t>(v[2 * m]) + sx);
             v[2 * m + 1] = clamp16(static_cast<int64_t>(v[2 * m + 1]) + sy);
@@ -418,6 +423,8 @@ int alignShapes(AlignContext* context, int mode) {
                 in[3] = in[1] + (ok ? q[3] : 0);
                 in[4] = ok ? q[4] : 1024;
                 in[5] = ok ? q[5] : 0;
+                plan.oldCentre[0] = in[0];
+                plan.oldCentre[1] = in[1];
                 for (int m = 0; m < 3; ++m) {
                     reference[2 * (offset + m)] = in[2 * m];
                     reference[2 * (offset + m) + 1] = in[2 * m + 1];
@@ -488,7 +495,7 @@ int alignShapes(AlignContext* context, int mode) {
         int16_t newId;
         if (plan.role == kRoleVertexShape) {
             const int32_t k = plan.object;
-            writeVertexShapeBack(slot, run.kinds[k], run.vertsOut[k]);
+            writeVertexShapeBack(slot, plan, run.kinds[k], run.vertsOut[k]);
             newId = run.shapeIds[k];
             slot.changed = (plan.idBefore == -1 && newId == -1) ? 0 : 1;
         } else {
@@ -572,7 +579,9 @@ int16_t applyVexaAlign(Shaper* s, int flags) {
             break;
         taken[takenCount++] = shape;
     }
-    alignShapes(context, (flags & kAlignTablesFlag) + 1);
+    // A pass that does not run still leaves the disposition of the shapes it
+    // was given: callers read n x n entries for the n shapes taken.
+    if (!alignShapes(context, (flags & kAlignTablesFlag) + 1)) computeDisposition(context);
     s->disposition = context->disposition;
     for (int k = 0; k < takenCount; ++k) {
         Shape* shape = taken[k];
