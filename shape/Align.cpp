@@ -86,8 +86,12 @@ int32_t solverKindOf(const AlignSlot& slot) {
         case kKindEllipse:
             return kSolverRotatedEllipse;
         case kKindPolyline: {
-            // A closed outline keeps its closing vertex on its first; moving
-            // both ends as free line ends would open it.
+            // A closed outline is solved as a closed figure, not as a line: its
+            // closing vertex repeats its first (not free, put back after each
+            // pass), and it is no connector, whose two ends the attachment,
+            // the connector links and the age rules would take for two
+            // separate line ends and so open it or join boxes through it. Its
+            // first vertex is a target as a line's is (the cost factors).
             const int16_t* v = slot.vertices;
             const int n = slot.vertexCount;
             const bool closed =

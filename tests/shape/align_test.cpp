@@ -126,6 +126,29 @@ TEST(Align, ClosedOutputsStayClosed) {
     EXPECT_EQ(out[11], out[1]);
 }
 
+TEST(Align, APolylinesFirstVertexIsATarget) {
+    // A frozen outline, closed or open, and a new line ending 4 units short of
+    // its first vertex: the line's end meets the vertex.
+    const Pts open = strokes::polyline({{0, 150}, {0, 50}, {50, 0}, {100, 50}, {100, 150}});
+    Pts closed = open;
+    closed.insert(closed.end(), {0, 150});
+    for (const Pts& drawn : {closed, open}) {
+        const char* label = drawn.size() == closed.size() ? "closed" : "open";
+        ShaperPtr s = unitShaper();
+        const ShaperStroke stroke = {0, static_cast<int32_t>(drawn.size() / 2), drawn.data(), -1};
+        ASSERT_NE(AddStroke2ShaperEx(s.get(), &stroke, 0x02), 0xFFFF);
+        FinalizeShapesEx(s.get(), 0);  // recognized, not aligned
+        const Pts outline = vertices(s.get(), 0);
+        ASSERT_EQ(outline.size(), drawn.size() == closed.size() ? 12u : 10u) << label;
+        ASSERT_EQ(outline[0], 0);
+        ASSERT_EQ(outline[1], 150);
+        add(s.get(), line(-200, 153, -4, 153));
+        FinalizeShapes(s.get());
+        EXPECT_EQ(vertices(s.get(), 0), outline) << label << ": frozen";
+        EXPECT_EQ(vertices(s.get(), 1), line(-200, 150, 0, 150)) << label;
+    }
+}
+
 TEST(Align, LoneRectangles) {
     const struct {
         int width, height;
