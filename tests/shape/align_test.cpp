@@ -249,6 +249,14 @@ TEST(Align, Disposition) {
          {rect(0, 0, 100, 100), line(150, 50, 100, 50)},
          0x10 | 0x100,
          0x20 | 0x80},
+        {"a line ending on a circle's leftmost point, along its axis",
+         {ellipse(200, 200, 100, 100, 33), line(0, 200, 100, 200)},
+         0x10 | 0x04,
+         0x20},
+        {"equal circles far apart",
+         {ellipse(200, 200, 100, 100, 33), ellipse(900, 900, 100, 100, 33)},
+         0x03,
+         0x30},
     };
     for (const Case& c : cases) {
         // Frozen, no pass runs, but the disposition of the shapes is there all the same.
