@@ -92,6 +92,17 @@ int COmbraContext::loadEngines() {
     return result;
 }
 
+PSO_HRC COmbraContext::openRecognitionContext() {
+    char previous[kPathChars];
+    const bool restore = currentDirectory(previous);
+    char folder[kPathChars];
+    ownDirectory(folder);
+    if (folder[0]) setCurrentDirectory(folder);
+    PSO_HRC context = recognizer.openContext();
+    if (restore) setCurrentDirectory(previous);
+    return context;
+}
+
 int COmbraContext::openSession(int flags, COmbraSession** out) {
     COmbraSession* session;
     int r;

@@ -69,7 +69,7 @@ typedef int(OMBRA_API* Ombra_PROGRESS_CALLBACK)(Ombra_PROGRESS* progress);
 // Kinds of Ombra_SetExtraSessionParameters.
 #define OMBRA_PARAM_PROGRESS 0     // value: callback, extra: its user data
 #define OMBRA_PARAM_FINALIZE 1     // value: non-zero finalizes pending shapes
-#define OMBRA_PARAM_LINE_HEIGHT 2  // value: the line height in page units
+#define OMBRA_PARAM_LINE_HEIGHT 2  // value: the line height (up to 665), else a pointer to it
 
 // Result codes.
 #define OMBRA_OK 0
