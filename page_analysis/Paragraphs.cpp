@@ -21,10 +21,7 @@ struct Marker {
 // The marker style of the character after a marker: nothing or a blank,
 // ")" or "."; 0 for anything else.
 int styleAt(uint16_t c) {
-    return c == 0 || c == ' ' ? kMarkerBlank
-           : c == ')'         ? kMarkerParen
-           : c == '.'         ? kMarkerDot
-                              : 0;
+    return c == 0 || c == ' ' ? kMarkerBlank : c == ')' ? kMarkerParen : c == '.' ? kMarkerDot : 0;
 }
 
 // A leading number, dash or letter of an alternative's text, as a list starts.

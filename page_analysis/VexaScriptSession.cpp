@@ -48,7 +48,8 @@ int CVexaScriptSession::setRecognizerProgress(intptr_t callback, intptr_t userDa
 int CVexaScriptSession::giveProgress() {
     if (!hasRecognizer()) return PSO_ERR_NO_CONTEXT;
     if (!recProgress_) return PSO_OK;
-    int32_t r = recognizer->SetExtraSessionParameters(recContext(), PSO_EXTRA_PROGRESS, recProgress_);
+    int32_t r =
+        recognizer->SetExtraSessionParameters(recContext(), PSO_EXTRA_PROGRESS, recProgress_);
     if (r == PSO_OK)
         r = recognizer->SetExtraSessionParameters(recContext(), PSO_EXTRA_USER_DATA,
                                                   progress.userData);

@@ -85,10 +85,11 @@ int CTextGroup::splitParts() {
                     top = std::min<int64_t>(top, s->box.top);
                 }
             if (word->parts[p].empty() || left == INT64_MAX) continue;
-            if (recognizeStrokes(word->parts[p], kPartMode,
-                                 static_cast<int32_t>(std::max<int64_t>(left - kPartMargin, INT32_MIN)),
-                                 static_cast<int32_t>(std::max<int64_t>(top - kPartMargin, INT32_MIN)),
-                                 pieces) == 2) {
+            if (recognizeStrokes(
+                    word->parts[p], kPartMode,
+                    static_cast<int32_t>(std::max<int64_t>(left - kPartMargin, INT32_MIN)),
+                    static_cast<int32_t>(std::max<int64_t>(top - kPartMargin, INT32_MIN)),
+                    pieces) == 2) {
                 for (CTextUnit* piece : pieces) delete piece;
                 return 2;
             }
@@ -139,10 +140,11 @@ int CTextGroup::reRecognizeMarkedWords() {
                 if (k != best) rest.push_back(word->strokes.get(k));
             const int64_t top = std::min(word->summary.topLeft, word->summary.topRight);
             std::vector<CTextUnit*> again;
-            if (recognizeStrokes(rest, kMarkedWordMode,
-                                 static_cast<int32_t>(std::max<int64_t>(xl - kWordMargin, INT32_MIN)),
-                                 static_cast<int32_t>(std::max<int64_t>(top - kWordMargin, INT32_MIN)),
-                                 again) == 2)
+            if (recognizeStrokes(
+                    rest, kMarkedWordMode,
+                    static_cast<int32_t>(std::max<int64_t>(xl - kWordMargin, INT32_MIN)),
+                    static_cast<int32_t>(std::max<int64_t>(top - kWordMargin, INT32_MIN)),
+                    again) == 2)
                 return 2;
             if (again.size() != 1) {
                 for (CTextUnit* extra : again) delete extra;

@@ -25,7 +25,7 @@ struct SlotPlan {
     int32_t object;  // box index, or vertex-shape index
     bool swappedEnd, swappedStart;
     int16_t idBefore;
-    int32_t oldBox[4];    // an ellipse's box before solving
+    int32_t oldBox[4];     // an ellipse's box before solving
     int32_t oldCentre[2];  // a turned ellipse's centre before solving
     bool verticalEllipse, circle;
 };
@@ -181,8 +181,7 @@ void writeEllipseBack(AlignSlot& slot, const SlotPlan& plan, const int32_t* box)
     }
 }
 
-void writeVertexShapeBack(AlignSlot& slot, const SlotPlan& plan, int32_t kind,
-                          const int32_t* out) {
+void writeVertexShapeBack(AlignSlot& slot, const SlotPlan& plan, int32_t kind, const int32_t* out) {
     const int n = slot.vertexCount;
     int16_t* v = slot.vertices;
     if (kind == kSolverRotatedEllipse) {

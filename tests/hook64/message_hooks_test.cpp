@@ -422,7 +422,8 @@ TEST(Hook64Trace, ALongTraceIsCutAt999Characters) {
 TEST_F(MessageHooksTest, WithoutTheBlockNoHookIsInstalledAndNothingIsShown) {
     // A hook of the test's own stands in the block's handle; the library, with
     // no block in use, must neither install nor remove anything.
-    HHOOK own = SetWindowsHookExW(WH_CALLWNDPROCRET, CallWndHookProc, nullptr, GetCurrentThreadId());
+    HHOOK own =
+        SetWindowsHookExW(WH_CALLWNDPROCRET, CallWndHookProc, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(own);
     block()._hCallWndHook64 = reinterpret_cast<ULONG_PTR>(own);
     hook64Process().block = nullptr;

@@ -1,7 +1,7 @@
 // Accuracy of the page analysis over 200 generated pages: how many bands are
 // classified as they were made, how many text bands get their number of lines,
-// how many written words are read back and how many lists are found whole. The rates are printed; the test
-// fails when they fall below what the analysis reaches today.
+// how many written words are read back and how many lists are found whole. The rates are printed;
+// the test fails when they fall below what the analysis reaches today.
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Context.h"
@@ -463,18 +464,28 @@ int32_t PSO_CALL absurdParts(PSO_HRC c, int32_t block, int32_t alt, int32_t requ
     return PSO_GetExtraAnswerData(c, block, alt, request, index, buffer);
 }
 
-TEST(OmbraRecognizerAnswers, AnAbsurdPartSizeDropsTheWordAndEndsTheSession) {
+// Reads the text on a page session whose recognizer has one entry replaced:
+// the result code and the result text.
+std::pair<int, std::string> readWithEntry(const char* entry, void (*replacement)(),
+                                          const char* text) {
     engines::Knobs k = countingSessions();
-    k.replaced["PSO_GetExtraAnswerData"] = reinterpret_cast<void (*)()>(&absurdParts);
+    k.replaced[entry] = replacement;
     engines::Scope scope(k);
     Opened o;
     OMBRA_SESSION s = nullptr;
-    ASSERT_EQ(o.open(0, &s), 0);
+    EXPECT_EQ(o.open(0, &s), 0);
     PageInk ink;
-    ink.write("hello world", 100, 200, 24);
-    ASSERT_EQ(ink.addTo(s, Ombra_AddStroke), 0);
+    ink.write(text, 100, 200, 24);
+    EXPECT_EQ(ink.addTo(s, Ombra_AddStroke), 0);
     const char* xml = nullptr;
-    EXPECT_EQ(Ombra_Recognize(s, &xml), 110) << "every word dropped: no word at all";
+    const int r = Ombra_Recognize(s, &xml);
+    return {r, xml ? xml : ""};
+}
+
+TEST(OmbraRecognizerAnswers, AnAbsurdPartSizeDropsTheWordAndEndsTheSession) {
+    const auto read = readWithEntry("PSO_GetExtraAnswerData",
+                                    reinterpret_cast<void (*)()>(&absurdParts), "hello world");
+    EXPECT_EQ(read.first, 110) << "every word dropped: no word at all";
     EXPECT_GT(g_started, 0);
     EXPECT_EQ(g_started, g_ended) << "the line's recognizer session is ended";
 }
@@ -487,21 +498,14 @@ int32_t PSO_CALL refusingSecond(PSO_HRC c, const PSO_POINT* points, int32_t coun
 }
 
 TEST(OmbraRecognizerAnswers, ALineWithoutInkIsReportedAndTheOtherLinesRead) {
-    engines::Knobs k = countingSessions();
-    k.replaced["PSO_AddInkToRecSession"] = reinterpret_cast<void (*)()>(&refusingSecond);
-    engines::Scope scope(k);
-    Opened o;
-    OMBRA_SESSION s = nullptr;
-    ASSERT_EQ(o.open(0, &s), 0);
-    PageInk ink;
-    ink.write("hello\nthe cat\nworld", 100, 200, 24);
-    ASSERT_EQ(ink.addTo(s, Ombra_AddStroke), 0);
-    const char* xml = nullptr;
-    EXPECT_EQ(Ombra_Recognize(s, &xml), 107) << "no ink could be given for a line";
-    ASSERT_TRUE(xml);
+    const auto read =
+        readWithEntry("PSO_AddInkToRecSession", reinterpret_cast<void (*)()>(&refusingSecond),
+                      "hello\nthe cat\nworld");
+    EXPECT_EQ(read.first, 107) << "no ink could be given for a line";
     // The line recognized second ("world") gave no ink; the others are read.
-    EXPECT_EQ(readResult(xml).firstAlts, (std::vector<std::string>{"hello", "the", "cat"}))
-        << xml;
+    EXPECT_EQ(readResult(read.second.c_str()).firstAlts,
+              (std::vector<std::string>{"hello", "the", "cat"}))
+        << read.second;
     EXPECT_EQ(g_started, g_ended);
 }
 

@@ -199,7 +199,8 @@ TEST(PageBands, EveryCellAndLabelIsReadOnItsOwn) {
         std::vector<std::string> words;
         int cells;
     } cases[] = {
-        {"cat | - | dog, between two rulings", kGroupTable,
+        {"cat | - | dog, between two rulings",
+         kGroupTable,
          [](PageInk& ink) {
              ink.draw({{400, 1000}, {400, 1200}});
              ink.draw({{800, 1000}, {800, 1200}});
@@ -209,7 +210,8 @@ TEST(PageBands, EveryCellAndLabelIsReadOnItsOwn) {
          },
          {"cat", "dog"},
          3},
-        {"a chart whose first label is a stroke", kGroupChart,
+        {"a chart whose first label is a stroke",
+         kGroupChart,
          [](PageInk& ink) {
              ink.draw({{100, 600}, {500, 600}, {500, 800}, {100, 800}, {100, 600}});
              ink.draw({{200, 700}, {400, 700}});
@@ -540,12 +542,15 @@ TEST(PageLines, LinesThatArePiecesOfOneAnotherMerge) {
         std::vector<int> merged;
     } cases[] = {
         {"a piece inside a longer line", {line(0, 400, 0, 30), line(100, 200, 5, 35)}, {0, 0}},
-        {"a longer line over an earlier piece", {line(100, 200, 5, 35), line(0, 400, 0, 30)},
+        {"a longer line over an earlier piece",
+         {line(100, 200, 5, 35), line(0, 400, 0, 30)},
          {0, 0}},
-        {"a piece that goes on where the other ends", {line(0, 100, 0, 30), line(110, 200, 2, 32)},
+        {"a piece that goes on where the other ends",
+         {line(0, 100, 0, 30), line(110, 200, 2, 32)},
          {0, 0}},
         {"more than 2b apart", {line(0, 30, 0, 30), line(200, 230, 0, 30)}, {0, 1}},
-        {"side by side but one above the other", {line(0, 100, 0, 30), line(110, 200, 100, 130)},
+        {"side by side but one above the other",
+         {line(0, 100, 0, 30), line(110, 200, 100, 130)},
          {0, 1}},
     };
     for (const auto& c : cases) {
@@ -620,7 +625,7 @@ TEST(PageLists, ASmallLoopBeforeEachLineIsABullet) {
                 TextAlternative& alt = w->alts[w->altCount++];
                 for (int k = 0; text[k]; ++k) alt.text[k] = static_cast<uint8_t>(text[k]);
             }
-            const Ombra_STROKE r = {0, static_cast<int32_t>(xy.size() / 2), 2, 0, 0, 0, 0,
+            const Ombra_STROKE r = {0,        static_cast<int32_t>(xy.size() / 2), 2, 0, 0, 0, 0,
                                     xy.data()};
             EXPECT_EQ(session.addStroke(COmbraStroke::make(r)), 0);
             w->addStroke(session.ink.count() - 1);
@@ -636,8 +641,8 @@ TEST(PageLists, ASmallLoopBeforeEachLineIsABullet) {
             bullets.push_back(word({"Q", "D", "*"}, loop));
             CTextUnit* text = word({"apples"}, {40, y, 60, y + 30, 80, y});
             auto* line = new _LSLINE;
-            line->words.append(new _LSTRAPEZ{4, 16, y + 9, y + 21, y + 9, y + 21, 12, 2 * l,
-                                             bullets.back()});
+            line->words.append(
+                new _LSTRAPEZ{4, 16, y + 9, y + 21, y + 9, y + 21, 12, 2 * l, bullets.back()});
             line->words.append(new _LSTRAPEZ{40, 80, y, y + 30, y, y + 30, 30, 2 * l + 1, text});
             line->top = y;
             line->bottom = y + 30;

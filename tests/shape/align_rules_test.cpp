@@ -158,7 +158,8 @@ struct LinkRun {
         const int32_t K = static_cast<int32_t>(figures.size());
         for (const auto& r : rects) {
             // Outline from the top-left corner going down first: roles 0, 3, 2, 1.
-            boxes.insert(boxes.end(), {r[0], r[1], r[2], r[3], 0 | 3 << 4 | 2 << 8 | 1 << 12, 0, 0});
+            boxes.insert(boxes.end(),
+                         {r[0], r[1], r[2], r[3], 0 | 3 << 4 | 2 << 8 | 1 << 12, 0, 0});
         }
         offsets.push_back(0);
         for (Figure& f : shapes) {
@@ -326,15 +327,7 @@ TEST(Relax, OneVariableTakesTheRoundedMeanOrASingleStep) {
         {"larger sum: ceiling", {10, 11, 11, 12}, false, true, true, 3, 0, 0, 12},
         {"smaller sum: truncated", {10, 5, 5, 6}, false, true, true, 3, 0, 0, 5},
         // The mean of 10, 10 and 11 rounds to 10: only the step rule moves it.
-        {"late, all at cur or cur + 1: one up",
-         {10, 10, 10, 11},
-         true,
-         true,
-         true,
-         5,
-         0,
-         0,
-         11},
+        {"late, all at cur or cur + 1: one up", {10, 10, 10, 11}, true, true, true, 5, 0, 0, 11},
         {"late but one far: the mean", {10, 11, 11, 14}, true, true, true, 5, 0, 0, 12},
         {"late, down, frozen shapes in the run", {10, 9, 10, 10}, true, true, false, 5, 0, 0, 9},
         {"late, down, every shape active", {10, 9, 10, 10}, true, true, true, 5, 0, 0, 10},
@@ -497,16 +490,24 @@ TEST(AlignAges, ANewVertexShapeAgesAndFreezesTheBox) {
         int16_t box;    // the box's id afterwards
     };
     const Case cases[] = {
-        {"a connector with 3p above the box's: the box stays", kSolverOpenPolyline,
-         {0, 0, 68, 0}, 0, 2},
+        {"a connector with 3p above the box's: the box stays",
+         kSolverOpenPolyline,
+         {0, 0, 68, 0},
+         0,
+         2},
         {"a connector with 3p not above: frozen", kSolverOpenPolyline, {0, 0, 66, 0}, 0, -1},
         {"one end on the box: stays", kSolverOpenPolyline, {0, 0, 68, 0}, 1, 2},
         {"both ends on the box: frozen", kSolverOpenPolyline, {0, 0, 68, 0}, 3, -1},
-        {"an arrow is a connector too", kSolverArrow,
-         {0, 0, 66, 0, 60, 4, 66, 0, 60, -4}, 0, -1},
-        {"a triangle with 2p above the box's: stays", kSolverTriangle,
-         {0, 0, 51, 0, 0, 51, 0, 0}, 0, 2},
-        {"a triangle with 2p not above: frozen", kSolverTriangle, {0, 0, 50, 0, 0, 50, 0, 0}, 0,
+        {"an arrow is a connector too", kSolverArrow, {0, 0, 66, 0, 60, 4, 66, 0, 60, -4}, 0, -1},
+        {"a triangle with 2p above the box's: stays",
+         kSolverTriangle,
+         {0, 0, 51, 0, 0, 51, 0, 0},
+         0,
+         2},
+        {"a triangle with 2p not above: frozen",
+         kSolverTriangle,
+         {0, 0, 50, 0, 0, 50, 0, 0},
+         0,
          -1},
     };
     for (const Case& c : cases) {
