@@ -407,9 +407,12 @@ TEST(Align, LineEndsAttach) {
     for (const Case& c : cases) {
         ShaperPtr s = unitShaper();
         add(s.get(), c.target, -1);
+        FinalizeShapesEx(s.get(), 0);  // the target as recognized
+        const Pts target = vertices(s.get(), 0);
         add(s.get(), c.line);
         ASSERT_GE(c.off(c.line[2], c.line[3]), 1.5) << c.label;
         FinalizeShapes(s.get());
+        EXPECT_EQ(vertices(s.get(), 0), target) << c.label << ": the frozen target stays";
         const Pts v = vertices(s.get(), 1);
         ASSERT_EQ(v.size(), 4u) << c.label;
         EXPECT_LE(c.off(v[2], v[3]), 1.0) << c.label << ": " << v[2] << "," << v[3];
