@@ -15,6 +15,20 @@ using namespace vexa;
 
 namespace {
 
+// A run of B boxes (kBoxFields values each) and K vertex shapes; ids, links
+// and the rest are the caller's to set.
+AlignRun runOf(int32_t B, int32_t* boxes, int32_t K, int32_t* offsets, int32_t** verts,
+               int32_t* kinds) {
+    AlignRun run = {};
+    run.boxCount = B;
+    run.shapeCount = K;
+    run.boxesIn = boxes;
+    run.offsets = offsets;
+    run.vertsIn = verts;
+    run.kinds = kinds;
+    return run;
+}
+
 TEST(AlignLinks, ToleranceCurve) {
     const struct {
         int32_t v, expected;
@@ -101,13 +115,7 @@ TEST(AlignLinks, CrossDistanceRows) {
     int32_t upright[] = {200, 0, 202, 80}, level[] = {20, 25, 80, 25};
     int32_t* verts[2] = {upright, level};
     int32_t offsets[3] = {0, 2, 4}, kinds[2] = {kSolverOpenPolyline, kSolverOpenPolyline};
-    AlignRun run = {};
-    run.boxCount = 1;
-    run.shapeCount = 2;
-    run.boxesIn = boxes;
-    run.offsets = offsets;
-    run.vertsIn = verts;
-    run.kinds = kinds;
+    AlignRun run = runOf(1, boxes, 2, offsets, verts, kinds);
     SolverState s = {};
     s.run = &run;
     s.boxCount = 1;
@@ -169,12 +177,7 @@ struct LinkRun {
         }
         boxIds.assign(B + 1, 0);
         shapeIds.assign(K + 1, 0);
-        run.boxCount = B;
-        run.shapeCount = K;
-        run.boxesIn = boxes.data();
-        run.offsets = offsets.data();
-        run.vertsIn = vertsIn.data();
-        run.kinds = kinds.data();
+        run = runOf(B, boxes.data(), K, offsets.data(), vertsIn.data(), kinds.data());
         run.boxIds = boxIds.data();
         run.shapeIds = shapeIds.data();
         run.mode = 1;
@@ -517,13 +520,7 @@ TEST(AlignAges, ANewVertexShapeAgesAndFreezesTheBox) {
         int32_t offsets[2] = {0, static_cast<int32_t>(v.size() / 2)}, kinds[1] = {c.kind};
         int16_t boxIds[1] = {1}, shapeIds[1] = {0};
         uint16_t links[1] = {c.link};
-        AlignRun run = {};
-        run.boxCount = 1;
-        run.shapeCount = 1;
-        run.boxesIn = box;
-        run.offsets = offsets;
-        run.vertsIn = verts;
-        run.kinds = kinds;
+        AlignRun run = runOf(1, box, 1, offsets, verts, kinds);
         run.boxIds = boxIds;
         run.shapeIds = shapeIds;
         run.connectorLinks = links;
