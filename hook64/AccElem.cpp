@@ -271,8 +271,9 @@ LONG CAccElem::getChildCount() const {
 }
 
 int CAccElem::getChildren(std::vector<CAccElem>* children) const {
-    const LONG count = getChildCount();
+    LONG count = getChildCount();
     if (count <= 0 || !children) return 0;
+    if (count > kMaxAccChildren) count = kMaxAccChildren;
     std::vector<VARIANT> answers(static_cast<size_t>(count));
     for (VARIANT& v : answers) VariantInit(&v);
     LONG obtained = 0;

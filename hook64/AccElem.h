@@ -18,6 +18,10 @@
 inline constexpr IID kIidAccessible = {
     0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
+// The most children read from one element: the count comes from another
+// process's accessibility server and must not size a list by itself.
+inline constexpr LONG kMaxAccChildren = 10000;
+
 class CAccElem {
   public:
     CAccElem() = default;

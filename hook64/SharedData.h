@@ -84,22 +84,56 @@ struct UI_ELEM_INFO {
 };
 
 #ifdef __cplusplus
+// The block is the same bytes to 32-bit and 64-bit processes: every field the
+// libraries use at its fixed offset, whatever the bitness of the build.
+#define SHARED_DATA_AT(field, offset) \
+    static_assert(offsetof(SharedDataStruct, field) == (offset), #field " moved")
 static_assert(sizeof(SharedDataStruct) == SHARED_DATA_SIZE, "shared block size");
-static_assert(offsetof(SharedDataStruct, _iEnabled) == 36, "layout");
-static_assert(offsetof(SharedDataStruct, _dwFlags) == 68, "layout");
-static_assert(offsetof(SharedDataStruct, _iTwoFingerTap) == 96, "layout");
-static_assert(offsetof(SharedDataStruct, _rcTap) == 112, "layout");
-static_assert(offsetof(SharedDataStruct, _xNoLocation) == 248, "layout");
-static_assert(offsetof(SharedDataStruct, _hwndMain) == 276, "layout");
-static_assert(offsetof(SharedDataStruct, _hwndForeground) == 292, "layout");
-static_assert(offsetof(SharedDataStruct, _szForegroundModule) == 312, "layout");
-static_assert(offsetof(SharedDataStruct, _hwndElem) == 892, "layout");
-static_assert(offsetof(SharedDataStruct, _rcElem) == 932, "layout");
-static_assert(offsetof(SharedDataStruct, _iCursorCheckRefused) == 960, "layout");
-static_assert(offsetof(SharedDataStruct, _creatorArea) == SHARED_DATA_CREATOR_AREA_OFFSET,
-              "layout");
-static_assert(offsetof(SharedDataStruct, _hwndHelper64) == 4048, "layout");
-static_assert(offsetof(SharedDataStruct, _hWinEventHook64) == 4072, "layout");
+SHARED_DATA_AT(_iCheckSize, 0);
+SHARED_DATA_AT(_iEnabled, 36);
+SHARED_DATA_AT(_iBlockPan, 40);
+SHARED_DATA_AT(_iPaused, 44);
+SHARED_DATA_AT(_dwFlags, 68);
+SHARED_DATA_AT(_iTwoFingerTap, 96);
+SHARED_DATA_AT(_dwLastTapTick, 100);
+SHARED_DATA_AT(_dwTapGestureID, 104);
+SHARED_DATA_AT(_dwTapGestureWant, 108);
+SHARED_DATA_AT(_rcTap, 112);
+SHARED_DATA_AT(_xNoLocation, 248);
+SHARED_DATA_AT(_yNoLocation, 252);
+SHARED_DATA_AT(_iListMarginX, 256);
+SHARED_DATA_AT(_iListMarginY, 260);
+SHARED_DATA_AT(_hwndMain, 276);
+SHARED_DATA_AT(_hwndFocus, 280);
+SHARED_DATA_AT(_hwndForeground, 292);
+SHARED_DATA_AT(_szForegroundModule, 312);
+SHARED_DATA_AT(_hwndElem, 892);
+SHARED_DATA_AT(_dwmsEventTime, 896);
+SHARED_DATA_AT(_idObject, 900);
+SHARED_DATA_AT(_idChild, 904);
+SHARED_DATA_AT(_dwRole, 908);
+SHARED_DATA_AT(_dwState, 912);
+SHARED_DATA_AT(_iCaretShown, 916);
+SHARED_DATA_AT(_iEditable, 920);
+SHARED_DATA_AT(_iSameWindow, 924);
+SHARED_DATA_AT(_dwFocusTime, 928);
+SHARED_DATA_AT(_rcElem, 932);
+SHARED_DATA_AT(_hwndMenu, 948);
+SHARED_DATA_AT(_dwCursorCheckTime, 952);
+SHARED_DATA_AT(_iCursorCheckRequest, 956);
+SHARED_DATA_AT(_iCursorCheckRefused, 960);
+SHARED_DATA_AT(_creatorArea, SHARED_DATA_CREATOR_AREA_OFFSET);
+SHARED_DATA_AT(_hwndHelper64, 4048);
+SHARED_DATA_AT(_hCallWndHook64, 4056);
+SHARED_DATA_AT(_hGetMsgHook64, 4064);
+SHARED_DATA_AT(_hWinEventHook64, 4072);
+#undef SHARED_DATA_AT
+static_assert(sizeof(RECT) == 16 && sizeof(WCHAR) == 2, "the block's rectangles and texts");
+// The element record: the window (pointer-sized), then two LONGs.
+static_assert(offsetof(UI_ELEM_INFO, idObject) == sizeof(HWND) &&
+                  offsetof(UI_ELEM_INFO, idChild) == sizeof(HWND) + 4 &&
+                  sizeof(UI_ELEM_INFO) == sizeof(HWND) + 8 && sizeof(LONG) == 4,
+              "UI_ELEM_INFO layout");
 #endif
 
 // Writes the mapping's name ("sxMapFile_4_0_42") into `name` (at least 32 characters).

@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include "hook64/SharedData.h"
@@ -31,6 +32,14 @@ struct PenEventRing {
     volatile LONG writeIndex;  // next entry the library writes (0..499)
     int32_t entries[PEN_EVENT_RING_SIZE];
 };
+
+#ifdef __cplusplus
+// The ring lies in the shared block: the same bytes in every process.
+static_assert(offsetof(PenEventRing, readIndex) == 0 && offsetof(PenEventRing, writeIndex) == 4 &&
+                  offsetof(PenEventRing, entries) == 8 &&
+                  sizeof(PenEventRing) == 8 + 4 * PEN_EVENT_RING_SIZE,
+              "pen-event ring layout");
+#endif
 
 // Control entries of the ring: x = SX_RING_CONTROL_X and y, as 16 unsigned
 // bits, one of these. Only the separator is ever written by the program.

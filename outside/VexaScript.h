@@ -47,6 +47,7 @@
 #ifndef SCRIBIX_VEXASCRIPT_H
 #define SCRIBIX_VEXASCRIPT_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -154,6 +155,19 @@ typedef struct PSO_PROGRESS {
 // Called between words; a non-zero answer cancels the recognition
 // (PSO_ERR_CANCELLED, no answers).
 typedef int32_t(PSO_CALL* PSO_PROGRESS_CALLBACK)(PSO_PROGRESS* progress);
+
+#ifdef __cplusplus
+// The records the page analysis and the program hand the recognizer: points
+// of two 16-bit values, a start record of two 32-bit values, a progress record
+// of 16 bytes in the 32-bit build.
+static_assert(sizeof(PSO_POINT) == 4 && offsetof(PSO_POINT, y) == 2, "PSO_POINT layout");
+static_assert(sizeof(PSO_SESSION_START) == 8 && offsetof(PSO_SESSION_START, flags) == 4,
+              "PSO_SESSION_START layout");
+static_assert(offsetof(PSO_PROGRESS, done) == 4 && offsetof(PSO_PROGRESS, total) == 8 &&
+                  offsetof(PSO_PROGRESS, userData) == (sizeof(void*) == 4 ? 12 : 16) &&
+                  sizeof(PSO_PROGRESS) == (sizeof(void*) == 4 ? 16 : 24),
+              "PSO_PROGRESS layout");
+#endif
 
 // Called once per word of a user dictionary; answer non-zero to go on, 0 to stop.
 typedef int32_t(PSO_CALL* PSO_ENUMWORDS_CALLBACK)(const char* word, void* param);

@@ -72,24 +72,48 @@ COmbraContext::~COmbraContext() {
     shaper.unload();
 }
 
-int COmbraContext::loadEngines() {
-    char previous[kPathChars];
-    const bool restore = currentDirectory(previous);
+namespace {
+
+// The recognizer finds its own files beside it: it is loaded, and its
+// contexts are made, with the library's folder as the current directory. The
+// previous one is back when this goes.
+class InOwnFolder {
+  public:
+    InOwnFolder() : restore_(currentDirectory(previous_)) {
+        ownDirectory(folder);
+        if (folder[0]) setCurrentDirectory(folder);
+    }
+    ~InOwnFolder() {
+        if (restore_) setCurrentDirectory(previous_);
+    }
+    InOwnFolder(const InOwnFolder&) = delete;
+    InOwnFolder& operator=(const InOwnFolder&) = delete;
+
     char folder[kPathChars];
-    ownDirectory(folder);
-    // The recognizer finds its own files beside it: it is loaded with its
-    // folder as the current directory.
-    if (folder[0]) setCurrentDirectory(folder);
+
+  private:
+    char previous_[kPathChars];
+    bool restore_;
+};
+
+}  // namespace
+
+int COmbraContext::loadEngines() {
+    InOwnFolder own;
     int result = 0;
     char path[kPathChars];
-    if (joinPath(path, folder, "VexaScript.dll")) recognizer.load(path);
+    if (joinPath(path, own.folder, "VexaScript.dll")) recognizer.load(path);
     if (recognizer.loaded() && recognizer.AddLexGeneratorToRecContext) {
-        if (!joinPath(path, folder, "default.ban") || !recognizer.addLexGeneratorFile(path))
+        if (!joinPath(path, own.folder, "default.ban") || !recognizer.addLexGeneratorFile(path))
             result = OMBRA_ERR_ENGINE;
     }
-    if (joinPath(path, folder, "VexaShape2.dll")) shaper.load(path);
-    if (restore) setCurrentDirectory(previous);
+    if (joinPath(path, own.folder, "VexaShape2.dll")) shaper.load(path);
     return result;
+}
+
+PSO_HRC COmbraContext::openRecognitionContext() {
+    InOwnFolder own;
+    return recognizer.openContext();
 }
 
 int COmbraContext::openSession(int flags, COmbraSession** out) {

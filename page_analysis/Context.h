@@ -26,6 +26,9 @@ class COmbraContext {
     int openSession(int flags, COmbraSession** out);
     // 0, or 1 when the session is not one of this context's.
     int closeSession(COmbraSession* session);
+    // A recognition context of a session's own, made as the first one was
+    // (from the library's folder, with the lexicon); null when there is none.
+    PSO_HRC openRecognitionContext();
 
     RecognizerBinding recognizer;
     ShaperBinding shaper;

@@ -16,6 +16,9 @@ namespace {
 // the version, zero-padded to the 64 bytes a caller's buffer holds.
 const char kBanner[] = "Ombra\x99 page analysis engine v.2.1.34";
 constexpr int kVersionBytes = 64;
+// Kind 2 of Ombra_SetExtraSessionParameters: a value up to this is a height.
+constexpr intptr_t kLineHeightValueMax = 665;
+constexpr intptr_t kLowestAddress = 0x10000;
 
 int mapRecognizerError(int r) {
     switch (r) {
@@ -143,12 +146,11 @@ int OMBRA_API Ombra_SetExtraSessionParameters(OMBRA_SESSION handle, int kind, in
             if (!value) return OMBRA_ERR_ARGUMENT;
             if (session->flags & OMBRA_SESSION_RECOGNIZER) {
                 session->progress.userData = extra;
-                if (!session->hasRecognizer()) return OMBRA_ERR_ENGINE;
-                RecognizerBinding* rec = session->recognizer;
-                int r = rec->SetExtraSessionParameters(rec->context(), PSO_EXTRA_PROGRESS, value);
-                if (r == 0)
-                    r = rec->SetExtraSessionParameters(rec->context(), PSO_EXTRA_USER_DATA, extra);
-                return mapRecognizerError(r);
+                auto* words = dynamic_cast<CVexaScriptSession*>(session);
+                if (!words || !session->hasRecognizer()) return OMBRA_ERR_ENGINE;
+                // The session keeps both and gives them to every recognition
+                // session it starts: a start clears them in the recognizer.
+                return mapRecognizerError(words->setRecognizerProgress(value, extra));
             }
             session->setProgress(reinterpret_cast<Ombra_PROGRESS_CALLBACK>(value), extra);
             return 0;
@@ -160,14 +162,21 @@ int OMBRA_API Ombra_SetExtraSessionParameters(OMBRA_SESSION handle, int kind, in
             else
                 session->flags &= ~OMBRA_SESSION_FINALIZE;
             return 0;
-        case OMBRA_PARAM_LINE_HEIGHT:
-            // Always a value: reading a large value as an address would let a
-            // caller's line height send the library into foreign memory. Only
-            // a positive height that fits the shape recognizer's resolution
-            // (1..16384) is taken.
-            if (value < 1 || value > 16384) return OMBRA_ERR_KIND;
-            session->lineHeight = static_cast<int32_t>(value);
+        case OMBRA_PARAM_LINE_HEIGHT: {
+            // Up to 665 the value is the height itself; a larger value points
+            // to a 32-bit height. The lowest 64 KB are never mapped, so a
+            // value below that is no address and is refused rather than read.
+            // Only a positive height that fits the shape recognizer's
+            // resolution (1..16384) is taken.
+            int64_t height = value;
+            if (value > kLineHeightValueMax) {
+                if (value < kLowestAddress) return OMBRA_ERR_KIND;
+                height = *reinterpret_cast<const int32_t*>(value);
+            }
+            if (height < 1 || height > 16384) return OMBRA_ERR_KIND;
+            session->lineHeight = static_cast<int32_t>(height);
             return 0;
+        }
         default:
             return OMBRA_ERR_KIND;
     }
@@ -197,11 +206,11 @@ int OMBRA_API Ombra_Recognize(OMBRA_SESSION handle, const char** xml) {
         } else {
             r = session->writeResult(true) > 0 ? 0 : 1;
         }
-        if (r == 0) {
-            *xml = session->resultText();
-            return 0;
-        }
         if (r == OMBRA_CANCELLED) return r;
+        // The result text is handed out with a failure too: it holds what could
+        // be read (a cell that failed is written empty).
+        *xml = session->resultText();
+        if (r == 0) return 0;
         return lastError() ? lastError() : r;
     });
 }

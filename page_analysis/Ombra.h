@@ -15,6 +15,7 @@
 #ifndef OMBRA_H
 #define OMBRA_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -57,6 +58,22 @@ typedef struct Ombra_PROGRESS {
 // Non-zero asks the library to cancel the recognition (OMBRA_CANCELLED).
 typedef int(OMBRA_API* Ombra_PROGRESS_CALLBACK)(Ombra_PROGRESS* progress);
 
+#ifdef __cplusplus
+// The records as the interface gives them: eight 32-bit slots for a stroke and
+// a progress record of 16 bytes in the shipped 32-bit build (the pointer-sized
+// slots widen in a 64-bit one).
+static_assert(offsetof(Ombra_STROKE, count) == 4 && offsetof(Ombra_STROKE, width) == 8 &&
+                  offsetof(Ombra_STROKE, attribute) == 12 && offsetof(Ombra_STROKE, kind) == 16 &&
+                  offsetof(Ombra_STROKE, flags) == 20 && offsetof(Ombra_STROKE, lineId) == 24 &&
+                  offsetof(Ombra_STROKE, points) == (sizeof(void*) == 4 ? 28 : 32) &&
+                  sizeof(Ombra_STROKE) == (sizeof(void*) == 4 ? 32 : 40),
+              "Ombra_STROKE layout");
+static_assert(offsetof(Ombra_PROGRESS, done) == 4 && offsetof(Ombra_PROGRESS, total) == 8 &&
+                  offsetof(Ombra_PROGRESS, userData) == (sizeof(void*) == 4 ? 12 : 16) &&
+                  sizeof(Ombra_PROGRESS) == (sizeof(void*) == 4 ? 16 : 24),
+              "Ombra_PROGRESS layout");
+#endif
+
 // Session flags of Ombra_OpenSession.
 #define OMBRA_SESSION_NO_SHAPER 0x01     // page session without the shape library
 #define OMBRA_SESSION_RECOGNIZER 0x02    // strokes go to the recognizer as they arrive
@@ -69,7 +86,7 @@ typedef int(OMBRA_API* Ombra_PROGRESS_CALLBACK)(Ombra_PROGRESS* progress);
 // Kinds of Ombra_SetExtraSessionParameters.
 #define OMBRA_PARAM_PROGRESS 0     // value: callback, extra: its user data
 #define OMBRA_PARAM_FINALIZE 1     // value: non-zero finalizes pending shapes
-#define OMBRA_PARAM_LINE_HEIGHT 2  // value: the line height in page units
+#define OMBRA_PARAM_LINE_HEIGHT 2  // value: the line height (up to 665), else a pointer to it
 
 // Result codes.
 #define OMBRA_OK 0

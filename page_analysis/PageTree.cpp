@@ -191,16 +191,18 @@ int COmbraGroup::recognize() {
         const int r = units.get(i)->recognizeUnit();
         if (r) return r;
     }
+    // Every band, cell and label is read on its own: one that fails (a lone
+    // ruling classed as text, say) is left empty and the others are read all
+    // the same; the first failure is the group's answer. A cancel stops at once.
+    int failed = 0;
     for (int i = 0; i < children.count(); ++i) {
         COmbraGroup* child = children.get(i);
         if (!child) continue;
         const int r = child->recognize();
-        // A band that cannot be read (a lone ruling classed as text, say) is
-        // left out of the page; only a cancel stops the page.
-        if (r && groupKind == kGroupRoot && r != OMBRA_CANCELLED) continue;
-        if (r && child->strokes.count() > 0) return r;
+        if (r == OMBRA_CANCELLED) return r;
+        if (r && child->strokes.count() > 0 && !failed) failed = r;
     }
-    return 0;
+    return failed;
 }
 
 bool COmbraGroup::addChild(COmbraGroup* child) {

@@ -18,16 +18,16 @@ struct Marker {
     int32_t start = 0;
 };
 
-// A leading number, dash or letter of an alternative's text.
+// The marker style of the character after a marker: nothing or a blank,
+// ")" or "."; 0 for anything else.
+int styleAt(uint16_t c) {
+    return c == 0 || c == ' ' ? kMarkerBlank : c == ')' ? kMarkerParen : c == '.' ? kMarkerDot : 0;
+}
+
+// A leading number, dash or letter of an alternative's text, as a list starts.
 Marker markerOf(const TextAlternative& alt) {
     Marker m;
     const uint16_t* t = alt.text;
-    auto styleAt = [](uint16_t c) {
-        return c == 0 || c == ' ' ? kMarkerBlank
-               : c == ')'         ? kMarkerParen
-               : c == '.'         ? kMarkerDot
-                                  : 0;
-    };
     if (t[0] >= '0' && t[0] <= '9') {
         int value = 0, i = 0;
         while (i < 3 && t[i] >= '0' && t[i] <= '9') value = value * 10 + (t[i++] - '0');
@@ -150,7 +150,13 @@ int underlineTest(const _LSTRAPEZ& word, int64_t xa, int64_t ya, int64_t xb, int
     return 0;
 }
 
-void CTextGroup::markUnderlines() {
+bool CTextGroup::markUnderlines() {
+    for (int l = 0; l < lines.count(); ++l) {
+        const _LSLINE* line = lines.get(l);
+        if (!line) return false;
+        for (int w = 0; w < line->words.count(); ++w)
+            if (!line->words.get(w) || !line->words.get(w)->word) return false;
+    }
     for (int index : lineShapes) {
         const VSANSWER* a = answerHolding(false, index);
         if (!a || a->vertexCount != 2) continue;
@@ -169,13 +175,16 @@ void CTextGroup::markUnderlines() {
             }
         }
     }
+    return true;
 }
 
-void CTextGroup::removeUnderlineWords() {
+bool CTextGroup::removeUnderlineWords() {
     for (int l = lines.count() - 1; l >= 0; --l) {
         _LSLINE* line = lines.get(l);
+        if (!line) return false;
         for (int w = line->words.count() - 1; w >= 0; --w) {
             _LSTRAPEZ* candidate = line->words.get(w);
+            if (!candidate || !candidate->word) return false;
             CTextUnit* word = candidate->word;
             if (word->strokes.count() != 1) continue;
             const VSANSWER* a = answerHolding(false, word->strokes.get(0));
@@ -189,18 +198,22 @@ void CTextGroup::removeUnderlineWords() {
             _LSTRAPEZ* underlined = nullptr;
             for (int li = l; li >= l - 1 && li >= 0 && !underlined; --li) {
                 const _LSLINE* other = lines.get(li);
+                if (!other) return false;
                 for (int k = other->words.count() - 1; k >= 0 && !underlined; --k) {
                     _LSTRAPEZ* target = other->words.get(k);
+                    if (!target || !target->word) return false;
                     if (target != candidate &&
                         underlineTest(*target, xa, ya, xb, yb, tolerance) == 1)
                         underlined = target;
                 }
             }
             if (!underlined) continue;
+            const int unit = units.indexOf(word), listed = wordList.indexOf(candidate);
+            if (unit < 0 || listed < 0) return false;
             underlined->word->style |= kStyleUnderlined;
             line->words.remove(w);
-            units.remove(units.indexOf(word));
-            wordList.remove(wordList.indexOf(candidate));
+            units.remove(unit);
+            wordList.remove(listed);
             delete word;
             delete candidate;
         }
@@ -211,6 +224,7 @@ void CTextGroup::removeUnderlineWords() {
             refreshLine(*line);
         }
     }
+    return true;
 }
 
 void CTextGroup::markParagraphs() {
@@ -241,10 +255,11 @@ void CTextGroup::markParagraphs() {
     for (int i = 1; i < n; ++i) {
         _LSLINE& line = *lines.get(i);
         const _LSLINE& prev = *lines.get(i - 1);
-        if (line.dominantAttribute >= 0 && prev.dominantAttribute >= 0 &&
+        // Only -1 means none: stroke values may be negative.
+        if (line.dominantAttribute != -1 && prev.dominantAttribute != -1 &&
             line.dominantAttribute != prev.dominantAttribute)
             line.styleChange = true;
-        if (line.dominantWidth >= 0 && prev.dominantWidth >= 0 &&
+        if (line.dominantWidth != -1 && prev.dominantWidth != -1 &&
             line.dominantWidth != prev.dominantWidth)
             line.styleChange = true;
     }
@@ -309,9 +324,14 @@ void CTextGroup::markLists() {
                 for (int a = 0; a < tries && found < 0; ++a) {
                     const Marker next = markerOf(word->alts[a]);
                     bool fits = false;
+                    const TextAlternative& alt = word->alts[a];
                     if (previous.type == kListDashes) {
-                        const TextAlternative& alt = word->alts[a];
                         fits = (alt.text[0] == '-' || alt.text[0] == '_') && alt.text[1] == 0;
+                    } else if (previous.type == kListSmallLetters ||
+                               previous.type == kListCapitals) {
+                        // Any next letter, past "c" too, with the same marker style.
+                        fits = alt.text[0] == previous.start + 1 &&
+                               styleAt(alt.text[1]) == previous.style;
                     } else {
                         fits = next.type == previous.type && next.style == previous.style &&
                                next.start == previous.start + 1;

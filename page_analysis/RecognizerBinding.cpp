@@ -84,10 +84,31 @@ void RecognizerBinding::unload() {
     AddLexGeneratorToRecContext = nullptr;
     context_ = nullptr;
     loaded_ = false;
+    std::memset(lexicon_, 0, sizeof lexicon_);
 }
 
 bool RecognizerBinding::addLexGeneratorFile(const char* file) {
-    if (!context_ || !AddLexGeneratorToRecContext || !file) return false;
+    if (!giveLexicon(context_, file)) return false;
+    std::strncpy(lexicon_, file, kPathChars - 1);
+    return true;
+}
+
+PSO_HRC RecognizerBinding::openContext() {
+    if (!loaded_) return nullptr;
+    PSO_HRC context = CreateRecognitionContext();
+    if (context && lexicon_[0] && !giveLexicon(context, lexicon_)) {
+        DeleteRecognitionContext(context);
+        context = nullptr;
+    }
+    return context;
+}
+
+void RecognizerBinding::closeContext(PSO_HRC context) {
+    if (context && loaded_ && context != context_) DeleteRecognitionContext(context);
+}
+
+bool RecognizerBinding::giveLexicon(PSO_HRC context, const char* file) {
+    if (!context || !AddLexGeneratorToRecContext || !file) return false;
     FILE* f = std::fopen(file, "rb");
     if (!f) return false;
     bool ok = false;
@@ -97,7 +118,7 @@ bool RecognizerBinding::addLexGeneratorFile(const char* file) {
         if (length > 0 && length < 0x7FFFFFFF && std::fseek(f, 0, SEEK_SET) == 0) {
             char* bytes = new (std::nothrow) char[length];
             if (bytes && std::fread(bytes, 1, length, f) == static_cast<size_t>(length))
-                ok = AddLexGeneratorToRecContext(context_, bytes, static_cast<int32_t>(length)) ==
+                ok = AddLexGeneratorToRecContext(context, bytes, static_cast<int32_t>(length)) ==
                      PSO_OK;
             delete[] bytes;
         }

@@ -22,6 +22,11 @@ class RecognizerBinding {
     // The bytes of a lexicon file handed to the recognizer; false when the file
     // is empty or unreadable or the recognizer refuses it.
     bool addLexGeneratorFile(const char* path);
+    // A further recognition context, with the lexicon the first one took;
+    // null when the recognizer gives none or refuses the lexicon now. Freed
+    // with closeContext before the binding is unloaded.
+    PSO_HRC openContext();
+    void closeContext(PSO_HRC context);
 
     bool loaded() const { return loaded_; }
     PSO_HRC context() const { return context_; }
@@ -47,8 +52,12 @@ class RecognizerBinding {
     decltype(&::PSO_AddLexGeneratorToRecContext) AddLexGeneratorToRecContext = nullptr;
 
   private:
+    // Reads the file and gives its bytes to the context; true when taken.
+    bool giveLexicon(PSO_HRC context, const char* file);
+
     PSO_HRC context_ = nullptr;
     bool loaded_ = false;
+    char lexicon_[kPathChars] = {};  // the lexicon file the first context took
 };
 
 }  // namespace ombra

@@ -99,8 +99,11 @@ int COmbraSession::recognize() {
     segmentPage();
     ink.computeMeanWidth();
     const int r = root->recognize();
-    if (r) return r;
+    if (r == OMBRA_CANCELLED) return r;
+    // What was read is written also when a part failed: the failure is
+    // reported with it, and nothing read is lost.
     writeResult(false);
+    if (r) return r;
     if (reportProgress()) return OMBRA_CANCELLED;
     return result.count() > 1 ? 0 : 1;
 }
@@ -126,12 +129,12 @@ int COmbraSession::writeResult(bool empty) {
 int COmbraSession::startRecognition(int mode) {
     if (!hasRecognizer()) return 1;
     const PSO_SESSION_START start = {0, static_cast<uint32_t>(mode)};
-    return recognizer->StartRecognitionSession(recognizer->context(), &start);
+    return recognizer->StartRecognitionSession(recContext(), &start);
 }
 
 int COmbraSession::endRecognition() {
     if (!hasRecognizer()) return 1;
-    return recognizer->EndRecognitionSession(recognizer->context());
+    return recognizer->EndRecognitionSession(recContext());
 }
 
 int COmbraSession::addInk(int index, int32_t originX, int32_t originY, bool* taken) {
@@ -149,7 +152,7 @@ int COmbraSession::addInk(int index, int32_t originX, int32_t originY, bool* tak
     }
     if (points.back().y != -1) points.push_back(PSO_POINT{0, -1});
     const int32_t r = recognizer->AddInkToRecSession(
-        recognizer->context(), points.data(), static_cast<int32_t>(points.size()), 0, nullptr, 1);
+        recContext(), points.data(), static_cast<int32_t>(points.size()), 0, nullptr, 1);
     if (taken) *taken = r == PSO_OK;
     return 1;
 }

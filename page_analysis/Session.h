@@ -64,6 +64,12 @@ class COmbraSession {
     void advanceProgress(int by, bool grow);
     void setProgress(Ombra_PROGRESS_CALLBACK callback, intptr_t userData);
 
+    // The recognition context this session's recognizer calls go to: its own
+    // when it has one, else the one the context's sessions share.
+    PSO_HRC recContext() const {
+        return ownRecContext ? ownRecContext : recognizer ? recognizer->context() : nullptr;
+    }
+
     // The result text handed out by Ombra_Recognize.
     const char* resultText() const { return result.text(); }
     bool hasRecognizer() const { return recognizer && recognizer->loaded(); }
@@ -85,6 +91,7 @@ class COmbraSession {
     CCharArray result;
     RecognizerBinding* recognizer;
     ShaperBinding* shaper;
+    PSO_HRC ownRecContext = nullptr;
     Ombra_PROGRESS_CALLBACK callback = nullptr;
     Ombra_PROGRESS progress;
 
@@ -94,6 +101,24 @@ class COmbraSession {
     COmbraGroup* classifyBand(COmbraGroup* band);
     // The root element around the root group's XML.
     int writeRoot(bool empty, const char* open, const char* emptyForm);
+};
+
+// A recognition session started on a session's recognizer, ended when this
+// goes out of scope (or earlier by end()): no way out of a line, an exception
+// included, leaves it open.
+class RecognitionScope {
+  public:
+    explicit RecognitionScope(COmbraSession* session) : session_(session) {}
+    ~RecognitionScope() { end(); }
+    RecognitionScope(const RecognitionScope&) = delete;
+    RecognitionScope& operator=(const RecognitionScope&) = delete;
+    void end() {
+        if (session_) session_->endRecognition();
+        session_ = nullptr;
+    }
+
+  private:
+    COmbraSession* session_;
 };
 
 // Strokes become shapes, one shaper per band of 16000 page units.
@@ -110,18 +135,30 @@ class CShaperSession : public COmbraSession {
 };
 
 // Strokes go to the recognizer as they arrive; recognizing reads its words.
+// The session keeps its recognizer state in a recognition context of its own:
+// the page sessions restart the shared one for every text line, and another
+// recognizer session would start it afresh, either of which would lose this
+// session's ink or hand it another session's words.
 class CVexaScriptSession : public COmbraSession {
   public:
     using COmbraSession::COmbraSession;
+    ~CVexaScriptSession() override;
     int init(int flags) override;
     int release() override;
     int addStroke(COmbraStroke* stroke) override;
     int segmentPage() override { return 1; }
     int recognize() override;
     int writeResult(bool empty) override;
+    // The recognizer's progress callback and its user data, given again to
+    // every recognition session this one starts (a start clears them).
+    int setRecognizerProgress(intptr_t callback, intptr_t userData);
 
   private:
     bool giveInk(int index);
+    int giveProgress();
+
+    intptr_t recProgress_ = 0;
+    bool open_ = false;
 
     // Page indices of the strokes the recognizer took, in its numbering.
     std::vector<int> given_;

@@ -106,8 +106,10 @@ COmbraGroup* COmbraGroup::detectChart() {
             FRect frame;
             for (int k = 0; k < answer->vertexCount; ++k)
                 frame.grow(answer->vertices[2 * k], answer->vertices[2 * k + 1]);
-            shapeStrokes += answer->strokeCount;
+            // Only a frame's strokes count as shape strokes: a small triangle
+            // or ellipse among the labels is counted with the rest.
             if (frame.height() < 3 * h || frame.width() < 4 * h) continue;
+            shapeStrokes += answer->strokeCount;
             frames.push_back(a);
             for (int i = 0; i < n; ++i) {
                 COmbraStroke* s = session->stroke(strokes.get(i));

@@ -186,7 +186,14 @@ void CTextGroup::filterStrokes(std::vector<int>& kept) {
 
 int CTextGroup::recognizeLines(const std::vector<int>& kept) {
     std::vector<const COmbraStroke*> inOrder;
-    for (int index : kept) inOrder.push_back(session->stroke(index));
+    for (int index : kept) {
+        const COmbraStroke* stroke = session->stroke(index);
+        if (!stroke) {
+            lastError() = 106;
+            return 5;
+        }
+        inOrder.push_back(stroke);
+    }
     const int64_t H = session->lineHeight;
     const int64_t b = LineFinder::tolerance(typicalStrokeHeight(*session, *this), H);
     std::vector<int> lineOf;
@@ -196,13 +203,14 @@ int CTextGroup::recognizeLines(const std::vector<int>& kept) {
     if (session->reportProgress()) return OMBRA_CANCELLED;
 
     RecognizerBinding* rec = session->recognizer;
-    PSO_HRC rc = rec->context();
-    bool blockFailed = false;
+    PSO_HRC rc = session->recContext();
+    int failed = 0;  // a line or block that gave no word: the others are read
     for (int line = 0; line < count; ++line) {
         if (session->startRecognition(kTextLineMode) != PSO_OK) {
             lastError() = 105;
             return 1;
         }
+        RecognitionScope open(session);
         int64_t left = INT64_MAX, top = INT64_MAX;
         for (size_t i = 0; i < kept.size(); ++i) {
             if (lineOf[i] != line) continue;
@@ -219,43 +227,39 @@ int CTextGroup::recognizeLines(const std::vector<int>& kept) {
             if (taken) given.push_back(kept[i]);
         }
         if (given.empty()) {
-            session->endRecognition();
-            continue;  // a line the recognizer takes nothing of holds no word
+            // No ink could be given for this line: it holds no word, and the
+            // failure is reported once the other lines are read.
+            lastError() = 107;
+            if (!failed) failed = 107;
+            continue;
         }
         if (rec->AddInkToRecSession(rc, nullptr, 0, 0, nullptr, 1) != PSO_OK) {
-            session->endRecognition();
             lastError() = 108;
             return 1;
         }
         session->advanceProgress(static_cast<int>(given.size()), false);
-        if (session->reportProgress()) {
-            session->endRecognition();
-            return OMBRA_CANCELLED;
-        }
+        if (session->reportProgress()) return OMBRA_CANCELLED;
         const int blocks = rec->GetNumAnswerBlocks(rc);
         for (int k = 0; k < blocks; ++k) {
             int error = 0;
             CTextUnit* word = CTextUnit::fromBlock(session, k, given, ox, oy, &error);
             if (!word) {
                 if (error == 2) {
-                    session->endRecognition();
                     lastError() = 2;
                     return 2;
                 }
-                blockFailed = true;
+                lastError() = 109;
+                if (!failed) failed = 109;
                 continue;
             }
             if (!addUnit(word)) {
                 delete word;
-                session->endRecognition();
                 lastError() = 2;
                 return 2;
             }
         }
-        session->endRecognition();
     }
-    if (blockFailed) lastError() = 109;
-    return blockFailed ? -1 : 0;
+    return failed ? -failed : 0;
 }
 
 int CTextGroup::recognize() {
@@ -280,7 +284,7 @@ int CTextGroup::recognize() {
     filterStrokes(kept);
     const int r = recognizeLines(kept);
     if (r > 0) return r;
-    const bool blockFailed = r < 0;
+    const int lineFailure = -r;  // 107 or 109: reported at the end
     if (splitParts()) {
         lastError() = 2;
         return 2;
@@ -298,14 +302,26 @@ int CTextGroup::recognize() {
     const int step = strokes.count() / 5;
     session->advanceProgress(step, false);
     if (session->reportProgress()) return OMBRA_CANCELLED;
-    sortLines();
-    markUnderlines();
+    if (!sortLines()) {
+        lastError() = 112;
+        return 1;
+    }
+    if (!markUnderlines()) {
+        lastError() = 113;
+        return 1;
+    }
     session->advanceProgress(strokes.count() / 7, false);
     if (session->reportProgress()) return OMBRA_CANCELLED;
-    reRecognizeMarkedWords();
+    if (const int failed = reRecognizeMarkedWords()) {
+        lastError() = failed == 2 ? 2 : 114;
+        return failed == 2 ? 2 : 1;
+    }
     session->advanceProgress(step, false);
     if (session->reportProgress()) return OMBRA_CANCELLED;
-    removeUnderlineWords();
+    if (!removeUnderlineWords()) {
+        lastError() = 115;
+        return 1;
+    }
     session->advanceProgress(step, false);
     if (session->reportProgress()) return OMBRA_CANCELLED;
     markParagraphs();
@@ -317,7 +333,11 @@ int CTextGroup::recognize() {
     if (paragraphPass) markLists();
     session->advanceProgress(step, false);
     if (session->reportProgress()) return OMBRA_CANCELLED;
-    return blockFailed ? 1 : 0;
+    if (lineFailure) {
+        lastError() = lineFailure;
+        return 1;
+    }
+    return 0;
 }
 
 int CTextGroup::writeXml(CCharArray& out, int position) {

@@ -84,14 +84,17 @@ class CTextGroup : public COmbraGroup {
     // Which lines look like text and are written at all.
     void markContent();
     void markNeighbourhood();
-    void markUnderlines();
-    void removeUnderlineWords();
+    // The passes below answer false (or non-zero) when the line list they
+    // work on is broken: a missing line or word, or a word not in the group.
+    bool markUnderlines();
+    bool removeUnderlineWords();
     // Words of low confidence read again without a long flat stroke through
     // or under them: the stroke becomes the word's underline or strike mark.
+    // 0, 2 without memory, 1 for a broken line list.
     int reRecognizeMarkedWords();
     // Words the recognizer made of several parts become one word per part.
     int splitParts();
-    void sortLines();
+    bool sortLines();
 
     bool paragraphPass = true;
     bool recognized = false;

@@ -1,6 +1,7 @@
 #include "TextUnit.h"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "Session.h"
@@ -98,20 +99,20 @@ int32_t CTextUnit::meanWidth() const {
 CTextUnit* CTextUnit::fromBlock(COmbraSession* session, int block, const std::vector<int>& given,
                                 int32_t originX, int32_t originY, int* error) {
     RecognizerBinding* rec = session->recognizer;
-    PSO_HRC rc = rec->context();
+    PSO_HRC rc = session->recContext();
     const int n = static_cast<int>(given.size());
     auto pageStroke = [&](int32_t number) {
         return number >= 0 && number < n ? given[number] : -1;
     };
 
-    CTextUnit* word = new (std::nothrow) CTextUnit(session);
+    // Owned until it is handed out: every way out of here frees it.
+    std::unique_ptr<CTextUnit> word(new (std::nothrow) CTextUnit(session));
     if (!word) {
         *error = 2;
         return nullptr;
     }
     auto fail = [&](int code) {
         *error = code;
-        delete word;
         return static_cast<CTextUnit*>(nullptr);
     };
 
@@ -179,7 +180,10 @@ CTextUnit* CTextUnit::fromBlock(COmbraSession* session, int block, const std::ve
                 for (int p = 0; p < word->partCount; ++p) {
                     const int32_t c = rec->GetExtraAnswerData(
                         rc, block, 0, PSO_EXTRA_PART_STROKE_COUNT, p, nullptr);
-                    if (c < 1) return fail(121);
+                    // A part of the first alternative holds some of the
+                    // strokes given, never more: a larger count is no count
+                    // to size a buffer by.
+                    if (c < 1 || c > n) return fail(121);
                     std::vector<int32_t> part(static_cast<size_t>(c));
                     if (rec->GetExtraAnswerData(rc, block, 0, PSO_EXTRA_PART_STROKES, p,
                                                 part.data()) < 0)
@@ -195,7 +199,7 @@ CTextUnit* CTextUnit::fromBlock(COmbraSession* session, int block, const std::ve
     for (int k = 0; k < word->alts[0].strokeCount; ++k) word->addStroke(word->alts[0].strokes[k]);
     if (word->meanWidth() > session->ink.meanWidth) word->style |= kStyleBold;
     word->computeSummary();
-    return word;
+    return word.release();
 }
 
 namespace {

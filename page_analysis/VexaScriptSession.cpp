@@ -2,6 +2,7 @@
 // recognizing reads the recognizer's own words and lines back.
 #include <new>
 
+#include "Context.h"
 #include "Session.h"
 #include "TextUnit.h"
 
@@ -15,17 +16,44 @@ constexpr int kWholeSessionMode = 1;
 
 }  // namespace
 
+CVexaScriptSession::~CVexaScriptSession() {
+    if (open_) endRecognition();
+    if (ownRecContext && recognizer) recognizer->closeContext(ownRecContext);
+}
+
 int CVexaScriptSession::init(int sessionFlags) {
     // The session's flags were stored when it was opened; the argument is the
     // recognizer's session mode.
     if (!recognizer || COmbraSession::init(flags)) return 1;
-    return startRecognition(sessionFlags) == PSO_OK ? 0 : 1;
+    if (!ownRecContext && context) ownRecContext = context->openRecognitionContext();
+    if (!ownRecContext) return 1;
+    if (startRecognition(sessionFlags) != PSO_OK) return 1;
+    open_ = true;
+    return 0;
 }
 
 int CVexaScriptSession::release() {
     if (!recognizer) return 1;
     endRecognition();
+    open_ = false;
     return 0;
+}
+
+int CVexaScriptSession::setRecognizerProgress(intptr_t callback, intptr_t userData) {
+    recProgress_ = callback;
+    progress.userData = userData;
+    return giveProgress();
+}
+
+int CVexaScriptSession::giveProgress() {
+    if (!hasRecognizer()) return PSO_ERR_NO_CONTEXT;
+    if (!recProgress_) return PSO_OK;
+    int32_t r =
+        recognizer->SetExtraSessionParameters(recContext(), PSO_EXTRA_PROGRESS, recProgress_);
+    if (r == PSO_OK)
+        r = recognizer->SetExtraSessionParameters(recContext(), PSO_EXTRA_USER_DATA,
+                                                  progress.userData);
+    return r;
 }
 
 bool CVexaScriptSession::giveInk(int index) {
@@ -39,11 +67,14 @@ int CVexaScriptSession::addStroke(COmbraStroke* s) {
     if (COmbraSession::addStroke(s)) return 1;
     if (!(flags & OMBRA_SESSION_RECOGNIZER)) return 0;
     if (recognized_) {
-        // Ink after a recognition: the recognizer's session is complete, so a
-        // new one takes the whole page again.
+        // Ink after a recognition: the recognizer's session is complete, so it
+        // is ended and a new one takes the whole page again, with the progress
+        // callback the start cleared.
         recognized_ = false;
         given_.clear();
-        startRecognition(kWholeSessionMode);
+        if (open_) endRecognition();
+        open_ = startRecognition(kWholeSessionMode) == PSO_OK;
+        giveProgress();
         for (int i = 0; i + 1 < ink.count(); ++i) giveInk(i);
     }
     giveInk(ink.count() - 1);
@@ -54,7 +85,7 @@ int CVexaScriptSession::recognize() {
     if (!root || !hasRecognizer()) return 1;
     root->deleteContents();
     lines_.clear();
-    PSO_HRC rc = recognizer->context();
+    PSO_HRC rc = recContext();
     // Recognizing twice without new ink reads the same answers again.
     if (!recognized_) {
         const int32_t r = recognizer->AddInkToRecSession(rc, nullptr, 0, 0, nullptr, 1);

@@ -256,8 +256,10 @@ int CTextGroup::groupWordsIntoLines() {
     return lines.count();
 }
 
-void CTextGroup::sortLines() {
+bool CTextGroup::sortLines() {
     const int n = lines.count();
+    for (int i = 0; i < n; ++i)
+        if (!lines.get(i)) return false;
     for (int pass = 0; pass < n; ++pass) {
         bool swapped = false;
         for (int i = 0; i + 1 < n - pass; ++i) {
@@ -271,6 +273,7 @@ void CTextGroup::sortLines() {
         }
         if (!swapped) break;
     }
+    return true;
 }
 
 }  // namespace ombra

@@ -35,6 +35,7 @@ _LSTRAPEZ trapezoidOf(CTextUnit* word) {
 int CTextGroup::recognizeStrokes(const std::vector<int>& strokeList, int mode, int32_t originX,
                                  int32_t originY, std::vector<CTextUnit*>& words) {
     if (session->startRecognition(mode) != PSO_OK) return 1;
+    RecognitionScope open(session);
     std::vector<int> given;
     for (int index : strokeList) {
         bool taken = false;
@@ -42,17 +43,19 @@ int CTextGroup::recognizeStrokes(const std::vector<int>& strokeList, int mode, i
         if (taken) given.push_back(index);
     }
     RecognizerBinding* rec = session->recognizer;
-    if (given.empty() || rec->AddInkToRecSession(rec->context(), nullptr, 0, 0, nullptr, 1)) {
-        session->endRecognition();
+    if (given.empty() || rec->AddInkToRecSession(session->recContext(), nullptr, 0, 0, nullptr, 1))
         return 1;
-    }
-    const int blocks = rec->GetNumAnswerBlocks(rec->context());
+    const int blocks = rec->GetNumAnswerBlocks(session->recContext());
     for (int b = 0; b < blocks; ++b) {
         int error = 0;
-        if (CTextUnit* word = CTextUnit::fromBlock(session, b, given, originX, originY, &error))
-            words.push_back(word);
+        CTextUnit* word = CTextUnit::fromBlock(session, b, given, originX, originY, &error);
+        if (!word && error == 2) {
+            for (CTextUnit* made : words) delete made;
+            words.clear();
+            return 2;
+        }
+        if (word) words.push_back(word);
     }
-    session->endRecognition();
     return 0;
 }
 
@@ -82,10 +85,14 @@ int CTextGroup::splitParts() {
                     top = std::min<int64_t>(top, s->box.top);
                 }
             if (word->parts[p].empty() || left == INT64_MAX) continue;
-            recognizeStrokes(word->parts[p], kPartMode,
-                             static_cast<int32_t>(std::max<int64_t>(left - kPartMargin, INT32_MIN)),
-                             static_cast<int32_t>(std::max<int64_t>(top - kPartMargin, INT32_MIN)),
-                             pieces);
+            if (recognizeStrokes(
+                    word->parts[p], kPartMode,
+                    static_cast<int32_t>(std::max<int64_t>(left - kPartMargin, INT32_MIN)),
+                    static_cast<int32_t>(std::max<int64_t>(top - kPartMargin, INT32_MIN)),
+                    pieces) == 2) {
+                for (CTextUnit* piece : pieces) delete piece;
+                return 2;
+            }
         }
         if (pieces.empty()) continue;  // the joined reading stays
         units.remove(u);
@@ -104,8 +111,10 @@ int CTextGroup::splitParts() {
 int CTextGroup::reRecognizeMarkedWords() {
     for (int l = 0; l < lines.count(); ++l) {
         _LSLINE* line = lines.get(l);
+        if (!line) return 1;
         for (int w = 0; w < line->words.count(); ++w) {
             _LSTRAPEZ* place = line->words.get(w);
+            if (!place || !place->word) return 1;
             CTextUnit* word = place->word;
             if (word->confidence > 90 || word->strokes.count() < 2) continue;
             const int64_t xl = word->summary.xLeft, xr = word->summary.xRight;
@@ -131,10 +140,12 @@ int CTextGroup::reRecognizeMarkedWords() {
                 if (k != best) rest.push_back(word->strokes.get(k));
             const int64_t top = std::min(word->summary.topLeft, word->summary.topRight);
             std::vector<CTextUnit*> again;
-            recognizeStrokes(rest, kMarkedWordMode,
-                             static_cast<int32_t>(std::max<int64_t>(xl - kWordMargin, INT32_MIN)),
-                             static_cast<int32_t>(std::max<int64_t>(top - kWordMargin, INT32_MIN)),
-                             again);
+            if (recognizeStrokes(
+                    rest, kMarkedWordMode,
+                    static_cast<int32_t>(std::max<int64_t>(xl - kWordMargin, INT32_MIN)),
+                    static_cast<int32_t>(std::max<int64_t>(top - kWordMargin, INT32_MIN)),
+                    again) == 2)
+                return 2;
             if (again.size() != 1) {
                 for (CTextUnit* extra : again) delete extra;
                 continue;
@@ -160,7 +171,7 @@ int CTextGroup::reRecognizeMarkedWords() {
             const int u = units.indexOf(word);
             if (u < 0) {
                 delete fresh;
-                continue;
+                return 1;  // a word of the lines that the group does not hold
             }
             units.set(u, fresh);
             fresh->parent = this;

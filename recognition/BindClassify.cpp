@@ -1,5 +1,7 @@
 #include "recognition/BindClassify.h"
 
+#include <exception>
+
 #include "core/HookLibrary.h"
 #include "hook64/SharedData.h"
 
@@ -155,7 +157,15 @@ void findBoundFields(const CBindContext& context, const CAccElem& start,
                      std::vector<BoundField>& found, const std::function<bool()>& cancelled) {
     if (!start.isAttached()) return;
     Walk walk{context, found, cancelled};
-    walk.visit(start, std::wstring());
+    // The tree belongs to another process and may be anything: a walk that
+    // fails (runs out of memory on it, say) ends with nothing found, not the
+    // thread that walks.
+    const size_t before = found.size();
+    try {
+        walk.visit(start, std::wstring());
+    } catch (const std::exception&) {
+        found.resize(before);
+    }
 }
 
 bool getFocusedElement(HWND window, CAccElem& element) {

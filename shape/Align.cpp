@@ -25,7 +25,8 @@ struct SlotPlan {
     int32_t object;  // box index, or vertex-shape index
     bool swappedEnd, swappedStart;
     int16_t idBefore;
-    int32_t oldBox[4];  // an ellipse's box before solving
+    int32_t oldBox[4];     // an ellipse's box before solving
+    int32_t oldCentre[2];  // a turned ellipse's centre before solving
     bool verticalEllipse, circle;
 };
 
@@ -85,8 +86,12 @@ int32_t solverKindOf(const AlignSlot& slot) {
         case kKindEllipse:
             return kSolverRotatedEllipse;
         case kKindPolyline: {
-            // A closed outline keeps its closing vertex on its first; moving
-            // both ends as free line ends would open it.
+            // A closed outline is solved as a closed figure, not as a line: its
+            // closing vertex repeats its first (not free, put back after each
+            // pass), and it is no connector, whose two ends the attachment,
+            // the connector links and the age rules would take for two
+            // separate line ends and so open it or join boxes through it. Its
+            // first vertex is a target as a line's is (the cost factors).
             const int16_t* v = slot.vertices;
             const int n = slot.vertexCount;
             const bool closed =
@@ -176,11 +181,14 @@ void writeEllipseBack(AlignSlot& slot, const SlotPlan& plan, const int32_t* box)
     }
 }
 
-void writeVertexShapeBack(AlignSlot& slot, int32_t kind, const int32_t* out) {
+void writeVertexShapeBack(AlignSlot& slot, const SlotPlan& plan, int32_t kind, const int32_t* out) {
     const int n = slot.vertexCount;
     int16_t* v = slot.vertices;
     if (kind == kSolverRotatedEllipse) {
-        const int32_t sx = out[0] - v[0], sy = out[1] - v[1];
+        // The solver's point 0 is the centre, not the first outline vertex:
+        // the outline moves by the centre's shift.
+        const int64_t sx = static_cast<int64_t>(out[0]) - plan.oldCentre[0];
+        const int64_t sy = static_cast<int64_t>(out[1]) - plan.oldCentre[1];
         for (int m = 0; m < n; ++m) {
             v[2 * m] = clamp16(static_cast<int64_t>(v[2 * m]) + sx);
             v[2 * m + 1] = clamp16(static_cast<int64_t>(v[2 * m + 1]) + sy);
@@ -418,6 +426,8 @@ int alignShapes(AlignContext* context, int mode) {
                 in[3] = in[1] + (ok ? q[3] : 0);
                 in[4] = ok ? q[4] : 1024;
                 in[5] = ok ? q[5] : 0;
+                plan.oldCentre[0] = in[0];
+                plan.oldCentre[1] = in[1];
                 for (int m = 0; m < 3; ++m) {
                     reference[2 * (offset + m)] = in[2 * m];
                     reference[2 * (offset + m) + 1] = in[2 * m + 1];
@@ -488,7 +498,7 @@ int alignShapes(AlignContext* context, int mode) {
         int16_t newId;
         if (plan.role == kRoleVertexShape) {
             const int32_t k = plan.object;
-            writeVertexShapeBack(slot, run.kinds[k], run.vertsOut[k]);
+            writeVertexShapeBack(slot, plan, run.kinds[k], run.vertsOut[k]);
             newId = run.shapeIds[k];
             slot.changed = (plan.idBefore == -1 && newId == -1) ? 0 : 1;
         } else {
@@ -572,7 +582,9 @@ int16_t applyVexaAlign(Shaper* s, int flags) {
             break;
         taken[takenCount++] = shape;
     }
-    alignShapes(context, (flags & kAlignTablesFlag) + 1);
+    // A pass that does not run still leaves the disposition of the shapes it
+    // was given: callers read n x n entries for the n shapes taken.
+    if (!alignShapes(context, (flags & kAlignTablesFlag) + 1)) computeDisposition(context);
     s->disposition = context->disposition;
     for (int k = 0; k < takenCount; ++k) {
         Shape* shape = taken[k];

@@ -37,6 +37,8 @@ Pt vertexOf(const Figure& f, int i) { return Pt{f.v[2 * i], f.v[2 * i + 1]}; }
 Figure figureOf(const AlignSlot& slot) {
     Figure f = {};
     f.slot = &slot;
+    // A slot without vertices (a pass that did not run may hold one) is no figure.
+    if (!slot.vertices) return f;
     f.n = slot.vertexCount;
     f.v = slot.vertices;
     f.shaftFrom = 0;
@@ -160,9 +162,9 @@ bool withinSquared(Pt p, Pt a, Pt b, int64_t limit) {
     return cr * cr <= limit * len2;
 }
 
-// The segment of the outline that p lies on, or -1.
+// The segment of the outline (the vertex polyline; for an ellipse its outline
+// vertices) that p lies on, or -1.
 int segmentUnder(const Figure& f, Pt p) {
-    if (f.ellipseBox) return -1;
     for (int i = 0; i + 1 < f.n; ++i)
         if (withinSquared(p, vertexOf(f, i), vertexOf(f, i + 1), 2)) return i;
     if (f.n == 1 && withinSquared(p, vertexOf(f, 0), vertexOf(f, 0), 2)) return 0;

@@ -94,6 +94,8 @@ bool straightToNext(int32_t dW, int32_t dV) {
 }
 bool between(int32_t c, int32_t a, int32_t b) { return (a <= c && c <= b) || (b <= c && c <= a); }
 
+int32_t unpackRole(int32_t packed, int k) { return (packed >> (4 * k)) & 0xF; }
+
 }  // namespace
 
 void crossDistanceRow(const SolverState& s, int32_t c, const int32_t* v, const int32_t* w,
@@ -251,6 +253,72 @@ void buildConnectorLinks(SolverState& s) {
     }
 }
 
+void outlineVariantRows(const SolverState& s, int64_t p, int32_t xCap, int32_t yCap, int32_t* vx,
+                        int32_t* vy) {
+    const AlignRun& run = *s.run;
+    const ConnectorDistances& cd = *run.distances;
+    static const int32_t f0x[4] = {10, 30, 100, 110}, f0y[4] = {70, 25, 10, 10};
+    static const int32_t ftx[4] = {10, 30, 60, 100}, fty[4] = {70, 25, 12, 7};
+    const bool tables = (run.flags & 0x200) != 0;
+    auto F = [&](int32_t v) { return tables ? lerp4(ftx, fty, v) : lerp4(f0x, f0y, v); };
+    // Distances are 16-bit: a missing one (65535) reads as -1, no entry.
+    auto toSegment = [&](int64_t seg) {
+        return static_cast<int32_t>(static_cast<int16_t>(cd.toSegment[p * cd.segmentCount + seg]));
+    };
+    auto toPoint = [&](int64_t ref) {
+        return static_cast<int32_t>(static_cast<int16_t>(cd.toPoint[p * cd.refCount + ref]));
+    };
+    for (int32_t j = 0; j < s.n; ++j) vx[j] = vy[j] = -1;
+    for (int32_t b = run.ellipseCount; b < s.boxCount; ++b) {
+        if (cd.objectRef[b + 1] - cd.objectRef[b] != 5) continue;
+        const int32_t packed = run.boxesIn[kBoxFields * b + kBoxRoles];
+        const int32_t roles[4] = {unpackRole(packed, 0), unpackRole(packed, 1),
+                                  unpackRole(packed, 2), unpackRole(packed, 3)};
+        const int32_t firstRef = cd.objectRef[b], firstSeg = cd.objectSeg[b];
+        const int32_t D = minOf(toPoint(firstRef), toPoint(firstRef + 4));
+        int32_t side[4];  // left, right, top, bottom
+        const int32_t pairs[4][2] = {{0, 3}, {1, 2}, {0, 1}, {2, 3}};
+        for (int k = 0; k < 4; ++k) {
+            const uint16_t at = sideOfCorners(roles, pairs[k][0], pairs[k][1]);
+            side[k] = at == 0xFFFF ? -1 : toSegment(firstSeg + at);
+            const bool atFirstCorner = roles[0] == pairs[k][0] || roles[0] == pairs[k][1];
+            if (atFirstCorner && side[k] >= 0 && D >= 0 && D < side[k]) side[k] = D;
+        }
+        auto entry = [&](int32_t distance, int32_t tol, int32_t cap) {
+            return distance < 0 ? -1 : clamp32(static_cast<int64_t>(F(minOf(tol, cap))) * distance);
+        };
+        vx[3 * b] = entry(side[0], s.tolX[3 * b], xCap);
+        vx[3 * b + 2] = entry(side[1], s.tolX[3 * b + 2], xCap);
+        vy[3 * b] = entry(side[2], s.tolY[3 * b], yCap);
+        vy[3 * b + 2] = entry(side[3], s.tolY[3 * b + 2], yCap);
+    }
+    for (int32_t k = 0; k < run.shapeCount; ++k) {
+        const int32_t object = s.boxCount + k, count = vertexCountOf(run, k);
+        const bool rotated = run.kinds[k] == kSolverRotatedEllipse;
+        if (!rotated && cd.objectRef[object + 1] - cd.objectRef[object] != count) continue;
+        const bool closed = run.kinds[k] == kSolverTriangle ||
+                            run.kinds[k] == kSolverParallelogram ||
+                            run.kinds[k] == kSolverClosedPolyline;
+        const int32_t first = 3 * s.boxCount + run.offsets[k];
+        for (int32_t m = 0; m < count; ++m) {
+            int32_t e = 1000;
+            if (!rotated) {
+                e = toPoint(cd.objectRef[object] + m);
+                if (m == 0 && closed) {
+                    const int32_t last = toPoint(cd.objectRef[object] + count - 1);
+                    if (last >= 0 && (e < 0 || last < e)) e = last;
+                }
+            }
+            if (e < 0) continue;
+            const int32_t j = first + m;
+            // Vertex entries keep the plain ramp whatever the call asks for.
+            const int32_t f =
+                lerp4(f0x, f0y, minOf((s.tolX[j] + s.tolY[j]) / 2, (xCap + yCap) / 2));
+            vx[j] = vy[j] = clamp32(static_cast<int64_t>(f) * e);
+        }
+    }
+}
+
 namespace {
 
 // Cost factors: a small factor makes a strong target, 100 no target at all.
@@ -270,6 +338,11 @@ void costFactors(const SolverState& s, bool centreRows, int32_t* f) {
             case kSolverOpenPolyline:
                 row[0] = row[count - 1] = centreRows ? 15 : 12;
                 if (count == 3) row[1] = 15;
+                break;
+            case kSolverClosedPolyline:
+                // A polyline's first vertex is a target, closed or open; the
+                // closing vertex repeats it and is none (set below).
+                row[0] = centreRows ? 15 : 12;
                 break;
             case kSolverTriangle:
                 if (!centreRows && count >= 4) setTriangleCodes(row, 0);
@@ -329,75 +402,6 @@ void closenessRow(const SolverState& s, int32_t i, int32_t c, int32_t t, const i
 void applyFactors(const SolverState& s, const int32_t* factors, int32_t* row) {
     for (int32_t j = 0; j < s.n; ++j)
         if (row[j] >= 0) row[j] = clamp32(static_cast<int64_t>(row[j]) * factors[j]);
-}
-
-int32_t unpackRole(int32_t packed, int k) { return (packed >> (4 * k)) & 0xF; }
-
-// Closeness measured along outlines instead of coordinates: from reference
-// point p to every rectangle's sides and to every vertex, scaled by how loose
-// the targets are. -1 where there is no such entry.
-void outlineVariantRows(const SolverState& s, int64_t p, int32_t xCap, int32_t yCap, int32_t* vx,
-                        int32_t* vy) {
-    const AlignRun& run = *s.run;
-    const ConnectorDistances& cd = *run.distances;
-    static const int32_t f0x[4] = {10, 30, 100, 110}, f0y[4] = {70, 25, 10, 10};
-    static const int32_t ftx[4] = {10, 30, 60, 100}, fty[4] = {70, 25, 12, 7};
-    const bool tables = (run.flags & 0x200) != 0;
-    auto F = [&](int32_t v) { return tables ? lerp4(ftx, fty, v) : lerp4(f0x, f0y, v); };
-    // Distances are 16-bit: a missing one (65535) reads as -1, no entry.
-    auto toSegment = [&](int64_t seg) {
-        return static_cast<int32_t>(static_cast<int16_t>(cd.toSegment[p * cd.segmentCount + seg]));
-    };
-    auto toPoint = [&](int64_t ref) {
-        return static_cast<int32_t>(static_cast<int16_t>(cd.toPoint[p * cd.refCount + ref]));
-    };
-    for (int32_t j = 0; j < s.n; ++j) vx[j] = vy[j] = -1;
-    for (int32_t b = run.ellipseCount; b < s.boxCount; ++b) {
-        if (cd.objectRef[b + 1] - cd.objectRef[b] != 5) continue;
-        const int32_t packed = run.boxesIn[kBoxFields * b + kBoxRoles];
-        const int32_t roles[4] = {unpackRole(packed, 0), unpackRole(packed, 1),
-                                  unpackRole(packed, 2), unpackRole(packed, 3)};
-        const int32_t firstRef = cd.objectRef[b], firstSeg = cd.objectSeg[b];
-        const int32_t D = minOf(toPoint(firstRef), toPoint(firstRef + 4));
-        int32_t side[4];  // left, right, top, bottom
-        const int32_t pairs[4][2] = {{0, 3}, {1, 2}, {0, 1}, {2, 3}};
-        for (int k = 0; k < 4; ++k) {
-            const uint16_t at = sideOfCorners(roles, pairs[k][0], pairs[k][1]);
-            side[k] = at == 0xFFFF ? -1 : toSegment(firstSeg + at);
-            const bool atFirstCorner = roles[0] == pairs[k][0] || roles[0] == pairs[k][1];
-            if (atFirstCorner && side[k] >= 0 && D >= 0 && D < side[k]) side[k] = D;
-        }
-        auto entry = [&](int32_t distance, int32_t tol, int32_t cap) {
-            return distance < 0 ? -1 : clamp32(static_cast<int64_t>(F(minOf(tol, cap))) * distance);
-        };
-        vx[3 * b] = entry(side[0], s.tolX[3 * b], xCap);
-        vx[3 * b + 2] = entry(side[1], s.tolX[3 * b + 2], xCap);
-        vy[3 * b] = entry(side[2], s.tolY[3 * b], yCap);
-        vy[3 * b + 2] = entry(side[3], s.tolY[3 * b + 2], yCap);
-    }
-    for (int32_t k = 0; k < run.shapeCount; ++k) {
-        const int32_t object = s.boxCount + k, count = vertexCountOf(run, k);
-        const bool rotated = run.kinds[k] == kSolverRotatedEllipse;
-        if (!rotated && cd.objectRef[object + 1] - cd.objectRef[object] != count) continue;
-        const bool closed = run.kinds[k] == kSolverTriangle ||
-                            run.kinds[k] == kSolverParallelogram ||
-                            run.kinds[k] == kSolverClosedPolyline;
-        const int32_t first = 3 * s.boxCount + run.offsets[k];
-        for (int32_t m = 0; m < count; ++m) {
-            int32_t e = 1000;
-            if (!rotated) {
-                e = toPoint(cd.objectRef[object] + m);
-                if (m == 0 && closed) {
-                    const int32_t last = toPoint(cd.objectRef[object] + count - 1);
-                    if (last >= 0 && (e < 0 || last < e)) e = last;
-                }
-            }
-            if (e < 0) continue;
-            const int32_t j = first + m;
-            const int32_t f = F(minOf((s.tolX[j] + s.tolY[j]) / 2, (xCap + yCap) / 2));
-            vx[j] = vy[j] = clamp32(static_cast<int64_t>(f) * e);
-        }
-    }
 }
 
 // Tightens a rectangle's edge rows by the outline variants measured from the
@@ -512,6 +516,18 @@ void boxLimitRows(SolverState& s, int32_t b, bool xAxis, int32_t* cross) {
     for (int32_t j = 0; j < n; ++j) high[j] = edge[j];
 }
 
+// Whether vertex variable j has a neighbour in its shape with exactly its
+// input x (upright) or y.
+bool exactRun(const SolverState& s, int32_t j, bool upright) {
+    const AlignRun& run = *s.run;
+    const int32_t k = shapeOfVariable(s, j), m = vertexIndexOf(s, j);
+    const int32_t* p = run.vertsIn[k];
+    const int d = upright ? 0 : 1;
+    for (int32_t o : {m - 1, m + 1})
+        if (o >= 0 && o < vertexCountOf(run, k) && p[2 * o + d] == p[2 * m + d]) return true;
+    return false;
+}
+
 void vertexLimitRows(SolverState& s, int32_t i, int32_t* rowA, int32_t* rowB, int32_t* rowC,
                      int32_t* rowD, int32_t* marksA, int32_t* marksB) {
     const AlignRun& run = *s.run;
@@ -581,8 +597,12 @@ void vertexLimitRows(SolverState& s, int32_t i, int32_t* rowA, int32_t* rowB, in
         limX[j] = ramp(rowA[j]);
         limY[j] = ramp(rowB[j]);
         if (sameShape || (rigid && s.straightRun[i] && s.straightRun[j])) continue;
-        // Away from straight runs a vertex links only where it is close on both axes.
-        const bool sameRun = s.straightRun[i] != 0 && s.straightRun[i] == s.straightRun[j];
+        // Away from straight runs a vertex links only where it is close on both
+        // axes. What is taken over is capped only between two vertices on exact
+        // runs of one direction (each with a neighbour of exactly its x, or each
+        // of exactly its y): the straight-run marks allow 2 units.
+        const bool sameRun = (exactRun(s, i, true) && exactRun(s, j, true)) ||
+                             (exactRun(s, i, false) && exactRun(s, j, false));
         auto taken = [&](int32_t v) { return sameRun && v > 1800 ? 1800 : v; };
         if (marksA[j] == 0) {
             limX[j] = maxOf(limX[j], limY[j]);

@@ -36,6 +36,12 @@ void crossDistanceRow(const SolverState& s, int32_t c, const int32_t* v, const i
                       int32_t t, const int32_t* tolerances, bool line, bool slack, int32_t* row,
                       int32_t* marks);
 
+// Closeness measured along outlines from reference point p (an index into the
+// run's connector distances): vx, vy get, per variable, the scaled distance to
+// every rectangle side and every vertex, or -1 where there is none.
+void outlineVariantRows(const SolverState& s, int64_t p, int32_t xCap, int32_t yCap, int32_t* vx,
+                        int32_t* vy);
+
 // Fills the tolerances, connector links and the four link tables.
 void buildTolerances(SolverState& s);
 void buildConnectorLinks(SolverState& s);

@@ -22,6 +22,7 @@
 #ifndef VEXASHAPE2_H
 #define VEXASHAPE2_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -70,6 +71,14 @@ typedef struct ShaperStroke {
     const int16_t* points;  // count pairs x, y
     int32_t alignGroup;     // low 16 bits, signed
 } ShaperStroke;
+
+#ifdef __cplusplus
+// Four 32-bit slots in the 32-bit build (the point pointer widens in a 64-bit one).
+static_assert(offsetof(ShaperStroke, count) == 4 && offsetof(ShaperStroke, points) == 8 &&
+                  offsetof(ShaperStroke, alignGroup) == (sizeof(void*) == 4 ? 12 : 16) &&
+                  sizeof(ShaperStroke) == (sizeof(void*) == 4 ? 16 : 24),
+              "ShaperStroke layout");
+#endif
 
 // One cell of a table: its corners (top-left, top-right, bottom-right,
 // bottom-left, x then y, in caller units) and its HTML pieces: the opening

@@ -83,8 +83,10 @@ class BlockView {
 int runHost(HINSTANCE instance) {
     HMODULE library = LoadLibraryW(besideThisProgram(L"vexaHook64.dll").c_str());
     if (!library) return 2;
-    auto insertHooks = reinterpret_cast<InsertHooks64Fn>(GetProcAddress(library, "InsertHooks64"));
-    auto removeHooks = reinterpret_cast<RemoveHooks64Fn>(GetProcAddress(library, "RemoveHooks64"));
+    auto insertHooks =
+        reinterpret_cast<InsertHooks64Fn>(GetProcAddress(library, VEXAHOOK64_INSERT_HOOKS_NAME));
+    auto removeHooks =
+        reinterpret_cast<RemoveHooks64Fn>(GetProcAddress(library, VEXAHOOK64_REMOVE_HOOKS_NAME));
     if (!insertHooks || !removeHooks) {
         FreeLibrary(library);
         return 2;

@@ -46,6 +46,7 @@ class FakeAccessible : public IAccessible, public IOleWindow {
     FakeAccessible* parent = nullptr;  // not owned
     HRESULT parentResult = S_OK;
     HRESULT childCountResult = S_OK;
+    LONG claimedChildren = -1;    // when not negative: the child count answered
     std::vector<Child> children;  // objects not owned
     Focus focus = Focus::Fails;
     LONG focusChild = CHILDID_SELF;
@@ -100,7 +101,7 @@ class FakeAccessible : public IAccessible, public IOleWindow {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override {
-        *count = static_cast<LONG>(children.size());
+        *count = claimedChildren >= 0 ? claimedChildren : static_cast<LONG>(children.size());
         return childCountResult;
     }
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
@@ -277,14 +278,18 @@ class FakeAccessibleWindow {
     FakeAccessibleWindow(const FakeAccessibleWindow&) = delete;
     FakeAccessibleWindow& operator=(const FakeAccessibleWindow&) = delete;
     HWND handle() const { return window_; }
+    // The screen-reader flag as it stood when the object was last asked for.
+    BOOL readerFlagSeen = FALSE;
 
   private:
     static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
         auto* self = reinterpret_cast<FakeAccessibleWindow*>(GetWindowLongPtrW(w, GWLP_USERDATA));
         // Every system object id (client, window, caret...) gets the fake; an
         // application-defined id (positive) is not served.
-        if (m == WM_GETOBJECT && self && self->client_ && static_cast<LONG>(lp) <= 0)
+        if (m == WM_GETOBJECT && self && self->client_ && static_cast<LONG>(lp) <= 0) {
+            SystemParametersInfoW(SPI_GETSCREENREADER, 0, &self->readerFlagSeen, 0);
             return LresultFromObject(kIidAccessible, wp, static_cast<IAccessible*>(self->client_));
+        }
         return DefWindowProcW(w, m, wp, lp);
     }
     FakeAccessible* client_;

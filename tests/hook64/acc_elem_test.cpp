@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "hook64/AccElem.h"
+#include "hook64/ReaderScreenMode.h"
 #include "tests/hook64/FakeAccessible.h"
 
 namespace {
@@ -137,6 +138,21 @@ TEST_F(AccElemTest, ChildrenAreSimpleChildrenOrObjects) {
     EXPECT_EQ(children[1].getRole(), ROLE_SYSTEM_LISTITEM);
     EXPECT_EQ(children[1].childId(), CHILDID_SELF);
     EXPECT_EQ(children[2].childId(), 3);
+}
+
+TEST_F(AccElemTest, AnAbsurdChildCountIsCapped) {
+    // Another process's server may claim any number of children: the list is
+    // read up to a cap, never sized by the claim.
+    FakeRef list(ROLE_SYSTEM_LIST);
+    list->children = {{1, nullptr}, {2, nullptr}};
+    for (LONG claimed : {LONG{0x7FFFFFFF}, LONG{100000}}) {
+        list->claimedChildren = claimed;
+        std::vector<CAccElem> children;
+        int got = -1;
+        EXPECT_NO_THROW(got = CAccElem(list.get(), 0).getChildren(&children)) << claimed;
+        EXPECT_GE(got, 2) << claimed;
+        EXPECT_LE(got, kMaxAccChildren) << claimed;
+    }
 }
 
 // A chain of parents, innermost first; the element starts below the first.
@@ -298,6 +314,68 @@ TEST_F(FocusTest, NoWindowNoElement) {
     bool hasFocus = false;
     EXPECT_FALSE(element.fromWindowFocus(gone, &hasFocus, false, false));
     EXPECT_FALSE(element.isAttached());
+}
+
+// Sets the screen-reader flag for a test and puts it back after.
+class ReaderFlag {
+  public:
+    explicit ReaderFlag(BOOL on) {
+        SystemParametersInfoW(SPI_GETSCREENREADER, 0, &was_, 0);
+        SystemParametersInfoW(SPI_SETSCREENREADER, on, nullptr, 0);
+    }
+    ~ReaderFlag() { SystemParametersInfoW(SPI_SETSCREENREADER, was_, nullptr, 0); }
+    static BOOL now() {
+        BOOL on = FALSE;
+        SystemParametersInfoW(SPI_GETSCREENREADER, 0, &on, 0);
+        return on;
+    }
+
+  private:
+    BOOL was_ = FALSE;
+};
+
+TEST_F(AccElemTest, TheReaderFlagIsRaisedAroundTheCallOnlyWhenAskedAndWasDown) {
+    FakeRef client(ROLE_SYSTEM_TEXT);
+    FakeAccessibleWindow window(L"SxReaderFlagWnd", client.get());
+    const struct {
+        const char* what;
+        BOOL before;
+        bool raise;
+        BOOL during;
+    } cases[] = {
+        {"down and raised", FALSE, true, TRUE},
+        {"down, not asked", FALSE, false, FALSE},
+        {"already up", TRUE, true, TRUE},
+    };
+    for (const auto& c : cases) {
+        ReaderFlag flag(c.before);
+        window.readerFlagSeen = -1;
+        CAccElem element;
+        ASSERT_TRUE(element.fromEvent(window.handle(), OBJID_CLIENT, CHILDID_SELF, c.raise))
+            << c.what;
+        EXPECT_EQ(window.readerFlagSeen, c.during) << c.what;
+        EXPECT_EQ(ReaderFlag::now(), c.before) << c.what << ": as it was after the call";
+        bool hasFocus = false;
+        window.readerFlagSeen = -1;
+        element.fromWindowFocus(window.handle(), &hasFocus, false, c.raise);
+        EXPECT_EQ(window.readerFlagSeen, c.during) << c.what << " (focus)";
+        EXPECT_EQ(ReaderFlag::now(), c.before) << c.what << " (focus)";
+    }
+}
+
+TEST_F(AccElemTest, TheReaderScreenModeHoldsTheFlagUpWhileItLives) {
+    for (BOOL before : {FALSE, TRUE}) {
+        ReaderFlag flag(before);
+        {
+            CSafeSetReaderScreenMode mode;
+            EXPECT_EQ(mode.raised(), !before);
+            EXPECT_TRUE(ReaderFlag::now());
+        }
+        EXPECT_EQ(ReaderFlag::now(), before) << "put back as it was";
+        CSafeSetReaderScreenMode notWanted(false);
+        EXPECT_FALSE(notWanted.raised());
+        EXPECT_EQ(ReaderFlag::now(), before);
+    }
 }
 
 TEST_F(AccElemTest, FromEventAndFromWindowTakeTheServedObject) {

@@ -62,10 +62,10 @@ int main(int argc, char** argv) {
     if (!library) return 2;
     int inserted = -1;
     if (insert) {
-        auto insertHooks =
-            reinterpret_cast<InsertHooks64Fn>(GetProcAddress(library, "InsertHooks64"));
-        auto removeHooks =
-            reinterpret_cast<RemoveHooks64Fn>(GetProcAddress(library, "RemoveHooks64"));
+        auto insertHooks = reinterpret_cast<InsertHooks64Fn>(
+            GetProcAddress(library, VEXAHOOK64_INSERT_HOOKS_NAME));
+        auto removeHooks = reinterpret_cast<RemoveHooks64Fn>(
+            GetProcAddress(library, VEXAHOOK64_REMOVE_HOOKS_NAME));
         inserted = insertHooks(nullptr, nullptr);
         removeHooks();
     }

@@ -184,8 +184,10 @@ class LiveHooksTest : public ::testing::Test {
         block_->_yNoLocation = -32000;
         library_ = LoadLibraryW((binFolder() + L"\\vexaHook64.dll").c_str());
         ASSERT_NE(library_, nullptr);
-        insert_ = reinterpret_cast<InsertHooks64Fn>(GetProcAddress(library_, "InsertHooks64"));
-        remove_ = reinterpret_cast<RemoveHooks64Fn>(GetProcAddress(library_, "RemoveHooks64"));
+        insert_ = reinterpret_cast<InsertHooks64Fn>(
+            GetProcAddress(library_, VEXAHOOK64_INSERT_HOOKS_NAME));
+        remove_ = reinterpret_cast<RemoveHooks64Fn>(
+            GetProcAddress(library_, VEXAHOOK64_REMOVE_HOOKS_NAME));
         ASSERT_TRUE(insert_ && remove_);
         helper_ = CreateWindowExW(0, L"Static", L"helper", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                   nullptr, nullptr);

@@ -291,6 +291,48 @@ TEST_F(GestureConfigTest, TheWindowGetsItsOwnConfigurationBackWhenTheOptionsGoOf
     }
 }
 
+TEST_F(GestureConfigTest, AChangeInWhatIsWantedGivesTheWindowItsOwnBackFirst) {
+    // Pan blocking and taps applied together (two entries); then taps go off.
+    // The window still has the applied pan entry, so pan blocking alone needs no
+    // change: only the restore of the two entries takes the tap entry away.
+    block()._iTwoFingerTap = 1;
+    notify(target_, {kPan, 0x2, 0}, {kTap, 0, 0});
+    ASSERT_EQ(rememberedGestureConfig().count, 2u);
+    ASSERT_EQ(now(target_, kTap).dwWant, kTapWant);
+    block()._iTwoFingerTap = 0;
+    gestures_.sets.clear();
+    notifyOnly(target_);  // the window answers with what it has: as applied
+    ASSERT_FALSE(gestures_.sets.empty());
+    EXPECT_EQ(gestures_.sets[0].size(), 2u) << "both entries restored";
+    EXPECT_EQ(now(target_, kTap).dwWant, 0u) << "taps are the window's own again";
+    EXPECT_EQ(now(target_, kPan).dwBlock, 0x6u) << "panning still blocked";
+    EXPECT_EQ(rememberedGestureConfig().count, 1u);
+}
+
+TEST_F(GestureConfigTest, DetachGivesTheWindowItsOwnBackUnlessReconfiguredSince) {
+    struct Case {
+        const char* what;
+        GESTURECONFIG panAfter;  // what the window has when the process detaches
+        bool restored;
+    } cases[] = {
+        {"still as applied", {kPan, 0x0, 0x6}, true},
+        {"reconfigured by the window since", {kPan, 0x1, 0x1}, false},
+    };
+    for (const Case& c : cases) {
+        reset();
+        notify(target_, {kPan, 0x2, 0});
+        ASSERT_TRUE(rememberedGestureConfig().remembered) << c.what;
+        gestures_.configs[target_][kPan] = c.panAfter;
+        gestures_.sets.clear();
+        releaseSharingData64();
+        EXPECT_EQ(hook64Process().block, nullptr) << c.what << ": the block is let go";
+        hook64Process().block = &block();
+        EXPECT_FALSE(rememberedGestureConfig().remembered) << c.what;
+        EXPECT_EQ(!gestures_.sets.empty(), c.restored) << c.what;
+        EXPECT_EQ(now(target_, kPan).dwWant, c.restored ? 0x2u : c.panAfter.dwWant) << c.what;
+    }
+}
+
 TEST_F(GestureConfigTest, MovingToAnotherWindowRestoresTheFirst) {
     HWND second = CreateWindowExW(0, L"Static", L"second", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                   nullptr, nullptr);
@@ -378,13 +420,27 @@ TEST(Hook64Trace, ALongTraceIsCutAt999Characters) {
 }
 
 TEST_F(MessageHooksTest, WithoutTheBlockNoHookIsInstalledAndNothingIsShown) {
+    // A hook of the test's own stands in the block's handle; the library, with
+    // no block in use, must neither install nor remove anything.
+    HHOOK own =
+        SetWindowsHookExW(WH_CALLWNDPROCRET, CallWndHookProc, nullptr, GetCurrentThreadId());
+    ASSERT_TRUE(own);
+    block()._hCallWndHook64 = reinterpret_cast<ULONG_PTR>(own);
     hook64Process().block = nullptr;
     DialogCatcher dialogs;
     EXPECT_EQ(InsertHooks64(nullptr, target_), 0);
     EXPECT_EQ(DialogCatcher::count(), 0);
-    RemoveHooks64();  // nothing to remove, nothing touched
-    EXPECT_EQ(block()._hCallWndHook64, 0u);
+    RemoveHooks64();
+    hook64Process().block = &block();
+    EXPECT_EQ(block()._hCallWndHook64, reinterpret_cast<ULONG_PTR>(own));
     EXPECT_EQ(block()._hwndHelper64, 0u);
+    EXPECT_TRUE(UnhookWindowsHookEx(own)) << "the test's hook was left in place";
+    // With the block in use the same hook is the library's to remove.
+    own = SetWindowsHookExW(WH_CALLWNDPROCRET, CallWndHookProc, nullptr, GetCurrentThreadId());
+    block()._hCallWndHook64 = reinterpret_cast<ULONG_PTR>(own);
+    RemoveHooks64();
+    EXPECT_EQ(block()._hCallWndHook64, 0u);
+    EXPECT_FALSE(UnhookWindowsHookEx(own)) << "removed once already";
 }
 
 }  // namespace

@@ -239,7 +239,8 @@ TEST_F(StudyFile, MissingFileFails) {
 }
 
 TEST_F(StudyFile, FixtureMadeByTheScramblerLoads) {
-    OwnedStudy study(tessel::readMergeStudyFile("fixtures/merge.sqr write"));
+    OwnedStudy study(
+        tessel::readMergeStudyFile((mergetest::fixture("merge.sqr") + " write").c_str()));
     ASSERT_NE(study, nullptr);
     EXPECT_EQ(study->writeMode, 1);
     EXPECT_EQ(study->mergeMode, 11);

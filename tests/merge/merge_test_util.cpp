@@ -153,9 +153,29 @@ NetFile scoreNet(int32_t dim) {
                       kernelUnit(1, right, 1, 0.5, 1.0, 0.5, matrix)});
 }
 
+std::string fixture(const std::string& file) {
+    static const TempDir dir = [] {
+        TempDir made("fixtures");
+        const std::string data = MERGE_TEST_DATA;
+        const struct {
+            const char* name;
+            size_t width;  // the reader's longest piece: 519 configuration, 249 study
+        } files[] = {{"model.cfg", 519},
+                     {"confident.cfg", 519},
+                     {"merge.sqr", 249},
+                     {"dist.sqr", 249},
+                     {"confident.sqr", 249}};
+        for (const auto& f : files)
+            writeScrambled(made.path(f.name), readFile(data + "/" + f.name + ".plain"), f.width);
+        writeFile(made.path("vocabulary.txt"), readFile(data + "/vocabulary.txt"));
+        return made;
+    }();
+    return dir.path(file);
+}
+
 void installConfidentModel(const TempDir& dir) {
     for (const char* file : {"confident.cfg", "confident.sqr"})
-        writeFile(dir.path(file), readFile(std::string("fixtures/") + file));
+        writeFile(dir.path(file), readFile(fixture(file)));
     writeFile(dir.path("score.net"), encodeNet(scoreNet(2)));
     writeFile(dir.path("cross.net"), encodeNet(scoreNet(3)));
 }

@@ -101,8 +101,13 @@ void patchInt32(std::string& bytes, size_t offset, int32_t value);
 // A net over `dim` features that reads only the first, a score minus 60:
 // output 1 ("right") has probability 1 / (1 + exp(-0.15 f)) for that feature f.
 NetFile scoreNet(int32_t dim);
-// The complete small model of the merge tests in `dir`: the configuration and
-// study made by tslscramble (fixtures/confident.*) and the nets it names.
+// The path of a fixture model file (model.cfg, confident.cfg, merge.sqr,
+// dist.sqr, confident.sqr, vocabulary.txt). The first call makes them all from
+// the readable sources in tests/merge/data, scrambled as tslscramble does, so
+// a test program needs no set-up step before it.
+std::string fixture(const std::string& file);
+// The complete small model of the merge tests in `dir`: the fixture
+// configuration and study (confident.*) and the nets it names.
 void installConfidentModel(const TempDir& dir);
 
 // A valid study file: the description lines, an empty line and a complete

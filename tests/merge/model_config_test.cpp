@@ -24,11 +24,11 @@ using tessel::kRec2Channel;
 using OwnedMerger = mergetest::Owned<AnswerMerger>;
 
 // The model files that the fixture configuration names, beside it in `dir`:
-// the scrambled configuration and study files made by tslscramble, the plain
-// vocabulary, and nets that fit the configuration's feature sets.
+// the scrambled configuration and study files, the plain vocabulary, and nets
+// that fit the configuration's feature sets.
 void installFixtureModel(const TempDir& dir) {
     for (const char* file : {"model.cfg", "merge.sqr", "dist.sqr", "vocabulary.txt"})
-        writeFile(dir.path(file), mergetest::readFile(std::string("fixtures/") + file));
+        writeFile(dir.path(file), mergetest::readFile(mergetest::fixture(file)));
     writeFile(dir.path("rec1.net"), encodeNet(sampleNet(1005, 6, 4)));
     writeFile(dir.path("rec2.net"), encodeNet(sampleNet(1002, 3, 3)));
     writeFile(dir.path("cross.net"), encodeNet(sampleNet(0, 2, 5, 3)));

@@ -109,6 +109,8 @@ void* load(const char* path) {
 
 void* symbol(void* module, const char* name) {
     if (g_knobs.missing.count(name)) return nullptr;
+    const auto own = g_knobs.replaced.find(name);
+    if (own != g_knobs.replaced.end()) return reinterpret_cast<void*>(own->second);
     if (module == &g_recognizerTag && g_knobs.nullRecContext &&
         !std::strcmp(name, "PSO_CreateRecognitionContext"))
         return reinterpret_cast<void*>(&noContext);

@@ -4,6 +4,7 @@
 // away, and a temporary folder that plays the library's own folder.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -17,6 +18,8 @@ struct Knobs {
     bool nullRecContext = false;    // the recognizer gives no context
     std::set<std::string> missing;  // entries the libraries lack
     int shapelessPasses = 0;        // this many first shapers give no shape
+    // Entries handed out in place of the engines' own (a test's wrappers).
+    std::map<std::string, void (*)()> replaced;
 };
 
 // Installs the loader and the library folder for the scope of the object.

@@ -47,6 +47,40 @@ int32_t textBand(MadePage& page, Random& r, int32_t top, int lines, uint32_t see
     return top + 2 * xHeight + (lines - 1) * (xHeight * 34 / 10) + xHeight;
 }
 
+// A list of two to four items, one word each, after its marker: numbers from
+// 1, letters from a or A, or dashes.
+int32_t listBand(MadePage& page, Random& r, int32_t top, uint32_t seed) {
+    MadeBand band;
+    band.kind = ombra::kGroupText;
+    band.lines = band.listItems = r.range(2, 4);
+    const int type = r.range(0, 3);
+    std::string text;
+    for (int l = 0; l < band.lines; ++l) {
+        std::string marker;
+        switch (type) {
+            case 0:
+                marker = std::to_string(l + 1) + ".";
+                break;
+            case 1:
+                marker = std::string(1, static_cast<char>('a' + l)) + ")";
+                break;
+            case 2:
+                marker = std::string(1, static_cast<char>('A' + l)) + ".";
+                break;
+            default:
+                marker = "-";
+                break;
+        }
+        band.words.push_back(marker);
+        band.words.push_back(r.word());
+        text += marker + " " + band.words.back() + (l + 1 < band.lines ? "\n" : "");
+    }
+    const int32_t xHeight = r.range(18, 24);
+    page.ink.write(text, 100 + r.range(0, 60), top + 2 * xHeight, xHeight, seed);
+    page.bands.push_back(band);
+    return top + 2 * xHeight + (band.lines - 1) * (xHeight * 34 / 10) + xHeight;
+}
+
 int32_t shapesBand(MadePage& page, Random& r, int32_t top) {
     const int32_t w = r.range(500, 800), h = r.range(60, 90), left = r.range(80, 200);
     page.ink.draw(
@@ -100,7 +134,7 @@ MadePage makePage(uint32_t seed) {
     const int bands = r.range(3, 5);
     for (int b = 0; b < bands; ++b) {
         const uint32_t s = seed * 31 + b;
-        switch (r.range(0, 5)) {
+        switch (r.range(0, 6)) {
             case 0:
             case 1:
             case 2:
@@ -112,8 +146,11 @@ MadePage makePage(uint32_t seed) {
             case 4:
                 y = tableBand(page, r, y, s);
                 break;
-            default:
+            case 5:
                 y = chartBand(page, r, y, s);
+                break;
+            default:
+                y = listBand(page, r, y, s);
                 break;
         }
         y += kBandGap;

@@ -1,6 +1,7 @@
 // Generated pages for the accuracy test and the benchmark: bands of
-// handwriting from the generator, nested drawn shapes, column tables between
-// two rulings and charts of labelled frames, each band recorded as made.
+// handwriting from the generator, lists (numbered, lettered, dashed), nested
+// drawn shapes, column tables between two rulings and charts of labelled
+// frames, each band recorded as made.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ struct MadeBand {
     int kind = 0;                    // the group kind the band should become
     int lines = 0;                   // text lines written (text bands)
     std::vector<std::string> words;  // in reading order
+    int listItems = 0;               // a list of this many items (text bands)
 };
 
 struct MadePage {

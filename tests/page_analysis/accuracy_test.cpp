@@ -1,7 +1,7 @@
 // Accuracy of the page analysis over 200 generated pages: how many bands are
 // classified as they were made, how many text bands get their number of lines,
-// and how many written words are read back. The rates are printed; the test
-// fails when they fall below what the analysis reaches today.
+// how many written words are read back and how many lists are found whole. The rates are printed;
+// the test fails when they fall below what the analysis reaches today.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -40,7 +40,7 @@ TEST(PageAccuracy, TwoHundredGeneratedPages) {
     OMBRA_CONTEXT context = nullptr;
     ASSERT_EQ(Ombra_CreateContext(&context), 0);
     int bands = 0, bandsRight = 0, textBands = 0, linesRight = 0, words = 0, wordsRight = 0;
-    int pagesRight = 0, wellFormed = 0, textLines = 0, contentLines = 0;
+    int pagesRight = 0, wellFormed = 0, textLines = 0, contentLines = 0, lists = 0, listsRight = 0;
     const int pages = 200;
     for (int p = 0; p < pages; ++p) {
         const MadePage made = makePage(1000 + p);
@@ -64,13 +64,21 @@ TEST(PageAccuracy, TwoHundredGeneratedPages) {
                 ++textBands;
                 linesRight +=
                     kindRight && static_cast<const CTextGroup*>(got)->lines.count() == want.lines;
+                int starts = 0, items = 0;
                 if (kindRight) {
                     const auto* text = static_cast<const CTextGroup*>(got);
                     for (int l = 0; l < text->lines.count(); ++l) {
                         ++textLines;
                         contentLines += text->lines.get(l)->content;
+                        starts += text->lines.get(l)->listStart;
+                        items += text->lines.get(l)->itemStart;
                     }
                 }
+                // A list is found whole as one list of all its items; a band
+                // without one must show none.
+                lists += want.listItems > 0;
+                listsRight += want.listItems > 0 && starts == 1 && items == want.listItems;
+                EXPECT_TRUE(want.listItems > 0 || starts == 0) << "page " << p << " band " << b;
             }
             std::vector<std::string> read;
             if (got) wordsOf(got, read);
@@ -91,11 +99,14 @@ TEST(PageAccuracy, TwoHundredGeneratedPages) {
     std::printf("line finding: %d of %d text bands (%.1f%%)\n", linesRight, textBands, lineRate);
     std::printf("words read back: %d of %d (%.1f%%)\n", wordsRight, words, wordRate);
     std::printf("text lines written as text: %d of %d\n", contentLines, textLines);
+    std::printf("lists found whole: %d of %d\n", listsRight, lists);
     EXPECT_EQ(wellFormed, pages);
     EXPECT_GE(bandRate, 95.0);
     EXPECT_GE(lineRate, 95.0);
     EXPECT_GE(wordRate, 90.0);
     EXPECT_GE(contentLines * 100, textLines * 95);
+    EXPECT_GT(lists, 20);
+    EXPECT_GE(listsRight * 100, lists * 90);
 }
 
 }  // namespace

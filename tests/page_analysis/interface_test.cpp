@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Context.h"
@@ -227,18 +228,25 @@ TEST(OmbraSession, ExtraParameters) {
     EXPECT_FALSE(core(aligned)->flags & OMBRA_SESSION_FINALIZE);
 
     EXPECT_EQ(core(page)->lineHeight, 32);
-    // The line height is always a value: 700 is a height, never an address.
+    // Up to 665 the value is the height; above, it points to the height. A
+    // value too small to be an address, or a height of 0 or less, or one above
+    // the shape recognizer's 16384, is refused and nothing is read or stored.
+    static const int32_t pointed[] = {700, 16384, 16385, 0, -3};
     const struct {
         intptr_t value;
         int result;
         int32_t stored;
     } heights[] = {{665, 0, 665},
-                   {700, 0, 700},
-                   {16384, 0, 16384},
-                   {16385, 3, 16384},
+                   {1, 0, 1},
+                   {reinterpret_cast<intptr_t>(&pointed[0]), 0, 700},
+                   {reinterpret_cast<intptr_t>(&pointed[1]), 0, 16384},
+                   {reinterpret_cast<intptr_t>(&pointed[2]), 3, 16384},
+                   {reinterpret_cast<intptr_t>(&pointed[3]), 3, 16384},
+                   {reinterpret_cast<intptr_t>(&pointed[4]), 3, 16384},
+                   {700, 3, 16384},
+                   {65535, 3, 16384},
                    {0, 3, 16384},
-                   {-5, 3, 16384},
-                   {reinterpret_cast<intptr_t>(&heights), 3, 16384}};
+                   {-5, 3, 16384}};
     for (const auto& h : heights) {
         SCOPED_TRACE(h.value);
         EXPECT_EQ(Ombra_SetExtraSessionParameters(page, 2, h.value, 0), h.result);
@@ -345,7 +353,7 @@ TEST(OmbraRecognizerSession, InkGoesToTheRecognizerAsItArrivesAndItsWordsComeBac
     ink.write("hello world", 100, 200, 24);
     ASSERT_EQ(ink.addTo(s, Ombra_AddStroke), 0);
     // Each stroke is in the recognizer's session already.
-    EXPECT_EQ(PSO_GetNumStrokes(core(s)->recognizer->context()), static_cast<int>(ink.size()));
+    EXPECT_EQ(PSO_GetNumStrokes(core(s)->recContext()), static_cast<int>(ink.size()));
     const char* xml = nullptr;
     ASSERT_EQ(Ombra_Recognize(s, &xml), 0);
     const ResultXml r = readResult(xml);
@@ -364,6 +372,141 @@ TEST(OmbraRecognizerSession, InkGoesToTheRecognizerAsItArrivesAndItsWordsComeBac
     const ResultXml again = readResult(xml);
     EXPECT_EQ(again.count("Line"), 2) << xml;
     EXPECT_EQ(again.firstAlts.back(), "again") << xml;
+}
+
+// Counts the recognition sessions started and ended on any context.
+int g_started = 0, g_ended = 0;
+int32_t PSO_CALL countedStart(PSO_HRC c, const PSO_SESSION_START* s) {
+    ++g_started;
+    return PSO_StartRecognitionSession(c, s);
+}
+int32_t PSO_CALL countedEnd(PSO_HRC c) {
+    ++g_ended;
+    return PSO_EndRecognitionSession(c);
+}
+engines::Knobs countingSessions() {
+    g_started = g_ended = 0;
+    engines::Knobs k;
+    k.replaced["PSO_StartRecognitionSession"] = reinterpret_cast<void (*)()>(&countedStart);
+    k.replaced["PSO_EndRecognitionSession"] = reinterpret_cast<void (*)()>(&countedEnd);
+    return k;
+}
+
+TEST(OmbraRecognizerSession, SessionsOnOneContextKeepTheirOwnWords) {
+    engines::Scope scope;
+    Opened o;
+    OMBRA_SESSION a = nullptr, b = nullptr, c = nullptr;
+    ASSERT_EQ(o.open(OMBRA_SESSION_RECOGNIZER, &a), 0);
+    PageInk hello;
+    hello.write("hello world", 100, 200, 24);
+    ASSERT_EQ(hello.addTo(a, Ombra_AddStroke), 0);
+    // A page session reads its own lines on the same context in between.
+    ASSERT_EQ(o.open(0, &b), 0);
+    PageInk cat;
+    cat.firstId = 500;
+    cat.write("the cat sat", 100, 200, 24, 2);
+    ASSERT_EQ(cat.addTo(b, Ombra_AddStroke), 0);
+    const char* xml = nullptr;
+    ASSERT_EQ(Ombra_Recognize(b, &xml), 0);
+    EXPECT_EQ(readResult(xml).firstAlts, (std::vector<std::string>{"the", "cat", "sat"})) << xml;
+    // And a second recognizer session opens and takes ink of its own.
+    ASSERT_EQ(o.open(OMBRA_SESSION_RECOGNIZER, &c), 0);
+    PageInk sun;
+    sun.firstId = 900;
+    sun.write("sun", 100, 200, 24, 3);
+    ASSERT_EQ(sun.addTo(c, Ombra_AddStroke), 0);
+
+    ASSERT_EQ(Ombra_Recognize(a, &xml), 0);
+    EXPECT_EQ(readResult(xml).firstAlts, (std::vector<std::string>{"hello", "world"})) << xml;
+    EXPECT_NE(std::string(xml).find("<Aliases>100 "), std::string::npos) << xml;
+    ASSERT_EQ(Ombra_Recognize(c, &xml), 0);
+    EXPECT_EQ(readResult(xml).firstAlts, (std::vector<std::string>{"sun"})) << xml;
+    EXPECT_NE(std::string(xml).find("<Aliases>900"), std::string::npos) << xml;
+}
+
+TEST(OmbraRecognizerSession, ProgressAndCancelHoldAfterMoreInk) {
+    engines::Scope scope(countingSessions());
+    Opened o;
+    OMBRA_SESSION s = nullptr;
+    ASSERT_EQ(o.open(OMBRA_SESSION_RECOGNIZER, &s), 0);
+    static int calls, cancel;
+    static intptr_t seenUser;
+    calls = cancel = 0;
+    seenUser = 0;
+    auto progress = [](PSO_PROGRESS* p) -> int32_t {
+        ++calls;
+        seenUser = p->userData;
+        return cancel;
+    };
+    ASSERT_EQ(Ombra_SetExtraSessionParameters(s, 0, reinterpret_cast<intptr_t>(+progress), 55), 0);
+    const char* xml = nullptr;
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        PageInk ink;
+        ink.firstId = 100 * (round + 1);
+        ink.write("cat", 100, 200 + 200 * round, 24, round + 1);
+        ASSERT_EQ(ink.addTo(s, Ombra_AddStroke), 0);
+        calls = 0;
+        cancel = round == 2;
+        EXPECT_EQ(Ombra_Recognize(s, &xml), round == 2 ? 6 : 0);
+        EXPECT_GT(calls, 0) << "the callback is still called";
+        EXPECT_EQ(seenUser, 55);
+    }
+    EXPECT_EQ(Ombra_CloseSession(s), 0);
+    EXPECT_EQ(g_started, g_ended) << "every recognizer session is ended";
+}
+
+// A recognizer that says its first word has two parts of an absurd size.
+int32_t PSO_CALL absurdParts(PSO_HRC c, int32_t block, int32_t alt, int32_t request, int32_t index,
+                             void* buffer) {
+    if (request == PSO_EXTRA_PART_COUNT) return 2;
+    if (request == PSO_EXTRA_PART_STROKE_COUNT) return INT32_MAX;
+    return PSO_GetExtraAnswerData(c, block, alt, request, index, buffer);
+}
+
+// Reads the text on a page session whose recognizer has one entry replaced:
+// the result code and the result text.
+std::pair<int, std::string> readWithEntry(const char* entry, void (*replacement)(),
+                                          const char* text) {
+    engines::Knobs k = countingSessions();
+    k.replaced[entry] = replacement;
+    engines::Scope scope(k);
+    Opened o;
+    OMBRA_SESSION s = nullptr;
+    EXPECT_EQ(o.open(0, &s), 0);
+    PageInk ink;
+    ink.write(text, 100, 200, 24);
+    EXPECT_EQ(ink.addTo(s, Ombra_AddStroke), 0);
+    const char* xml = nullptr;
+    const int r = Ombra_Recognize(s, &xml);
+    return {r, xml ? xml : ""};
+}
+
+TEST(OmbraRecognizerAnswers, AnAbsurdPartSizeDropsTheWordAndEndsTheSession) {
+    const auto read = readWithEntry("PSO_GetExtraAnswerData",
+                                    reinterpret_cast<void (*)()>(&absurdParts), "hello world");
+    EXPECT_EQ(read.first, 110) << "every word dropped: no word at all";
+    EXPECT_GT(g_started, 0);
+    EXPECT_EQ(g_started, g_ended) << "the line's recognizer session is ended";
+}
+
+// A recognizer that refuses the ink of the second recognition session.
+int32_t PSO_CALL refusingSecond(PSO_HRC c, const PSO_POINT* points, int32_t count, int32_t reserved,
+                                int32_t* added, int32_t source) {
+    if (points && g_started == 2) return PSO_ERR_FAILED;
+    return PSO_AddInkToRecSession(c, points, count, reserved, added, source);
+}
+
+TEST(OmbraRecognizerAnswers, ALineWithoutInkIsReportedAndTheOtherLinesRead) {
+    const auto read =
+        readWithEntry("PSO_AddInkToRecSession", reinterpret_cast<void (*)()>(&refusingSecond),
+                      "hello\nthe cat\nworld");
+    EXPECT_EQ(read.first, 107) << "no ink could be given for a line";
+    // The line recognized second ("world") gave no ink; the others are read.
+    EXPECT_EQ(readResult(read.second.c_str()).firstAlts,
+              (std::vector<std::string>{"hello", "the", "cat"}))
+        << read.second;
+    EXPECT_EQ(g_started, g_ended);
 }
 
 // ---- the shape session --------------------------------------------------------------
@@ -425,14 +568,22 @@ TEST(OmbraBadInput, DegenerateAndExtremeStrokesGiveCodesNotFaults) {
         ink.add({-32768, -32768, 32767, 32767});
         Ombra_STROKE nullPoints = {9, 5, 0, 0, 0, 0, 0, nullptr};
         Ombra_STROKE negative = {10, -3, 0, 0, 0, 0, 0, nullptr};
-        for (const Ombra_STROKE& st : ink.strokes()) Ombra_AddStroke(s, &st);
+        // Every stroke is kept (points it lacks are no points), and the page
+        // is read: the strokes that hold points give a word or shapes. A shape
+        // session answers a stroke without points with the last-error code, as
+        // the shape recognizer takes no such stroke.
+        for (const Ombra_STROKE& st : ink.strokes()) {
+            const int r = Ombra_AddStroke(s, &st);
+            if (st.count > 0) EXPECT_EQ(r, 0) << st.id;
+        }
         Ombra_AddStroke(s, &nullPoints);
         Ombra_AddStroke(s, &negative);
+        EXPECT_EQ(core(s)->ink.count(), 7);
         const char* xml = nullptr;
-        const int r = Ombra_Recognize(s, &xml);
-        if (r == 0) {
-            EXPECT_TRUE(readResult(xml).wellFormed) << xml;
-        }
+        ASSERT_EQ(Ombra_Recognize(s, &xml), 0);
+        const ResultXml r = readResult(xml);
+        EXPECT_TRUE(r.wellFormed) << xml;
+        EXPECT_EQ(r.count("Word") + r.count("Shape") > 0, true) << xml;
         EXPECT_EQ(Ombra_CloseSession(s), 0);
     }
 }

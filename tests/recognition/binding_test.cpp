@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 #include <thread>
 
 #include "core/Settings.h"
@@ -491,6 +492,17 @@ TEST_F(ClassifyWindowsTest, FindsTheBoundFieldsOfAContext) {
     found.clear();
     findBoundFields(context, c.top, found, [&] { return ++calls > 2; });
     EXPECT_TRUE(found.empty()) << "a cancelled walk stops";
+
+    // A walk that fails (here its cancel check runs out of memory) ends with
+    // nothing found; the next walk finds the fields again.
+    calls = 0;
+    EXPECT_NO_THROW(findBoundFields(context, c.top, found, [&]() -> bool {
+        if (++calls > 3) throw std::bad_alloc();
+        return false;
+    }));
+    EXPECT_TRUE(found.empty());
+    findBoundFields(context, c.top, found);
+    EXPECT_EQ(found.size(), 2u);
 }
 
 // --- The profile for a window ---

@@ -8,11 +8,26 @@
 #include "AlignAges.h"
 #include "AlignLinks.h"
 #include "AlignRun.h"
+#include "FixedMath.h"
 #include "Relax.h"
 
 using namespace vexa;
 
 namespace {
+
+// A run of B boxes (kBoxFields values each) and K vertex shapes; ids, links
+// and the rest are the caller's to set.
+AlignRun runOf(int32_t B, int32_t* boxes, int32_t K, int32_t* offsets, int32_t** verts,
+               int32_t* kinds) {
+    AlignRun run = {};
+    run.boxCount = B;
+    run.shapeCount = K;
+    run.boxesIn = boxes;
+    run.offsets = offsets;
+    run.vertsIn = verts;
+    run.kinds = kinds;
+    return run;
+}
 
 TEST(AlignLinks, ToleranceCurve) {
     const struct {
@@ -100,13 +115,7 @@ TEST(AlignLinks, CrossDistanceRows) {
     int32_t upright[] = {200, 0, 202, 80}, level[] = {20, 25, 80, 25};
     int32_t* verts[2] = {upright, level};
     int32_t offsets[3] = {0, 2, 4}, kinds[2] = {kSolverOpenPolyline, kSolverOpenPolyline};
-    AlignRun run = {};
-    run.boxCount = 1;
-    run.shapeCount = 2;
-    run.boxesIn = boxes;
-    run.offsets = offsets;
-    run.vertsIn = verts;
-    run.kinds = kinds;
+    AlignRun run = runOf(1, boxes, 2, offsets, verts, kinds);
     SolverState s = {};
     s.run = &run;
     s.boxCount = 1;
@@ -143,6 +152,158 @@ TEST(AlignLinks, CrossDistanceRows) {
     EXPECT_EQ(row[1], 10) << "the centre: twice the distance to the bottom edge";
 }
 
+// An alignment run of active rectangles and vertex shapes, with the solver's
+// state and link tables built as the solver builds them before its passes.
+struct LinkRun {
+    struct Figure {
+        int32_t kind;
+        std::vector<int32_t> vertices;
+    };
+    LinkRun(const std::vector<std::vector<int32_t>>& rects, const std::vector<Figure>& figures,
+            int32_t flags = 0, bool distances = false)
+        : shapes(figures) {
+        const int32_t B = static_cast<int32_t>(rects.size());
+        const int32_t K = static_cast<int32_t>(figures.size());
+        for (const auto& r : rects) {
+            // Outline from the top-left corner going down first: roles 0, 3, 2, 1.
+            boxes.insert(boxes.end(),
+                         {r[0], r[1], r[2], r[3], 0 | 3 << 4 | 2 << 8 | 1 << 12, 0, 0});
+        }
+        offsets.push_back(0);
+        for (Figure& f : shapes) {
+            kinds.push_back(f.kind);
+            vertsIn.push_back(f.vertices.data());
+            offsets.push_back(offsets.back() + static_cast<int32_t>(f.vertices.size() / 2));
+        }
+        boxIds.assign(B + 1, 0);
+        shapeIds.assign(K + 1, 0);
+        run = runOf(B, boxes.data(), K, offsets.data(), vertsIn.data(), kinds.data());
+        run.boxIds = boxIds.data();
+        run.shapeIds = shapeIds.data();
+        run.mode = 1;
+        run.flags = flags;
+        const int32_t n = 3 * B + offsets.back();
+        s.run = &run;
+        s.boxCount = B;
+        s.vertexCount = offsets.back();
+        s.n = n;
+        for (auto* v : {&owner, &x, &y, &tolX, &tolY, &tolC, &refX, &refY, &straightRun})
+            v->assign(n, 0);
+        scratch.assign(9 * n, 0);
+        width.assign(B + 1, 0);
+        height.assign(B + 1, 0);
+        for (auto* v : {&closeX, &closeY, &limitX, &limitY}) v->assign(size_t(n) * n, 0);
+        marks.assign(n, 0);
+        for (int32_t j = 0; j < n; ++j) owner[j] = j < 3 * B ? j / 3 : B + kindOwner(j - 3 * B);
+        s.owner = owner.data();
+        s.x = x.data();
+        s.y = y.data();
+        s.tolX = tolX.data();
+        s.tolY = tolY.data();
+        s.tolC = tolC.data();
+        s.refX = refX.data();
+        s.refY = refY.data();
+        s.straightRun = straightRun.data();
+        s.scratch = scratch.data();
+        s.width = width.data();
+        s.height = height.data();
+        s.closeX = closeX.data();
+        s.closeY = closeY.data();
+        s.limitX = limitX.data();
+        s.limitY = limitY.data();
+        s.marks = marks.data();
+        s.layout = {n, B, s.owner, run.kinds, run.offsets, run.boxIds, run.shapeIds};
+        if (distances) {
+            // Rectangles by their five outline points, vertex shapes by their vertices.
+            std::vector<DrawnRun> drawn;
+            for (int32_t b = 0; b < B; ++b) {
+                const int32_t* r = &boxes[kBoxFields * b];
+                outlines.push_back({r[0], r[1], r[0], r[3], r[2], r[3], r[2], r[1], r[0], r[1]});
+            }
+            for (Figure& f : shapes) outlines.push_back(f.vertices);
+            for (auto& o : outlines) {
+                refs.emplace_back();
+                for (size_t k = 0; k < o.size() / 2; ++k) refs.back().push_back(int32_t(k));
+            }
+            for (size_t i = 0; i < outlines.size(); ++i)
+                drawn.push_back({outlines[i].data(), int32_t(outlines[i].size() / 2),
+                                 refs[i].data(), int32_t(refs[i].size())});
+            EXPECT_TRUE(buildConnectorDistances(drawn.data(), int32_t(drawn.size()), &cd));
+            run.distances = &cd;
+        }
+        buildTolerances(s);
+        for (int32_t j = 0; j < n; ++j) {
+            refX[j] = j < 3 * B ? -100 : x[j];
+            refY[j] = j < 3 * B ? -100 : y[j];
+        }
+        buildLinkTables(s);
+    }
+    ~LinkRun() { freeConnectorDistances(&cd); }
+    int32_t kindOwner(int32_t v) const {
+        int32_t k = 0;
+        while (offsets[k + 1] <= v) ++k;
+        return k;
+    }
+    int64_t at(int32_t i, int32_t j) const { return int64_t(i) * s.n + j; }
+
+    std::vector<Figure> shapes;
+    std::vector<int32_t> boxes, offsets, kinds;
+    std::vector<int32_t*> vertsIn;
+    std::vector<int16_t> boxIds, shapeIds;
+    std::vector<int32_t> owner, x, y, tolX, tolY, tolC, refX, refY, straightRun, scratch, width,
+        height, closeX, closeY, limitX, limitY;
+    std::vector<uint16_t> marks;
+    std::vector<std::vector<int32_t>> outlines, refs;
+    ConnectorDistances cd = {};
+    AlignRun run = {};
+    SolverState s = {};
+};
+
+TEST(AlignLinks, OutlineVariantsOfVerticesKeepTheirRampWhenTablesAreSought) {
+    // A rectangle (0, 0) - (100, 100) and an upright line (200, 0) - (200, 100),
+    // measured from the line's first vertex (reference point 5).
+    static const int32_t f0x[4] = {10, 30, 100, 110}, f0y[4] = {70, 25, 10, 10};
+    static const int32_t ftx[4] = {10, 30, 60, 100}, fty[4] = {70, 25, 12, 7};
+    for (int32_t flags : {0, 0x200}) {
+        LinkRun r({{0, 0, 100, 100}}, {{kSolverOpenPolyline, {200, 0, 200, 100}}}, flags, true);
+        std::vector<int32_t> vx(r.s.n), vy(r.s.n);
+        outlineVariantRows(r.s, 5, 60, 60, vx.data(), vy.data());
+        const int32_t far = 4;  // the line's second vertex, 100 units away
+        const int32_t tv = std::min((r.tolX[far] + r.tolY[far]) / 2, 60);
+        ASSERT_NE(lerp4(f0x, f0y, tv), lerp4(ftx, fty, tv)) << "the two ramps differ here";
+        EXPECT_EQ(vx[far], lerp4(f0x, f0y, tv) * 100) << flags;
+        EXPECT_EQ(vy[far], vx[far]) << flags;
+        // The rectangle's right side, 100 units away, takes the ramp of the call.
+        const int32_t tr = std::min(r.tolX[2], 60);
+        const int32_t expected = flags ? lerp4(ftx, fty, tr) : lerp4(f0x, f0y, tr);
+        EXPECT_EQ(vx[2], expected * 100) << flags;
+        EXPECT_EQ(vx[1], -1) << "no entry toward a centre";
+    }
+}
+
+TEST(AlignLinks, ClosenessTakenOverFromTheOtherAxisIsCappedOnlyOnExactRuns) {
+    // Two upright lines one above the other, one unit apart on x: vertex 0 of
+    // each. Far apart on y, near on x: the x closeness takes over the y one,
+    // capped at 1800 only when both lines are exactly upright.
+    const struct {
+        const char* label;
+        std::vector<int32_t> upper, lower;
+        bool capped;
+    } cases[] = {
+        {"both exactly upright", {0, 0, 0, 100}, {1, 300, 1, 400}, true},
+        {"both leaning by a unit", {0, 0, 1, 100}, {1, 300, 2, 400}, false},
+        {"one leaning", {0, 0, 0, 100}, {1, 300, 2, 400}, false},
+    };
+    for (const auto& c : cases) {
+        LinkRun r({}, {{kSolverOpenPolyline, c.upper}, {kSolverOpenPolyline, c.lower}});
+        ASSERT_NE(r.straightRun[0], 0) << c.label;
+        ASSERT_NE(r.straightRun[2], 0) << c.label;
+        const int32_t across = r.closeY[r.at(0, 2)];
+        ASSERT_GT(across, 1800) << c.label;
+        EXPECT_EQ(r.closeX[r.at(0, 2)], c.capped ? 1800 : across) << c.label;
+    }
+}
+
 // A run of n single-vertex open polylines: every variable its own shape.
 struct VertexRun {
     explicit VertexRun(int n) : owner(n), kinds(n, kSolverOpenPolyline), offsets(n + 1), ids(n, 0) {
@@ -168,15 +329,8 @@ TEST(Relax, OneVariableTakesTheRoundedMeanOrASingleStep) {
         {"mean within one count: rounded", {10, 10, 11, 11}, false, true, true, 3, 0, 0, 11},
         {"larger sum: ceiling", {10, 11, 11, 12}, false, true, true, 3, 0, 0, 12},
         {"smaller sum: truncated", {10, 5, 5, 6}, false, true, true, 3, 0, 0, 5},
-        {"late, all at cur or cur + 1: one up",
-         {10, 10, 11, 14 - 3},
-         true,
-         true,
-         true,
-         5,
-         0,
-         0,
-         11},
+        // The mean of 10, 10 and 11 rounds to 10: only the step rule moves it.
+        {"late, all at cur or cur + 1: one up", {10, 10, 10, 11}, true, true, true, 5, 0, 0, 11},
         {"late but one far: the mean", {10, 11, 11, 14}, true, true, true, 5, 0, 0, 12},
         {"late, down, frozen shapes in the run", {10, 9, 10, 10}, true, true, false, 5, 0, 0, 9},
         {"late, down, every shape active", {10, 9, 10, 10}, true, true, true, 5, 0, 0, 10},
@@ -326,6 +480,54 @@ TEST(AlignAges, AgesAndFreezing) {
         run.mode = c.mode;
         updateAlignmentAges(run);
         EXPECT_EQ(ids, c.expected) << c.label;
+    }
+}
+
+TEST(AlignAges, ANewVertexShapeAgesAndFreezesTheBox) {
+    // Box 0 is 100 x 100 (half perimeter 100) at age 1; vertex shape 0 is new.
+    struct Case {
+        const char* label;
+        int32_t kind;
+        std::vector<int32_t> vertices;
+        uint16_t link;  // where the connector's ends lie on the box
+        int16_t box;    // the box's id afterwards
+    };
+    const Case cases[] = {
+        {"a connector with 3p above the box's: the box stays",
+         kSolverOpenPolyline,
+         {0, 0, 68, 0},
+         0,
+         2},
+        {"a connector with 3p not above: frozen", kSolverOpenPolyline, {0, 0, 66, 0}, 0, -1},
+        {"one end on the box: stays", kSolverOpenPolyline, {0, 0, 68, 0}, 1, 2},
+        {"both ends on the box: frozen", kSolverOpenPolyline, {0, 0, 68, 0}, 3, -1},
+        {"an arrow is a connector too", kSolverArrow, {0, 0, 66, 0, 60, 4, 66, 0, 60, -4}, 0, -1},
+        {"a triangle with 2p above the box's: stays",
+         kSolverTriangle,
+         {0, 0, 51, 0, 0, 51, 0, 0},
+         0,
+         2},
+        {"a triangle with 2p not above: frozen",
+         kSolverTriangle,
+         {0, 0, 50, 0, 0, 50, 0, 0},
+         0,
+         -1},
+    };
+    for (const Case& c : cases) {
+        int32_t box[kBoxFields] = {0, 0, 100, 100, 0, 0, 0};
+        std::vector<int32_t> v = c.vertices;
+        int32_t* verts[1] = {v.data()};
+        int32_t offsets[2] = {0, static_cast<int32_t>(v.size() / 2)}, kinds[1] = {c.kind};
+        int16_t boxIds[1] = {1}, shapeIds[1] = {0};
+        uint16_t links[1] = {c.link};
+        AlignRun run = runOf(1, box, 1, offsets, verts, kinds);
+        run.boxIds = boxIds;
+        run.shapeIds = shapeIds;
+        run.connectorLinks = links;
+        run.mode = 0;
+        updateAlignmentAges(run);
+        EXPECT_EQ(boxIds[0], c.box) << c.label;
+        EXPECT_EQ(shapeIds[0], 1) << c.label << ": the new shape aged once";
     }
 }
 

@@ -126,6 +126,29 @@ TEST(Align, ClosedOutputsStayClosed) {
     EXPECT_EQ(out[11], out[1]);
 }
 
+TEST(Align, APolylinesFirstVertexIsATarget) {
+    // A frozen outline, closed or open, and a new line ending 4 units short of
+    // its first vertex: the line's end meets the vertex.
+    const Pts open = strokes::polyline({{0, 150}, {0, 50}, {50, 0}, {100, 50}, {100, 150}});
+    Pts closed = open;
+    closed.insert(closed.end(), {0, 150});
+    for (const Pts& drawn : {closed, open}) {
+        const char* label = drawn.size() == closed.size() ? "closed" : "open";
+        ShaperPtr s = unitShaper();
+        const ShaperStroke stroke = {0, static_cast<int32_t>(drawn.size() / 2), drawn.data(), -1};
+        ASSERT_NE(AddStroke2ShaperEx(s.get(), &stroke, 0x02), 0xFFFF);
+        FinalizeShapesEx(s.get(), 0);  // recognized, not aligned
+        const Pts outline = vertices(s.get(), 0);
+        ASSERT_EQ(outline.size(), drawn.size() == closed.size() ? 12u : 10u) << label;
+        ASSERT_EQ(outline[0], 0);
+        ASSERT_EQ(outline[1], 150);
+        add(s.get(), line(-200, 153, -4, 153));
+        FinalizeShapes(s.get());
+        EXPECT_EQ(vertices(s.get(), 0), outline) << label << ": frozen";
+        EXPECT_EQ(vertices(s.get(), 1), line(-200, 150, 0, 150)) << label;
+    }
+}
+
 TEST(Align, LoneRectangles) {
     const struct {
         int width, height;
@@ -226,12 +249,24 @@ TEST(Align, Disposition) {
          {rect(0, 0, 100, 100), line(150, 50, 100, 50)},
          0x10 | 0x100,
          0x20 | 0x80},
+        {"a line ending on a circle's leftmost point, along its axis",
+         {ellipse(200, 200, 100, 100, 33), line(0, 200, 100, 200)},
+         0x10 | 0x04,
+         0x20},
+        {"equal circles far apart",
+         {ellipse(200, 200, 100, 100, 33), ellipse(900, 900, 100, 100, 33)},
+         0x03,
+         0x30},
     };
     for (const Case& c : cases) {
+        // Frozen, no pass runs, but the disposition of the shapes is there all the same.
         ShaperPtr s = unitShaper();
-        for (const Pts& p : c.shapes) add(s.get(), p, -1);  // frozen: the geometry stays as drawn
+        for (const Pts& p : c.shapes) add(s.get(), p, -1);
         ApplyVexaAlign(s.get());
-        EXPECT_EQ(GetpDisposition(s.get()), nullptr) << c.label << ": no new shape, no pass";
+        const uint32_t* frozen = GetpDisposition(s.get());
+        ASSERT_NE(frozen, nullptr) << c.label << ": no new shape, no pass";
+        EXPECT_EQ(frozen[1] & c.bits, c.bits) << c.label << ": " << std::hex << frozen[1];
+        EXPECT_EQ(frozen[1] & c.absent, 0u) << c.label << ": " << std::hex << frozen[1];
         ShaperPtr t = unitShaper();
         add(t.get(), c.shapes[0], -1);
         add(t.get(), c.shapes[1], 0);
@@ -241,6 +276,96 @@ TEST(Align, Disposition) {
         EXPECT_EQ(d[1] & c.bits, c.bits) << c.label << ": " << std::hex << d[1];
         EXPECT_EQ(d[1] & c.absent, 0u) << c.label << ": " << std::hex << d[1];
     }
+}
+
+// A turned ellipse as drawn: centre (300, 300), semi-axes 120 and 60, at 45 degrees.
+Pts turnedEllipse() {
+    Pts turned;
+    for (int k = 0; k < 33; ++k) {
+        const double f = k * 6.283185307 / 32, c = cos(0.785398), sn = sin(0.785398);
+        turned.push_back(int16_t(lround(300 + 120 * cos(f) * c - 60 * sin(f) * sn)));
+        turned.push_back(int16_t(lround(300 + 120 * cos(f) * sn + 60 * sin(f) * c)));
+    }
+    return turned;
+}
+
+Pts paramsOf(Shaper* s, int i) {
+    AnswerPtr a(CreateShapeAnswerAt(GetFinishedShapeAt(s, static_cast<int16_t>(i)), 0));
+    if (!a || !a->params) return {};
+    const int16_t* p = reinterpret_cast<const int16_t*>(a->params);
+    return Pts(p, p + a->paramLength / 2);
+}
+
+std::vector<double> firstOutput(Shaper* s) {
+    uint32_t count = 0;
+    const double* out = GetFirstStrokeFromOut(s, &count);
+    return out ? std::vector<double>(out, out + 2 * count) : std::vector<double>();
+}
+
+TEST(Align, ATurnedEllipseWithNothingNearStaysWhereItIs) {
+    // New and alone; or frozen, with a new shape far off in every pass so that
+    // each pass runs.
+    for (int16_t group : {int16_t(0), int16_t(-1)}) {
+        ShaperPtr s = unitShaper();
+        add(s.get(), turnedEllipse(), group, 0x06);
+        AnswerPtr drawn(CreateShapeAnswerAt(GetShapeAt(s.get(), 0), 0));
+        ASSERT_TRUE(drawn);
+        ASSERT_EQ(drawn->kind, 3) << "an ellipse";
+        ASSERT_EQ(drawn->paramLength, 12) << "a turned one";
+        FinalizeShapesEx(s.get(), 0);  // no alignment yet: the shape as recognized
+        const Pts before = vertices(s.get(), 0), params = paramsOf(s.get(), 0);
+        const std::vector<double> output = firstOutput(s.get());
+        for (int pass = 1; pass <= 10; ++pass) {
+            if (group < 0) add(s.get(), line(3000, 300 * pass, 3100, 300 * pass));
+            FinalizeShapes(s.get());
+            EXPECT_EQ(vertices(s.get(), 0), before) << "group " << group << ", pass " << pass;
+            EXPECT_EQ(paramsOf(s.get(), 0), params) << "group " << group << ", pass " << pass;
+            EXPECT_EQ(firstOutput(s.get()), output) << "group " << group << ", pass " << pass;
+        }
+    }
+}
+
+TEST(Align, ALineEndingOnAnyOutlineVertexOfACircleTouchesIt) {
+    for (int k = 0; k < 32; ++k) {
+        ShaperPtr s = unitShaper();
+        add(s.get(), ellipse(200, 200, 100, 100, 33), -1);
+        FinalizeShapesEx(s.get(), 0);  // the circle as recognized, not aligned
+        const Pts circle = vertices(s.get(), 0);
+        ASSERT_GE(circle.size(), 64u);
+        // A frozen line from 60 units out, radially onto vertex k.
+        const int x = circle[2 * k], y = circle[2 * k + 1];
+        const double dx = x - 200, dy = y - 200, len = hypot(dx, dy);
+        const Pts toward =
+            line(int(lround(x + 60 * dx / len)), int(lround(y + 60 * dy / len)), x, y);
+        add(s.get(), toward, -1);
+        add(s.get(), line(3000, 3000, 3100, 3000));  // a new shape far off: the pass runs
+        FinalizeShapes(s.get());
+        ASSERT_EQ(vertices(s.get(), 0), circle) << "frozen";
+        const uint32_t* d = GetpDisposition(s.get());
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d[1] & 0x30, 0x10u) << "vertex " << k << ": " << std::hex << d[1];
+    }
+}
+
+TEST(Align, TheDispositionAlwaysCoversTheFinishedShapes) {
+    ShaperPtr s = unitShaper();
+    add(s.get(), rect(0, 0, 100, 100));
+    add(s.get(), rect(0, 200, 100, 300));
+    FinalizeShapes(s.get());
+    ASSERT_NE(GetpDisposition(s.get()), nullptr);
+    ClearShaperOutput(s.get());
+    // Five frozen shapes: no pass runs. Shapes 0 and 1 are lines that meet at
+    // a corner, 3 and 4 equal rectangles far apart.
+    const std::vector<Pts> five = {line(0, 0, 100, 0), line(100, 1, 100, 200),
+                                   rect(500, 0, 600, 50), rect(1000, 0, 1100, 50),
+                                   rect(1500, 900, 1601, 950)};
+    for (const Pts& p : five) add(s.get(), p, -1);
+    EXPECT_EQ(ApplyVexaAlign(s.get()), 5);
+    const uint32_t* d = GetpDisposition(s.get());
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d[0 * 5 + 1] & 0x80, 0x80u) << std::hex << d[1];
+    EXPECT_EQ(d[3 * 5 + 4] & 0x03, 0x03u) << std::hex << d[3 * 5 + 4];
+    EXPECT_EQ(d[2 * 5 + 3] & 0x03, 0x03u) << std::hex << d[2 * 5 + 3];
 }
 
 TEST(Align, LineEndsAttach) {
@@ -282,9 +407,12 @@ TEST(Align, LineEndsAttach) {
     for (const Case& c : cases) {
         ShaperPtr s = unitShaper();
         add(s.get(), c.target, -1);
+        FinalizeShapesEx(s.get(), 0);  // the target as recognized
+        const Pts target = vertices(s.get(), 0);
         add(s.get(), c.line);
         ASSERT_GE(c.off(c.line[2], c.line[3]), 1.5) << c.label;
         FinalizeShapes(s.get());
+        EXPECT_EQ(vertices(s.get(), 0), target) << c.label << ": the frozen target stays";
         const Pts v = vertices(s.get(), 1);
         ASSERT_EQ(v.size(), 4u) << c.label;
         EXPECT_LE(c.off(v[2], v[3]), 1.0) << c.label << ": " << v[2] << "," << v[3];
