@@ -20,10 +20,10 @@ class LoopbackHttp {
         bool contentLength = true;
         // A content length this much smaller than the body (a lying server).
         int shortBy = 0;
-        DWORD delayMs = 0;
+        DWORD delayMs = 0;  // the server's end cuts a delay short
     };
 
-    LoopbackHttp() {
+    LoopbackHttp() : stopped_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
         listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -41,8 +41,10 @@ class LoopbackHttp {
 
     ~LoopbackHttp() {
         stop_ = true;
+        SetEvent(stopped_);
         closesocket(listener_);
         if (thread_.joinable()) thread_.join();
+        CloseHandle(stopped_);
         WSACleanup();
     }
 
@@ -85,7 +87,7 @@ class LoopbackHttp {
                 requests_.push_back(request.substr(0, request.find("\r\n")));
                 response = response_;
             }
-            if (response.delayMs) Sleep(response.delayMs);
+            if (response.delayMs) WaitForSingleObject(stopped_, response.delayMs);
             std::string head = "HTTP/1.0 " + std::to_string(response.status) + " Answer\r\n" +
                                "Content-Type: text/xml\r\nConnection: close\r\n";
             if (response.contentLength)
@@ -104,6 +106,7 @@ class LoopbackHttp {
     SOCKET listener_ = INVALID_SOCKET;
     int port_ = 0;
     std::atomic<bool> stop_{false};
+    HANDLE stopped_;
     std::mutex lock_;
     Response response_;
     std::vector<std::string> requests_;

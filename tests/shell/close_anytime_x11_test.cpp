@@ -1,0 +1,580 @@
+// Scribix closed in the middle of everything, end to end on the X display:
+// the staged program is brought into one state after another from outside
+// (the command message, the service window's own messages, xdotool on its
+// bars and menus, handwriting over our edit target) and closed there, once by
+// its main menu's "Close Scribix" and once by WM_CLOSE posted to its service
+// window, as a log-off does. Each time it must end within 5 s with its normal
+// status, leave no process behind, report no heap damage and no window object
+// used off its thread, and leave the settings and files it had saved before
+// as they were.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "core/ServiceMessages.h"
+#include "core/Settings.h"
+#include "resources/SettingsResources.h"
+#include "tests/ink/WritingTestSupport.h"
+#include "tests/shell/CheckedRun.h"
+#include "tests/shell/LoopbackHttp.h"
+#include "tests/shell/TestSupport.h"
+#include "tests/support/HostShell.h"
+#include "tests/support/TempDir.h"
+#include "tests/targets/TargetClient.h"
+#include "ui/bars/BarFramework.h"
+#include "ui/bars/BarGeometry.h"
+#include "ui/bars/FloatingBar.h"
+
+namespace {
+
+using namespace writingtest;
+using checkedrun::CheckedProgram;
+
+constexpr DWORD kCloseMs = 5000;
+constexpr DWORD kStateMs = 10000;
+constexpr char kItemTrace[] = "WordMenuBar item ";
+
+// Controls of the settings pages and the macro editor.
+constexpr int kRecoNew = 3096;
+constexpr int kMacrosNew = 3058;
+constexpr int kMacroRecord = 3;
+
+// Main menu entries by the presses of the Up key that reach them from none:
+// the last one, "&Close Scribix", is the first reached (variant 1 outside
+// markup mode; the keys skip separators).
+constexpr int kMenuClose = 1;
+constexpr int kMenuCheckUpgrade = 2;
+constexpr int kMenuCustomize = 6;
+
+bool xdotool(const std::string& arguments) {
+    std::string output;
+    const bool ok = hostshell::run("xdotool " + arguments, 10000, &output);
+    if (!ok) ADD_FAILURE() << "xdotool " << arguments << ": " << output;
+    return ok;
+}
+
+std::string at(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+
+void settle(DWORD ms) {
+    sxtest::pumpUntil([] { return false; }, ms);
+}
+
+struct Search {
+    DWORD pid;
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND skip;
+    HWND found;
+};
+
+// A visible top-level window of the process with that class (and title),
+// other than `skip`.
+HWND windowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr,
+              HWND skip = nullptr) {
+    Search search = {pid, className, title, skip, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner != s->pid || w == s->skip || !IsWindowVisible(w) ||
+                !classNameIs(w, s->className))
+                return TRUE;
+            wchar_t text[64] = {};
+            GetWindowTextW(w, text, 64);
+            if (s->title && wcscmp(text, s->title) != 0) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A control of a dialog or of one of its child dialogs (a settings page).
+HWND controlOf(HWND dialog, int id) {
+    struct Find {
+        int id;
+        HWND found;
+    } find = {id, nullptr};
+    EnumChildWindows(
+        dialog,
+        [](HWND w, LPARAM p) -> BOOL {
+            Find* f = reinterpret_cast<Find*>(p);
+            if (GetDlgCtrlID(w) != f->id || !classNameIs(w, L"Button")) return TRUE;
+            f->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+// A click on a button as the button reports it to its dialog.
+void pressButton(HWND button) {
+    PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+RECT rectOf(HWND window) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// The program's settings of the run: no splash and no automatic update
+// check, the word-list menu shown after each writing with its letter
+// guesser, the update site on the loopback, and a pen of its own colour, so
+// that settings written back from anything but what was read show.
+void writeSettingsOfTheRun(const std::wstring& updateSite) {
+    sxtest::prepareProgramSettings(0);
+    const std::wstring previous = settingsRootKey();
+    setSettingsRootKey(nullptr);
+    writeSystemClientSetting(L"waitNextStrokeTimeout", 1000);
+    writeSystemClientSetting(L"waitGestureEndTimeout", 600);
+    const struct {
+        const wchar_t* name;
+        int value;
+    } menu[] = {{L"autoShow", 2},
+                {L"autoExpandSubmenu", 1},
+                {L"useLetterGuesser", 1},
+                {L"acceptMenuMode", 0},
+                {L"fadingPeriod", 0}};
+    for (const auto& v : menu) WriteSetting(L"WordListBar", v.name, &v.value, SETTING_NUMBER, 0);
+    const COLORREF colour = RGB(12, 34, 56);
+    const int width = 5;
+    WriteSetting(nullptr, L"PenColor", &colour, SETTING_COLOR, 0);
+    WriteSetting(nullptr, L"PenWidth", &width, SETTING_NUMBER, 0);
+    WriteSetting(nullptr, L"UpgURL", updateSite.c_str(), SETTING_STRING, 0);
+    setSettingsRootKey(previous.c_str());
+}
+
+// A macro file of the user's, which the program reads at start and must
+// never write unasked.
+const char kMacros[] =
+    "<macroses>\r\n"
+    "\t<macro description=\"Signature\" name=\"sig\" type=\"keystroke\">Best "
+    "regards,{Enter}Ann</macro>\r\n"
+    "</macroses>\r\n";
+
+enum class Way { Menu, Message };
+
+class CloseAnytime;
+using Reach = ::testing::AssertionResult (CloseAnytime::*)();
+
+struct Case {
+    const char* name;
+    bool target;  // our edit target in front, with the focus
+    Reach reach;
+};
+
+class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
+  public:
+    static void SetUpTestSuite() {
+        site_ = new LoopbackHttp;
+        LoopbackHttp::Response silent;
+        silent.body = "<update action=\"Latest\"/>";
+        silent.delayMs = 60000;  // a site that never answers in time
+        site_->respond(silent);
+        canvasLog_ = new TempDir;
+        SetEnvironmentVariableW(L"ZVFATINK_LOG", canvasLog_->file(L"fatink.log").c_str());
+        staged_ = new StagedProgram;
+        writeSettingsOfTheRun(site_->url(L"/upgrades"));
+        const std::wstring data = checkedrun::programDataFolder();
+        CreateDirectoryW(data.c_str(), nullptr);
+        CreateDirectoryW((data + L"\\English").c_str(), nullptr);
+        macroFile_ = data + L"\\English\\macro.xml";
+        HANDLE file = CreateFileW(macroFile_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        if (file != INVALID_HANDLE_VALUE) {
+            WriteFile(file, kMacros, sizeof kMacros - 1, &written, nullptr);
+            CloseHandle(file);
+        }
+        // A first run leaves what every start and ordinary end writes (the
+        // profiles and binding files, the bars' places: the markup bar takes
+        // the main bar's on its way in); the cases start from it.
+        if (!staged_->ok()) return;
+        CheckedProgram first(*staged_);
+        if (HWND service = first.waitUntilReady(kStartMs)) {
+            settle(kSettleMs);
+            for (int on : {1, 0}) {
+                sxtest::sendCommand(service, 2, on);
+                sxtest::pumpUntil(
+                    [&] { return (sxtest::sendCommand(service, 4, 0) & 2) == on * 2; }, kStateMs);
+                settle(600);
+            }
+            PostMessageW(service, WM_CLOSE, 0, 0);
+        }
+        first.trace().waitForExit(15000);
+    }
+    static void TearDownTestSuite() {
+        DeleteFileW(macroFile_.c_str());
+        delete staged_;
+        delete canvasLog_;
+        delete site_;
+        SetEnvironmentVariableW(L"ZVFATINK_LOG", nullptr);
+    }
+
+    // The states, each reached from outside as a user or another program would.
+    ::testing::AssertionResult clippingTool();
+    ::testing::AssertionResult clippingToolMidDrag();
+    ::testing::AssertionResult bindingPanelMenu();
+    ::testing::AssertionResult wordListLetterGuesses();
+    ::testing::AssertionResult punctuationBar();
+    ::testing::AssertionResult settingsProfileEditor();
+    ::testing::AssertionResult settingsMacroRecording();
+    ::testing::AssertionResult toolbarCustomization();
+    ::testing::AssertionResult markupWithInk();
+    ::testing::AssertionResult updateCheckOnASilentSite();
+
+    static const std::vector<Case>& cases();
+
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(staged_->ok()) << "the program could not be staged";
+        ASSERT_TRUE(sxtest::waitForNoServiceWindow(5000)) << "an instance is left from before";
+        settingsBefore_ = checkedrun::registryTree(checkedrun::kSettingsKey);
+        filesBefore_ = checkedrun::folderTree(checkedrun::programDataFolder());
+        requestsBefore_ = site_->requests().size();
+        DeleteFileW(canvasLog_->file(L"fatink.log").c_str());
+        program_ = std::make_unique<CheckedProgram>(*staged_);
+        ASSERT_TRUE(program_->started());
+        service_ = program_->waitUntilReady(kStartMs);
+        ASSERT_NE(service_, nullptr) << "Scribix did not get ready";
+        settle(kSettleMs);
+        if (kase().target) {
+            target_ =
+                std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
+            ASSERT_TRUE(target_->ok()) << target_->error();
+            ASSERT_TRUE(target_->activate());
+            ASSERT_TRUE(
+                sxtest::pumpUntil([&] { return hookFocusWindow() == target_->control(); }, 10000))
+                << "the hook library did not see the edit take the focus";
+            field_ = rectOf(target_->control());
+        }
+    }
+
+    void TearDown() override {
+        // A drag left held, or a menu of a program that did not end.
+        hostshell::run("xdotool mouseup 1 mousemove 5 5", 5000);
+        if (program_ && program_->trace().running()) {
+            program_->trace().kill();
+            ADD_FAILURE() << "the program was still running and was killed";
+        }
+        if (HasFailure() && program_) {
+            std::printf("---- the program's output:\n%s---- its trace:\n%s----\n",
+                        program_->output().c_str(), program_->traceText().c_str());
+            std::fflush(stdout);
+        }
+        program_.reset();
+        target_.reset();
+    }
+
+    const Case& kase() const { return cases()[std::get<0>(GetParam())]; }
+    Way way() const { return std::get<1>(GetParam()); }
+    DWORD pid() const { return program_->pid(); }
+    LRESULT state() { return sxtest::sendCommand(service_, 4, 0); }
+    bool markupOn() {
+        const LRESULT s = state();
+        return s != -1 && (s & 2) != 0;
+    }
+
+    // The main menu over whatever is open (as the main bar's menu button or
+    // its right button asks for it), then `up` presses of the Up key and Enter.
+    bool chooseFromMainMenu(int up, int variant) {
+        PostMessageW(service_, WM_INK_MAIN_MENU, 0, variant);
+        HWND menu = nullptr;
+        if (!sxtest::pumpUntil([&] { return (menu = windowOf(pid(), L"#32768")) != nullptr; },
+                               kStateMs))
+            return false;
+        settle(200);
+        for (int i = 0; i < up; ++i) PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+        PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+        return true;
+    }
+
+    ::testing::AssertionResult enterMarkup() {
+        sxtest::sendCommand(service_, 2, 1);
+        if (!sxtest::pumpUntil(
+                [&] { return markupOn() && windowOf(pid(), L"ScribixMarkupCtrlWndClass"); },
+                kStateMs))
+            return ::testing::AssertionFailure() << "markup mode did not start";
+        settle(600);  // the bar's slide-in is over
+        return ::testing::AssertionSuccess();
+    }
+
+    std::string canvasLog() { return sxtest::readFile(canvasLog_->file(L"fatink.log")); }
+
+    static StagedProgram* staged_;
+    static LoopbackHttp* site_;
+    static TempDir* canvasLog_;
+    static std::wstring macroFile_;
+
+    std::unique_ptr<CheckedProgram> program_;
+    std::unique_ptr<targets::TargetProcess> target_;
+    HWND service_ = nullptr;
+    RECT field_ = {};
+    checkedrun::Tree settingsBefore_, filesBefore_;
+    size_t requestsBefore_ = 0;
+};
+
+StagedProgram* CloseAnytime::staged_ = nullptr;
+LoopbackHttp* CloseAnytime::site_ = nullptr;
+TempDir* CloseAnytime::canvasLog_ = nullptr;
+std::wstring CloseAnytime::macroFile_;
+
+::testing::AssertionResult CloseAnytime::clippingTool() {
+    if (auto entered = enterMarkup(); !entered) return entered;
+    sxtest::sendCommand(service_, 10, 0);
+    if (!sxtest::pumpUntil([&] { return windowOf(pid(), L"sxScreenCaptureCtrl"); }, kStateMs))
+        return ::testing::AssertionFailure() << "no clipping tool";
+    settle(300);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult CloseAnytime::clippingToolMidDrag() {
+    if (auto open = clippingTool(); !open) return open;
+    // The button stays down: the tool holds the mouse and draws the selection.
+    if (!xdotool("mousemove 300 300 sleep 0.1 mousedown 1 mousemove 340 330 sleep 0.05 "
+                 "mousemove 420 390 sleep 0.05 mousemove 480 430"))
+        return ::testing::AssertionFailure() << "the drag did not start";
+    settle(300);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult CloseAnytime::bindingPanelMenu() {
+    sxtest::sendCommand(service_, 3, 1);
+    HWND panel = nullptr;
+    if (!sxtest::pumpUntil(
+            [&] {
+                panel = windowOf(pid(), BAR_WINDOW_CLASS, L"Scribix");
+                return panel && (state() & 4) != 0;
+            },
+            kStateMs))
+        return ::testing::AssertionFailure() << "no binding panel";
+    settle(500);
+    // Its "Application" button, in the middle of the panel's third quarter.
+    const RECT r = rectOf(panel);
+    if (!xdotool("mousemove " + at({r.left + 121, r.top + 15}) + " sleep 0.2 click 1"))
+        return ::testing::AssertionFailure();
+    if (!sxtest::pumpUntil([&] { return windowOf(pid(), BAR_WINDOW_CLASS, L"PureTextMenu"); },
+                           kStateMs))
+        return ::testing::AssertionFailure() << "the application menu did not open";
+    settle(300);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult CloseAnytime::wordListLetterGuesses() {
+    if (!writeWithPen("hello", field_.left + 20, field_.top + 60))
+        return ::testing::AssertionFailure() << "the writing failed";
+    // The menu's first word as the program laid it out.
+    RECT word = {};
+    HWND menu = nullptr;
+    const bool shown = sxtest::pumpUntil(
+        [&] {
+            menu = windowOf(pid(), BAR_WINDOW_CLASS, L"WordMenuBar");
+            for (const std::string& line : program_->trace().lines()) {
+                unsigned id = 0;
+                char text[128] = {};
+                int l, t, r, b;
+                if (line.rfind(kItemTrace, 0) == 0 &&
+                    std::sscanf(line.c_str() + sizeof kItemTrace - 1,
+                                "%u \"%127[^\"]\" at %d,%d,%d,%d", &id, text, &l, &t, &r,
+                                &b) == 6 &&
+                    id == 0)
+                    word = RECT{l, t, r, b};
+            }
+            return menu && word.right > word.left;
+        },
+        8000);
+    if (!shown) return ::testing::AssertionFailure() << "no word-list menu after the writing";
+    settle(500);
+    // A tap on its second letter opens the letter's guesses.
+    const int letter = (word.right - word.left) / 5;
+    const POINT tap = {word.left + letter + letter / 2, (word.top + word.bottom) / 2};
+    if (!xdotool("mousemove " + at(tap) + " sleep 0.2 click 1 sleep 0.2 mousemove 5 5"))
+        return ::testing::AssertionFailure();
+    if (!sxtest::pumpUntil([&] { return windowOf(pid(), BAR_WINDOW_CLASS, L"PureTextMenu"); },
+                           kStateMs))
+        return ::testing::AssertionFailure() << "the letter-guess menu did not open";
+    settle(300);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult CloseAnytime::punctuationBar() {
+    HWND bar = nullptr;
+    if (!sxtest::pumpUntil(
+            [&] {
+                bar = windowOf(pid(), FLOATING_BAR_CLASS);
+                return bar != nullptr;
+            },
+            kStateMs))
+        return ::testing::AssertionFailure() << "no main bar";
+    // Its third button: pen, markup, punctuation.
+    const RECT r = rectOf(bar);
+    if (!xdotool("mousemove " + at({r.left + 5 + 2 * 32 + 16, r.top + 5 + 16}) +
+                 " sleep 0.2 click 1"))
+        return ::testing::AssertionFailure();
+    if (!sxtest::pumpUntil([&] { return windowOf(pid(), BAR_WINDOW_CLASS, L"Scribix"); }, kStateMs))
+        return ::testing::AssertionFailure() << "the punctuation bar did not open";
+    settle(300);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult CloseAnytime::settingsProfileEditor() {
+    PostMessageW(service_, WM_INK_OPEN_SETTINGS, IDS_TAB_RECO, 0);
+    HWND dialog = nullptr, button = nullptr;
+    if (!sxtest::pumpUntil(
+            [&] {
+                dialog = windowOf(pid(), L"#32770", L"Scribix Settings");
+                button = dialog ? controlOf(dialog, kRecoNew) : nullptr;
+                return button != nullptr;
+            },
+            kStateMs))
+        return ::testing::AssertionFailure() << "the settings dialog did not open on its Reco page";
+    settle(300);
+    pressButton(button);
+    if (!sxtest::pumpUntil([&] { return windowOf(pid(), L"#32770", nullptr, dialog); }, kStateMs))
+        return ::testing::AssertionFailure() << "the profile editor did not open";
+    settle(300);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult CloseAnytime::settingsMacroRecording() {
+    PostMessageW(service_, WM_INK_OPEN_SETTINGS, IDS_TAB_MACROS, 0);
+    HWND dialog = nullptr, button = nullptr;
+    if (!sxtest::pumpUntil(
+            [&] {
+                dialog = windowOf(pid(), L"#32770", L"Scribix Settings");
+                button = dialog ? controlOf(dialog, kMacrosNew) : nullptr;
+                return button != nullptr;
+            },
+            kStateMs))
+        return ::testing::AssertionFailure()
+               << "the settings dialog did not open on its Macros page";
+    settle(300);
+    pressButton(button);
+    HWND editor = nullptr, record = nullptr;
+    if (!sxtest::pumpUntil(
+            [&] {
+                editor = windowOf(pid(), L"#32770", nullptr, dialog);
+                record = editor ? GetDlgItem(editor, kMacroRecord) : nullptr;
+                return record != nullptr;
+            },
+            kStateMs))
+        return ::testing::AssertionFailure() << "the macro editor did not open";
+    settle(300);
+    pressButton(record);
+    if (!sxtest::pumpUntil(
+            [&] {
+                wchar_t text[32] = {};
+                GetWindowTextW(record, text, 32);
+                return wcscmp(text, L"Stop record") == 0;
+            },
+            kStateMs))
+        return ::testing::AssertionFailure() << "the macro editor did not start recording";
+    settle(300);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult CloseAnytime::toolbarCustomization() {
+    if (!chooseFromMainMenu(kMenuCustomize, 1)) return ::testing::AssertionFailure() << "no menu";
+    if (!sxtest::pumpUntil([&] { return windowOf(pid(), L"#32770", L"Customize toolbar"); },
+                           kStateMs))
+        return ::testing::AssertionFailure() << "the customization dialog did not open";
+    settle(300);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult CloseAnytime::markupWithInk() {
+    if (auto entered = enterMarkup(); !entered) return entered;
+    if (!xdotool("mousemove 700 600 mousedown 1 mousemove 760 640 mousemove 820 610 "
+                 "mousemove 880 660 mouseup 1"))
+        return ::testing::AssertionFailure();
+    if (!sxtest::pumpUntil([&] { return canvasLog().find("strokes 1\n") != std::string::npos; },
+                           kStateMs))
+        return ::testing::AssertionFailure() << "no ink on the canvas:\n" << canvasLog();
+    settle(300);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult CloseAnytime::updateCheckOnASilentSite() {
+    if (!chooseFromMainMenu(kMenuCheckUpgrade, 1))
+        return ::testing::AssertionFailure() << "no menu";
+    if (!sxtest::pumpUntil([&] { return site_->requests().size() > requestsBefore_; }, kStateMs))
+        return ::testing::AssertionFailure() << "the update site was not asked";
+    settle(500);
+    return ::testing::AssertionSuccess();
+}
+
+const std::vector<Case>& CloseAnytime::cases() {
+    static const std::vector<Case> table = {
+        {"ClippingTool", false, &CloseAnytime::clippingTool},
+        {"ClippingToolMidDrag", false, &CloseAnytime::clippingToolMidDrag},
+        {"BindingPanelApplicationMenu", true, &CloseAnytime::bindingPanelMenu},
+        {"WordListMenuLetterGuesses", true, &CloseAnytime::wordListLetterGuesses},
+        {"PunctuationBar", true, &CloseAnytime::punctuationBar},
+        {"SettingsProfileEditor", false, &CloseAnytime::settingsProfileEditor},
+        {"SettingsMacroEditorRecording", false, &CloseAnytime::settingsMacroRecording},
+        {"ToolbarCustomization", false, &CloseAnytime::toolbarCustomization},
+        {"MarkupWithInk", false, &CloseAnytime::markupWithInk},
+        {"UpdateCheckOnASilentSite", false, &CloseAnytime::updateCheckOnASilentSite},
+    };
+    return table;
+}
+
+TEST_P(CloseAnytime, EndsPromptlyAndCleanlyKeepingWhatWasSaved) {
+    const ::testing::AssertionResult reached = (this->*kase().reach)();
+    ASSERT_TRUE(reached) << "the state was not reached";
+
+    DWORD closed = 0;
+    if (way() == Way::Menu) {
+        // The main menu of the bar in use; its last entry is "&Close Scribix".
+        ASSERT_TRUE(chooseFromMainMenu(kMenuClose, markupOn() ? 2 : 1)) << "no main menu";
+    } else {
+        PostMessageW(service_, WM_CLOSE, 0, 0);
+    }
+    closed = GetTickCount();
+    DWORD status = 0;
+    const bool ended = program_->trace().waitForExit(kCloseMs, &status);
+    const DWORD took = GetTickCount() - closed;
+    EXPECT_TRUE(ended) << "the program still ran " << kCloseMs << " ms after the close";
+    if (!ended) ASSERT_TRUE(program_->trace().waitForExit(20000, &status)) << "it never ended";
+    RecordProperty("msToEnd", static_cast<int>(took));
+    EXPECT_EQ(status, 1u) << "the program's normal exit status";
+    EXPECT_TRUE(sxtest::waitUntil([] { return checkedrun::programProcesses().empty(); }, 3000))
+        << "a process of the program is left";
+    EXPECT_TRUE(sxtest::waitForNoServiceWindow(1000));
+
+    const std::vector<std::string> damage = program_->damage();
+    std::string reports;
+    for (const std::string& line : damage) reports += "  " + line + "\n";
+    EXPECT_TRUE(damage.empty()) << "reports of damage:\n" << reports;
+
+    EXPECT_EQ(checkedrun::differences(settingsBefore_,
+                                      checkedrun::registryTree(checkedrun::kSettingsKey)),
+              "")
+        << "the settings changed";
+    EXPECT_EQ(checkedrun::differences(filesBefore_,
+                                      checkedrun::folderTree(checkedrun::programDataFolder())),
+              "")
+        << "the program's files changed";
+}
+
+std::string caseName(const ::testing::TestParamInfo<std::tuple<size_t, Way>>& info) {
+    return std::string(CloseAnytime::cases()[std::get<0>(info.param)].name) +
+           (std::get<1>(info.param) == Way::Menu ? "_ByMenu" : "_ByMessage");
+}
+
+INSTANTIATE_TEST_SUITE_P(States, CloseAnytime,
+                         ::testing::Combine(::testing::Range<size_t>(0,
+                                                                     CloseAnytime::cases().size()),
+                                            ::testing::Values(Way::Menu, Way::Message)),
+                         caseName);
+
+}  // namespace
