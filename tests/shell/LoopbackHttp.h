@@ -44,6 +44,7 @@ class LoopbackHttp {
         SetEvent(stopped_);
         closesocket(listener_);
         if (thread_.joinable()) thread_.join();
+        for (std::thread& answering : answering_) answering.join();
         CloseHandle(stopped_);
         WSACleanup();
     }
@@ -70,37 +71,43 @@ class LoopbackHttp {
     }
 
   private:
+    // Each connection is answered on a thread of its own: a delayed answer
+    // holds up no other request.
     void serve() {
         while (!stop_) {
             SOCKET client = accept(listener_, nullptr, nullptr);
             if (client == INVALID_SOCKET) return;
-            std::string request;
-            char buffer[1024];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                const int got = recv(client, buffer, sizeof buffer, 0);
-                if (got <= 0) break;
-                request.append(buffer, got);
-            }
-            Response response;
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                requests_.push_back(request.substr(0, request.find("\r\n")));
-                response = response_;
-            }
-            if (response.delayMs) WaitForSingleObject(stopped_, response.delayMs);
-            std::string head = "HTTP/1.0 " + std::to_string(response.status) + " Answer\r\n" +
-                               "Content-Type: text/xml\r\nConnection: close\r\n";
-            if (response.contentLength)
-                head +=
-                    "Content-Length: " + std::to_string(response.body.size() - response.shortBy) +
-                    "\r\n";
-            const std::string whole = head + "\r\n" + response.body;
-            send(client, whole.data(), static_cast<int>(whole.size()), 0);
-            shutdown(client, SD_SEND);
-            while (recv(client, buffer, sizeof buffer, 0) > 0) {
-            }
-            closesocket(client);
+            std::lock_guard<std::mutex> guard(lock_);
+            answering_.emplace_back([this, client] { answer(client); });
         }
+    }
+
+    void answer(SOCKET client) {
+        std::string request;
+        char buffer[1024];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            const int got = recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            request.append(buffer, got);
+        }
+        Response response;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            requests_.push_back(request.substr(0, request.find("\r\n")));
+            response = response_;
+        }
+        if (response.delayMs) WaitForSingleObject(stopped_, response.delayMs);
+        std::string head = "HTTP/1.0 " + std::to_string(response.status) + " Answer\r\n" +
+                           "Content-Type: text/xml\r\nConnection: close\r\n";
+        if (response.contentLength)
+            head += "Content-Length: " + std::to_string(response.body.size() - response.shortBy) +
+                    "\r\n";
+        const std::string whole = head + "\r\n" + response.body;
+        send(client, whole.data(), static_cast<int>(whole.size()), 0);
+        shutdown(client, SD_SEND);
+        while (recv(client, buffer, sizeof buffer, 0) > 0) {
+        }
+        closesocket(client);
     }
 
     SOCKET listener_ = INVALID_SOCKET;
@@ -111,4 +118,5 @@ class LoopbackHttp {
     Response response_;
     std::vector<std::string> requests_;
     std::thread thread_;
+    std::vector<std::thread> answering_;
 };
