@@ -306,6 +306,15 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
 
     std::string canvasLog() { return sxtest::readFile(canvasLog_->file(L"fatink.log")); }
 
+    // A text setting that the state's own end writes, as it is expected after the close.
+    void expectSetting(const wchar_t* group, const wchar_t* name, const std::wstring& text) {
+        const std::wstring value =
+            std::wstring(checkedrun::kSettingsKey) + L"\\" + group + L"\\" + name;
+        const std::string bytes(reinterpret_cast<const char*>(text.c_str()),
+                                (text.size() + 1) * sizeof(wchar_t));
+        settingsBefore_[value] = std::to_string(REG_SZ) + ":" + bytes;
+    }
+
     static StagedProgram* staged_;
     static LoopbackHttp* site_;
     static TempDir* canvasLog_;
@@ -390,6 +399,10 @@ std::wstring CloseAnytime::macroFile_;
         8000);
     if (!shown) return ::testing::AssertionFailure() << "no word-list menu after the writing";
     settle(500);
+    // Whatever closes the menu, it keeps its place for the next one.
+    const RECT place = rectOf(menu);
+    expectSetting(L"WordListBar", L"customMenuPosition",
+                  std::to_wstring(place.left) + L"," + std::to_wstring(place.top));
     // A tap on its second letter opens the letter's guesses.
     const int letter = (word.right - word.left) / 5;
     const POINT tap = {word.left + letter + letter / 2, (word.top + word.bottom) / 2};
