@@ -1,9 +1,12 @@
-// What the end-to-end tests that end the program in the middle of its work
-// look at: the staged program run as a traced process whose standard output
-// and error (Wine's heap reports, the checked run's "heap check:" and
-// "thread check:" lines) go to a file of the test's own; the program's
-// settings key and data folder as they are, to compare before and after; the
-// program's processes still alive. Windows tests only.
+// What the end-to-end tests that drive the program hard and end it in the
+// middle of its work use: the staged program run as a traced process whose
+// standard output and error (the checked run's "heap check:" and "thread
+// check:" lines) go to a file of the test's own; the program's settings key
+// and data folder as they are, to compare before and after; the program's
+// processes still alive; its windows found and worked from outside (xdotool,
+// posted messages, its main menu by the keys). Wine's own reports (heap
+// damage) go to the test's output, where scripts/wine-exec finds them.
+// Windows tests only.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +20,9 @@
 #include <vector>
 
 #include "tests/ink/WritingTestSupport.h"
+#include "core/ServiceMessages.h"
 #include "tests/shell/TestSupport.h"
+#include "tests/support/HostShell.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TracedProcess.h"
 
@@ -175,6 +180,104 @@ inline std::wstring programDataFolder() {
     SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData);
     return std::wstring(appData) + L"\\Scribix";
 }
+
+// ---- the program's windows, worked from outside ----
+
+inline bool xdotool(const std::string& arguments) {
+    std::string output;
+    const bool ok = hostshell::run("xdotool " + arguments, 10000, &output);
+    if (!ok) ADD_FAILURE() << "xdotool " << arguments << ": " << output;
+    return ok;
+}
+
+inline std::string at(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
+
+// Pumps this thread's messages for `ms`.
+inline void settle(DWORD ms) {
+    sxtest::pumpUntil([] { return false; }, ms);
+}
+
+inline bool classIs(HWND window, const wchar_t* name) {
+    wchar_t text[64] = {};
+    return GetClassNameW(window, text, 64) && wcscmp(text, name) == 0;
+}
+
+// A visible top-level window of the process with that class (and title).
+inline HWND windowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr) {
+    struct Search {
+        DWORD pid;
+        const wchar_t* className;
+        const wchar_t* title;
+        HWND found;
+    } search = {pid, className, title, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner != s->pid || !IsWindowVisible(w) || !classIs(w, s->className)) return TRUE;
+            wchar_t text[64] = {};
+            GetWindowTextW(w, text, 64);
+            if (s->title && wcscmp(text, s->title) != 0) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A button of a dialog or of one of its child dialogs (a settings page).
+inline HWND controlOf(HWND dialog, int id) {
+    struct Find {
+        int id;
+        HWND found;
+    } find = {id, nullptr};
+    EnumChildWindows(
+        dialog,
+        [](HWND w, LPARAM p) -> BOOL {
+            Find* f = reinterpret_cast<Find*>(p);
+            if (GetDlgCtrlID(w) != f->id || !classIs(w, L"Button")) return TRUE;
+            f->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+// A click on a button as the button reports it to its dialog.
+inline void pressButton(HWND button) {
+    PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+inline RECT rectOf(HWND window) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// Main menu entries by the presses of the Up key that reach them from none:
+// the last one, "&Close Scribix", is the first reached (variant 1 outside
+// markup mode; the keys skip separators).
+constexpr int kMenuClose = 1;
+constexpr int kMenuCheckUpgrade = 2;
+constexpr int kMenuCustomize = 6;
+
+// The program's main menu over whatever is open (as the main bar's menu
+// button or its right button asks for it), then `up` presses of the Up key
+// and Enter; false when no menu showed.
+inline bool chooseFromMainMenu(HWND service, DWORD pid, int up, int variant) {
+    PostMessageW(service, WM_INK_MAIN_MENU, 0, variant);
+    HWND menu = nullptr;
+    if (!sxtest::pumpUntil([&] { return (menu = windowOf(pid, L"#32768")) != nullptr; }, 10000))
+        return false;
+    settle(200);
+    for (int i = 0; i < up; ++i) PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
+}
+
+// ---- the program's own state ----
 
 constexpr wchar_t kSettingsKey[] = L"Software\\Zorvane\\Scribix";
 

@@ -28,13 +28,12 @@
 #include "tests/support/TempDir.h"
 #include "tests/targets/TargetClient.h"
 #include "ui/bars/BarFramework.h"
-#include "ui/bars/BarGeometry.h"
 #include "ui/bars/FloatingBar.h"
 
 namespace {
 
 using namespace writingtest;
-using checkedrun::CheckedProgram;
+using namespace checkedrun;
 
 constexpr DWORD kCloseMs = 5000;
 constexpr DWORD kStateMs = 10000;
@@ -44,83 +43,6 @@ constexpr char kItemTrace[] = "WordMenuBar item ";
 constexpr int kRecoNew = 3096;
 constexpr int kMacrosNew = 3058;
 constexpr int kMacroRecord = 3;
-
-// Main menu entries by the presses of the Up key that reach them from none:
-// the last one, "&Close Scribix", is the first reached (variant 1 outside
-// markup mode; the keys skip separators).
-constexpr int kMenuClose = 1;
-constexpr int kMenuCheckUpgrade = 2;
-constexpr int kMenuCustomize = 6;
-
-bool xdotool(const std::string& arguments) {
-    std::string output;
-    const bool ok = hostshell::run("xdotool " + arguments, 10000, &output);
-    if (!ok) ADD_FAILURE() << "xdotool " << arguments << ": " << output;
-    return ok;
-}
-
-std::string at(POINT p) { return std::to_string(p.x) + " " + std::to_string(p.y); }
-
-void settle(DWORD ms) {
-    sxtest::pumpUntil([] { return false; }, ms);
-}
-
-struct Search {
-    DWORD pid;
-    const wchar_t* className;
-    const wchar_t* title;
-    HWND found;
-};
-
-// A visible top-level window of the process with that class (and title).
-HWND windowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr) {
-    Search search = {pid, className, title, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            Search* s = reinterpret_cast<Search*>(p);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner != s->pid || !IsWindowVisible(w) || !classNameIs(w, s->className))
-                return TRUE;
-            wchar_t text[64] = {};
-            GetWindowTextW(w, text, 64);
-            if (s->title && wcscmp(text, s->title) != 0) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// A control of a dialog or of one of its child dialogs (a settings page).
-HWND controlOf(HWND dialog, int id) {
-    struct Find {
-        int id;
-        HWND found;
-    } find = {id, nullptr};
-    EnumChildWindows(
-        dialog,
-        [](HWND w, LPARAM p) -> BOOL {
-            Find* f = reinterpret_cast<Find*>(p);
-            if (GetDlgCtrlID(w) != f->id || !classNameIs(w, L"Button")) return TRUE;
-            f->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
-
-// A click on a button as the button reports it to its dialog.
-void pressButton(HWND button) {
-    PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
-                 reinterpret_cast<LPARAM>(button));
-}
-
-RECT rectOf(HWND window) {
-    RECT r = {};
-    GetWindowRect(window, &r);
-    return r;
-}
 
 // The program's settings of the run: no splash and no automatic update
 // check, the word-list menu shown after each writing with its letter
@@ -280,18 +202,8 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
         return s != -1 && (s & 2) != 0;
     }
 
-    // The main menu over whatever is open (as the main bar's menu button or
-    // its right button asks for it), then `up` presses of the Up key and Enter.
     bool chooseFromMainMenu(int up, int variant) {
-        PostMessageW(service_, WM_INK_MAIN_MENU, 0, variant);
-        HWND menu = nullptr;
-        if (!sxtest::pumpUntil([&] { return (menu = windowOf(pid(), L"#32768")) != nullptr; },
-                               kStateMs))
-            return false;
-        settle(200);
-        for (int i = 0; i < up; ++i) PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
-        PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-        return true;
+        return checkedrun::chooseFromMainMenu(service_, pid(), up, variant);
     }
 
     ::testing::AssertionResult enterMarkup() {
