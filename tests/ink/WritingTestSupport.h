@@ -22,6 +22,7 @@
 #include "core/Settings.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
+#include "tests/support/SharedBlockView.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TracedProcess.h"
 #include "tests/targets/TargetClient.h"
@@ -78,18 +79,24 @@ class StagedProgram {
 
 // The focus window the hook library saw last, from the block it shares.
 inline HWND hookFocusWindow() {
-    wchar_t name[32];
-    formatMapFileName(name, 32);
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
-    if (!mapping) return nullptr;
-    HWND focus = nullptr;
-    if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, SHARED_DATA_SIZE)) {
-        focus = reinterpret_cast<HWND>(
-            static_cast<ULONG_PTR>(static_cast<const SharedDataStruct*>(view)->_hwndFocus));
-        UnmapViewOfFile(view);
-    }
-    CloseHandle(mapping);
-    return focus;
+    SharedBlockView block;
+    return block.get() ? reinterpret_cast<HWND>(static_cast<ULONG_PTR>(block->_hwndFocus))
+                       : nullptr;
+}
+
+// Our edit target (multi-line) started, in front with its field focused as
+// the hook library sees it; `field` takes the field's place on the screen.
+inline ::testing::AssertionResult openFocusedEdit(std::unique_ptr<targets::TargetProcess>& target,
+                                                  RECT* field) {
+    target = std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
+    if (!target->ok()) return ::testing::AssertionFailure() << target->error();
+    if (!target->activate())
+        return ::testing::AssertionFailure() << "the edit did not come to the front";
+    if (!sxtest::pumpUntil([&] { return hookFocusWindow() == target->control(); }, 10000))
+        return ::testing::AssertionFailure()
+               << "the hook library did not see the edit take the focus";
+    GetWindowRect(target->control(), field);
+    return ::testing::AssertionSuccess();
 }
 
 // xdotool writes `text` with the generator's strokes, the first baseline

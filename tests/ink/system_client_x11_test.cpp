@@ -47,14 +47,7 @@ class WritingOverAnApplication : public testing::Test {
             kStartMs))
             << "Scribix did not get ready";
 
-        target_ =
-            std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
-        ASSERT_TRUE(target_->ok()) << target_->error();
-        ASSERT_TRUE(target_->activate());
-        ASSERT_TRUE(
-            sxtest::pumpUntil([&] { return hookFocusWindow() == target_->control(); }, 10000))
-            << "the hook library did not see the edit take the focus";
-        GetWindowRect(target_->control(), &field_);
+        ASSERT_TRUE(openFocusedEdit(target_, &field_));
     }
 
     void TearDown() override {

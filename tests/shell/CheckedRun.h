@@ -14,6 +14,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -315,15 +316,34 @@ class CheckedProgram {
         for (const std::string& line : damageReports(process_->lines())) found.push_back(line);
         return found;
     }
-    std::string traceText() const {
-        std::string text;
-        for (const std::string& line : process_->lines()) text += "  " + line;
-        return text;
+    // The program's output and trace, into the test's output.
+    void report() const {
+        std::string trace;
+        for (const std::string& line : process_->lines()) trace += "  " + line;
+        std::printf("---- the program's output:\n%s---- its trace:\n%s----\n", output().c_str(),
+                    trace.c_str());
+        std::fflush(stdout);
     }
 
   private:
     OutputFile output_;
     std::unique_ptr<TracedProcess> process_;
 };
+
+// Starts the staged program and waits until it is ready and its start-up
+// has settled.
+inline ::testing::AssertionResult startChecked(const writingtest::StagedProgram& staged,
+                                               std::unique_ptr<CheckedProgram>& program,
+                                               HWND* service) {
+    if (!staged.ok()) return ::testing::AssertionFailure() << "the program could not be staged";
+    if (!sxtest::waitForNoServiceWindow(5000))
+        return ::testing::AssertionFailure() << "an instance is left from before";
+    program = std::make_unique<CheckedProgram>(staged);
+    if (!program->started()) return ::testing::AssertionFailure() << "Scribix did not start";
+    *service = program->waitUntilReady(writingtest::kStartMs);
+    if (!*service) return ::testing::AssertionFailure() << "Scribix did not get ready";
+    settle(writingtest::kSettleMs);
+    return ::testing::AssertionSuccess();
+}
 
 }  // namespace checkedrun

@@ -45,9 +45,10 @@ constexpr int kMacrosNew = 3058;
 constexpr int kMacroRecord = 3;
 
 // The program's settings of the run: no splash and no automatic update
-// check, the word-list menu shown after each writing with its letter
-// guesser, the update site on the loopback, and a pen of its own colour, so
-// that settings written back from anything but what was read show.
+// check, the main bar as the cases click it, the word-list menu shown after
+// each writing with its letter guesser, the update site on the loopback, and
+// a pen of its own colour, so that settings written back from anything but
+// what was read show.
 void writeSettingsOfTheRun(const std::wstring& updateSite) {
     sxtest::prepareProgramSettings(0);
     const std::wstring previous = settingsRootKey();
@@ -63,6 +64,13 @@ void writeSettingsOfTheRun(const std::wstring& updateSite) {
                 {L"acceptMenuMode", 0},
                 {L"fadingPeriod", 0}};
     for (const auto& v : menu) WriteSetting(L"WordListBar", v.name, &v.value, SETTING_NUMBER, 0);
+    // The main bar small and across with its five buttons, never sliding away.
+    const struct {
+        const wchar_t* name;
+        int value;
+    } bar[] = {{L"buttons", 0x37}, {L"sizeMode", 1},  {L"layoutMode", 1},
+               {L"autoHide", 0},   {L"lastLarge", 0}, {L"lastVertical", 0}};
+    for (const auto& v : bar) WriteSetting(L"ToolBar", v.name, &v.value, SETTING_NUMBER, 0);
     const COLORREF colour = RGB(12, 34, 56);
     const int width = 5;
     WriteSetting(nullptr, L"PenColor", &colour, SETTING_COLOR, 0);
@@ -154,27 +162,14 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
 
   protected:
     void SetUp() override {
-        ASSERT_TRUE(staged_->ok()) << "the program could not be staged";
+        // Nothing of an earlier instance may write while the settings are taken.
         ASSERT_TRUE(sxtest::waitForNoServiceWindow(5000)) << "an instance is left from before";
         settingsBefore_ = checkedrun::registryTree(checkedrun::kSettingsKey);
         filesBefore_ = checkedrun::folderTree(checkedrun::programDataFolder());
         requestsBefore_ = site_->requests().size();
         DeleteFileW(canvasLog_->file(L"fatink.log").c_str());
-        program_ = std::make_unique<CheckedProgram>(*staged_);
-        ASSERT_TRUE(program_->started());
-        service_ = program_->waitUntilReady(kStartMs);
-        ASSERT_NE(service_, nullptr) << "Scribix did not get ready";
-        settle(kSettleMs);
-        if (kase().target) {
-            target_ =
-                std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
-            ASSERT_TRUE(target_->ok()) << target_->error();
-            ASSERT_TRUE(target_->activate());
-            ASSERT_TRUE(
-                sxtest::pumpUntil([&] { return hookFocusWindow() == target_->control(); }, 10000))
-                << "the hook library did not see the edit take the focus";
-            field_ = rectOf(target_->control());
-        }
+        ASSERT_TRUE(startChecked(*staged_, program_, &service_));
+        if (kase().target) ASSERT_TRUE(openFocusedEdit(target_, &field_));
     }
 
     void TearDown() override {
@@ -184,11 +179,7 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
             program_->trace().kill();
             ADD_FAILURE() << "the program was still running and was killed";
         }
-        if (HasFailure() && program_) {
-            std::printf("---- the program's output:\n%s---- its trace:\n%s----\n",
-                        program_->output().c_str(), program_->traceText().c_str());
-            std::fflush(stdout);
-        }
+        if (HasFailure() && program_) program_->report();
         program_.reset();
         target_.reset();
     }
@@ -204,6 +195,23 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
 
     bool chooseFromMainMenu(int up, int variant) {
         return checkedrun::chooseFromMainMenu(service_, pid(), up, variant);
+    }
+
+    // The settings dialog opened on a page (by its title's string id), and a
+    // button of that page.
+    ::testing::AssertionResult settingsPageButton(UINT page, int id, HWND* button) {
+        PostMessageW(service_, WM_INK_OPEN_SETTINGS, page, 0);
+        if (!sxtest::pumpUntil(
+                [&] {
+                    HWND dialog = windowOf(pid(), L"#32770", L"Scribix Settings");
+                    *button = dialog ? controlOf(dialog, id) : nullptr;
+                    return *button != nullptr;
+                },
+                kStateMs))
+            return ::testing::AssertionFailure()
+                   << "the settings dialog did not open on page " << page;
+        settle(300);
+        return ::testing::AssertionSuccess();
     }
 
     ::testing::AssertionResult enterMarkup() {
@@ -336,29 +344,28 @@ std::wstring CloseAnytime::macroFile_;
             },
             kStateMs))
         return ::testing::AssertionFailure() << "no main bar";
-    // Its third button: pen, markup, punctuation.
-    const RECT r = rectOf(bar);
-    if (!xdotool("mousemove " + at({r.left + 5 + 2 * 32 + 16, r.top + 5 + 16}) +
-                 " sleep 0.2 click 1"))
-        return ::testing::AssertionFailure();
-    if (!sxtest::pumpUntil([&] { return windowOf(pid(), BAR_WINDOW_CLASS, L"Scribix"); }, kStateMs))
-        return ::testing::AssertionFailure() << "the punctuation bar did not open";
-    settle(300);
-    return ::testing::AssertionSuccess();
+    // Its third button (pen, markup, punctuation), pointed at first: a bar
+    // that slid to the screen's edge comes back under the pointer. A click
+    // that the bar did not take as its button's is given again.
+    auto button = [&] {
+        const RECT r = rectOf(bar);
+        return POINT{r.left + 5 + 2 * 32 + 16, r.top + 5 + 16};
+    };
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!xdotool("mousemove " + at(button()) + " sleep 0.5")) break;
+        if (!xdotool("mousemove " + at(button()) + " sleep 0.2 click 1")) break;
+        if (sxtest::pumpUntil([&] { return windowOf(pid(), BAR_WINDOW_CLASS, L"Scribix"); },
+                              3000)) {
+            settle(300);
+            return ::testing::AssertionSuccess();
+        }
+    }
+    return ::testing::AssertionFailure() << "the punctuation bar did not open";
 }
 
 ::testing::AssertionResult CloseAnytime::settingsProfileEditor() {
-    PostMessageW(service_, WM_INK_OPEN_SETTINGS, IDS_TAB_RECO, 0);
-    HWND dialog = nullptr, button = nullptr;
-    if (!sxtest::pumpUntil(
-            [&] {
-                dialog = windowOf(pid(), L"#32770", L"Scribix Settings");
-                button = dialog ? controlOf(dialog, kRecoNew) : nullptr;
-                return button != nullptr;
-            },
-            kStateMs))
-        return ::testing::AssertionFailure() << "the settings dialog did not open on its Reco page";
-    settle(300);
+    HWND button = nullptr;
+    if (auto open = settingsPageButton(IDS_TAB_RECO, kRecoNew, &button); !open) return open;
     pressButton(button);
     // A new profile's editor says so in its title.
     if (!sxtest::pumpUntil([&] { return windowOf(pid(), L"#32770", L"New Profile"); }, kStateMs))
@@ -368,18 +375,8 @@ std::wstring CloseAnytime::macroFile_;
 }
 
 ::testing::AssertionResult CloseAnytime::settingsMacroRecording() {
-    PostMessageW(service_, WM_INK_OPEN_SETTINGS, IDS_TAB_MACROS, 0);
-    HWND dialog = nullptr, button = nullptr;
-    if (!sxtest::pumpUntil(
-            [&] {
-                dialog = windowOf(pid(), L"#32770", L"Scribix Settings");
-                button = dialog ? controlOf(dialog, kMacrosNew) : nullptr;
-                return button != nullptr;
-            },
-            kStateMs))
-        return ::testing::AssertionFailure()
-               << "the settings dialog did not open on its Macros page";
-    settle(300);
+    HWND button = nullptr;
+    if (auto open = settingsPageButton(IDS_TAB_MACROS, kMacrosNew, &button); !open) return open;
     pressButton(button);
     HWND editor = nullptr, record = nullptr;
     if (!sxtest::pumpUntil(

@@ -22,6 +22,7 @@
 #include "resources/resource.h"
 #include "tests/ink/WritingTestSupport.h"
 #include "tests/shell/CheckedRun.h"
+#include "tests/support/SharedBlockView.h"
 #include "tests/targets/TargetClient.h"
 #include "ui/bars/FloatingBar.h"
 
@@ -38,30 +39,14 @@ const char* const kWords[] = {"hello", "world", "water", "house", "green", "pape
 // screen or a mouse leaves it; the main bar takes its size from it.
 class LastInputKind {
   public:
-    LastInputKind() {
-        wchar_t name[32];
-        formatMapFileName(name, 32);
-        mapping_ = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
-        if (mapping_)
-            block_ = static_cast<SharedDataStruct*>(
-                MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, SHARED_DATA_SIZE));
-    }
-    ~LastInputKind() {
-        if (block_) UnmapViewOfFile(block_);
-        if (mapping_) CloseHandle(mapping_);
-    }
-    LastInputKind(const LastInputKind&) = delete;
-    LastInputKind& operator=(const LastInputKind&) = delete;
-
-    bool ok() const { return block_ != nullptr; }
+    bool ok() const { return block_.get() != nullptr; }
     void set(int32_t kind) {
         auto* area = reinterpret_cast<Scribix35Area*>(block_->_creatorArea);
         InterlockedExchange(reinterpret_cast<volatile LONG*>(&area->lastInputType), kind);
     }
 
   private:
-    HANDLE mapping_ = nullptr;
-    SharedDataStruct* block_ = nullptr;
+    SharedBlockView block_{true};
 };
 
 // What the UI thread is kept busy with while a writing is delivered.
@@ -92,31 +77,14 @@ class ResultsWhileTheBarsRelayout : public ::testing::Test {
         WriteSetting(L"ToolBar", L"buttons", &fiveButtons, SETTING_NUMBER, 0);
         WriteSetting(nullptr, L"showToolbar", &shown, SETTING_NUMBER, 0);
         setSettingsRootKey(previous.c_str());
-        ASSERT_TRUE(staged_.ok()) << "the program could not be staged";
-        ASSERT_TRUE(sxtest::waitForNoServiceWindow(5000)) << "an instance is left from before";
-        program_ = std::make_unique<CheckedProgram>(staged_);
-        ASSERT_TRUE(program_->started());
-        service_ = program_->waitUntilReady(kStartMs);
-        ASSERT_NE(service_, nullptr) << "Scribix did not get ready";
-        settle(kSettleMs);
-        target_ =
-            std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
-        ASSERT_TRUE(target_->ok()) << target_->error();
-        ASSERT_TRUE(target_->activate());
-        ASSERT_TRUE(
-            sxtest::pumpUntil([&] { return hookFocusWindow() == target_->control(); }, 10000))
-            << "the hook library did not see the edit take the focus";
-        field_ = rectOf(target_->control());
+        ASSERT_TRUE(startChecked(staged_, program_, &service_));
+        ASSERT_TRUE(openFocusedEdit(target_, &field_));
     }
 
     void TearDown() override {
         hostshell::run("xdotool keyup shift mouseup 1 mousemove 5 5", 5000);
         if (program_ && program_->trace().running()) program_->trace().kill();
-        if (HasFailure() && program_) {
-            std::printf("---- the program's output:\n%s---- its trace:\n%s----\n",
-                        program_->output().c_str(), program_->traceText().c_str());
-            std::fflush(stdout);
-        }
+        if (HasFailure() && program_) program_->report();
         program_.reset();
         target_.reset();
         const std::wstring previous = settingsRootKey();

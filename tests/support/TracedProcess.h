@@ -11,8 +11,8 @@
 // the program must be the one that waits for its events); every exception of
 // the program but its first break-in goes back to the program unhandled.
 // `output`, when given, is an inheritable handle that takes the program's
-// standard output and error (where Wine's own reports, heap damage among
-// them, go too). Windows tests only.
+// standard output and error (Wine's own reports still go to the test's
+// output). Windows tests only.
 #pragma once
 
 #include <windows.h>
