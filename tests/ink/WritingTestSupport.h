@@ -9,10 +9,13 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -163,6 +166,31 @@ inline void writeSystemClientSetting(const wchar_t* name, int value) {
     WriteSetting(L"InnerSystemClient", name, &value, SETTING_NUMBER_DIRECT, 0);
     setSettingsRootKey(previous.c_str());
 }
+
+// The program's macro file in the user's data folder for the life of the
+// object, written before the program starts (it reads it at start-up).
+class ProgramMacroFile {
+  public:
+    explicit ProgramMacroFile(const char* xml) {
+        wchar_t appData[MAX_PATH];
+        SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData);
+        const std::wstring folder = std::wstring(appData) + L"\\Scribix";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CreateDirectoryW((folder + L"\\English").c_str(), nullptr);
+        path_ = folder + L"\\English\\macro.xml";
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD n = 0;
+        ok = file != INVALID_HANDLE_VALUE &&
+             WriteFile(file, xml, static_cast<DWORD>(strlen(xml)), &n, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    ~ProgramMacroFile() { DeleteFileW(path_.c_str()); }
+    bool ok = false;
+
+  private:
+    std::wstring path_;
+};
 
 // Scribix.exe staged and running with the pen on, its trace collected; it is
 // shut down as a user closes it (WM_CLOSE to its service window).

@@ -110,17 +110,7 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
         SetEnvironmentVariableW(L"ZVFATINK_LOG", canvasLog_->file(L"fatink.log").c_str());
         staged_ = new StagedProgram;
         writeSettingsOfTheRun(site_->url(L"/upgrades"));
-        const std::wstring data = checkedrun::programDataFolder();
-        CreateDirectoryW(data.c_str(), nullptr);
-        CreateDirectoryW((data + L"\\English").c_str(), nullptr);
-        macroFile_ = data + L"\\English\\macro.xml";
-        HANDLE file = CreateFileW(macroFile_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        if (file != INVALID_HANDLE_VALUE) {
-            WriteFile(file, kMacros, sizeof kMacros - 1, &written, nullptr);
-            CloseHandle(file);
-        }
+        macros_ = new ProgramMacroFile(kMacros);
         // A first run leaves what every start and ordinary end writes (the
         // profiles and binding files, the bars' places: the markup bar takes
         // the main bar's on its way in); the cases start from it.
@@ -139,7 +129,7 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
         first.trace().waitForExit(15000);
     }
     static void TearDownTestSuite() {
-        DeleteFileW(macroFile_.c_str());
+        delete macros_;
         delete staged_;
         delete canvasLog_;
         delete site_;
@@ -238,7 +228,7 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
     static StagedProgram* staged_;
     static LoopbackHttp* site_;
     static TempDir* canvasLog_;
-    static std::wstring macroFile_;
+    static ProgramMacroFile* macros_;
 
     std::unique_ptr<CheckedProgram> program_;
     std::unique_ptr<targets::TargetProcess> target_;
@@ -251,7 +241,7 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
 StagedProgram* CloseAnytime::staged_ = nullptr;
 LoopbackHttp* CloseAnytime::site_ = nullptr;
 TempDir* CloseAnytime::canvasLog_ = nullptr;
-std::wstring CloseAnytime::macroFile_;
+ProgramMacroFile* CloseAnytime::macros_ = nullptr;
 
 ::testing::AssertionResult CloseAnytime::clippingTool() {
     if (auto entered = enterMarkup(); !entered) return entered;
