@@ -14,6 +14,7 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -72,7 +73,9 @@ inline std::vector<std::string> splitLines(const std::string& text) {
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
         start = end + 1;
     }
     return lines;
@@ -312,8 +315,12 @@ class CheckedProgram {
 
     // The heap reports and thread checks in the output and the trace.
     std::vector<std::string> damage() const {
+        // The program writes each to both; a line of the trace alone counts too.
         std::vector<std::string> found = damageReports(splitLines(output()));
-        for (const std::string& line : damageReports(process_->lines())) found.push_back(line);
+        for (std::string line : damageReports(process_->lines())) {
+            while (!line.empty() && line.back() == '\n') line.pop_back();
+            if (std::find(found.begin(), found.end(), line) == found.end()) found.push_back(line);
+        }
         return found;
     }
     // The program's output and trace, into the test's output.
