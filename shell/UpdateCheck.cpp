@@ -351,6 +351,8 @@ namespace {
 // time-out's bounded work, left behind when the program ends.
 struct FetchJob {
     std::wstring address;
+    DWORD timeoutMs = kAutomaticTimeoutMs;
+    bool cancellable = true;  // the update thread's stop cuts its session
     std::wstring text;
     bool ok = false;
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -365,7 +367,7 @@ struct FetchJob {
 
 DWORD WINAPI fetchJobProc(void* parameter) {
     auto* job = static_cast<FetchJob*>(parameter);
-    job->ok = fetchText(job->address, job->text, kAutomaticTimeoutMs, true);
+    job->ok = fetchText(job->address, job->text, job->timeoutMs, job->cancellable);
     SetEvent(job->done);
     job->release();
     return 0;
@@ -396,6 +398,64 @@ Fetch fetchUnlessStopped(const std::wstring& address, std::wstring& text) {
     job->release();
     return result;
 }
+
+// Runs this thread's messages that are waiting; false when the quit message
+// came, which is posted again for the loops outside.
+bool dispatchWaitingMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return false;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+// The menu's fetch, on a thread of its own while the UI thread goes on with
+// its messages: the program closed meanwhile ends the wait at once, and the
+// time-out holds whatever the network layer does with its own (a silent site
+// keeps a request open well past it). A fetch given up on finishes its
+// bounded work and frees its record itself.
+Fetch fetchWhileDispatching(const std::wstring& address, std::wstring& text) {
+    auto* job = new FetchJob;
+    job->address = address;
+    job->timeoutMs = kManualTimeoutMs;
+    job->cancellable = false;
+    HANDLE thread = job->done ? CreateThread(nullptr, 0, fetchJobProc, job, 0, nullptr) : nullptr;
+    if (!thread) {
+        job->refs = 1;
+        job->release();
+        return httpGetText(address, text, kManualTimeoutMs) ? Fetch::Answered : Fetch::Failed;
+    }
+    CloseHandle(thread);
+    const DWORD started = GetTickCount();
+    Fetch result = Fetch::Failed;
+    for (;;) {
+        const DWORD waited = GetTickCount() - started;
+        if (waited >= kManualTimeoutMs) break;
+        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &job->done, kManualTimeoutMs - waited,
+                                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) {
+            if (job->ok) {
+                text = job->text;
+                result = Fetch::Answered;
+            }
+            break;
+        }
+        if (woken != WAIT_OBJECT_0 + 1) break;
+        if (!dispatchWaitingMessages()) {
+            result = Fetch::Stopped;
+            break;
+        }
+    }
+    job->release();
+    return result;
+}
+
+bool g_menuCheckRunning = false;  // UI thread only
 
 }  // namespace
 
@@ -475,10 +535,19 @@ INT_PTR showUpdatePanel(HWND owner, const UpdateInfo& info, bool autoCheck) {
 }
 
 void checkForUpdateNow(HWND owner) {
+    // The messages run while the site is asked: a second request meanwhile
+    // (the menu again, the About box) waits for the first one's answer.
+    if (g_menuCheckRunning) return;
     std::wstring address, text;
     UpdateInfo info;
-    if (buildUpdateRequest(address) && httpGetText(address, text, kManualTimeoutMs) &&
-        parseUpdateAnswer(text, info)) {
+    Fetch fetched = Fetch::Failed;
+    if (buildUpdateRequest(address)) {
+        g_menuCheckRunning = true;
+        fetched = fetchWhileDispatching(address, text);
+        g_menuCheckRunning = false;
+    }
+    if (fetched == Fetch::Stopped) return;  // the program is closing
+    if (fetched == Fetch::Answered && parseUpdateAnswer(text, info)) {
         if (info.action == L"Latest")
             showMessage(L"You already have the most recent version of Scribix installed.");
         else

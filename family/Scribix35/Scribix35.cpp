@@ -31,6 +31,7 @@
 //   SCRIBIX35_INSERT_HANG      when "1", InsertHooks never returns
 //   SCRIBIX35_INIT_FAIL        when "1", SetInitValues reports failure
 #include "Scribix35.h"
+#include "Scribix35Area.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -56,27 +57,6 @@ enum : UINT {
     WM_INK_LAYER_SHOW = SX_MSG_LAYER_SHOW,
     WM_INK_LAYER_HIDE = SX_MSG_LAYER_HIDE,
 };
-
-// The library's own state inside the block's creator area, so that hooks
-// running in other processes read the same values.
-struct Scribix35Area {
-    PenEventRing ring;
-    int32_t inkDriverParams[8];
-    int32_t tabletMode;
-    int32_t allowedInputType;
-    int32_t superGesture;
-    int32_t superGestureId;
-    RECT superGestureArea;
-    int32_t touchParams[5];
-    int32_t mouseTransparent;
-    int32_t inkingLocked;
-    int32_t noForegroundToRestore;
-    int32_t lastInputType;
-    int32_t tabletInputSeen;
-    int32_t holdState;
-    RECT virtualScreen;
-};
-static_assert(sizeof(Scribix35Area) <= SHARED_DATA_CREATOR_AREA_SIZE, "creator area too small");
 
 // Marks our own synthetic input (same tag as the program's mouse emulation).
 constexpr ULONG_PTR kOwnInputTag = kMouseDownMarker;

@@ -8,6 +8,7 @@
 
 #include "hook64/SharedData.h"
 #include "tests/hook64/TestBlock.h"
+#include "tests/support/SharedBlockView.h"
 
 namespace {
 
@@ -69,25 +70,14 @@ bool hostWindowAppears() {
 class NoUsableBlock {
   public:
     NoUsableBlock() {
-        wchar_t name[32];
-        formatMapFileName(name, 32);
-        mapping_ = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
-        if (mapping_)
-            block_ = static_cast<SharedDataStruct*>(
-                MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, SHARED_DATA_SIZE));
-        if (block_) block_->_iCheckSize = 0;
+        if (view_.get()) view_->_iCheckSize = 0;
     }
     ~NoUsableBlock() {
-        if (block_) {
-            block_->_iCheckSize = SHARED_DATA_SIZE;
-            UnmapViewOfFile(block_);
-        }
-        if (mapping_) CloseHandle(mapping_);
+        if (view_.get()) view_->_iCheckSize = SHARED_DATA_SIZE;
     }
 
   private:
-    HANDLE mapping_ = nullptr;
-    SharedDataStruct* block_ = nullptr;
+    SharedBlockView view_{true};
 };
 
 TEST(Daemon64, EndsAtOnceWithoutTheBlock) {

@@ -19,35 +19,13 @@
 #include "ink/MouseEmulation.h"
 #include "core/ServiceMessages.h"
 #include "tests/shell/TestSupport.h"
+#include "tests/support/SharedBlockView.h"
 #include "tests/targets/TargetClient.h"
 
 namespace {
 
 using sxtest::pumpUntil;
 using sxtest::waitUntil;
-
-// The block as another party sees it: its own view of the mapping.
-class BlockView {
-  public:
-    BlockView() {
-        wchar_t name[32];
-        formatMapFileName(name, 32);
-        mapping_ = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
-        if (mapping_)
-            block_ = static_cast<const SharedDataStruct*>(
-                MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, SHARED_DATA_SIZE));
-    }
-    ~BlockView() {
-        if (block_) UnmapViewOfFile(block_);
-        if (mapping_) CloseHandle(mapping_);
-    }
-    const SharedDataStruct* operator->() const { return block_; }
-    const SharedDataStruct* get() const { return block_; }
-
-  private:
-    HANDLE mapping_ = nullptr;
-    const SharedDataStruct* block_ = nullptr;
-};
 
 // Stands for the program's service window: counts what the library posts.
 class ServiceWindowStandIn {
@@ -138,7 +116,7 @@ class Scribix35Test : public ::testing::Test {
 sxtest::Journal* Scribix35Test::journal_ = nullptr;
 
 TEST_F(Scribix35Test, SetInitValuesMakesTheBlockAndTheQueueEvent) {
-    BlockView block;
+    SharedBlockView block;
     ASSERT_NE(block.get(), nullptr) << "the block is named sxMapFile_4_0_42";
     EXPECT_EQ(block->_iCheckSize, SHARED_DATA_SIZE);
     EXPECT_EQ(block->_iEnabled, 1);
@@ -152,7 +130,7 @@ TEST_F(Scribix35Test, SetInitValuesMakesTheBlockAndTheQueueEvent) {
 TEST_F(Scribix35Test, RingTakesPointsAndSignalsTheQueueEvent) {
     PenEventRing* ring = getEventStack(0);
     ASSERT_NE(ring, nullptr);
-    BlockView block;
+    SharedBlockView block;
     const auto* shared = reinterpret_cast<const PenEventRing*>(block->_creatorArea);
     HANDLE event = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, L"InkDriverQueueEvent");
     ASSERT_NE(event, nullptr);
@@ -188,7 +166,7 @@ TEST_F(Scribix35Test, HooksFollowTheFocusOfAnotherApplicationAndReportEscape) {
     ServiceWindowStandIn service;
     HookThread hooks(service.window());
     ASSERT_EQ(hooks.result(), 1);
-    BlockView block;
+    SharedBlockView block;
     EXPECT_EQ(block->_hwndMain,
               static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(service.window())));
 
@@ -412,8 +390,8 @@ class GatedService {
   public:
     GatedService() : gate_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         thread_ = std::thread([this] {
-            window_ = sxtest::createTestWindow(L"SxGatedService", proc, WS_EX_TOOLWINDOW,
-                                               WS_POPUP, -200, -200, 10, 10);
+            window_ = sxtest::createTestWindow(L"SxGatedService", proc, WS_EX_TOOLWINDOW, WS_POPUP,
+                                               -200, -200, 10, 10);
             SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             ready_ = true;
             MSG msg;
@@ -469,10 +447,10 @@ TEST_F(Scribix35Test, ThePressIsNotHeldUpByTheQuestionToTheProgram) {
         EXPECT_TRUE(pumpUntil([&] { return ring->readIndex != ring->writeIndex; }, 3000));
         pumpUntil([] { return false; }, 100);
         EXPECT_EQ(service.asked(), 1);
-        EXPECT_EQ(takeRing(ring), (std::vector<uint32_t>{entry(840, 840),
-                                                         inkPointValue(kInkLiveInkMarker),
-                                                         entry(920, 860), entry(1000, 880),
-                                                         inkPointValue(kInkSeparator)}))
+        EXPECT_EQ(takeRing(ring),
+                  (std::vector<uint32_t>{entry(840, 840), inkPointValue(kInkLiveInkMarker),
+                                         entry(920, 860), entry(1000, 880),
+                                         inkPointValue(kInkSeparator)}))
             << "the held points in order, then the separator of the release";
         EXPECT_EQ(ClickTarget::clicks(), 0) << "the press was not given up while waiting";
         setInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);

@@ -9,10 +9,13 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -22,6 +25,7 @@
 #include "core/Settings.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
+#include "tests/support/SharedBlockView.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TracedProcess.h"
 #include "tests/targets/TargetClient.h"
@@ -78,18 +82,24 @@ class StagedProgram {
 
 // The focus window the hook library saw last, from the block it shares.
 inline HWND hookFocusWindow() {
-    wchar_t name[32];
-    formatMapFileName(name, 32);
-    HANDLE mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, name);
-    if (!mapping) return nullptr;
-    HWND focus = nullptr;
-    if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, SHARED_DATA_SIZE)) {
-        focus = reinterpret_cast<HWND>(
-            static_cast<ULONG_PTR>(static_cast<const SharedDataStruct*>(view)->_hwndFocus));
-        UnmapViewOfFile(view);
-    }
-    CloseHandle(mapping);
-    return focus;
+    SharedBlockView block;
+    return block.get() ? reinterpret_cast<HWND>(static_cast<ULONG_PTR>(block->_hwndFocus))
+                       : nullptr;
+}
+
+// Our edit target (multi-line) started, in front with its field focused as
+// the hook library sees it; `field` takes the field's place on the screen.
+inline ::testing::AssertionResult openFocusedEdit(std::unique_ptr<targets::TargetProcess>& target,
+                                                  RECT* field) {
+    target = std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
+    if (!target->ok()) return ::testing::AssertionFailure() << target->error();
+    if (!target->activate())
+        return ::testing::AssertionFailure() << "the edit did not come to the front";
+    if (!sxtest::pumpUntil([&] { return hookFocusWindow() == target->control(); }, 10000))
+        return ::testing::AssertionFailure()
+               << "the hook library did not see the edit take the focus";
+    GetWindowRect(target->control(), field);
+    return ::testing::AssertionSuccess();
 }
 
 // xdotool writes `text` with the generator's strokes, the first baseline
@@ -156,6 +166,31 @@ inline void writeSystemClientSetting(const wchar_t* name, int value) {
     WriteSetting(L"InnerSystemClient", name, &value, SETTING_NUMBER_DIRECT, 0);
     setSettingsRootKey(previous.c_str());
 }
+
+// The program's macro file in the user's data folder for the life of the
+// object, written before the program starts (it reads it at start-up).
+class ProgramMacroFile {
+  public:
+    explicit ProgramMacroFile(const char* xml) {
+        wchar_t appData[MAX_PATH];
+        SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData);
+        const std::wstring folder = std::wstring(appData) + L"\\Scribix";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CreateDirectoryW((folder + L"\\English").c_str(), nullptr);
+        path_ = folder + L"\\English\\macro.xml";
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD n = 0;
+        ok = file != INVALID_HANDLE_VALUE &&
+             WriteFile(file, xml, static_cast<DWORD>(strlen(xml)), &n, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    ~ProgramMacroFile() { DeleteFileW(path_.c_str()); }
+    bool ok = false;
+
+  private:
+    std::wstring path_;
+};
 
 // Scribix.exe staged and running with the pen on, its trace collected; it is
 // shut down as a user closes it (WM_CLOSE to its service window).

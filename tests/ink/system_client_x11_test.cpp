@@ -47,14 +47,7 @@ class WritingOverAnApplication : public testing::Test {
             kStartMs))
             << "Scribix did not get ready";
 
-        target_ =
-            std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
-        ASSERT_TRUE(target_->ok()) << target_->error();
-        ASSERT_TRUE(target_->activate());
-        ASSERT_TRUE(
-            sxtest::pumpUntil([&] { return hookFocusWindow() == target_->control(); }, 10000))
-            << "the hook library did not see the edit take the focus";
-        GetWindowRect(target_->control(), &field_);
+        ASSERT_TRUE(openFocusedEdit(target_, &field_));
     }
 
     void TearDown() override {
@@ -148,31 +141,6 @@ TEST_F(WritingOverAnApplication, GesturesBecomeKeysAndUndoRestoresThePreviousRes
     ASSERT_TRUE(drawStroke({{x + 70, y}, {x + 70, y + 40}, {x, y + 40}}));
     EXPECT_TRUE(fieldHolds(L"hello \r\n", 5000));
 }
-
-// The program's macro file in the user's data folder for the life of the
-// object, written before the program starts (it reads it at start-up).
-class ProgramMacroFile {
-  public:
-    explicit ProgramMacroFile(const char* xml) {
-        wchar_t appData[MAX_PATH];
-        SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData);
-        const std::wstring folder = std::wstring(appData) + L"\\Scribix";
-        CreateDirectoryW(folder.c_str(), nullptr);
-        CreateDirectoryW((folder + L"\\English").c_str(), nullptr);
-        path_ = folder + L"\\English\\macro.xml";
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD n = 0;
-        ok = file != INVALID_HANDLE_VALUE &&
-             WriteFile(file, xml, static_cast<DWORD>(strlen(xml)), &n, nullptr);
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    }
-    ~ProgramMacroFile() { DeleteFileW(path_.c_str()); }
-    bool ok = false;
-
-  private:
-    std::wstring path_;
-};
 
 class MacroWritingOverAnApplication : public WritingOverAnApplication {
   protected:

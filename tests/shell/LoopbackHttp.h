@@ -20,10 +20,10 @@ class LoopbackHttp {
         bool contentLength = true;
         // A content length this much smaller than the body (a lying server).
         int shortBy = 0;
-        DWORD delayMs = 0;
+        DWORD delayMs = 0;  // the server's end cuts a delay short
     };
 
-    LoopbackHttp() {
+    LoopbackHttp() : stopped_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
         listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -41,8 +41,11 @@ class LoopbackHttp {
 
     ~LoopbackHttp() {
         stop_ = true;
+        SetEvent(stopped_);
         closesocket(listener_);
         if (thread_.joinable()) thread_.join();
+        for (std::thread& answering : answering_) answering.join();
+        CloseHandle(stopped_);
         WSACleanup();
     }
 
@@ -68,44 +71,52 @@ class LoopbackHttp {
     }
 
   private:
+    // Each connection is answered on a thread of its own: a delayed answer
+    // holds up no other request.
     void serve() {
         while (!stop_) {
             SOCKET client = accept(listener_, nullptr, nullptr);
             if (client == INVALID_SOCKET) return;
-            std::string request;
-            char buffer[1024];
-            while (request.find("\r\n\r\n") == std::string::npos) {
-                const int got = recv(client, buffer, sizeof buffer, 0);
-                if (got <= 0) break;
-                request.append(buffer, got);
-            }
-            Response response;
-            {
-                std::lock_guard<std::mutex> guard(lock_);
-                requests_.push_back(request.substr(0, request.find("\r\n")));
-                response = response_;
-            }
-            if (response.delayMs) Sleep(response.delayMs);
-            std::string head = "HTTP/1.0 " + std::to_string(response.status) + " Answer\r\n" +
-                               "Content-Type: text/xml\r\nConnection: close\r\n";
-            if (response.contentLength)
-                head +=
-                    "Content-Length: " + std::to_string(response.body.size() - response.shortBy) +
-                    "\r\n";
-            const std::string whole = head + "\r\n" + response.body;
-            send(client, whole.data(), static_cast<int>(whole.size()), 0);
-            shutdown(client, SD_SEND);
-            while (recv(client, buffer, sizeof buffer, 0) > 0) {
-            }
-            closesocket(client);
+            std::lock_guard<std::mutex> guard(lock_);
+            answering_.emplace_back([this, client] { answer(client); });
         }
+    }
+
+    void answer(SOCKET client) {
+        std::string request;
+        char buffer[1024];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            const int got = recv(client, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            request.append(buffer, got);
+        }
+        Response response;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            requests_.push_back(request.substr(0, request.find("\r\n")));
+            response = response_;
+        }
+        if (response.delayMs) WaitForSingleObject(stopped_, response.delayMs);
+        std::string head = "HTTP/1.0 " + std::to_string(response.status) + " Answer\r\n" +
+                           "Content-Type: text/xml\r\nConnection: close\r\n";
+        if (response.contentLength)
+            head += "Content-Length: " + std::to_string(response.body.size() - response.shortBy) +
+                    "\r\n";
+        const std::string whole = head + "\r\n" + response.body;
+        send(client, whole.data(), static_cast<int>(whole.size()), 0);
+        shutdown(client, SD_SEND);
+        while (recv(client, buffer, sizeof buffer, 0) > 0) {
+        }
+        closesocket(client);
     }
 
     SOCKET listener_ = INVALID_SOCKET;
     int port_ = 0;
     std::atomic<bool> stop_{false};
+    HANDLE stopped_;
     std::mutex lock_;
     Response response_;
     std::vector<std::string> requests_;
     std::thread thread_;
+    std::vector<std::thread> answering_;
 };

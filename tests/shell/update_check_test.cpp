@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/AppGlobals.h"
@@ -333,6 +334,74 @@ TEST_F(UpdateCheck, MenuCheckReportsAnUnavailableEndpoint) {
     EXPECT_EQ(0u, text.find(L"Scribix upgrade information is unavailable.\nPlease check your "
                             L"Internet connectivity and firewall settings and check for upgrade "
                             L"again.\n"));
+}
+
+// A site that takes the connection and never answers: the menu's check
+// gives up at its time-out and says the information is unavailable.
+TEST_F(UpdateCheck, MenuCheckOnASilentSiteGivesUpAtItsTimeOut) {
+    LoopbackHttp::Response silent;
+    silent.body = answer("Latest", "", "", "");
+    silent.delayMs = 60000;
+    server.respond(silent);
+    std::wstring text;
+    modal::Driver driver(
+        L"Scribix",
+        [&](HWND box) {
+            text = modal::controlText(box, 0xFFFF);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        },
+        90000);
+    const DWORD start = GetTickCount();
+    checkForUpdateNow(nullptr);
+    const DWORD took = GetTickCount() - start;
+    driver.join();
+    EXPECT_EQ(1u, server.requests().size());
+    EXPECT_LT(took, 12000u) << "the time-out is 10 s";
+    EXPECT_EQ(0u, text.find(L"Scribix upgrade information is unavailable.")) << text.size();
+}
+
+// While the menu's check waits for the site, the thread's messages go on;
+// the program closed meanwhile (the quit message) ends the wait at once,
+// shows nothing, and leaves the quit message to the loops outside.
+TEST_F(UpdateCheck, MenuCheckKeepsTheThreadGoingAndEndsWithTheProgram) {
+    LoopbackHttp::Response silent;
+    silent.body = answer("Latest", "", "", "");
+    silent.delayMs = 60000;
+    server.respond(silent);
+    static int dispatched;
+    dispatched = 0;
+    HWND window = sxtest::createTestWindow(
+        L"UpdateCheckWaitProbe",
+        [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+            if (m == WM_APP) ++dispatched;
+            if (m == WM_CLOSE) PostQuitMessage(7);  // as the service window's end
+            return DefWindowProcW(w, m, wp, lp);
+        },
+        0, WS_POPUP, 0, 0, 10, 10);
+    ASSERT_NE(window, nullptr);
+    DWORD closed = 0;
+    std::thread user([&] {
+        sxtest::waitUntil([&] { return !server.requests().empty(); }, 10000);
+        Sleep(300);
+        PostMessageW(window, WM_APP, 0, 0);
+        Sleep(300);
+        closed = GetTickCount();
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    modal::Driver driver(
+        L"Scribix", [](HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); }, 4000);
+    checkForUpdateNow(nullptr);
+    const DWORD returned = GetTickCount();
+    user.join();
+    EXPECT_EQ(1, dispatched) << "the thread's messages waited for the site";
+    EXPECT_LT(returned - closed, 1000u) << "the check outlived the program's end";
+    MSG quit = {};
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+        << "the quit message was kept from the loops outside";
+    EXPECT_EQ(7u, quit.wParam);
+    DestroyWindow(window);
+    driver.join();
+    EXPECT_FALSE(driver.found()) << "a closing program showed the check's box";
 }
 
 TEST_F(UpdateCheck, MenuCheckShowsANewVersionAndItsLinkOpensOnlyOnTheUpdateSite) {

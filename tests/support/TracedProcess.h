@@ -10,7 +10,9 @@
 // The debugger's events arrive on a thread of its own (the thread that starts
 // the program must be the one that waits for its events); every exception of
 // the program but its first break-in goes back to the program unhandled.
-// Windows tests only.
+// `output`, when given, is an inheritable handle that takes the program's
+// standard output and error (Wine's own reports still go to the test's
+// output). Windows tests only.
 #pragma once
 
 #include <windows.h>
@@ -25,9 +27,9 @@
 class TracedProcess {
   public:
     TracedProcess(const std::wstring& program, const std::wstring& arguments,
-                  const std::wstring& folder)
+                  const std::wstring& folder, HANDLE output = nullptr)
         : started_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-        thread_ = std::thread([=] { run(program, arguments, folder); });
+        thread_ = std::thread([=] { run(program, arguments, folder, output); });
         WaitForSingleObject(started_, INFINITE);
     }
     // Ends the program when it still runs.
@@ -76,16 +78,23 @@ class TracedProcess {
     }
 
   private:
-    void run(const std::wstring& program, const std::wstring& arguments,
-             const std::wstring& folder) {
+    void run(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder,
+             HANDLE output) {
         std::wstring commandLine = L"\"" + program + L"\"";
         if (!arguments.empty()) commandLine += L" " + arguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
+        if (output) {
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+            startup.hStdOutput = output;
+            startup.hStdError = output;
+        }
         PROCESS_INFORMATION info = {};
-        const bool made = CreateProcessW(
-            program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-            nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+        const bool made =
+            CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr,
+                           DEBUG_ONLY_THIS_PROCESS, nullptr,
+                           folder.empty() ? nullptr : folder.c_str(), &startup, &info);
         if (made) {
             CloseHandle(info.hThread);
             process_ = info.hProcess;

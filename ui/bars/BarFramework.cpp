@@ -565,6 +565,8 @@ void BarMaster::runModal(int event) {
             (m == WM_CLOSE || m == WM_DESTROY))
             break;
     }
+    // The program may have been closed inside the loop: its ink manager is gone then.
+    if (manager != getLocalInkManager()) manager = nullptr;
     if (transparent && manager) manager->endMouseTransparent();
     if (event && manager) manager->broadcastEvent(event, 0);
     InterlockedDecrement(&g_openModalBars);

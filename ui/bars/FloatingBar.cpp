@@ -301,6 +301,7 @@ CVexaBar::CVexaBar(const wchar_t* clientName, DWORD style, DWORD exStyle)
 
 CVexaBar::~CVexaBar() {
     checkOwner("deleted");
+    *alive_ = false;
     if (client_) {
         client_->detachBar();
         if (LocalInkManager* manager = getLocalInkManager())
@@ -819,7 +820,9 @@ void CVexaBar::onMouseUp(POINT p) {
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         storePosition(pressPosition_.x, pressPosition_.y);
         pressedButton_ = 0;
+        const std::shared_ptr<bool> alive = alive_;
         onButton(b);
+        if (!*alive) return;
     }
     pressedButton_ = 0;
 }

@@ -18,6 +18,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <vector>
 
 #include "ink/LocalClient.h"
@@ -326,6 +327,10 @@ class CVexaBar : public CDragged, public CMorphed, public win::Window {
     POINT pressPosition_ = {};
     bool mouseDown_ = false;
     bool tracking_ = false;
+    // False once the bar is deleted: a button's command may run a loop of its
+    // own (the punctuation bar), inside which the program can be closed and
+    // the bar deleted with the ink manager's clients.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // Window traits of the floating bars.

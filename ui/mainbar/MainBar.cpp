@@ -228,7 +228,9 @@ void CMainBar::onContextMenu(POINT point) {
 
 void CMainBar::onButton(BarButton* button) {
     if (!button || dragging() || morphing() || (button->flags & BarButton::DISABLED)) return;
+    const std::shared_ptr<bool> alive = alive_;
     runCommand(button->id);
+    if (!*alive) return;  // the program was closed inside the command
     slideIn(300);
 }
 

@@ -420,7 +420,10 @@ void showSettingsDialog(HWND owner) {
     }
     g_host.pagesInUse = 0;
     g_host.open = false;
-    if (manager) manager->broadcastEvent(INK_EVENT_PEN_CHANGED, 0);
+    // The program may have been closed while the dialog ran: its ink manager
+    // is gone then, and the dialog ended with the message loop.
+    if (LocalInkManager* after = getLocalInkManager())
+        after->broadcastEvent(INK_EVENT_PEN_CHANGED, 0);
 }
 
 void openSettingsDialog(int titleId) {

@@ -60,13 +60,7 @@ class WordMenuEndToEnd : public testing::Test {
         // The menu stays while the test's pointer is elsewhere; fading has its own test.
         writeMenuSetting(L"fadingPeriod", 0);
         ASSERT_TRUE(scribix_.start());
-        target_ =
-            std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
-        ASSERT_TRUE(target_->ok()) << target_->error();
-        ASSERT_TRUE(target_->activate());
-        ASSERT_TRUE(
-            sxtest::pumpUntil([&] { return hookFocusWindow() == target_->control(); }, 10000));
-        GetWindowRect(target_->control(), &field_);
+        ASSERT_TRUE(openFocusedEdit(target_, &field_));
     }
     void TearDown() override {
         target_.reset();
