@@ -76,4 +76,9 @@ TEST(InkBlot, FlicksAgainstTheBlotSize) {
             << c.name;
 }
 
+TEST(InkBlot, NoPointsAreATapWhateverTheCount) {
+    EXPECT_EQ(classifyBlotStroke(nullptr, 3, 14, 14), BlotGesture::Correction);
+    EXPECT_EQ(classifyBlotStroke(nullptr, 0, 14, 14), BlotGesture::Correction);
+}
+
 }  // namespace
