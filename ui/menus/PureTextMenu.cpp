@@ -80,6 +80,7 @@ PureTextMenu::~PureTextMenu() {
 }
 
 void PureTextMenu::makeFonts(int size) {
+    checkOwner("makeFonts");
     if (size == 0) size = touchInput() ? kTouchSize : kNormalSize;
     fontSize_ = size;
     if (!dc_) return;
@@ -99,6 +100,7 @@ void PureTextMenu::makeFonts(int size) {
 }
 
 void PureTextMenu::addItemText(const wchar_t* text, UINT id, const wchar_t* tip, bool highlight) {
+    checkOwner("addItemText");
     PureMenuItem item;
     item.text = text ? text : L"";
     item.tip = tip ? tip : L"";
@@ -114,6 +116,7 @@ void PureTextMenu::addItemText(const wchar_t* text, UINT id, const wchar_t* tip,
 }
 
 void PureTextMenu::addItem(UINT id, const wchar_t* text, unsigned state) {
+    checkOwner("addItem");
     PureMenuItem item;
     item.text = withoutAmpersands(text);
     item.id = id;
@@ -133,6 +136,7 @@ void PureTextMenu::addItem(UINT id, const wchar_t* text, unsigned state) {
 }
 
 void PureTextMenu::addColoredItem(const wchar_t* text, const wchar_t* tip, bool highlight) {
+    checkOwner("addColoredItem");
     PureMenuItem item;
     item.text = text ? text : L"";
     item.tip = tip ? tip : L"";
@@ -146,6 +150,7 @@ void PureTextMenu::addColoredItem(const wchar_t* text, const wchar_t* tip, bool 
 }
 
 void PureTextMenu::addSeparator(bool highlight) {
+    checkOwner("addSeparator");
     PureMenuItem item;
     item.id = kSeparatorId;
     item.flags = 0;
@@ -157,6 +162,7 @@ void PureTextMenu::addSeparator(bool highlight) {
 }
 
 void PureTextMenu::buildUnits() {
+    checkOwner("buildUnits");
     deleteAllUnits();
     for (const PureMenuItem& item : items_) {
         std::wstring text = item.text;
@@ -186,6 +192,7 @@ void PureTextMenu::buildUnits() {
 void PureTextMenu::paint(HDC dc) { paintFramed(this, dc); }
 
 UINT PureTextMenu::showModal() {
+    checkOwner("showModal");
     UINT result = 0;
     result_ = &result;
     show();
@@ -201,7 +208,7 @@ int PureTextMenu::onNotify(int code, LPARAM argument) {
         const POINT p = {static_cast<short>(LOWORD(argument)),
                          static_cast<short>(HIWORD(argument))};
         if (WindowFromPoint(p) != window_) {
-            close(true);
+            closeOnOwnThread();
             return 0;
         }
     }
@@ -209,6 +216,7 @@ int PureTextMenu::onNotify(int code, LPARAM argument) {
 }
 
 LRESULT PureTextMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
+    checkOwner("onMessage");
     switch (code) {
         case BAR_UNIT_PICKED:
             if (result_) *result_ = static_cast<UINT>(a);
@@ -252,6 +260,7 @@ GuessSymbMenu::GuessSymbMenu(int word, int letter, BarTextMenuMaster* parent, Sy
 }
 
 LRESULT GuessSymbMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
+    checkOwner("onMessage");
     if (code == BAR_UNIT_PICKED) {
         picked_ = true;
         if (parent_)
@@ -288,6 +297,7 @@ WordToDictMenu::WordToDictMenu(BarTextMenuMaster* parent, const wchar_t* word,
 }
 
 void WordToDictMenu::buildUnits() {
+    checkOwner("buildUnits");
     deleteAllUnits();
     addUnit(new (std::nothrow) BarTextMenuUnit(this, 1, 0x10E, nullptr, kAddToDictionary, font_,
                                                0xCCFFFF, 0, 0xCCD4D4, 0x0000FF));
@@ -298,6 +308,7 @@ void WordToDictMenu::buildUnits() {
 void WordToDictMenu::paint(HDC dc) { paintFramed(this, dc); }
 
 LRESULT WordToDictMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
+    checkOwner("onMessage");
     if (code != BAR_UNIT_PICKED) return BarTextMenuMaster::onMessage(code, a, b);
     const UserDict* dictionary = profile_ ? profile_->getFirstUserDict() : nullptr;
     BarTextMenuMaster* parent = parent_;

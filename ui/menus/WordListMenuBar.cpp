@@ -11,6 +11,7 @@
 #include "ink/KeyboardOutput.h"
 #include "ink/LocalInkManager.h"
 #include "ink/SelectionCorrection.h"
+#include "ink/SystemClient.h"
 #include "ink/TargetText.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecProfile.h"
@@ -130,6 +131,7 @@ void WordListMenuBarMaster::onStateChanged(unsigned oldFlags, unsigned newFlags)
 }
 
 void WordListMenuBarMaster::paint(HDC dc) {
+    checkOwner("paint");
     RECT client;
     GetClientRect(window_, &client);
     if (font_) SelectObject(dc, font_);
@@ -152,6 +154,7 @@ void WordListMenuBarMaster::paint(HDC dc) {
 }
 
 void WordListMenuBarMaster::buildUnits() {
+    checkOwner("buildUnits");
     deleteAllUnits();
     UINT highlighted = 0xFFFFFFFF;
     if (group_) {
@@ -240,6 +243,7 @@ int WordListMenuBarMaster::setSelection(int first, int last) {
 }
 
 int WordListMenuBarMaster::layoutItems() {
+    checkOwner("layoutItems");
     if (!dc_) return 0;
     std::vector<WordListMenuBarUnit*> words, alts;
     for (int i = 0; i < unitCount(); ++i) {
@@ -388,6 +392,7 @@ void WordListMenuBarMaster::traceLayout() const {
 }
 
 void WordListMenuBarMaster::endDrag() {
+    checkOwner("endDrag");
     WordListBaseMaster::endDrag();
     if (window_) {
         RECT r;
@@ -398,6 +403,7 @@ void WordListMenuBarMaster::endDrag() {
 }
 
 void WordListMenuBarMaster::refreshHover() {
+    checkOwner("refreshHover");
     POINT cursor;
     if (!window_ || !GetCursorPos(&cursor)) return;
     LocalInkManager* manager = inkManager();
@@ -423,6 +429,7 @@ void WordListMenuBarMaster::applyText(const std::wstring& text) {
             const std::wstring replaced = text + trailing_;
             target.replaceSelection(replaced.c_str(), true);
             applied_ = true;
+            noteResultDelivery();
             return;
         }
     }
@@ -430,6 +437,7 @@ void WordListMenuBarMaster::applyText(const std::wstring& text) {
 }
 
 void WordListMenuBarMaster::pinOrUnpin() {
+    checkOwner("pinOrUnpin");
     WordListBarSettings& s = wordListBarSettings();
     if (s.autoShow == 3) {
         s.autoShow = 2;
@@ -442,6 +450,7 @@ void WordListMenuBarMaster::pinOrUnpin() {
 }
 
 void WordListMenuBarMaster::addWordToDictionary(POINT client) {
+    checkOwner("addWordToDictionary");
     hideTip(true);
     if (LocalInkManager* manager = inkManager())
         manager->broadcastEvent(INK_EVENT_REFUSED, reinterpret_cast<LPARAM>(this));
@@ -482,6 +491,7 @@ void WordListMenuBarMaster::zoomStep(unsigned distance, POINT location) {
 }
 
 void WordListMenuBarMaster::zoomEnd() {
+    checkOwner("zoomEnd");
     win::ScopedLock lock(gestureLock_);
     // Touching the menu with two fingers may have handed the foreground to
     // another window: give it back to the window the user was writing in, and
@@ -550,15 +560,23 @@ LRESULT WordListMenuBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
                 if (!autoExpand_) {
                     alternativesShown_ = !alternativesShown_;
                     rebuild();
-                    computeBoxes(true);
+                    computeBoxes(false);
                 }
                 return 0;
             }
             if (id != kSeparatorId) {
                 const int altIndex = static_cast<int>(id & 0xFFFF);
                 const int word = static_cast<int>(id >> 16) - 1;
-                if (model_.wordAt(word) && altIndex != 0 && model_.pickAlternative(word, altIndex))
-                    return onMessage(MENU_WORDS_CHANGED, 0, 0);
+                const MenuWord* w = model_.wordAt(word);
+                if (!w || altIndex == 0) return 0;
+                const int oldLength = static_cast<int>(w->text().size());
+                const int firstBox = boxOf(word, 0);
+                if (!model_.pickAlternative(word, altIndex)) return 0;
+                {
+                    win::ScopedLock lock(group_->linkLock());
+                    remakeWordRecords(word, firstBox, oldLength);
+                }
+                return onMessage(MENU_WORDS_CHANGED, 0, 0);
             }
             return 0;
         }
@@ -579,7 +597,7 @@ LRESULT WordListMenuBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
             if (!autoExpand_ && (!s.useLetterGuesser || !alternativesShown_) && wordItemUnit) {
                 alternativesShown_ = !alternativesShown_;
                 rebuild();
-                computeBoxes(true);
+                computeBoxes(false);
                 return 0;
             }
             if (!s.useLetterGuesser) return 0;
