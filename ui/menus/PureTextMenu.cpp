@@ -10,11 +10,8 @@
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
 #include "recognition/UserDict.h"
+#include "resources/resource.h"
 #include "ui/bars/BarGeometry.h"
-
-const wchar_t kAlreadyInDictionary[] = L"Already in Dictionary";
-const wchar_t kAddToDictionary[] = L"Add to Dictionary";
-const wchar_t kCouldNotBeAdded[] = L"Could not be added to Dictionary";
 
 namespace {
 
@@ -299,7 +296,8 @@ WordToDictMenu::WordToDictMenu(BarTextMenuMaster* parent, const wchar_t* word,
 void WordToDictMenu::buildUnits() {
     checkOwner("buildUnits");
     deleteAllUnits();
-    addUnit(new (std::nothrow) BarTextMenuUnit(this, 1, 0x10E, nullptr, kAddToDictionary, font_,
+    const std::wstring text = menuText(IDS_WORDMENU_ADD_TO_DICT);
+    addUnit(new (std::nothrow) BarTextMenuUnit(this, 1, 0x10E, nullptr, text.c_str(), font_,
                                                0xCCFFFF, 0, 0xCCD4D4, 0x0000FF));
     layoutItems();
     redraw();
@@ -321,13 +319,15 @@ LRESULT WordToDictMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
     }
     if (dictionary && profile_) {
         if (profile_->checkWord(word_)) {
-            if (parent) parent->showTip(at.x, at.y, kAlreadyInDictionary, item);
+            if (parent)
+                parent->showTip(at.x, at.y, menuText(IDS_WORDMENU_ALREADY_IN_DICT).c_str(), item);
         } else {
             RecModule* module = profile_->module();
             const std::wstring key = dictionary->name();
             const bool added = module && module->addWordToUserDictInAllProfiles(word_, key);
             if (!added) {
-                if (parent) parent->showTip(at.x, at.y, kCouldNotBeAdded, item);
+                if (parent)
+                    parent->showTip(at.x, at.y, menuText(IDS_WORDMENU_NOT_ADDED).c_str(), item);
             } else {
                 profile_->saveUserDict(key, false);
                 module->refreshUserDictInOtherProfiles(profile_, key);

@@ -10,6 +10,7 @@
 #include "ui/bars/BarGeometry.h"
 #include "ui/menus/MenuMath.h"
 #include "win/ScopedLock.h"
+#include "win/WinString.h"
 #include "win/Window.h"
 
 namespace {
@@ -26,6 +27,10 @@ bool ensureMenuWindowClass() {
     windowClass.instance = getInstance();
     windowClass.cursor = LoadCursorW(nullptr, IDC_ARROW);
     return win::registerClass(windowClass);
+}
+
+std::wstring menuText(UINT id) {
+    return win::loadString(getInstance() ? getInstance() : GetModuleHandleW(nullptr), id);
 }
 
 // --- master ---

@@ -186,3 +186,6 @@ class BarTextMenuUnit : public BarRectUnit {
 
 // Registers the bar window class when start-up has not (tests, or before it).
 bool ensureMenuWindowClass();
+
+// A text of the menus from the program's string table.
+std::wstring menuText(UINT id);

@@ -93,6 +93,10 @@ WordMenuButtonUnit::WordMenuButtonUnit(BarMaster* master, UINT id, unsigned flag
                                        const wchar_t* tip)
     : BarRectUnit(master, id, flags, tip, RECT{0, 0, 0, 0}) {}
 
+// The header buttons are drawn as small signs in the menu's own colours, not
+// blitted from a picture strip: they keep to the menu's size when its font
+// is zoomed and to its layout with or without "Submit", where fixed pictures
+// would need a set for each, and the menu shows nothing a picture would add.
 void WordMenuButtonUnit::paint(HDC dc) {
     if (state_ & UNIT_HIDDEN) return;
     const bool lit = (state_ & UNIT_HOVER) != 0;

@@ -16,6 +16,7 @@
 #include "recognition/RecMgr.h"
 #include "recognition/RecProfile.h"
 #include "recognition/RecWordList.h"
+#include "resources/resource.h"
 #include "ui/bars/BarGeometry.h"
 #include "ui/menus/MenuMath.h"
 #include "ui/menus/PureTextMenu.h"
@@ -187,18 +188,19 @@ void WordListMenuBarMaster::buildUnits() {
     struct Button {
         UINT id;
         unsigned flags;
-        const wchar_t* tip;
+        UINT tip;  // its text in the string table
     } buttons[] = {
-        {WORD_MENU_SCROLL_LEFT, 0x11E, L"Scroll Left"},
-        {WORD_MENU_SCROLL_RIGHT, 0x11E, L"Scroll Right"},
-        {WORD_MENU_PIN, 0x10F, L"Pin/Unpin WordMenu"},
-        {WORD_MENU_MOVE, 0x30E, L"Move Bar"},
-        {WORD_MENU_SUBMIT, 0x10E, L"Submit"},
-        {WORD_MENU_CLOSE, 0x10E, L"Close"},
+        {WORD_MENU_SCROLL_LEFT, 0x11E, IDS_WORDMENU_SCROLL_LEFT},
+        {WORD_MENU_SCROLL_RIGHT, 0x11E, IDS_WORDMENU_SCROLL_RIGHT},
+        {WORD_MENU_PIN, 0x10F, IDS_WORDMENU_PIN},
+        {WORD_MENU_MOVE, 0x30E, IDS_TIP_MOVE_BAR},
+        {WORD_MENU_SUBMIT, 0x10E, IDS_WORDMENU_SUBMIT},
+        {WORD_MENU_CLOSE, 0x10E, IDS_WORDMENU_CLOSE},
     };
     for (const Button& b : buttons) {
         if (b.id == WORD_MENU_SUBMIT && !accept) continue;
-        auto* button = new (std::nothrow) WordMenuButtonUnit(this, b.id, b.flags, b.tip);
+        const std::wstring tip = menuText(b.tip);
+        auto* button = new (std::nothrow) WordMenuButtonUnit(this, b.id, b.flags, tip.c_str());
         if (!addUnit(button)) return;
         if (b.id == WORD_MENU_PIN && wordListBarSettings().autoShow == 3)
             button->setSelected(true, true);
@@ -465,7 +467,7 @@ void WordListMenuBarMaster::addWordToDictionary(POINT client) {
     if (!profile->checkWord(item->text().c_str()))
         showWordToDictMenu(this, item->text().c_str(), screen, profile);
     else
-        showTip(client.x, client.y, kAlreadyInDictionary, item);
+        showTip(client.x, client.y, menuText(IDS_WORDMENU_ALREADY_IN_DICT).c_str(), item);
 }
 
 void WordListMenuBarMaster::zoomBegin(unsigned distance, POINT location) {

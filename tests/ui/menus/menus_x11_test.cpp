@@ -40,6 +40,7 @@
 #include "ui/menus/PureTextMenu.h"
 #include "ui/menus/WordListMenu.h"
 #include "ui/tips/Tips.h"
+#include "win/WinString.h"
 
 #ifndef MENU_REFERENCES
 #define MENU_REFERENCES ""
@@ -182,6 +183,49 @@ POINT letterPoint(BarMaster* menu, int word, int letter) {
     int width = 0;
     const int x = item->letterPosition(letter, &width);
     return POINT{x + width / 2, (item->rect().top + item->rect().bottom) / 2};
+}
+
+// The menus' texts are the program's string table's (a translated table
+// translates them): the header buttons' tips and the word-to-dictionary
+// menu's item and tips.
+TEST_F(WordMenuTest, TheMenusTextsComeFromTheStringTable) {
+    const HINSTANCE program = GetModuleHandleW(nullptr);
+    struct Text {
+        UINT id;
+        const wchar_t* text;
+    } table[] = {
+        {17, L"Move Bar"},
+        {19, L"Already in Dictionary"},
+        {20, L"Add to Dictionary"},
+        {21, L"Could not be added to Dictionary"},
+        {22, L"Close"},
+        {23, L"Scroll Left"},
+        {24, L"Scroll Right"},
+        {25, L"Pin/Unpin WordMenu"},
+        {26, L"Submit"},
+    };
+    for (const Text& t : table) EXPECT_EQ(win::loadString(program, t.id), t.text) << t.id;
+
+    wordListBarSettings().acceptMenuMode = 1;  // with "Submit"
+    WordListMenuBarMaster* menu = openFor(makeList({L"tips"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    struct Tip {
+        UINT unit, text;
+    } tips[] = {
+        {WORD_MENU_PIN, 25},   {WORD_MENU_MOVE, 17},        {WORD_MENU_SUBMIT, 26},
+        {WORD_MENU_CLOSE, 22}, {WORD_MENU_SCROLL_LEFT, 23}, {WORD_MENU_SCROLL_RIGHT, 24},
+    };
+    for (const Tip& t : tips) {
+        BarUnit* unit = menu->findUnitById(t.unit);
+        ASSERT_TRUE(unit) << t.unit;
+        const wchar_t* tip = unit->getTipText();
+        EXPECT_EQ(std::wstring(tip ? tip : L"(none)"), win::loadString(program, t.text)) << t.unit;
+    }
+    WordToDictMenu* dict = showWordToDictMenu(menu, L"tips", POINT{80, 160}, nullptr);
+    ASSERT_TRUE(dict);
+    pump(300);
+    ASSERT_EQ(dict->unitCount(), 1);
+    EXPECT_EQ(static_cast<BarTextMenuUnit*>(dict->unit(0))->text(), win::loadString(program, 20));
 }
 
 TEST_F(WordMenuTest, ShowsTheWordsWithTheirAlternatives) {
