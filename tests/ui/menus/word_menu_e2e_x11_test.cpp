@@ -5,6 +5,7 @@
 // read from the target.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <map>
@@ -44,6 +45,14 @@ void writeMenuSetting(const wchar_t* name, int value) {
     setSettingsRootKey(previous.c_str());
 }
 
+// Removes the user's dictionary of the program's English data: the words an
+// earlier run added would be known already.
+void removeUserDictionary() {
+    wchar_t appData[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData))) return;
+    DeleteFileW((std::wstring(appData) + L"\\Scribix\\English\\default.voc").c_str());
+}
+
 // The program's bars and menus of its own (class "VexaInkServiceMenuBarWndClass")
 // with `title`, visible on the screen.
 HWND barWindow(const wchar_t* title) {
@@ -77,6 +86,7 @@ class WordMenuEndToEnd : public testing::Test {
         writeMenuSetting(L"acceptMenuMode", 0);
         // The menu stays while the test's pointer is elsewhere; fading has its own test.
         writeMenuSetting(L"fadingPeriod", 0);
+        removeUserDictionary();
         ASSERT_TRUE(scribix_.start());
         target_ =
             std::make_unique<targets::TargetProcess>(targets::TargetKind::Edit, L"/multiline");
