@@ -15,13 +15,17 @@
 #include "core/ShellLink.h"
 #include "core/ServiceMessages.h"
 #include "core/Settings.h"
+#include "win/PostedRecord.h"
+#include "win/Window.h"
 
 namespace {
 
 constexpr wchar_t kClientName[] = L"InnerBlotClient";
+constexpr wchar_t kRelayClass[] = L"ScribixInkBlotRelay";
 constexpr int kBitmapWithResult = 202;
 constexpr int kBitmapWithoutResult = 203;
-constexpr DWORD kAfterOutputMs = 500;
+constexpr UINT WM_BLOT_STROKE = WM_APP + 1;  // lParam: a posted Stroke record
+constexpr UINT_PTR kAfterOutputTimer = 1;
 
 InkBlotClient* g_blot = nullptr;
 
@@ -45,8 +49,9 @@ void typeText(LocalInkManager* manager, HWND window, const wchar_t* text, bool w
 }  // namespace
 
 BlotGesture classifyBlotStroke(const InkPoint* points, int count, int blotWidth, int blotHeight) {
+    if (!points) return BlotGesture::Correction;
     while (count > 0 && isSeparator(points[count - 1])) --count;
-    if (!points || count < 2) return BlotGesture::Correction;
+    if (count < 2) return BlotGesture::Correction;
     const int dx = (points[count - 1].x >> 2) - (points[0].x >> 2);
     const int dy = (points[count - 1].y >> 2) - (points[0].y >> 2);
     if (std::abs(dx) > std::abs(dy)) {
@@ -57,12 +62,71 @@ BlotGesture classifyBlotStroke(const InkPoint* points, int count, int blotWidth,
     return BlotGesture::Correction;
 }
 
-InkBlotClient::InkBlotClient() : LocalClient(kClientName, 0, 1, 1) { loadSettings(); }
+// A stroke handed from the pen-event thread, with the current result of the
+// moment it arrived.
+struct InkBlotClient::Stroke {
+    InkPoint* points = nullptr;
+    int count = 0;
+    RecResultRef result;
+    ~Stroke() { freeMemory(points); }
+};
+
+// The blot's message-only window: what other threads hand the blot arrives
+// here, on the thread that made the blot.
+class InkBlotClient::Relay : public win::Window {
+  public:
+    explicit Relay(InkBlotClient* blot) : blot_(blot) {
+        HINSTANCE instance = getInstance() ? getInstance() : GetModuleHandleW(nullptr);
+        win::WindowClass windowClass;
+        windowClass.name = kRelayClass;
+        windowClass.procedure = win::Window::windowProc;
+        windowClass.instance = instance;
+        win::registerClass(windowClass);
+        win::CreateParams params;
+        params.className = kRelayClass;
+        params.style = 0;
+        params.owner = HWND_MESSAGE;
+        params.instance = instance;
+        create(params);
+    }
+    ~Relay() override {
+        // Strokes still on their way are freed with their records.
+        MSG message;
+        while (hwnd() && PeekMessageW(&message, hwnd(), WM_BLOT_STROKE, WM_BLOT_STROKE, PM_REMOVE))
+            win::takeRecord<Stroke>(message.lParam);
+    }
+
+  protected:
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_BLOT_STROKE) {
+            if (std::unique_ptr<Stroke> stroke = win::takeRecord<Stroke>(lParam))
+                blot_->takeStroke(*stroke);
+            return 0;
+        }
+        if (message == WM_TIMER && wParam == kAfterOutputTimer) {
+            KillTimer(hwnd(), kAfterOutputTimer);
+            blot_->afterOutput();
+            return 0;
+        }
+        return win::Window::onMessage(message, wParam, lParam);
+    }
+
+  private:
+    InkBlotClient* blot_;
+};
+
+InkBlotClient::InkBlotClient()
+    : LocalClient(kClientName, 0, 1, 1), relay_(std::make_unique<Relay>(this)) {
+    loadSettings();
+}
 
 InkBlotClient::~InkBlotClient() {
     saveSettings();
+    relay_.reset();
     if (g_blot == this) g_blot = nullptr;
 }
+
+void InkBlotClient::checkOwner(const char* operation) const { relay_->checkOwner(operation); }
 
 void InkBlotClient::loadSettings() {
     int value = maxShowTime_;
@@ -85,6 +149,7 @@ RECT InkBlotClient::blotRect() const {
 }
 
 bool InkBlotClient::showBlot(HWND window, int ms) {
+    checkOwner("showBlot");
     hideBlot();
     if (ms == 0) ms = maxShowTime_;
     const DWORD own = GetCurrentThreadId();
@@ -108,6 +173,7 @@ bool InkBlotClient::showBlot(HWND window, int ms) {
 }
 
 void InkBlotClient::drawBlot() {
+    checkOwner("drawBlot");
     HBITMAP bitmap = loadBlotBitmap();
     if (!bitmap) return;
     BITMAP info = {};
@@ -124,6 +190,7 @@ void InkBlotClient::drawBlot() {
 }
 
 void InkBlotClient::hideBlot() {
+    checkOwner("hideBlot");
     if (!visible()) return;
     if (HWND service = getServiceWindow()) KillTimer(service, TIMER_INK_BLOT);
     window_ = nullptr;
@@ -132,6 +199,7 @@ void InkBlotClient::hideBlot() {
 }
 
 void InkBlotClient::onBlotTimer() {
+    checkOwner("onBlotTimer");
     if (!visible()) {
         if (HWND service = getServiceWindow()) KillTimer(service, TIMER_INK_BLOT);
         return;
@@ -166,16 +234,26 @@ int InkBlotClient::claimsPoint(HWND window, int x, int y) {
 }
 
 int InkBlotClient::onStrokes(InkPoint* points, int count) {
+    auto stroke = std::make_unique<Stroke>();
+    stroke->points = points;
+    stroke->count = count;
+    stroke->result = getCurrentRecResult();
+    HWND relay = relay_->hwnd();
+    if (relay) win::postRecord(relay, WM_BLOT_STROKE, 0, std::move(stroke));
+    if (LocalInkManager* manager = inkManager()) manager->releaseActiveClient(this, true);
+    return 1;
+}
+
+void InkBlotClient::takeStroke(Stroke& stroke) {
+    checkOwner("takeStroke");
     HWND window = window_;
     const SIZE size = size_;
     hideBlot();
     LocalInkManager* manager = inkManager();
-    const RecResultRef current = getCurrentRecResult();
-    const BlotGesture gesture = classifyBlotStroke(points, count, size.cx, size.cy);
+    const BlotGesture gesture = classifyBlotStroke(stroke.points, stroke.count, size.cx, size.cy);
     POINT first = {0, 0};
-    if (points && count > 0 && !isSeparator(points[0]))
-        first = POINT{points[0].x >> 2, points[0].y >> 2};
-    freeMemory(points);
+    if (stroke.points && stroke.count > 0 && !isSeparator(stroke.points[0]))
+        first = POINT{stroke.points[0].x >> 2, stroke.points[0].y >> 2};
 
     const HKL layout = getCurrentRecResultLayout();
     switch (gesture) {
@@ -187,28 +265,35 @@ int InkBlotClient::onStrokes(InkPoint* points, int count) {
         }
         case BlotGesture::Punctuation: {
             const int value = shellLink().showPunctuationPopup(nullptr, window, POINT{0, 0}, 1);
-            if (value != 0) {
-                const wchar_t text[2] = {static_cast<wchar_t>(value), 0};
-                typeText(manager, window, text, false, layout);
-                Sleep(kAfterOutputMs);
+            if (value == 0) {
                 setCurrentRecResult(nullptr, true, true);
-                showBlot(window, 0);
-            } else {
-                setCurrentRecResult(nullptr, true, true);
+                break;
             }
+            typeBarAnswer(value, layout);
+            // The result is finished, and the blot back, a moment after the answer.
+            outputWindow_ = window;
+            if (!relay_->hwnd() ||
+                !SetTimer(relay_->hwnd(), kAfterOutputTimer, kAfterOutputMs, nullptr))
+                afterOutput();
             break;
         }
         case BlotGesture::Correction:
-            if (current) {
+            if (stroke.result) {
                 // The menu types its changes itself, replacing the last
                 // insertion; the request answers no text to type here.
-                std::shared_ptr<const RecWordList> words = current->wordList();
+                std::shared_ptr<const RecWordList> words = stroke.result->wordList();
                 showWordListForSelection(window, words.get(), first, false, false);
             }
             break;
     }
-    if (manager) manager->releaseActiveClient(this, true);
-    return 1;
+}
+
+void InkBlotClient::afterOutput() {
+    checkOwner("afterOutput");
+    setCurrentRecResult(nullptr, true, true);
+    const HWND window = outputWindow_;
+    outputWindow_ = nullptr;
+    if (window) showBlot(window, 0);
 }
 
 InkBlotClient* inkBlotClient() { return g_blot; }

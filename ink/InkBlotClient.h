@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "ink/LocalClient.h"
 
 // What a stroke that began on the blot asks for.
@@ -19,17 +21,22 @@ enum class BlotGesture { Space, TakeBack, Punctuation, Correction };
 // points, is a tap.
 BlotGesture classifyBlotStroke(const InkPoint* points, int count, int blotWidth, int blotHeight);
 
+// The blot lives on the thread that made it (the UI thread): its strokes
+// arrive on the pen-event thread, which hands them over and waits for
+// nothing; the flicks are read and carried out on the blot's own thread.
 class InkBlotClient : public LocalClient {
     VEXA_CLASS(InkBlotClient, LocalClient)
 
   public:
     static constexpr int kDefaultMaxShowTime = 8000;
     static constexpr UINT kFollowMs = 1000;
+    static constexpr UINT kAfterOutputMs = 500;
 
     InkBlotClient();
     ~InkBlotClient() override;
 
     int onNotify(int code, LPARAM argument) override;
+    // Any thread: the stroke goes to the blot's thread.
     int onStrokes(InkPoint* points, int count) override;
     int claimsPoint(HWND window, int x, int y) override;
 
@@ -44,11 +51,19 @@ class InkBlotClient : public LocalClient {
     int maxShowTime() const { return maxShowTime_; }
 
   private:
+    class Relay;
+    struct Stroke;
+    // On the blot's thread: the flick of one stroke.
+    void takeStroke(Stroke& stroke);
+    void afterOutput();
+    void checkOwner(const char* operation) const;
     void drawBlot();
     void loadSettings();
     void saveSettings();
 
+    std::unique_ptr<Relay> relay_;  // the blot's window on its own thread
     HWND window_ = nullptr;
+    HWND outputWindow_ = nullptr;  // where the last answer went, for the blot shown after it
     POINT at_ = {0, 0};
     SIZE size_ = {0, 0};
     int showTime_ = 0;

@@ -268,6 +268,20 @@ void typeString(const wchar_t* text, HKL layout, bool keyOnly) {
     for (const wchar_t* p = text; *p; ++p) typeCharKey(*p, layout, keyOnly);
 }
 
+void typeBarAnswer(int value, HKL layout) {
+    if (value <= 0) return;
+    if (value & 0x10000)
+        typeVirtualKey(static_cast<WORD>(value & 0xFFFF));
+    else if (value == 1)
+        typeString(L"...", layout, false);
+    else if (value == 2)
+        pressWithCtrl('Z', 0);
+    else if (value == 3)
+        pressWithCtrl('Y', 0);
+    else
+        typeCharKey(static_cast<UINT>(value), layout, false);
+}
+
 void setLastTypedLength(int length) { g_typing.lastTypedLength = length; }
 
 int getLastTypedLength() { return g_typing.lastTypedLength; }

@@ -99,6 +99,10 @@ void typeCharKey(UINT code, HKL layout, bool keyOnly);
 void typeVirtualKey(WORD virtualKey);
 // `typeCharKey` for each character.
 void typeString(const wchar_t* text, HKL layout, bool keyOnly);
+// A punctuation bar's answer typed as what it is: a keyboard key (its virtual
+// key plus 0x10000), "..." (1), undo (2, Ctrl+Z), redo (3, Ctrl+Y), or a
+// character. 0 (and less) types nothing.
+void typeBarAnswer(int value, HKL layout);
 
 // The length of the last insertion (a restored result gives its own back).
 void setLastTypedLength(int length);

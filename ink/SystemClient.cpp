@@ -31,6 +31,7 @@ constexpr DWORD kJoinTimeoutMs = 10000;
 
 std::atomic<SystemClient*> g_client{nullptr};
 std::atomic<DWORD> g_lastDeliveryTick{0};
+std::atomic<bool> g_lastSpaceAfter{false};
 
 // The recognition thread's handle, for the pen-event thread's priority change.
 std::mutex g_threadLock;
@@ -366,3 +367,7 @@ void setRecognitionThreadPriority(int priority) {
 DWORD getLastResultDeliveryTick() { return g_lastDeliveryTick; }
 
 void noteResultDelivery() { g_lastDeliveryTick = GetTickCount(); }
+
+void noteRecognitionSpaceAfter(bool spaceAfter) { g_lastSpaceAfter = spaceAfter; }
+
+bool lastRecognitionSpaceAfter() { return g_lastSpaceAfter; }

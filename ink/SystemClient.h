@@ -191,3 +191,8 @@ bool setSystemClientTimeouts(const int* waitNextStroke, const int* startHold, co
 
 // Marks a delivery of a result now (getLastResultDeliveryTick).
 void noteResultDelivery();
+// Whether the last recognition's text was typed with a space after it (its
+// profile's "addSpaceAfter", which may be the field's own profile): the
+// word-list menu types its corrections of that text the same way.
+void noteRecognitionSpaceAfter(bool spaceAfter);
+bool lastRecognitionSpaceAfter();

@@ -427,7 +427,11 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
             trace = nullptr;  // the result's now, and the list with it
             list = nullptr;
             made = adoptRecResult(result);
-            if (made) setCurrentRecResult(made, true, true);
+            if (made) {
+                // The word-list menu types its corrections of this text as it is typed here.
+                noteRecognitionSpaceAfter(spaceAfter);
+                setCurrentRecResult(made, true, true);
+            }
         }
     }
     const bool recognized = made && made->wordList();

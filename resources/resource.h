@@ -97,6 +97,17 @@
 #define IDB_BLOT_RESULT 202
 #define IDB_BLOT_EMPTY 203
 
+// The word-list menu's header buttons (their tips; "Move Bar" is
+// IDS_TIP_MOVE_BAR) and the word-to-dictionary menu.
+#define IDS_WORDMENU_ALREADY_IN_DICT 19
+#define IDS_WORDMENU_ADD_TO_DICT 20
+#define IDS_WORDMENU_NOT_ADDED 21
+#define IDS_WORDMENU_CLOSE 22
+#define IDS_WORDMENU_SCROLL_LEFT 23
+#define IDS_WORDMENU_SCROLL_RIGHT 24
+#define IDS_WORDMENU_PIN 25
+#define IDS_WORDMENU_SUBMIT 26
+
 // Tips of the binding panel's buttons.
 #define IDS_TIP_SETTINGS 16
 #define IDS_TIP_MOVE_BAR 17

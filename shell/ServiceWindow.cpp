@@ -255,17 +255,7 @@ LRESULT onOutputRecord(LPARAM lParam) {
         showPunctuationPopup(record->ownerList, record->target, record->position, record->mode);
     if (value != 0 && record->typed) {
         HKL layout = hookLibrary().askLastFocusKeyboardLayout();
-        value = outputValueForLayout(value, layout);
-        if (value & 0x10000)
-            typeVirtualKey(static_cast<WORD>(value & 0xFFFF));
-        else if (value == 1)
-            typeString(L"...", layout, false);
-        else if (value == 2)
-            pressWithCtrl('Z', 0);
-        else if (value == 3)
-            pressWithCtrl('Y', 0);
-        else
-            typeCharKey(static_cast<UINT>(value), layout, false);
+        typeBarAnswer(outputValueForLayout(value, layout), layout);
         setCurrentRecResult(nullptr, true, true);
     }
     delete record;

@@ -10,6 +10,7 @@
 #include "ink/LocalInkManager.h"
 #include "resources/resource.h"
 #include "ui/markup/MarkupCanvas.h"
+#include "ui/menus/MenuGroup.h"
 
 namespace {
 
@@ -285,21 +286,31 @@ int ColorsBarMaster::onNotify(int event, LPARAM argument) {
 
 // ----------------------------------------------------------------- pop-ups
 
-int showPunctuationPopupAt(const POINT* position, HWND window, int mode) {
+namespace {
+// With an owner list (the menu group that asks), the bar is one of the group,
+// owned by the asking window: a pen-down on it does not close the menus of
+// the group, and the pointer over it is over the menu.
+int runPunctuationBar(SyncSection* group, HWND window, const POINT* position, int mode) {
     if (g_openDelimBar) return 0;
     int answer = 0;
     const POINT at = positionOrCursor(position);
-    auto* bar = new DelimBarMaster(&at, nullptr, &answer, mode == 2);
-    (void)window;
+    auto* bar = new DelimBarMaster(&at, group ? window : nullptr, &answer, mode == 2);
+    LocalClient* member = bar;
+    if (group) group->add(member);
     bar->show();
     // The bar deletes itself when it closes.
     bar->runModal(kDelimRunCode);
+    if (group) group->remove(member);
     return answer;
+}
+}  // namespace
+
+int showPunctuationPopupAt(const POINT* position, HWND window, int mode) {
+    return runPunctuationBar(nullptr, window, position, mode);
 }
 
 int showPunctuationPopup(void* ownerList, HWND window, POINT position, int mode) {
-    (void)ownerList;
-    return showPunctuationPopupAt(&position, window, mode);
+    return runPunctuationBar(static_cast<SyncSection*>(ownerList), window, &position, mode);
 }
 
 int showColourPopup(void* ownerList, HWND window, POINT position) {

@@ -87,7 +87,9 @@ POINT colourSamplePoint(int column, int row);
 
 // The punctuation bar as a modal pop-up at `position` (null: at the cursor);
 // the value picked, 0 when none or when a punctuation bar is open already.
-// mode 2 offers the symbols only.
+// mode 2 offers the symbols only. `ownerList`: the menu group (SyncSection)
+// that asks, or null; with one, the bar is a member of the group while it
+// runs and its window is owned by `window`.
 int showPunctuationPopup(void* ownerList, HWND window, POINT position, int mode);
 int showPunctuationPopupAt(const POINT* position, HWND window, int mode);
 // The colour bar as a modal pop-up; the id picked (the colour plus 1), 0 when

@@ -39,10 +39,18 @@ inline int zoomFontSize(int size, unsigned before, unsigned now) {
     return static_cast<int>(scaled);
 }
 
-// The punctuation bar answers in the code page's byte for the euro sign
-// (0x80); the menu types Unicode, where that byte is a control character.
+// The letter a punctuation bar's answer puts in place of a word-list menu's
+// letter, 0 when the answer is no sign. The bar answers keys (their virtual
+// key plus 0x10000) and commands (1 more, 2 undo, 3 redo) as well; cast to a
+// character they would become '%' for Left, '.' for Delete or a control code
+// inside the word, which the target then carries out. The bar answers the
+// euro sign in the code page's byte (0x80); the menu types Unicode, where
+// that byte is a control character.
 inline wchar_t signToLetter(int sign) {
     if (sign == 0x80) return static_cast<wchar_t>(0x20AC);
+    if (sign < 0x20 || sign > 0xFFFF) return 0;
+    if (sign >= 0x7F && sign <= 0x9F) return 0;      // control characters
+    if (sign >= 0xD800 && sign <= 0xDFFF) return 0;  // half a character
     return static_cast<wchar_t>(sign);
 }
 

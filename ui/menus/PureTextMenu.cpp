@@ -10,11 +10,8 @@
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
 #include "recognition/UserDict.h"
+#include "resources/resource.h"
 #include "ui/bars/BarGeometry.h"
-
-const wchar_t kAlreadyInDictionary[] = L"Already in Dictionary";
-const wchar_t kAddToDictionary[] = L"Add to Dictionary";
-const wchar_t kCouldNotBeAdded[] = L"Could not be added to Dictionary";
 
 namespace {
 
@@ -80,6 +77,7 @@ PureTextMenu::~PureTextMenu() {
 }
 
 void PureTextMenu::makeFonts(int size) {
+    checkOwner("makeFonts");
     if (size == 0) size = touchInput() ? kTouchSize : kNormalSize;
     fontSize_ = size;
     if (!dc_) return;
@@ -99,6 +97,7 @@ void PureTextMenu::makeFonts(int size) {
 }
 
 void PureTextMenu::addItemText(const wchar_t* text, UINT id, const wchar_t* tip, bool highlight) {
+    checkOwner("addItemText");
     PureMenuItem item;
     item.text = text ? text : L"";
     item.tip = tip ? tip : L"";
@@ -114,6 +113,7 @@ void PureTextMenu::addItemText(const wchar_t* text, UINT id, const wchar_t* tip,
 }
 
 void PureTextMenu::addItem(UINT id, const wchar_t* text, unsigned state) {
+    checkOwner("addItem");
     PureMenuItem item;
     item.text = withoutAmpersands(text);
     item.id = id;
@@ -133,6 +133,7 @@ void PureTextMenu::addItem(UINT id, const wchar_t* text, unsigned state) {
 }
 
 void PureTextMenu::addColoredItem(const wchar_t* text, const wchar_t* tip, bool highlight) {
+    checkOwner("addColoredItem");
     PureMenuItem item;
     item.text = text ? text : L"";
     item.tip = tip ? tip : L"";
@@ -146,6 +147,7 @@ void PureTextMenu::addColoredItem(const wchar_t* text, const wchar_t* tip, bool 
 }
 
 void PureTextMenu::addSeparator(bool highlight) {
+    checkOwner("addSeparator");
     PureMenuItem item;
     item.id = kSeparatorId;
     item.flags = 0;
@@ -157,6 +159,7 @@ void PureTextMenu::addSeparator(bool highlight) {
 }
 
 void PureTextMenu::buildUnits() {
+    checkOwner("buildUnits");
     deleteAllUnits();
     for (const PureMenuItem& item : items_) {
         std::wstring text = item.text;
@@ -186,6 +189,7 @@ void PureTextMenu::buildUnits() {
 void PureTextMenu::paint(HDC dc) { paintFramed(this, dc); }
 
 UINT PureTextMenu::showModal() {
+    checkOwner("showModal");
     UINT result = 0;
     result_ = &result;
     show();
@@ -201,7 +205,7 @@ int PureTextMenu::onNotify(int code, LPARAM argument) {
         const POINT p = {static_cast<short>(LOWORD(argument)),
                          static_cast<short>(HIWORD(argument))};
         if (WindowFromPoint(p) != window_) {
-            close(true);
+            closeOnOwnThread();
             return 0;
         }
     }
@@ -209,6 +213,7 @@ int PureTextMenu::onNotify(int code, LPARAM argument) {
 }
 
 LRESULT PureTextMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
+    checkOwner("onMessage");
     switch (code) {
         case BAR_UNIT_PICKED:
             if (result_) *result_ = static_cast<UINT>(a);
@@ -252,6 +257,7 @@ GuessSymbMenu::GuessSymbMenu(int word, int letter, BarTextMenuMaster* parent, Sy
 }
 
 LRESULT GuessSymbMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
+    checkOwner("onMessage");
     if (code == BAR_UNIT_PICKED) {
         picked_ = true;
         if (parent_)
@@ -288,8 +294,10 @@ WordToDictMenu::WordToDictMenu(BarTextMenuMaster* parent, const wchar_t* word,
 }
 
 void WordToDictMenu::buildUnits() {
+    checkOwner("buildUnits");
     deleteAllUnits();
-    addUnit(new (std::nothrow) BarTextMenuUnit(this, 1, 0x10E, nullptr, kAddToDictionary, font_,
+    const std::wstring text = menuText(IDS_WORDMENU_ADD_TO_DICT);
+    addUnit(new (std::nothrow) BarTextMenuUnit(this, 1, 0x10E, nullptr, text.c_str(), font_,
                                                0xCCFFFF, 0, 0xCCD4D4, 0x0000FF));
     layoutItems();
     redraw();
@@ -298,6 +306,7 @@ void WordToDictMenu::buildUnits() {
 void WordToDictMenu::paint(HDC dc) { paintFramed(this, dc); }
 
 LRESULT WordToDictMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
+    checkOwner("onMessage");
     if (code != BAR_UNIT_PICKED) return BarTextMenuMaster::onMessage(code, a, b);
     const UserDict* dictionary = profile_ ? profile_->getFirstUserDict() : nullptr;
     BarTextMenuMaster* parent = parent_;
@@ -310,13 +319,15 @@ LRESULT WordToDictMenu::onMessage(UINT code, LPARAM a, LPARAM b) {
     }
     if (dictionary && profile_) {
         if (profile_->checkWord(word_)) {
-            if (parent) parent->showTip(at.x, at.y, kAlreadyInDictionary, item);
+            if (parent)
+                parent->showTip(at.x, at.y, menuText(IDS_WORDMENU_ALREADY_IN_DICT).c_str(), item);
         } else {
             RecModule* module = profile_->module();
             const std::wstring key = dictionary->name();
             const bool added = module && module->addWordToUserDictInAllProfiles(word_, key);
             if (!added) {
-                if (parent) parent->showTip(at.x, at.y, kCouldNotBeAdded, item);
+                if (parent)
+                    parent->showTip(at.x, at.y, menuText(IDS_WORDMENU_NOT_ADDED).c_str(), item);
             } else {
                 profile_->saveUserDict(key, false);
                 module->refreshUserDictInOtherProfiles(profile_, key);

@@ -105,8 +105,3 @@ class WordToDictMenu : public BarTextMenuMaster {
 // Opens the word-to-dictionary menu for `word` beside the word-list menu.
 WordToDictMenu* showWordToDictMenu(BarTextMenuMaster* wordListMenu, const wchar_t* word,
                                    POINT position, RecProfile* profile);
-
-// The menus' fixed texts.
-extern const wchar_t kAlreadyInDictionary[];
-extern const wchar_t kAddToDictionary[];
-extern const wchar_t kCouldNotBeAdded[];

@@ -10,6 +10,7 @@
 #include "ui/bars/BarGeometry.h"
 #include "ui/menus/MenuMath.h"
 #include "win/ScopedLock.h"
+#include "win/WinString.h"
 #include "win/Window.h"
 
 namespace {
@@ -26,6 +27,10 @@ bool ensureMenuWindowClass() {
     windowClass.instance = getInstance();
     windowClass.cursor = LoadCursorW(nullptr, IDC_ARROW);
     return win::registerClass(windowClass);
+}
+
+std::wstring menuText(UINT id) {
+    return win::loadString(getInstance() ? getInstance() : GetModuleHandleW(nullptr), id);
 }
 
 // --- master ---
@@ -141,6 +146,7 @@ bool BarTextMenuMaster::isLayered() const {
 }
 
 void BarTextMenuMaster::applyLayered() {
+    checkOwner("applyLayered");
     if (!fading() || !window_ || isLayered()) return;
     RECT r;
     if (!GetWindowRect(window_, &r)) return;
@@ -152,45 +158,55 @@ void BarTextMenuMaster::applyLayered() {
 }
 
 void BarTextMenuMaster::removeLayered() {
+    checkOwner("removeLayered");
     if (!isLayered()) return;
     SetWindowLongPtrW(window_, GWL_EXSTYLE,
                       GetWindowLongPtrW(window_, GWL_EXSTYLE) & ~WS_EX_LAYERED);
 }
 
-namespace {
-// A notification may come from another thread (a new result is announced by
-// the recognition thread): the menu is closed on its own thread.
-void closeFromNotification(BarTextMenuMaster* menu) {
-    HWND window = menu->window();
-    if (window && GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) {
-        PostMessageW(window, WM_CLOSE, 0, 0);
+void BarTextMenuMaster::closeOnOwnThread() {
+    HWND window = window_;
+    if (!ownerThread().isCurrent()) {
+        if (window) PostMessageW(window, WM_CLOSE, 0, 0);
         return;
     }
-    menu->close(true);
+    close(true);
 }
-}  // namespace
 
+void BarTextMenuMaster::stopFadingWhilePinned() {
+    checkOwner("stopFadingWhilePinned");
+    if (!fading() || wordListBarSettings().autoShow != 3 || !window_) return;
+    KillTimer(window_, kFadeTimer);
+    removeLayered();
+}
+
+// Notifications come from whichever thread the ink manager runs on (a new
+// result and the pen settings are announced by the recognition thread too):
+// what touches the menu's window or state is done on the menu's own thread.
 int BarTextMenuMaster::onNotify(int code, LPARAM argument) {
     switch (code) {
         case INK_EVENT_ACCEPTED:
         case INK_EVENT_REFUSED: {
+            // Activating one menu of a group leaves the others open (a plain
+            // menu opened from another as well: the word-list menu taken by
+            // the pen leaves its letter-guess and word-to-dictionary menus).
             const auto* other = reinterpret_cast<const LocalClient*>(argument);
             if (other == this) return 0;
-            if (plain_ || !(group_ && group_->contains(other))) closeFromNotification(this);
+            if (!(group_ && group_->contains(other))) closeOnOwnThread();
             return 0;
         }
         case INK_EVENT_PEN_CHANGED:
-            if (fading() && wordListBarSettings().autoShow == 3 && window_) {
-                KillTimer(window_, kFadeTimer);
-                removeLayered();
-            }
+            if (ownerThread().isCurrent())
+                stopFadingWhilePinned();
+            else
+                postMsgToMaster(MENU_PEN_CHANGED, 0, 0);
             return 0;
         case INK_EVENT_RESULT_CHANGED:
         case INK_EVENT_DISPLAY_CHANGED:
-            closeFromNotification(this);
+            closeOnOwnThread();
             return 0;
         case 11:
-            if (reinterpret_cast<HWND>(argument) != window_) closeFromNotification(this);
+            if (reinterpret_cast<HWND>(argument) != window_) closeOnOwnThread();
             return 0;
         default:
             return 0;
@@ -198,8 +214,20 @@ int BarTextMenuMaster::onNotify(int code, LPARAM argument) {
 }
 
 int BarTextMenuMaster::claimsPoint(HWND window, int x, int y) {
+    checkOwner("claimsPoint");
     if (plain_) return 0;
     if (!hitTest(window, x, y)) return 0;
+    // The hit test takes the windows the menu owns for its own: a pen-down on
+    // a menu of the group opened over this one (the letter-guess menu, the
+    // word-to-dictionary menu) is taken to be handed on to it as a tap, never
+    // as a tap on the items under it.
+    penDownMember_ = nullptr;
+    if (BarMaster* other = groupMemberAt(POINT{x, y})) {
+        if (other == this) return 0;
+        // (Asked once the pen is down the ink layer may cover it: it is kept now.)
+        penDownMember_ = other->window();
+        return 1;
+    }
     removeLayered();
     POINT p = {x, y};
     if (window_) ScreenToClient(window_, &p);
@@ -214,7 +242,39 @@ int BarTextMenuMaster::claimsPoint(HWND window, int x, int y) {
     return (u->behaviour() & (TEXT_UNIT_LETTER_BOXES | UNIT_REPORTS_PICK)) ? 1 : 0;
 }
 
+BarMaster* BarTextMenuMaster::groupMember(HWND window) const {
+    wchar_t className[64] = {};
+    if (!window || !IsWindow(window) || !GetClassNameW(window, className, 64) ||
+        wcscmp(className, BAR_WINDOW_CLASS) != 0)
+        return nullptr;
+    BarMaster* member = BarMaster::fromWindow(window);
+    return member && member != this && group_ && group_->contains(static_cast<LocalClient*>(member))
+               ? member
+               : nullptr;
+}
+
+BarMaster* BarTextMenuMaster::groupMemberAt(POINT screen) const {
+    HWND under = WindowFromPoint(screen);
+    HWND top = under ? GetAncestor(under, GA_ROOT) : nullptr;
+    if (!top || top == window_) return nullptr;
+    BarMaster* member = groupMember(top);
+    return member ? member : const_cast<BarTextMenuMaster*>(this);
+}
+
+bool BarTextMenuMaster::penDownOnMember(POINT screen, bool tap) {
+    if (!penDownMember_) return false;
+    BarMaster* other = groupMember(penDownMember_);
+    penDownMember_ = nullptr;
+    if (!other || !tap) return true;
+    POINT client = screen;
+    ScreenToClient(other->window(), &client);
+    other->postMsgToMaster(BAR_PRESS, 0, packPoint(client.x, client.y));
+    other->postMsgToMaster(BAR_RELEASE, 0, packPoint(client.x, client.y));
+    return true;
+}
+
 void BarTextMenuMaster::show() {
+    checkOwner("show");
     if (!window_) return;
     // Never activated: the target field keeps the focus the text is typed into.
     if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOWNOACTIVATE);
@@ -240,6 +300,7 @@ void BarTextMenuMaster::rebuild() {
 }
 
 void BarTextMenuMaster::redraw() {
+    checkOwner("redraw");
     if (!window_) return;
     const bool layered = isLayered();
     if (layered) removeLayered();
@@ -249,6 +310,7 @@ void BarTextMenuMaster::redraw() {
 }
 
 void BarTextMenuMaster::fadeTick() {
+    checkOwner("fadeTick");
     if (!fading() || !window_) return;
     KillTimer(window_, kFadeTimer);
     POINT cursor;
@@ -271,6 +333,7 @@ void BarTextMenuMaster::fadeTick() {
 }
 
 LRESULT BarTextMenuMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
+    checkOwner("onMessage");
     switch (code) {
         case MENU_QUERY_FONT:
             return reinterpret_cast<LRESULT>(font_);
@@ -303,6 +366,9 @@ LRESULT BarTextMenuMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
             else
                 removeLayered();
             return 0;
+        case MENU_PEN_CHANGED:
+            stopFadingWhilePinned();
+            return 0;
         default:
             break;
     }
@@ -310,10 +376,12 @@ LRESULT BarTextMenuMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
 }
 
 int BarTextMenuMaster::layoutItems() {
+    checkOwner("layoutItems");
     return (!plain_ && horizontal_) ? horizontalLayout() : verticalLayout();
 }
 
 void BarTextMenuMaster::createFonts() {
+    checkOwner("createFonts");
     if (!dc_) return;
     const int size = wordListBarSettings().mainFontSize;
     LOGFONTW lf = {};
@@ -340,6 +408,7 @@ SIZE BarTextMenuMaster::textSize(const wchar_t* text, int length) const {
 }
 
 void BarTextMenuMaster::placeWindow(int x, int y, int width, int height) {
+    checkOwner("placeWindow");
     RECT r = {x, y, x + width, y + height};
     if (keepRectInDesktop(&r)) position_ = POINT{r.left, r.top};
     if (window_) MoveWindow(window_, r.left, r.top, width, height, TRUE);

@@ -27,6 +27,7 @@ enum TextMenuCode : UINT {
     MENU_LETTER_GUESS = 707,
     MENU_GUESS_PICKED = 708,
     MENU_LAYERED = 807,
+    MENU_PEN_CHANGED = 808,  // the pen settings changed (posted from another thread)
 };
 
 // Unit flags of the text menus.
@@ -108,6 +109,20 @@ class BarTextMenuMaster : public BarMaster {
     void placeWindow(int x, int y, int width, int height);
     BarTextMenuUnit* textUnit(int i) const;
     void restartFadeTimer();
+    // Closes the menu, or from another thread has its window closed.
+    void closeOnOwnThread();
+    // The other member of the menu's group whose bar window `window` is, or null.
+    BarMaster* groupMember(HWND window) const;
+    // Of the screen point: null over this menu's own window, the member of
+    // its group whose bar window is there, else this menu (a window that is
+    // not the menu's).
+    BarMaster* groupMemberAt(POINT screen) const;
+    // Whether the last pen-down (claimsPoint) was on another menu of the group;
+    // with `tap` that menu gets its press and release at the screen point.
+    // The pen-down is forgotten either way.
+    bool penDownOnMember(POINT screen, bool tap);
+    // A pinned menu fades no more.
+    void stopFadingWhilePinned();
     // After a gesture drawn on the menu (`packed` its end point): the pointer
     // stays there when that is on the menu, else goes to the menu's middle.
     void keepPointerOnMenu(LPARAM packed) const;
@@ -124,6 +139,7 @@ class BarTextMenuMaster : public BarMaster {
     int acceptMode_ = 0;
     int startOpacity_ = 0, endOpacity_ = 0, currentOpacity_ = 0, fadingPeriod_ = 0, fadingStep_ = 0;
     int keyboardLanguage_ = 0;
+    HWND penDownMember_ = nullptr;  // the group member's window under the last pen-down
     // Once registered, the ink manager owns the menu: at shut-down it deletes
     // every client it holds, so no one else may.
     bool registered_ = false;
@@ -170,3 +186,6 @@ class BarTextMenuUnit : public BarRectUnit {
 
 // Registers the bar window class when start-up has not (tests, or before it).
 bool ensureMenuWindowClass();
+
+// A text of the menus from the program's string table.
+std::wstring menuText(UINT id);

@@ -16,6 +16,7 @@
 #include "ink/LocalInkManager.h"
 #include "ink/PenEventThread.h"
 #include "ink/SelectionCorrection.h"
+#include "ink/SystemClient.h"
 #include "ink/TargetText.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecProfile.h"
@@ -65,12 +66,6 @@ int menuFontHeight(HDC dc) {
     return -std::abs(static_cast<int>(h.y));
 }
 
-RecProfile* currentOrDefaultProfile() {
-    RecMgr& manager = getRecMgr();
-    RecProfile* profile = manager.getCurrentProfile();
-    return profile ? profile : manager.getDefaultProfile();
-}
-
 }  // namespace
 
 // --- units ---
@@ -98,6 +93,10 @@ WordMenuButtonUnit::WordMenuButtonUnit(BarMaster* master, UINT id, unsigned flag
                                        const wchar_t* tip)
     : BarRectUnit(master, id, flags, tip, RECT{0, 0, 0, 0}) {}
 
+// The header buttons are drawn as small signs in the menu's own colours, not
+// blitted from a picture strip: they keep to the menu's size when its font
+// is zoomed and to its layout with or without "Submit", where fixed pictures
+// would need a set for each, and the menu shows nothing a picture would add.
 void WordMenuButtonUnit::paint(HDC dc) {
     if (state_ & UNIT_HIDDEN) return;
     const bool lit = (state_ & UNIT_HOVER) != 0;
@@ -189,6 +188,7 @@ WordListBaseMaster::~WordListBaseMaster() {
 }
 
 void WordListBaseMaster::createFonts() {
+    checkOwner("createFonts");
     BarTextMenuMaster::createFonts();
     if (!dc_) return;
     const int height = menuFontHeight(dc_) * 2 / 3;
@@ -199,6 +199,7 @@ void WordListBaseMaster::createFonts() {
 }
 
 int WordListBaseMaster::setSelection(int first, int last) {
+    checkOwner("setSelection");
     if (first == first_ && last == last_) return 0;
     first_ = first;
     last_ = last;
@@ -214,16 +215,17 @@ int WordListBaseMaster::setSelection(int first, int last) {
 }
 
 void WordListBaseMaster::applyText(const std::wstring& text) {
+    checkOwner("applyText");
     LocalInkManager* manager = inkManager();
     std::wstring typed = L"\x03";
     typed += text;
+    // The text replaces the last insertion as it was typed: with a space after
+    // it when its recognition's profile (perhaps the field's own) added one.
     bool wantSpace = false;
-    if (getLastTypedLength() > 0) {
-        RecProfile* profile = currentOrDefaultProfile();
-        wantSpace = profile ? profile->addSpaceAfter : false;
-    } else {
+    if (getLastTypedLength() > 0)
+        wantSpace = lastRecognitionSpaceAfter();
+    else
         setLastTypedLength(0);
-    }
     HWND target = hookLibrary().getLastFocusWindow();
     HKL layout = getCurrentRecResultLayout();
     if (manager)
@@ -231,6 +233,9 @@ void WordListBaseMaster::applyText(const std::wstring& text) {
     else
         typeTextToTarget(target, typed.c_str(), wantSpace, layout);
     applied_ = true;
+    // A delivery of the result, as the system client's: a foreground change
+    // right after it does not finish the result.
+    noteResultDelivery();
 }
 
 WordListMenuBarUnit* WordListBaseMaster::wordItem(int word) const {
@@ -254,6 +259,7 @@ std::vector<WordListMenuBarUnit*> WordListBaseMaster::visibleWordItems() const {
 }
 
 void WordListBaseMaster::computeBoxes(bool remake) {
+    checkOwner("computeBoxes");
     if (!group_) return;
     win::ScopedLock lock(group_->linkLock());
     const std::vector<WordListMenuBarUnit*> items = visibleWordItems();
@@ -271,25 +277,69 @@ void WordListBaseMaster::computeBoxes(bool remake) {
         boxes.top = r.top;
         boxes.height = r.bottom - r.top;
     }
-    if (remake || boxes_.records.size() != boxes.widths.size())
+    // The records stay with their boxes while the row shows the same words
+    // with as many letters as there are records (the edits keep them so);
+    // another page, or a row that no longer matches, gets new ones.
+    if (remake || boxes.words != boxes_.words || boxes_.records.size() != boxes.widths.size())
         boxes.records = buildLetterRecords(words);
     else
         boxes.records = std::move(boxes_.records);
     boxes_ = std::move(boxes);
 }
 
+int WordListBaseMaster::boxOf(int word, int letter) const {
+    if (std::find(boxes_.words.begin(), boxes_.words.end(), word) == boxes_.words.end()) return -1;
+    return model_.lettersBefore(word) - lettersBefore_ + letter;
+}
+
+void WordListBaseMaster::insertBoxRecord(int box) {
+    if (box >= 0 && box <= static_cast<int>(boxes_.records.size()))
+        boxes_.records.insert(boxes_.records.begin() + box, LetterRecord());
+    else
+        boxes_.words.clear();  // the boxes are made anew
+}
+
+void WordListBaseMaster::removeBoxRecord(int box) {
+    if (box >= 0 && box < static_cast<int>(boxes_.records.size()))
+        boxes_.records.erase(boxes_.records.begin() + box);
+    else
+        boxes_.words.clear();
+}
+
+void WordListBaseMaster::remakeWordRecords(int word, int firstBox, int oldLength) {
+    const MenuWord* w = model_.wordAt(word);
+    if (!w || firstBox < 0 || firstBox + oldLength > static_cast<int>(boxes_.records.size())) {
+        boxes_.words.clear();
+        return;
+    }
+    std::vector<LetterRecord> made = buildLetterRecords({w});
+    // The same letter count: what the boxes held besides stays behind the new guesses.
+    if (static_cast<int>(made.size()) == oldLength)
+        for (int i = 0; i < oldLength; ++i) made[i].merge(boxes_.records[firstBox + i], false);
+    auto first = boxes_.records.begin() + firstBox;
+    first = boxes_.records.erase(first, first + oldLength);
+    boxes_.records.insert(first, made.begin(), made.end());
+}
+
 void WordListBaseMaster::afterChange(int word) {
+    checkOwner("afterChange");
     model_.markChanged(word);
-    model_.restoreTrailingSpace();
+    const int last = model_.wordCount() - 1;
+    if (model_.restoreTrailingSpace() && !boxes_.words.empty() && boxes_.words.back() == last) {
+        // The new blank at the end has a box of its own behind the others.
+        boxes_.words.push_back(last + 1);
+        boxes_.records.emplace_back();
+    }
     barFlags_ |= 0x4u;
     onStateChanged(barFlags_ & ~0x4u, barFlags_);
     const std::wstring text = model_.text();
     rebuild();
     if (!acceptMode_) applyText(text);
-    computeBoxes(true);
+    computeBoxes(false);
 }
 
 void WordListBaseMaster::letterEdit(UINT code, int word, int letter) {
+    checkOwner("letterEdit");
     if (plain_ || !hasList_ || !group_) return;
     const MenuWord* w = model_.wordAt(word);
     if (!w) return;
@@ -298,13 +348,16 @@ void WordListBaseMaster::letterEdit(UINT code, int word, int letter) {
     switch (code) {
         case MENU_LETTER_SPACE: {
             win::ScopedLock lock(group_->linkLock());
+            const int box = boxOf(word, letter < 0 || letter > n ? n : letter);
             changed = model_.insertSpace(word, letter);
+            if (changed) insertBoxRecord(box);
             break;
         }
         case MENU_LETTER_DELETE:
             if (letter >= 0 && letter < n) {
                 win::ScopedLock lock(group_->linkLock());
                 changed = model_.deleteLetter(word, letter);
+                if (changed) removeBoxRecord(boxOf(word, letter));
             }
             break;
         case MENU_LETTER_CASE:
@@ -327,10 +380,17 @@ void WordListBaseMaster::letterEdit(UINT code, int word, int letter) {
                 box = RECT{x, item->rect().top, x + width, item->rect().bottom};
                 MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&box), 2);
             }
-            const int sign = showPunctuationPopup(group, window_, POINT{box.left, box.bottom}, 0);
+            // Signs only: the bar's keys and commands are no letters.
+            const wchar_t sign = menus::signToLetter(
+                showPunctuationPopup(group, window_, POINT{box.left, box.bottom}, kSignsOnly));
             if (sign != 0 && *alive) {
                 win::ScopedLock lock(group_->linkLock());
-                changed = model_.replaceLetter(word, letter, menus::signToLetter(sign));
+                // A sign for a blank that ends a word goes before it: the
+                // blank (and its box) stays between this word and the next.
+                if (letter == n - 1 && model_.wordAt(word)->text()[letter] == L' ' &&
+                    model_.insertSpace(word, letter))
+                    insertBoxRecord(boxOf(word, letter));
+                changed = model_.replaceLetter(word, letter, sign);
             }
             group->remove(&marker);
             if (!*alive) return;
@@ -346,9 +406,10 @@ void WordListBaseMaster::letterEdit(UINT code, int word, int letter) {
 }
 
 void WordListBaseMaster::openLetterGuess(int word, int letter) {
+    checkOwner("openLetterGuess");
     WordListMenuBarUnit* item = wordItem(word);
     if (!item) return;
-    const int box = model_.lettersBefore(word) - lettersBefore_ + letter;
+    const int box = boxOf(word, letter);
     if (box < 0 || box >= static_cast<int>(boxes_.records.size())) return;
     const LetterRecord record = boxes_.records[box];
     int width = 0;
@@ -388,6 +449,8 @@ void WordListBaseMaster::openLetterGuess(int word, int letter) {
 }
 
 void WordListBaseMaster::guessPicked(int code, int word, int letter) {
+    checkOwner("guessPicked");
+    debugTrace(L"WordMenuBar: letter-guess pick %d for letter %d of word %d\n", code, letter, word);
     WordListMenuBarUnit* item = wordItem(word);
     if (code == 0) {
         if (item) item->selectLetter(-1, true);
@@ -444,6 +507,7 @@ RECT pixelBounds(const std::vector<InkPoint>& points, int margin) {
 }  // namespace
 
 void WordListBaseMaster::takeStroke(InkPoint* points, int count) {
+    checkOwner("takeStroke");
     std::vector<InkPoint> stroke;
     if (points && count > 0) stroke.assign(points, points + count);
     freeMemory(points);
@@ -479,14 +543,24 @@ void WordListBaseMaster::takeStroke(InkPoint* points, int count) {
     for (const InkPoint& p : stroke)
         if (p.x != kInkControlX) ++real;
     if (real == 0) return;
-    POINT first = {stroke[0].x >> 2, stroke[0].y >> 2};
+    const POINT firstOnScreen = {stroke[0].x >> 2, stroke[0].y >> 2};
+    POINT first = firstOnScreen;
     if (window_) ScreenToClient(window_, &first);
 
+    // The pen went down on a menu of the group over this one: a tap is its
+    // click, anything else nothing.
+    const RECT bounds = pixelBounds(stroke, 0);
+    const bool tap = bounds.right - bounds.left < 10 && bounds.bottom - bounds.top < 10;
+    if (strokes_.empty() && penDownOnMember(firstOnScreen, tap)) {
+        if (manager) manager->releaseActiveClient(this, false);
+        restoreScreenArea(pixelBounds(stroke, 3));
+        applyLayered();
+        return;
+    }
+
     if (strokes_.empty() && unitCount() > 0) {
-        const RECT box = pixelBounds(stroke, 0);
         UINT code = 0;
-        bool tap = false;
-        if (box.right - box.left < 10 && box.bottom - box.top < 10) {
+        if (tap) {
             BarUnit* under = unitAt(first.x, first.y);
             if (under && !(under->behaviour() & TEXT_UNIT_LETTER_BOXES)) {
                 // A tap on an alternative or a button is its press and release.
@@ -498,7 +572,6 @@ void WordListBaseMaster::takeStroke(InkPoint* points, int count) {
                 return;
             }
             code = MENU_LETTER_GUESS;
-            tap = true;
         } else {
             std::vector<int32_t> raw(stroke.size());
             for (size_t i = 0; i < stroke.size(); ++i)
@@ -565,6 +638,7 @@ void WordListBaseMaster::clearWriting() {
 }
 
 void WordListBaseMaster::endOfWriting() {
+    checkOwner("endOfWriting");
     if (window_) KillTimer(window_, kNextStrokeTimer);
     RecProfile* profile = getRecMgr().findProfile(L"#sys-correct");
     RecWordList* answers = nullptr;
@@ -573,6 +647,12 @@ void WordListBaseMaster::endOfWriting() {
         answers = profile->getAnswers(false);
     }
     sessionOpen_ = false;
+    takeAnswers(answers);
+    delete answers;
+}
+
+void WordListBaseMaster::takeAnswers(const RecWordList* answers) {
+    checkOwner("takeAnswers");
     int reported = -1;
     std::vector<int> changedWords;
     debugTrace(L"WordMenuBar: end of writing, %d strokes, %d answer words\n",
@@ -632,15 +712,12 @@ void WordListBaseMaster::endOfWriting() {
             }
         }
     }
-    delete answers;
     clearWriting();
     if (LocalInkManager* manager = inkManager()) manager->releaseActiveClient(this, false);
     if (!changedWords.empty()) {
-        // Keep the merged guesses for the letter-guess menu; mark them written no more.
-        std::vector<LetterRecord> kept = boxes_.records;
-        for (LetterRecord& r : kept) r.set = 0;
+        // The merged guesses stay for the letter-guess menu, written no more.
+        for (LetterRecord& r : boxes_.records) r.set = 0;
         afterChange(changedWords.back());
-        if (kept.size() == boxes_.records.size()) boxes_.records = kept;
     }
     if (reported >= 0 && reported < static_cast<int>(boxes_.widths.size())) {
         int x = boxes_.left;
@@ -703,7 +780,7 @@ LRESULT WordListBaseMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
                 if (parent_) parent_->postMsgToMaster(MENU_WORDS_CHANGED, a, b);
             }
             if (!plain_ && !acceptMode_ && hasList_) applyText(model_.text());
-            computeBoxes(true);
+            computeBoxes(false);
             return 0;
         }
         case MENU_LETTER_SPACE:

@@ -37,10 +37,12 @@ enum WordMenuCode : UINT {
     WORD_MENU_PAGE_AFTER = 614,
     // A stroke written on the menu, handed from the pen-event thread
     // (a = point count, b = the points, an allocMemory block).
-    WORD_MENU_STROKE = 691,
+    WORD_MENU_STROKE = 693,
 };
 
 constexpr UINT kGuessPunctuationId = 1111;
+// The punctuation bar's mode that offers its signs only.
+constexpr int kSignsOnly = 2;
 
 // The letter-box row of the visible words.
 struct CBoxedInput {
@@ -98,6 +100,11 @@ class WordListBaseMaster : public BarTextMenuMaster {
     int onStrokes(InkPoint* points, int count) override;
     LRESULT onMessage(UINT code, LPARAM a, LPARAM b) override;
 
+    // The recognizer's answers for the ink written on the menu (the end of
+    // writing hands them over; tests give their own): merged into the boxes
+    // the strokes fell in, the written letters put in place, the ink cleared.
+    void takeAnswers(const RecWordList* answers);
+
     const WordListModel& model() const { return model_; }
     bool hasList() const { return hasList_; }
     std::wstring listText() const { return model_.text(); }
@@ -116,8 +123,18 @@ class WordListBaseMaster : public BarTextMenuMaster {
     // The visible word items in order.
     std::vector<WordListMenuBarUnit*> visibleWordItems() const;
     WordListMenuBarUnit* wordItem(int word) const;
-    // Recomputes the box row (and with `remake` the records) for the visible words.
+    // Recomputes the box row for the visible words; the records are made anew
+    // with `remake`, or when the row no longer matches them.
     void computeBoxes(bool remake);
+    // The box of `letter` of `word` in the row, −1 when the word is not in it.
+    int boxOf(int word, int letter) const;
+    // One record more or less where a letter came or went; the others keep
+    // their guesses. A box outside the row has the records made anew.
+    void insertBoxRecord(int box);
+    void removeBoxRecord(int box);
+    // The records of a word whose letters changed as a whole (another
+    // alternative picked), from `firstBox` on, `oldLength` of them before.
+    void remakeWordRecords(int word, int firstBox, int oldLength);
     // Letter edits from the gestures, the boxes and the letter-guess menu.
     void letterEdit(UINT code, int word, int letter);
     void afterChange(int word);

@@ -11,10 +11,12 @@
 #include "ink/KeyboardOutput.h"
 #include "ink/LocalInkManager.h"
 #include "ink/SelectionCorrection.h"
+#include "ink/SystemClient.h"
 #include "ink/TargetText.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecProfile.h"
 #include "recognition/RecWordList.h"
+#include "resources/resource.h"
 #include "ui/bars/BarGeometry.h"
 #include "ui/menus/MenuMath.h"
 #include "ui/menus/PureTextMenu.h"
@@ -130,6 +132,7 @@ void WordListMenuBarMaster::onStateChanged(unsigned oldFlags, unsigned newFlags)
 }
 
 void WordListMenuBarMaster::paint(HDC dc) {
+    checkOwner("paint");
     RECT client;
     GetClientRect(window_, &client);
     if (font_) SelectObject(dc, font_);
@@ -152,6 +155,7 @@ void WordListMenuBarMaster::paint(HDC dc) {
 }
 
 void WordListMenuBarMaster::buildUnits() {
+    checkOwner("buildUnits");
     deleteAllUnits();
     UINT highlighted = 0xFFFFFFFF;
     if (group_) {
@@ -184,18 +188,19 @@ void WordListMenuBarMaster::buildUnits() {
     struct Button {
         UINT id;
         unsigned flags;
-        const wchar_t* tip;
+        UINT tip;  // its text in the string table
     } buttons[] = {
-        {WORD_MENU_SCROLL_LEFT, 0x11E, L"Scroll Left"},
-        {WORD_MENU_SCROLL_RIGHT, 0x11E, L"Scroll Right"},
-        {WORD_MENU_PIN, 0x10F, L"Pin/Unpin WordMenu"},
-        {WORD_MENU_MOVE, 0x30E, L"Move Bar"},
-        {WORD_MENU_SUBMIT, 0x10E, L"Submit"},
-        {WORD_MENU_CLOSE, 0x10E, L"Close"},
+        {WORD_MENU_SCROLL_LEFT, 0x11E, IDS_WORDMENU_SCROLL_LEFT},
+        {WORD_MENU_SCROLL_RIGHT, 0x11E, IDS_WORDMENU_SCROLL_RIGHT},
+        {WORD_MENU_PIN, 0x10F, IDS_WORDMENU_PIN},
+        {WORD_MENU_MOVE, 0x30E, IDS_TIP_MOVE_BAR},
+        {WORD_MENU_SUBMIT, 0x10E, IDS_WORDMENU_SUBMIT},
+        {WORD_MENU_CLOSE, 0x10E, IDS_WORDMENU_CLOSE},
     };
     for (const Button& b : buttons) {
         if (b.id == WORD_MENU_SUBMIT && !accept) continue;
-        auto* button = new (std::nothrow) WordMenuButtonUnit(this, b.id, b.flags, b.tip);
+        const std::wstring tip = menuText(b.tip);
+        auto* button = new (std::nothrow) WordMenuButtonUnit(this, b.id, b.flags, tip.c_str());
         if (!addUnit(button)) return;
         if (b.id == WORD_MENU_PIN && wordListBarSettings().autoShow == 3)
             button->setSelected(true, true);
@@ -240,6 +245,7 @@ int WordListMenuBarMaster::setSelection(int first, int last) {
 }
 
 int WordListMenuBarMaster::layoutItems() {
+    checkOwner("layoutItems");
     if (!dc_) return 0;
     std::vector<WordListMenuBarUnit*> words, alts;
     for (int i = 0; i < unitCount(); ++i) {
@@ -388,6 +394,7 @@ void WordListMenuBarMaster::traceLayout() const {
 }
 
 void WordListMenuBarMaster::endDrag() {
+    checkOwner("endDrag");
     WordListBaseMaster::endDrag();
     if (window_) {
         RECT r;
@@ -398,6 +405,7 @@ void WordListMenuBarMaster::endDrag() {
 }
 
 void WordListMenuBarMaster::refreshHover() {
+    checkOwner("refreshHover");
     POINT cursor;
     if (!window_ || !GetCursorPos(&cursor)) return;
     LocalInkManager* manager = inkManager();
@@ -423,6 +431,7 @@ void WordListMenuBarMaster::applyText(const std::wstring& text) {
             const std::wstring replaced = text + trailing_;
             target.replaceSelection(replaced.c_str(), true);
             applied_ = true;
+            noteResultDelivery();
             return;
         }
     }
@@ -430,6 +439,7 @@ void WordListMenuBarMaster::applyText(const std::wstring& text) {
 }
 
 void WordListMenuBarMaster::pinOrUnpin() {
+    checkOwner("pinOrUnpin");
     WordListBarSettings& s = wordListBarSettings();
     if (s.autoShow == 3) {
         s.autoShow = 2;
@@ -442,6 +452,7 @@ void WordListMenuBarMaster::pinOrUnpin() {
 }
 
 void WordListMenuBarMaster::addWordToDictionary(POINT client) {
+    checkOwner("addWordToDictionary");
     hideTip(true);
     if (LocalInkManager* manager = inkManager())
         manager->broadcastEvent(INK_EVENT_REFUSED, reinterpret_cast<LPARAM>(this));
@@ -456,7 +467,7 @@ void WordListMenuBarMaster::addWordToDictionary(POINT client) {
     if (!profile->checkWord(item->text().c_str()))
         showWordToDictMenu(this, item->text().c_str(), screen, profile);
     else
-        showTip(client.x, client.y, kAlreadyInDictionary, item);
+        showTip(client.x, client.y, menuText(IDS_WORDMENU_ALREADY_IN_DICT).c_str(), item);
 }
 
 void WordListMenuBarMaster::zoomBegin(unsigned distance, POINT location) {
@@ -482,6 +493,7 @@ void WordListMenuBarMaster::zoomStep(unsigned distance, POINT location) {
 }
 
 void WordListMenuBarMaster::zoomEnd() {
+    checkOwner("zoomEnd");
     win::ScopedLock lock(gestureLock_);
     // Touching the menu with two fingers may have handed the foreground to
     // another window: give it back to the window the user was writing in, and
@@ -550,15 +562,23 @@ LRESULT WordListMenuBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
                 if (!autoExpand_) {
                     alternativesShown_ = !alternativesShown_;
                     rebuild();
-                    computeBoxes(true);
+                    computeBoxes(false);
                 }
                 return 0;
             }
             if (id != kSeparatorId) {
                 const int altIndex = static_cast<int>(id & 0xFFFF);
                 const int word = static_cast<int>(id >> 16) - 1;
-                if (model_.wordAt(word) && altIndex != 0 && model_.pickAlternative(word, altIndex))
-                    return onMessage(MENU_WORDS_CHANGED, 0, 0);
+                const MenuWord* w = model_.wordAt(word);
+                if (!w || altIndex == 0) return 0;
+                const int oldLength = static_cast<int>(w->text().size());
+                const int firstBox = boxOf(word, 0);
+                if (!model_.pickAlternative(word, altIndex)) return 0;
+                {
+                    win::ScopedLock lock(group_->linkLock());
+                    remakeWordRecords(word, firstBox, oldLength);
+                }
+                return onMessage(MENU_WORDS_CHANGED, 0, 0);
             }
             return 0;
         }
@@ -579,7 +599,7 @@ LRESULT WordListMenuBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
             if (!autoExpand_ && (!s.useLetterGuesser || !alternativesShown_) && wordItemUnit) {
                 alternativesShown_ = !alternativesShown_;
                 rebuild();
-                computeBoxes(true);
+                computeBoxes(false);
                 return 0;
             }
             if (!s.useLetterGuesser) return 0;

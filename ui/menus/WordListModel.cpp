@@ -1,13 +1,41 @@
 #include "WordListModel.h"
 
-#include <cwctype>
 #include <new>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <locale.h>
+#include <wctype.h>
+#endif
 
 #include "recognition/RecWordList.h"
 
 namespace {
 const std::wstring kNoText;
+
+// One letter through the platform's case mapping (lower case when `lower`).
+// The C runtime's "C" locale maps a to z only: Cyrillic and accented letters
+// would keep their case.
+wchar_t mapCase(wchar_t c, bool lower) {
+#ifdef _WIN32
+    wchar_t mapped = c;
+    if (LCMapStringW(LOCALE_USER_DEFAULT, lower ? LCMAP_LOWERCASE : LCMAP_UPPERCASE, &c, 1, &mapped,
+                     1) != 1)
+        return c;
+    return mapped;
+#else
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    if (!unicode) return static_cast<wchar_t>(lower ? towlower(c) : towupper(c));
+    return static_cast<wchar_t>(lower ? towlower_l(c, unicode) : towupper_l(c, unicode));
+#endif
+}
 }  // namespace
+
+wchar_t otherCase(wchar_t c) {
+    const wchar_t lower = mapCase(c, true);
+    return lower != c ? lower : mapCase(c, false);
+}
 
 const std::wstring& MenuWord::text() const { return alts.empty() ? kNoText : alts[0]; }
 
@@ -130,9 +158,9 @@ bool WordListModel::toggleCase(int word, int letter) {
     if (word < 0 || word >= wordCount() || words_[word].alts.empty()) return false;
     std::wstring& t = words_[word].alts[0];
     if (letter < 0 || letter >= static_cast<int>(t.size())) return false;
-    const wchar_t c = t[letter];
-    t[letter] = std::iswupper(c) ? static_cast<wchar_t>(std::towlower(c))
-                                 : static_cast<wchar_t>(std::towupper(c));
+    const wchar_t other = otherCase(t[letter]);
+    if (other == t[letter]) return false;
+    t[letter] = other;
     dropOtherAlts(word);
     markChanged(word);
     return true;

@@ -11,6 +11,11 @@
 
 class RecWordList;
 
+// The letter in the other case by the platform's case mapping: lower case
+// for a letter that has a lower case, else upper case; the letter itself
+// when it has no other case.
+wchar_t otherCase(wchar_t c);
+
 struct MenuWord {
     std::vector<std::wstring> alts;  // rank order; the first is the text shown
     std::vector<uint32_t> scores;    // one per alternative
@@ -50,6 +55,8 @@ class WordListModel {
     // insertSpace appends. False when nothing changed.
     bool insertSpace(int word, int letter);
     bool deleteLetter(int word, int letter);
+    // Upper case to lower, anything else to upper (the platform's mapping);
+    // false for a letter without another case (a digit, a sign).
     bool toggleCase(int word, int letter);
     bool replaceLetter(int word, int letter, wchar_t ch);
 

@@ -6,29 +6,41 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <future>
 #include <memory>
 #include <set>
 #include <thread>
 #include <string>
 #include <vector>
 
+#include "core/AppGlobals.h"
 #include "core/HookLibrary.h"
 #include "core/MemoryBlocks.h"
 #include "core/PendingServices.h"
 #include "core/Settings.h"
+#include "core/ShellLink.h"
 #include "ink/InkBlotClient.h"
 #include "ink/KeyboardOutput.h"
+#include "ink/LocalInkManager.h"
 #include "ink/RecResult.h"
+#include "ink/SystemClient.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
 #include "recognition/RecWordList.h"
+#include "tests/ink/KeyRecorder.h"
 #include "tests/recognition/StubRecModule.h"
+#include "tests/shell/FakeHookLibrary.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
+#include "ui/markup/PickerBars.h"
 #include "ui/menus/PureTextMenu.h"
 #include "ui/menus/WordListMenu.h"
 #include "ui/tips/Tips.h"
+#include "win/WinString.h"
 
 #ifndef MENU_REFERENCES
 #define MENU_REFERENCES ""
@@ -113,6 +125,8 @@ class WordMenuTest : public testing::Test {
     void SetUp() override {
         setSettingsRootKey(L"Software\\ScribixTests\\Menus");
         resetSettingsToDefaults();
+        // The program's resources (the texts, the punctuation bar's face) are this program's.
+        appGlobals().instance = GetModuleHandleW(nullptr);
         // Fading has its own test; here the menu stays while the pointer is away.
         wordListBarSettings().fadingPeriod = 0;
         ensureMenuWindowClass();
@@ -151,6 +165,68 @@ class WordMenuTest : public testing::Test {
     }
     static UINT altId(int word, int alt) { return (static_cast<UINT>(word + 1) << 16) | alt; }
 };
+
+// Writes a stroke on the menu: screen points in quarter pixels, then the pen-up mark.
+void writeStroke(BarMaster* menu, const std::vector<POINT>& screen) {
+    const int count = static_cast<int>(screen.size()) + 1;
+    auto* points = static_cast<InkPoint*>(allocMemory(count * static_cast<int>(sizeof(InkPoint))));
+    for (size_t i = 0; i < screen.size(); ++i)
+        points[i] = makeInkPoint(screen[i].x * 4, screen[i].y * 4);
+    points[screen.size()] = kInkSeparator;
+    menu->onStrokes(points, count);
+}
+
+// The middle of letter `letter` of word `word`'s item, in window coordinates.
+POINT letterPoint(BarMaster* menu, int word, int letter) {
+    auto* item = static_cast<BarTextMenuUnit*>(menu->findUnitById(static_cast<UINT>(word)));
+    if (!item) return POINT{-1, -1};
+    int width = 0;
+    const int x = item->letterPosition(letter, &width);
+    return POINT{x + width / 2, (item->rect().top + item->rect().bottom) / 2};
+}
+
+// The menus' texts are the program's string table's (a translated table
+// translates them): the header buttons' tips and the word-to-dictionary
+// menu's item and tips.
+TEST_F(WordMenuTest, TheMenusTextsComeFromTheStringTable) {
+    const HINSTANCE program = GetModuleHandleW(nullptr);
+    struct Text {
+        UINT id;
+        const wchar_t* text;
+    } table[] = {
+        {17, L"Move Bar"},
+        {19, L"Already in Dictionary"},
+        {20, L"Add to Dictionary"},
+        {21, L"Could not be added to Dictionary"},
+        {22, L"Close"},
+        {23, L"Scroll Left"},
+        {24, L"Scroll Right"},
+        {25, L"Pin/Unpin WordMenu"},
+        {26, L"Submit"},
+    };
+    for (const Text& t : table) EXPECT_EQ(win::loadString(program, t.id), t.text) << t.id;
+
+    wordListBarSettings().acceptMenuMode = 1;  // with "Submit"
+    WordListMenuBarMaster* menu = openFor(makeList({L"tips"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    struct Tip {
+        UINT unit, text;
+    } tips[] = {
+        {WORD_MENU_PIN, 25},   {WORD_MENU_MOVE, 17},        {WORD_MENU_SUBMIT, 26},
+        {WORD_MENU_CLOSE, 22}, {WORD_MENU_SCROLL_LEFT, 23}, {WORD_MENU_SCROLL_RIGHT, 24},
+    };
+    for (const Tip& t : tips) {
+        BarUnit* unit = menu->findUnitById(t.unit);
+        ASSERT_TRUE(unit) << t.unit;
+        const wchar_t* tip = unit->getTipText();
+        EXPECT_EQ(std::wstring(tip ? tip : L"(none)"), win::loadString(program, t.text)) << t.unit;
+    }
+    WordToDictMenu* dict = showWordToDictMenu(menu, L"tips", POINT{80, 160}, nullptr);
+    ASSERT_TRUE(dict);
+    pump(300);
+    ASSERT_EQ(dict->unitCount(), 1);
+    EXPECT_EQ(static_cast<BarTextMenuUnit*>(dict->unit(0))->text(), win::loadString(program, 20));
+}
 
 TEST_F(WordMenuTest, ShowsTheWordsWithTheirAlternatives) {
     WordListMenuBarMaster* menu =
@@ -302,6 +378,32 @@ TEST_F(WordMenuTest, TappingALetterOpensItsGuessesAndAPickReplacesIt) {
     pump(300);
     EXPECT_EQ(menu->listText(), L"hello wold");
     EXPECT_EQ(menu->childMenu(), nullptr);
+}
+
+// With the pen, the letter-guess menu (a plain menu that takes no ink) lies
+// over the word-list menu that opened it: the pen-down there is the word-list
+// menu's, which hands a tap on to the letter-guess menu. Taking the word-list
+// menu leaves the letter-guess menu of its group open.
+TEST_F(WordMenuTest, APenTapOnTheLetterGuessMenuPicksFromIt) {
+    WordListMenuBarMaster* menu =
+        openFor(makeList({L"hello", L"wrld|world|weld"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    const POINT letter = letterPoint(menu, 2, 1);
+    menu->postMsgToUnits(MENU_LETTER_GUESS, kAllUnits, 0, packPoint(letter.x, letter.y));
+    pump(300);
+    auto* guess = static_cast<GuessSymbMenu*>(menu->childMenu());
+    ASSERT_TRUE(guess && guess->isKindOf(L"GuessSymbMenu"));
+    const HWND guessWindow = guess->window();
+    const POINT o = centreOf(guess, L'o');
+    EXPECT_EQ(guess->claimsPoint(nullptr, o.x, o.y), 0) << "a plain menu takes no ink";
+    ASSERT_EQ(menu->claimsPoint(nullptr, o.x, o.y), 1);
+    // The ink manager names the client it gave the pen-down to.
+    guess->onNotify(INK_EVENT_ACCEPTED, reinterpret_cast<LPARAM>(static_cast<LocalClient*>(menu)));
+    ASSERT_TRUE(IsWindow(guessWindow)) << "taking the word-list menu closed its letter-guess menu";
+    writeStroke(menu, {o, POINT{o.x + 1, o.y}});
+    pump(300);
+    EXPECT_EQ(menu->listText(), L"hello wold");
+    EXPECT_FALSE(IsWindow(guessWindow));
 }
 
 TEST_F(WordMenuTest, AResultWiderThanTwoThirdsOfTheScreenPages) {
@@ -481,8 +583,8 @@ TEST(InkBlot, ShownAtTheCaretItTakesFlicksAndGoesAfterItsTime) {
             static_cast<InkPoint*>(allocMemory(static_cast<int>(flick.size() * sizeof(InkPoint))));
         std::copy(flick.begin(), flick.end(), points);
         EXPECT_EQ(blot.onStrokes(points, static_cast<int>(flick.size())), 1);
-        EXPECT_FALSE(blot.visible());
         EXPECT_TRUE(sxtest::pumpUntil([&] { return field.text() == L"ab "; }, 2000));
+        EXPECT_FALSE(blot.visible());
 
         // The time runs out even with the caret in place.
         ASSERT_TRUE(blot.showBlot(field.edit, 0));
@@ -534,25 +636,23 @@ TEST_F(WordMenuTest, WordToDictionaryMenuOffersTheWord) {
     EXPECT_EQ(std::wstring(dict->word()).size(), 127u);
     ASSERT_EQ(dict->unitCount(), 1);
     EXPECT_EQ(static_cast<BarTextMenuUnit*>(dict->unit(0))->text(), L"Add to Dictionary");
-    // It is of the word-list menu's group: the word-list menu stays open.
+    // It is of the word-list menu's group: a pen-down on it leaves the word-list menu open.
     EXPECT_TRUE(menu->group()->contains(dict));
+    menu->onNotify(INK_EVENT_ACCEPTED, reinterpret_cast<LPARAM>(static_cast<LocalClient*>(dict)));
+    ASSERT_EQ(openWordListMenu(), menu);
+    // ... and a pen-down on the word-list menu leaves it open.
+    dict->onNotify(INK_EVENT_ACCEPTED, reinterpret_cast<LPARAM>(static_cast<LocalClient*>(menu)));
+    ASSERT_TRUE(IsWindow(dict->window()));
     screenshot::Result shot =
         screenshot::checkWindow(dict->window(), kReferences, "word_to_dict_menu");
     EXPECT_TRUE(shot.ok) << shot.message;
-    // Without a profile nothing is added and the menu closes.
+    // Without a profile nothing is added, no tip shows, and the menu closes.
+    const HWND dictWindow = dict->window();
     ASSERT_TRUE(clickAt(centreOf(dict, 1)));
     pump(300);
-    EXPECT_TRUE(isWordListMenuOpen());
-}
-
-// Writes a stroke on the menu: screen points in quarter pixels, then the pen-up mark.
-void writeStroke(BarMaster* menu, const std::vector<POINT>& screen) {
-    const int count = static_cast<int>(screen.size()) + 1;
-    auto* points = static_cast<InkPoint*>(allocMemory(count * static_cast<int>(sizeof(InkPoint))));
-    for (size_t i = 0; i < screen.size(); ++i)
-        points[i] = makeInkPoint(screen[i].x * 4, screen[i].y * 4);
-    points[screen.size()] = kInkSeparator;
-    menu->onStrokes(points, count);
+    EXPECT_FALSE(IsWindow(dictWindow)) << "the word-to-dictionary menu stays after the pick";
+    EXPECT_EQ(openWordListMenu(), menu);
+    EXPECT_TRUE(!menu->tips() || !IsWindowVisible(menu->tips()->window()));
 }
 
 TEST_F(WordMenuTest, AfterADragTheHoverFollowsThePointer) {
@@ -730,6 +830,375 @@ TEST_F(WordMenuTest, AddingAWordTheDictionaryKnowsSaysSoOnTheWordListMenu) {
         screenshot::checkWindow(menu->tips()->window(), kReferences, "tip_already_in_dictionary");
     EXPECT_TRUE(shot.ok) << shot.message;
     menu->hideTip(true);
+
+    // A word the dictionary does not know, which it refuses to take: the tip says so.
+    dict = showWordToDictMenu(menu, L"unknown", word, &profile);
+    ASSERT_TRUE(dict);
+    pump(300);
+    const HWND dictWindow = dict->window();
+    ASSERT_TRUE(clickAt(centreOf(dict, 1)));
+    pump(200);
+    EXPECT_FALSE(IsWindow(dictWindow));
+    ASSERT_TRUE(menu->tips());
+    EXPECT_EQ(menu->tips()->text(), L"Could not be added to Dictionary");
+    menu->hideTip(true);
+}
+
+// The guesses of every letter box of the menu, box by box.
+std::vector<std::wstring> boxGuesses(const WordListBaseMaster* menu) {
+    std::vector<std::wstring> out;
+    for (const LetterRecord& r : menu->boxes().records) out.emplace_back(r.guesses, r.count);
+    return out;
+}
+
+// Every edit of the menu keeps the guesses of the boxes it does not change:
+// a box gains or loses its record only where a letter came or went.
+TEST_F(WordMenuTest, LetterGuessesSurviveEveryEdit) {
+    wordListBarSettings().correctRecTimeout = 60000;  // the test hands the answers over itself
+    WordListMenuBarMaster* menu =
+        openFor(makeList({L"hello|hallo", L"wrld|world|weld"}), nullptr, POINT{60, 200});
+    ASSERT_TRUE(menu);
+    using Boxes = std::vector<std::wstring>;
+    ASSERT_EQ(boxGuesses(menu),
+              (Boxes{L"h", L"ea", L"l", L"l", L"o", L"", L"wo", L"roe", L"lr", L"dl", L""}));
+    auto edit = [&](UINT code, int word, int letter) {
+        menu->onMessage(code, letter, reinterpret_cast<LPARAM>(menu->findUnitById(word)));
+        pump(100);
+    };
+
+    edit(MENU_LETTER_CASE, 2, 0);
+    EXPECT_EQ(menu->listText(), L"hello Wrld");
+    EXPECT_EQ(boxGuesses(menu),
+              (Boxes{L"h", L"ea", L"l", L"l", L"o", L"", L"wo", L"roe", L"lr", L"dl", L""}))
+        << "after a case change";
+
+    edit(MENU_LETTER_SPACE, 2, 2);
+    EXPECT_EQ(menu->listText(), L"hello Wr ld");
+    EXPECT_EQ(boxGuesses(menu),
+              (Boxes{L"h", L"ea", L"l", L"l", L"o", L"", L"wo", L"roe", L"", L"lr", L"dl", L""}))
+        << "after a blank was inserted";
+
+    edit(MENU_LETTER_DELETE, 2, 1);
+    EXPECT_EQ(menu->listText(), L"hello W ld");
+    EXPECT_EQ(boxGuesses(menu),
+              (Boxes{L"h", L"ea", L"l", L"l", L"o", L"", L"wo", L"", L"lr", L"dl", L""}))
+        << "after a letter was deleted";
+
+    // Picking an alternative remakes the boxes of its own word only.
+    menu->onMessage(BAR_UNIT_PICKED, altId(0, 1), 0);
+    pump(100);
+    EXPECT_EQ(menu->listText(), L"hallo W ld");
+    EXPECT_EQ(boxGuesses(menu),
+              (Boxes{L"h", L"ae", L"l", L"l", L"o", L"", L"wo", L"", L"lr", L"dl", L""}))
+        << "after an alternative was picked";
+
+    // A letter-guess pick: 'l' for the 'd' of "W ld".
+    menu->onMessage(MENU_GUESS_PICKED, L'l', (3 << 16) | 2);
+    pump(100);
+    EXPECT_EQ(menu->listText(), L"hallo W ll");
+    EXPECT_EQ(boxGuesses(menu),
+              (Boxes{L"h", L"ae", L"l", L"l", L"o", L"", L"wo", L"", L"lr", L"dl", L""}))
+        << "after a letter-guess pick";
+
+    // Writing a letter into the box after the text: a new empty box follows it.
+    const CBoxedInput& boxes = menu->boxes();
+    ASSERT_FALSE(boxes.widths.empty());
+    int x = boxes.left;
+    for (size_t i = 0; i + 1 < boxes.widths.size(); ++i) x += boxes.widths[i];
+    POINT centre = {x + boxes.widths.back() / 2, boxes.top + boxes.height / 2};
+    ClientToScreen(menu->window(), &centre);
+    std::vector<POINT> circle;
+    for (int i = 0; i <= 16; ++i) {
+        const double angle = i * 3.14159265 / 8;
+        circle.push_back(POINT{centre.x + static_cast<LONG>(7 * std::cos(angle)),
+                               centre.y + static_cast<LONG>(7 * std::sin(angle))});
+    }
+    writeStroke(menu, circle);
+    pump(200);
+    std::unique_ptr<RecWordList> answer = makeList({L"x|X"});
+    menu->takeAnswers(answer.get());
+    EXPECT_EQ(menu->listText(), L"hallo W llx");
+    EXPECT_EQ(boxGuesses(menu),
+              (Boxes{L"h", L"ae", L"l", L"l", L"o", L"", L"wo", L"", L"lr", L"dl", L"xX", L""}))
+        << "after writing into the box after the text";
+}
+
+// While a punctuation bar runs modally for a menu, a thread timer of the
+// test's own thread looks at it and picks `answer` on it.
+struct SeenBar {
+    bool open = false;
+    bool inGroup = false;      // a member of the menu's group
+    bool ownedByMenu = false;  // its window is owned by the menu's window
+    bool keysOffered = false;  // an editing key could be picked
+    bool menuStayed = false;   // a pen-down on the bar left the menu open
+};
+std::function<void()> g_onBarTimer;
+
+void CALLBACK barTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!DelimBarMaster::openBar()) return;
+    KillTimer(nullptr, id);
+    if (g_onBarTimer) g_onBarTimer();
+    // A bar the pick did not close would hold the test in its modal loop.
+    if (DelimBarMaster* left = DelimBarMaster::openBar())
+        PostMessageW(left->window(), WM_CLOSE, 0, 0);
+}
+
+UINT_PTR watchBar(int answer, SeenBar* seen) {
+    g_onBarTimer = [answer, seen] {
+        DelimBarMaster* bar = DelimBarMaster::openBar();
+        seen->open = true;
+        WordListMenuBarMaster* menu = openWordListMenu();
+        LocalClient* client = bar;
+        seen->inGroup = menu && menu->group() && menu->group()->contains(client);
+        seen->ownedByMenu = menu && GetWindow(bar->window(), GW_OWNER) == menu->window() &&
+                            GetParent(bar->window()) == menu->window();
+        BarUnit* left = bar->findUnitById(kDelimVirtualKey + VK_LEFT);
+        seen->keysOffered = left && left->enabled();
+        // The pen went down on the bar: the ink manager names it to every client.
+        if (menu) menu->onNotify(INK_EVENT_ACCEPTED, reinterpret_cast<LPARAM>(client));
+        seen->menuStayed = menu && openWordListMenu() == menu;
+        bar->onMessage(BAR_UNIT_PICKED, answer, 0);
+    };
+    return SetTimer(nullptr, 0, 100, barTimer);
+}
+
+// A sign picked on the punctuation bar for a letter (gesture 704, or the
+// letter-guess menu's ",.;") replaces it: the bar is offered with its signs
+// only, belongs to the menu's group and is owned by the menu, so that a
+// pen-down on it neither closes the menu nor loses the pick.
+TEST_F(WordMenuTest, ASignFromThePunctuationBarReplacesTheLetter) {
+    struct Case {
+        const char* name;
+        bool viaGuessMenu;
+        int word, letter;
+        int answer;
+        std::wstring text;
+    } cases[] = {
+        {"a sign for a letter", false, 2, 1, L',', L"hello w,ld"},
+        {"a sign for the blank between words goes before it", false, 1, 0, L',', L"hello, wrld"},
+        {"the euro sign", false, 2, 0, 0x20AC, L"hello \x20ACrld"},
+        {"a key is no sign", false, 2, 1, kDelimVirtualKey + VK_LEFT, L"hello wrld"},
+        {"undo is no sign", false, 2, 1, DELIM_UNDO, L"hello wrld"},
+        {"the letter-guess menu's signs", true, 2, 1, L'.', L"hello w.ld"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WordListMenuBarMaster* menu =
+            openFor(makeList({L"hello", L"wrld|world"}), nullptr, POINT{60, 200});
+        ASSERT_TRUE(menu);
+        const POINT at = letterPoint(menu, c.word, c.letter);
+        if (c.viaGuessMenu) {
+            menu->postMsgToUnits(MENU_LETTER_GUESS, kAllUnits, 0, packPoint(at.x, at.y));
+            pump(300);
+            BarTextMenuMaster* guess = menu->childMenu();
+            ASSERT_TRUE(guess && guess->isKindOf(L"GuessSymbMenu"));
+            guess->onMessage(BAR_UNIT_PICKED, kGuessPunctuationId, 0);
+        } else {
+            menu->postMsgToUnits(MENU_LETTER_SIGN, kAllUnits, 0, packPoint(at.x, at.y));
+        }
+        SeenBar seen;
+        const UINT_PTR timer = watchBar(c.answer, &seen);
+        sxtest::pumpUntil([&] { return seen.open && !DelimBarMaster::openBar(); }, 3000);
+        KillTimer(nullptr, timer);
+        pump(100);
+        EXPECT_TRUE(seen.open) << "no punctuation bar";
+        EXPECT_TRUE(seen.inGroup);
+        EXPECT_TRUE(seen.ownedByMenu);
+        EXPECT_FALSE(seen.keysOffered) << "the bar offers keys besides the signs";
+        EXPECT_TRUE(seen.menuStayed) << "a pen-down on the bar closed the menu";
+        menu = openWordListMenu();
+        ASSERT_TRUE(menu);
+        EXPECT_EQ(menu->listText(), c.text);
+        PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+        pump(200);
+    }
+}
+
+// Corrections replace the last recognition's text, typed as the system
+// client typed it: with a space after it when that recognition's profile
+// (perhaps the field's own) adds one. Each is a delivery of the result, which
+// the foreground change's guard counts.
+TEST_F(WordMenuTest, CorrectionsFollowTheLastRecognitionsSpaceAndCountAsDeliveries) {
+    for (bool spaceAfter : {true, false}) {
+        SCOPED_TRACE(spaceAfter ? "typed with a space after" : "typed without one");
+        TargetField field;
+        field.typed(spaceAfter ? L"hello wrld " : L"hello wrld");
+        noteRecognitionSpaceAfter(spaceAfter);
+        WordListMenuBarMaster* menu =
+            openFor(makeList({L"hello", L"wrld|world"}), field.edit, POINT{60, 80});
+        ASSERT_TRUE(menu);
+        const DWORD before = GetTickCount();
+        Sleep(20);
+        menu->onMessage(BAR_UNIT_PICKED, altId(2, 1), 0);
+        const std::wstring expected = spaceAfter ? L"hello world " : L"hello world";
+        EXPECT_TRUE(sxtest::pumpUntil([&] { return field.text() == expected; }, 3000));
+        const std::wstring now = field.text();
+        EXPECT_EQ(std::string(now.begin(), now.end()),
+                  std::string(expected.begin(), expected.end()));
+        EXPECT_LT(getLastResultDeliveryTick() - before - 1, 10000u)
+            << "the menu's delivery was not noted";
+        PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+        pump(200);
+    }
+    noteRecognitionSpaceAfter(false);
+}
+
+// Pinning the menu is announced to every client, from whichever thread
+// changed the pen settings: the menu stops fading on its own thread.
+TEST_F(WordMenuTest, PinnedFromAnotherThreadTheMenuStopsFading) {
+    wordListBarSettings().fadingPeriod = 1800;
+    ASSERT_TRUE(xdotool("mousemove 900 700 sleep 0.1"));
+    WordListMenuBarMaster* menu = openFor(makeList({L"pinned"}), nullptr, POINT{60, 80});
+    ASSERT_TRUE(menu);
+    ASSERT_TRUE(menu->fading());
+    wordListBarSettings().autoShow = 3;
+    // (This thread answers what the other one sends meanwhile.)
+    auto other =
+        std::async(std::launch::async, [menu] { menu->onNotify(INK_EVENT_PEN_CHANGED, 0); });
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] { return other.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        3000));
+    pump(2600);  // longer than the whole fall from the start to the end opacity
+    ASSERT_TRUE(isWordListMenuOpen()) << "the pinned menu faded away";
+    EXPECT_FALSE(menu->isLayered());
+    wordListBarSettings().autoShow = 2;
+}
+
+// The ink manager of the test's own, over a hook library that does nothing.
+class TestInkManager {
+  public:
+    TestInkManager() {
+        previous_ = setHookLibrary(&hooks_);
+        hooks_.SetInitValues();
+        manager_ = new LocalInkManager;
+        appGlobals().inkManager = manager_;
+    }
+    ~TestInkManager() {
+        appGlobals().inkManager = nullptr;
+        delete manager_;
+        setHookLibrary(previous_ == &hooks_ ? nullptr : previous_);
+    }
+    LocalInkManager* operator->() const { return manager_; }
+
+  private:
+    FakeHookLibrary hooks_;
+    HookLibrary* previous_ = nullptr;
+    LocalInkManager* manager_ = nullptr;
+};
+
+class CountingBlot : public InkBlotClient {
+  public:
+    int asked = 0;
+    int claimsPoint(HWND window, int x, int y) override {
+        ++asked;
+        return InkBlotClient::claimsPoint(window, x, y);
+    }
+};
+
+// As the program starts it the blot is registered but hidden: a pen-down at
+// the caret goes elsewhere, and the blot is never asked for it.
+TEST(InkBlot, RegisteredAtStartItIsNeverAskedForAPenDown) {
+    setSettingsRootKey(L"Software\\ScribixTests\\Menus");
+    resetSettingsToDefaults();
+    TargetField field;
+    field.typed(L"ab");
+    POINT caret = {0, 0};
+    GetCaretPos(&caret);
+    ClientToScreen(field.edit, &caret);
+    {
+        TestInkManager manager;
+        ASSERT_TRUE(startInkBlotClient());
+        InkBlotClient* started = inkBlotClient();
+        ASSERT_TRUE(started);
+        EXPECT_TRUE(manager->isRegistered(started));
+        EXPECT_FALSE(started->visible());
+        auto* counting = new CountingBlot;
+        ASSERT_TRUE(counting->registerSelf());
+        EXPECT_EQ(manager->findClientAt(field.edit, caret.x, caret.y), nullptr);
+        EXPECT_EQ(manager->findClientAt(field.edit, caret.x + 3, caret.y + 3), nullptr);
+        EXPECT_EQ(counting->asked, 0);
+    }
+    EXPECT_EQ(inkBlotClient(), nullptr);
+    sxtest::deleteUserKey(L"Software\\ScribixTests\\Menus");
+}
+
+// The shell's punctuation bar for the ink blot, without the rest of the shell.
+class PunctuationLink : public ShellLink {
+  public:
+    int showPunctuationPopup(void* ownerList, HWND window, POINT position, int mode) override {
+        return ::showPunctuationPopup(ownerList, window, position, mode);
+    }
+};
+
+// An upward flick on the blot arrives on the pen-event thread, which must not
+// wait for the punctuation bar: the bar runs on the blot's own (the UI)
+// thread, and its answer is typed as what it is: a key, a command or a sign.
+TEST(InkBlot, AnUpwardFlickShowsThePunctuationBarOnTheUiThreadAndTypesTheAnswer) {
+    setSettingsRootKey(L"Software\\ScribixTests\\Menus");
+    resetSettingsToDefaults();
+    appGlobals().instance = GetModuleHandleW(nullptr);
+    ensureMenuWindowClass();
+    PunctuationLink link;
+    setShellLink(&link);
+    struct Case {
+        const char* name;
+        int answer;
+        std::string keys;
+    } cases[] = {
+        {"a sign", L',', "+Comma -Comma"},
+        {"redo", DELIM_REDO, "+Ctrl +Y -Y -Ctrl"},
+        {"undo", DELIM_UNDO, "+Ctrl +Z -Z -Ctrl"},
+        {"a key", kDelimVirtualKey + VK_LEFT, "+Left -Left"},
+        {"nothing", DELIM_CLOSE, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TargetField field;
+        field.typed(L"ab");
+        InkBlotClient blot;
+        ASSERT_TRUE(blot.showBlot(field.edit, 0));
+        const RECT r = blot.blotRect();
+        std::vector<InkPoint> flick;
+        for (int i = 0; i <= 42; i += 6)
+            flick.push_back(makeInkPoint((r.left + 5) * 4, (r.bottom - i) * 4));
+        typingtest::KeyRecorder keys;
+        auto pen = std::async(std::launch::async, [&] {
+            auto* points = static_cast<InkPoint*>(
+                allocMemory(static_cast<int>(flick.size() * sizeof(InkPoint))));
+            std::copy(flick.begin(), flick.end(), points);
+            return blot.onStrokes(points, static_cast<int>(flick.size()));
+        });
+        const bool penReturned = pen.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+        EXPECT_TRUE(penReturned) << "the pen-event thread waits for the punctuation bar";
+        if (!penReturned) {
+            if (DelimBarMaster* bar = DelimBarMaster::openBar())
+                PostMessageW(bar->window(), WM_CLOSE, 0, 0);
+            pen.wait();
+            continue;
+        }
+        EXPECT_EQ(pen.get(), 1);
+        SeenBar seen;
+        g_onBarTimer = [&] {
+            DelimBarMaster* bar = DelimBarMaster::openBar();
+            seen.open = GetWindowThreadProcessId(bar->window(), nullptr) == GetCurrentThreadId();
+            BarUnit* left = bar->findUnitById(kDelimVirtualKey + VK_LEFT);
+            seen.keysOffered = left && left->enabled();
+            bar->onMessage(BAR_UNIT_PICKED, c.answer, 0);
+        };
+        const UINT_PTR timer = SetTimer(nullptr, 0, 100, barTimer);
+        sxtest::pumpUntil([&] { return seen.open && !DelimBarMaster::openBar(); }, 3000);
+        KillTimer(nullptr, timer);
+        EXPECT_TRUE(seen.open) << "no punctuation bar on the blot's thread";
+        EXPECT_TRUE(seen.keysOffered) << "the blot's bar offers the keys too";
+        pump(800);  // the pause after the answer
+        EXPECT_EQ(keys.log, c.keys);
+        // After an answer the blot shows again at the caret; after none it stays away.
+        EXPECT_EQ(blot.visible(), !c.keys.empty());
+        blot.hideBlot();
+    }
+    g_onBarTimer = nullptr;
+    setShellLink(nullptr);
+    sxtest::deleteUserKey(L"Software\\ScribixTests\\Menus");
 }
 
 }  // namespace

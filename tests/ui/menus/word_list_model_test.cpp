@@ -114,6 +114,38 @@ TEST(WordListModel, LetterEditsChangeTheFirstAlternativeAndDropTheOthers) {
     }
 }
 
+// Gesture 703 changes a letter's case with the platform's mapping: upper to
+// lower, anything else to upper; a letter without another case is no change.
+TEST(WordListModel, CaseChangeFollowsThePlatformsCaseMapping) {
+    struct Row {
+        std::wstring word;
+        int letter;
+        std::wstring after;
+    } rows[] = {
+        {L"wrld", 0, L"Wrld"},
+        {L"Wrld", 0, L"wrld"},
+        {L"\x0436\x0443\x043A", 0, L"\x0416\x0443\x043A"},  // Cyrillic zhe
+        {L"\x0416\x0443\x043A", 0, L"\x0436\x0443\x043A"},
+        {L"\x00E9lan", 0, L"\x00C9lan"},  // e acute
+        {L"\x00C9lan", 0, L"\x00E9lan"},
+        {L"se\x00F1or", 2, L"se\x00D1or"},      // n tilde
+        {L"\x03B1\x03B2", 1, L"\x03B1\x0392"},  // Greek beta
+        {L"\x0105", 0, L"\x0104"},              // a ogonek
+        {L"b4", 1, L"b4"},                      // a digit has no case
+        {L"b,", 1, L"b,"},
+    };
+    for (const Row& r : rows) {
+        auto list = makeList({r.word});
+        WordListModel model(*list);
+        model.prepareForLetterEditing();
+        const bool changes = r.after != r.word;
+        SCOPED_TRACE(testing::Message() << "letter " << r.letter << " of row " << (&r - rows));
+        EXPECT_EQ(model.toggleCase(0, r.letter), changes);
+        EXPECT_TRUE(model.wordAt(0)->text() == r.after);
+        EXPECT_EQ(model.lastChanged(), changes ? 0 : -1);
+    }
+}
+
 TEST(WordListModel, ChangedRangeCoversEveryChangedWord) {
     auto list = makeList({L"a|b", L"c|d", L"e|f"});
     WordListModel model(*list);

@@ -5,6 +5,7 @@
 // read from the target.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <map>
@@ -44,6 +45,32 @@ void writeMenuSetting(const wchar_t* name, int value) {
     setSettingsRootKey(previous.c_str());
 }
 
+// Removes the user's dictionary of the program's English data: the words an
+// earlier run added would be known already.
+void removeUserDictionary() {
+    wchar_t appData[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData))) return;
+    DeleteFileW((std::wstring(appData) + L"\\Scribix\\English\\default.voc").c_str());
+}
+
+// The program's bars and menus of its own (class "VexaInkServiceMenuBarWndClass")
+// with `title`, visible on the screen.
+HWND barWindow(const wchar_t* title) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, BAR_WINDOW_CLASS, title))) {
+        RECT r;
+        if (IsWindowVisible(window) && GetWindowRect(window, &r) && r.left >= 0) return window;
+    }
+    return nullptr;
+}
+
+// The screen point of a key of the punctuation bar (its cells are 31 x 27).
+POINT punctuationKey(HWND bar, int column, int row) {
+    RECT r = {};
+    GetWindowRect(bar, &r);
+    return POINT{r.left + column * 31 + 18, r.top + row * 27 + 15};
+}
+
 bool tapAt(POINT p, int button = 1) {
     return hostshell::run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
                               " sleep 0.2 click " + std::to_string(button) + " sleep 0.3",
@@ -59,6 +86,7 @@ class WordMenuEndToEnd : public testing::Test {
         writeMenuSetting(L"acceptMenuMode", 0);
         // The menu stays while the test's pointer is elsewhere; fading has its own test.
         writeMenuSetting(L"fadingPeriod", 0);
+        removeUserDictionary();
         ASSERT_TRUE(scribix_.start());
         ASSERT_TRUE(openFocusedEdit(target_, &field_));
     }
@@ -86,14 +114,7 @@ class WordMenuEndToEnd : public testing::Test {
         }
         return out;
     }
-    HWND menuWindow() {
-        HWND window = nullptr;
-        while ((window = FindWindowExW(nullptr, window, BAR_WINDOW_CLASS, L"WordMenuBar"))) {
-            RECT r;
-            if (IsWindowVisible(window) && GetWindowRect(window, &r) && r.left >= 0) return window;
-        }
-        return nullptr;
-    }
+    HWND menuWindow() { return barWindow(L"WordMenuBar"); }
     bool fieldHolds(const std::wstring& text, DWORD ms = 4000) {
         return sxtest::pumpUntil([&] { return target_->text() == text; }, ms);
     }
@@ -200,6 +221,58 @@ TEST_F(WordMenuEndToEnd, AddToDictionaryMakesTheNextWritingReadTheWord) {
     SetWindowTextW(target_->control(), L"");
     ASSERT_TRUE(writeWithPen("scribix", field_.left + 20, field_.top + 60));
     EXPECT_EQ(scribix_.resultAfter(2, 8000), "scribix");
+}
+
+// A sign picked on the punctuation bar for a letter of the menu arrives in
+// the field: by gesture 704 (up and back down over the letter) and by the
+// letter-guess menu's ",.;" item. The bar offers the signs only, and a sign for
+// the blank between two words goes before the blank.
+TEST_F(WordMenuEndToEnd, SignsPickedForLettersArriveInTheField) {
+    ASSERT_TRUE(writeAndWaitForMenu("hello world", 1)) << "no word-list menu after the writing";
+    const std::string typed = fieldText();
+    const size_t gap = typed.find(' ');
+    ASSERT_NE(gap, std::string::npos) << "one word read: \"" << typed << "\"";
+    std::map<unsigned, Item> shown = items();
+    const Item* blank = nullptr;
+    for (const auto& [id, item] : shown)
+        if (id > 0 && id < 0x10000 && item.text == " " && !blank) blank = &item;
+    ASSERT_TRUE(blank) << "no blank between the words";
+
+    const POINT b = blank->centre();
+    ASSERT_TRUE(drawStroke({{b.x, b.y + 10}, {b.x, b.y - 50}, {b.x, b.y + 12}}));
+    HWND bar = nullptr;
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return (bar = barWindow(L"Scribix")) != nullptr; }, 4000))
+        << "no punctuation bar for the blank";
+    // Only signs are offered: Left does nothing and the bar stays.
+    ASSERT_TRUE(tapAt(punctuationKey(bar, 6, 4)));
+    sxtest::pumpUntil([] { return false; }, 500);
+    EXPECT_EQ(fieldText(), typed);
+    ASSERT_TRUE(IsWindowVisible(bar)) << "the bar went with a tap on a key it does not offer";
+    ASSERT_TRUE(tapAt(punctuationKey(bar, 0, 0)));  // ','
+    std::string expected = typed;
+    expected.insert(gap, ",");
+    EXPECT_TRUE(fieldHolds(std::wstring(expected.begin(), expected.end())))
+        << "the field holds \"" << fieldText() << "\", not \"" << expected << "\"";
+    ASSERT_NE(menuWindow(), nullptr) << "the menu closed with the pick";
+
+    // The second letter of the first word: its letter-guess menu, then its signs.
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return items().count(0) != 0; }, 2000));
+    const Item first = items()[0];
+    const int letter = (first.rect.right - first.rect.left) / static_cast<int>(first.text.size());
+    ASSERT_TRUE(tapAt(POINT{first.rect.left + letter + letter / 2, first.centre().y}));
+    HWND guess = nullptr;
+    ASSERT_TRUE(
+        sxtest::pumpUntil([&] { return (guess = barWindow(L"PureTextMenu")) != nullptr; }, 3000))
+        << "no letter-guess menu";
+    RECT g = {};
+    GetWindowRect(guess, &g);
+    ASSERT_TRUE(tapAt(POINT{(g.left + g.right) / 2, g.bottom - 8}));  // the last row: ",.;"
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return (bar = barWindow(L"Scribix")) != nullptr; }, 4000))
+        << "no punctuation bar from the letter-guess menu";
+    ASSERT_TRUE(tapAt(punctuationKey(bar, 0, 1)));  // '.'
+    expected[1] = '.';
+    EXPECT_TRUE(fieldHolds(std::wstring(expected.begin(), expected.end())))
+        << "the field holds \"" << fieldText() << "\", not \"" << expected << "\"";
 }
 
 }  // namespace
