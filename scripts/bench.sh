@@ -22,7 +22,8 @@ scripts/build.sh bench "$tree"
 for b in build/bench/bench/*/bench_*; do
   [ -x "$b" ] || continue
   echo "== native: $(basename "$b")"
-  "$b" "$@"
+  # From its build folder: the scratch files some write stay in the build.
+  (cd "$(dirname "$b")" && "./$(basename "$b")" "$@")
 done
 
 export SCRIBIX_HEAP_CHECKS=0 SCRIBIX_CHECKS=0
