@@ -92,10 +92,11 @@ class RecModule : public VexaSuper {
                                   int32_t room) = 0;
     virtual int32_t PSO_AddLexGeneratorToRecContext(PSO_HRC context, const void* bytes,
                                                     int32_t length) = 0;
-    virtual PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes,
-                                                      int32_t length) = 0;
+    // `bytes` end at a NUL byte after them (null: a new, empty dictionary).
+    virtual PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes) = 0;
+    // Buffer null: the dump's size; else `buffer` holds that many bytes.
     virtual int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC context, PSO_HUSERDICT dictionary,
-                                                   void* buffer, int32_t room) = 0;
+                                                   void* buffer) = 0;
     virtual int32_t PSO_UserDict_Features(PSO_HRC context, PSO_HUSERDICT dictionary,
                                           int32_t* wordCount) = 0;
     virtual int32_t PSO_UserDict_AddWord(PSO_HRC context, PSO_HUSERDICT dictionary,

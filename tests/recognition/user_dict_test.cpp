@@ -182,10 +182,15 @@ TEST_F(UserDicts, ADamagedFileIsRefusedAndLeftAsItIs) {
     struct Case {
         const char* what;
         std::string bytes;
+        const char* trace;
     } cases[] = {
-        {"cut short", dump.substr(0, dump.size() - 3)},
-        {"garbage after the header", std::string(kHeader) + std::string("\x01\xff\x00\x7f\x02", 5)},
-        {"garbage", std::string("\x00\x13\x8f\xfe\x01\x02garbage\x00\x1b", 16)},
+        {"cut short", dump.substr(0, dump.size() - 3), "LoadUserDictFromFile: the engine refused"},
+        {"garbage after the header", std::string(kHeader) + "\x01\xff\x7f\x02",
+         "LoadUserDictFromFile: the engine refused"},
+        // The library would read such a file only up to its first NUL.
+        {"garbage with NUL bytes", std::string("\x00\x13\x8f\xfe\x01\x02garbage\x00\x1b", 16),
+         "holds a NUL byte"},
+        {"a list with a NUL byte", std::string("alpha\r\n\0beta\r\n", 14), "holds a NUL byte"},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(rt::writeBytes(key, c.bytes)) << c.what;
@@ -194,7 +199,7 @@ TEST_F(UserDicts, ADamagedFileIsRefusedAndLeftAsItIs) {
         start();
         RecProfile& again = defaultProfile();
         EXPECT_EQ(again.findUserDict(key.c_str()), nullptr) << c.what;
-        EXPECT_TRUE(traces.contains("LoadUserDictFromFile: the engine refused")) << c.what;
+        EXPECT_TRUE(traces.contains(c.trace)) << c.what;
         EXPECT_TRUE(messages_.saw(L"Error while loading the user dictionary -  " + key +
                                   L"\nUser dictionary feature is turned off."))
             << c.what;
