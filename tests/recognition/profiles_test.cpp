@@ -8,6 +8,7 @@
 
 #include "../support/FileHolder.h"
 #include "RecTestSupport.h"
+#include "recognition/LanguageTables.h"
 #include "xml/LiteDom.h"
 
 namespace {
@@ -101,6 +102,39 @@ TEST_F(Profiles, TheFirstStartWritesTheSystemProfiles) {
     start(L"German");
     EXPECT_EQ(module_->profileNames(),
               (std::vector<std::wstring>{L"#sys-correct", L"#sys-default", L"#sys-numeric"}));
+}
+
+// Contexts are made ahead only for the system profiles of a language with an
+// installed keyboard layout; English keeps its macro profile ready without one.
+TEST_F(Profiles, SystemProfilesArePreloadedOnlyWithAKeyboardLayout) {
+    const HKL english = reinterpret_cast<HKL>(0x04090409);
+    const HKL german = reinterpret_cast<HKL>(0x04070407);
+    using Names = std::vector<std::wstring>;
+    struct Case {
+        const wchar_t* language;
+        HKL layout;
+        Names preloaded;
+    } cases[] = {
+        {L"English", english, {L"#sys-correct", L"#sys-default", L"#sys-macro", L"#sys-numeric"}},
+        {L"English", german, {L"#sys-macro"}},
+        {L"German", german, {L"#sys-correct", L"#sys-default", L"#sys-numeric"}},
+        {L"German", english, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(rt::narrow(c.language) + " with the layout " +
+                     std::to_string(reinterpret_cast<uintptr_t>(c.layout)));
+        LanguageTables::setProcessLayoutSource(
+            [&](int) { return std::vector<HKL>{c.layout}; });
+        // A user profile besides, which is never made ahead.
+        writeFile("<profiles><profile name=\"mine\"/></profiles>", c.language);
+        start(c.language);
+        LanguageTables::setProcessLayoutSource(nullptr);
+        Names preloaded;
+        for (const std::wstring& name : module_->profileNames())
+            if (module_->findProfile(name.c_str())->hasRecContext()) preloaded.push_back(name);
+        EXPECT_EQ(preloaded, c.preloaded);
+        EXPECT_TRUE(messages_.texts().empty());
+    }
 }
 
 TEST_F(Profiles, ALoadWithNothingToRepairLeavesTheFileAlone) {
