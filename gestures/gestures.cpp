@@ -273,6 +273,8 @@ int trimStartHook(const int32_t* p, int n, int64_t limit) {
     for (int i = 1; i < n; ++i) {
         sum += octagonalDistance(at(p, i), at(p, i - 1));
         if (sum >= limit) {
+            // (Two points always pass the straightness test, so a run of two
+            // would keep its points anyway.)
             if (i < 3) return 0;
             int c = 0;
             return splitAtCorner(p, i, &c) ? 0 : c;
@@ -293,6 +295,7 @@ int trimEndHook(const int32_t* p, int n, int64_t limit) {
             break;
         }
     }
+    // A tail of two points is always straight, so t = n - 2 would trim nothing either.
     if (t < 0 || t > n - 3) return 0;
     int c = 0;
     if (splitAtCorner(p + t, n - t, &c)) return 0;

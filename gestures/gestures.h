@@ -2,8 +2,9 @@
 // gesture (lines, out-and-back strokes, L-shapes, a caret, a scratch-out).
 //
 // The library is stateless and allocation-free; it is safe to call from any
-// thread. gestures.dll exports GestureCheck by ordinal 1 only, and the program
-// imports it by ordinal through the import library.
+// thread. gestures.dll exports GestureCheck as ordinal 1 and by its name; the
+// program imports it by the ordinal, through an import library that names no
+// function (gestures_ordinal.def).
 //
 // Calling convention: __cdecl on Windows (the program is the only caller).
 #ifndef SCRIBIX_GESTURES_H

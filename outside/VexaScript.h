@@ -20,7 +20,9 @@
 // negated code. PSO_GetExtraAnswerData answers -1 for every failure, and
 // PSO_AddUserDictToRecContext answers a null handle. The library never frees
 // memory that its caller allocated and never hands out memory that the caller
-// must free: every buffer is the caller's, and every size is stated.
+// must free: every buffer is the caller's. Its size is stated, or known
+// before: the dictionary bytes end at a NUL the caller puts after them, and a
+// dump buffer holds what the call without a buffer answered.
 //
 // Ink: an array of PSO_POINT. A point whose y is -1 (0xFFFF) closes a stroke
 // whatever its x (the program sends (30000, 0xFFFF), the page analysis
@@ -324,23 +326,24 @@ int32_t PSO_CALL PSO_GetAnsBlockLowLevelInfo(PSO_HRC context, int32_t block, PSO
 int32_t PSO_CALL PSO_AddLexGeneratorToRecContext(PSO_HRC context, const void* bytes,
                                                  int32_t length);
 
-// Adds a user dictionary made from `length` bytes: a dump of
+// Adds a user dictionary made from bytes: a dump of
 // PSO_DumpUserDictToMemoryBuffer (it begins with the 18 bytes
 // "Nubo dict v.1.01" and two blanks; those 18 bytes alone are an empty
 // dictionary) or an old plain text list (words separated by line breaks,
-// printable 8-bit text only). bytes null or length 0: a new, empty
-// dictionary. Null handle for a dump that is cut short or damaged, text with
-// control bytes, a word that is too long, or no context.
-PSO_HUSERDICT PSO_CALL PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes,
-                                                   int32_t length);
+// printable 8-bit text only). The bytes end at the first NUL byte, which the
+// caller puts after them; the library reads nothing past it. bytes null: a
+// new, empty dictionary. Null handle for a dump that is cut short or damaged,
+// text with control bytes, a word that is too long, or no context.
+PSO_HUSERDICT PSO_CALL PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes);
 
 // With buffer null: the size in bytes of the dictionary's dump (0 for an
-// empty dictionary: nothing to save). With a buffer of `room` bytes: writes
-// the dump and answers its size; when the dump does not fit, nothing is
-// written and -PSO_ERR_BAD_ARG is answered. Negative for no context or no
-// such dictionary: a caller must never take a negative answer for "empty".
+// empty dictionary: nothing to save). With a buffer, which must hold that many
+// bytes: writes the dump and answers its size; the caller changes nothing in
+// the dictionary between the two calls. A dump holds no NUL byte. Negative for
+// no context or no such dictionary: a caller must never take a negative
+// answer for "empty".
 int32_t PSO_CALL PSO_DumpUserDictToMemoryBuffer(PSO_HRC context, PSO_HUSERDICT dictionary,
-                                                void* buffer, int32_t room);
+                                                void* buffer);
 
 // What the dictionary offers (PSO_UDF_* bits) and, when wordCount is not
 // null, its number of words. Negative codes as above.
@@ -362,7 +365,8 @@ int32_t PSO_CALL PSO_UserDict_Clear(PSO_HRC context, PSO_HUSERDICT dictionary);
 // Drops the dictionary from the context and frees it; its handle dies. A
 // context holds at most 64 dictionaries, so a caller that reloads a file
 // drops the old copy first. PSO_OK, PSO_ERR_BAD_ARG (no such dictionary),
-// PSO_ERR_NO_CONTEXT.
+// PSO_ERR_NO_CONTEXT. Not every copy of the library has it: the program binds
+// it by name and, without it, empties the old copy instead.
 int32_t PSO_CALL PSO_RemoveUserDictFromRecContext(PSO_HRC context, PSO_HUSERDICT dictionary);
 
 // Calls back once per word, in byte order, until the callback answers 0; the

@@ -77,9 +77,19 @@ LanguageTables::LanguageTables() : layouts_(installedLayouts) {
     }
 }
 
-const LanguageTables& LanguageTables::instance() {
-    static const LanguageTables tables;
+namespace {
+
+LanguageTables& processTables() {
+    static LanguageTables tables;
     return tables;
+}
+
+}  // namespace
+
+const LanguageTables& LanguageTables::instance() { return processTables(); }
+
+void LanguageTables::setProcessLayoutSource(LayoutSource source) {
+    processTables().setLayoutSource(source ? std::move(source) : LayoutSource(installedLayouts));
 }
 
 bool LanguageTables::getLanguageName(UINT_PTR id, std::wstring& name, bool fallbackToEnglish) const {

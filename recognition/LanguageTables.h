@@ -42,6 +42,10 @@ public:
     // Seam for tests: where the installed keyboard layouts come from.
     using LayoutSource = std::function<std::vector<HKL>(int maxCount)>;
     void setLayoutSource(LayoutSource source) { layouts_ = std::move(source); }
+    // The same for the process's table (instance() and the free functions
+    // below); null puts the system's layouts back. Tests only, while nothing
+    // else asks the table.
+    static void setProcessLayoutSource(LayoutSource source);
 
     // "LOWER_SORBIAN" -> "Lower_sorbian": first character upper case, the rest lower.
     static std::wstring capitalise(const wchar_t* name);

@@ -1,8 +1,14 @@
 #include "recognition/ProfilesProvider.h"
 
+#include "xml/XMLDocument.h"
+
 ProfilesProvider::Status ProfilesProvider::load(const std::wstring& path) {
     blob_.clear();
-    if (!helper_.load(path.c_str())) return kUnreadable;
+    if (!helper_.load(path.c_str())) {
+        const CXMLDocument* document = helper_.dom().document();
+        return document && document->errorCode() == XML_ERROR_CANT_OPEN_FILE ? kCannotOpen
+                                                                              : kUnreadable;
+    }
     const size_t size = helper_.packPlain(nullptr, 0);
     if (size == 0) return kTooLarge;
     blob_.resize(size);
@@ -12,3 +18,5 @@ ProfilesProvider::Status ProfilesProvider::load(const std::wstring& path) {
     }
     return kLoaded;
 }
+
+std::wstring ProfilesProvider::errorInfo() const { return helper_.dom().getErrorInfo(); }

@@ -15,6 +15,7 @@ class ProfilesProvider : public VexaSuper {
   public:
     enum Status {
         kLoaded,      // the file, or an empty document when there is no file
+        kCannotOpen,  // the file exists but cannot be opened (held, reading denied)
         kUnreadable,  // the file exists but is no profiles document
         kTooLarge,    // it loaded but does not fit the packed form
     };
@@ -22,6 +23,8 @@ class ProfilesProvider : public VexaSuper {
     ProfilesProvider() : helper_(IXL_KIND_PROFILE) {}
 
     Status load(const std::wstring& path);
+    // What the document layer said of the last failed load (for the trace).
+    std::wstring errorInfo() const;
     // The packed root record (valid after kLoaded).
     const PlainElem* root() const {
         return blob_.empty() ? nullptr : reinterpret_cast<const PlainElem*>(blob_.data());

@@ -24,6 +24,7 @@
 
 #include "outside/VexaScript.h"
 #include "recognition/ModuleLocale.h"
+#include "recognition/RecMessages.h"
 #include "recognition/RecProfile.h"
 #include "core/VexaSuper.h"
 
@@ -91,10 +92,11 @@ class RecModule : public VexaSuper {
                                   int32_t room) = 0;
     virtual int32_t PSO_AddLexGeneratorToRecContext(PSO_HRC context, const void* bytes,
                                                     int32_t length) = 0;
-    virtual PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes,
-                                                      int32_t length) = 0;
+    // `bytes` end at a NUL byte after them (null: a new, empty dictionary).
+    virtual PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes) = 0;
+    // Buffer null: the dump's size; else `buffer` holds that many bytes.
     virtual int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC context, PSO_HUSERDICT dictionary,
-                                                   void* buffer, int32_t room) = 0;
+                                                   void* buffer) = 0;
     virtual int32_t PSO_UserDict_Features(PSO_HRC context, PSO_HUSERDICT dictionary,
                                           int32_t* wordCount) = 0;
     virtual int32_t PSO_UserDict_AddWord(PSO_HRC context, PSO_HUSERDICT dictionary,
@@ -127,7 +129,33 @@ class RecModule : public VexaSuper {
     std::wstring getProfilesFilePath() const;
 
     // ---- profiles ----
-    using ProfileLock = std::unique_lock<std::recursive_mutex>;
+    // The profile lock, held like a std::unique_lock. While a thread holds
+    // one, what the recognition side has to tell the user waits until the
+    // thread lets go of its last (RecMessages.h): no box is ever up while the
+    // profiles are locked.
+    class ProfileLock {
+      public:
+        ProfileLock() = default;
+        explicit ProfileLock(std::recursive_mutex& mutex) : lock_(mutex) { holdRecMessages(); }
+        ProfileLock(ProfileLock&& other) noexcept : lock_(std::move(other.lock_)) {}
+        ProfileLock& operator=(ProfileLock&& other) noexcept {
+            if (this != &other) {
+                unlock();
+                lock_ = std::move(other.lock_);
+            }
+            return *this;
+        }
+        ~ProfileLock() { unlock(); }
+        bool owns_lock() const { return lock_.owns_lock(); }
+        void unlock() {
+            if (!lock_.owns_lock()) return;
+            lock_.unlock();
+            releaseRecMessages();
+        }
+
+      private:
+        std::unique_lock<std::recursive_mutex> lock_;
+    };
     ProfileLock lockProfiles() const { return ProfileLock(profilesLock_); }
 
     // The profile of that exact name, or null; a null name gives the default.

@@ -24,6 +24,10 @@ bool hasLatin1Supplement(const std::wstring& text) {
 // user's thread and were read back by the system's. The text is passed
 // there and back once; true when that changed it. A text the thread's code
 // page cannot hold exactly is left alone rather than filled with "?".
+// Only a text that changed marks the profiles changed, not every text that
+// holds a character from U+0080 to U+00FF: such a name comes back the same
+// when the two code pages agree, and marking it would write the file (and
+// replace its ".bak") at every start with nothing repaired.
 bool repairAnsiText(std::wstring& text) {
     if (!hasLatin1Supplement(text)) return false;
     BOOL lossy = FALSE;
@@ -41,19 +45,6 @@ bool repairAnsiText(std::wstring& text) {
     if (back == text) return false;
     text = back;
     return true;
-}
-
-// Moves a file that cannot be read out of the way under a name of its own
-// ("profiles.xml.damaged", then "-2", "-3" ...); the new name, or empty when
-// it could not be moved.
-std::wstring setAside(const std::wstring& path) {
-    for (int i = 1; i < 100; ++i) {
-        std::wstring target = path + L".damaged";
-        if (i > 1) target += L"-" + std::to_wstring(i);
-        if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
-        return MoveFileW(path.c_str(), target.c_str()) ? target : std::wstring();
-    }
-    return std::wstring();
 }
 
 }  // namespace
@@ -94,22 +85,17 @@ bool RecModule::loadProfiles() {
         const wchar_t* language = languageName_.c_str();
         profilesChanged_ = false;
         ProfilesProvider provider;
-        ProfilesProvider::Status status = provider.load(path);
-        if (status == ProfilesProvider::kUnreadable && fileExists(path.c_str(), true)) {
-            // Defaults written over the user's file would lose it: it is kept
-            // aside first, and only then does the language start afresh.
-            const std::wstring kept = setAside(path);
-            debugTrace(L"RecModule::loadProfiles: %s cannot be read; kept as %s\n", path.c_str(),
-                       kept.empty() ? L"(nothing: it could not be moved)" : kept.c_str());
-            if (!kept.empty()) {
-                recMessageBox(MB_ICONEXCLAMATION,
-                              L"The recognition profiles file for %s is damaged and cannot be "
-                              L"read:\n%s\nIt was kept as %s and the system profiles of %s were "
-                              L"restored.",
-                              language, path.c_str(), kept.c_str(), language);
-                status = provider.load(path);
-            }
-        }
+        const ProfilesProvider::Status status = provider.load(path);
+        // A file that cannot be opened now (another program holds it) or
+        // cannot be read as profiles is the user's: it is reported and left
+        // exactly as it is, and nothing is written over it. The language then
+        // has no profiles until the file is mended or can be read again.
+        if (status == ProfilesProvider::kCannotOpen)
+            debugTrace(L"RecModule::loadProfiles: %s cannot be opened: %s\n", path.c_str(),
+                       provider.errorInfo().c_str());
+        else if (status != ProfilesProvider::kLoaded)
+            debugTrace(L"RecModule::loadProfiles: %s cannot be read: %s\n", path.c_str(),
+                       provider.errorInfo().c_str());
         const bool ok = status == ProfilesProvider::kLoaded && enumProfiles(provider.root());
         if (!ok) {
             recMessageBox(MB_ICONEXCLAMATION,

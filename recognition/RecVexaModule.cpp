@@ -242,16 +242,14 @@ int32_t RecVexaModule::PSO_AddLexGeneratorToRecContext(PSO_HRC context, const vo
                : PSO_ERR_NOT_SUPPORTED;
 }
 
-PSO_HUSERDICT RecVexaModule::PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes,
-                                                         int32_t length) {
-    return pso_.AddUserDictToRecContext ? pso_.AddUserDictToRecContext(context, bytes, length)
-                                        : nullptr;
+PSO_HUSERDICT RecVexaModule::PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes) {
+    return pso_.AddUserDictToRecContext ? pso_.AddUserDictToRecContext(context, bytes) : nullptr;
 }
 
 int32_t RecVexaModule::PSO_DumpUserDictToMemoryBuffer(PSO_HRC context, PSO_HUSERDICT dictionary,
-                                                      void* buffer, int32_t room) {
+                                                      void* buffer) {
     return pso_.DumpUserDictToMemoryBuffer
-               ? pso_.DumpUserDictToMemoryBuffer(context, dictionary, buffer, room)
+               ? pso_.DumpUserDictToMemoryBuffer(context, dictionary, buffer)
                : -PSO_ERR_NOT_SUPPORTED;
 }
 
@@ -369,7 +367,7 @@ PSO_HUSERDICT RecVexaModule::LoadUserDictFromFile(PSO_HRC context, const wchar_t
     std::vector<uint8_t> bytes;
     switch (readWholeFile(path, bytes)) {
         case ReadResult::kMissing:
-            return mayBeMissing ? PSO_AddUserDictToRecContext(context, nullptr, 0) : nullptr;
+            return mayBeMissing ? PSO_AddUserDictToRecContext(context, nullptr) : nullptr;
         case ReadResult::kFailed:
             // A file that is there but cannot be read is never taken for a
             // new, empty dictionary: its next save would replace the words.
@@ -378,10 +376,18 @@ PSO_HUSERDICT RecVexaModule::LoadUserDictFromFile(PSO_HRC context, const wchar_t
         case ReadResult::kRead:
             break;
     }
+    // The library reads the bytes up to a NUL after them. A file that holds a
+    // NUL itself would be read only in part, and its words after the NUL
+    // lost at the next save: it is refused and left as it is.
+    if (std::memchr(bytes.data(), 0, bytes.size())) {
+        debugTrace(L"LoadUserDictFromFile: %s holds a NUL byte; the file is left as it is\n",
+                   path);
+        return nullptr;
+    }
     const bool oldFormat = bytes.size() < kDictHeaderSize ||
                            std::memcmp(bytes.data(), kDictHeader, kDictHeaderSize) != 0;
-    PSO_HUSERDICT dictionary =
-        PSO_AddUserDictToRecContext(context, bytes.data(), static_cast<int32_t>(bytes.size()));
+    bytes.push_back(0);
+    PSO_HUSERDICT dictionary = PSO_AddUserDictToRecContext(context, bytes.data());
     if (!dictionary) {
         debugTrace(
             L"LoadUserDictFromFile: the engine refused %s (%s); the file is left as it "
@@ -408,13 +414,15 @@ bool RecVexaModule::SaveUserDictToFile(PSO_HRC context, PSO_HUSERDICT dictionary
                                        const wchar_t* path, const wchar_t* backupExtension) {
     if (!context || !path) return false;
     // The dump comes first: when the engine cannot give it, no file is touched.
-    const int32_t size = PSO_DumpUserDictToMemoryBuffer(context, dictionary, nullptr, 0);
+    // The buffer holds what the library said it needs; the profile lock that
+    // every caller holds keeps the dictionary as it is between the two calls.
+    const int32_t size = PSO_DumpUserDictToMemoryBuffer(context, dictionary, nullptr);
     if (size < 0) {
         debugTrace(L"SaveUserDictToFile: no dump of %s (%d)\n", path, size);
         return false;
     }
     std::vector<uint8_t> dump(static_cast<size_t>(size));
-    if (size > 0 && PSO_DumpUserDictToMemoryBuffer(context, dictionary, dump.data(), size) != size)
+    if (size > 0 && PSO_DumpUserDictToMemoryBuffer(context, dictionary, dump.data()) != size)
         return false;
 
     const bool backup = backupExtension && *backupExtension;

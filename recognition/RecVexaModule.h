@@ -60,10 +60,9 @@ class RecVexaModule : public RecModule {
                           int32_t room) override;
     int32_t PSO_AddLexGeneratorToRecContext(PSO_HRC context, const void* bytes,
                                             int32_t length) override;
-    PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes,
-                                              int32_t length) override;
-    int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC context, PSO_HUSERDICT dictionary, void* buffer,
-                                           int32_t room) override;
+    PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes) override;
+    int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC context, PSO_HUSERDICT dictionary,
+                                           void* buffer) override;
     int32_t PSO_UserDict_Features(PSO_HRC context, PSO_HUSERDICT dictionary,
                                   int32_t* wordCount) override;
     int32_t PSO_UserDict_AddWord(PSO_HRC context, PSO_HUSERDICT dictionary,

@@ -672,10 +672,10 @@ int32_t RecWinModule::PSO_GetStroke(PSO_HRC, int32_t, PSO_POINT*, int32_t) {
 int32_t RecWinModule::PSO_AddLexGeneratorToRecContext(PSO_HRC, const void*, int32_t) {
     return PSO_ERR_NOT_SUPPORTED;
 }
-PSO_HUSERDICT RecWinModule::PSO_AddUserDictToRecContext(PSO_HRC, const void*, int32_t) {
+PSO_HUSERDICT RecWinModule::PSO_AddUserDictToRecContext(PSO_HRC, const void*) {
     return nullptr;
 }
-int32_t RecWinModule::PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void*, int32_t) {
+int32_t RecWinModule::PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void*) {
     return PSO_ERR_NOT_SUPPORTED;
 }
 int32_t RecWinModule::PSO_UserDict_Features(PSO_HRC, PSO_HUSERDICT, int32_t*) {

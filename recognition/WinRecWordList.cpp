@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/Trace.h"
+#include "xml/XMLPlatform.h"
 
 namespace {
 
@@ -42,17 +43,21 @@ struct File {
     ~File() {
         if (f) fclose(f);
     }
-    bool close() {
-        bool ok = f && fclose(f) == 0;
-        f = nullptr;
-        return ok;
-    }
 };
 
-bool writeAll(const std::vector<std::wstring>& words, const std::wstring& path) {
-    // Convert everything first: a word that cannot be written must not leave a
-    // half-written file behind.
-    std::vector<std::string> lines;
+// True only when the file is surely not there. A file that exists but cannot
+// be opened (another program holds it, reading is denied) is not missing.
+bool isMissing(const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// The whole file as it goes to disk: the stamp, then one word a line, CR LF
+// line ends (what text mode writes).
+bool fileBytes(const std::vector<std::wstring>& words, std::string& out) {
+    out = kStamp;
+    out += "\r\n";
     for (const std::wstring& w : words) {
         if (w.empty()) continue;
         std::string line;
@@ -60,26 +65,8 @@ bool writeAll(const std::vector<std::wstring>& words, const std::wstring& path) 
             debugTrace(L"Save WinRec dict: word not representable in the code page\n");
             return false;
         }
-        lines.push_back(std::move(line));
-    }
-    File file;
-    if (_wfopen_s(&file.f, path.c_str(), L"wt") != 0 || !file.f) {
-        debugTrace(L"Save WinRec dict: _tfopen_s FAILED\n");
-        return false;
-    }
-    if (fputs(kStamp, file.f) < 0 || fputc('\n', file.f) == EOF) {
-        debugTrace(L"Save WinRec dict: dict stamp writing FAILED\n");
-        return false;
-    }
-    for (const std::string& line : lines) {
-        if (fputs(line.c_str(), file.f) < 0 || fputc('\n', file.f) == EOF) {
-            debugTrace(L"Save WinRec dict: word writing FAILED\n");
-            return false;
-        }
-    }
-    if (!file.close()) {
-        debugTrace(L"Save WinRec dict: closing FAILED\n");
-        return false;
+        out += line;
+        out += "\r\n";
     }
     return true;
 }
@@ -91,7 +78,7 @@ bool LoadWinRecDictFromFile(const std::wstring& path, std::vector<std::wstring>&
     words.clear();
     File file;
     if (_wfopen_s(&file.f, path.c_str(), L"rt") != 0 || !file.f) {
-        if (mayBeMissing) return true;
+        if (mayBeMissing && isMissing(path)) return true;
         debugTrace(L"Load WinRec dict: _tfopen_s FAILED\n");
         return false;
     }
@@ -119,17 +106,21 @@ bool LoadWinRecDictFromFile(const std::wstring& path, std::vector<std::wstring>&
 
 bool SaveWinRecDictToFile(const std::vector<std::wstring>& words, const std::wstring& path,
                           const wchar_t* backupExtension) {
-    bool backedUp = false;
-    std::wstring backup;
-    if (backupExtension && *backupExtension) {
-        backup = path + backupExtension;
+    // Everything is converted first: a word that cannot be written leaves the
+    // file as it is.
+    std::string bytes;
+    if (!fileBytes(words, bytes)) return false;
+    if (backupExtension && *backupExtension && !isMissing(path)) {
+        // The backup is a copy: the file itself stays in place until its
+        // replacement is complete.
+        const std::wstring backup = path + backupExtension;
         DeleteFileW(backup.c_str());
-        backedUp = MoveFileW(path.c_str(), backup.c_str()) != 0;
+        if (!CopyFileW(path.c_str(), backup.c_str(), FALSE))
+            debugTrace(L"Save WinRec dict: no backup %s\n", backup.c_str());
     }
-    if (writeAll(words, path)) return true;
-    if (backedUp) {
-        DeleteFileW(path.c_str());
-        MoveFileW(backup.c_str(), path.c_str());
-    }
+    // The new file replaces the old one only once it is written whole; on any
+    // failure the old one stays untouched.
+    if (xmlReplaceFile(path.c_str(), bytes.data(), bytes.size())) return true;
+    debugTrace(L"Save WinRec dict: _tfopen_s FAILED\n");
     return false;
 }

@@ -105,9 +105,11 @@ bool CXMLDocument::finishLoad(bool parsed, const CXMLParser& parser,
                               const std::vector<CXMLElement*>& open, bool streamForm) {
     if (!parsed) {
         if (m_error == 0) {
-            if (parser.brokenInput()) {
-                setError(XML_ERROR_INVALID_UTF8_DATA, XString());
-            } else if (streamForm) {
+            // A broken UTF-8 sequence in bytes held in memory stops the parse
+            // like any character without a transition: error 6 with the
+            // pending token. (A stream reports it as error 15 with its path
+            // before it gets here.)
+            if (streamForm) {
                 CXMLString text;
                 text.appendFormat(XS("'%c' -- \"%s\""), parser.lastChar(), parser.token().text());
                 setError(XML_ERROR_UNEXPECTED_CHAR, text.str());

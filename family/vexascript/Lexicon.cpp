@@ -1,6 +1,7 @@
 #include "Lexicon.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -134,10 +135,6 @@ constexpr char UserDict::kHeader[];
 
 namespace {
 
-void putU32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
 // Old dictionaries are plain text: printable bytes, blanks, tabs, line breaks.
 bool loadText(const uint8_t* p, size_t size, std::set<std::string>& out, std::string& error) {
     std::string line;
@@ -182,34 +179,35 @@ bool UserDict::load(const void* bytes, size_t size, std::string& error) {
     std::set<std::string> words;
     if (size < kHeaderSize || std::memcmp(p, kHeader, kHeaderSize) != 0) {
         if (!loadText(p, size, words, error)) return false;
-    } else {
-        // header, body length, word count, checksum of the body, body; the
-        // header alone is an empty dictionary
-        if (size == kHeaderSize) {
-            words_.clear();
-            stale_ = true;
-            return true;
-        }
-        if (size < kHeaderSize + 12) return error = "dump cut short", false;
-        const uint8_t* q = p + kHeaderSize;
-        const uint32_t length = ban::readU32(q), count = ban::readU32(q + 4);
-        const uint32_t sum = ban::readU32(q + 8);
-        if (size - kHeaderSize - 12 != length) return error = "dump size does not match", false;
-        const uint8_t* body = q + 12;
-        if (ban::fnv1a(body, length) != sum) return error = "dump checksum", false;
+    } else if (size > kHeaderSize) {
+        // The header alone is an empty dictionary; otherwise the count line
+        // and the word lines, every line ended by a line feed.
+        const char* text = reinterpret_cast<const char*>(p + kHeaderSize);
+        const size_t length = size - kHeaderSize;
+        const char* countEnd = static_cast<const char*>(std::memchr(text, '\n', length));
+        if (!countEnd) return error = "dump cut short", false;
+        unsigned long count = 0, sum = 0;
+        int used = 0;
+        const std::string countLine(text, countEnd);
+        if (std::sscanf(countLine.c_str(), "%lu %8lx%n", &count, &sum, &used) != 2 ||
+            used != static_cast<int>(countLine.size()))
+            return error = "bad count line", false;
+        const uint8_t* body = reinterpret_cast<const uint8_t*>(countEnd + 1);
+        const size_t bodyLength = length - (countLine.size() + 1);
+        if (ban::fnv1a(body, bodyLength) != sum) return error = "dump checksum", false;
         std::string prev;
         size_t at = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            const void* nul = std::memchr(body + at, 0, length - at);
-            if (!nul) return error = "dump word cut short", false;
-            const size_t end = static_cast<const uint8_t*>(nul) - body;
-            std::string w(reinterpret_cast<const char*>(body + at), end - at);
-            at = end + 1;
+        for (unsigned long i = 0; i < count; ++i) {
+            const void* end = std::memchr(body + at, '\n', bodyLength - at);
+            if (!end) return error = "dump word cut short", false;
+            const size_t stop = static_cast<const uint8_t*>(end) - body;
+            std::string w(reinterpret_cast<const char*>(body + at), stop - at);
+            at = stop + 1;
             if (!validWord(w) || (i > 0 && !(prev < w))) return error = "bad word in dump", false;
             prev = w;
             words.insert(std::move(w));
         }
-        if (at != length) return error = "bytes after the last word", false;
+        if (at != bodyLength) return error = "bytes after the last word", false;
     }
     words_.swap(words);
     stale_ = true;
@@ -218,15 +216,18 @@ bool UserDict::load(const void* bytes, size_t size, std::string& error) {
 
 std::vector<uint8_t> UserDict::dump() const {
     if (words_.empty()) return {};
-    std::vector<uint8_t> body;
+    std::string body;
     for (const std::string& w : words_) {
-        body.insert(body.end(), w.begin(), w.end());
-        body.push_back(0);
+        body += w;
+        body += '\n';
     }
+    char countLine[32];
+    std::snprintf(countLine, sizeof countLine, "%lu %08lx\n",
+                  static_cast<unsigned long>(words_.size()),
+                  static_cast<unsigned long>(
+                      ban::fnv1a(reinterpret_cast<const uint8_t*>(body.data()), body.size())));
     std::vector<uint8_t> out(kHeader, kHeader + kHeaderSize);
-    putU32(out, static_cast<uint32_t>(body.size()));
-    putU32(out, static_cast<uint32_t>(words_.size()));
-    putU32(out, ban::fnv1a(body.data(), body.size()));
+    out.insert(out.end(), countLine, countLine + std::strlen(countLine));
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }

@@ -62,7 +62,10 @@ class UserDict {
     // Takes a dump or an old plain text list (see VexaScript.h); false, with
     // the dictionary unchanged, for damaged bytes.
     bool load(const void* bytes, size_t size, std::string& error);
-    // The dump; empty for a dictionary without words.
+    // The dump; empty for a dictionary without words. It is text without a
+    // NUL byte (callers hand it back ended by one): the header, a line with
+    // the number of words and the checksum of the word lines (eight hex
+    // digits), then one word a line, in byte order.
     std::vector<uint8_t> dump() const;
 
     // False for a word the dictionary cannot hold.

@@ -344,19 +344,20 @@ int32_t PSO_CALL PSO_AddLexGeneratorToRecContext(PSO_HRC context, const void* by
     }
 }
 
-PSO_HUSERDICT PSO_CALL PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes,
-                                                   int32_t length) {
+PSO_HUSERDICT PSO_CALL PSO_AddUserDictToRecContext(PSO_HRC context, const void* bytes) {
     RecContext* c = find(context);
-    if (!c || length < 0 || (!bytes && length > 0)) return nullptr;
+    if (!c) return nullptr;
     try {
-        return reinterpret_cast<PSO_HUSERDICT>(c->addUserDict(bytes, static_cast<size_t>(length)));
+        // The bytes end at the first NUL: nothing past it is read.
+        const size_t length = bytes ? std::strlen(static_cast<const char*>(bytes)) : 0;
+        return reinterpret_cast<PSO_HUSERDICT>(c->addUserDict(bytes, length));
     } catch (...) {
         return nullptr;
     }
 }
 
 int32_t PSO_CALL PSO_DumpUserDictToMemoryBuffer(PSO_HRC context, PSO_HUSERDICT dictionary,
-                                                void* buffer, int32_t room) {
+                                                void* buffer) {
     RecContext* c = find(context);
     if (!c) return -PSO_ERR_NO_CONTEXT;
     const UserDict* d = dictOf(c, dictionary);
@@ -364,9 +365,8 @@ int32_t PSO_CALL PSO_DumpUserDictToMemoryBuffer(PSO_HRC context, PSO_HUSERDICT d
     try {
         const std::vector<uint8_t> dump = d->dump();
         const int32_t size = static_cast<int32_t>(dump.size());
-        if (!buffer) return size;
-        if (room < size) return -PSO_ERR_BAD_ARG;
-        if (size) std::memcpy(buffer, dump.data(), dump.size());
+        // The buffer holds what the call without one answered.
+        if (buffer && size) std::memcpy(buffer, dump.data(), dump.size());
         return size;
     } catch (...) {
         return -PSO_ERR_FAILED;

@@ -59,6 +59,16 @@ std::vector<Case> cases() {
         {"FlatLine3point6JudgedByVerticalRule", polyline({{100, 120}, {172, 100}}), kMenu, 1, 0x100},
         {"FlatLine3point4IsDiagonal", polyline({{100, 120}, {168, 100}}), kMenu, 1, 0},
         {"DiagonalLineIsNoLine", polyline({{100, 100}, {200, 200}}), 0x2184, 1, 0},
+
+        // Straightness at its edge: a bump whose squared distance a from the
+        // chord gives chord^2 = 25 a is no line, 26 a can be; a is the rounded
+        // quotient (384.51 here counts as 385, so chord^2 / a is 25, not 26).
+        {"BumpAtChordSquared25TimesIsNoLine", polyline({{100, 100}, {150, 80}, {200, 100}}), 0x80,
+         1, 0},
+        {"BumpAtChordSquared26TimesIsALine", polyline({{100, 100}, {151, 80}, {202, 100}}), 0x80, 1,
+         0x80},
+        {"BumpRoundedUpTo25TimesIsNoLine", polyline({{100, 100}, {161, 81}, {200, 101}}), 0x80, 1,
+         0},
         {"NegativeYMinus2IsAnOrdinaryCoordinate", polyline({{300, -2}, {100, -2}}), 0x4, 1, 0x4},
 
         // The minimum size: 20 * scale on either side.
@@ -73,6 +83,14 @@ std::vector<Case> cases() {
         {"BackFirstLegLeft", polyline({{300, 100}, {100, 100}, {290, 100}}), kSystem, 1, 0x8},
         {"BackFirstLegUp", polyline({{100, 300}, {100, 100}, {100, 290}}), kSystem, 1, 0x200},
         {"BackFirstLegDown", polyline({{100, 100}, {100, 300}, {100, 110}}), kSystem, 1, 0x1000},
+        // Back to the very first point: the chord has no length, every point
+        // is as far from it, and the middle of that plateau is the corner.
+        {"BackToTheVeryStartPoint", polyline({{100, 100}, {100, 300}, {100, 100}}), kSystem, 1,
+         0x1000},
+        // Vertical out-and-back only when h * 10 / w > 35: 20 wide, 71 and 72 high.
+        {"VerticalBackAt35IsNotTried", polyline({{100, 170}, {110, 100}, {119, 165}}), kSystem, 1,
+         0},
+        {"VerticalBackAt36", polyline({{100, 171}, {110, 100}, {119, 165}}), kSystem, 1, 0x200},
         {"BackFirstLegUpMenuMask", polyline({{100, 300}, {100, 100}, {100, 290}}), kMenu, 1, 0x200},
         // The menu mask holds no horizontal out-and-back, and the stroke is no L.
         {"HorizontalBackMenuMaskIsNothing", polyline({{100, 100}, {300, 100}, {110, 100}}), kMenu,
@@ -92,6 +110,11 @@ std::vector<Case> cases() {
 
         // Caret.
         {"Caret", polyline({{100, 300}, {200, 100}, {300, 300}}), kSystem, 1, 0x80000000},
+        // The caret's ends may differ by a third of its height (201), not more.
+        {"CaretEndsAThirdOfTheHeightApart", polyline({{100, 300}, {200, 100}, {300, 233}}), kSystem,
+         1, 0x80000000},
+        {"CaretEndsMoreThanAThirdApartIsNothing", polyline({{100, 300}, {200, 100}, {300, 232}}),
+         kSystem, 1, 0},
         {"UpsideDownCaretIsNothing", polyline({{100, 100}, {200, 300}, {300, 100}}), kSystem, 1, 0},
 
         // Scratch-out.

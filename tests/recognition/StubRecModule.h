@@ -67,10 +67,10 @@ class StubRecModule : public RecModule {
     int32_t PSO_AddLexGeneratorToRecContext(PSO_HRC, const void*, int32_t) override {
         return kNoAnswer;
     }
-    PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC, const void*, int32_t) override {
+    PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC, const void*) override {
         return nullptr;
     }
-    int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void*, int32_t) override {
+    int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void*) override {
         return kNoAnswer;
     }
     int32_t PSO_UserDict_Features(PSO_HRC, PSO_HUSERDICT, int32_t*) override { return kNoAnswer; }

@@ -6,7 +6,9 @@
 #include <atomic>
 #include <thread>
 
+#include "../support/FileHolder.h"
 #include "RecTestSupport.h"
+#include "recognition/LanguageTables.h"
 #include "xml/LiteDom.h"
 
 namespace {
@@ -100,6 +102,39 @@ TEST_F(Profiles, TheFirstStartWritesTheSystemProfiles) {
     start(L"German");
     EXPECT_EQ(module_->profileNames(),
               (std::vector<std::wstring>{L"#sys-correct", L"#sys-default", L"#sys-numeric"}));
+}
+
+// Contexts are made ahead only for the system profiles of a language with an
+// installed keyboard layout; English keeps its macro profile ready without one.
+TEST_F(Profiles, SystemProfilesArePreloadedOnlyWithAKeyboardLayout) {
+    const HKL english = reinterpret_cast<HKL>(0x04090409);
+    const HKL german = reinterpret_cast<HKL>(0x04070407);
+    using Names = std::vector<std::wstring>;
+    struct Case {
+        const wchar_t* language;
+        HKL layout;
+        Names preloaded;
+    } cases[] = {
+        {L"English", english, {L"#sys-correct", L"#sys-default", L"#sys-macro", L"#sys-numeric"}},
+        {L"English", german, {L"#sys-macro"}},
+        {L"German", german, {L"#sys-correct", L"#sys-default", L"#sys-numeric"}},
+        {L"German", english, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(rt::narrow(c.language) + " with the layout " +
+                     std::to_string(reinterpret_cast<uintptr_t>(c.layout)));
+        LanguageTables::setProcessLayoutSource(
+            [&](int) { return std::vector<HKL>{c.layout}; });
+        // A user profile besides, which is never made ahead.
+        writeFile("<profiles><profile name=\"mine\"/></profiles>", c.language);
+        start(c.language);
+        LanguageTables::setProcessLayoutSource(nullptr);
+        Names preloaded;
+        for (const std::wstring& name : module_->profileNames())
+            if (module_->findProfile(name.c_str())->hasRecContext()) preloaded.push_back(name);
+        EXPECT_EQ(preloaded, c.preloaded);
+        EXPECT_TRUE(messages_.texts().empty());
+    }
 }
 
 TEST_F(Profiles, ALoadWithNothingToRepairLeavesTheFileAlone) {
@@ -284,28 +319,57 @@ TEST_F(Profiles, ARefusedProfileEndsTheLoadAndIsReported) {
     }
 }
 
-TEST_F(Profiles, ADamagedFileIsKeptAsideAndReported) {
+// A file that is there but cannot be read as profiles, whether damaged or
+// held by another program that lets no one read it: the loading message, no
+// system profile added, no profiles at all, and the user's file exactly as it
+// was (not moved, not copied, not written).
+TEST_F(Profiles, ADamagedOrUnreadableFileIsReportedAndLeftAsItIs) {
+    const std::string good = "<profiles><profile name=\"mine\"/></profiles>";
     struct Case {
         const char* what;
         std::string bytes;
-        const wchar_t* keptAs;
+        bool held;  // by another program that lets others move it but not read it
     } cases[] = {
-        {"cut short", "<profiles>\r\n\t<profile name=\"mine\" sepLet=\"tr", L".damaged"},
-        {"not a profiles file", "<bindings><bind/></bindings>", L".damaged-2"},
-        {"empty", "", L".damaged-3"},
+        {"cut short", "<profiles>\r\n\t<profile name=\"mine\" sepLet=\"tr", false},
+        {"not a profiles file", "<bindings><bind/></bindings>", false},
+        {"empty", "", false},
+        {"held by another program", good, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         writeFile(c.bytes);
+        std::unique_ptr<FileHolder> holder;
+        if (c.held) {
+            holder = std::make_unique<FileHolder>(file(), FILE_SHARE_DELETE);
+            ASSERT_TRUE(holder->held());
+        }
         messages_.clear();
         start();
-        const std::wstring kept = file() + c.keptAs;
-        EXPECT_EQ(rt::readBytes(kept), c.bytes) << c.what << ": the user's file is kept";
-        ASSERT_EQ(messages_.texts().size(), 1u) << c.what;
-        EXPECT_TRUE(messages_.saw(L"is damaged and cannot be read")) << c.what;
-        EXPECT_TRUE(messages_.saw(kept)) << c.what << ": the message names where it is";
-        EXPECT_EQ(module_->profileNames().size(), 4u) << c.what;
-        EXPECT_NE(rt::readBytes(file()).find("#sys-default"), std::string::npos) << c.what;
+        EXPECT_EQ(messages_.texts(),
+                  std::vector<std::wstring>{
+                      L"Error during recognition profiles loading for English.\n"
+                      L"Recognition in English will not work correctly.\n"
+                      L"Please set right English profiles or reinstall Scribix"});
+        EXPECT_TRUE(module_->profileNames().empty());
+        EXPECT_EQ(module_->getDefaultProfile(), nullptr);
+        EXPECT_EQ(module_->getCurrentProfile(), nullptr);
+        holder.reset();
+        EXPECT_EQ(rt::readBytes(file()), c.bytes) << "the user's file is untouched";
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((folder() + L"\\*").c_str(), &found);
+        std::vector<std::wstring> names;
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+            } while (FindNextFileW(h, &found));
+            FindClose(h);
+        }
+        EXPECT_EQ(names, std::vector<std::wstring>{L"profiles.xml"}) << "nothing made beside it";
     }
+    // Once the other program lets go, the file loads as it always did.
+    start();
+    EXPECT_NE(module_->findProfile(L"mine"), nullptr);
+    EXPECT_NE(module_->findProfile(L"#sys-default"), nullptr);
 }
 
 TEST_F(Profiles, AFailedSaveLosesNothing) {

@@ -2,6 +2,11 @@
 // one-time conversion of the old format, empty dictionaries, damaged files.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
 #include "../support/TraceCapture.h"
 #include "RecTestSupport.h"
 
@@ -177,10 +182,15 @@ TEST_F(UserDicts, ADamagedFileIsRefusedAndLeftAsItIs) {
     struct Case {
         const char* what;
         std::string bytes;
+        const char* trace;
     } cases[] = {
-        {"cut short", dump.substr(0, dump.size() - 3)},
-        {"garbage after the header", std::string(kHeader) + std::string("\x01\xff\x00\x7f\x02", 5)},
-        {"garbage", std::string("\x00\x13\x8f\xfe\x01\x02garbage\x00\x1b", 16)},
+        {"cut short", dump.substr(0, dump.size() - 3), "LoadUserDictFromFile: the engine refused"},
+        {"garbage after the header", std::string(kHeader) + "\x01\xff\x7f\x02",
+         "LoadUserDictFromFile: the engine refused"},
+        // The library would read such a file only up to its first NUL.
+        {"garbage with NUL bytes", std::string("\x00\x13\x8f\xfe\x01\x02garbage\x00\x1b", 16),
+         "holds a NUL byte"},
+        {"a list with a NUL byte", std::string("alpha\r\n\0beta\r\n", 14), "holds a NUL byte"},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(rt::writeBytes(key, c.bytes)) << c.what;
@@ -189,7 +199,7 @@ TEST_F(UserDicts, ADamagedFileIsRefusedAndLeftAsItIs) {
         start();
         RecProfile& again = defaultProfile();
         EXPECT_EQ(again.findUserDict(key.c_str()), nullptr) << c.what;
-        EXPECT_TRUE(traces.contains("LoadUserDictFromFile: the engine refused")) << c.what;
+        EXPECT_TRUE(traces.contains(c.trace)) << c.what;
         EXPECT_TRUE(messages_.saw(L"Error while loading the user dictionary -  " + key +
                                   L"\nUser dictionary feature is turned off."))
             << c.what;
@@ -272,6 +282,102 @@ TEST_F(UserDicts, WithoutAContextEveryDictionaryOperationFails) {
     EXPECT_FALSE(p.clearUserDict(key));
     EXPECT_EQ(p.findUserDict(nullptr), nullptr);
     EXPECT_FALSE(p.addWord(nullptr, L"word"));
+}
+
+// What the user is shown, and whether another thread could take the profile
+// lock of the watched module at that moment: a box shown while the lock is
+// held stops every thread that needs the profiles (the program's main thread
+// among them) until the user closes it.
+class LockWatchingMessages {
+  public:
+    struct Shown {
+        std::wstring text;
+        bool lockFree;
+    };
+    explicit LockWatchingMessages(RecModule* watched) {
+        watched_ = watched;
+        shown_.clear();
+        previous_ = setRecMessageSink(&LockWatchingMessages::show);
+    }
+    ~LockWatchingMessages() {
+        setRecMessageSink(previous_);
+        for (std::thread& t : waiting_) t.join();
+        waiting_.clear();
+    }
+    static const std::vector<Shown>& shown() { return shown_; }
+
+  private:
+    static int show(const wchar_t* text, UINT) {
+        auto taken = std::make_shared<std::atomic<bool>>(false);
+        RecModule* module = watched_;
+        std::thread other([module, taken] {
+            RecModule::ProfileLock lock = module->lockProfiles();
+            *taken = true;
+        });
+        for (int i = 0; i < 100 && !*taken; ++i) Sleep(10);
+        shown_.push_back(Shown{text, *taken});
+        // A thread still waiting gets the lock once its holder lets go.
+        waiting_.push_back(std::move(other));
+        return IDOK;
+    }
+    static RecModule* watched_;
+    static std::vector<Shown> shown_;
+    static std::vector<std::thread> waiting_;
+    RecMessageSink previous_;
+};
+RecModule* LockWatchingMessages::watched_ = nullptr;
+std::vector<LockWatchingMessages::Shown> LockWatchingMessages::shown_;
+std::vector<std::thread> LockWatchingMessages::waiting_;
+
+TEST_F(UserDicts, NoMessageIsShownWhileTheProfilesAreLocked) {
+    ASSERT_TRUE(CreateDirectoryW(languageFolder().c_str(), nullptr));
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        const wchar_t* message;
+    } cases[] = {
+        {"a refused profiles file",
+         [&] {
+             ASSERT_TRUE(rt::writeBytes(file(L"profiles.xml"),
+                                        "<profiles><profile name=\"x\" enabled=\"false\"/>"
+                                        "</profiles>"));
+         },
+         L"Error during recognition profiles loading for English."},
+        {"a dictionary in the old format",
+         [&] { ASSERT_TRUE(rt::writeBytes(file(L"mine.voc"), "Zorvane\r\n")); },
+         L"has been converted to new format."},
+        {"a dictionary that cannot be read",
+         [&] { ASSERT_TRUE(rt::writeBytes(file(L"mine.voc"), std::string("\x01\x02", 2))); },
+         L"Error while loading the user dictionary"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(file(L"profiles.xml").c_str());
+        DeleteFileW(file(L"mine.voc").c_str());
+        DeleteFileW(file(L"mine.voc.BAK").c_str());
+        c.arrange();
+        auto module =
+            std::make_unique<RecVexaModule>(rt::englishLibrary(), L"English", data_.path());
+        // (Ends before the module: it waits for the threads that took its lock.)
+        LockWatchingMessages messages(module.get());
+        module->load();
+        if (module->findProfile(L"#sys-default")) {
+            RecProfile mine(module.get());
+            mine.name = L"mine";
+            mine.userDicts = {L"mine"};
+            ASSERT_TRUE(module->addProfile(mine, true));
+            // As the recognition thread does: the lock for the whole writing,
+            // whose first session makes the context and loads the dictionaries.
+            RecModule::ProfileLock lock = module->lockProfiles();
+            module->findProfile(L"mine")->startSession(0);
+            EXPECT_TRUE(LockWatchingMessages::shown().empty()) << "not while the lock is held";
+        }
+        ASSERT_EQ(LockWatchingMessages::shown().size(), 1u);
+        EXPECT_NE(LockWatchingMessages::shown()[0].text.find(c.message), std::wstring::npos)
+            << rt::narrow(LockWatchingMessages::shown()[0].text);
+        EXPECT_TRUE(LockWatchingMessages::shown()[0].lockFree)
+            << "the message was shown while the profiles were locked";
+    }
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "../support/TraceCapture.h"
 #include "RecTestSupport.h"
@@ -292,6 +295,209 @@ TEST(WordVariants, TheLibrarysCountIsCappedAtTheRoomGiven) {
     EXPECT_EQ(m.roomGiven, 6);
     ASSERT_EQ(variants.size(), 1u) << "only the records within the room are read";
     EXPECT_EQ(variants[0], L"a");
+}
+
+// A library whose answers, word checks and user dictionaries the test sets,
+// recording what the module hands it. Nothing is loaded: every call the
+// test does not script answers as a library without that function would.
+class ScriptedLibrary : public RecVexaModule {
+  public:
+    using RecVexaModule::RecVexaModule;
+    struct Alt {
+        std::string text;
+        int32_t weight;
+    };
+    // Answer blocks and their alternatives; the call for failBlock/failAlt fails.
+    std::vector<std::vector<Alt>> blocks;
+    int32_t blockCount = -1;  // what GetNumAnswerBlocks says (-1: the size of blocks)
+    int failBlock = -1, failAlt = -1;
+    // Words the check answers "known" for, and the words it was asked.
+    std::vector<std::string> asked;
+    // What the dictionary calls received and give back.
+    std::vector<std::string> handedOver;  // the bytes, read up to the NUL after them
+    std::string dump;
+    std::vector<bool> dumpCalls;  // with a buffer?
+    bool hasRemove = false;
+    int removes = 0, clears = 0;
+
+    PSO_HRC PSO_CreateRecognitionContext() override { return reinterpret_cast<PSO_HRC>(0x10); }
+    int32_t PSO_GetNumAnswerBlocks(PSO_HRC) override {
+        return blockCount >= 0 ? blockCount : static_cast<int32_t>(blocks.size());
+    }
+    int32_t PSO_GetNumWordsInAnswerBlock(PSO_HRC, int32_t block) override {
+        return block < static_cast<int32_t>(blocks.size())
+                   ? static_cast<int32_t>(blocks[block].size())
+                   : -PSO_ERR_BAD_ARG;
+    }
+    int32_t PSO_GetWordFromAnswerBlock(PSO_HRC, int32_t block, int32_t alt, char* text,
+                                       int32_t* weight, int32_t* strokes, int32_t* strokeCount,
+                                       int32_t room) override {
+        if (block == failBlock && alt == failAlt) return PSO_ERR_FAILED;
+        const Alt& a = blocks[block][alt];
+        std::strncpy(text, a.text.c_str(), PSO_TEXT_BUFFER);
+        *weight = a.weight;
+        if (strokes && strokeCount && room > 0) {
+            strokes[0] = block;
+            *strokeCount = 1;
+        }
+        return PSO_OK;
+    }
+    int32_t PSO_GetExtraAnswerData(PSO_HRC, int32_t, int32_t, int32_t request, int32_t,
+                                   void* buffer) override {
+        if (request != PSO_EXTRA_CHECK_WORD) return -1;
+        char* word = static_cast<char*>(buffer);
+        asked.push_back(std::string(word, strnlen(word, PSO_TEXT_BUFFER)));
+        const int32_t known = 1;
+        std::memcpy(buffer, &known, sizeof known);
+        return 0;
+    }
+    PSO_HUSERDICT PSO_AddUserDictToRecContext(PSO_HRC, const void* bytes) override {
+        if (!bytes) return reinterpret_cast<PSO_HUSERDICT>(0x20);
+        handedOver.push_back(static_cast<const char*>(bytes));
+        return reinterpret_cast<PSO_HUSERDICT>(0x21);
+    }
+    int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void* buffer) override {
+        dumpCalls.push_back(buffer != nullptr);
+        if (buffer) std::memcpy(buffer, dump.data(), dump.size());
+        return static_cast<int32_t>(dump.size());
+    }
+    int32_t PSO_RemoveUserDictFromRecContext(PSO_HRC, PSO_HUSERDICT) override {
+        if (!hasRemove) return PSO_ERR_NOT_SUPPORTED;
+        ++removes;
+        return PSO_OK;
+    }
+    int32_t PSO_UserDict_Clear(PSO_HRC, PSO_HUSERDICT) override {
+        ++clears;
+        return PSO_OK;
+    }
+};
+
+const PSO_HRC kContext = reinterpret_cast<PSO_HRC>(0x10);
+
+TEST(ScriptedAnswers, AWordListOrNothing) {
+    using Alt = ScriptedLibrary::Alt;
+    struct Case {
+        const char* what;
+        std::vector<std::vector<Alt>> blocks;
+        int failBlock, failAlt;
+        bool stopAtWeakBlock;
+        bool isNull;
+        std::vector<std::vector<std::wstring>> words;  // the alternatives of each word
+    } cases[] = {
+        {"every word", {{{"hello", 90}, {"hallo", 60}}, {{"world", 80}}}, -1, -1, false, false,
+         {{L"hello", L"hallo"}, {L"world"}}},
+        {"a failure at a later alternative", {{{"hello", 90}}, {{"world", 80}, {"word", 40}}}, 1,
+         1, false, true, {}},
+        {"a failure at the first alternative of a later word",
+         {{{"hello", 90}}, {{"world", 80}}}, 1, 0, false, true, {}},
+        {"a first alternative of weight 0 ends the answer",
+         {{{"hello", 90}}, {{"xq", 0}, {"x", 30}}, {{"world", 80}}}, -1, -1, false, false,
+         {{L"hello"}}},
+        {"weight 0 on the first word: an empty list", {{{"xq", 0}}, {{"world", 80}}}, -1, -1,
+         false, false, {}},
+        {"weight 1 stays for the system client",
+         {{{"hello", 90}}, {{"xq", 1}}, {{"world", 80}}}, -1, -1, false, false,
+         {{L"hello"}, {L"xq"}, {L"world"}}},
+        {"weight 1 ends the answer for the word menu",
+         {{{"hello", 90}}, {{"xq", 1}}, {{"world", 80}}}, -1, -1, true, false, {{L"hello"}}},
+        {"a later alternative of weight 0 is kept", {{{"hello", 90}, {"hallo", 0}}}, -1, -1,
+         false, false, {{L"hello", L"hallo"}}},
+        {"a block without alternatives ends the answer", {{{"hello", 90}}, {}, {{"world", 80}}},
+         -1, -1, false, false, {{L"hello"}}},
+    };
+    TempDir data;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedLibrary library(rt::englishLibrary(), L"English", data.path());
+        library.blocks = c.blocks;
+        library.failBlock = c.failBlock;
+        library.failAlt = c.failAlt;
+        std::unique_ptr<RecWordList> list(
+            library.getAnswers(kContext, kCapsNotSet, c.stopAtWeakBlock));
+        if (c.isNull) {
+            EXPECT_EQ(list, nullptr) << "no part of an answer that failed on the way";
+            continue;
+        }
+        ASSERT_NE(list, nullptr);
+        std::vector<std::vector<std::wstring>> words;
+        for (int i = 0; i < list->wordCount(); ++i) words.push_back(rt::altsOf(*list->wordAt(i)));
+        EXPECT_EQ(words, c.words);
+    }
+}
+
+TEST(ScriptedWords, CheckWordAsksTheLibraryForWordsOfUpTo79Characters) {
+    TempDir data;
+    ScriptedLibrary library(rt::englishLibrary(), L"English", data.path());
+    // The library would know any word: only the module's own limit refuses.
+    const std::string w79(79, 'a'), w80(80, 'b');
+    EXPECT_TRUE(library.checkWord(kContext, std::wstring(w79.begin(), w79.end()).c_str()));
+    EXPECT_FALSE(library.checkWord(kContext, std::wstring(w80.begin(), w80.end()).c_str()));
+    EXPECT_EQ(library.asked, std::vector<std::string>{w79}) << "80 characters are never asked";
+}
+
+// The dictionary calls as the family's library takes them: a file's bytes
+// with a NUL after them (the library reads up to the first NUL), and a dump
+// into a buffer of the size the library gave first.
+TEST(ScriptedDictionaries, TheLibraryGetsTheFileEndedByANulAndAsMuchRoomAsItAsked) {
+    TempDir data;
+    rt::MessageCollector messages;
+    const std::string header = "Nubo dict v.1.01  ";
+    struct Case {
+        const char* what;
+        std::string file;
+        bool handedOver;
+    } cases[] = {
+        {"a dump", header + "1 2b9f5ad8\nword\n", true},
+        {"the header alone", header, true},
+        {"an old list", "alpha\r\nbeta", true},
+        // Read up to its NUL, the file would be taken for less than it holds.
+        {"a file holding a NUL byte", std::string("alpha\r\n\0beta", 12), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedLibrary library(rt::englishLibrary(), L"English", data.path());
+        library.dump = header + "2 00000000\nalpha\nbeta\n";
+        const std::wstring path = data.file(L"mine.voc");
+        ASSERT_TRUE(rt::writeBytes(path, c.file));
+        const PSO_HUSERDICT d = library.LoadUserDictFromFile(kContext, path.c_str(), false);
+        EXPECT_EQ(d != nullptr, c.handedOver);
+        if (c.handedOver)
+            EXPECT_EQ(library.handedOver, std::vector<std::string>{c.file});
+        else
+            EXPECT_TRUE(library.handedOver.empty());
+        if (c.file.compare(0, header.size(), header) == 0 || !c.handedOver) {
+            EXPECT_EQ(rt::readBytes(path), c.file) << "the file is left as it is";
+        } else {
+            // The old list is saved again in the library's form at once.
+            EXPECT_EQ(library.dumpCalls, (std::vector<bool>{false, true}));
+            EXPECT_EQ(rt::readBytes(path), library.dump);
+            EXPECT_EQ(rt::readBytes(path + L".BAK"), c.file);
+        }
+        DeleteFileW((path + L".BAK").c_str());
+    }
+}
+
+// A copy of the library without PSO_RemoveUserDictFromRecContext: a reload
+// empties the old copy of the dictionary instead of dropping it.
+TEST(ScriptedDictionaries, AReloadDropsTheOldCopyOrEmptiesItWithoutTheRemoveCall) {
+    TempDir data;
+    rt::MessageCollector messages;
+    for (bool hasRemove : {true, false}) {
+        SCOPED_TRACE(hasRemove ? "with the call" : "without it");
+        ScriptedLibrary library(rt::englishLibrary(), L"English", data.path());
+        library.hasRemove = hasRemove;
+        RecProfile profile(&library);
+        profile.name = L"mine";
+        profile.userDicts = {L"mine"};
+        ASSERT_TRUE(profile.createRecContext());
+        const std::wstring key = profile.userDictKey(L"mine");
+        ASSERT_TRUE(profile.reloadUserDict(key.c_str()));
+        EXPECT_EQ(library.removes, hasRemove ? 1 : 0);
+        EXPECT_EQ(library.clears, hasRemove ? 0 : 1);
+        EXPECT_NE(profile.findUserDict(key.c_str()), nullptr);
+        profile.releaseRecContext();
+    }
+    EXPECT_TRUE(messages.texts().empty());
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "RecTestSupport.h"
 #include "recognition/WinRecWordList.h"
+#include "tests/support/FileHolder.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TraceCapture.h"
 
@@ -51,6 +54,75 @@ TEST(WinRecWordList, MissingFile) {
     EXPECT_FALSE(LoadWinRecDictFromFile(dir.file(L"none.voc.win"), words, false));
     EXPECT_TRUE(words.empty());
     EXPECT_TRUE(trace.contains("Load WinRec dict: _tfopen_s FAILED\n")) << trace.text();
+}
+
+// A file that is there but cannot be opened (another program holds it
+// without letting others read it) is no missing file: taking it for an empty
+// list would let the next save replace the user's words.
+TEST(WinRecWordList, AFileThatCannotBeOpenedIsNotAMissingOne) {
+    TempDir dir;
+    const std::wstring path = dir.file(L"held.voc.win");
+    const std::string kept = "WinRec wordlist Version 1.0\r\nalpha\r\nbeta\r\n";
+    writeBytes(path, kept);
+    for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_WRITE}, DWORD{FILE_SHARE_DELETE}}) {
+        SCOPED_TRACE("share mode " + std::to_string(share));
+        FileHolder holder(path, share);
+        ASSERT_TRUE(holder.held());
+        TraceCapture trace;
+        Words words = {L"stale"};
+        EXPECT_FALSE(LoadWinRecDictFromFile(path, words, true));
+        EXPECT_TRUE(words.empty());
+        EXPECT_TRUE(trace.contains("Load WinRec dict: _tfopen_s FAILED\n")) << trace.text();
+        holder.release();
+        EXPECT_EQ(readBytes(path), kept);
+        ASSERT_TRUE(LoadWinRecDictFromFile(path, words, true));
+        EXPECT_EQ(words, (Words{L"alpha", L"beta"}));
+    }
+}
+
+// The new file takes the old one's place only once it is complete: a reader
+// of the file at any moment of the saves finds one whole list or the other,
+// never a file cut short.
+TEST(WinRecWordList, AReaderNeverFindsAHalfWrittenFile) {
+    TempDir dir;
+    const std::wstring path = dir.file(L"busy.voc.win");
+    Words first, second;
+    for (int i = 0; i < 3000; ++i) {
+        first.push_back(L"first" + std::to_wstring(i));
+        second.push_back(L"second" + std::to_wstring(i));
+    }
+    ASSERT_TRUE(SaveWinRecDictToFile(first, path, nullptr));
+    const std::string wholeFirst = readBytes(path);
+    ASSERT_TRUE(SaveWinRecDictToFile(second, path, nullptr));
+    const std::string wholeSecond = readBytes(path);
+    std::atomic<bool> stop{false};
+    std::atomic<int> reads{0}, partial{0};
+    std::thread reader([&] {
+        while (!stop) {
+            HANDLE f = CreateFileW(path.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+            if (f == INVALID_HANDLE_VALUE) continue;
+            std::string bytes;
+            char buffer[4096];
+            DWORD n = 0;
+            while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0)
+                bytes.append(buffer, n);
+            CloseHandle(f);
+            ++reads;
+            if (bytes != wholeFirst && bytes != wholeSecond) ++partial;
+        }
+    });
+    int saved = 0;
+    for (int i = 0; i < 60; ++i)
+        if (SaveWinRecDictToFile(i % 2 ? second : first, path, nullptr)) ++saved;
+    stop = true;
+    reader.join();
+    EXPECT_EQ(partial, 0) << "of " << reads << " reads during " << saved << " saves";
+    EXPECT_GT(saved, 0);
+    EXPECT_GT(reads, 0);
+    ASSERT_TRUE(SaveWinRecDictToFile(first, path, nullptr));
+    EXPECT_EQ(readBytes(path), wholeFirst);
 }
 
 TEST(WinRecWordList, RefusesFilesWithoutTheExactStamp) {

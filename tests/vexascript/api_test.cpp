@@ -50,12 +50,12 @@ class BadArguments : public ::testing::Test {
     void SetUp() override {
         const auto r = vt::recognize(live, vt::ink("house", 3), kDefaultFlags);
         ASSERT_EQ(r.blocks.size(), 1u);
-        dict = api().AddUserDictToRecContext(live, nullptr, 0);
+        dict = api().AddUserDictToRecContext(live, nullptr);
         ASSERT_NE(dict, nullptr);
         dead = api().CreateRecognitionContext();
         ASSERT_EQ(api().DeleteRecognitionContext(dead), PSO_OK);
         PSO_HRC other = otherContext;
-        foreignDict = api().AddUserDictToRecContext(other, nullptr, 0);
+        foreignDict = api().AddUserDictToRecContext(other, nullptr);
     }
 
     Context live;
@@ -274,27 +274,23 @@ TEST_F(BadArguments, AreAnsweredWithTheFailureValue) {
          [&](auto, auto d, auto, auto) { return api().AddLexGeneratorToRecContext(d, big, 40); }},
         {"dictionary null context", -1,
          [&](auto, auto, auto, auto) {
-             return dictResult(api().AddUserDictToRecContext(nullptr, nullptr, 0));
+             return dictResult(api().AddUserDictToRecContext(nullptr, nullptr));
          }},
-        {"dictionary null bytes with a length", -1,
-         [&](auto l, auto, auto, auto) {
-             return dictResult(api().AddUserDictToRecContext(l, nullptr, 12));
-         }},
-        {"dictionary negative length", -1,
-         [&](auto l, auto, auto, auto) {
-             return dictResult(api().AddUserDictToRecContext(l, big, -3));
+        {"dictionary deleted context", -1,
+         [&](auto, auto d, auto, auto) {
+             return dictResult(api().AddUserDictToRecContext(d, nullptr));
          }},
         {"dump null context", -PSO_ERR_NO_CONTEXT,
          [&](auto, auto, auto d, auto) {
-             return api().DumpUserDictToMemoryBuffer(nullptr, d, nullptr, 0);
+             return api().DumpUserDictToMemoryBuffer(nullptr, d, nullptr);
          }},
         {"dump of no dictionary", -PSO_ERR_BAD_ARG,
          [&](auto l, auto, auto, auto) {
-             return api().DumpUserDictToMemoryBuffer(l, nullptr, nullptr, 0);
+             return api().DumpUserDictToMemoryBuffer(l, nullptr, nullptr);
          }},
         {"dump of another context's dictionary", -PSO_ERR_BAD_ARG,
          [&](auto l, auto, auto, auto f) {
-             return api().DumpUserDictToMemoryBuffer(l, f, nullptr, 0);
+             return api().DumpUserDictToMemoryBuffer(l, f, nullptr);
          }},
         {"features of no dictionary", -PSO_ERR_BAD_ARG,
          [&](auto l, auto, auto, auto) {
@@ -771,7 +767,7 @@ TEST(SessionFlags, AWordOutsideTheDictionariesIsAWeakBlockWhereWordsAreRequired)
     Context onlyUser("empty");  // the "empty" lexicon: only user dictionary words
     r = vt::recognize(onlyUser, vt::ink("house", 7), kDefaultFlags);
     EXPECT_EQ(r.blocks[0].alts[0].weight, 1);
-    PSO_HUSERDICT d = api().AddUserDictToRecContext(onlyUser, nullptr, 0);
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(onlyUser, nullptr);
     ASSERT_EQ(api().UserDict_AddWord(onlyUser, d, "house"), PSO_OK);
     r = vt::recognize(onlyUser, vt::ink("house", 7), kDefaultFlags);
     EXPECT_EQ(r.text(), "house");
@@ -886,7 +882,7 @@ TEST(Lexicon, CheckWordKnowsLexiconAndUserWordsAsWritten) {
     EXPECT_FALSE(knows(ctx, "Zorvane"));
     EXPECT_FALSE(knows(ctx, "dog's")) << "possessives are left out of the lexicon";
     EXPECT_FALSE(knows(ctx, ""));
-    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr, 0);
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr);
     ASSERT_EQ(api().UserDict_AddWord(ctx, d, "Zorvane"), PSO_OK);
     EXPECT_TRUE(knows(ctx, "Zorvane"));
     std::string longWord(PSO_MAX_WORD_CHARS, 'a');
@@ -895,7 +891,7 @@ TEST(Lexicon, CheckWordKnowsLexiconAndUserWordsAsWritten) {
 
 TEST(Lexicon, WordVariantsAreNearWordsWithTheirSource) {
     Context ctx;
-    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr, 0);
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr);
     ASSERT_EQ(api().UserDict_AddWord(ctx, d, "hauser"), PSO_OK);
     const int32_t room = 6;
     std::vector<char> buffer(room * PSO_VARIANT_RECORD + 1, '\x7f');
@@ -923,13 +919,19 @@ TEST(Lexicon, WordVariantsAreNearWordsWithTheirSource) {
 // ---- User dictionaries -------------------------------------------------------------
 
 std::vector<uint8_t> dumpOf(PSO_HRC ctx, PSO_HUSERDICT d) {
-    const int32_t size = api().DumpUserDictToMemoryBuffer(ctx, d, nullptr, 0);
+    const int32_t size = api().DumpUserDictToMemoryBuffer(ctx, d, nullptr);
     EXPECT_GE(size, 0);
     std::vector<uint8_t> out(size > 0 ? size : 0);
     if (size > 0) {
-        EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, d, out.data(), size), size);
+        EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, d, out.data()), size);
     }
     return out;
+}
+
+// Bytes as a caller hands them over: ended by a NUL.
+PSO_HUSERDICT addDict(PSO_HRC ctx, std::vector<uint8_t> bytes) {
+    bytes.push_back(0);
+    return api().AddUserDictToRecContext(ctx, bytes.data());
 }
 
 std::vector<std::string> wordsOf(PSO_HRC ctx, PSO_HUSERDICT d) {
@@ -944,7 +946,7 @@ std::vector<std::string> wordsOf(PSO_HRC ctx, PSO_HUSERDICT d) {
 
 TEST(UserDict, DumpAndLoadRoundTripTheWords) {
     Context ctx;
-    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr, 0);
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr);
     ASSERT_NE(d, nullptr);
     for (const char* w : {"Zorvane", "ink-blot", "café", "O'Hara", "New York", "Zorvane"})
         ASSERT_EQ(api().UserDict_AddWord(ctx, d, w), PSO_OK) << w;
@@ -956,32 +958,34 @@ TEST(UserDict, DumpAndLoadRoundTripTheWords) {
     ASSERT_GE(dump.size(), 18u);
     EXPECT_EQ(std::string(dump.begin(), dump.begin() + 18), "Nubo dict v.1.01  ");
 
+    EXPECT_EQ(std::find(dump.begin(), dump.end(), 0), dump.end()) << "a dump holds no NUL";
+
     Context other("");
-    PSO_HUSERDICT back =
-        api().AddUserDictToRecContext(other, dump.data(), static_cast<int32_t>(dump.size()));
+    PSO_HUSERDICT back = addDict(other, dump);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(wordsOf(other, back), wordsOf(ctx, d));
     EXPECT_EQ(wordsOf(other, back).size(), 5u);
     EXPECT_EQ(dumpOf(other, back), dump);
 }
 
-TEST(UserDict, AnEmptyDictionaryDumpsNothingAndATooSmallBufferGetsNothing) {
+TEST(UserDict, AnEmptyDictionaryDumpsNothingAndADumpFillsExactlyItsSize) {
     Context ctx;
-    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr, 0);
-    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, d, nullptr, 0), 0);
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr);
+    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, d, nullptr), 0);
     ASSERT_EQ(api().UserDict_AddWord(ctx, d, "Scribix"), PSO_OK);
-    const int32_t size = api().DumpUserDictToMemoryBuffer(ctx, d, nullptr, 0);
+    const int32_t size = api().DumpUserDictToMemoryBuffer(ctx, d, nullptr);
     ASSERT_GT(size, 18);
-    std::vector<uint8_t> small(size - 1, 0xEE);
-    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, d, small.data(), size - 1), -PSO_ERR_BAD_ARG);
-    EXPECT_EQ(small, std::vector<uint8_t>(size - 1, 0xEE)) << "nothing written";
+    std::vector<uint8_t> room(size + 16, 0xEE);
+    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, d, room.data()), size);
+    EXPECT_EQ(std::vector<uint8_t>(room.begin() + size, room.end()), std::vector<uint8_t>(16, 0xEE))
+        << "nothing written past the size it gave";
     ASSERT_EQ(api().UserDict_Clear(ctx, d), PSO_OK);
-    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, d, nullptr, 0), 0);
+    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, d, nullptr), 0);
 }
 
 TEST(UserDict, DamagedDumpsAndNonTextAreRefused) {
     Context ctx;
-    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr, 0);
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr);
     for (const char* w : {"alpha", "beta", "gamma"})
         ASSERT_EQ(api().UserDict_AddWord(ctx, d, w), PSO_OK);
     const std::vector<uint8_t> good = dumpOf(ctx, d);
@@ -997,28 +1001,27 @@ TEST(UserDict, DamagedDumpsAndNonTextAreRefused) {
     cases.push_back({"a word changed", good});
     cases.back().bytes[good.size() - 3] ^= 1;
     cases.push_back({"the count changed", good});
-    cases.back().bytes[22] += 1;
-    cases.push_back({"binary noise", {0x00, 0x01, 0xFF, 0x10, 0x00}});
-    cases.push_back({"text with a NUL", {'a', 'b', 0, 'c'}});
+    cases.back().bytes[18] += 1;
+    cases.push_back({"binary noise", {0x01, 0xFF, 0x10, 0x02}});
     cases.push_back({"a text word of 80 bytes", std::vector<uint8_t>(80, 'q')});
-    for (const Damage& c : cases)
-        EXPECT_EQ(api().AddUserDictToRecContext(ctx, c.bytes.data(),
-                                                static_cast<int32_t>(c.bytes.size())),
-                  nullptr)
-            << c.what;
-    EXPECT_NE(api().AddUserDictToRecContext(ctx, good.data(), static_cast<int32_t>(good.size())),
-              nullptr);
+    for (const Damage& c : cases) EXPECT_EQ(addDict(ctx, c.bytes), nullptr) << c.what;
+    EXPECT_NE(addDict(ctx, good), nullptr);
     // The header alone is taken as a dump: an empty dictionary.
-    PSO_HUSERDICT headerOnly = api().AddUserDictToRecContext(ctx, good.data(), 18);
+    PSO_HUSERDICT headerOnly = addDict(ctx, {good.begin(), good.begin() + 18});
     ASSERT_NE(headerOnly, nullptr);
-    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, headerOnly, nullptr, 0), 0);
+    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, headerOnly, nullptr), 0);
+    // Nothing past the first NUL is read: a damaged dump behind it is not seen.
+    std::vector<uint8_t> behind = {'a', 'b', 0};
+    behind.insert(behind.end(), good.begin(), good.end() - 1);
+    PSO_HUSERDICT front = addDict(ctx, behind);
+    ASSERT_NE(front, nullptr);
+    EXPECT_EQ(wordsOf(ctx, front), std::vector<std::string>{"ab"});
 }
 
 TEST(UserDict, AnOldTextListIsTakenWordPerLine) {
     Context ctx;
     const std::string text = "Zorvane\r\n  ink-blot \nNew York\r\n\r\nZorvane\n17\xE9t\xE9";
-    PSO_HUSERDICT d =
-        api().AddUserDictToRecContext(ctx, text.data(), static_cast<int32_t>(text.size()));
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, text.c_str());
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(wordsOf(ctx, d),
               (std::vector<std::string>{"17\xE9t\xE9", "New York", "Zorvane", "ink-blot"}));
@@ -1028,16 +1031,13 @@ TEST(UserDict, AnOldTextListIsTakenWordPerLine) {
 // profile: dropping the old copy first keeps the context below its limit.
 TEST(UserDict, AThousandReloadsKeepTheWordsAndTheDictionaryFeature) {
     Context ctx;
-    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr, 0);
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr);
     ASSERT_EQ(api().UserDict_AddWord(ctx, d, "Zorvane"), PSO_OK);
-    std::vector<char> dump(api().DumpUserDictToMemoryBuffer(ctx, d, nullptr, 0));
+    const std::vector<uint8_t> dump = dumpOf(ctx, d);
     ASSERT_FALSE(dump.empty());
-    ASSERT_EQ(
-        api().DumpUserDictToMemoryBuffer(ctx, d, dump.data(), static_cast<int32_t>(dump.size())),
-        static_cast<int32_t>(dump.size()));
     for (int i = 0; i < 1000; ++i) {
         ASSERT_EQ(api().RemoveUserDictFromRecContext(ctx, d), PSO_OK) << "reload " << i;
-        d = api().AddUserDictToRecContext(ctx, dump.data(), static_cast<int32_t>(dump.size()));
+        d = addDict(ctx, dump);
         ASSERT_NE(d, nullptr) << "reload " << i;
     }
     EXPECT_EQ(wordsOf(ctx, d), std::vector<std::string>{"Zorvane"});
@@ -1049,16 +1049,16 @@ TEST(UserDict, AThousandReloadsKeepTheWordsAndTheDictionaryFeature) {
     ASSERT_EQ(api().RemoveUserDictFromRecContext(ctx, dropped), PSO_OK);
     EXPECT_EQ(api().RemoveUserDictFromRecContext(ctx, dropped), PSO_ERR_BAD_ARG);
     EXPECT_EQ(api().UserDict_AddWord(ctx, dropped, "again"), PSO_ERR_BAD_ARG);
-    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, dropped, nullptr, 0), -PSO_ERR_BAD_ARG);
+    EXPECT_EQ(api().DumpUserDictToMemoryBuffer(ctx, dropped, nullptr), -PSO_ERR_BAD_ARG);
     EXPECT_FALSE(knows(ctx, "Zorvane"));
     int held = 0;
-    while (held < 100 && api().AddUserDictToRecContext(ctx, nullptr, 0)) ++held;
+    while (held < 100 && api().AddUserDictToRecContext(ctx, nullptr)) ++held;
     EXPECT_EQ(held, 64);
 }
 
 TEST(UserDict, EnumerationStopsWhenTheCallbackSaysSo) {
     Context ctx;
-    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr, 0);
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr);
     for (const char* w : {"a1", "b2", "c3", "d4"})
         ASSERT_EQ(api().UserDict_AddWord(ctx, d, w), PSO_OK);
     struct Walk {
@@ -1086,7 +1086,7 @@ TEST(UserDict, AWordOutsideTheLexiconWrittenCarelesslyIsReadOnceAdded) {
                 .text() != word)
             misread.push_back(seed);
     ASSERT_FALSE(misread.empty()) << "careless writing of a non-word should be hard to read";
-    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr, 0);
+    PSO_HUSERDICT d = api().AddUserDictToRecContext(ctx, nullptr);
     ASSERT_EQ(api().UserDict_AddWord(ctx, d, word), PSO_OK);
     for (uint32_t seed : misread) {
         const auto r = vt::recognize(ctx, vt::ink(word, seed, handwriting::Variation::careless()),

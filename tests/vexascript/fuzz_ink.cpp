@@ -127,13 +127,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             readEverything(ctx);
         }
     } else {
-        PSO_HUSERDICT d = PSO_AddUserDictToRecContext(ctx, data, static_cast<int32_t>(size));
+        // As a caller hands bytes over: ended by a NUL.
+        std::vector<uint8_t> bytes(data, data + size);
+        bytes.push_back(0);
+        PSO_HUSERDICT d = PSO_AddUserDictToRecContext(ctx, bytes.data());
         if (d) {
-            const int32_t n = PSO_DumpUserDictToMemoryBuffer(ctx, d, nullptr, 0);
+            const int32_t n = PSO_DumpUserDictToMemoryBuffer(ctx, d, nullptr);
             check(n >= 0);
-            std::vector<uint8_t> dump(n > 0 ? n : 1);
-            check(PSO_DumpUserDictToMemoryBuffer(ctx, d, dump.data(), n) == n);
-            check(n == 0 || PSO_AddUserDictToRecContext(ctx, dump.data(), n) != nullptr);
+            std::vector<uint8_t> dump(n > 0 ? n + 1 : 1);
+            check(PSO_DumpUserDictToMemoryBuffer(ctx, d, dump.data()) == n);
+            check(std::memchr(dump.data(), 0, n > 0 ? n : 0) == nullptr);
+            dump[n > 0 ? n : 0] = 0;
+            check(n == 0 || PSO_AddUserDictToRecContext(ctx, dump.data()) != nullptr);
             int32_t count = 0;
             PSO_UserDict_Features(ctx, d, &count);
             int32_t seen = 0;

@@ -178,6 +178,32 @@ TEST(CFile, ErrorTextFollowsTheCode) {
     EXPECT_TRUE(errorText(0x7FFFFFF0).empty());  // no message for an unknown code
 }
 
+// A write that the system takes only in part (here a pipe that no one reads,
+// which holds a few bytes at most and does not wait) is a failure with
+// error 112, the code of a full disk, and its text; the count says how far
+// it got.
+TEST(CFile, AShortWriteFailsAsADiskFull) {
+    wchar_t name[64];
+    swprintf(name, 64, L"\\\\.\\pipe\\scribix-short-write-%lu", GetCurrentProcessId());
+    HANDLE server =
+        CreateNamedPipeW(name, PIPE_ACCESS_INBOUND,
+                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_NOWAIT, 1, 0, 64, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    CFile f;
+    ASSERT_TRUE(f.open(name, GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL));
+    DWORD mode = PIPE_READMODE_BYTE | PIPE_NOWAIT;
+    ASSERT_TRUE(SetNamedPipeHandleState(f.handle(), &mode, nullptr, nullptr));
+    const std::string bytes(100000, 'x');
+    DWORD n = 12345;
+    EXPECT_FALSE(f.write(bytes.data(), static_cast<DWORD>(bytes.size()), &n));
+    EXPECT_LT(n, bytes.size());
+    EXPECT_EQ(f.lastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(f.errorText(), errorText(ERROR_DISK_FULL));
+    EXPECT_FALSE(f.errorText().empty());
+    f.close();
+    CloseHandle(server);
+}
+
 TEST(CFile, MappedViewsWalkTheFile) {
     ScratchDir dir("win_mapped");
     const DWORD g = allocationGranularity();

@@ -27,15 +27,21 @@
 #include "ink/LocalInkManager.h"
 #include "ink/RecResult.h"
 #include "ink/SystemClient.h"
+#include "recognition/RecMessages.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
+#include "recognition/RecWinModule.h"
 #include "recognition/RecWordList.h"
+#include "recognition/WinRecWordList.h"
 #include "tests/ink/KeyRecorder.h"
 #include "tests/recognition/StubRecModule.h"
 #include "tests/shell/FakeHookLibrary.h"
 #include "tests/shell/TestSupport.h"
+#include "tests/support/FileHolder.h"
 #include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
+#include "tests/support/TempDir.h"
+#include "tests/tablet/StandInScope.h"
 #include "ui/markup/PickerBars.h"
 #include "ui/menus/PureTextMenu.h"
 #include "ui/menus/WordListMenu.h"
@@ -1199,6 +1205,80 @@ TEST(InkBlot, AnUpwardFlickShowsThePunctuationBarOnTheUiThreadAndTypesTheAnswer)
     g_onBarTimer = nullptr;
     setShellLink(nullptr);
     sxtest::deleteUserKey(L"Software\\ScribixTests\\Menus");
+}
+
+// The messages of the recognition side while a test runs.
+std::vector<std::wstring> g_recMessages;
+int collectRecMessage(const wchar_t* text, UINT) {
+    g_recMessages.push_back(text);
+    return IDOK;
+}
+
+// The platform recognizer's word list (".voc.win") is held open by another
+// program, with no sharing, while the profile loads it; then the user adds a
+// word from the word menu. The file keeps every word the user had, whether
+// the other program still holds it at the add or let go before.
+TEST_F(WordMenuTest, AWordListFileHeldByAnotherProgramKeepsEveryWord) {
+    struct Case {
+        const char* what;
+        bool releasedBeforeTheAdd;
+    } cases[] = {
+        {"let go before the word is added", true},
+        {"held while the word is added", false},
+    };
+    ASSERT_TRUE(registerTipsWindowClass(GetModuleHandleW(nullptr)));
+    const RecMessageSink previousSink = setRecMessageSink(collectRecMessage);
+    const std::vector<std::wstring> kept = {L"alpha", L"beta", L"gamma"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_recMessages.clear();
+        StandInScope standIns;
+        TempDir data;
+        RecWinModule module(L"English", data.path());
+        ASSERT_TRUE(module.load());
+        const std::wstring file = data.path() + L"\\English\\mine.voc.win";
+        ASSERT_TRUE(SaveWinRecDictToFile(kept, file, nullptr));
+        RecProfile mine(&module);
+        mine.name = L"mine";
+        mine.userDicts = {L"mine"};
+        ASSERT_TRUE(module.addProfile(mine, true));
+        RecProfile* profile = module.findProfile(L"mine");
+        ASSERT_TRUE(profile);
+
+        FileHolder holder(file, 0);
+        ASSERT_TRUE(holder.held());
+        // The profile's first session makes its context and loads its word list.
+        profile->createRecContext();
+        ASSERT_TRUE(profile->hasRecContext());
+        if (c.releasedBeforeTheAdd) holder.release();
+
+        WordListMenuBarMaster* menu = openFor(makeList({L"delta"}), nullptr, POINT{60, 80});
+        ASSERT_TRUE(menu);
+        const POINT word = centreOf(menu, 0);
+        ASSERT_TRUE(xdotool("mousemove " + std::to_string(word.x) + " " +
+                            std::to_string(word.y) + " sleep 0.2"));
+        pump(300);
+        WordToDictMenu* dict = showWordToDictMenu(menu, L"delta", word, profile);
+        ASSERT_TRUE(dict);
+        pump(300);
+        ASSERT_TRUE(clickAt(centreOf(dict, 1)));
+        pump(300);
+        PostMessageW(menu->window(), WM_CLOSE, 0, 0);
+        pump(200);
+        holder.release();
+
+        std::vector<std::wstring> words;
+        ASSERT_TRUE(LoadWinRecDictFromFile(file, words, false));
+        for (const std::wstring& w : kept)
+            EXPECT_NE(std::find(words.begin(), words.end(), w), words.end())
+                << std::string(w.begin(), w.end()) << " is gone; the file holds " << words.size() << " words";
+        // The user was told that the list could not be loaded.
+        bool told = false;
+        for (const std::wstring& m : g_recMessages)
+            told = told || m.find(L"Error while loading the user dictionary") == 0;
+        EXPECT_TRUE(told);
+    }
+    setRecMessageSink(previousSink);
 }
 
 }  // namespace
