@@ -209,6 +209,7 @@ LRESULT DelimBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
 }
 
 int DelimBarMaster::onNotify(int event, LPARAM argument) {
+    if (handOffToOwner(event, argument)) return LocalSystemBarClient::onNotify(event, argument);
     if (event == INK_EVENT_PEN_CHANGED) {
         for (int i = 0; i < unitCount(); ++i) unit(i)->repaint();
         keepInDesktop();
@@ -275,6 +276,7 @@ LRESULT ColorsBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
 }
 
 int ColorsBarMaster::onNotify(int event, LPARAM argument) {
+    if (handOffToOwner(event, argument)) return LocalSystemBarClient::onNotify(event, argument);
     if (event == INK_EVENT_PEN_CHANGED) {
         for (int i = 0; i < unitCount(); ++i) unit(i)->repaint();
         keepInDesktop();
