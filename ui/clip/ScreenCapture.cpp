@@ -230,6 +230,7 @@ DWORD WINAPI CScreenCaptureCtrl::captureThreadProc(void* parameter) {
     // The object's reference for this thread was taken before it started.
     auto* self = static_cast<CScreenCaptureCtrl*>(parameter);
     win::nameThisThread(L"ScreenCaptureCtrl");
+    self->toolThread_.adopt();
     const DWORD waited = WaitForSingleObject(self->mutex_, 250);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
         debugTrace(L"ScreenCaptureCtrl: another clipping tool holds the mutex\n");
@@ -290,6 +291,7 @@ LRESULT CALLBACK CScreenCaptureCtrl::windowProc(HWND window, UINT message, WPARA
 }
 
 LRESULT CScreenCaptureCtrl::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    toolThread_.check("a window message");
     HWND w = window_;
     switch (message) {
         case WM_CREATE:

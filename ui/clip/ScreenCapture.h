@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "win/Checks.h"
+
 class CScreenCaptureCtrl;
 
 // What the owner of a clipping tool is told. Called on the tool's thread.
@@ -87,6 +89,7 @@ class CScreenCaptureCtrl {
     void releasePictures();
 
     LONG references_ = 1;
+    win::OwnerThread toolThread_{"screen clipping tool"};  // its window and pictures
     HWND owner_;
     CRITICAL_SECTION callbackLock_;
     IScreenCaptureCallback* callback_;  // null once the owner closed the tool
