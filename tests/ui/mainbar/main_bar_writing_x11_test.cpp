@@ -25,28 +25,7 @@ using namespace writingtest;
 constexpr int kWaitNextStroke = 800;
 
 // The program's main bar window, once it shows.
-HWND mainBarOf(DWORD pid) {
-    struct Found {
-        DWORD pid;
-        HWND window;
-    } found = {pid, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* f = reinterpret_cast<Found*>(p);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            wchar_t title[32] = {};
-            GetWindowTextW(w, title, 32);
-            if (owner == f->pid && classNameIs(w, FLOATING_BAR_CLASS) && IsWindowVisible(w) &&
-                wcscmp(title, L"sxMainBar") == 0) {
-                f->window = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
+HWND mainBarOf(DWORD pid) { return sxtest::findWindowOf(pid, FLOATING_BAR_CLASS, L"sxMainBar"); }
 
 std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 

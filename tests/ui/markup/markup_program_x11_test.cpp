@@ -41,33 +41,7 @@ bool xdotool(const std::string& arguments) {
     return ok;
 }
 
-struct Found {
-    DWORD pid;
-    const wchar_t* className;
-    const wchar_t* title;
-    HWND window;
-};
-
-// A visible top-level window of the program with that class (and title).
-HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr) {
-    Found found = {pid, className, title, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            Found* f = reinterpret_cast<Found*>(p);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            wchar_t text[64] = {};
-            GetWindowTextW(w, text, 64);
-            if (owner == f->pid && classNameIs(w, f->className) && IsWindowVisible(w) &&
-                (!f->title || wcscmp(text, f->title) == 0)) {
-                f->window = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
+using sxtest::findWindowOf;
 
 class MarkupProgram : public testing::Test {
   protected:
