@@ -16,6 +16,7 @@
 #include "core/PendingServices.h"
 #include "ink/InkCollectorBridge.h"
 #include "core/ServiceMessages.h"
+#include "core/ServiceState.h"
 #include "core/ShellLink.h"
 #include "BindShow.h"
 #include "ServiceWindow.h"
@@ -469,6 +470,10 @@ void stopInkService() {
     // Before anything the update check reads goes: it must not be left
     // inside a fetch or a retry wait while the program ends.
     stopUpdateThread(kUpdateThreadStopMs);
+
+    // Markup mode ends while its bar, its canvas and the clipping tool are
+    // all still there: the ink manager deletes the bar with its clients next.
+    if (serviceState().markupMode) switchMarkupMode(false);
 
     LocalInkManager* manager = g.inkManager;
     g.inkManager = nullptr;

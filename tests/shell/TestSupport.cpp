@@ -333,6 +333,32 @@ bool ScribixProcess::waitForExit(DWORD ms, DWORD* exitCode) {
 
 HWND findServiceWindow() { return FindWindowW(SERVICE_WINDOW_CLASS, nullptr); }
 
+HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title) {
+    struct Found {
+        DWORD pid;
+        const wchar_t* className;
+        const wchar_t* title;
+        HWND window;
+    } found = {pid, className, title, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* f = reinterpret_cast<Found*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            wchar_t cls[128] = {}, text[128] = {};
+            GetClassNameW(w, cls, 128);
+            GetWindowTextW(w, text, 128);
+            if (owner == f->pid && wcscmp(cls, f->className) == 0 && IsWindowVisible(w) &&
+                (!f->title || wcscmp(text, f->title) == 0)) {
+                f->window = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found.window;
+}
+
 bool waitForNoServiceWindow(DWORD ms) {
     return waitUntil([] { return findServiceWindow() == nullptr; }, ms);
 }

@@ -126,6 +126,9 @@ class ScribixProcess {
 
 // The service window of any running instance, or null.
 HWND findServiceWindow();
+// A visible top-level window of process `pid` of that class (and title, when
+// one is given), or null.
+HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr);
 // Waits until no service window exists any more.
 bool waitForNoServiceWindow(DWORD ms);
 

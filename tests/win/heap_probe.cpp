@@ -9,12 +9,13 @@
 #include "win/Checks.h"
 
 int main() {
-    volatile int* block = static_cast<volatile int*>(std::malloc(64));
+    volatile int* block = static_cast<volatile int*>(std::malloc(256));
     block[0] = 1;
     std::free(const_cast<int*>(block));
-    // The fault, past the words a free block keeps its list links in, so that
-    // only the heap's free checking can tell.
-    block[12] = 12345;
+    // The fault, in the middle of the freed block: away from the heap's own
+    // links at its ends, so that without the checks the program runs on
+    // unharmed (a write over a link crashes it at the next allocation).
+    block[30] = 12345;
     std::printf("heap probe: wrote into a freed block; damaged heaps: %d\n", win::validateHeaps());
     return 0;
 }

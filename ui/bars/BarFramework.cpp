@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cwchar>
+#include <memory>
 #include <new>
 #include <typeinfo>
 
@@ -13,6 +14,7 @@
 #include "ink/LocalInkManager.h"
 #include "ui/bars/BarGeometry.h"
 #include "ui/tips/Tips.h"
+#include "win/PostedRecord.h"
 #include "win/ScopedLock.h"
 
 namespace {
@@ -57,11 +59,10 @@ void postToBarMaster(UINT code, WPARAM wParam, LPARAM lParam) {
 
 // --- clients ---
 
-LocalSystemBarClient::LocalSystemBarClient(const wchar_t* name) : LocalClient(name, 1, 11, 1) {
-    record().inkParam1 = 1;
-    record().inkParam2 = 500;
-    record().inkParam3 = 700;
-}
+// The three ink parameters stay 0: a bar takes the pen's points as its own
+// presses and releases, so the hook library lets no click through and the
+// pen-event thread runs no hold test for it.
+LocalSystemBarClient::LocalSystemBarClient(const wchar_t* name) : LocalClient(name, 1, 11, 1) {}
 
 // --- units ---
 
@@ -233,6 +234,7 @@ BarMaster::~BarMaster() {
 }
 
 void BarMaster::detachWindow() {
+    if (window_) releaseWindowResources();
     if (window_ && IsWindow(window_)) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         if (ownsWindow_) PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -325,6 +327,7 @@ void BarMaster::hide() {
 void BarMaster::close(bool deleteAfter) {
     checkOwner("close");
     HWND window = window_;
+    if (window) releaseWindowResources();
     if (window && IsWindow(window)) {
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         PostMessageW(window, WM_CLOSE, 0, 0);
@@ -442,13 +445,20 @@ LRESULT BarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
             close(a != 0);
             return 0;  // this object may be gone
         case BAR_PEN_DRAG: {
-            const POINT p = unpackPoint(b);
-            if (a)
+            // The grip follows the pen where the window is now: steps that
+            // waited in the queue do not move it twice.
+            POINT p = unpackPoint(b);
+            if (a) {
                 endDrag();
-            else
+            } else if (window_) {
+                ScreenToClient(window_, &p);
                 dragTo(p.x, p.y);
+            }
             return 0;
         }
+        case BAR_CLIENT_EVENT:
+            onNotify(static_cast<int>(a), b);
+            return 0;  // this object may be gone
         default:
             return 0;
     }
@@ -498,28 +508,37 @@ BarUnit* BarMaster::findUnitById(UINT id) const {
     return nullptr;
 }
 
+bool BarMaster::postMsgToWindow(HWND window, UINT code, LPARAM a, LPARAM b) {
+    std::unique_ptr<MsgToMaster> message(new (std::nothrow) MsgToMaster(code, a, b));
+    return message && window &&
+           win::postRecord(window, WM_BAR_MSG_TO_MASTER, 0, std::move(message));
+}
+
 void BarMaster::postMsgToMaster(UINT code, LPARAM a, LPARAM b) {
-    MsgToMaster* message = new (std::nothrow) MsgToMaster(code, a, b);
-    if (!message) return;
-    if (!window_ ||
-        !PostMessageW(window_, WM_BAR_MSG_TO_MASTER, 0, reinterpret_cast<LPARAM>(message)))
-        delete message;
+    postMsgToWindow(window_, code, a, b);
 }
 
 void BarMaster::postMsgToUnits(UINT code, UINT unitId, LPARAM a, LPARAM b) {
-    MsgToMaster* message = new (std::nothrow) MsgToMaster(code, a, b, unitId);
-    if (!message) return;
-    if (!window_ ||
-        !PostMessageW(window_, WM_BAR_MSG_TO_UNITS, 0, reinterpret_cast<LPARAM>(message)))
-        delete message;
+    std::unique_ptr<MsgToMaster> message(new (std::nothrow) MsgToMaster(code, a, b, unitId));
+    if (message && window_) win::postRecord(window_, WM_BAR_MSG_TO_UNITS, 0, std::move(message));
 }
 
 void BarMaster::postMsgToMasterDelayed(HWND window, UINT code, LPARAM a, LPARAM b, int delayMs) {
     MsgToMaster* message = new (std::nothrow) MsgToMaster(code, a, b);
     if (!message) return;
-    if (!postDelayed(window, WM_BAR_MSG_TO_MASTER, 0, reinterpret_cast<LPARAM>(message), delayMs,
-                     [](LPARAM lParam) { delete reinterpret_cast<MsgToMaster*>(lParam); }))
-        delete message;
+    const LPARAM param = win::recordParam(message);
+    // Undelivered (the window went meanwhile), the record is taken back and freed.
+    if (!postDelayed(window, WM_BAR_MSG_TO_MASTER, 0, param, delayMs,
+                     [](LPARAM lParam) { win::takeRecord<MsgToMaster>(lParam); }))
+        win::takeRecord<MsgToMaster>(param);
+}
+
+bool BarMaster::handOffToOwner(int event, LPARAM argument) {
+    if (ownerThread_.isCurrent()) return false;
+    // Not on the bar's thread: its window and units are not this thread's to
+    // touch. The bar sees the event again on its own thread.
+    postMsgToMaster(BAR_CLIENT_EVENT, event, argument);
+    return true;
 }
 
 void BarMaster::setSticky(bool sticky) {
@@ -607,22 +626,24 @@ BarBitmapMaster::BarBitmapMaster(const POINT* position, LPARAM owner, LayeredBit
 }
 
 BarBitmapMaster::~BarBitmapMaster() {
-    if (windowDC_ && window_) ReleaseDC(window_, windowDC_);
-    windowDC_ = nullptr;
+    releaseWindowResources();
     delete face_;
     face_ = nullptr;
 }
 
+void BarBitmapMaster::releaseWindowResources() {
+    if (windowDC_) ReleaseDC(window_, windowDC_);
+    windowDC_ = nullptr;
+}
+
 int BarBitmapMaster::onNotify(int event, LPARAM argument) {
+    // A new result is announced on the recognition thread, a pen change on
+    // whichever thread made it: the bar is closed, repainted or moved on its
+    // own thread, not under its feet.
+    if (handOffToOwner(event, argument)) return LocalSystemBarClient::onNotify(event, argument);
     if ((event == INK_EVENT_ACCEPTED && argument != reinterpret_cast<LPARAM>(this)) ||
         event == INK_EVENT_RESULT_CHANGED) {
         if (!(barFlags_ & BAR_STICKY)) {
-            // A new result is announced on the recognition thread: the bar is
-            // closed (and deleted) on its own thread, not under its feet.
-            if (window_ && GetWindowThreadProcessId(window_, nullptr) != GetCurrentThreadId()) {
-                postMsgToMaster(BAR_CLOSE_REQUEST, 1, 0);
-                return LocalSystemBarClient::onNotify(event, argument);
-            }
             close(true);
             return 0;  // this object may be gone
         }
@@ -720,13 +741,17 @@ int BarSmartBitmapMaster::onStrokes(InkPoint* points, int count) {
     const int last = lastRealPoint(points, count);
     if (last >= 0) lastPenPoint_ = toClient(points[last]);
     if (dragging()) {
-        // The drag itself moves the window on the bar's thread.
+        // The drag itself moves the window on the bar's thread, to the pen's
+        // place on the screen.
+        const LPARAM screen = last >= 0 ? packPoint(points[last].x >> 2, points[last].y >> 2) : 0;
         if (penUp) {
-            postMsgToMaster(BAR_PEN_DRAG, 1, packPoint(lastPenPoint_.x, lastPenPoint_.y));
+            postMsgToMaster(BAR_PEN_DRAG, 1, screen);
             if (manager) manager->releaseActiveClient(this, false);
             ShowCursor(TRUE);
-        } else {
-            postMsgToMaster(BAR_PEN_DRAG, 0, packPoint(lastPenPoint_.x, lastPenPoint_.y));
+            // The stroke is over: the next pen-down is a new press.
+            InterlockedExchange(&strokePressed_, 0);
+        } else if (last >= 0) {
+            postMsgToMaster(BAR_PEN_DRAG, 0, screen);
         }
         freeMemory(points);
         return 1;
@@ -759,13 +784,13 @@ LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     BarMaster* master = BarMaster::fromWindow(window);
-    // Posted records are freed even when the master is gone.
+    // Posted records are freed even when the master is gone; an argument that
+    // is not a record of this process is no record at all.
     if (message == WM_BAR_MSG_TO_MASTER || message == WM_BAR_MSG_TO_UNITS) {
-        MsgToMaster* record = reinterpret_cast<MsgToMaster*>(lParam);
+        const std::unique_ptr<MsgToMaster> record = win::takeRecord<MsgToMaster>(lParam);
         if (!record) return 0;
         const UINT code = record->code, unitId = record->unitId;
         const LPARAM a = record->a, b = record->b;
-        delete record;
         if (!master) return 0;
         return message == WM_BAR_MSG_TO_MASTER ? master->onMessage(code, a, b)
                                                : master->dispatchToUnits(code, unitId, a, b);
@@ -774,7 +799,10 @@ LRESULT CALLBACK MenuBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
         case WM_DESTROY: {
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            if (master->window_ == window) master->window_ = nullptr;
+            if (master->window_ == window) {
+                master->releaseWindowResources();
+                master->window_ = nullptr;
+            }
             const bool deleting = !master->kept();
             if (LocalInkManager* manager = master->inkManager()) {
                 if (manager->isRegistered(master)) {

@@ -19,10 +19,16 @@
 // Messages of the bar window: 8024 hide and close after 500 ms; 8025 a posted
 // MsgToMaster for onMessage; 8026 a posted MsgToMaster for the units; 8027
 // coalesced into one 615. A posted MsgToMaster is freed by the window procedure.
+// Any process can post those message numbers: the window takes a record only
+// when this process made it for a bar and has not handed it over yet
+// (win/PostedRecord.h); anything else is ignored.
 //
-// Threads: bars live on the UI thread. onStrokes runs on the pen-event thread
-// and only posts to the bar window. The count of open modal bars is changed
-// with interlocked operations, since other threads read it.
+// Threads: a bar lives on the thread that made its window. onStrokes runs on
+// the pen-event thread and only posts to the bar window; an ink manager event
+// that arrives on another thread (a result from the recognition thread, say)
+// is posted to the bar and handled there (handOffToOwner). The count of open
+// modal bars is changed with interlocked operations, since other threads read
+// it.
 #pragma once
 
 #include <windows.h>
@@ -66,10 +72,15 @@ enum BarCode : UINT {
     BAR_GESTURE_NOTIFY = 661,
     BAR_GESTURE = 662,
     // The pen stroke handler runs on another thread: it hands a drag step to
-    // the bar's thread with this code (b = packed client point).
+    // the bar's thread with this code (a = 1 ends the drag; b = the packed
+    // screen point, made a client point when it is handled, so that steps
+    // that queue up do not add up).
     BAR_PEN_DRAG = 690,
     // A close asked for on another thread (a = deleteAfter), done on the bar's own.
     BAR_CLOSE_REQUEST = 691,
+    // An ink manager event (a = event, b = argument) that reached the bar on
+    // another thread, handled again on the bar's own.
+    BAR_CLIENT_EVENT = 692,
 };
 
 constexpr UINT kAllUnits = 0xFFFF;
@@ -257,6 +268,9 @@ class BarMaster : public LocalSystemBarClient {
     void postMsgToMaster(UINT code, LPARAM a, LPARAM b);
     void postMsgToUnits(UINT code, UINT unitId, LPARAM a, LPARAM b);
     static void postMsgToMasterDelayed(HWND window, UINT code, LPARAM a, LPARAM b, int delayMs);
+    // Posts a MsgToMaster for the master of `window` (the bar window frees
+    // it); false when it could not be posted.
+    static bool postMsgToWindow(HWND window, UINT code, LPARAM a, LPARAM b);
 
     HWND window() const { return window_; }
     int unitCount() const { return unitCount_; }
@@ -288,6 +302,13 @@ class BarMaster : public LocalSystemBarClient {
     void trackHover(int x, int y, bool forced);
     void onTipTimer();
     void detachWindow();
+    // On a thread other than the bar's: posts the event to the bar, where
+    // onNotify sees it again, and answers true (the caller then only passes
+    // the event to the base client). False on the bar's own thread.
+    bool handOffToOwner(int event, LPARAM argument);
+    // The window is about to be forgotten (closed, destroyed or detached):
+    // what was taken from it is given back while it still exists.
+    virtual void releaseWindowResources() {}
 
     BarUnit** units_ = nullptr;
     int unitCount_ = 0;
@@ -331,11 +352,14 @@ class BarBitmapMaster : public BarMaster {
     LRESULT onMessage(UINT code, LPARAM a, LPARAM b) override;
 
     LayeredBitmap* face() const { return face_; }
+    // The window's device context, taken once; given back when the window goes.
     HDC windowDC() const { return windowDC_; }
     // Shifts the bar into the desktop; stores and moves when it changed.
     void keepInDesktop();
 
   protected:
+    void releaseWindowResources() override;
+
     LayeredBitmap* face_ = nullptr;
     HDC windowDC_ = nullptr;
 };

@@ -28,7 +28,7 @@ bool handleBarGesture(CVexaBar& bar, BarGestureTrack& track, DWORD id, DWORD fla
     switch (id) {
         case BAR_GESTURE_PAN: {
             if (flags & kBarGestureBegin) {
-                track.panStart = client;
+                track.panStart = point;
                 bar.beginDrag(client.x, client.y);
             } else if (!(flags & kBarGestureEnd)) {
                 bar.dragStep(client.x, client.y);
@@ -36,11 +36,11 @@ bool handleBarGesture(CVexaBar& bar, BarGestureTrack& track, DWORD id, DWORD fla
                 bar.endDrag();
                 RECT r;
                 if (!bar.hwnd() || !GetWindowRect(bar.hwnd(), &r)) return true;
-                // The motion in client coordinates is the motion on the screen.
-                const POINT start = {point.x - (client.x - track.panStart.x),
-                                     point.y - (client.y - track.panStart.y)};
+                // The direction is the finger's, from the gesture's start to
+                // its end on the screen: the bar moved under the finger, so
+                // client points would only hold the last step.
                 POINT edge;
-                if (!flickEdgePoint(bar.desktop(), start, point, &edge)) return true;
+                if (!flickEdgePoint(bar.desktop(), track.panStart, point, &edge)) return true;
                 OffsetRect(&r, edge.x - point.x, edge.y - point.y);
                 keepRectInDesktop(&r);
                 bar.morphTo(&r, 1000);

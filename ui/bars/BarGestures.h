@@ -12,7 +12,7 @@ constexpr DWORD kBarGestureBegin = 1, kBarGestureEnd = 4;
 
 // What a bar keeps of the gestures under way.
 struct BarGestureTrack {
-    POINT panStart = {};  // client coordinates
+    POINT panStart = {};  // screen coordinates: the finger's, wherever the bar went
     POINT zoomFirst = {};
     POINT zoomLast = {};
 };

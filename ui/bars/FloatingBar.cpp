@@ -31,14 +31,14 @@ double nowMs() {
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-void dispatchPending() {
+// Dispatches what waits for the animated window, and the thread's paints.
+// Everything else waits until the animation is over: one of those messages
+// may end the bar while its animation still runs on it (the program's close,
+// which deletes the bars, comes as a message to the service window).
+void dispatchPending(HWND window) {
     MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        if (m.message == WM_QUIT) {
-            // Not ours to take: the thread's own loop must still see it.
-            PostQuitMessage(static_cast<int>(m.wParam));
-            return;
-        }
+    while ((window && PeekMessageW(&m, window, 0, 0, PM_REMOVE)) ||
+           PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) {
         TranslateMessage(&m);
         DispatchMessageW(&m);
     }
@@ -68,7 +68,7 @@ bool CIterated::run(int mode, int steps, int ms, bool interruptible, bool* inter
     if (interrupted) *interrupted = false;
     if (running_ || steps < 1) return false;
     running_ = true;
-    dispatchPending();
+    dispatchPending(interruptWindow());
     const AnimationCurve curve{static_cast<double>(ms), steps, mode};
     const double start = nowMs();
     for (int i = 0;;) {
@@ -130,7 +130,7 @@ void CMorphed::morphStep(int i) {
     onMorphRect(r);
     SetWindowPos(morphWindow(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    dispatchPending();
+    dispatchPending(morphWindow());
 }
 
 // --- CDragged ---
@@ -280,11 +280,20 @@ FloatingBarClient::~FloatingBarClient() {
 }
 
 int FloatingBarClient::onNotify(int event, LPARAM argument) {
-    return bar_ ? bar_->onClientNotify(event, argument) : baseNotify(event, argument);
+    if (!bar_) return baseNotify(event, argument);
+    if (barThread_ && barThread_ != GetCurrentThreadId()) {
+        // Not the bar's thread: the bar sees the event on its own, in order
+        // with the rest of its messages. A bar whose window is gone has
+        // nothing left to update.
+        PostMessageW(window_, WM_BAR_CLIENT_EVENT, static_cast<WPARAM>(event), argument);
+        return 0;
+    }
+    return bar_->onClientNotify(event, argument);
 }
 
 void FloatingBarClient::setWindow(HWND window) {
     window_ = window;
+    barThread_ = window ? GetWindowThreadProcessId(window, nullptr) : 0;
     record().areaCount = window ? 1 : 0;
     record().areas = window ? &window_ : nullptr;
 }
@@ -304,8 +313,11 @@ CVexaBar::~CVexaBar() {
     *alive_ = false;
     if (client_) {
         client_->detachBar();
-        if (LocalInkManager* manager = getLocalInkManager())
-            if (manager->isRegistered(client_)) manager->unregisterClient(client_, false);
+        // Unregistered and deleted by the manager, which first waits for a
+        // notification that another thread may be giving it right now.
+        LocalInkManager* manager = getLocalInkManager();
+        if (manager && manager->isRegistered(client_) && manager->unregisterClient(client_, true))
+            client_ = nullptr;
     }
     if (hwnd()) {
         KillTimer(hwnd(), BAR_TIMER_AUTO_HIDE);
@@ -648,7 +660,10 @@ void CVexaBar::slideOut(int ms) {
         debugTrace(L"Bar: slide out refused for a parked window\n");
         return;
     }
-    const SIZE strip = inputIsTouch_ ? touchStrip_ : penStrip_;
+    // The strip for the input that came last, whether or not the bar's size
+    // follows the input (inputIsTouch_ changes only when it does).
+    const bool touch = (hookLibrary().getLastInputType() & 4) != 0;
+    const SIZE strip = touch ? touchStrip_ : penStrip_;
     const RECT& d = desktop_;
     const RECT before = r;
     const int w = r.right - r.left, h = r.bottom - r.top;
@@ -680,6 +695,38 @@ bool CVexaBar::cursorOverBar() const {
 
 void CVexaBar::startAutoHideTimer() {
     if (hwnd()) SetTimer(hwnd(), BAR_TIMER_AUTO_HIDE, kAutoHideDelayMs, nullptr);
+}
+
+bool CVexaBar::largeForSetting() const {
+    switch (sizeModeSetting_) {
+        case SIZE_FOLLOW_INPUT:
+            return inputIsTouch_;
+        case SIZE_LARGE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CVexaBar::useFrame(const wchar_t* image, bool large) {
+    // The frame's inner rectangle in its image, and the margins drawn at each size.
+    static constexpr RECT kInner = {12, 12, 52, 52};
+    static constexpr RECT kMarginsLarge = {7, 7, 7, 7};
+    static constexpr RECT kMarginsSmall = {5, 5, 5, 5};
+    if (!frame_.present()) frame_.image.load(image, true);
+    frame_.inner = kInner;
+    frame_.margins = large ? kMarginsLarge : kMarginsSmall;
+}
+
+void CVexaBar::setButtonState(BarButton* b, bool disabled, bool on) {
+    checkOwner("setButtonState");
+    if (!b) return;
+    unsigned flags = b->flags & ~(BarButton::DISABLED | BarButton::TOGGLED_ON);
+    if (disabled) flags |= BarButton::DISABLED;
+    if (on) flags |= BarButton::TOGGLED_ON;
+    if (flags == b->flags) return;
+    b->flags = flags;
+    if (hwnd()) InvalidateRect(hwnd(), &b->rect, FALSE);
 }
 
 bool CVexaBar::onTimer(UINT_PTR id) {
@@ -876,6 +923,9 @@ LRESULT CVexaBar::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             if (onTimer(wParam)) return 0;
             break;
+        case WM_BAR_CLIENT_EVENT:
+            onClientNotify(static_cast<int>(wParam), lParam);
+            return 0;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case BAR_CMD_MAKE_VERTICAL:

@@ -41,6 +41,10 @@ enum FloatingBarCommand : UINT {
     BAR_CMD_CHECK_POSITION = 1005,
 };
 
+// An ink manager event (wParam = event, lParam = argument) that reached the
+// bar's client on another thread, handed to the bar's own thread.
+constexpr UINT WM_BAR_CLIENT_EVENT = WM_APP + 0x41;
+
 // Timers of a floating bar.
 enum FloatingBarTimer : UINT_PTR {
     BAR_TIMER_AUTO_HIDE = 1001,
@@ -58,7 +62,9 @@ constexpr int kParkedPosition = 20000;
 // Bits of CDragged::edgeHits.
 enum EdgeHit : unsigned { EDGE_LEFT = 1, EDGE_RIGHT = 2, EDGE_TOP = 4, EDGE_BOTTOM = 8 };
 
-// Runs steps 0..steps-1 over `ms`, each when the clock says it is due.
+// Runs steps 0..steps-1 over `ms`, each when the clock says it is due. The
+// animated window's own messages and the thread's paints are dispatched as
+// it goes; the rest waits for its end (it may end the bar).
 class CIterated {
   public:
     virtual ~CIterated() = default;
@@ -152,6 +158,7 @@ struct BarButton {
     int tipStringId = 0;
     PngImage image;  // six state pictures side by side
     bool hasImage = false;
+    bool tipAdded = false;  // registered with the bar's tooltip control
 
     int width() const;
     int height() const;
@@ -174,8 +181,12 @@ class CVexaBar;
 class Tips;
 
 // The ink client of a floating bar: it forwards the manager's events to the
-// bar. The ink manager deletes its registered clients at shut-down; a bar's
-// client then deletes its bar.
+// bar. The manager calls it on whichever thread raises an event (a result
+// from the recognition thread, a pen change from the pen-event thread): an
+// event from a thread other than the bar's is posted to the bar's window and
+// handled there, so the bar, its buttons and its window are only ever used on
+// their own thread. The ink manager deletes its registered clients at
+// shut-down; a bar's client then deletes its bar.
 class FloatingBarClient : public LocalVexaBarClient {
     VEXA_CLASS(FloatingBarClient, LocalVexaBarClient)
 
@@ -185,6 +196,7 @@ class FloatingBarClient : public LocalVexaBarClient {
     // The bar goes first: the client no longer reaches it.
     void detachBar() { bar_ = nullptr; }
     int onNotify(int event, LPARAM argument) override;
+    // The bar's window, on its own thread (which becomes the bar's thread).
     void setWindow(HWND window);
     // The event as the base client handles it.
     int baseNotify(int event, LPARAM argument) {
@@ -194,6 +206,7 @@ class FloatingBarClient : public LocalVexaBarClient {
   private:
     CVexaBar* bar_;
     HWND window_ = nullptr;
+    DWORD barThread_ = 0;
 };
 
 class CVexaBar : public CDragged, public CMorphed, public win::Window {
@@ -291,6 +304,14 @@ class CVexaBar : public CDragged, public CMorphed, public win::Window {
     virtual void onCreate();
 
     void startAutoHideTimer();
+    // The size the setting asks for now: large after touch input when the
+    // size follows the input, large or small when it is fixed.
+    bool largeForSetting() const;
+    // The background frame from `image`, with the margins of the size.
+    void useFrame(const wchar_t* image, bool large);
+    // Sets a button's disabled and toggled-on flags; the button is redrawn
+    // only when either changed.
+    void setButtonState(BarButton* button, bool disabled, bool on);
     void onMouseDown(POINT client);
     void onMouseMove(POINT client, bool nonClient);
     void onMouseUp(POINT client);

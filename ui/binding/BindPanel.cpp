@@ -484,8 +484,7 @@ void notifyBindPanelFocus() {
         panel = g_panel;
     }
     if (panel && panel->window())
-        SendMessageW(panel->window(), WM_BAR_MSG_TO_MASTER, 0,
-                     reinterpret_cast<LPARAM>(new MsgToMaster(BIND_PANEL_FOCUS_HINT, 0, 0)));
+        BarMaster::postMsgToWindow(panel->window(), BIND_PANEL_FOCUS_HINT, 0, 0);
 }
 
 CBindPanel* bindPanel() {

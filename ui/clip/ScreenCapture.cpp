@@ -12,8 +12,10 @@
 #include "core/AppGlobals.h"
 #include "core/Trace.h"
 #include "ink/MouseEmulation.h"
+#include "win/ScopedLock.h"
 #include "win/UiThread.h"
 #include "win/WinString.h"
+#include "win/Window.h"
 
 namespace {
 
@@ -103,12 +105,14 @@ RECT normalised(POINT a, POINT b) {
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
-RECT unionOf(const RECT& a, const RECT& b) {
-    if (IsRectEmpty(&a)) return b;
-    if (IsRectEmpty(&b)) return a;
-    RECT r;
-    UnionRect(&r, &a, &b);
-    return r;
+// Copies the part of `dc` that `region` covers from `source` (same coordinates).
+void copyThrough(HDC dc, HRGN region, HDC source) {
+    RECT box;
+    if (!region || GetRgnBox(region, &box) == NULLREGION || IsRectEmpty(&box)) return;
+    SelectClipRgn(dc, region);
+    BitBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, box.left,
+           box.top, SRCCOPY);
+    SelectClipRgn(dc, nullptr);
 }
 
 }  // namespace
@@ -131,6 +135,7 @@ CScreenCaptureCtrl* createScreenCapture(HWND owner, IScreenCaptureCallback* call
 
 CScreenCaptureCtrl::CScreenCaptureCtrl(HWND owner, IScreenCaptureCallback* callback)
     : owner_(owner), callback_(callback) {
+    InitializeCriticalSection(&callbackLock_);
     mutex_ = CreateMutexW(nullptr, FALSE, SCREEN_CAPTURE_MUTEX);
     tip_ = loadTipPicture(&tipSize_);
     HDC screen = GetDC(nullptr);
@@ -151,12 +156,18 @@ CScreenCaptureCtrl::~CScreenCaptureCtrl() {
     if (labelPen_) DeleteObject(labelPen_);
     if (thread_) CloseHandle(thread_);
     if (mutex_) CloseHandle(mutex_);
+    DeleteCriticalSection(&callbackLock_);
 }
 
 bool CScreenCaptureCtrl::start() {
     if (!mutex_ || !registerCaptureClass(windowProc)) return false;
+    // The thread's reference, taken before it runs: a close() that comes
+    // first cannot free the object under it.
+    addRef();
     thread_ = CreateThread(nullptr, 0, captureThreadProc, this, 0, &threadId_);
-    return thread_ != nullptr;
+    if (thread_) return true;
+    release();
+    return false;
 }
 
 void CScreenCaptureCtrl::addRef() { InterlockedIncrement(&references_); }
@@ -166,8 +177,40 @@ void CScreenCaptureCtrl::release() {
 }
 
 void CScreenCaptureCtrl::close() {
+    {
+        win::ScopedLock lock(callbackLock_);
+        callback_ = nullptr;
+    }
+    InterlockedExchange(&closing_, 1);
+    // The thread's loop ends and its window goes with it. A thread that has
+    // no queue yet sees the flag once it has one.
     if (threadId_) PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    if (thread_ && GetCurrentThreadId() != threadId_ &&
+        win::waitAnsweringSentMessages(thread_, kCloseWaitMs) != WAIT_OBJECT_0)
+        debugTrace(L"ScreenCaptureCtrl: the tool's thread did not end\n");
     release();
+}
+
+void CScreenCaptureCtrl::giveUp() { notifyCancelled(); }
+
+void CScreenCaptureCtrl::notifyStarted() {
+    win::ScopedLock lock(callbackLock_);
+    if (callback_) callback_->started(this);
+}
+
+void CScreenCaptureCtrl::notifyCancelled() {
+    win::ScopedLock lock(callbackLock_);
+    if (callback_) callback_->cancelled(this);
+}
+
+bool CScreenCaptureCtrl::askHotKey(int id, LPARAM lParam) {
+    win::ScopedLock lock(callbackLock_);
+    return callback_ && callback_->hotKey(this, id, lParam);
+}
+
+void CScreenCaptureCtrl::notifyModifiers(UINT mask, UINT previous) {
+    win::ScopedLock lock(callbackLock_);
+    if (callback_) callback_->modifiersChanged(this, mask, previous);
 }
 
 RECT CScreenCaptureCtrl::computeCaptureArea(HWND owner) {
@@ -184,26 +227,35 @@ RECT CScreenCaptureCtrl::computeCaptureArea(HWND owner) {
 }
 
 DWORD WINAPI CScreenCaptureCtrl::captureThreadProc(void* parameter) {
+    // The object's reference for this thread was taken before it started.
     auto* self = static_cast<CScreenCaptureCtrl*>(parameter);
     win::nameThisThread(L"ScreenCaptureCtrl");
-    // The thread holds its reference from the start, so the creator's close
-    // cannot free the object under it.
-    self->addRef();
+    self->toolThread_.adopt();
     const DWORD waited = WaitForSingleObject(self->mutex_, 250);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        debugTrace(L"ScreenCaptureCtrl: another clipping tool holds the mutex\n");
+        self->giveUp();
         self->release();
         return 0;
     }
     MSG msg;
     PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    self->area_ = computeCaptureArea(self->owner_);
-    const RECT& a = self->area_;
-    CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, SCREEN_CAPTURE_CLASS, L"",
-                    WS_POPUP | WS_VISIBLE, a.left, a.top, a.right - a.left, a.bottom - a.top,
-                    nullptr, nullptr, moduleInstance(), self);
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    if (!self->closing_) {
+        self->area_ = computeCaptureArea(self->owner_);
+        const RECT& a = self->area_;
+        HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
+                                      SCREEN_CAPTURE_CLASS, L"", WS_POPUP | WS_VISIBLE, a.left,
+                                      a.top, a.right - a.left, a.bottom - a.top, nullptr, nullptr,
+                                      moduleInstance(), self);
+        if (window) {
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        } else {
+            debugTrace(L"ScreenCaptureCtrl: the window could not be made\n");
+            self->giveUp();
+        }
     }
     // Ended by WM_QUIT while the window is still up: it goes with the thread.
     if (self->window_ && IsWindow(self->window_)) DestroyWindow(self->window_);
@@ -239,6 +291,7 @@ LRESULT CALLBACK CScreenCaptureCtrl::windowProc(HWND window, UINT message, WPARA
 }
 
 LRESULT CScreenCaptureCtrl::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    toolThread_.check("a window message");
     HWND w = window_;
     switch (message) {
         case WM_CREATE:
@@ -268,10 +321,12 @@ LRESULT CScreenCaptureCtrl::onMessage(UINT message, WPARAM wParam, LPARAM lParam
             if (busy_) return 0;
             HDC dc = GetDC(w);
             const POINT at = clamp(lParam);
-            if (dragging_)
+            if (dragging_) {
+                current_ = at;
                 drawSelection(dc, at);
-            else
+            } else {
                 drawCrossHair(dc, at);
+            }
             ReleaseDC(w, dc);
             return 0;
         }
@@ -316,7 +371,7 @@ LRESULT CScreenCaptureCtrl::onMessage(UINT message, WPARAM wParam, LPARAM lParam
             }
             return 0;
         case WM_HOTKEY:
-            if (callback_ && callback_->hotKey(this, static_cast<int>(wParam), lParam)) return 0;
+            if (askHotKey(static_cast<int>(wParam), lParam)) return 0;
             if (busy_) return 0;
             if (wParam == kHotEscape || wParam == kHotSpace)
                 return onMessage(WM_KEYDOWN, wParam == kHotEscape ? VK_ESCAPE : VK_SPACE, 0);
@@ -325,18 +380,18 @@ LRESULT CScreenCaptureCtrl::onMessage(UINT message, WPARAM wParam, LPARAM lParam
             if (wParam == kPollTimer) {
                 const UINT mask = modifierMask();
                 if (mask != modifiers_) {
-                    if (callback_) callback_->modifiersChanged(this, mask, modifiers_);
+                    notifyModifiers(mask, modifiers_);
                     modifiers_ = mask;
                 }
             }
             return 0;
         case WM_DESTROY:
-            if (callback_) callback_->cancelled(this);
+            notifyCancelled();
             UnregisterHotKey(w, kHotEscape);
             UnregisterHotKey(w, kHotSpace);
             KillTimer(w, kPollTimer);
             releasePictures();
-            if (callback_) callback_->cancelled(this);
+            notifyCancelled();
             return 0;
         default:
             return DefWindowProcW(w, message, wParam, lParam);
@@ -351,7 +406,7 @@ void CScreenCaptureCtrl::onCreate() {
     SetTimer(window_, kPollTimer, kPollMs, nullptr);
     // The screen as the user sees it, before the window covers it.
     takeScreenSnapshot();
-    if (callback_) callback_->started(this);
+    notifyStarted();
     SetForegroundWindow(window_);
 }
 
@@ -401,10 +456,10 @@ void CScreenCaptureCtrl::paint(HDC dc) {
     SetRectEmpty(&lastHorizontal_);
     SetRectEmpty(&lastTip_);
     if (dragging_) {
-        // Everything is drawn again from the snapshot: the selection too.
+        // Everything is drawn again from the snapshot: the selection too, to
+        // the corner the cursor holds (whichever way the drag goes).
         selectionDrawn_ = false;
-        POINT at = {selection_.right, selection_.bottom};
-        drawSelection(dc, at);
+        drawSelection(dc, current_);
     } else {
         POINT cursor;
         GetCursorPos(&cursor);
@@ -415,9 +470,11 @@ void CScreenCaptureCtrl::paint(HDC dc) {
 
 POINT CScreenCaptureCtrl::clamp(LPARAM lParam) const {
     POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    // The selection's right and bottom are exclusive: the area's edge itself
+    // is a place for the corner, so its last column and row can be clipped.
     const LONG width = area_.right - area_.left, height = area_.bottom - area_.top;
-    p.x = std::max<LONG>(0, std::min<LONG>(p.x, width - 1));
-    p.y = std::max<LONG>(0, std::min<LONG>(p.y, height - 1));
+    p.x = std::max<LONG>(0, std::min<LONG>(p.x, width));
+    p.y = std::max<LONG>(0, std::min<LONG>(p.y, height));
     return p;
 }
 
@@ -465,6 +522,7 @@ void CScreenCaptureCtrl::onButtonDown(POINT at) {
     SetCapture(window_);
     SetFocus(window_);
     anchor_ = at;
+    current_ = at;
     SetRectEmpty(&selection_);
     ShowCursor(FALSE);
     dragging_ = true;
@@ -497,18 +555,37 @@ void CScreenCaptureCtrl::drawSelection(HDC dc, POINT at) {
         }
     }
     const RECT next = normalised(anchor_, at);
-    RECT dirty;
     if (!selectionDrawn_) {
-        dirty = {0, 0, width, height};
+        BitBlt(dc, 0, 0, width, height, shadedDc_, 0, 0, SRCCOPY);
+        restoreFromSnapshot(dc, next);
     } else {
-        dirty = unionOf(unionOf(lastSelection_, next), lastLabel_);
-        InflateRect(&dirty, 1, 1);
+        // Only the strips that changed: what left the selection (and the old
+        // label outside it) is shaded again, what joined it (and the old
+        // label inside it) is the snapshot.
+        HRGN before = CreateRectRgnIndirect(&lastSelection_);
+        HRGN after = CreateRectRgnIndirect(&next);
+        HRGN label = CreateRectRgnIndirect(&lastLabel_);
+        HRGN shade = CreateRectRgn(0, 0, 0, 0);
+        HRGN clear = CreateRectRgn(0, 0, 0, 0);
+        if (before && after && label && shade && clear) {
+            CombineRgn(shade, before, after, RGN_DIFF);
+            CombineRgn(clear, after, before, RGN_DIFF);
+            HRGN labelOutside = CreateRectRgn(0, 0, 0, 0);
+            HRGN labelInside = CreateRectRgn(0, 0, 0, 0);
+            if (labelOutside && labelInside) {
+                CombineRgn(labelOutside, label, after, RGN_DIFF);
+                CombineRgn(labelInside, label, after, RGN_AND);
+                CombineRgn(shade, shade, labelOutside, RGN_OR);
+                CombineRgn(clear, clear, labelInside, RGN_OR);
+            }
+            if (labelOutside) DeleteObject(labelOutside);
+            if (labelInside) DeleteObject(labelInside);
+            copyThrough(dc, shade, shadedDc_);
+            copyThrough(dc, clear, snapshotDc_);
+        }
+        for (HRGN r : {before, after, label, shade, clear})
+            if (r) DeleteObject(r);
     }
-    // What left the selection is shaded, what joined it is the snapshot.
-    BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, shadedDc_,
-           dirty.left, dirty.top, SRCCOPY);
-    RECT inside;
-    if (IntersectRect(&inside, &dirty, &next)) restoreFromSnapshot(dc, inside);
     selection_ = next;
     lastSelection_ = next;
     selectionDrawn_ = true;
@@ -602,11 +679,14 @@ void CScreenCaptureCtrl::deliverClip(const wchar_t* title) {
     const bool copied = BitBlt(clipDc, 0, 0, width, height, snapshotDc_, selection_.left,
                                selection_.top, SRCCOPY) != FALSE;
     DeleteDC(clipDc);
-    if (copied && callback_) {
-        busy_ = true;
-        UnregisterHotKey(window_, kHotEscape);
-        UnregisterHotKey(window_, kHotSpace);
-        callback_->done(this, &clip, title && *title ? title : nullptr);
+    if (copied) {
+        win::ScopedLock lock(callbackLock_);
+        if (callback_) {
+            busy_ = true;
+            UnregisterHotKey(window_, kHotEscape);
+            UnregisterHotKey(window_, kHotSpace);
+            callback_->done(this, &clip, title && *title ? title : nullptr);
+        }
     }
     if (clip) DeleteObject(clip);
 }

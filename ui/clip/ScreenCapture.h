@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "win/Checks.h"
+
 class CScreenCaptureCtrl;
 
 // What the owner of a clipping tool is told. Called on the tool's thread.
@@ -30,12 +32,21 @@ class IScreenCaptureCallback {
 #define SCREEN_CAPTURE_CLASS L"sxScreenCaptureCtrl"
 #define SCREEN_CAPTURE_MUTEX L"ZVScreenCaptureMutex"
 
+// The tool lives on a thread of its own, which owns its window and its
+// pictures; the owner talks to it only through close() and the window's
+// messages, and the callback is called on the tool's thread.
 class CScreenCaptureCtrl {
   public:
-    // Ends the tool's thread and releases the creator's reference.
+    // Ends the tool for its owner: the callback is cut (no call starts after
+    // this, and one in progress is waited for), the window is closed and the
+    // tool's thread is waited for (at most kCloseWaitMs, answering messages
+    // sent to the caller meanwhile); then the creator's reference goes. A
+    // thread that does not end in time keeps the object alive for itself.
     void close();
     void addRef();
     void release();
+
+    static constexpr DWORD kCloseWaitMs = 3000;
 
     HWND window() const { return window_; }
     DWORD threadId() const { return threadId_; }
@@ -54,6 +65,14 @@ class CScreenCaptureCtrl {
     static DWORD WINAPI captureThreadProc(void* self);
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The thread could not take the mutex or make its window: it ends, and
+    // the owner hears "cancelled" so that the next tool can start.
+    void giveUp();
+    // The callback, under the lock that close() takes to cut it.
+    void notifyStarted();
+    void notifyCancelled();
+    bool askHotKey(int id, LPARAM lParam);
+    void notifyModifiers(UINT mask, UINT previous);
 
     void onCreate();
     void takeScreenSnapshot();
@@ -70,11 +89,14 @@ class CScreenCaptureCtrl {
     void releasePictures();
 
     LONG references_ = 1;
+    win::OwnerThread toolThread_{"screen clipping tool"};  // its window and pictures
     HWND owner_;
-    IScreenCaptureCallback* callback_;
+    CRITICAL_SECTION callbackLock_;
+    IScreenCaptureCallback* callback_;  // null once the owner closed the tool
     HANDLE mutex_ = nullptr;
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
+    volatile LONG closing_ = 0;  // the owner closed the tool
     HWND window_ = nullptr;
     RECT area_ = {};
 
@@ -94,6 +116,7 @@ class CScreenCaptureCtrl {
          lastLabel_ = {};
     bool selectionDrawn_ = false;
     POINT anchor_ = {};
+    POINT current_ = {};  // the corner the cursor holds while dragging
     RECT selection_ = {};
     bool dragging_ = false;
     UINT modifiers_ = 0;

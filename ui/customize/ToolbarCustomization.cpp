@@ -187,6 +187,12 @@ bool applyToolbarChoice(CustomizableToolbar& bar, const ToolbarChoice& choice) {
 }
 
 INT_PTR runToolbarCustomization(CustomizableToolbar& bar, HWND owner) {
+    if (HWND open = g_openDialog) {
+        // A second dialog over the same settings: the inner one's end would
+        // empty the slot while the outer stays open.
+        SetForegroundWindow(open);
+        return 0;
+    }
     const INT_PTR result =
         DialogBoxParamW(getInstance(), MAKEINTRESOURCEW(IDD_CUSTOMIZE_TOOLBAR), owner,
                         ToolbarCustomizationDlgProc, reinterpret_cast<LPARAM>(&bar));

@@ -66,6 +66,7 @@ INT_PTR CALLBACK ToolbarCustomizationDlgProc(HWND window, UINT message, WPARAM w
 
 // Runs the dialog (resource 255) over `owner` on `bar`; 1 after OK, 0 after
 // Cancel (what Apply stored stays), -1 when the dialog could not be made.
+// While a dialog is open, a second request brings it forward and answers 0.
 INT_PTR runToolbarCustomization(CustomizableToolbar& bar, HWND owner);
 
 // The open customization dialog (null when none): the main bar keeps its

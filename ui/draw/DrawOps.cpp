@@ -154,7 +154,7 @@ HBITMAP LayeredBitmap::unitMask(COLORREF key, RECT* bounds) const {
     if (!sourceDC_) return nullptr;
     const int keyLayer = smart_ ? LAYER_KEY : layers_ - 1;
     std::vector<COLORREF> all;
-    if (!readPixels(sourceBitmap_, width_, layerHeight_ * layers_, &all)) return nullptr;
+    if (!readPixels(layerImage(), width_, layerHeight_ * layers_, &all)) return nullptr;
     const int stride = ((width_ + 15) / 16) * 2;  // monochrome rows are word-aligned
     std::vector<BYTE> bits(static_cast<size_t>(stride) * layerHeight_, 0);
     RECT box = {width_, layerHeight_, -1, -1};
@@ -204,7 +204,7 @@ void LayeredBitmap::paintUnitLayer(HDC dc, int layer, HBITMAP mask) {
 HRGN LayeredBitmap::windowRegion() const {
     if (!sourceDC_) return nullptr;
     std::vector<COLORREF> pixels;
-    if (!readPixels(sourceBitmap_, width_, layerHeight_ * layers_, &pixels)) return nullptr;
+    if (!readPixels(layerImage(), width_, layerHeight_ * layers_, &pixels)) return nullptr;
     std::vector<RECT> runs;
     for (int y = 0; y < layerHeight_; ++y) {
         const COLORREF* row = &pixels[static_cast<size_t>(y) * width_];
@@ -449,11 +449,16 @@ bool PngImage::drawImageBlended(HDC dc, const RECT& d, const RECT& s) const {
         GdiFlush();
         BYTE* u = static_cast<BYTE*>(under);
         const BYTE* o = static_cast<const BYTE*>(over);
-        // The image's channels are premultiplied: the source's share is already in them.
+        // Premultiplied channels hold the source's share already; straight
+        // ones are weighed by their alpha here. A channel above its alpha in
+        // a premultiplied image is no share: the sum stops at 255.
         for (int i = 0; i < w * h; ++i, u += 4, o += 4) {
             const int alpha = o[3];
-            for (int c = 0; c < 3; ++c)
-                u[c] = static_cast<BYTE>((u[c] * (255 - alpha)) / 255 + o[c]);
+            for (int c = 0; c < 3; ++c) {
+                const int mixed = hasAlpha_ ? (u[c] * (255 - alpha)) / 255 + o[c]
+                                            : (u[c] * (255 - alpha) + o[c] * alpha) / 255;
+                u[c] = static_cast<BYTE>(std::min(mixed, 255));
+            }
         }
         ok = BitBlt(dc, d.left, d.top, w, h, a, 0, 0, SRCCOPY) != FALSE;
         SelectObject(a, oldA);

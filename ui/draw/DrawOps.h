@@ -111,6 +111,8 @@ class LayeredBitmap : public VexaSuper {
     HBITMAP workBitmap_ = nullptr;
     HGDIOBJ workOld_ = nullptr;
     HBITMAP widened_ = nullptr;  // the widened copy of the layers
+    // The image the layers are read from: the widened copy once there is one.
+    HBITMAP layerImage() const { return widened_ ? widened_ : sourceBitmap_; }
 };
 
 // Memory device contexts from small lock-free caches (four per pool), so that

@@ -14,6 +14,7 @@
 #include "ui/bars/BarFramework.h"
 #include "ui/bars/BarGestures.h"
 #include "ui/customize/ToolbarCustomization.h"
+#include "ui/markup/PickerBars.h"
 
 namespace {
 
@@ -36,11 +37,6 @@ const ButtonKind kButtons[] = {
     {MAIN_BAR_BINDING, 64, L"binding_button64.png", L"binding_button32.png"},
     {MAIN_BAR_MENU, 70, L"menu_button64.png", L"menu_button32.png"},
 };
-
-// The frame's inner rectangle in its image and the margins drawn at each size.
-constexpr RECT kFrameInner = {12, 12, 52, 52};
-constexpr RECT kFrameMarginsLarge = {7, 7, 7, 7};
-constexpr RECT kFrameMarginsSmall = {5, 5, 5, 5};
 
 CMainBar* g_mainBar = nullptr;
 
@@ -127,18 +123,7 @@ void CMainBar::applySettings(const MainBarSettings& s) {
 
 void CMainBar::layoutButtons(int) {
     removeAllButtons();
-    bool large;
-    switch (sizeModeSetting_) {
-        case SIZE_FOLLOW_INPUT:
-            large = inputIsTouch_;
-            break;
-        case SIZE_LARGE:
-            large = true;
-            break;
-        default:
-            large = false;
-            break;
-    }
+    const bool large = largeForSetting();
     sizeMode_ = large ? 1 : 0;
     // Without context recognition and application filters there is no
     // binding mode: its button is left out, but the user's mask keeps it.
@@ -147,9 +132,7 @@ void CMainBar::layoutButtons(int) {
     for (const ButtonKind& kind : kButtons)
         if (shown & static_cast<int>(kind.id))
             addButton(kind.id, large ? kind.large : kind.small, kind.tip, BarButton::TOGGLE);
-    if (!frame_.present()) frame_.image.load(L"base_bgr64.png", true);
-    frame_.inner = kFrameInner;
-    frame_.margins = large ? kFrameMarginsLarge : kFrameMarginsSmall;
+    useFrame(L"base_bgr64.png", large);
     if (layoutMode_ == LAYOUT_VERTICAL) vertical_ = true;
     if (layoutMode_ == LAYOUT_HORIZONTAL) vertical_ = false;
     relayout();
@@ -158,17 +141,8 @@ void CMainBar::layoutButtons(int) {
 
 void CMainBar::onOrientation(bool vertical) { vertical_ = vertical; }
 
-void CMainBar::setButtonState(BarButton* b, bool disabled, bool on) {
-    if (!b) return;
-    unsigned flags = b->flags & ~(BarButton::DISABLED | BarButton::TOGGLED_ON);
-    if (disabled) flags |= BarButton::DISABLED;
-    if (on) flags |= BarButton::TOGGLED_ON;
-    if (flags == b->flags) return;
-    b->flags = flags;
-    if (hwnd()) InvalidateRect(hwnd(), &b->rect, FALSE);
-}
-
 void CMainBar::refreshButtons() {
+    checkOwner("refreshButtons");
     LocalInkManager* manager = getLocalInkManager();
     const bool transparent = manager && manager->isMouseTransparent();
     const bool binding = isBarMasterRegistered();
@@ -176,7 +150,8 @@ void CMainBar::refreshButtons() {
     const bool wordList = isWordListMenuOpen();
     const bool modal = openModalBarCount() != 0 || toolbarCustomizationWindow() != nullptr;
     const bool ready = penReady();
-    const bool punctuationOpen = false;  // the punctuation bar runs modally: `modal` covers it
+    // The punctuation bar runs modally: its button is disabled then, and on.
+    const bool punctuationOpen = DelimBarMaster::openBar() != nullptr;
 
     struct State {
         UINT id;
@@ -389,7 +364,12 @@ void destroyMainBar() {
 }
 
 void mainBarRefreshButtons() {
-    if (g_mainBar) g_mainBar->refreshButtons();
+    CMainBar* bar = g_mainBar;
+    if (!bar) return;
+    if (bar->ownerThread().isCurrent())
+        bar->refreshButtons();
+    else if (bar->hwnd())
+        PostMessageW(bar->hwnd(), WM_COMMAND, BAR_CMD_REFRESH_BUTTONS, 0);
 }
 
 void mainBarKeepOnTop() {

@@ -64,7 +64,6 @@ class CMainBar : public CBaseBar<CMainBar> {
 
   private:
     void runCommand(UINT id);
-    void setButtonState(BarButton* button, bool disabled, bool on);
 
     int buttonsMask_ = 55;
     bool meantVisible_ = false;

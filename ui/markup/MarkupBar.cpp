@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -16,18 +17,32 @@
 #include "ink/PenEventThread.h"
 #include "resources/resource.h"
 #include "ui/bars/BarFramework.h"
+#include "ink/LiveInk.h"
 #include "ui/clip/ClipOutput.h"
+#include "win/PostedRecord.h"
 #include "win/ScopedLock.h"
+
+// A clip on its way from the clipping tool's thread to the bar.
+struct DeliveredClip {
+    DeliveredClip() = default;
+    DeliveredClip(const DeliveredClip&) = delete;
+    DeliveredClip& operator=(const DeliveredClip&) = delete;
+    ~DeliveredClip() {
+        if (clip) DeleteObject(clip);
+    }
+    HBITMAP clip = nullptr;
+    wchar_t caption[320] = {};
+};
 
 namespace {
 
 constexpr const wchar_t* kKey = L"MarkupBar";
 constexpr UINT kClipCommand = 2001;
-
-// The frame's inner rectangle in its image and the margins drawn at each size.
-constexpr RECT kFrameInner = {12, 12, 52, 52};
-constexpr RECT kFrameMarginsLarge = {7, 7, 7, 7};
-constexpr RECT kFrameMarginsSmall = {5, 5, 5, 5};
+// The clipping tool's thread hands the bar what it delivered: a clip with
+// its caption (lParam: a DeliveredClip record), or the end of the tool
+// (lParam: the tool, only compared).
+constexpr UINT WM_MARKUP_CLIP_DELIVERED = WM_APP + 0x42;
+constexpr UINT WM_MARKUP_CAPTURE_ENDED = WM_APP + 0x43;
 
 struct ButtonKind {
     UINT id;
@@ -145,8 +160,7 @@ void CHiddenStartBar<Bar>::onCreate() {
 }
 
 template class CHiddenStartBar<CMarkupBar>;
-template class CHiddenStartBar<CPensBar>;
-template class CHiddenStartBar<CWidthsBar>;
+template class CHiddenStartBar<CPickerBar>;
 
 // ------------------------------------------------------------ the settings
 
@@ -168,7 +182,7 @@ MarkupPenTable readMarkupPenTable() {
     ReadSetting(kKey, L"lastPencilColor", &t.lastPencilColor, SETTING_COLOR, 0);
     ReadSetting(kKey, L"lastStyloColor", &t.lastStyloColor, SETTING_COLOR, 0);
     ReadSetting(kKey, L"lastMarkerColor", &t.lastMarkerColor, SETTING_COLOR, 0);
-    ReadSetting(kKey, L"position", &t.position, SETTING_POINT, 0);
+    t.hasPosition = ReadSetting(kKey, L"position", &t.position, SETTING_POINT, 0) != 0;
     ReadSetting(kKey, L"sizeMode", &t.sizeMode, SETTING_NUMBER, 0);
     ReadSetting(kKey, L"autoHide", &t.autoHide, SETTING_NUMBER, 0);
     ReadSetting(kKey, L"shapeRecMode", &t.shapeRecMode, SETTING_NUMBER, 0);
@@ -190,7 +204,8 @@ void writeMarkupPenTable(const MarkupPenTable& t) {
     WriteSetting(kKey, L"lastPencilColor", &t.lastPencilColor, SETTING_COLOR, 0);
     WriteSetting(kKey, L"lastStyloColor", &t.lastStyloColor, SETTING_COLOR, 0);
     WriteSetting(kKey, L"lastMarkerColor", &t.lastMarkerColor, SETTING_COLOR, 0);
-    if (t.position.x >= 0 && t.position.x < kParkedPosition && t.position.y < kParkedPosition)
+    // Left of or above the primary monitor is a place too; parked is not.
+    if (t.hasPosition && t.position.x < kParkedPosition && t.position.y < kParkedPosition)
         WriteSetting(kKey, L"position", &t.position, SETTING_POINT, 0);
     WriteSetting(kKey, L"sizeMode", &t.sizeMode, SETTING_NUMBER, 0);
     WriteSetting(kKey, L"autoHide", &t.autoHide, SETTING_NUMBER, 0);
@@ -212,24 +227,24 @@ CMarkupBar::CMarkupBar() : CHiddenStartBar<CMarkupBar>(L"MarkupBar") {
     autoHide_ = table_.autoHide != 0;
     layoutMode_ = LAYOUT_HORIZONTAL;
     const RECT d = desktopRect();
-    position_ = table_.position.x >= 0 ? table_.position : POINT{d.left + 40, d.top + 40};
+    position_ = table_.hasPosition ? table_.position : POINT{d.left + 40, d.top + 40};
     pensBar_ = new CPensBar(this);
     widthsBar_ = new CWidthsBar(this);
 }
 
 CMarkupBar::~CMarkupBar() {
+    // The tool's thread calls this bar back: it is cut off and waited for first.
     closeCapture();
     if (pensBar_) pensBar_->detachMarkup();
     if (widthsBar_) widthsBar_->detachMarkup();
-    table_.position = position_;
+    keepPosition();
     writeMarkupPenTable(table_);
     endPicker(pensBar_);
     endPicker(widthsBar_);
     pensBar_ = nullptr;
     widthsBar_ = nullptr;
-    if (HBITMAP clip = static_cast<HBITMAP>(
-            InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&lastClip_), nullptr)))
-        DeleteObject(clip);
+    if (lastClip_) DeleteObject(lastClip_);
+    lastClip_ = nullptr;
     if (g_markupBar == this) g_markupBar = nullptr;
 }
 
@@ -301,7 +316,13 @@ void CMarkupBar::keepLast(int tool, int width, COLORREF colour) {
     }
 }
 
+void CMarkupBar::keepPosition() {
+    table_.position = position_;
+    table_.hasPosition = true;
+}
+
 void CMarkupBar::selectTool(int tool) {
+    checkOwner("selectTool");
     if (tool == TOOL_CUTTER && markup_canvas::hasSelection()) {
         // The cutter over a selection cuts it, and the tool stays.
         markup_canvas::cutSelection();
@@ -318,6 +339,7 @@ void CMarkupBar::selectTool(int tool) {
 }
 
 void CMarkupBar::setPenColour(COLORREF colour) {
+    checkOwner("setPenColour");
     markup_canvas::setColour(colour);
     currentColour_ = colour;
     if (isPenTool(currentTool_)) keepLast(currentTool_, markup_canvas::currentWidth(), colour);
@@ -326,6 +348,7 @@ void CMarkupBar::setPenColour(COLORREF colour) {
 }
 
 void CMarkupBar::setPenWidth(int width) {
+    checkOwner("setPenWidth");
     markup_canvas::setWidth(width);
     currentWidth_ = width;
     if (isPenTool(currentTool_)) keepLast(currentTool_, width, markup_canvas::currentColour());
@@ -355,7 +378,7 @@ void CMarkupBar::applyAppearance(bool autoHide, int sizeModeSetting, int showMod
         refreshButtons();
         InvalidateRect(hwnd(), nullptr, FALSE);
     }
-    table_.position = position_;
+    keepPosition();
     writeMarkupPenTable(table_);
 }
 
@@ -370,18 +393,7 @@ void CMarkupBar::toggleShapeEnhancer() {
 
 void CMarkupBar::layoutButtons(int) {
     removeAllButtons();
-    bool large;
-    switch (sizeModeSetting_) {
-        case SIZE_FOLLOW_INPUT:
-            large = inputIsTouch_;
-            break;
-        case SIZE_LARGE:
-            large = true;
-            break;
-        default:
-            large = false;
-            break;
-    }
+    const bool large = largeForSetting();
     sizeMode_ = large ? 1 : 0;
     const bool isCompact = compact();
     const int widthIndex =
@@ -399,9 +411,7 @@ void CMarkupBar::layoutButtons(int) {
     }
     shownTool_ = currentTool_;
     shownWidth_ = widthIndex;
-    if (!frame_.present()) frame_.image.load(L"markup_bgr64.png", true);
-    frame_.inner = kFrameInner;
-    frame_.margins = large ? kFrameMarginsLarge : kFrameMarginsSmall;
+    useFrame(L"markup_bgr64.png", large);
     vertical_ = false;
     relayout();
     if (autoHide_) startAutoHideTimer();
@@ -437,10 +447,17 @@ void CMarkupBar::arrangeButtons(const RECT& r) {
             continue;
         }
         b->flags &= ~BarButton::HIDDEN;
-        const int x = r.left + (column * width) / (isCompact ? 5 : 6);
-        const int y = r.top + (height * row) / (isCompact ? 2 : 3);
+        const int columns = isCompact ? 5 : 6, rows = isCompact ? 2 : 3;
+        int x = r.left + (column * width) / columns;
+        int y = r.top + (height * row) / rows;
+        if (b->flags & BarButton::CENTRED) {
+            // Centred across its cell: the bar's rows run horizontally.
+            const int cellTop = y, cellBottom = r.top + (height * (row + 1)) / rows;
+            y = cellTop + ((cellBottom - cellTop) - b->height()) / 2;
+        }
         b->rect = {x, y, x + b->width(), y + b->height()};
         if (tooltip_) {
+            // The tip's area follows the picture.
             TTTOOLINFOW info = {};
             info.cbSize = TTTOOLINFOW_V2_SIZE;
             info.uFlags = TTF_SUBCLASS;
@@ -449,8 +466,12 @@ void CMarkupBar::arrangeButtons(const RECT& r) {
             info.rect = b->rect;
             info.hinst = getInstance();
             info.lpszText = MAKEINTRESOURCEW(b->tipStringId);
-            SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-            SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+            if (b->tipAdded) {
+                SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
+            } else {
+                b->tipAdded =
+                    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info)) != 0;
+            }
         }
         if (hwnd()) InvalidateRect(hwnd(), &b->rect, FALSE);
     }
@@ -478,17 +499,8 @@ void CMarkupBar::paint(HDC dc) {
 
 // --- button states ---
 
-void CMarkupBar::setButtonState(BarButton* b, bool disabled, bool on) {
-    if (!b) return;
-    unsigned flags = b->flags & ~(BarButton::DISABLED | BarButton::TOGGLED_ON);
-    if (disabled) flags |= BarButton::DISABLED;
-    if (on) flags |= BarButton::TOGGLED_ON;
-    if (flags == b->flags) return;
-    b->flags = flags;
-    if (hwnd()) InvalidateRect(hwnd(), &b->rect, FALSE);
-}
-
 void CMarkupBar::refreshButtons() {
+    checkOwner("refreshButtons");
     if (!hwnd()) return;
     const int tool = markup_canvas::currentTool();
     const int width = markup_canvas::currentWidth();
@@ -575,6 +587,7 @@ void CMarkupBar::onButton(BarButton* button) {
 }
 
 void CMarkupBar::runCommand(UINT id) {
+    checkOwner("runCommand");
     switch (id) {
         case MB_EXIT:
             postToService(WM_INK_MARKUP_SWITCH, serviceState().markupMode ? 0 : 1, 0);
@@ -603,13 +616,10 @@ void CMarkupBar::runCommand(UINT id) {
             break;
         }
         case MB_CLEAR:
-            if (markup_canvas::window() && IsWindowVisible(markup_canvas::window())) {
+            if (markup_canvas::window() && IsWindowVisible(markup_canvas::window()))
                 markup_canvas::clearInk();
-            } else {
-                RedrawWindow(nullptr, nullptr, nullptr,
-                             RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-                if (serviceState().markupMode) keepOnTop();
-            }
+            else
+                clearInkOverTheDesktop();
             break;
         case MB_SNAPSHOT:
             startScreenCapture();
@@ -648,6 +658,21 @@ void CMarkupBar::runCommand(UINT id) {
     }
 }
 
+void CMarkupBar::clearInkOverTheDesktop() {
+    // Without the canvas the ink lies on the screen itself: the desktop is
+    // drawn again, the ink window shown afresh (what was drawn into it goes),
+    // and nothing waits to be restored from before.
+    RedrawWindow(nullptr, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    HWND ink = appGlobals().inkLayerWindow;
+    if (ink && IsWindowVisible(ink)) {
+        ShowWindow(ink, SW_HIDE);
+        ShowWindow(ink, SW_SHOWNOACTIVATE);
+    }
+    if (serviceState().markupMode) keepOnTop();
+    emptyInkLayerDirtyRect();
+}
+
 void CMarkupBar::onContextMenu(POINT) { postToService(WM_INK_MAIN_MENU, 0, 2); }
 
 void CMarkupBar::keepOnTop() {
@@ -666,7 +691,7 @@ int CMarkupBar::onClientNotify(int event, LPARAM argument) {
             refreshButtons();
             return 0;
         case INK_EVENT_WRITE_ICON_SETTINGS:
-            table_.position = position_;
+            keepPosition();
             writeMarkupPenTable(table_);
             break;
         case INK_EVENT_READ_ICON_SETTINGS:
@@ -727,6 +752,15 @@ LRESULT CMarkupBar::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     } else if (message == WM_COMMAND && LOWORD(wParam) == kClipCommand) {
         handClip();
         return 0;
+    } else if (message == WM_MARKUP_CLIP_DELIVERED) {
+        if (std::unique_ptr<DeliveredClip> delivered = win::takeRecord<DeliveredClip>(lParam))
+            keepClip(*delivered);
+        return 0;
+    } else if (message == WM_MARKUP_CAPTURE_ENDED) {
+        // The tool's window went (Escape, or its thread gave up): nothing is
+        // kept of it, and the next clip can start.
+        if (capture_ && reinterpret_cast<LPARAM>(capture_) == lParam) closeCapture();
+        return 0;
     }
     return CHiddenStartBar<CMarkupBar>::onMessage(message, wParam, lParam);
 }
@@ -739,41 +773,58 @@ void CMarkupBar::pickerGone(CVexaBar* picker) {
 }
 
 void CMarkupBar::startScreenCapture() {
+    checkOwner("startScreenCapture");
     if (capture_) return;
     capture_ = createScreenCapture(hwnd(), this);
 }
 
 void CMarkupBar::closeCapture() {
-    // Once only: the creator's reference goes, and the tool's window with its thread.
-    if (auto* capture = static_cast<CScreenCaptureCtrl*>(
-            InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&capture_), nullptr)))
-        capture->close();
+    checkOwner("closeCapture");
+    // Once only: the tool is cut off from this bar and waited for, then the
+    // creator's reference goes.
+    CScreenCaptureCtrl* capture = capture_;
+    capture_ = nullptr;
+    if (capture) capture->close();
 }
 
-void CMarkupBar::cancelled(CScreenCaptureCtrl*) {
-    // The window goes (Escape, or closed by its owner): nothing is kept of the tool.
-    closeCapture();
+// The callbacks come on the tool's thread: they only post to the bar.
+
+void CMarkupBar::cancelled(CScreenCaptureCtrl* control) {
+    if (HWND window = hwnd())
+        PostMessageW(window, WM_MARKUP_CAPTURE_ENDED, 0, reinterpret_cast<LPARAM>(control));
 }
 
 void CMarkupBar::done(CScreenCaptureCtrl*, HBITMAP* clip, const wchar_t* title) {
-    if (!clip || !*clip) return;
+    HWND window = hwnd();
+    if (!clip || !*clip || !window) return;
+    std::unique_ptr<DeliveredClip> delivered(new (std::nothrow) DeliveredClip);
+    if (!delivered) return;
     BITMAP info = {};
     GetObjectW(*clip, sizeof info, &info);
     if (title)
-        _snwprintf(lastClipCaption_, 320, L"%u x %u - %ls", static_cast<unsigned>(info.bmWidth),
+        _snwprintf(delivered->caption, 320, L"%u x %u - %ls", static_cast<unsigned>(info.bmWidth),
                    static_cast<unsigned>(info.bmHeight), title);
     else
-        _snwprintf(lastClipCaption_, 320, L"%u x %u", static_cast<unsigned>(info.bmWidth),
+        _snwprintf(delivered->caption, 320, L"%u x %u", static_cast<unsigned>(info.bmWidth),
                    static_cast<unsigned>(info.bmHeight));
-    lastClipCaption_[319] = 0;
-    HBITMAP old = static_cast<HBITMAP>(
-        InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&lastClip_), *clip));
+    delivered->caption[319] = 0;
+    delivered->clip = *clip;
     *clip = nullptr;
-    if (old) DeleteObject(old);
+    // Not delivered (the bar's window went): the record frees the clip.
+    win::postRecord(window, WM_MARKUP_CLIP_DELIVERED, 0, std::move(delivered));
+}
+
+void CMarkupBar::keepClip(DeliveredClip& delivered) {
+    if (lastClip_) DeleteObject(lastClip_);
+    lastClip_ = delivered.clip;
+    delivered.clip = nullptr;
+    wcsncpy(lastClipCaption_, delivered.caption, 319);
+    lastClipCaption_[319] = 0;
     postToService(WM_INK_CLIP_READY, 0, 0);
 }
 
 void CMarkupBar::handClip() {
+    checkOwner("handClip");
     HBITMAP clip = lastClip_;
     // The tool has done its work: it closes, so the next clip can start.
     closeCapture();
@@ -785,18 +836,16 @@ void CMarkupBar::handClip() {
 
 namespace {
 
-struct PickerKind {
-    UINT id;
-    int tip;
-    const wchar_t* image;
-};
-const PickerKind kPens[] = {
+const CPickerBar::Kind kPens[] = {
     {TOOL_PENCIL, IDS_TIP_PENCIL, L"pencil"}, {TOOL_PEN, IDS_TIP_PEN, L"pen"},
     {TOOL_MARKER, IDS_TIP_MARKER, L"marker"}, {TOOL_SELECTOR, IDS_TIP_SELECTOR, L"selector"},
     {TOOL_CUTTER, IDS_TIP_CUTTER, L"cutter"},
 };
+const CPickerBar::Kind kWidths[] = {
+    {1, 0, L"width1"}, {2, 0, L"width2"}, {3, 0, L"width3"}, {4, 0, L"width4"}, {5, 0, L"width5"},
+};
 
-// Hides a picker on the ink manager's events as both pickers do.
+// Whether an ink manager event hides a shown picker.
 bool pickerHides(CVexaBar* picker, int event, LPARAM argument) {
     const bool markup = serviceState().markupMode;
     switch (event) {
@@ -818,29 +867,32 @@ bool pickerHides(CVexaBar* picker, int event, LPARAM argument) {
 
 }  // namespace
 
-CPensBar::CPensBar(CMarkupBar* markup) : CHiddenStartBar<CPensBar>(L"sxPensBar"), markup_(markup) {
+CPickerBar::CPickerBar(const wchar_t* clientName, CMarkupBar* markup)
+    : CHiddenStartBar<CPickerBar>(clientName), markup_(markup) {
     layoutMode_ = LAYOUT_HORIZONTAL;
     sizeModeSetting_ = SIZE_SMALL;
 }
 
-CPensBar::~CPensBar() {
+CPickerBar::~CPickerBar() {
     if (markup_) markup_->pickerGone(this);
 }
 
-bool CPensBar::create(HWND owner) { return createBar(owner); }
+bool CPickerBar::create(HWND owner) { return createBar(owner); }
 
-void CPensBar::layoutButtons(int) {
+void CPickerBar::layoutKinds(const Kind* kinds, int count) {
     removeAllButtons();
     const bool large = sizeMode_ == 1;
-    for (const PickerKind& kind : kPens)
-        addButton(kind.id, imageName(kind.image, large).c_str(), kind.tip, BarButton::TOGGLE);
-    if (!frame_.present()) frame_.image.load(L"markup_bgr64.png", true);
-    frame_.inner = kFrameInner;
-    frame_.margins = large ? kFrameMarginsLarge : kFrameMarginsSmall;
+    for (int i = 0; i < count; ++i)
+        addButton(kinds[i].id, imageName(kinds[i].image, large).c_str(), kinds[i].tip,
+                  BarButton::TOGGLE);
+    useFrame(L"markup_bgr64.png", large);
     relayout();
 }
 
-void CPensBar::showAt(POINT point) {
+void CPickerBar::showAt(POINT point) {
+    checkOwner("showAt");
+    if (!markup_) return;
+    // The markup bar's size, across its orientation.
     sizeMode_ = markup_->sizeMode();
     vertical_ = !markup_->vertical();
     layoutButtons(sizeMode_);
@@ -849,106 +901,62 @@ void CPensBar::showAt(POINT point) {
     refreshButtons();
 }
 
-void CPensBar::onButton(BarButton* button) {
+void CPickerBar::onButton(BarButton* button) {
     if (!button || dragging() || morphing() || (button->flags & BarButton::DISABLED)) return;
-    markup_->selectTool(static_cast<int>(button->id));
+    // Shut-down detaches the markup bar before it goes: a late pick is dropped.
+    if (markup_) pick(*markup_, button->id);
     hideBar();
 }
+
+int CPickerBar::onClientNotify(int event, LPARAM argument) {
+    if (shown() && pickerHides(this, event, argument)) {
+        hideBar();
+    } else if (event == INK_EVENT_PEN_CHANGED || event == INK_EVENT_RESULT_CHANGED ||
+               event == INK_EVENT_RELEASED) {
+        refreshButtons();
+    } else if (event == INK_EVENT_TIPS) {
+        onInputType();
+    } else if (event == INK_EVENT_DISPLAY_CHANGED) {
+        reloadLayoutState();
+    }
+    return CHiddenStartBar<CPickerBar>::onClientNotify(event, argument);
+}
+
+CPensBar::CPensBar(CMarkupBar* markup) : CPickerBar(L"sxPensBar", markup) {}
+
+void CPensBar::layoutButtons(int) { layoutKinds(kPens, 5); }
+
+void CPensBar::pick(CMarkupBar& markup, UINT id) { markup.selectTool(static_cast<int>(id)); }
 
 void CPensBar::refreshButtons() {
     const int tool = markup_canvas::currentTool();
     const bool snapshot = serviceState().snapshot;
     win::ScopedLock lock(buttonsLock_);
-    for (BarButton* b : buttons_) {
+    for (int i = 0; i < buttonCount(); ++i) {
+        BarButton* b = button(i);
+        // Without the snapshot only the pencil and the pen draw.
         const bool disabled = !snapshot && b->id != TOOL_PENCIL && b->id != TOOL_PEN;
-        unsigned flags = b->flags & ~(BarButton::DISABLED | BarButton::TOGGLED_ON);
-        if (disabled) flags |= BarButton::DISABLED;
-        if (static_cast<int>(b->id) == tool && !disabled) flags |= BarButton::TOGGLED_ON;
-        if (flags == b->flags) continue;
-        b->flags = flags;
-        if (hwnd()) InvalidateRect(hwnd(), &b->rect, FALSE);
+        setButtonState(b, disabled, static_cast<int>(b->id) == tool && !disabled);
     }
 }
 
-int CPensBar::onClientNotify(int event, LPARAM argument) {
-    if (shown() && pickerHides(this, event, argument)) {
-        hideBar();
-    } else if (event == INK_EVENT_PEN_CHANGED || event == INK_EVENT_RESULT_CHANGED ||
-               event == INK_EVENT_RELEASED) {
-        refreshButtons();
-    } else if (event == INK_EVENT_TIPS) {
-        onInputType();
-    } else if (event == INK_EVENT_DISPLAY_CHANGED) {
-        reloadLayoutState();
-    }
-    return CHiddenStartBar<CPensBar>::onClientNotify(event, argument);
-}
+CWidthsBar::CWidthsBar(CMarkupBar* markup) : CPickerBar(L"sxWidthsBar", markup) {}
 
-CWidthsBar::CWidthsBar(CMarkupBar* markup)
-    : CHiddenStartBar<CWidthsBar>(L"sxWidthsBar"), markup_(markup) {
-    layoutMode_ = LAYOUT_HORIZONTAL;
-    sizeModeSetting_ = SIZE_SMALL;
-}
+void CWidthsBar::layoutButtons(int) { layoutKinds(kWidths, 5); }
 
-CWidthsBar::~CWidthsBar() {
-    if (markup_) markup_->pickerGone(this);
-}
-
-bool CWidthsBar::create(HWND owner) { return createBar(owner); }
-
-void CWidthsBar::layoutButtons(int) {
-    removeAllButtons();
-    const bool large = sizeMode_ == 1;
-    for (int i = 1; i <= 5; ++i)
-        addButton(static_cast<UINT>(i),
-                  imageName((L"width" + std::to_wstring(i)).c_str(), large).c_str(), 0,
-                  BarButton::TOGGLE);
-    if (!frame_.present()) frame_.image.load(L"markup_bgr64.png", true);
-    frame_.inner = kFrameInner;
-    frame_.margins = large ? kFrameMarginsLarge : kFrameMarginsSmall;
-    relayout();
-}
-
-void CWidthsBar::showAt(POINT point) {
-    sizeMode_ = markup_->sizeMode();
-    vertical_ = !markup_->vertical();
-    layoutButtons(sizeMode_);
-    if (shown()) hideBar();
-    showAtStart(point);
-    refreshButtons();
-}
-
-void CWidthsBar::onButton(BarButton* button) {
-    if (!button || dragging() || morphing() || (button->flags & BarButton::DISABLED)) return;
-    markup_->setPenWidthIndex(static_cast<int>(button->id) - 1);
-    hideBar();
+void CWidthsBar::pick(CMarkupBar& markup, UINT id) {
+    markup.setPenWidthIndex(static_cast<int>(id) - 1);
 }
 
 void CWidthsBar::refreshButtons() {
+    if (!markup()) return;
     const int index =
-        nearestWidthIndex(markup_->penTable().widths, markup_canvas::currentWidth()) + 1;
+        nearestWidthIndex(markup()->penTable().widths, markup_canvas::currentWidth()) + 1;
     win::ScopedLock lock(buttonsLock_);
-    for (BarButton* b : buttons_) {
-        unsigned flags = b->flags & ~BarButton::TOGGLED_ON;
-        if (static_cast<int>(b->id) == index) flags |= BarButton::TOGGLED_ON;
-        if (flags == b->flags) continue;
-        b->flags = flags;
-        if (hwnd()) InvalidateRect(hwnd(), &b->rect, FALSE);
+    for (int i = 0; i < buttonCount(); ++i) {
+        BarButton* b = button(i);
+        setButtonState(b, (b->flags & BarButton::DISABLED) != 0, static_cast<int>(b->id) == index);
     }
-}
-
-int CWidthsBar::onClientNotify(int event, LPARAM argument) {
-    if (shown() && pickerHides(this, event, argument)) {
-        hideBar();
-    } else if (event == INK_EVENT_PEN_CHANGED || event == INK_EVENT_RESULT_CHANGED ||
-               event == INK_EVENT_RELEASED) {
-        refreshButtons();
-    } else if (event == INK_EVENT_TIPS) {
-        onInputType();
-    } else if (event == INK_EVENT_DISPLAY_CHANGED) {
-        reloadLayoutState();
-    }
-    return CHiddenStartBar<CWidthsBar>::onClientNotify(event, argument);
 }
 
 // ------------------------------------------------------------ the slot

@@ -47,7 +47,8 @@ struct MarkupPenTable {
     COLORREF lastPencilColor = RGB(255, 0, 0);
     COLORREF lastStyloColor = RGB(0, 0, 255);
     COLORREF lastMarkerColor = RGB(255, 255, 0);
-    POINT position = {-1, -1};  // none: the template's
+    POINT position = {0, 0};
+    bool hasPosition = false;  // none kept: the bar's default place
     int sizeMode = SIZE_FOLLOW_INPUT;
     int autoHide = 0;
     int shapeRecMode = 0;
@@ -60,7 +61,9 @@ void writeMarkupPenTable(const MarkupPenTable& table);
 // whose width lies below (w[i] + w[i + 1]) / 2, else 4.
 int nearestWidthIndex(const int widths[5], int width);
 
+class CPickerBar;
 class CPensBar;
+struct DeliveredClip;
 class CWidthsBar;
 
 // A floating bar that is made hidden: markup mode shows it, and the pickers
@@ -111,7 +114,8 @@ class CMarkupBar : public CHiddenStartBar<CMarkupBar>, public IScreenCaptureCall
     void onContextMenu(POINT point) override;
     int onClientNotify(int event, LPARAM argument) override;
 
-    // IScreenCaptureCallback (called on the tool's thread).
+    // IScreenCaptureCallback (called on the tool's thread, which only posts
+    // what happened to the bar's own).
     void started(CScreenCaptureCtrl* control) override {}
     void cancelled(CScreenCaptureCtrl* control) override;
     bool hotKey(CScreenCaptureCtrl* control, int id, LPARAM lParam) override { return false; }
@@ -141,9 +145,14 @@ class CMarkupBar : public CHiddenStartBar<CMarkupBar>, public IScreenCaptureCall
 
   private:
     void keepLast(int tool, int width, COLORREF colour);
+    // The bar's place becomes the table's (written with it).
+    void keepPosition();
+    // Clear without the canvas: the ink drawn over the desktop goes.
+    void clearInkOverTheDesktop();
+    // A clip the tool delivered, now the bar's.
+    void keepClip(DeliveredClip& delivered);
     int lastWidthOf(int tool) const;
     COLORREF lastColourOf(int tool) const;
-    void setButtonState(BarButton* button, bool disabled, bool on);
     void closeCapture();
 
     MarkupPenTable table_;
@@ -156,54 +165,68 @@ class CMarkupBar : public CHiddenStartBar<CMarkupBar>, public IScreenCaptureCall
     int shownWidth_ = -1;  // the width index whose picture the width button shows
     bool aboveLayer_ = false;
     bool hidesMainBar_ = false;
-    CScreenCaptureCtrl* volatile capture_ = nullptr;
-    HBITMAP volatile lastClip_ = nullptr;
+    CScreenCaptureCtrl* capture_ = nullptr;
+    HBITMAP lastClip_ = nullptr;
     wchar_t lastClipCaption_[320] = {};
 };
 
-// The pickers the compact markup bar opens at the cursor.
-class CPensBar : public CHiddenStartBar<CPensBar> {
+// The pickers the compact markup bar opens at the cursor: each shows at the
+// cursor in the opposite orientation of the markup bar, hands the pick to the
+// markup bar and hides; it hides as soon as anything else happens. Owned by
+// the markup bar (through their ink clients, which the ink manager deletes).
+class CPickerBar : public CHiddenStartBar<CPickerBar> {
   public:
-    explicit CPensBar(CMarkupBar* markup);
-    ~CPensBar() override;
+    CPickerBar(const wchar_t* clientName, CMarkupBar* markup);
+    ~CPickerBar() override;
+    // The markup bar goes first: the picker no longer reaches it.
     void detachMarkup() { markup_ = nullptr; }
+    CMarkupBar* markup() const { return markup_; }
     bool create(HWND owner);
     void showAt(POINT point);
     void onButton(BarButton* button) override;
-    void refreshButtons() override;
-    void layoutButtons(int size) override;
     int onClientNotify(int event, LPARAM argument) override;
     // Pan flicks the picker, zoom is noted, rotate flips it.
     bool onGesture(DWORD id, DWORD flags, POINT point, ULONGLONG arguments) override {
         return handleBarGesture(*this, gestures_, id, flags, point);
     }
     const BarGestureTrack& gestures() const { return gestures_; }
+
+    // A button of a picker: its id, tooltip string and image base name.
+    struct Kind {
+        UINT id;
+        int tip;
+        const wchar_t* image;
+    };
+
+  protected:
+    // The markup bar takes the pick of button `id`.
+    virtual void pick(CMarkupBar& markup, UINT id) = 0;
+    // The buttons of `kinds`, with the frame of the size.
+    void layoutKinds(const Kind* kinds, int count);
 
   private:
     CMarkupBar* markup_;
     BarGestureTrack gestures_;
 };
 
-class CWidthsBar : public CHiddenStartBar<CWidthsBar> {
+class CPensBar : public CPickerBar {
   public:
-    explicit CWidthsBar(CMarkupBar* markup);
-    ~CWidthsBar() override;
-    void detachMarkup() { markup_ = nullptr; }
-    bool create(HWND owner);
-    void showAt(POINT point);
-    void onButton(BarButton* button) override;
+    explicit CPensBar(CMarkupBar* markup);
     void refreshButtons() override;
     void layoutButtons(int size) override;
-    int onClientNotify(int event, LPARAM argument) override;
-    // Pan flicks the picker, zoom is noted, rotate flips it.
-    bool onGesture(DWORD id, DWORD flags, POINT point, ULONGLONG arguments) override {
-        return handleBarGesture(*this, gestures_, id, flags, point);
-    }
-    const BarGestureTrack& gestures() const { return gestures_; }
 
-  private:
-    CMarkupBar* markup_;
-    BarGestureTrack gestures_;
+  protected:
+    void pick(CMarkupBar& markup, UINT id) override;
+};
+
+class CWidthsBar : public CPickerBar {
+  public:
+    explicit CWidthsBar(CMarkupBar* markup);
+    void refreshButtons() override;
+    void layoutButtons(int size) override;
+
+  protected:
+    void pick(CMarkupBar& markup, UINT id) override;
 };
 
 // The application's markup bar (null before start-up made it).

@@ -8,7 +8,14 @@
 #include "core/ServiceState.h"
 #include "outside/ZVFatInk.h"
 #include "ui/clip/ScreenCapture.h"
+#include "win/Checks.h"
 #include "win/WinString.h"
+
+namespace {
+// The thread that made the canvas window (the main thread): the control's
+// state is that thread's, and so are the requests to it.
+win::OwnerThread g_canvasOwner("markup canvas");
+}  // namespace
 
 namespace markup_canvas {
 
@@ -19,7 +26,9 @@ constexpr int kToControl[6] = {0, 1, 5, 2, 4, 3};
 
 LRESULT send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     HWND w = window();
-    return w ? SendMessageW(w, message, wParam, lParam) : 0;
+    if (!w) return 0;
+    g_canvasOwner.check("a request to the ink control");
+    return SendMessageW(w, message, wParam, lParam);
 }
 
 }  // namespace
@@ -73,6 +82,7 @@ HBITMAP takeDesktopSnapshot() {
 }
 
 void showCanvas(HBITMAP snapshot) {
+    g_canvasOwner.check("showCanvas");
     HWND w = window();
     if (!w) {
         if (snapshot) DeleteObject(snapshot);
@@ -91,6 +101,7 @@ void showCanvas(HBITMAP snapshot) {
 }
 
 void hideCanvas() {
+    g_canvasOwner.check("hideCanvas");
     if (HWND w = window()) ShowWindow(w, SW_HIDE);
 }
 
@@ -201,6 +212,7 @@ void onKillFocus(HWND window, HWND newFocus) {
 LRESULT CALLBACK MarkupCtrlWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
+            g_canvasOwner.adopt();
             SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | 1);
             break;
         case WM_KEYDOWN:

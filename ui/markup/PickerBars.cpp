@@ -135,8 +135,22 @@ PunctuationSymbols& punctuationSymbols() {
     return symbols;
 }
 
+namespace {
+
+// A code a symbol key may carry: a sign, not a control character, not one of
+// the ids of the bar's other keys (close, more, undo, redo, space) and not
+// half a character.
+bool isSymbolCode(int code) {
+    return code > 32 && code < 0xFFFE && !(code >= 0x7F && code <= 0x9F) &&
+           !(code >= 0xD800 && code <= 0xDFFF);
+}
+
+}  // namespace
+
 void loadPunctuationBar() {
-    PunctuationSymbols& symbols = punctuationSymbols();
+    // From the built-in table each time: a value removed from the settings
+    // leaves no trace of an earlier load.
+    PunctuationSymbols symbols = defaultPunctuationSymbols();
     for (int n = 1; n <= 36; ++n) {
         wchar_t name[16];
         _snwprintf(name, 16, L"symb%d", n);
@@ -144,9 +158,10 @@ void loadPunctuationBar() {
         if (!ReadSetting(L"PunctuationBar", name, text, SETTING_STRING, 21)) break;
         int row = 0, column = 0, code = 0;
         if (swscanf(text, L"%d,%d,%d", &row, &column, &code) != 3) continue;
-        if (row < 1 || row > 5 || column < 1 || column > 5) continue;
+        if (row < 1 || row > 5 || column < 1 || column > 5 || !isSymbolCode(code)) continue;
         symbols.cell[row][column] = static_cast<wchar_t>(code);
     }
+    punctuationSymbols() = symbols;
 }
 
 POINT delimSamplePoint(int column, int row) {
@@ -210,6 +225,7 @@ LRESULT DelimBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
 }
 
 int DelimBarMaster::onNotify(int event, LPARAM argument) {
+    if (handOffToOwner(event, argument)) return LocalSystemBarClient::onNotify(event, argument);
     if (event == INK_EVENT_PEN_CHANGED) {
         for (int i = 0; i < unitCount(); ++i) unit(i)->repaint();
         keepInDesktop();
@@ -276,6 +292,7 @@ LRESULT ColorsBarMaster::onMessage(UINT code, LPARAM a, LPARAM b) {
 }
 
 int ColorsBarMaster::onNotify(int event, LPARAM argument) {
+    if (handOffToOwner(event, argument)) return LocalSystemBarClient::onNotify(event, argument);
     if (event == INK_EVENT_PEN_CHANGED) {
         for (int i = 0; i < unitCount(); ++i) unit(i)->repaint();
         keepInDesktop();

@@ -29,7 +29,7 @@ struct PunctuationSymbols {
 PunctuationSymbols defaultPunctuationSymbols();
 // The table in force: the built-in one changed by the settings "PunctuationBar"
 // ("symb1" ... up to the first missing value, each "row,column,code"; rows and
-// columns 1 to 5 only). Read before each bar is built.
+// columns 1 to 5 only, and only codes of signs). Read before each bar is built.
 PunctuationSymbols& punctuationSymbols();
 void loadPunctuationBar();
 

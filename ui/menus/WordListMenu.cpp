@@ -472,12 +472,7 @@ void WordListBaseMaster::guessPicked(int code, int word, int letter) {
 int WordListBaseMaster::onStrokes(InkPoint* points, int count) {
     // The pen-event thread hands the stroke over; the word list, the boxes
     // and the menu's timers belong to the menu's own thread.
-    HWND window = window_;
-    MsgToMaster* message =
-        new (std::nothrow) MsgToMaster(WORD_MENU_STROKE, count, reinterpret_cast<LPARAM>(points));
-    if (!message || !window ||
-        !PostMessageW(window, WM_BAR_MSG_TO_MASTER, 0, reinterpret_cast<LPARAM>(message))) {
-        delete message;
+    if (!postMsgToWindow(window_, WORD_MENU_STROKE, count, reinterpret_cast<LPARAM>(points))) {
         freeMemory(points);
         if (LocalInkManager* manager = inkManager()) manager->releaseActiveClient(this, false);
     }

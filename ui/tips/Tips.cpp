@@ -328,44 +328,56 @@ Tips::Tips(HWND owner, int colourScheme, int fontSize) : owner_(owner) {
     window_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
                               TIPS_WINDOW_CLASS, L"", WS_POPUP | WS_BORDER, -100, -100, 1, 1, owner,
                               nullptr, getInstance(), &state);
+    if (window_) ownerThread_.adopt();
     // A creation that failed before the window took the state leaves it here to be freed.
 }
 
 Tips::~Tips() {
-    if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (!window_) return;
+    if (ownerThread_.isCurrent())
+        DestroyWindow(window_);
+    else
+        PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 bool Tips::show(int x, int y, const wchar_t* text, UINT showTimeMs, UINT_PTR tag,
                 bool screenCoordinates, bool force) {
+    ownerThread_.check("show");
     if (!window_) return false;
     ShowRequest request = {x, y, text, showTimeMs, tag, screenCoordinates, force};
     return SendMessageW(window_, kShowRequest, 0, reinterpret_cast<LPARAM>(&request)) != 0;
 }
 
 void Tips::hide(bool reset) {
+    ownerThread_.check("hide");
     if (window_) SendMessageW(window_, kHideRequest, reset ? 1 : 0, 0);
 }
 
 void Tips::setFontHeight(int height) {
+    ownerThread_.check("setFontHeight");
     if (window_) SendMessageW(window_, kSetFontHeight, static_cast<WPARAM>(height), 0);
 }
 
 void Tips::requestText(int x, int y, UINT_PTR tag, bool screenCoordinates, BYTE flags,
                        UINT showTimeMs, UINT delayMs) {
+    ownerThread_.check("requestText");
     if (!window_) return;
     ArmRequest request = {x, y, tag, screenCoordinates, flags, showTimeMs, delayMs};
     SendMessageW(window_, kArmRequest, 0, reinterpret_cast<LPARAM>(&request));
 }
 
 void Tips::cancelRequest() {
+    ownerThread_.check("cancelRequest");
     if (window_) SendMessageW(window_, kCancelRequest, 0, 0);
 }
 
 void Tips::setHideOnMouseMove(bool on) {
+    ownerThread_.check("setHideOnMouseMove");
     if (window_) SendMessageW(window_, kSetFlag, kFlagHideOnMouseMove, on ? 1 : 0);
 }
 
 void Tips::setOwnerNotification(bool on) {
+    ownerThread_.check("setOwnerNotification");
     if (window_) SendMessageW(window_, kSetFlag, kFlagNotifyOwner, on ? 1 : 0);
 }
 

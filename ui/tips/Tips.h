@@ -4,10 +4,11 @@
 // stickers their texts.
 //
 // Everything the tip shows and remembers (text, tags, font, the deferred
-// request) lives with its window, and the object only talks to the window with
-// sent messages. So a Tips object may be used and deleted on any thread (the
-// stickers are shown from the recognition and binding threads): the window is
-// always changed and destroyed by its own thread.
+// request) lives with its window and is freed by it, on its own thread, when
+// it is destroyed. The Tips object is the window's handle, used on the thread
+// that made it (checked in checked runs); deleting it on its own thread
+// destroys the window at once, on another thread (a sticker cleared by the
+// binding thread) it posts the window its close.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "core/VexaSuper.h"
+#include "win/Checks.h"
 
 #define TIPS_WINDOW_CLASS L"VexaInkTipsWndClass"
 
@@ -34,9 +36,10 @@ class Tips : public VexaSuper {
     static constexpr UINT_PTR kDeferredTimer = 2;
 
     // colourScheme above 0: highlight colours, else tool-tip colours; fontSize
-    // in points. The window is made hidden, owned by `owner`.
+    // in points. The window is made hidden, owned by `owner`, on this thread.
     Tips(HWND owner, int colourScheme, int fontSize);
-    // Posts WM_CLOSE to the tip window; the window frees what it holds.
+    // Destroys the tip window (from another thread: posts it WM_CLOSE); the
+    // window frees what it holds.
     ~Tips() override;
     Tips(const Tips&) = delete;
     Tips& operator=(const Tips&) = delete;
@@ -78,6 +81,8 @@ class Tips : public VexaSuper {
 
     HWND window() const { return window_; }
     HWND owner() const { return owner_; }
+    // The thread that made the tip window.
+    const win::OwnerThread& ownerThread() const { return ownerThread_; }
 
     // The window procedure of "VexaInkTipsWndClass".
     static LRESULT CALLBACK TipsWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -85,6 +90,7 @@ class Tips : public VexaSuper {
   private:
     HWND window_ = nullptr;
     HWND owner_ = nullptr;
+    win::OwnerThread ownerThread_{"Tips"};
 };
 
 // Registers "VexaInkTipsWndClass"; true also when it is registered already.

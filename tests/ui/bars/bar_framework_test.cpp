@@ -236,14 +236,95 @@ TEST_F(BarFramework, MouseMovesOfFourPixelsOrLessAreDropped) {
     EXPECT_EQ(master_->count(BAR_MOVE), 2);
 }
 
+// The tip timer watches the pointer: over the bar the hover stays; once the
+// pointer is elsewhere the timer finds that it left and clears every hover.
 TEST_F(BarFramework, HoverMarksTheUnitUnderThePointAndLeavingClearsIt) {
     BarRectUnit* a = addRect(1, 0xFF, {0, 0, 50, 50});
     BarRectUnit* b = addRect(2, 0xFF, {50, 0, 100, 50});
+    ShowWindow(master_->window(), SW_SHOWNOACTIVATE);
+    pump();
+    ASSERT_TRUE(SetCursorPos(110, 110));  // over unit a
     master_->onMessage(BAR_MOVE, 0, packPoint(10, 10));
     EXPECT_TRUE(a->state() & UNIT_HOVER);
     EXPECT_FALSE(b->state() & UNIT_HOVER);
-    master_->dispatchToUnits(BAR_MOVE, kAllUnits, 0, packPoint(-100, -100));
-    EXPECT_FALSE(a->state() & UNIT_HOVER);
+    SendMessageW(master_->window(), WM_TIMER, 1, 0);
+    EXPECT_TRUE(a->state() & UNIT_HOVER) << "the pointer is still over the bar";
+    EXPECT_NE(master_->hoverPoint().x, -1);
+
+    ASSERT_TRUE(SetCursorPos(5, 5));  // off the bar
+    SendMessageW(master_->window(), WM_TIMER, 1, 0);
+    EXPECT_FALSE(a->state() & UNIT_HOVER) << "leaving the bar did not clear the hover";
+    EXPECT_EQ(master_->hoverPoint().x, -1);
+}
+
+// Only records this process made for a bar reach it: a number that some other
+// program posts in their place is ignored, and is never freed.
+TEST_F(BarFramework, ForgedRecordsAreIgnored) {
+    for (UINT message : {UINT(WM_BAR_MSG_TO_MASTER), UINT(WM_BAR_MSG_TO_UNITS)}) {
+        SCOPED_TRACE(message);
+        master_->calls.clear();
+        // Not registered as posted: as good as any address another process names.
+        MsgToMaster* forged = new MsgToMaster(616, 1, 2);
+        PostMessageW(master_->window(), message, 0, reinterpret_cast<LPARAM>(forged));
+        PostMessageW(master_->window(), message, 0, static_cast<LPARAM>(0x12345678));
+        pump();
+        EXPECT_EQ(master_->count(616), 0) << "a forged record reached the master";
+        if (master_->count(616) == 0) delete forged;  // still ours
+    }
+    // The bar's own records still arrive.
+    master_->postMsgToMaster(616, 3, 4);
+    pump();
+    EXPECT_EQ(master_->count(616), 1);
+}
+
+// The window's device context is given back as the window goes, whichever way.
+TEST_F(BarFramework, TheWindowContextIsGivenBackWhenTheWindowGoes) {
+    EXPECT_NE(master_->windowDC(), nullptr);
+    master_->close(false);  // kept: the master stays
+    EXPECT_EQ(master_->windowDC(), nullptr) << "closing kept the window's context";
+
+    RecordingMaster* other = new RecordingMaster;
+    pump();
+    ASSERT_NE(other->windowDC(), nullptr);
+    DestroyWindow(other->window());
+    EXPECT_EQ(other->windowDC(), nullptr) << "destroying the window kept its context";
+    delete other;
+    pump();
+}
+
+// A unit that notes the thread it is repainted on.
+class ThreadNotingUnit : public BarRectUnit {
+  public:
+    ThreadNotingUnit(BarMaster* master, const RECT& r) : BarRectUnit(master, 5, 0xFF, nullptr, r) {}
+    void repaint() override {
+        repaintThread = GetCurrentThreadId();
+        BarRectUnit::repaint();
+    }
+    DWORD repaintThread = 0;
+};
+
+// An ink manager event that reaches a bar on another thread (a pen change
+// while the recognition thread delivers) is handled on the bar's own thread.
+TEST_F(BarFramework, EventsFromAnotherThreadAreHandledOnTheBarsThread) {
+    auto* unit = static_cast<ThreadNotingUnit*>(
+        master_->addUnit(new ThreadNotingUnit(master_, RECT{0, 0, 50, 50})));
+    std::thread([this] { master_->onNotify(3, 0); }).join();
+    EXPECT_EQ(unit->repaintThread, 0u) << "the unit was repainted on the other thread";
+    pump();
+    EXPECT_EQ(unit->repaintThread, GetCurrentThreadId());
+}
+
+// The record a bar master starts with: enabled, registered first, its area a
+// window, no ink parameters (no click passes, no hold test), ink mode 1.
+TEST_F(BarFramework, TheBarsClientRecord) {
+    const LocalClientRecord& r = master_->record();
+    EXPECT_EQ(r.enabled, 1);
+    EXPECT_EQ(r.registrable, 1);
+    EXPECT_EQ(r.flags, 11);
+    EXPECT_EQ(r.inkParam1, 0);
+    EXPECT_EQ(r.inkParam2, 0);
+    EXPECT_EQ(r.inkParam3, 0);
+    EXPECT_EQ(r.inkMode, 1);
 }
 
 // A tap of the pen (bounding box under 10 x 10) on a bitmap master becomes a
@@ -279,6 +360,78 @@ TEST_F(BarFramework, PenTapBecomesPressAndRelease) {
                 }
         }
     }
+}
+
+// A six-layer master without a face: its pen strokes arrive in live chunks.
+class RecordingSmartMaster : public BarSmartBitmapMaster {
+  public:
+    RecordingSmartMaster()
+        : BarSmartBitmapMaster(nullptr, 0, nullptr, nullptr, nullptr, L"smart bar") {
+        setKept(true);
+    }
+    void buildUnits() override {}
+    LRESULT onMessage(UINT code, LPARAM a, LPARAM b) override {
+        codes.push_back(code);
+        return BarSmartBitmapMaster::onMessage(code, a, b);
+    }
+    int count(UINT code) const {
+        int n = 0;
+        for (UINT c : codes) n += c == code;
+        return n;
+    }
+    std::vector<UINT> codes;
+};
+
+// A chunk of pen points (screen pixels), ended by a pen-up when `up`.
+int giveChunk(BarMaster* master, std::vector<POINT> pixels, bool up) {
+    const int n = static_cast<int>(pixels.size()) + (up ? 1 : 0);
+    InkPoint* points = static_cast<InkPoint*>(allocMemory(n * sizeof(InkPoint)));
+    for (size_t i = 0; i < pixels.size(); ++i)
+        points[i] = makeInkPoint(pixels[i].x * 4, pixels[i].y * 4);
+    if (up) points[n - 1] = kInkSeparator;
+    return master->onStrokes(points, n);
+}
+
+// The pen drags a bar by its handle: steps that wait in the queue do not add
+// up (the bar ends where the pen is), and the first tap after the drag is a
+// press again.
+TEST(BarPenDrag, QueuedStepsDoNotOvershootAndTheNextTapPresses) {
+    appGlobals().instance = GetModuleHandleW(nullptr);
+    registerBarClass();
+    auto* bar = new RecordingSmartMaster;
+    HWND w = bar->window();
+    ASSERT_NE(w, nullptr);
+    MoveWindow(w, 100, 100, 200, 50, FALSE);
+    pump();
+    bar->addUnit(new BarRectUnit(bar, 1, 0xFF | UNIT_DRAG_HANDLE, nullptr, RECT{0, 0, 20, 50}));
+    bar->addUnit(new BarRectUnit(bar, 2, 0xFF | UNIT_REPORTS_PICK, nullptr, RECT{20, 0, 200, 50}));
+
+    giveChunk(bar, {{105, 110}}, false);  // the pen lands on the handle
+    pump();
+    ASSERT_TRUE(bar->dragging());
+    // Two steps queue up before the bar's thread comes to them.
+    giveChunk(bar, {{120, 120}, {135, 130}}, false);
+    giveChunk(bar, {{150, 140}, {165, 150}}, false);
+    pump();
+    RECT r;
+    GetWindowRect(w, &r);
+    EXPECT_EQ(r.left, 160) << "the grip is 5 pixels right of the bar's edge";
+    EXPECT_EQ(r.top, 140);
+    giveChunk(bar, {{165, 150}}, true);
+    pump();
+    EXPECT_FALSE(bar->dragging());
+
+    // A tap on the second unit: press, release and its pick.
+    bar->codes.clear();
+    GetWindowRect(w, &r);
+    giveChunk(bar, {{r.left + 100, r.top + 20}, {r.left + 101, r.top + 21}}, true);
+    pump();
+    EXPECT_EQ(bar->count(BAR_PRESS), 1) << "the tap after the drag was not a press";
+    EXPECT_EQ(bar->count(BAR_RELEASE), 1);
+    EXPECT_EQ(bar->count(BAR_UNIT_PICKED), 1);
+    delete bar;
+    if (IsWindow(w)) DestroyWindow(w);
+    pump();
 }
 
 // A master that tells when it is deleted.

@@ -138,6 +138,26 @@ TEST(LayeredBitmap, WideningStretchesTheColumnBeforeTheStretchColumn) {
     // The key map moved with the rest: unit A now starts 20 pixels further right.
     EXPECT_EQ(face.keyAt(24, 0, false), kLayerFill[5]);
     EXPECT_EQ(face.keyAt(25, 0, false), kUnitA);
+    // So do the unit masks and the window region, which read the widened image.
+    RECT bounds = {};
+    HBITMAP mask = face.unitMask(kUnitA, &bounds);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(bounds.left, 25);
+    EXPECT_EQ(bounds.right, 35);
+    DeleteObject(mask);
+    HRGN region = face.windowRegion();
+    ASSERT_NE(region, nullptr);
+    EXPECT_FALSE(PtInRegion(region, 0, 5));
+    EXPECT_TRUE(PtInRegion(region, 59, 5)) << "the region ends at the old width";
+    DeleteObject(region);
+    // Narrowed again, from the widened image: its right end is cut.
+    ASSERT_TRUE(face.widen(50, false));
+    EXPECT_EQ(face.keyAt(25, 0, false), kUnitA);
+    mask = face.unitMask(kUnitA, &bounds);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(bounds.left, 25);
+    EXPECT_EQ(bounds.right, 35);
+    DeleteObject(mask);
 }
 
 TEST(MemoryDCCache, GivesBackWhatItWasGiven) {
@@ -181,16 +201,33 @@ TEST(PngImage, DrawsWithAlphaOrTransparentColour) {
         bool blended;  // drawImageBlended instead of drawImage
         bool keyed;    // drawn with a transparent colour instead of alpha
         COLORREF expected[3];
+        bool straight;  // alpha not premultiplied into the channels
     } cases[] = {
-        {"alpha", false, false, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(127, 127, 255)}},
-        {"blended by hand", true, false, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(127, 127, 255)}},
-        {"transparent colour", false, true, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(0, 0, 128)}},
+        {"alpha", false, false, {RGB(255, 255, 255), RGB(0, 0, 255), RGB(127, 127, 255)}, false},
+        {"blended by hand",
+         true,
+         false,
+         {RGB(255, 255, 255), RGB(0, 0, 255), RGB(127, 127, 255)},
+         false},
+        {"blended by hand, straight alpha",
+         true,
+         false,
+         {RGB(255, 255, 255), RGB(0, 0, 255), RGB(127, 127, 255)},
+         true},
+        {"transparent colour",
+         false,
+         true,
+         {RGB(255, 255, 255), RGB(0, 0, 255), RGB(0, 0, 128)},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PngImage image;
         if (c.keyed)  // the key colour, then opaque pixels
             image.adopt(section({0x00646566, 0x000000FF, 0x00000080}, 3, 1), RGB(0x64, 0x65, 0x66));
+        else if (c.straight)  // clear white, opaque blue, half-transparent blue
+            image.adopt(section({0x00FFFFFF, 0xFF0000FF, 0x800000FF}, 3, 1),
+                        static_cast<COLORREF>(-1), false);
         else  // clear, opaque blue, half-transparent blue (premultiplied)
             image.adopt(section({0x00000000, 0xFF0000FF, 0x80000080}, 3, 1),
                         static_cast<COLORREF>(-1), true);

@@ -59,6 +59,7 @@ class FloatingBar : public testing::Test {
     }
     void TearDown() override {
         delete bar_;
+        bar_ = nullptr;
         pump();
         win::stopGdiplus(gdiplus_);
     }
@@ -170,6 +171,42 @@ TEST_F(FloatingBar, MorphReachesItsTargetAndRefusesNothingToDo) {
     EXPECT_TRUE(EqualRect(&r, &target));
 }
 
+// A window whose message deletes the bar: as the program's close does to
+// every bar (it is a message to the service window).
+struct BarEnder {
+    static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == WM_APP) {
+            delete *reinterpret_cast<TestBar**>(lp);
+            *reinterpret_cast<TestBar**>(lp) = nullptr;
+            return 0;
+        }
+        return DefWindowProcW(w, m, wp, lp);
+    }
+};
+
+// An animation dispatches its own window's messages and the paints as it
+// goes; a message for another window that ends the bar waits for the
+// animation's end instead of deleting the bar under it.
+TEST_F(FloatingBar, AMessageThatEndsTheBarWaitsForTheAnimationsEnd) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = BarEnder::proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FloatingBarEnder";
+    RegisterClassW(&wc);
+    HWND ender = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
+    RECT target = windowRect(bar_->hwnd());
+    OffsetRect(&target, 120, 40);
+    PostMessageW(ender, WM_APP, 0, reinterpret_cast<LPARAM>(&bar_));
+    EXPECT_TRUE(bar_->morphTo(&target, 150));
+    ASSERT_NE(bar_, nullptr) << "the bar was deleted during its own animation";
+    const RECT r = windowRect(bar_->hwnd());
+    EXPECT_TRUE(EqualRect(&r, &target));
+    pump();
+    EXPECT_EQ(bar_, nullptr) << "the message waited and then ended the bar";
+    DestroyWindow(ender);
+}
+
 // The bar's second tooltip object: made on the first tip, showing a button's
 // string under the button once per button unless forced.
 TEST_F(FloatingBar, ButtonTipShowsTheButtonsTextUnderItOncePerButton) {
@@ -207,11 +244,9 @@ TEST_F(FloatingBar, NoTipWithoutTextWhileDraggingOrWhenHiddenOrParked) {
     const Case cases[] = {
         {"no text", nothing, [](TestBar* bar) { return bar->showTip(5, 5, nullptr, 1); }, nothing},
         {"empty text", nothing, [](TestBar* bar) { return bar->showTip(5, 5, L"", 1); }, nothing},
-        {"button without a tip",
-         [](TestBar* bar) { bar->button(0)->tipStringId = 0; },
+        {"button without a tip", [](TestBar* bar) { bar->button(0)->tipStringId = 0; },
          [](TestBar* bar) { return bar->showButtonTip(bar->button(0)); }, nothing},
-        {"hidden button",
-         [](TestBar* bar) { bar->button(0)->flags |= BarButton::HIDDEN; },
+        {"hidden button", [](TestBar* bar) { bar->button(0)->flags |= BarButton::HIDDEN; },
          [](TestBar* bar) { return bar->showButtonTip(bar->button(0)); },
          [](TestBar* bar) { bar->button(0)->flags &= ~BarButton::HIDDEN; }},
         {"while dragging", [](TestBar* bar) { bar->beginDrag(5, 5); }, plain,

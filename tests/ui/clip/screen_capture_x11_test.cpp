@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -194,8 +195,127 @@ TEST_F(ScreenCaptureTest, ADragEndingOutsideTheAreaIsClampedToItsEdge) {
     PostMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(9000, 9000));
     PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(9000, 9000));
     ASSERT_TRUE(pumpUntil([&] { return callback.doneCount > 0; }, 5000));
-    EXPECT_EQ(callback.size.cx, area.right - area.left - 1 - 100);
-    EXPECT_EQ(callback.size.cy, area.bottom - area.top - 1 - 100);
+    // Up to the area's edge: its last column and row are in the clip.
+    EXPECT_EQ(callback.size.cx, area.right - area.left - 100);
+    EXPECT_EQ(callback.size.cy, area.bottom - area.top - 100);
+}
+
+// The screen pixel at (x, y).
+COLORREF screenPixel(int x, int y) {
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+// A drag toward the top left, then a repaint of the whole window: the
+// selection is drawn again as it stands, the screen inside it unshaded.
+TEST_F(ScreenCaptureTest, ARepaintDuringADragTowardTheTopLeftKeepsTheSelection) {
+    start();
+    HWND window = control->window();
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 240));
+    PostMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(200, 150));
+    pumpUntil([] { return false; }, 300);
+    ASSERT_EQ(screenPixel(250, 200), RGB(40, 160, 60)) << "inside the selection: the target";
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(screenPixel(250, 200), RGB(40, 160, 60)) << "the repaint lost the selection";
+    EXPECT_NE(screenPixel(120, 110), RGB(40, 160, 60)) << "outside it the screen is shaded";
+    PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(200, 150));
+    ASSERT_TRUE(pumpUntil([&] { return callback.doneCount > 0; }, 5000));
+    EXPECT_EQ(callback.size.cx, 100);
+    EXPECT_EQ(callback.size.cy, 90);
+}
+
+// A move of the selection's corner repaints only the strips that joined or
+// left the selection (and the size label): a mark inside the part that
+// stayed selected is left alone.
+TEST_F(ScreenCaptureTest, AMoveRepaintsOnlyTheStripsThatChanged) {
+    start();
+    HWND window = control->window();
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(110, 110));
+    PostMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(300, 240));
+    pumpUntil([] { return false; }, 300);
+    HDC dc = GetDC(window);
+    const RECT mark = {150, 150, 160, 160};
+    HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+    FillRect(dc, &mark, magenta);
+    DeleteObject(magenta);
+    ReleaseDC(window, dc);
+    GdiFlush();
+    // The window's surface reaches the screen when its thread comes to it.
+    ASSERT_TRUE(pumpUntil([] { return screenPixel(155, 155) == RGB(255, 0, 255); }, 2000));
+    PostMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(320, 250));
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(screenPixel(155, 155), RGB(255, 0, 255)) << "the unchanged inside was repainted";
+    EXPECT_EQ(screenPixel(310, 120), screenPixel(250, 200)) << "the strip that joined";
+    PostMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(280, 230));
+    pumpUntil([] { return false; }, 300);
+    EXPECT_NE(screenPixel(310, 120), screenPixel(250, 200)) << "the strip that left is shaded";
+    EXPECT_EQ(screenPixel(155, 155), RGB(255, 0, 255));
+    PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(280, 230));
+    ASSERT_TRUE(pumpUntil([&] { return callback.doneCount > 0; }, 5000));
+}
+
+// The owner closes the tool and goes (as the markup bar does when the
+// program ends): once close returns, the tool's thread has ended and its
+// callback is never called again, so it may be freed at once.
+TEST_F(ScreenCaptureTest, CloseCutsTheCallbackAndWaitsForTheThread) {
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        auto owner = std::make_unique<RecordingCallback>();
+        control = createScreenCapture(nullptr, owner.get());
+        ASSERT_TRUE(control);
+        ASSERT_TRUE(pumpUntil([&] { return owner->startedCount > 0 && control->window(); }, 5000));
+        HWND window = control->window();
+        const int cancelledBefore = owner->cancelledCount;
+        control->close();
+        control = nullptr;
+        EXPECT_FALSE(IsWindow(window)) << "the tool's window outlived close";
+        HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, SCREEN_CAPTURE_MUTEX);
+        EXPECT_EQ(m, nullptr) << "the tool's mutex outlived close";
+        if (m) CloseHandle(m);
+        pumpUntil([] { return false; }, 100);
+        EXPECT_EQ(owner->cancelledCount, cancelledBefore) << "the callback was called after close";
+        owner.reset();  // the owner is gone
+        pumpUntil([] { return false; }, 100);
+    }
+    // Closed before its thread ran: the thread still finds its object.
+    for (int round = 0; round < 20; ++round) {
+        control = createScreenCapture(nullptr, &callback);
+        ASSERT_TRUE(control) << round;
+        control->close();
+        control = nullptr;
+        HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, SCREEN_CAPTURE_MUTEX);
+        EXPECT_EQ(m, nullptr) << round;
+        if (m) CloseHandle(m);
+    }
+}
+
+// A window procedure that refuses to make the window.
+LRESULT CALLBACK refusingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_NCCREATE) return FALSE;
+    return DefWindowProcW(w, m, wp, lp);
+}
+
+// A tool whose window cannot be made gives up and says so: the owner hears
+// "cancelled", closes it, and the next tool can start.
+TEST_F(ScreenCaptureTest, AToolThatCannotMakeItsWindowReportsCancelled) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = refusingProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = SCREEN_CAPTURE_CLASS;
+    UnregisterClassW(SCREEN_CAPTURE_CLASS, wc.hInstance);  // the tools' own, from before
+    ASSERT_TRUE(RegisterClassW(&wc));
+    control = createScreenCapture(nullptr, &callback);
+    ASSERT_TRUE(control);
+    EXPECT_TRUE(pumpUntil([&] { return callback.cancelledCount > 0; }, 3000))
+        << "the tool gave up without a word";
+    EXPECT_EQ(callback.startedCount, 0);
+    close();
+    ASSERT_TRUE(UnregisterClassW(SCREEN_CAPTURE_CLASS, GetModuleHandleW(nullptr)));
+    start();  // a working tool after it
+    EXPECT_NE(control->window(), nullptr);
 }
 
 TEST_F(ScreenCaptureTest, ToolsRunOneAfterAnother) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/AppGlobals.h"
 #include "core/PendingServices.h"
@@ -32,6 +33,56 @@ int enabledButtons(CMainBar* bar) {
     for (int i = 0; i < bar->buttonCount(); ++i)
         if (!(bar->button(i)->flags & BarButton::DISABLED)) ++n;
     return n;
+}
+
+// Runs work on the thread that made it, while that thread runs the dialog:
+// the bar's buttons are that thread's, never read from the user's thread.
+class UiThreadRunner {
+  public:
+    UiThreadRunner() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"CustomizeTestRunner";
+        RegisterClassW(&wc);
+        window_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  wc.hInstance, nullptr);
+    }
+    ~UiThreadRunner() { DestroyWindow(window_); }
+    // Waits for `work` to have run there.
+    void run(const std::function<void()>& work) const {
+        SendMessageW(window_, WM_APP, 0, reinterpret_cast<LPARAM>(&work));
+    }
+    // Leaves `work` to run there (it may run a modal loop of its own).
+    void post(const std::function<void()>* work) const {
+        PostMessageW(window_, WM_APP, 0, reinterpret_cast<LPARAM>(work));
+    }
+
+  private:
+    static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m != WM_APP) return DefWindowProcW(w, m, wp, lp);
+        (*reinterpret_cast<const std::function<void()>*>(lp))();
+        return 0;
+    }
+    HWND window_ = nullptr;
+};
+
+// The dialogs of this process with the toolbar customization's title.
+std::vector<HWND> openCustomizationDialogs() {
+    std::vector<HWND> found;
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            wchar_t title[64] = {};
+            GetWindowTextW(w, title, 64);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(w) &&
+                wcscmp(title, L"Customize toolbar") == 0)
+                reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 class MainBarCustomizeTest : public ::testing::Test {
@@ -87,17 +138,24 @@ TEST_F(MainBarCustomizeTest, ApplyLaysTheBarOutAtOnceAndCancelKeepsIt) {
         bool commitAfterApply = true;
     } seen;
     std::atomic<bool> applied{false};
+    const UiThreadRunner ui;
     std::thread user([&] {
         HWND dialog = nullptr;
         if (!waitFor([&] { return (dialog = toolbarCustomizationWindow()) != nullptr; }, 10000))
             return;
         Sleep(300);
-        seen.enabledWhileOpen = enabledButtons(bar);
+        ui.run([&] { seen.enabledWhileOpen = enabledButtons(bar); });
         click(dialog, IDC_CUSTOMIZE_MENU);         // 4 off
         click(dialog, IDC_CUSTOMIZE_PUNCTUATION);  // 16 off
         click(dialog, IDC_CUSTOMIZE_APPLY);
-        waitFor([&] { return bar->buttonCount() == 3; }, 3000);
-        seen.buttonsAfterApply = bar->buttonCount();
+        waitFor(
+            [&] {
+                int count = 0;
+                ui.run([&] { count = bar->buttonCount(); });
+                return count == 3;
+            },
+            3000);
+        ui.run([&] { seen.buttonsAfterApply = bar->buttonCount(); });
         int stored = -1;
         ReadSetting(L"ToolBar", L"buttons", &stored, SETTING_NUMBER, 0);
         seen.storedAfterApply = stored;
@@ -127,6 +185,42 @@ TEST_F(MainBarCustomizeTest, ApplyLaysTheBarOutAtOnceAndCancelKeepsIt) {
     screenshot::Result shot =
         screenshot::checkWindow(bar->hwnd(), CUSTOMIZE_REFERENCES, "main_bar_after_apply");
     EXPECT_TRUE(shot.ok) << shot.message;
+}
+
+// A second request while the dialog is open (the bar's right-click menu, the
+// service's entry) keeps the open one: two dialogs over the same settings
+// would let the inner one's end leave the outer without its slot.
+TEST_F(MainBarCustomizeTest, ASecondRequestKeepsTheOpenDialog) {
+    showMainBarNow();
+    ASSERT_NE(mainBar(), nullptr);
+    const UiThreadRunner ui;
+    const std::function<void()> again = [] { showCustomizeDialog(255, nullptr); };
+    struct Seen {
+        int dialogs = -1;
+        bool sameSlot = false;
+    } seen;
+    std::thread user([&] {
+        HWND dialog = nullptr;
+        if (!waitFor([&] { return (dialog = toolbarCustomizationWindow()) != nullptr; }, 10000))
+            return;
+        Sleep(300);
+        ui.post(&again);
+        Sleep(1000);
+        const std::vector<HWND> open = openCustomizationDialogs();
+        seen.dialogs = static_cast<int>(open.size());
+        seen.sameSlot = toolbarCustomizationWindow() == dialog;
+        // Whatever opened goes, the innermost first.
+        for (auto it = open.rbegin(); it != open.rend(); ++it) {
+            PostMessageW(*it, WM_COMMAND, IDCANCEL, 0);
+            Sleep(300);
+        }
+    });
+    showCustomizeDialog(255, nullptr);
+    user.join();
+    pumpUntil([] { return false; }, 300);
+    EXPECT_EQ(seen.dialogs, 1) << "a second dialog opened over the first";
+    EXPECT_TRUE(seen.sameSlot);
+    EXPECT_EQ(toolbarCustomizationWindow(), nullptr);
 }
 
 }  // namespace

@@ -19,27 +19,7 @@ namespace {
 
 constexpr DWORD kStartMs = 20000;
 
-struct Found {
-    DWORD pid;
-    HWND window;
-};
-
-HWND findBar(DWORD pid) {
-    Found found = {pid, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            Found* f = reinterpret_cast<Found*>(p);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == f->pid && classNameIs(w, FLOATING_BAR_CLASS) && IsWindowVisible(w)) {
-                f->window = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
+HWND findBar(DWORD pid) { return sxtest::findWindowOf(pid, FLOATING_BAR_CLASS); }
 
 bool click(POINT p, int button) {
     std::string output;

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/AppGlobals.h"
@@ -19,6 +21,7 @@
 #include "tests/support/Screenshot.h"
 #include "ui/bars/BarFramework.h"
 #include "ui/mainbar/MainBar.h"
+#include "ui/markup/PickerBars.h"
 #include "ui/tips/Tips.h"
 #include "win/Gdiplus.h"
 
@@ -400,6 +403,134 @@ TEST_F(MainBarX11, FollowingTheInputTouchMakesLargeButtonsAndThePenSmallOnes) {
         manager_->broadcastEvent(INK_EVENT_TIPS, 0);
         sxtest::pumpUntil([] { return false; }, 100);
         EXPECT_EQ(bar->button(0)->width(), s.width);
+    }
+}
+
+// The manager raises events on whichever thread it is on: the recognition
+// thread announces every result while the bar's own thread relays the bar (a
+// switch between touch and pen sizes, the customization's new button set).
+// The bar's buttons are only ever used on its own thread, and after the last
+// event they show the state of the end.
+TEST_F(MainBarX11, ResultsFromAnotherThreadWhileTheBarIsRelaidOut) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    manager_->setPenOn(1);
+    generalSettings().autoUpdateCorrectionBtn = 1;
+    HWND field = CreateWindowExW(0, L"EDIT", L"some text", WS_POPUP | WS_VISIBLE, 10, 400, 200, 30,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SendMessageW(field, EM_SETSEL, 0, 4);
+    hooks_.focus = field;
+    std::atomic<bool> stop{false};
+    std::atomic<int> announced{0};
+    std::thread recognition([&] {
+        while (!stop) {
+            manager_->broadcastEvent(INK_EVENT_RESULT_CHANGED, 0);
+            manager_->broadcastEvent(INK_EVENT_PEN_CHANGED, 0);
+            ++announced;
+            Sleep(1);
+        }
+    });
+    const int masks[] = {55, 55 & ~4, 63, 55 & ~16};
+    for (int round = 0; round < 60; ++round) {
+        hooks_.inputType = round % 2 ? 1 : 4;  // touch, then the mouse
+        bar->onInputType();
+        MainBarSettings s = bar->settings();
+        s.buttons = masks[round % 4];
+        bar->applySettings(s);
+        bar->layoutButtons(0);
+        sxtest::pumpUntil([] { return false; }, 5);
+    }
+    stop = true;
+    recognition.join();
+    EXPECT_GT(announced.load(), 20) << "the other thread hardly ran";
+    sxtest::pumpUntil([] { return false; }, 300);
+    // The end: the mask of the last round, small buttons, and the correction
+    // button enabled by the field's selection.
+    EXPECT_EQ(buttonIds(), (std::vector<UINT>{MAIN_BAR_PEN, MAIN_BAR_MARKUP, MAIN_BAR_CORRECTION,
+                                              MAIN_BAR_MENU}));
+    EXPECT_EQ(bar->button(0)->width(), 32);
+    EXPECT_FALSE(bar->findButton(MAIN_BAR_CORRECTION)->flags & BarButton::DISABLED);
+    generalSettings().autoUpdateCorrectionBtn = 0;
+    hooks_.focus = nullptr;
+    DestroyWindow(field);
+}
+
+// The punctuation button is on while the punctuation bar is open (and
+// disabled then, as the bar runs modally), off again when it closes.
+TEST_F(MainBarX11, ThePunctuationButtonIsOnWhileThePunctuationBarIsOpen) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    BarButton* punctuation = bar->findButton(MAIN_BAR_PUNCTUATION);
+    ASSERT_NE(punctuation, nullptr);
+    EXPECT_FALSE(punctuation->flags & BarButton::TOGGLED_ON);
+    int answer = 0;
+    const POINT at = {300, 300};
+    DelimBarMaster* delim = new DelimBarMaster(&at, nullptr, &answer, false);
+    sxtest::pumpUntil([] { return false; }, 200);
+    bar->refreshButtons();
+    EXPECT_TRUE(punctuation->flags & BarButton::TOGGLED_ON);
+    EXPECT_TRUE(punctuation->flags & BarButton::DISABLED);
+    delim->close(true);  // its end refreshes the main bar
+    sxtest::pumpUntil([] { return false; }, 200);
+    punctuation = bar->findButton(MAIN_BAR_PUNCTUATION);
+    EXPECT_FALSE(punctuation->flags & BarButton::TOGGLED_ON);
+    EXPECT_FALSE(punctuation->flags & BarButton::DISABLED);
+}
+
+// A pan flicks the bar the way the finger went from the gesture's start to
+// its end on the screen, also when it ends where its last step was.
+TEST_F(MainBarX11, APanFlicksTheBarToTheEdgeTheFingerWentTo) {
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    struct Case {
+        const char* name;
+        int dx, dy;
+        bool toLeft, toTop;
+    } cases[] = {{"left", -40, 0, true, false}, {"up", 0, -30, false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bar->placeAt(RECT{400, 300, 400, 300}, false);
+        sxtest::pumpUntil([] { return false; }, 100);
+        RECT r = barRect();
+        const POINT start = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        EXPECT_TRUE(bar->onGesture(4, 1, start, 0));
+        bar->onGesture(4, 0, POINT{start.x + c.dx / 2, start.y + c.dy / 2}, 0);
+        bar->onGesture(4, 0, POINT{start.x + c.dx, start.y + c.dy}, 0);
+        bar->onGesture(4, 4, POINT{start.x + c.dx, start.y + c.dy}, 0);
+        sxtest::pumpUntil([] { return false; }, 1500);
+        r = barRect();
+        if (c.toLeft) {
+            EXPECT_EQ(r.left, desktop_.left);
+        }
+        if (c.toTop) {
+            EXPECT_EQ(r.top, desktop_.top);
+        }
+    }
+}
+
+// Sliding out to an edge leaves the strip of the last input: the touch strip
+// after touch also when the bar's size does not follow the input.
+TEST_F(MainBarX11, SlidOutTheStripFollowsTheLastInput) {
+    MainBarSettings fixed = readMainBarSettings();
+    fixed.sizeMode = SIZE_SMALL;
+    writeMainBarSettings(fixed);
+    CMainBar* bar = show();
+    ASSERT_NE(bar, nullptr);
+    struct Case {
+        int inputType;
+        SIZE strip;
+    } cases[] = {{4, bar->touchStrip()}, {1, bar->penStrip()}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.inputType);
+        hooks_.inputType = c.inputType;
+        bar->placeAt(RECT{desktop_.left, 300, desktop_.left, 300}, false);
+        sxtest::pumpUntil([] { return false; }, 100);
+        const RECT before = barRect();
+        bar->slideOut(50);
+        const RECT out = barRect();
+        EXPECT_EQ(out.right - desktop_.left, c.strip.cx) << "the strip left on the screen";
+        bar->slideIn(50);
+        EXPECT_EQ(barRect().left, before.left);
     }
 }
 

@@ -6,6 +6,7 @@
 // tool closed.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <fstream>
 #include <functional>
@@ -452,6 +453,101 @@ TEST_F(MarkupBarX11, TheServiceEntryCustomizesTheLiveBar) {
     EXPECT_EQ(readMarkupPenTable().showMode, APPEARANCE_COMPACT);
 }
 
+// Clear without the canvas (markup over the applications): the ink window
+// is hidden and shown again, so that the ink drawn into it goes.
+struct InkWindowLog {
+    static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+        if (m == WM_SHOWWINDOW) shows.push_back(wp != 0);
+        return DefWindowProcW(w, m, wp, lp);
+    }
+    static std::vector<bool> shows;
+};
+std::vector<bool> InkWindowLog::shows;
+
+TEST_F(MarkupBarX11, ClearWithoutTheCanvasShowsTheInkWindowAfresh) {
+    CMarkupBar* bar = showBar();
+    ASSERT_FALSE(IsWindowVisible(canvas_));
+    HWND ink = sxtest::createTestWindow(L"MarkupTestInkLayer", InkWindowLog::proc,
+                                        WS_EX_NOACTIVATE | WS_EX_TOPMOST, WS_POPUP, 0, 0, 50, 50);
+    ShowWindow(ink, SW_SHOWNOACTIVATE);
+    appGlobals().inkLayerWindow = ink;
+    InkWindowLog::shows.clear();
+    bar->runCommand(MB_CLEAR);
+    EXPECT_EQ(InkWindowLog::shows, (std::vector<bool>{false, true}));
+    EXPECT_TRUE(IsWindowVisible(ink));
+    // A hidden ink window stays hidden.
+    ShowWindow(ink, SW_HIDE);
+    InkWindowLog::shows.clear();
+    bar->runCommand(MB_CLEAR);
+    EXPECT_TRUE(InkWindowLog::shows.empty());
+    appGlobals().inkLayerWindow = nullptr;
+    DestroyWindow(ink);
+}
+
+// A button with the centring flag sits in the middle of its cell, and its
+// tip's area goes with it.
+TEST_F(MarkupBarX11, ACentredButtonAndItsTipSitInTheMiddleOfItsCell) {
+    CMarkupBar* bar = showBar(APPEARANCE_EXTENDED, SIZE_LARGE);
+    ASSERT_FALSE(bar->compact());
+    BarButton* clear = bar->findButton(MB_CLEAR);
+    BarButton* undo = bar->findButton(MB_UNDO);
+    ASSERT_TRUE(clear && undo);
+    const RECT cell = undo->rect;  // a large picture fills its cell
+    ASSERT_TRUE(undo->image.load(L"undo_button_small.png", true));
+    undo->flags |= BarButton::CENTRED;
+    bar->relayout();
+    const int offset = ((cell.bottom - cell.top) - undo->height()) / 2;
+    ASSERT_GT(offset, 0);
+    EXPECT_EQ(undo->rect.left, cell.left);
+    EXPECT_EQ(undo->rect.top, cell.top + offset) << "not centred across its cell";
+    EXPECT_EQ(clear->rect.top, cell.top) << "a button without the flag moved";
+    wchar_t text[80] = {};
+    TTTOOLINFOW info = {};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    info.hwnd = bar->hwnd();
+    info.uId = MB_UNDO;
+    info.lpszText = text;
+    ASSERT_TRUE(SendMessageW(bar->tooltip(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&info)));
+    EXPECT_TRUE(EqualRect(&info.rect, &undo->rect)) << info.rect.left << "," << info.rect.top << ","
+                                                    << info.rect.right << "," << info.rect.bottom;
+}
+
+// A place left of the primary monitor (a monitor on its left) is read and
+// kept like any other.
+TEST_F(MarkupBarX11, APlaceLeftOfThePrimaryMonitorIsReadAndKept) {
+    POINT place = {-300, 50};
+    WriteSetting(L"MarkupBar", L"position", &place, SETTING_POINT, 0);
+    createMarkupBar();
+    CMarkupBar* bar = markupBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->position().x, -300);
+    EXPECT_EQ(bar->position().y, 50);
+    bar->setPosition(POINT{-200, 60});
+    delete bar;
+    POINT stored = {};
+    ReadSetting(L"MarkupBar", L"position", &stored, SETTING_POINT, 0);
+    EXPECT_EQ(stored.x, -200);
+    EXPECT_EQ(stored.y, 60);
+}
+
+// The shut-down order detaches the pickers from the markup bar before it goes:
+// a pick, a show or a refresh that comes after finds no bar and does nothing.
+TEST_F(MarkupBarX11, DetachedPickersDropWhatComesAfter) {
+    CMarkupBar* bar = showBar(APPEARANCE_AUTO, SIZE_LARGE);
+    bar->pensBar()->showAt(POINT{500, 400});
+    auto afterDetaching = [](auto* picker) {
+        picker->detachMarkup();
+        picker->onButton(picker->button(2));
+        picker->refreshButtons();
+        picker->showAt(POINT{400, 300});
+        picker->onClientNotify(INK_EVENT_RESULT_CHANGED, 0);
+    };
+    afterDetaching(bar->pensBar());
+    afterDetaching(bar->widthsBar());
+    EXPECT_FALSE(IsWindowVisible(bar->pensBar()->hwnd())) << "the pick still hides the picker";
+    EXPECT_EQ(markup_canvas::currentTool(), TOOL_PENCIL) << "a detached picker changed the tool";
+}
+
 TEST(BarFlick, TheEdgePointOnTheLineOfMotion) {
     const RECT desktop = {0, 0, 1000, 800};
     const struct Case {
@@ -519,8 +615,11 @@ TEST_F(MarkupBarX11, PickersFollowRotateZoomAndPanGestures) {
 
         GetWindowRect(picker.bar->hwnd(), &r);
         const POINT start = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        // The pan ends where its last step was: the bar moved under the
+        // finger, and the flick still goes the way the finger went.
         picker.bar->onGesture(BAR_GESTURE_PAN, kBarGestureBegin, start, 0);
         picker.bar->onGesture(BAR_GESTURE_PAN, 0, POINT{start.x - 20, start.y}, 0);
+        picker.bar->onGesture(BAR_GESTURE_PAN, 0, POINT{start.x - 40, start.y}, 0);
         picker.bar->onGesture(BAR_GESTURE_PAN, kBarGestureEnd, POINT{start.x - 40, start.y}, 0);
         sxtest::pumpUntil(
             [&] {

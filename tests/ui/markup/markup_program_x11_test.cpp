@@ -41,47 +41,32 @@ bool xdotool(const std::string& arguments) {
     return ok;
 }
 
-struct Found {
-    DWORD pid;
-    const wchar_t* className;
-    const wchar_t* title;
-    HWND window;
-};
-
-// A visible top-level window of the program with that class (and title).
-HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr) {
-    Found found = {pid, className, title, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            Found* f = reinterpret_cast<Found*>(p);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            wchar_t text[64] = {};
-            GetWindowTextW(w, text, 64);
-            if (owner == f->pid && classNameIs(w, f->className) && IsWindowVisible(w) &&
-                (!f->title || wcscmp(text, f->title) == 0)) {
-                f->window = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
+using sxtest::findWindowOf;
 
 class MarkupProgram : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(sxtest::waitForNoServiceWindow(5000)) << "an instance is left from before";
         sxtest::prepareProgramSettings();
         sxtest::deleteUserKey(L"Software\\Zorvane\\Scribix\\MarkupBar");
         log_ = dir_.file(L"fatink.log");
+        startProgram();
+    }
+    void TearDown() override {
+        if (!program_) return;
+        if (service_) PostMessageW(service_, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(program_->waitForExit(15000));
+    }
+
+    // Starts the program and waits until the deferred start-up made the markup bar.
+    void startProgram() {
+        ASSERT_TRUE(sxtest::waitForNoServiceWindow(5000)) << "an instance is left from before";
+        DeleteFileW(log_.c_str());
+        service_ = nullptr;
         program_ = std::make_unique<sxtest::ScribixProcess>(
             L"", std::vector<std::pair<std::wstring, std::wstring>>{{L"ZVFATINK_LOG", log_}});
         ASSERT_TRUE(program_->started());
         service_ = program_->waitForServiceWindow(kStartMs);
         ASSERT_NE(service_, nullptr);
-        // Ready once the deferred start-up made the markup bar.
         ASSERT_TRUE(sxtest::pumpUntil(
             [&] {
                 return sxtest::sendCommand(service_, 4, 0) >= 0 &&
@@ -91,10 +76,12 @@ class MarkupProgram : public testing::Test {
             << "the markup bar was not made; the control's log:\n"
             << readFile(log_) << "\nstate " << sxtest::sendCommand(service_, 4, 0);
     }
-    void TearDown() override {
-        if (!program_) return;
-        if (service_) PostMessageW(service_, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(program_->waitForExit(15000));
+    // Opens the clipping tool (command 10) in markup mode.
+    void openClippingTool() {
+        sxtest::sendCommand(service_, 10, 0);
+        ASSERT_TRUE(sxtest::pumpUntil(
+            [&] { return findWindowOf(program_->pid(), L"sxScreenCaptureCtrl"); }, 5000))
+            << "no clipping tool";
     }
 
     bool markupOn() { return (sxtest::sendCommand(service_, 4, 0) & 2) != 0; }
@@ -172,12 +159,17 @@ TEST_F(MarkupProgram, TheCanvasCoversTheDesktopAndTheControlGetsItsSettings) {
 
 TEST_F(MarkupProgram, EscapeLeavesMarkupButOnlyClosesAnOpenClippingTool) {
     enterMarkup();
-    // The clipping tool (command 10) takes Escape first.
-    sxtest::sendCommand(service_, 10, 0);
-    ASSERT_TRUE(sxtest::pumpUntil(
-        [&] { return findWindowOf(program_->pid(), L"sxScreenCaptureCtrl"); }, 5000))
-        << "no clipping tool";
+    openClippingTool();
     sxtest::pumpUntil([] { return false; }, 300);
+    // An Escape that reaches the canvas while the tool is open (the tool's
+    // hot key usually takes it first) leaves markup mode on.
+    HWND markupCanvas = canvas();
+    ASSERT_NE(markupCanvas, nullptr);
+    PostMessageW(markupCanvas, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    sxtest::pumpUntil([] { return false; }, 500);
+    EXPECT_TRUE(markupOn()) << "the canvas left markup mode while the tool was open";
+    ASSERT_TRUE(findWindowOf(program_->pid(), L"sxScreenCaptureCtrl"));
+    // The tool's own Escape closes the tool only.
     ASSERT_TRUE(xdotool("key Escape"));
     ASSERT_TRUE(sxtest::pumpUntil(
         [&] { return !findWindowOf(program_->pid(), L"sxScreenCaptureCtrl"); }, 5000))
@@ -190,6 +182,32 @@ TEST_F(MarkupProgram, EscapeLeavesMarkupButOnlyClosesAnOpenClippingTool) {
     EXPECT_TRUE(sxtest::pumpUntil([&] { return !markupOn(); }, 5000));
     EXPECT_TRUE(sxtest::pumpUntil([&] { return !canvas() && !bar(); }, 3000))
         << "the canvas or the bar stayed";
+}
+
+// "Close Scribix" (the menu's command posts WM_CLOSE to the service window)
+// while the clipping tool is open: the program leaves markup mode, closes the
+// tool and waits for its thread before the markup bar goes, and ends within
+// seconds, its heaps whole (the test prefix checks them) - every time.
+TEST_F(MarkupProgram, ClosingTheProgramWithTheClippingToolOpenEndsCleanly) {
+    for (int round = 1; round <= 20; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 1) startProgram();
+        if (HasFatalFailure()) return;
+        enterMarkup();
+        openClippingTool();
+        if (HasFatalFailure()) return;
+        PostMessageW(service_, WM_CLOSE, 0, 0);
+        DWORD status = 0;
+        const DWORD start = GetTickCount();
+        ASSERT_TRUE(program_->waitForExit(10000, &status)) << "the program did not end";
+        EXPECT_LT(GetTickCount() - start, 5000u) << "the end took long";
+        EXPECT_EQ(status, 1u) << "not the program's normal exit code";
+        program_.reset();
+        service_ = nullptr;
+        HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, L"ZVScreenCaptureMutex");
+        EXPECT_EQ(m, nullptr) << "the tool's mutex outlived the program";
+        if (m) CloseHandle(m);
+    }
 }
 
 }  // namespace

@@ -157,6 +157,37 @@ TEST_F(PickerBarsTest, SettingsReplaceSymbolsOutsideTheFirstRow) {
     EXPECT_EQ(showPunctuationPopupAt(&at, nullptr, 0), 'A');
 }
 
+// Each load starts from the built-in table, and only signs replace a key:
+// the codes of the other keys (close, more, undo, redo, space), control
+// characters and codes beyond one character are ignored.
+TEST_F(PickerBarsTest, ALoadStartsAfreshAndTakesOnlySigns) {
+    WriteSetting(L"PunctuationBar", L"symb1", L"2,3,65", SETTING_STRING, 0);
+    loadPunctuationBar();
+    ASSERT_EQ(punctuationSymbols().cell[2][3], L'A');
+    const struct {
+        const wchar_t* text;
+        int row, column;
+        wchar_t expected;
+    } values[] = {
+        {L"2,1,0", 2, 1, L';'},      // close
+        {L"2,2,3", 2, 2, L'{'},      // redo
+        {L"2,4,-5", 2, 4, L'^'},     // negative
+        {L"3,1,65601", 3, 1, L'+'},  // beyond 0xFFFF: not 'A'
+        {L"3,2,32", 3, 2, L'<'},     // the space key's
+        {L"3,3,9", 3, 3, L'>'},      // a control character
+        {L"3,4,66", 3, 4, L'B'},     // a sign
+    };
+    int n = 1;
+    for (const auto& v : values)
+        WriteSetting(L"PunctuationBar", (L"symb" + std::to_wstring(n++)).c_str(), v.text,
+                     SETTING_STRING, 0);
+    loadPunctuationBar();
+    const PunctuationSymbols& table = punctuationSymbols();
+    EXPECT_EQ(table.cell[2][3], L'}') << "the earlier load left its letter";
+    for (const auto& v : values)
+        EXPECT_EQ(table.cell[v.row][v.column], v.expected) << v.row << "," << v.column;
+}
+
 TEST_F(PickerBarsTest, TheColourBarPicksAndShowsThePensColour) {
     // The markup canvas holds the pen colour the bar shows selected.
     appGlobals().markupCtrlWindow =

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "core/AppGlobals.h"
 #include "core/HookLibrary.h"
@@ -16,6 +17,7 @@
 #include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
 #include "ui/tips/Tips.h"
+#include "win/Checks.h"
 #include "tests/shell/TestSupport.h"
 
 namespace {
@@ -376,6 +378,28 @@ class InputTypeLibrary : public HookLibrary {
     int lastInputType = 0;
     int getLastInputType() override { return lastInputType; }
 };
+
+// The tip lives on the thread that made its window: deleting it there takes
+// the window at once; deleting it on another thread (a sticker cleared by the
+// binding thread) leaves the window to close on its own thread; using it on
+// another thread ends a checked run loudly.
+TEST_F(TipsTest, TheTipBelongsToTheThreadThatMadeIt) {
+    HWND mine = tips().window();
+    ASSERT_TRUE(IsWindow(mine));
+    tips_.reset();
+    EXPECT_FALSE(IsWindow(mine)) << "deleted on its own thread, the window goes at once";
+
+    HWND posted = tips().window();
+    Tips* handle = tips_.release();
+    std::thread([handle] { delete handle; }).join();
+    EXPECT_TRUE(IsWindow(posted)) << "destroyed from another thread";
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(posted); }, 1000));
+
+    ASSERT_TRUE(win::checkedRun());
+    Tips& used = tips();
+    EXPECT_EXIT(std::thread([&] { used.show(10, 10, L"tip", 0, 1, false, true); }).join(),
+                testing::ExitedWithCode(static_cast<int>(0xC000A0C1)), "Tips: show on thread");
+}
 
 TEST(InputTypeTest, SpecialMasksAndTheLastInputType) {
     InputTypeLibrary library;
