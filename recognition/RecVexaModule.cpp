@@ -22,8 +22,13 @@ constexpr int kInfoBuffer = 512;
 
 enum class ReadResult { kRead, kMissing, kFailed };
 
+// The largest dictionary or lexicon file read, and the largest dump of a
+// dictionary taken from the library: far above any real word list, and a
+// size from a file or another library never sizes an allocation beyond it.
+constexpr int64_t kMaxDictionaryBytes = int64_t(64) << 20;
+
 // The whole file. A missing file is told apart from one that exists but
-// cannot be opened or read.
+// cannot be opened or read (or is larger than any word list).
 ReadResult readWholeFile(const wchar_t* path, std::vector<uint8_t>& out) {
     out.clear();
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -34,7 +39,12 @@ ReadResult readWholeFile(const wchar_t* path, std::vector<uint8_t>& out) {
                                                                               : ReadResult::kFailed;
     }
     LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 0x7FFFFFFF;
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart > 0;
+    if (ok && size.QuadPart > kMaxDictionaryBytes) {
+        debugTrace(L"readWholeFile: %s holds %I64d bytes, more than a word list has\n", path,
+                   size.QuadPart);
+        ok = false;
+    }
     if (ok) {
         out.resize(static_cast<size_t>(size.QuadPart));
         DWORD read = 0;
@@ -380,8 +390,7 @@ PSO_HUSERDICT RecVexaModule::LoadUserDictFromFile(PSO_HRC context, const wchar_t
     // NUL itself would be read only in part, and its words after the NUL
     // lost at the next save: it is refused and left as it is.
     if (std::memchr(bytes.data(), 0, bytes.size())) {
-        debugTrace(L"LoadUserDictFromFile: %s holds a NUL byte; the file is left as it is\n",
-                   path);
+        debugTrace(L"LoadUserDictFromFile: %s holds a NUL byte; the file is left as it is\n", path);
         return nullptr;
     }
     const bool oldFormat = bytes.size() < kDictHeaderSize ||
@@ -417,7 +426,7 @@ bool RecVexaModule::SaveUserDictToFile(PSO_HRC context, PSO_HUSERDICT dictionary
     // The buffer holds what the library said it needs; the profile lock that
     // every caller holds keeps the dictionary as it is between the two calls.
     const int32_t size = PSO_DumpUserDictToMemoryBuffer(context, dictionary, nullptr);
-    if (size < 0) {
+    if (size < 0 || size > kMaxDictionaryBytes) {
         debugTrace(L"SaveUserDictToFile: no dump of %s (%d)\n", path, size);
         return false;
     }

@@ -316,6 +316,7 @@ class ScriptedLibrary : public RecVexaModule {
     // What the dictionary calls received and give back.
     std::vector<std::string> handedOver;  // the bytes, read up to the NUL after them
     std::string dump;
+    int32_t dumpSizeSaid = -1;    // >= 0: the size the library claims, whatever its dump
     std::vector<bool> dumpCalls;  // with a buffer?
     bool hasRemove = false;
     int removes = 0, clears = 0;
@@ -358,6 +359,7 @@ class ScriptedLibrary : public RecVexaModule {
     }
     int32_t PSO_DumpUserDictToMemoryBuffer(PSO_HRC, PSO_HUSERDICT, void* buffer) override {
         dumpCalls.push_back(buffer != nullptr);
+        if (dumpSizeSaid >= 0) return dumpSizeSaid;
         if (buffer) std::memcpy(buffer, dump.data(), dump.size());
         return static_cast<int32_t>(dump.size());
     }
@@ -475,6 +477,35 @@ TEST(ScriptedDictionaries, TheLibraryGetsTheFileEndedByANulAndAsMuchRoomAsItAske
         }
         DeleteFileW((path + L".BAK").c_str());
     }
+}
+
+// Sizes from outside never size an allocation unbounded: a dump the library
+// claims to be huge is not taken (the file stays), and a dictionary file
+// larger than any word list is not read.
+TEST(ScriptedDictionaries, HugeSizesFromTheLibraryOrTheDiskAreRefused) {
+    TempDir data;
+    rt::MessageCollector messages;
+    ScriptedLibrary library(rt::englishLibrary(), L"English", data.path());
+    const std::wstring path = data.file(L"mine.voc");
+    const std::string kept = "Nubo dict v.1.01  1 2b9f5ad8\nword\n";
+    ASSERT_TRUE(rt::writeBytes(path, kept));
+    library.dumpSizeSaid = 0x7FFFFFF0;
+    EXPECT_FALSE(library.SaveUserDictToFile(kContext, reinterpret_cast<PSO_HUSERDICT>(0x21),
+                                            path.c_str(), L".BAK"));
+    EXPECT_EQ(library.dumpCalls, std::vector<bool>{false}) << "no buffer for the claimed size";
+    EXPECT_EQ(rt::readBytes(path), kept);
+
+    // 64 MB and one byte, made without writing them (a file of holes).
+    const std::wstring huge = data.file(L"huge.voc");
+    HANDLE file = CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = (int64_t(64) << 20) + 1;
+    ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+    EXPECT_EQ(library.LoadUserDictFromFile(kContext, huge.c_str(), true), nullptr);
+    EXPECT_TRUE(library.handedOver.empty());
 }
 
 // A copy of the library without PSO_RemoveUserDictFromRecContext: a reload
