@@ -623,6 +623,12 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         case WM_INK_BROADCAST_EVENT:
             if (manager) manager->broadcastEvent(INK_EVENT_SERVICE, lParam);
             return 0;
+        case WM_INK_MAIN_BAR:
+            if (wParam == 2)
+                notifyMainBar(static_cast<int>(lParam));
+            else
+                showMainBar(wParam != 0);
+            return 0;
         case WM_INK_ICON_NOTIFY:
             return iconsManagerMessage(static_cast<UINT>(wParam), static_cast<UINT>(lParam));
         default:

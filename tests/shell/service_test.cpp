@@ -25,7 +25,13 @@
 #include "shell/Startup.h"
 #include "shell/Stickers.h"
 #include "core/SystemHooks.h"
+#include "recognition/Macro.h"
 #include "ui/tips/Tips.h"
+#include "win/Checks.h"
+
+// The main bar's slot (ui/mainbar), whose header cannot meet the splash's here.
+bool createMainBar();
+void destroyMainBar();
 
 namespace {
 
@@ -479,6 +485,32 @@ TEST_F(ServiceTest, SplashEndsAfterItsLifeWhenTheStartNeverFinishes) {
     EXPECT_TRUE(waitUntil([&] { return splash.ended(); }, 5000)) << "its life time is used up";
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(window); }, 2000));
     appGlobals().startupFinished = true;
+}
+
+// Macros run on the recognition thread, which owns no window. Their
+// {Toolbar} reaches the service window, and the main bar is made, shown and
+// hidden on the main thread, whose loop paints it; no other thread makes it.
+TEST_F(ServiceTest, TheMainBarAMacroAsksForBelongsToTheMainThread) {
+    ASSERT_TRUE(startAndWait());
+    win::setMainThread(GetCurrentThreadId());
+    // The main bar's window carries its client's name.
+    auto barWindow = [] { return FindWindowW(nullptr, L"sxMainBar"); };
+    destroyMainBar();
+    pumpUntil([&] { return barWindow() == nullptr; }, 1000);
+    bool madeElsewhere = true;
+    std::thread([&] { madeElsewhere = createMainBar(); }).join();
+    EXPECT_FALSE(madeElsewhere) << "another thread cannot make the bar";
+    EXPECT_EQ(barWindow(), nullptr);
+
+    std::thread([] { macroLink().showMainBar(true); }).join();
+    EXPECT_EQ(barWindow(), nullptr) << "nothing is made on the asking thread";
+    ASSERT_TRUE(pumpUntil([&] { return barWindow() && IsWindowVisible(barWindow()); }, 3000));
+    EXPECT_EQ(GetWindowThreadProcessId(barWindow(), nullptr), GetCurrentThreadId());
+
+    std::thread([] { macroLink().showMainBar(false); }).join();
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindowVisible(barWindow()); }, 3000));
+    EXPECT_NE(barWindow(), nullptr);
+    win::setMainThread(0);
 }
 
 TEST_F(ServiceTest, StickersShowAndExpire) {
