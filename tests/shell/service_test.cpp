@@ -25,7 +25,10 @@
 #include "shell/Startup.h"
 #include "shell/Stickers.h"
 #include "core/SystemHooks.h"
+#include "recognition/Binding.h"
 #include "recognition/Macro.h"
+#include "shell/BindShow.h"
+#include "ui/binding/BindPanel.h"
 #include "ui/tips/Tips.h"
 #include "win/Checks.h"
 
@@ -511,6 +514,82 @@ TEST_F(ServiceTest, TheMainBarAMacroAsksForBelongsToTheMainThread) {
     EXPECT_TRUE(pumpUntil([&] { return !IsWindowVisible(barWindow()); }, 3000));
     EXPECT_NE(barWindow(), nullptr);
     win::setMainThread(0);
+}
+
+// Binding mode ends while one of the binding panel's menus is open: the
+// menu's loop dispatches the thread's messages, among them a second
+// instance's switch and the command message. The menu closes, the panel is
+// gone once the menu has returned to it, and the ink manager's mode is back.
+TEST_F(ServiceTest, BindingModeEndsWhileEachPanelMenuIsOpen) {
+    ASSERT_TRUE(startAndWait());
+    wcscpy(fake_.targetModule, L"C:\\Apps\\Notes.exe");
+    struct Menu {
+        const char* name;
+        std::function<void(CBindPanel*)> open;
+    };
+    const Menu menus[] = {
+        {"field menu", [](CBindPanel* panel) {
+             panel->postMsgToMaster(BAR_UNIT_PICKED, BIND_UNIT_FIELD, 0);
+         }},
+        {"application menu", [](CBindPanel* panel) {
+             panel->postMsgToMaster(BAR_UNIT_PICKED, BIND_UNIT_APPLICATION, 0);
+         }},
+        {"profile choice of a sticker", [](CBindPanel* panel) {
+             CBindElem field;
+             field.name = L"Subject";
+             field.role = 42;
+             stickers().addSticker(300, 200, 11, 0, L"<default>",
+                                   new CBindingInfo(L"notes.exe", 1, L"", field));
+             stickers().showAll();
+             HWND tip = nullptr;
+             stickers().forEach([&](CSticker& s) { tip = s.tip() ? s.tip()->window() : tip; });
+             panel->postMsgToMaster(BIND_PANEL_STICKER_CLICK, reinterpret_cast<LPARAM>(tip), 0);
+         }},
+    };
+    struct Ender {
+        const char* name;
+        std::function<void(HWND)> end;
+    };
+    const Ender enders[] = {
+        {"a second instance with /0", [](HWND) {
+             sxtest::ScribixProcess second(L"/0");
+             EXPECT_TRUE(second.waitForExit(10000));
+         }},
+        {"command 3 (binding off)",
+         [](HWND service) { EXPECT_EQ(sxtest::sendCommand(service, 3, 0), 0); }},
+    };
+    for (const Menu& menu : menus) {
+        for (const Ender& ender : enders) {
+            SCOPED_TRACE(std::string(menu.name) + ", ended by " + ender.name);
+            ASSERT_EQ(command(3, 1), 0);
+            ASSERT_TRUE(pumpUntil([] { return bindPanel() != nullptr; }, 3000));
+            // The binding thread's marks would come and go under the test.
+            stopBindShow(3000);
+            ASSERT_EQ(getLocalInkManager()->mode(), INK_MODE_BINDING);
+            std::atomic<bool> ended{false}, menuSeen{false};
+            std::thread user([&] {
+                const DWORD start = GetTickCount();
+                HWND shown = nullptr;
+                while (!shown && GetTickCount() - start < 5000) {
+                    HWND m = FindWindowW(BAR_WINDOW_CLASS, L"PureTextMenu");
+                    if (m && IsWindowVisible(m)) shown = m;
+                    Sleep(20);
+                }
+                menuSeen = shown != nullptr;
+                if (shown) ender.end(service_);
+                ended = true;
+            });
+            menu.open(bindPanel());
+            pumpUntil([&] { return ended.load() && bindPanel() == nullptr; }, 15000);
+            user.join();
+            EXPECT_TRUE(menuSeen);
+            EXPECT_EQ(bindPanel(), nullptr) << "the panel is gone";
+            EXPECT_FALSE(isBarMasterRegistered());
+            EXPECT_EQ(getLocalInkManager()->mode(), INK_MODE_WRITING) << "the mode is back";
+            EXPECT_EQ(FindWindowW(BAR_WINDOW_CLASS, L"PureTextMenu"), nullptr) << "no menu left";
+            stickers().clear();
+        }
+    }
 }
 
 TEST_F(ServiceTest, StickersShowAndExpire) {
