@@ -124,7 +124,7 @@ void MacroLink::chooseProfile(const wchar_t* prompt, int scope) {
     // the recognition thread hands it over.
     HWND service = getServiceWindow();
     if (service && scope == generalSettings().useProfileScope &&
-        PostMessageW(service, WM_INK_CHOOSE_PROFILE, 0, 0))
+        PostMessageW(service, WM_INK_CHOOSE_PROFILE, 1, 0))  // 1: titled as a macro's
         return;
     // Without the program's service window there is no menu to show.
     debugTrace(L"Macro: no service window for the profile choice \"%ls\"\n", prompt);

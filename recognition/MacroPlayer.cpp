@@ -480,7 +480,7 @@ const wchar_t* CMacro::playToken(const wchar_t* at, HKL layout, bool keyOnly, HW
         return at + length;
     }
     if (startsWith(at, L"Markup}", length)) {
-        postToService(WM_INK_MARKUP_SWITCH, serviceState().markupMode ? 0 : 1, 0);
+        postMarkupModeSwitch();
         return at + length;
     }
     if (startsWith(at, L"MainMenu}", length)) {

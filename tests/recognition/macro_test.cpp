@@ -369,7 +369,7 @@ TEST_F(MacroPlayerTest, ProgramCommandsPostToTheServiceWindow) {
 TEST_F(MacroPlayerTest, WithoutTheProgramsLinkRequestsStillReachTheServiceWindow) {
     setMacroLink(nullptr);
     play(L"{UseProfile:?}{Bind}");
-    EXPECT_EQ(posted_.take(), (std::vector<std::string>{"3097 0 0", "3044 1 0"}));
+    EXPECT_EQ(posted_.take(), (std::vector<std::string>{"3097 1 0", "3044 1 0"}));
 }
 
 TEST_F(MacroPlayerTest, PunctuationPaneIsAskedForTheLastFocusWindow) {

@@ -29,6 +29,7 @@
 #include "recognition/Macro.h"
 #include "shell/BindShow.h"
 #include "ui/binding/BindPanel.h"
+#include "ui/menus/PureTextMenu.h"
 #include "ui/tips/Tips.h"
 #include "win/Checks.h"
 
@@ -589,6 +590,67 @@ TEST_F(ServiceTest, BindingModeEndsWhileEachPanelMenuIsOpen) {
             EXPECT_EQ(FindWindowW(BAR_WINDOW_CLASS, L"PureTextMenu"), nullptr) << "no menu left";
             stickers().clear();
         }
+    }
+}
+
+// The main menu's markup entry asks for the switch as every other way does
+// (3050 from the queue, 1 to enter, 0 to leave), instead of switching in
+// the middle of the menu's own command.
+TEST_F(ServiceTest, TheMainMenusMarkupEntryPostsTheSwitch) {
+    ASSERT_TRUE(startAndWait());
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "entering" : "leaving");
+        const bool before = serviceState().markupMode;
+        runMenuCommand(14);
+        EXPECT_EQ(serviceState().markupMode.load(), before) << "not switched in place";
+        MSG posted = {};
+        ASSERT_TRUE(PeekMessageW(&posted, service_, WM_INK_MARKUP_SWITCH, WM_INK_MARKUP_SWITCH,
+                                 PM_NOREMOVE));
+        EXPECT_EQ(posted.wParam, on ? 1u : 0u);
+        EXPECT_TRUE(pumpUntil([&] { return serviceState().markupMode == on; }, 3000));
+    }
+}
+
+// The profile choice that a macro's {UseProfile:?} asks for is titled with
+// the first two letters of the language's name; the main menu's entry with
+// the two-letter code of the language.
+std::wstring g_menuTitle;
+void CALLBACK readMenuTitle(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND window = FindWindowW(BAR_WINDOW_CLASS, L"PureTextMenu");
+    auto* menu = window ? dynamic_cast<PureTextMenu*>(BarMaster::fromWindow(window)) : nullptr;
+    if (!menu || menu->items().empty()) return;
+    g_menuTitle = menu->items()[0].text;
+    KillTimer(nullptr, timer);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+TEST_F(ServiceTest, TheProfileChoiceIsTitledByWhoAsksForIt) {
+    ASSERT_TRUE(startAndWait());
+    const HKL layout = hookLibrary().askLastFocusKeyboardLayout();
+    ASSERT_EQ(LOWORD(reinterpret_cast<UINT_PTR>(layout)) & 0xFF, LANG_ENGLISH)
+        << "the test display's layout";
+    const struct {
+        const char* who;
+        std::function<void()> ask;
+        const wchar_t* title;
+    } cases[] = {
+        {"a macro",
+         [] {
+             std::thread([] {
+                 macroLink().chooseProfile(L"", generalSettings().useProfileScope);
+             }).join();
+         },
+         L"Choose profile (En):"},
+        {"the main menu", [] { runMenuCommand(22); }, L"Choose profile (en):"},
+    };
+    for (const auto& c : cases) {
+        g_menuTitle.clear();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, readMenuTitle);
+        c.ask();
+        pumpUntil([] { return !g_menuTitle.empty(); }, 5000);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(g_menuTitle, c.title) << c.who;
+        pumpUntil([] { return FindWindowW(BAR_WINDOW_CLASS, L"PureTextMenu") == nullptr; }, 2000);
     }
 }
 

@@ -259,7 +259,8 @@ void CMainBar::runCommand(UINT id) {
             const bool modifier =
                 (GetAsyncKeyState(VK_SHIFT) & 0x8000) || (GetAsyncKeyState(VK_CONTROL) & 0x8000);
             serviceState().snapshot = !modifier;
-            PostMessageW(service, WM_INK_MARKUP_SWITCH, 1, 0);
+            // The button toggles: in markup mode it leaves it.
+            postMarkupModeSwitch();
             break;
         }
         case MAIN_BAR_MENU: {
