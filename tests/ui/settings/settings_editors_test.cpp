@@ -8,9 +8,11 @@
 #include <sstream>
 
 #include "recognition/LexiconTable.h"
+#include "recognition/Macro.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
+#include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
 #include "tests/recognition/RecTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -820,6 +822,61 @@ TEST_F(EditorsTest, ANewMacroIsCheckedThenSavedIntoMacroXml) {
     EXPECT_NE(file.find("name=\"addr\""), std::string::npos) << file;
     EXPECT_NE(file.find("1 Main Street{Enter}"), std::string::npos) << file;
     EXPECT_NE(file.find("type=\"keystroke\""), std::string::npos) << file;
+}
+
+// What a macro typed, as one string: characters as themselves, keys as "[0D]".
+class TypedKeys : public MacroLink {
+  public:
+    std::wstring typed;
+    void typeCharKey(UINT code, HKL, bool) override { typed += static_cast<wchar_t>(code); }
+    void typeVirtualKey(WORD key) override {
+        wchar_t text[8];
+        swprintf(text, 8, L"[%02X]", key);
+        typed += text;
+    }
+    void typeString(const wchar_t* text, HKL, bool) override { typed += text; }
+};
+
+// A keystroke macro of three lines, typed into the editor as the user types
+// it (its box gives CR LF between the lines), saved by Apply, read back by a
+// program started again and played: three lines and two Enters.
+TEST_F(EditorsTest, AThreeLineMacroTypedInTheEditorPlaysThreeLinesAndTwoEnters) {
+    std::wstring inTheBox;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND) { driver::postClick(settingsPageWindow(4), 3058); });
+    steps.then(L"Edit Macro", [&](HWND editor) {
+        SetDlgItemTextW(editor, 3060, L"lines");
+        SetForegroundWindow(editor);
+        st::clickControl(GetDlgItem(editor, 3061));
+        hostshell::run("(sleep 0.3; xdotool type one; xdotool key Return; xdotool type two; "
+                       "xdotool key Return; xdotool type three) >/dev/null 2>&1 &",
+                       5000);
+    });
+    steps.thenAfter(2500, L"Edit Macro", [&](HWND editor) {
+        inTheBox = st::itemText(editor, 3061);
+        driver::click(editor, IDOK);
+    });
+    steps.then(kCaption, [&](HWND dialog) {
+        driver::click(dialog, kSettingsApply);
+        driver::click(dialog, kSettingsCancel);
+    });
+    ASSERT_TRUE(open(steps, kMacrosTitle));
+    EXPECT_EQ(inTheBox, L"one\r\ntwo\r\nthree");
+    const std::string file = readFile(macroFile());
+    EXPECT_NE(file.find("name=\"lines\""), std::string::npos) << file;
+
+    // The program starts again: its module reads the macro file anew.
+    ASSERT_TRUE(getRecMgr().loadEngines(nullptr));
+    RecModule* restarted = getRecMgr().getModule(L"English");
+    ASSERT_NE(restarted, nullptr);
+    ASSERT_TRUE(restarted->hasMacro(L"lines"));
+    TypedKeys keys;
+    setMacroLink(&keys);
+    const bool ran = restarted->runMacro(L"lines", nullptr, nullptr);
+    setMacroLink(nullptr);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(keys.typed, L"one\rtwo\rthree");
+    EXPECT_EQ(std::count(keys.typed.begin(), keys.typed.end(), L'\r'), 2) << "two Enters";
 }
 
 TEST_F(EditorsTest, ALaunchMacroIsSplitForEditingAndJoinedAgain) {
