@@ -1097,11 +1097,17 @@ void setRecognizerScript(const RecognizerScript& script) {
     world().script = script;
 }
 
+namespace {
+// Puts `id` into `list` once, or takes it out (under the world's lock).
+void keepListed(std::vector<GUID>& list, REFGUID id, bool listed) {
+    list.erase(std::remove(list.begin(), list.end(), id), list.end());
+    if (listed) list.push_back(id);
+}
+}  // namespace
+
 void failCreation(REFCLSID clsid, bool fail) {
     Guard guard(world().lock);
-    auto& f = world().failing;
-    f.erase(std::remove(f.begin(), f.end(), clsid), f.end());
-    if (fail) f.push_back(clsid);
+    keepListed(world().failing, clsid, fail);
 }
 
 RecognizerLog recognizerLog() {
@@ -1111,9 +1117,7 @@ RecognizerLog recognizerLog() {
 
 void faultOnRelease(REFIID iid, bool fault) {
     Guard guard(world().lock);
-    auto& f = world().faultingReleases;
-    f.erase(std::remove(f.begin(), f.end(), iid), f.end());
-    if (fault) f.push_back(iid);
+    keepListed(world().faultingReleases, iid, fault);
 }
 
 void releaseFaultedObjects() {

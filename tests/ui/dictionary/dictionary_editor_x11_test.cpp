@@ -380,20 +380,29 @@ std::vector<std::wstring> wordsOf(RecProfile& profile, const std::wstring& key) 
     return words;
 }
 
-TEST(ProfileDictionary, ReplacingKeepsTheListAndDropsDeletedAndMainWords) {
+// The English engine's default profile with a user dictionary that holds
+// "Zorvane" and "scribbling".
+class ProfileDictionary : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(module.load());
+        profile = module.findProfile(L"#sys-default");
+        ASSERT_NE(nullptr, profile);
+        key = profile->userDictKey(L"default");
+        const UserDict* dictionary = profile->findUserDict(key.c_str());
+        ASSERT_NE(nullptr, dictionary);
+        ASSERT_TRUE(profile->addWord(dictionary->handle(), L"Zorvane"));
+        ASSERT_TRUE(profile->addWord(dictionary->handle(), L"scribbling"));
+    }
     rt::SettingsScope settings;
     TempDir data;
-    RecVexaModule module(rt::englishLibrary(), L"English", data.path());
-    ASSERT_TRUE(module.load());
-    RecProfile* profile = module.findProfile(L"#sys-default");
-    ASSERT_NE(nullptr, profile);
-    const std::wstring key = profile->userDictKey(L"default");
-    const UserDict* dictionary = profile->findUserDict(key.c_str());
-    ASSERT_NE(nullptr, dictionary);
-    ASSERT_TRUE(profile->addWord(dictionary->handle(), L"Zorvane"));
-    ASSERT_TRUE(profile->addWord(dictionary->handle(), L"scribbling"));
-    ASSERT_TRUE(profile->checkWord(L"house")) << "the main dictionary knows ordinary words";
+    RecVexaModule module{rt::englishLibrary(), L"English", data.path()};
+    RecProfile* profile = nullptr;
+    std::wstring key;
+};
 
+TEST_F(ProfileDictionary, ReplacingKeepsTheListAndDropsDeletedAndMainWords) {
+    ASSERT_TRUE(profile->checkWord(L"house")) << "the main dictionary knows ordinary words";
     ProfileUserDict target(*profile, key, L"default");
     const WordSet shown = target.words();
     EXPECT_EQ((Words{L"scribbling", L"Zorvane"}), Words(shown.begin(), shown.end()));
@@ -405,19 +414,7 @@ TEST(ProfileDictionary, ReplacingKeepsTheListAndDropsDeletedAndMainWords) {
 // A word the engine cannot take (it has no letter of the module's code page)
 // fails the whole replacement: the dictionary keeps the words it had, not the
 // part of the new list that went in before the failure.
-TEST(ProfileDictionary, AWordThatCannotBeAddedLeavesTheDictionaryAsItWas) {
-    rt::SettingsScope settings;
-    TempDir data;
-    RecVexaModule module(rt::englishLibrary(), L"English", data.path());
-    ASSERT_TRUE(module.load());
-    RecProfile* profile = module.findProfile(L"#sys-default");
-    ASSERT_NE(nullptr, profile);
-    const std::wstring key = profile->userDictKey(L"default");
-    const UserDict* dictionary = profile->findUserDict(key.c_str());
-    ASSERT_NE(nullptr, dictionary);
-    ASSERT_TRUE(profile->addWord(dictionary->handle(), L"Zorvane"));
-    ASSERT_TRUE(profile->addWord(dictionary->handle(), L"scribbling"));
-
+TEST_F(ProfileDictionary, AWordThatCannotBeAddedLeavesTheDictionaryAsItWas) {
     ProfileUserDict target(*profile, key, L"default");
     std::wstring refused;
     EXPECT_FALSE(target.replaceWords(WordSet{L"Aardvarkly", L"\u65e5\u672c\u8a9e"}, &refused));
