@@ -406,7 +406,8 @@ bool httpGetText(const std::wstring& address, std::wstring& text, DWORD timeoutM
         ok = job->ok;
         if (ok) text = job->text;
     } else {
-        debugTrace(L"UpdateCheck: no answer within %lu ms\n", static_cast<unsigned long>(timeoutMs));
+        debugTrace(L"UpdateCheck: no answer within %lu ms\n",
+                   static_cast<unsigned long>(timeoutMs));
         job->own.cut();
     }
     job->release();

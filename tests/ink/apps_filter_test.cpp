@@ -150,8 +150,10 @@ class ProgramWindow {
         while (!window_ && GetTickCount() - start < 10000) {
             HWND found = FindWindowW(kClickTargetClass, nullptr);
             DWORD pid = 0;
-            if (found && GetWindowThreadProcessId(found, &pid) && pid == pid_) window_ = found;
-            else Sleep(20);
+            if (found && GetWindowThreadProcessId(found, &pid) && pid == pid_)
+                window_ = found;
+            else
+                Sleep(20);
         }
     }
     ~ProgramWindow() {

@@ -334,7 +334,8 @@ TEST_F(BindingFileTest, AFailedSaveKeepsTheOldFile) {
     std::vector<std::wstring> files;
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(found.cFileName);
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                files.push_back(found.cFileName);
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }

@@ -266,8 +266,7 @@ INSTANTIATE_TEST_SUITE_P(
                  L"(sleep 5)"},
         TextCase{"TokenWithoutClosingBrace", L"{Enter", L"Enter"},
         TextCase{"CommandMustBeFollowedByItsBrace", L"{Toolbar x}", L"Toolbar x}"},
-        TextCase{"Toolbar", L"{Toolbar}", L""},
-        TextCase{"WordMenu", L"{WordMenu}", L"(word menu)"},
+        TextCase{"Toolbar", L"{Toolbar}", L""}, TextCase{"WordMenu", L"{WordMenu}", L"(word menu)"},
         TextCase{"Bind", L"{Bind}", L"(bind on)"},
         TextCase{"UseProfileChoiceMenu", L"{UseProfile:?}", L"(choose Choose profile (En): 1)"},
         TextCase{"CustomCommandOfTheFirstLibrary", L"{Custom:Upper:abc}", L"ABC"},
@@ -590,8 +589,9 @@ TEST_F(MacroPlayerTest, StoreAnswersByExactName) {
     for (const wchar_t* name : {L"Sig", L"si", L"", static_cast<const wchar_t*>(nullptr)})
         EXPECT_FALSE(macro().hasMacro(name)) << testing::PrintToString(name ? name : L"(null)");
     EXPECT_EQ(macro().macroNames(),
-              (std::vector<std::wstring>{L"sig", L"self", L"outer", L"inner", L"lines", L"mixed", L"callsPad", L"loop", L"pad",
-                                         L"bare", L"open", L"num", L"untyped", L"empty"}));
+              (std::vector<std::wstring>{L"sig", L"self", L"outer", L"inner", L"lines", L"mixed",
+                                         L"callsPad", L"loop", L"pad", L"bare", L"open", L"num",
+                                         L"untyped", L"empty"}));
     macro().clear();
     EXPECT_FALSE(macro().hasMacros());
     EXPECT_FALSE(macro().hasMacro(L"sig"));

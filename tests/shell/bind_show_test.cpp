@@ -254,7 +254,8 @@ TEST_F(BindShowFieldsTest, UnchangedMarksStayInPlace) {
     stickers().showAll();
     auto windows = [] {
         std::vector<HWND> out;
-        stickers().forEach([&](CSticker& s) { out.push_back(s.tip() ? s.tip()->window() : nullptr); });
+        stickers().forEach(
+            [&](CSticker& s) { out.push_back(s.tip() ? s.tip()->window() : nullptr); });
         stickers().forEachFrame([&](CStickerFrame& f) {
             auto* b = dynamic_cast<CBindFrame*>(&f);
             out.push_back(b && b->ramka() ? b->ramka()->window() : nullptr);

@@ -529,13 +529,14 @@ TEST_F(ServiceTest, BindingModeEndsWhileEachPanelMenuIsOpen) {
         std::function<void(CBindPanel*)> open;
     };
     const Menu menus[] = {
-        {"field menu", [](CBindPanel* panel) {
-             panel->postMsgToMaster(BAR_UNIT_PICKED, BIND_UNIT_FIELD, 0);
-         }},
-        {"application menu", [](CBindPanel* panel) {
+        {"field menu",
+         [](CBindPanel* panel) { panel->postMsgToMaster(BAR_UNIT_PICKED, BIND_UNIT_FIELD, 0); }},
+        {"application menu",
+         [](CBindPanel* panel) {
              panel->postMsgToMaster(BAR_UNIT_PICKED, BIND_UNIT_APPLICATION, 0);
          }},
-        {"profile choice of a sticker", [](CBindPanel* panel) {
+        {"profile choice of a sticker",
+         [](CBindPanel* panel) {
              CBindElem field;
              field.name = L"Subject";
              field.role = 42;
@@ -552,7 +553,8 @@ TEST_F(ServiceTest, BindingModeEndsWhileEachPanelMenuIsOpen) {
         std::function<void(HWND)> end;
     };
     const Ender enders[] = {
-        {"a second instance with /0", [](HWND) {
+        {"a second instance with /0",
+         [](HWND) {
              sxtest::ScribixProcess second(L"/0");
              EXPECT_TRUE(second.waitForExit(10000));
          }},

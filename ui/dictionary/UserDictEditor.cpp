@@ -283,8 +283,9 @@ class UserDictEditDlg : public win::Dialog {
         // The dictionary is as it was; the user's list stays to be mended.
         const std::wstring text =
             refused.empty()
-                ? std::wstring(L"The words cannot be added to the user dictionary.\nThe "
-                               L"dictionary is unchanged.")
+                ? std::wstring(
+                      L"The words cannot be added to the user dictionary.\nThe "
+                      L"dictionary is unchanged.")
                 : L"The word \"" + refused +
                       L"\" cannot be added to the user dictionary.\nThe dictionary is unchanged.";
         MessageBoxW(hwnd(), text.c_str(), L"UserDict Word Error", MB_OK | MB_ICONEXCLAMATION);

@@ -402,9 +402,7 @@ void hideMainBar() {
     }
 }
 
-void destroyMainBar() {
-    delete g_mainBar.exchange(nullptr);
-}
+void destroyMainBar() { delete g_mainBar.exchange(nullptr); }
 
 void mainBarRefreshButtons() {
     if (CMainBar* bar = g_mainBar) bar->refreshButtons();

@@ -848,9 +848,10 @@ TEST_F(EditorsTest, AThreeLineMacroTypedInTheEditorPlaysThreeLinesAndTwoEnters) 
         SetDlgItemTextW(editor, 3060, L"lines");
         SetForegroundWindow(editor);
         st::clickControl(GetDlgItem(editor, 3061));
-        hostshell::run("(sleep 0.3; xdotool type one; xdotool key Return; xdotool type two; "
-                       "xdotool key Return; xdotool type three) >/dev/null 2>&1 &",
-                       5000);
+        hostshell::run(
+            "(sleep 0.3; xdotool type one; xdotool key Return; xdotool type two; "
+            "xdotool key Return; xdotool type three) >/dev/null 2>&1 &",
+            5000);
     });
     steps.thenAfter(2500, L"Edit Macro", [&](HWND editor) {
         inTheBox = st::itemText(editor, 3061);
