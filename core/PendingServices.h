@@ -58,6 +58,8 @@ bool isWordListMenuClient(const LocalClient* client);
 
 // --- Main bar ---
 void showMainBar(bool show);
+// Tells the main bar, when it exists, an ink-client event (main thread).
+void notifyMainBar(int event);
 // Wakes a hidden or faded main bar for `ms` (the notification icon's mouse move).
 void wakeMainBar(int ms);
 void restoreMainBar();

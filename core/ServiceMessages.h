@@ -44,8 +44,14 @@ enum ServiceMessage : UINT {
     WM_INK_SHOW_TIPS = 3098,
     WM_INK_BROADCAST_EVENT = 3099,
     WM_INK_SHOW_CURSOR = 3100,  // handled by the ink layer window
+    // The main bar, for threads that own no window: wParam 0 hides it, 1
+    // shows it, 2 tells it the event in lParam (the recognition language changed).
+    WM_INK_MAIN_BAR = 3101,
     WM_INK_ICON_NOTIFY = 4025,  // notification-area icons
 };
+
+// The main bar's event (message 3101 with wParam 2): the recognition language changed.
+constexpr int kMainBarLanguageChanged = 7;
 
 // Posted to every top-level window before the second attempt to set the hooks.
 constexpr UINT kHookRetryNotice = 1021;

@@ -38,3 +38,8 @@ ServiceState& serviceState();
 
 // True while the main popup menu is open.
 bool isMainMenuOpen();
+
+// Asks the service window to toggle markup mode: posts 3050 with wParam 1
+// while markup mode is off and 0 while it is on. False when there is no
+// service window or the post failed.
+bool postMarkupModeSwitch();

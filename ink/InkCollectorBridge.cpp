@@ -9,6 +9,7 @@
 #include "core/ServiceMessages.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
+#include "win/FaultGuard.h"
 
 namespace {
 
@@ -58,14 +59,20 @@ LONG longAt(DISPPARAMS* parameters, UINT index) {
     return 0;
 }
 
-// Deletes the collector; the platform's code may fail while it is released,
-// which must not take the program with it.
+// Runs one call into the platform's objects under the fault guard: a fault
+// inside the platform's code is traced and the closing goes on.
+template <typename F>
+void platformStep(const wchar_t* step, F&& call) {
+    DWORD fault = 0;
+    if (!win::guarded(call, &fault))
+        debugTrace(L"closePenEventsCollector: exception 0x%08lX while %ls the collector\n",
+                   static_cast<unsigned long>(fault), step);
+}
+
+// Deletes the collector. Its destructor guards each of its platform calls;
+// this guard takes whatever else the platform's code may still do.
 void deleteCollector(CMyInkCollector* collector) {
-    try {
-        delete collector;
-    } catch (...) {
-        debugTrace(L"closePenEventsCollector: exception while deleting the collector\n");
-    }
+    platformStep(L"deleting", [collector] { delete collector; });
 }
 
 }  // namespace
@@ -255,13 +262,16 @@ CMyInkCollector::CMyInkCollector() : ownerThread_(GetCurrentThreadId()) {
 }
 
 CMyInkCollector::~CMyInkCollector() {
-    if (collector_) {
-        events_.unadvise(collector_);
-        collector_->put_Enabled(VARIANT_FALSE);
-        collector_->Release();
+    // Each platform call on its own, so that one that faults leaves the
+    // others to run and this object to be freed whole.
+    if (IInkCollector* collector = collector_) {
         collector_ = nullptr;
+        platformStep(L"disconnecting", [&] { events_.unadvise(collector); });
+        platformStep(L"disabling", [&] { collector->put_Enabled(VARIANT_FALSE); });
+        platformStep(L"releasing", [&] { collector->Release(); });
     }
-    events_.keepWindow(nullptr, nullptr, nullptr);
+    platformStep(L"releasing the renderer of",
+                 [&] { events_.keepWindow(nullptr, nullptr, nullptr); });
     if (dc_) ReleaseDC(window_, dc_);
     if (closer_) DestroyWindow(closer_);
     if (comEntered_) CoUninitialize();

@@ -6,6 +6,9 @@ namespace {
 
 constexpr int kBorder = 4;
 constexpr COLORREF kUnattachedColour = 0x00F0F0;
+// Posted by release from another thread: the window's own thread deletes
+// the object, which destroys the window first.
+constexpr UINT kReleaseRamka = WM_APP + 0x52;
 
 bool registerRamkaClass() {
     static const bool registered = [] {
@@ -77,13 +80,28 @@ CRamka::CRamka(const RECT* rect, COLORREF colour, int kind) : colour_(colour), k
 }
 
 CRamka::~CRamka() {
-    if (!window_) return;
+    if (!window_ || !IsWindow(window_)) return;
+    owner_.check("deleted while its window exists");
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    // Without its object the window goes when it sees WM_CLOSE.
-    PostMessageW(window_, WM_CLOSE, 0, 0);
+    DestroyWindow(window_);
+}
+
+void CRamka::release(CRamka* ramka) {
+    if (!ramka) return;
+    HWND window = ramka->window_;
+    if (!window || ramka->owner_.isCurrent() || !IsWindow(window)) {
+        delete ramka;
+        return;
+    }
+    // Until its thread handles the message the window may still paint with
+    // the object: both stay. A window that is gone meanwhile reads it no more.
+    if (!PostMessageW(window, kReleaseRamka, 0, reinterpret_cast<LPARAM>(ramka)) &&
+        !IsWindow(window))
+        delete ramka;
 }
 
 void CRamka::show(const RECT* rect) {
+    owner_.check("show");
     if (rect) rect_ = *rect;
     if (!rect && IsRectEmpty(&rect_)) {
         hide();
@@ -91,6 +109,8 @@ void CRamka::show(const RECT* rect) {
     }
     if (!window_) {
         if (!registerRamkaClass()) return;
+        // Frames are shown with the stickers, on the main thread.
+        owner_.adoptOnMainThread("made");
         window_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
                                   RAMKA_WINDOW_CLASS, L"", WS_POPUP, 0, 0, 0, 0, getServiceWindow(),
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -106,6 +126,7 @@ void CRamka::show(const RECT* rect) {
 }
 
 void CRamka::hide() {
+    owner_.check("hide");
     shown_ = false;
     if (!window_) return;
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -130,6 +151,21 @@ LRESULT CALLBACK CRamka::RamkaWndProc(HWND window, UINT message, WPARAM wParam, 
             else
                 DestroyWindow(window);
             return 0;
+        case kReleaseRamka:
+            // The object named is the one this window still holds; its
+            // destructor destroys the window, then it is freed.
+            if (CRamka* ramka = attached(window);
+                ramka && ramka == reinterpret_cast<CRamka*>(lParam))
+                delete ramka;
+            return 0;
+        case WM_NCDESTROY:
+            // Destroyed from outside (with its owner): the object no longer
+            // has a window.
+            if (CRamka* ramka = attached(window)) {
+                SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+                ramka->window_ = nullptr;
+            }
+            break;
         case WM_MOUSEACTIVATE:
             return MA_NOACTIVATE;
         default:

@@ -102,7 +102,15 @@ bool MacroLink::shellExecute(SHELLEXECUTEINFOW& info) { return ShellExecuteExW(&
 
 bool MacroLink::isSettingsDialogOpen() { return shellLink().isSettingsDialogOpen(); }
 
-void MacroLink::showMainBar(bool show) { shellLink().showMainBar(show); }
+void MacroLink::showMainBar(bool show) {
+    // Macros run on the recognition thread, which owns no window: the bar is
+    // made, shown and hidden on the thread that owns the bars, as the other
+    // window commands of the player are.
+    if (HWND service = getServiceWindow())
+        PostMessageW(service, WM_INK_MAIN_BAR, show ? 1 : 0, 0);
+    else
+        debugTrace(L"Macro: no service window to show or hide the main bar\n");
+}
 
 bool MacroLink::isBindingMode() { return shellLink().isBarMasterRegistered(); }
 
@@ -116,7 +124,7 @@ void MacroLink::chooseProfile(const wchar_t* prompt, int scope) {
     // the recognition thread hands it over.
     HWND service = getServiceWindow();
     if (service && scope == generalSettings().useProfileScope &&
-        PostMessageW(service, WM_INK_CHOOSE_PROFILE, 0, 0))
+        PostMessageW(service, WM_INK_CHOOSE_PROFILE, 1, 0))  // 1: titled as a macro's
         return;
     // Without the program's service window there is no menu to show.
     debugTrace(L"Macro: no service window for the profile choice \"%ls\"\n", prompt);

@@ -120,6 +120,7 @@ class MacroLink {
 
     // The program's windows.
     virtual bool isSettingsDialogOpen();
+    // Message 3101 to the service window, which shows or hides the main bar.
     virtual void showMainBar(bool show);
     virtual void showWordMenu() {}
     // Binding mode: its panel has taken the bar master's messages.
@@ -179,7 +180,12 @@ class CMacro {
                              const void* callerValue);
 
   private:
-    bool runBody(const wchar_t* name, HWND target, const void* callerValue, std::wstring& out);
+    // What became of a run: the macro did not run at all (no such macro, a
+    // type that is not run, the nesting limit), it ran, or it ran and what it
+    // asked for failed (a launch the shell refused, an exception).
+    enum class Run { NotRun, Done, Failed };
+    Run run(const wchar_t* name, HWND target, const void* callerValue, std::wstring& out);
+    Run runBody(const wchar_t* name, HWND target, const void* callerValue, std::wstring& out);
     bool launch(const std::wstring& text);
     const wchar_t* playModifierGroup(const wchar_t* at, BYTE modifier, HKL layout, HWND target,
                                      const void* callerValue);

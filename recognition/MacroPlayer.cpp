@@ -222,46 +222,62 @@ void useProfileCommand(const wchar_t* name, int scope) {
 
 bool CMacro::runMacro(const wchar_t* name, HWND target, const void* callerValue,
                       std::wstring& out) {
+    return run(name, target, callerValue, out) == Run::Done;
+}
+
+CMacro::Run CMacro::run(const wchar_t* name, HWND target, const void* callerValue,
+                        std::wstring& out) {
     if (depth_ + 1 > kMaxDepth) {
         debugTrace(L"CMacro::runMacro: %ls refused at nesting level %d\n", name ? name : L"",
                    depth_ + 1);
-        return false;
+        return Run::NotRun;
     }
     DepthScope level(depth_);
     try {
         return runBody(name, target, callerValue, out);
     } catch (...) {
         debugTrace(L"CMacro::runMacro: exception while running %ls\n", name ? name : L"");
-        return false;
+        return Run::Failed;
     }
 }
 
-bool CMacro::runBody(const wchar_t* name, HWND target, const void* callerValue, std::wstring& out) {
+// The text of a keystroke macro as it is typed: every line break is one
+// Enter, whether the text holds it as CR LF (what the editor's text box gives,
+// kept by the file as it was typed), as a lone LF or as a lone CR.
+static std::wstring keystrokeText(const wchar_t* body) {
+    std::wstring text;
+    for (const wchar_t* c = body; *c; ++c) {
+        if (*c == L'\r' && c[1] == L'\n') ++c;
+        text += *c == L'\n' ? L'\r' : *c;
+    }
+    return text;
+}
+
+CMacro::Run CMacro::runBody(const wchar_t* name, HWND target, const void* callerValue,
+                            std::wstring& out) {
     out.clear();
-    if (!name) return false;
+    if (!name) return Run::NotRun;
     XString type, body;
     bool hasBody = false;
     {
         std::lock_guard<std::mutex> lock(lock_);
         CLiteElem item;
-        if (!document_ || !document_->findItemByName(item, name)) return false;
-        if (!item.getAttrString(XS("type"), type)) return false;
+        if (!document_ || !document_->findItemByName(item, name)) return Run::NotRun;
+        if (!item.getAttrString(XS("type"), type)) return Run::NotRun;
         hasBody = item.getText(body);
     }
     if (type == XS("keystroke")) {
-        if (!hasBody) return false;
-        std::wstring text(body.c_str());
-        for (wchar_t& c : text)
-            if (c == L'\n') c = L'\r';
+        if (!hasBody) return Run::NotRun;
+        const std::wstring text = keystrokeText(body.c_str());
         const HKL layout = hookLibrary().askLastFocusKeyboardLayout();
         playText(text.c_str(), layout, false, target, callerValue);
-        return true;
+        return Run::Done;
     }
     if (type == XS("launch")) {
-        if (!hasBody) return false;
-        return launch(std::wstring(body.c_str()));
+        if (!hasBody) return Run::NotRun;
+        return launch(std::wstring(body.c_str())) ? Run::Done : Run::Failed;
     }
-    return false;
+    return Run::NotRun;
 }
 
 bool CMacro::launch(const std::wstring& text) {
@@ -415,7 +431,9 @@ const wchar_t* CMacro::playToken(const wchar_t* at, HKL layout, bool keyOnly, HW
     if (startsWith(at, L"RunMacro:", length)) {
         std::wstring scratch;
         const std::wstring name = argumentOf(copy, copied, length);
-        return runMacro(name.c_str(), target, callerValue, scratch) ? after : at;
+        // A macro that ran goes on after its token even when what it asked
+        // for failed: its own text is never typed into the user's field.
+        return run(name.c_str(), target, callerValue, scratch) == Run::NotRun ? at : after;
     }
     if (startsWith(at, L"Custom:", length)) {
         playCustom(argumentOf(copy, copied, length).c_str(), layout, keyOnly, target, callerValue);
@@ -462,7 +480,7 @@ const wchar_t* CMacro::playToken(const wchar_t* at, HKL layout, bool keyOnly, HW
         return at + length;
     }
     if (startsWith(at, L"Markup}", length)) {
-        postToService(WM_INK_MARKUP_SWITCH, serviceState().markupMode ? 0 : 1, 0);
+        postMarkupModeSwitch();
         return at + length;
     }
     if (startsWith(at, L"MainMenu}", length)) {

@@ -8,8 +8,10 @@
 #include "recognition/RecModule.h"
 #include "recognition/RecVexaModule.h"
 #include "recognition/RecWinModule.h"
+#include "core/AppGlobals.h"
 #include "core/HookLibrary.h"
 #include "core/PendingServices.h"
+#include "core/ServiceMessages.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
 #include "xml/Paths.h"
@@ -19,6 +21,13 @@ namespace {
 constexpr int kMaxKeyboardLayouts = 20;
 constexpr int kInfoKind = 2;
 constexpr int kInfoBuffer = 512;
+
+// The main bar hears of a new language on its own thread: the language
+// changes on the recognition thread too.
+void notifyLanguageChanged() {
+    if (HWND service = getServiceWindow())
+        PostMessageW(service, WM_INK_MAIN_BAR, 2, kMainBarLanguageChanged);
+}
 
 // COM for the calling thread for the life of the object.
 class ComScope {
@@ -154,6 +163,7 @@ bool RecMgr::setCurrentLanguage(const wchar_t* name) {
         if (language == currentLanguage_) return true;
         if (modules_.count(language)) {
             currentLanguage_ = language;
+            notifyLanguageChanged();
             return true;
         }
     }

@@ -547,6 +547,17 @@ bool RecProfile::clearUserDict(const std::wstring& key) {
     return module_->PSO_UserDict_Clear(context_, d->handle()) <= 0;
 }
 
+bool RecProfile::dropUserDict(const std::wstring& key) {
+    auto lock = lockOf(module_);
+    auto it = userDictMap_.find(key);
+    if (!module_ || !context_ || it == userDictMap_.end()) return false;
+    // Out of the engine's context; a library that cannot only gets it emptied.
+    if (module_->PSO_RemoveUserDictFromRecContext(context_, it->second.handle()) != PSO_OK)
+        module_->PSO_UserDict_Clear(context_, it->second.handle());
+    userDictMap_.erase(it);
+    return true;
+}
+
 bool RecProfile::enumUserDictWords(const std::wstring& key, UserDictWordCallback callback,
                                    void* parameter) {
     auto lock = lockOf(module_);

@@ -115,6 +115,8 @@ class RecProfile : public RecProfileVariants {
     bool usesUserDict(const std::wstring& key) const;
     bool saveUserDict(const std::wstring& key, bool keepBackup);
     bool clearUserDict(const std::wstring& key);
+    // Takes a loaded dictionary out of the profile and its context, unsaved.
+    bool dropUserDict(const std::wstring& key);
     bool enumUserDictWords(const std::wstring& key, UserDictWordCallback callback, void* parameter);
     // The key of a dictionary name of this profile's module.
     std::wstring userDictKey(const std::wstring& name) const;

@@ -7,6 +7,7 @@
 #include "recognition/LexiconTable.h"
 #include "recognition/WinRecWordList.h"
 #include "core/Trace.h"
+#include "win/FaultGuard.h"
 
 namespace {
 
@@ -132,19 +133,18 @@ PSO_HRC RecWinModule::createRecContext(RecProfile& profile) {
 }
 
 void RecWinModule::freeContext(RecWinContext* c) {
-    // A failure inside the platform while one object is released must not
-    // keep the others.
-    auto guarded = [](auto*& object, const wchar_t* trace) {
-        try {
-            release(object);
-        } catch (...) {
-            object = nullptr;
-            debugTrace(L"%s", trace);
-        }
+    // A fault inside the platform while one object is released must not
+    // keep the others, nor take the program with it.
+    auto guardedRelease = [](auto*& object, const wchar_t* trace) {
+        auto* held = object;
+        object = nullptr;
+        if (held && !win::guarded([held] { held->Release(); })) debugTrace(L"%s", trace);
     };
-    guarded(c->recoContext, L"FreeTPCCOntext: Exception: pCtx->m_pIInkRecoContext->Release\n");
-    guarded(c->recognizers, L"FreeTPCCOntext: Exception: pCtx->m_pIInkRecognizers->Release\n");
-    guarded(c->ink, L"FreeTPCCOntext: Exception: pCtx->m_pIInkDisp->Release\n");
+    guardedRelease(c->recoContext,
+                   L"FreeTPCCOntext: Exception: pCtx->m_pIInkRecoContext->Release\n");
+    guardedRelease(c->recognizers,
+                   L"FreeTPCCOntext: Exception: pCtx->m_pIInkRecognizers->Release\n");
+    guardedRelease(c->ink, L"FreeTPCCOntext: Exception: pCtx->m_pIInkDisp->Release\n");
     // COM is left only on the thread that entered it for this context: a
     // context released elsewhere (the profiles at exit) must not take away
     // another thread's COM.
@@ -249,13 +249,19 @@ int32_t RecWinModule::PSO_AddInkToRecSession(PSO_HRC context, const PSO_POINT* p
     if (!c) return PSO_ERR_NO_CONTEXT;
     if (count < 0 || (!points && count > 0)) return PSO_ERR_BAD_ARG;
     if (strokesAdded) *strokesAdded = 0;
-    try {
+    // The platform's objects are called under the fault guard: a fault in
+    // their code fails this call and leaves the program running.
+    int32_t result = PSO_ERR_FAILED;
+    auto work = [&] {
         if (!points || count == 0) {
-            if (recognizeWord(*c)) return PSO_OK;
+            if (recognizeWord(*c)) {
+                result = PSO_OK;
+                return;
+            }
             debugTrace(L"PSO_AddInkToRecSession: !PSO_RecognizeWord\n");
-            return PSO_ERR_FAILED;
+            return;
         }
-        if (!c->ink) return PSO_ERR_FAILED;
+        if (!c->ink) return;
         int added = 0;
         int i = 0;
         while (i < count) {
@@ -268,17 +274,21 @@ int32_t RecWinModule::PSO_AddInkToRecSession(PSO_HRC context, const PSO_POINT* p
             if (!addStroke(*c, points + i, end - i)) {
                 debugTrace(L"PSO_AddInkToRecSession: FAILED adding stroke\n");
                 if (strokesAdded) *strokesAdded = added;
-                return PSO_ERR_FAILED;
+                return;
             }
             ++added;
+            if (strokesAdded) *strokesAdded = added;
             i = end;
         }
-        if (strokesAdded) *strokesAdded = added;
         if (added == 0) {
             debugTrace(L"PSO_AddInkToRecSession: bad ink data\n");
-            return PSO_ERR_FAILED;
+            return;
         }
-        return PSO_OK;
+        result = PSO_OK;
+    };
+    try {
+        if (win::guarded(work)) return result;
+        debugTrace(L"PSO_AddInkToRecSession: Exception...\n");
     } catch (const std::exception& e) {
         debugTrace(L"PSO_AddInkToRecSession: exception throw EXIT_ACTIONS: %S\n", e.what());
     } catch (...) {

@@ -15,6 +15,7 @@
 #include "shell/Stickers.h"
 #include "ui/tips/Tips.h"
 #include "win/ScopedLock.h"
+#include "win/UiThread.h"
 
 namespace {
 
@@ -47,9 +48,14 @@ void nudgeWindow(HWND window, const RECT& r) {
 
 }  // namespace
 
-CBindFrame::~CBindFrame() { delete ramka_; }
+// Frames are deleted wherever the sticker set lets them go, the binding
+// thread among them; their windows belong to the UI thread, which may be
+// painting one: the frame window goes on its own thread, then its object.
+CBindFrame::~CBindFrame() { CRamka::release(ramka_); }
 
 void CBindFrame::show() {
+    // The first show makes the window on the calling (UI) thread, which then
+    // owns it; later shows from elsewhere fail loudly in checked runs.
     if (!ramka_) ramka_ = new CRamka(&rect_, colour_, style_);
     ramka_->show(&rect_);
 }
@@ -112,6 +118,7 @@ DWORD WINAPI CBindShow::BindShowThreadProc(void* self) {
 }
 
 void CBindShow::run() {
+    win::nameThisThread(L"BindShowThread");
     CoInitialize(nullptr);
     for (;;) {
         DWORD wait;
@@ -264,9 +271,9 @@ void CBindShow::showFieldBinding(CStickers& target, bool useGlobal, HWND focus,
         return;
     std::vector<BoundField> fields;
     findBoundFields(context, classified.top, fields, [this] { return updateRequested(); });
-    RecMgr& manager = getRecMgr();
-    RecModule* recModule = manager.getModule(language.c_str());
-    if (!recModule) recModule = manager.getCurrentModule();
+    // The profiles the pen would use are the current module's, whatever the
+    // keyboard's language: a bound profile missing there is marked so.
+    RecModule* recModule = getRecMgr().getCurrentModule();
     for (const BoundField& field : fields) {
         if (updateRequested()) return;
         RECT overlap;

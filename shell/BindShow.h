@@ -22,6 +22,8 @@ class CRamka;
 // A frame around a screen rectangle (red, green or yellow; style 0 plain, 1
 // one diagonal, 2 both). Its window is made by the first show, on the thread
 // that shows the sticker set (the UI thread), never on the binding thread.
+// The frame may be deleted on any thread: its window is destroyed, and its
+// window object freed, on the window's own thread.
 class CBindFrame : public CStickerFrame {
   public:
     CBindFrame(const RECT& rect, COLORREF colour, int style)

@@ -32,6 +32,7 @@
 #include "win/Dialog.h"
 #include "win/WinString.h"
 #include "win/Window.h"
+#include "recognition/LanguageTables.h"
 #include "recognition/ProfileChooser.h"
 #include "recognition/RecMgr.h"
 #include "ui/binding/BindPanel.h"
@@ -372,11 +373,20 @@ void chooseProfileForLastFocus(const wchar_t* prompt) {
 
 namespace {
 
-LRESULT onChooseProfile() {
+// wParam 1: a macro's {UseProfile:?}, titled with the first two letters of
+// the language's name ("En", "Ge"); else the main menu's entry, with the
+// two-letter code of the layout's language ("en", "de").
+LRESULT onChooseProfile(WPARAM fromMacro) {
     HKL layout = hookLibrary().askLastFocusKeyboardLayout();
     wchar_t language[16] = L"";
-    const LCID locale = MAKELCID(LOWORD(reinterpret_cast<UINT_PTR>(layout)), SORT_DEFAULT);
-    if (!GetLocaleInfoW(locale, LOCALE_SISO639LANGNAME, language, 16)) language[0] = L'\0';
+    if (fromMacro == 1) {
+        std::wstring name;
+        getLanguageName(reinterpret_cast<UINT_PTR>(layout), name, true);
+        lstrcpynW(language, name.c_str(), 16);
+    } else {
+        const LCID locale = MAKELCID(LOWORD(reinterpret_cast<UINT_PTR>(layout)), SORT_DEFAULT);
+        if (!GetLocaleInfoW(locale, LOCALE_SISO639LANGNAME, language, 16)) language[0] = L'\0';
+    }
     const std::wstring prompt = win::format(L"Choose profile (%.2ls):", language);
     chooseProfileForLastFocus(prompt.c_str());
     return 0;
@@ -604,7 +614,7 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             if (g_state.markupMode && g_state.snapshot) raiseMarkupWindows();
             return DefWindowProcW(window, message, wParam, lParam);
         case WM_INK_CHOOSE_PROFILE:
-            return onChooseProfile();
+            return onChooseProfile(wParam);
         case WM_INK_SHOW_TIPS:
             g_state.tipsA = wParam;
             g_state.tipsB = lParam;
@@ -612,6 +622,12 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         case WM_INK_BROADCAST_EVENT:
             if (manager) manager->broadcastEvent(INK_EVENT_SERVICE, lParam);
+            return 0;
+        case WM_INK_MAIN_BAR:
+            if (wParam == 2)
+                notifyMainBar(static_cast<int>(lParam));
+            else
+                showMainBar(wParam != 0);
             return 0;
         case WM_INK_ICON_NOTIFY:
             return iconsManagerMessage(static_cast<UINT>(wParam), static_cast<UINT>(lParam));
@@ -886,7 +902,7 @@ void runMenuCommand(int command) {
         case 14:
             leaveBindingMode();
             g_state.snapshot = !keyDown(VK_SHIFT) && !keyDown(VK_CONTROL);
-            switchMarkupMode(!g_state.markupMode);
+            postMarkupModeSwitch();  // switched from the queue, as every other way asks
             break;
         case 16:
             if (markupBarExists())

@@ -101,14 +101,64 @@ void rememberCheckTick() {
     WriteSetting(nullptr, L"autoUpdateLastAsk", &settings.autoUpdateLastAsk, SETTING_NUMBER, 0);
 }
 
-// The update thread, the request to stop it, and the session of the fetch it
-// is inside: a stop closes that session so that the fetch ends at once
-// instead of after its time-out.
+// Where a fetch lends its WinINet session, so that another thread can cut
+// the fetch off: closing the session ends a blocking call at once, which the
+// network layer's own time-outs do not always do (a site that takes the
+// request and never answers).
+class SessionSlot {
+  public:
+    SessionSlot() { InitializeCriticalSection(&lock_); }
+    ~SessionSlot() { DeleteCriticalSection(&lock_); }
+    SessionSlot(const SessionSlot&) = delete;
+    SessionSlot& operator=(const SessionSlot&) = delete;
+
+    // Lends `session`; false (and the session closed) when the slot is cut.
+    bool lend(HINTERNET session) {
+        win::ScopedLock lock(lock_);
+        if (cut_) {
+            InternetCloseHandle(session);
+            return false;
+        }
+        session_ = session;
+        return true;
+    }
+    // Takes `session` back; false when a cut has closed it.
+    bool takeBack(HINTERNET session) {
+        win::ScopedLock lock(lock_);
+        if (session_ != session) return false;
+        session_ = nullptr;
+        return true;
+    }
+    // Closes the lent session and refuses the next ones until reopened.
+    void cut() {
+        win::ScopedLock lock(lock_);
+        cut_ = true;
+        if (session_) InternetCloseHandle(session_);
+        session_ = nullptr;
+    }
+    void reopen() {
+        win::ScopedLock lock(lock_);
+        cut_ = false;
+    }
+    bool isCut() {
+        win::ScopedLock lock(lock_);
+        return cut_;
+    }
+
+  private:
+    CRITICAL_SECTION lock_;
+    HINTERNET session_ = nullptr;
+    bool cut_ = false;
+};
+
+// The update thread, the request to stop it, and the slot of the fetch it
+// is inside: a stop cuts that fetch off so that it ends at once instead of
+// after its time-out.
 struct UpdateThreadState {
     CRITICAL_SECTION lock;
     HANDLE stop;
     HANDLE thread = nullptr;
-    HINTERNET fetchSession = nullptr;
+    SessionSlot fetch;
     UpdateThreadState() {
         InitializeCriticalSection(&lock);
         stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -163,7 +213,9 @@ class UpdatePanel : public win::Dialog {
                 end(id);
                 return true;
             case IDC_UPDATE_SKIP:
-                if (!info_.Link.empty()) {
+                // Only an offered version can be skipped (the button is
+                // disabled without one, but its command may come anyway).
+                if (!info_.Link.empty() && !info_.curVer.empty()) {
                     GeneralSettings& settings = generalSettings();
                     lstrcpynW(settings.autoUpdateSkipVersion, info_.curVer.c_str(),
                               ARRAYSIZE(settings.autoUpdateSkipVersion));
@@ -203,51 +255,46 @@ bool buildUpdateRequest(std::wstring& address) {
 
 namespace {
 
-// The fetch's WinINet handles. A cancellable fetch lends its session to the
-// update thread's state, where a stop may close it (closing the request with
-// it); whoever takes the session back closes the handles.
+// The fetch's WinINet handles. A fetch with a slot lends its session there,
+// where a stop or a time-out may close it (closing the request with it);
+// whoever takes the session back closes the handles.
 class FetchHandles {
   public:
-    explicit FetchHandles(bool cancellable) : cancellable_(cancellable) {}
+    explicit FetchHandles(SessionSlot* slot) : slot_(slot) {}
     ~FetchHandles() {
-        if (cancellable_ && session_) {
-            UpdateThreadState& state = updateThread();
-            win::ScopedLock lock(state.lock);
-            if (state.fetchSession != session_) return;  // a stop closed it already
-            state.fetchSession = nullptr;
-        }
+        if (slot_ && session_ && !slot_->takeBack(session_)) return;  // cut off already
         if (request_) InternetCloseHandle(request_);
         if (session_) InternetCloseHandle(session_);
     }
     FetchHandles(const FetchHandles&) = delete;
     FetchHandles& operator=(const FetchHandles&) = delete;
 
-    // False when a stop is already asked for (the session is closed then).
+    // False when the fetch is cut off already (the session is closed then).
     bool adoptSession(HINTERNET session) {
         session_ = session;
-        if (!cancellable_ || !session) return session != nullptr;
-        UpdateThreadState& state = updateThread();
-        win::ScopedLock lock(state.lock);
-        if (stopRequested()) {
-            InternetCloseHandle(session);
-            session_ = nullptr;
-            return false;
-        }
-        state.fetchSession = session;
-        return true;
+        if (!slot_ || !session) return session != nullptr;
+        if (slot_->lend(session)) return true;
+        session_ = nullptr;
+        return false;
     }
     void setRequest(HINTERNET request) { request_ = request; }
 
   private:
-    bool cancellable_;
+    SessionSlot* slot_;
     HINTERNET session_ = nullptr;
     HINTERNET request_ = nullptr;
 };
 
-bool fetchText(const std::wstring& address, std::wstring& text, DWORD timeoutMs, bool cancellable) {
+// The answer is a few hundred bytes of XML; anyone on the way can rewrite the
+// reply, so a reply announcing more than this is no answer (and nothing is
+// allocated for it).
+constexpr DWORD kMaxAnswerBytes = 64 * 1024;
+
+bool fetchText(const std::wstring& address, std::wstring& text, DWORD timeoutMs,
+               SessionSlot* slot) {
     text.clear();
     const DWORD started = GetTickCount();
-    FetchHandles handles(cancellable);
+    FetchHandles handles(slot);
     const HINTERNET session =
         InternetOpenW(L"Scribix", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!handles.adoptSession(session)) return false;
@@ -271,6 +318,11 @@ bool fetchText(const std::wstring& address, std::wstring& text, DWORD timeoutMs,
     if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size,
                         nullptr))
         return false;
+    if (length > kMaxAnswerBytes) {
+        debugTrace(L"UpdateCheck: a reply of %lu bytes is no answer\n",
+                   static_cast<unsigned long>(length));
+        return false;
+    }
     std::vector<char> buffer(static_cast<size_t>(length) + 2, 0);
     size_t used = 0;
     for (;;) {
@@ -283,19 +335,83 @@ bool fetchText(const std::wstring& address, std::wstring& text, DWORD timeoutMs,
         if (read == 0) break;
         used += read;
     }
+    if (slot && slot->isCut()) return false;
     if (used == 0) return true;
     const int wide =
         MultiByteToWideChar(CP_THREAD_ACP, 0, buffer.data(), static_cast<int>(used), nullptr, 0);
     if (wide <= 0) return false;
     text.resize(wide);
     MultiByteToWideChar(CP_THREAD_ACP, 0, buffer.data(), static_cast<int>(used), &text[0], wide);
-    return !(cancellable && stopRequested());
+    return true;
+}
+
+// One fetch on a thread of its own, so that its caller can stop waiting for
+// it at once. The fetch touches nothing but this record (shared by both
+// threads, freed by the last one); a stop or a time-out cuts its session off,
+// and whatever the network layer still finishes is bounded work left behind.
+struct FetchJob {
+    std::wstring address;
+    std::wstring text;
+    DWORD timeoutMs = 0;
+    SessionSlot* slot = nullptr;  // the update thread's, or `own`
+    SessionSlot own;
+    bool ok = false;
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> refs{2};
+    void release() {
+        if (--refs == 0) {
+            if (done) CloseHandle(done);
+            delete this;
+        }
+    }
+};
+
+DWORD WINAPI fetchJobProc(void* parameter) {
+    auto* job = static_cast<FetchJob*>(parameter);
+    job->ok = fetchText(job->address, job->text, job->timeoutMs, job->slot);
+    SetEvent(job->done);
+    job->release();
+    return 0;
+}
+
+// Starts `job` on its thread; false (the job then the caller's alone) when
+// no thread can be made.
+bool startFetchJob(FetchJob* job) {
+    HANDLE thread = job->done ? CreateThread(nullptr, 0, fetchJobProc, job, 0, nullptr) : nullptr;
+    if (!thread) {
+        job->refs = 1;
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
 }
 
 }  // namespace
 
 bool httpGetText(const std::wstring& address, std::wstring& text, DWORD timeoutMs) {
-    return fetchText(address, text, timeoutMs, false);
+    text.clear();
+    auto* job = new FetchJob;
+    job->address = address;
+    job->timeoutMs = timeoutMs;
+    job->slot = &job->own;
+    if (!startFetchJob(job)) {
+        const bool ok = fetchText(address, text, timeoutMs, nullptr);
+        job->release();
+        return ok;
+    }
+    // The time-out holds whatever the network layer does: past it (and a
+    // moment's grace for a fetch just ending) the fetch is cut off.
+    bool ok = false;
+    if (WaitForSingleObject(job->done, timeoutMs + 1000) == WAIT_OBJECT_0) {
+        ok = job->ok;
+        if (ok) text = job->text;
+    } else {
+        debugTrace(L"UpdateCheck: no answer within %lu ms\n",
+                   static_cast<unsigned long>(timeoutMs));
+        job->own.cut();
+    }
+    job->release();
+    return ok;
 }
 
 bool parseUpdateAnswer(const std::wstring& text, UpdateInfo& info) {
@@ -344,56 +460,32 @@ unsigned long long getFirstUpdateDelay() {
 
 namespace {
 
-// One fetch of the automatic check, run on a thread of its own so that the
-// check can stop waiting for it at once. The fetch touches nothing but this
-// record (shared by both threads, freed by the last one); a stop cuts its
-// session off, and whatever the network layer still finishes is its
-// time-out's bounded work, left behind when the program ends.
-struct FetchJob {
-    std::wstring address;
-    DWORD timeoutMs = kAutomaticTimeoutMs;
-    bool cancellable = true;  // the update thread's stop cuts its session
-    std::wstring text;
-    bool ok = false;
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<int> refs{2};
-    void release() {
-        if (--refs == 0) {
-            if (done) CloseHandle(done);
-            delete this;
-        }
-    }
-};
-
-DWORD WINAPI fetchJobProc(void* parameter) {
-    auto* job = static_cast<FetchJob*>(parameter);
-    job->ok = fetchText(job->address, job->text, job->timeoutMs, job->cancellable);
-    SetEvent(job->done);
-    job->release();
-    return 0;
-}
-
 enum class Fetch { Answered, Failed, Stopped };
 
 Fetch fetchUnlessStopped(const std::wstring& address, std::wstring& text) {
     auto* job = new FetchJob;
     job->address = address;
-    HANDLE thread = job->done ? CreateThread(nullptr, 0, fetchJobProc, job, 0, nullptr) : nullptr;
-    if (!thread) {
-        job->refs = 1;
+    job->timeoutMs = kAutomaticTimeoutMs;
+    job->slot = &job->own;
+    if (!startFetchJob(job)) {
         job->release();
         if (stopRequested()) return Fetch::Stopped;
-        return fetchText(address, text, kAutomaticTimeoutMs, true) ? Fetch::Answered
-               : stopRequested()                                   ? Fetch::Stopped
-                                                                   : Fetch::Failed;
+        return fetchText(address, text, kAutomaticTimeoutMs, &updateThread().fetch)
+                   ? Fetch::Answered
+               : stopRequested() ? Fetch::Stopped
+                                 : Fetch::Failed;
     }
-    CloseHandle(thread);
+    // A stop, or the time-out passing (the network layer may not keep it),
+    // cuts the fetch off.
     const HANDLE waits[2] = {job->done, updateThread().stop};
-    const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-    Fetch result = Fetch::Stopped;
+    const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, kAutomaticTimeoutMs + 1000);
+    Fetch result = Fetch::Failed;
     if (woken == WAIT_OBJECT_0 && !stopRequested()) {
         text = job->text;
         result = job->ok ? Fetch::Answered : Fetch::Failed;
+    } else {
+        job->own.cut();
+        if (stopRequested()) result = Fetch::Stopped;
     }
     job->release();
     return result;
@@ -417,28 +509,27 @@ bool dispatchWaitingMessages() {
 // The menu's fetch, on a thread of its own while the UI thread goes on with
 // its messages: the program closed meanwhile ends the wait at once, and the
 // time-out holds whatever the network layer does with its own (a silent site
-// keeps a request open well past it). A fetch given up on finishes its
-// bounded work and frees its record itself.
+// keeps a request open well past it): past it the fetch is cut off.
 Fetch fetchWhileDispatching(const std::wstring& address, std::wstring& text) {
     auto* job = new FetchJob;
     job->address = address;
     job->timeoutMs = kManualTimeoutMs;
-    job->cancellable = false;
-    HANDLE thread = job->done ? CreateThread(nullptr, 0, fetchJobProc, job, 0, nullptr) : nullptr;
-    if (!thread) {
-        job->refs = 1;
+    job->slot = &job->own;
+    if (!startFetchJob(job)) {
         job->release();
-        return httpGetText(address, text, kManualTimeoutMs) ? Fetch::Answered : Fetch::Failed;
+        return fetchText(address, text, kManualTimeoutMs, nullptr) ? Fetch::Answered
+                                                                   : Fetch::Failed;
     }
-    CloseHandle(thread);
     const DWORD started = GetTickCount();
     Fetch result = Fetch::Failed;
+    bool finished = false;
     for (;;) {
         const DWORD waited = GetTickCount() - started;
         if (waited >= kManualTimeoutMs) break;
         const DWORD woken = MsgWaitForMultipleObjectsEx(1, &job->done, kManualTimeoutMs - waited,
                                                         QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) {
+            finished = true;
             if (job->ok) {
                 text = job->text;
                 result = Fetch::Answered;
@@ -450,6 +541,12 @@ Fetch fetchWhileDispatching(const std::wstring& address, std::wstring& text) {
             result = Fetch::Stopped;
             break;
         }
+    }
+    if (!finished) {
+        if (result != Fetch::Stopped)
+            debugTrace(L"UpdateCheck: no answer within %lu ms\n",
+                       static_cast<unsigned long>(kManualTimeoutMs));
+        job->own.cut();
     }
     job->release();
     return result;
@@ -512,10 +609,7 @@ bool stopUpdateThread(DWORD waitMs) {
     {
         win::ScopedLock lock(state.lock);
         SetEvent(state.stop);
-        if (state.fetchSession) {
-            InternetCloseHandle(state.fetchSession);
-            state.fetchSession = nullptr;
-        }
+        state.fetch.cut();
         thread = state.thread;
     }
     if (thread && WaitForSingleObject(thread, waitMs) != WAIT_OBJECT_0) {
@@ -526,6 +620,7 @@ bool stopUpdateThread(DWORD waitMs) {
     if (state.thread) CloseHandle(state.thread);
     state.thread = nullptr;
     ResetEvent(state.stop);
+    state.fetch.reopen();
     return true;
 }
 

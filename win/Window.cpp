@@ -27,10 +27,13 @@ Window::~Window() {
     destroy();
 }
 
-HWND Window::create(const CreateParams& p) {
+HWND Window::create(const CreateParams& p, bool mainThreadOnly) {
     // The dynamic type is whole here: checked runs name the object by it.
     owner_ = OwnerThread(typeid(*this).name());
-    owner_.adopt();
+    if (mainThreadOnly)
+        owner_.adoptOnMainThread("made");
+    else
+        owner_.adopt();
     return CreateWindowExW(p.exStyle, p.className, p.title, p.style, p.x, p.y, p.width, p.height,
                            p.owner, nullptr, p.instance, this);
 }

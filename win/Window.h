@@ -50,8 +50,10 @@ class Window {
     virtual ~Window();
 
     HWND hwnd() const { return hwnd_; }
-    // Creates the window of a class registered with Window::windowProc.
-    HWND create(const CreateParams& params);
+    // Creates the window of a class registered with Window::windowProc. With
+    // `mainThreadOnly`, checked runs also fail loudly when the calling thread
+    // is not the program's main thread (windows that the main thread owns).
+    HWND create(const CreateParams& params, bool mainThreadOnly = false);
     // Destroys the window (on its thread) now or, from another thread, soon.
     void destroy();
     // The thread that made the window.

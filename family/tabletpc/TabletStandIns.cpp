@@ -21,6 +21,9 @@ struct World {
     std::vector<CLSID> failing;
     CollectorLog collectorLog;
     std::string failingStep;
+    std::vector<IID> faultingReleases;
+    std::vector<IUnknown*> faulted;  // the references whose Release faulted
+    bool createStrokeFaults = false;
     StandInCollector* collector = nullptr;  // the last made, one reference held here
 };
 
@@ -40,6 +43,21 @@ bool creationFails(REFCLSID clsid) {
 bool stepFails(const char* step) {
     Guard guard(world().lock);
     return world().failingStep == step;
+}
+
+// What a broken platform object does: an access violation inside its own
+// code. Asked and left outside the lock, which the fault would keep taken.
+int* volatile g_nowhere = nullptr;
+__attribute__((noinline)) void faultHere() { *g_nowhere = 0; }
+
+// When Release of `iid` faults, the reference the caller gave up is kept
+// here (a test lets it go with releaseFaultedObjects).
+bool releaseFaults(REFIID iid, IUnknown* object) {
+    Guard guard(world().lock);
+    const auto& f = world().faultingReleases;
+    if (std::find(f.begin(), f.end(), iid) == f.end()) return false;
+    world().faulted.push_back(object);
+    return true;
 }
 
 BSTR copyBstr(const std::wstring& text) {
@@ -69,6 +87,7 @@ class Object : public I {
         return static_cast<ULONG>(InterlockedIncrement(&references_));
     }
     ULONG STDMETHODCALLTYPE Release() override {
+        if (releaseFaults(__uuidof(I), static_cast<I*>(this))) faultHere();
         const LONG left = InterlockedDecrement(&references_);
         released(left);
         if (left == 0) delete this;
@@ -286,6 +305,12 @@ class StandInInk : public Object<IInkDisp> {
     HRESULT STDMETHODCALLTYPE CreateStroke(VARIANT packetData, VARIANT,
                                            IInkStrokeDisp** stroke) override {
         if (!stroke) return E_POINTER;
+        bool faults = false;
+        {
+            Guard guard(world().lock);
+            faults = world().createStrokeFaults;
+        }
+        if (faults) faultHere();
         if (packetData.vt != (VT_ARRAY | VT_I4) || !packetData.parray) return E_INVALIDARG;
         LONG low = 0, high = -1;
         SafeArrayGetLBound(packetData.parray, 1, &low);
@@ -1072,16 +1097,42 @@ void setRecognizerScript(const RecognizerScript& script) {
     world().script = script;
 }
 
+namespace {
+// Puts `id` into `list` once, or takes it out (under the world's lock).
+void keepListed(std::vector<GUID>& list, REFGUID id, bool listed) {
+    list.erase(std::remove(list.begin(), list.end(), id), list.end());
+    if (listed) list.push_back(id);
+}
+}  // namespace
+
 void failCreation(REFCLSID clsid, bool fail) {
     Guard guard(world().lock);
-    auto& f = world().failing;
-    f.erase(std::remove(f.begin(), f.end(), clsid), f.end());
-    if (fail) f.push_back(clsid);
+    keepListed(world().failing, clsid, fail);
 }
 
 RecognizerLog recognizerLog() {
     Guard guard(world().lock);
     return world().log;
+}
+
+void faultOnRelease(REFIID iid, bool fault) {
+    Guard guard(world().lock);
+    keepListed(world().faultingReleases, iid, fault);
+}
+
+void releaseFaultedObjects() {
+    std::vector<IUnknown*> faulted;
+    {
+        Guard guard(world().lock);
+        world().faultingReleases.clear();
+        faulted.swap(world().faulted);
+    }
+    for (IUnknown* object : faulted) object->Release();
+}
+
+void faultOnCreateStroke(bool fault) {
+    Guard guard(world().lock);
+    world().createStrokeFaults = fault;
 }
 
 void resetRecognizer() {
@@ -1091,6 +1142,8 @@ void resetRecognizer() {
     w.script = RecognizerScript{};
     w.failing.clear();
     w.failingStep.clear();
+    w.faultingReleases.clear();
+    w.createStrokeFaults = false;
     const int ink = w.log.inkObjectsAlive;
     const int contexts = w.log.contextsAlive;
     w.log = RecognizerLog{};

@@ -78,7 +78,15 @@ void setRecognizerScript(const RecognizerScript& script);
 // Makes the next creations of that class fail with "class not registered".
 void failCreation(REFCLSID clsid, bool fail);
 RecognizerLog recognizerLog();
-// Back to the start: English, no script, nothing failing, an empty log.
+// Makes every Release of the stand-ins that implement `iid` fault, as a
+// broken platform object does: an access violation inside the object's own
+// code (the object then stays). Until switched off or reset.
+void faultOnRelease(REFIID iid, bool fault);
+// Switches the faults off and gives up the references whose Release faulted.
+void releaseFaultedObjects();
+// Makes the ink object's CreateStroke fault the same way.
+void faultOnCreateStroke(bool fault);
+// Back to the start: English, no script, nothing failing or faulting, an empty log.
 void resetRecognizer();
 
 // ---- the collector ----

@@ -10,6 +10,7 @@
 
 #include "core/PendingServices.h"
 #include "ink/AppsFilter.h"
+#include "tests/ink/click_target.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -126,6 +127,50 @@ TEST(AppsFilter, ListOperationsIgnoreLetterCase) {
     EXPECT_EQ(filter.entries().size(), 1u);
 }
 
+// A window of another process for the life of the object: the click target
+// program beside this test, started with a small window off the screen.
+class ProgramWindow {
+  public:
+    ProgramWindow() {
+        wchar_t self[MAX_PATH] = L"";
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring program(self);
+        program = program.substr(0, program.find_last_of(L'\\') + 1) + L"ink_click_target.exe";
+        std::wstring commandLine = L"\"" + program + L"\" -300 -300 40 40";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &startup, &info))
+            return;
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        pid_ = info.dwProcessId;
+        const DWORD start = GetTickCount();
+        while (!window_ && GetTickCount() - start < 10000) {
+            HWND found = FindWindowW(kClickTargetClass, nullptr);
+            DWORD pid = 0;
+            if (found && GetWindowThreadProcessId(found, &pid) && pid == pid_)
+                window_ = found;
+            else
+                Sleep(20);
+        }
+    }
+    ~ProgramWindow() {
+        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+        if (process_) {
+            if (WaitForSingleObject(process_, 5000) != WAIT_OBJECT_0) TerminateProcess(process_, 1);
+            CloseHandle(process_);
+        }
+    }
+    HWND window() const { return window_; }
+
+  private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    HWND window_ = nullptr;
+};
+
 TEST(AppsFilter, DecidesWhetherThePenWrites) {
     CAppsFilter filter;
     filter.setApp(L"C:\\Listed.exe", false);
@@ -135,12 +180,10 @@ TEST(AppsFilter, DecidesWhetherThePenWrites) {
     HWND ownToo = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(own && ownToo);
-    // The desktop window belongs to another process (the desktop's own).
-    HWND other = GetDesktopWindow();
-    DWORD otherPid = 0;
-    GetWindowThreadProcessId(other, &otherPid);
-    const bool haveOther = otherPid != 0 && otherPid != GetCurrentProcessId();
-    if (!haveOther) std::printf("no window of another process: that case expects a refusal\n");
+    // A window of another process: our click target program, off the screen.
+    ProgramWindow otherProgram;
+    HWND other = otherProgram.window();
+    ASSERT_NE(other, nullptr) << "the click target program shows its window";
 
     struct Case {
         const char* what;
@@ -153,7 +196,9 @@ TEST(AppsFilter, DecidesWhetherThePenWrites) {
         {"listed, written in lower case", L"c:\\listed.exe", own, ownToo, true, false},
         {"listed for a caret, with one", L"C:\\Caret.exe", own, ownToo, true, true},
         {"listed for a caret, without one", L"C:\\Caret.exe", own, ownToo, false, false},
-        {"listed, focus in another process", L"C:\\Listed.exe", other, own, false, haveOther},
+        {"listed, focus in another process", L"C:\\Listed.exe", other, own, false, true},
+        {"listed, focus here, the window in front another's", L"C:\\Listed.exe", own, other, false,
+         true},
         {"listed, no windows known", L"C:\\Listed.exe", nullptr, nullptr, false, false},
         {"listed, focus unknown", L"C:\\Listed.exe", nullptr, own, false, false},
         {"listed, window under the pen unknown", L"C:\\Listed.exe", other, nullptr, false, false},

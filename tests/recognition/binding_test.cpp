@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <new>
+#include <set>
 #include <thread>
+#include <vector>
 
 #include "core/Settings.h"
 #include "recognition/BindClassify.h"
@@ -313,14 +315,35 @@ TEST_F(BindingFileTest, UnbindingAnUnknownModuleLeavesTheFileUnchanged) {
     EXPECT_EQ(readBytes(path), before);
 }
 
+// A save that cannot replace the file leaves it whole: here another program
+// holds it open without letting it be replaced.
 TEST_F(BindingFileTest, AFailedSaveKeepsTheOldFile) {
     chooser_.setBinding(L"a.exe", BIND_CONTEXT_WINAPP, L"", record(L"*", -1, L"*", L"P"));
     const std::wstring path = dir_.file(L"binding.xml");
     ASSERT_TRUE(chooser_.saveBindings(path));
     const std::string before = readBytes(path);
-    // A folder that does not exist cannot take the file: nothing changes.
-    EXPECT_FALSE(chooser_.saveBindings(dir_.file(L"no such folder\\binding.xml")));
-    EXPECT_EQ(readBytes(path), before);
+    chooser_.setBinding(L"b.exe", BIND_CONTEXT_WINAPP, L"", record(L"*", -1, L"*", L"Q"));
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(chooser_.saveBindings(L""));
+    CloseHandle(held);
+    EXPECT_EQ(readBytes(path), before) << "the old bindings, whole";
+    // Nothing of the attempt is left beside it.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(dir_.file(L"*").c_str(), &found);
+    std::vector<std::wstring> files;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                files.push_back(found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    EXPECT_EQ(files, std::vector<std::wstring>{L"binding.xml"});
+    // Once the file is free the save goes through.
+    EXPECT_TRUE(chooser_.saveBindings(L""));
+    EXPECT_NE(readBytes(path).find("b.exe"), std::string::npos);
 }
 
 // --- Classification of the focused field ---
@@ -645,13 +668,26 @@ TEST(BindingThreads, ReadersAndAWriterShareTheTree) {
     CProfileChooser chooser;
     std::atomic<bool> stop{false};
     std::atomic<int> reads{0};
+    // What a reader sees is always one whole state of the tree: a found
+    // record is the one asked for, and a context holds whole records, each
+    // once.
+    std::atomic<int> torn{0};
     auto reader = [&] {
         CBindElem found;
         while (!stop) {
-            chooser.findBinding(L"notes.exe", BIND_CONTEXT_WINAPP, L"",
-                                candidate(L"Field 7", 42, L"9"), found);
+            if (chooser.findBinding(L"notes.exe", BIND_CONTEXT_WINAPP, L"",
+                                    candidate(L"Field 7", 42, L"9"), found) &&
+                (found.name != L"Field 7" || found.profile != L"P" || found.role != 42))
+                ++torn;
             CBindContext context;
-            chooser.copyContext(L"notes.exe", BIND_CONTEXT_WINAPP, L"", context);
+            if (chooser.copyContext(L"notes.exe", BIND_CONTEXT_WINAPP, L"", context)) {
+                std::set<std::wstring> names;
+                for (const CBindElem& r : context.binds)
+                    if (r.profile != L"P" || r.name.rfind(L"Field ", 0) != 0 ||
+                        !names.insert(r.name).second)
+                        ++torn;
+                if (context.binds.size() > 10) ++torn;
+            }
             ++reads;
         }
     };
@@ -667,6 +703,7 @@ TEST(BindingThreads, ReadersAndAWriterShareTheTree) {
     a.join();
     b.join();
     EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(torn.load(), 0) << "a reader saw a tree in the middle of a change";
 }
 
 }  // namespace

@@ -11,7 +11,9 @@
 #include "StubRecModule.h"
 #include "recognition/RecEnv.h"
 #include "recognition/RecMgr.h"
+#include "core/AppGlobals.h"
 #include "core/HookLibrary.h"
+#include "core/ServiceMessages.h"
 #include "core/Settings.h"
 
 namespace {
@@ -219,6 +221,31 @@ TEST_F(Manager, TheCurrentLanguageFallsBackToEnglish) {
         EXPECT_EQ(mgr_.currentLanguage(), c.current);
         EXPECT_EQ(mgr_.getCurrentModule(), mgr_.getModule(c.current));
     }
+}
+
+// The main bar hears of each change of the language, on its own thread:
+// the manager posts the bar's event to the service window.
+TEST_F(Manager, AChangedLanguageIsToldToTheMainBar) {
+    HWND service = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+    appGlobals().serviceWindow = service;
+    auto posted = [service] {
+        int told = 0;
+        MSG msg;
+        while (PeekMessageW(&msg, service, WM_INK_MAIN_BAR, WM_INK_MAIN_BAR, PM_REMOVE))
+            if (msg.wParam == 2 && msg.lParam == kMainBarLanguageChanged) ++told;
+        return told;
+    };
+    const struct {
+        const wchar_t* asked;
+        int told;
+    } cases[] = {{L"German", 1}, {L"German", 0}, {L"Russian", 1}, {L"English", 0}};
+    for (const auto& c : cases) {
+        mgr_.setCurrentLanguage(c.asked);
+        EXPECT_EQ(posted(), c.told) << rt::narrow(c.asked);
+    }
+    appGlobals().serviceWindow = nullptr;
+    DestroyWindow(service);
 }
 
 TEST_F(Manager, WithoutEnglishAnUnknownLanguageChangesNothing) {

@@ -77,7 +77,6 @@ class RecordingLink : public MacroLink {
     }
     BOOL forceForegroundWindow(HWND) override { return TRUE; }
     bool isSettingsDialogOpen() override { return settingsOpen; }
-    void showMainBar(bool show) override { log += show ? L"(bar on)" : L"(bar off)"; }
     void showWordMenu() override { log += L"(word menu)"; }
     bool isBindingMode() override { return bindingMode; }
     void setBindingMode(bool on) override { log += on ? L"(bind on)" : L"(bind off)"; }
@@ -132,6 +131,18 @@ class PostedMessages {
     HWND window_;
 };
 
+DWORD windowsOfThisThread() {
+    DWORD count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND, LPARAM n) {
+            ++*reinterpret_cast<DWORD*>(n);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
 std::wstring sampleLibrary() { return rt::binFolder() + L"\\SampleMacroExec.dll"; }
 std::wstring probeLibrary() { return rt::binFolder() + L"\\ProbeMacroExec.dll"; }
 
@@ -149,6 +160,11 @@ const char kMacros[] =
     "\t<macro name=\"self\" type=\"keystroke\">a{RunMacro:self}</macro>\r\n"
     "\t<macro name=\"outer\" type=\"keystroke\">(o{RunMacro:inner})</macro>\r\n"
     "\t<macro name=\"inner\" type=\"keystroke\">i\nj</macro>\r\n"
+    // Line breaks as the editor's text box gives them (CR LF; the writer keeps
+    // the CR as a character reference), a lone CR and a lone LF.
+    "\t<macro name=\"lines\" type=\"keystroke\">one&#xd;\ntwo&#xd;\nthree</macro>\r\n"
+    "\t<macro name=\"mixed\" type=\"keystroke\">a&#xd;b\nc&#xd;&#xd;\nd</macro>\r\n"
+    "\t<macro name=\"callsPad\" type=\"keystroke\">[{RunMacro:pad}]</macro>\r\n"
     "\t<macro name=\"loop\" type=\"keystroke\">{Custom:Loop}</macro>\r\n"
     "\t<macro name=\"pad\" type=\"launch\">\"C:\\Program Files\\Pad\\pad.exe\" -x</macro>\r\n"
     "\t<macro name=\"bare\" type=\"launch\">notepad.exe</macro>\r\n"
@@ -250,8 +266,7 @@ INSTANTIATE_TEST_SUITE_P(
                  L"(sleep 5)"},
         TextCase{"TokenWithoutClosingBrace", L"{Enter", L"Enter"},
         TextCase{"CommandMustBeFollowedByItsBrace", L"{Toolbar x}", L"Toolbar x}"},
-        TextCase{"Toolbar", L"{Toolbar}", L"(bar off)"},
-        TextCase{"WordMenu", L"{WordMenu}", L"(word menu)"},
+        TextCase{"Toolbar", L"{Toolbar}", L""}, TextCase{"WordMenu", L"{WordMenu}", L"(word menu)"},
         TextCase{"Bind", L"{Bind}", L"(bind on)"},
         TextCase{"UseProfileChoiceMenu", L"{UseProfile:?}", L"(choose Choose profile (En): 1)"},
         TextCase{"CustomCommandOfTheFirstLibrary", L"{Custom:Upper:abc}", L"ABC"},
@@ -353,7 +368,7 @@ TEST_F(MacroPlayerTest, ProgramCommandsPostToTheServiceWindow) {
 TEST_F(MacroPlayerTest, WithoutTheProgramsLinkRequestsStillReachTheServiceWindow) {
     setMacroLink(nullptr);
     play(L"{UseProfile:?}{Bind}");
-    EXPECT_EQ(posted_.take(), (std::vector<std::string>{"3097 0 0", "3044 1 0"}));
+    EXPECT_EQ(posted_.take(), (std::vector<std::string>{"3097 1 0", "3044 1 0"}));
 }
 
 TEST_F(MacroPlayerTest, PunctuationPaneIsAskedForTheLastFocusWindow) {
@@ -366,12 +381,17 @@ TEST_F(MacroPlayerTest, PunctuationPaneIsAskedForTheLastFocusWindow) {
     EXPECT_EQ(posted[0], expected);
 }
 
+// Macros run on the recognition thread, which owns no window: the main bar
+// is shown or hidden by the service window, on the thread that owns the bars.
 TEST_F(MacroPlayerTest, ToolbarAndBindToggle) {
     GeneralSettings& general = generalSettings();
+    const DWORD windowsBefore = windowsOfThisThread();
     general.showToolbar = 0;
-    EXPECT_EQ(play(L"{Toolbar}"), L"(bar on)");
+    EXPECT_EQ(play(L"{Toolbar}"), L"");
     general.showToolbar = 1;
-    EXPECT_EQ(play(L"{Toolbar}"), L"(bar off)");
+    EXPECT_EQ(play(L"{Toolbar}"), L"");
+    EXPECT_EQ(posted_.take(), (std::vector<std::string>{"3101 1 0", "3101 0 0"}));
+    EXPECT_EQ(windowsOfThisThread(), windowsBefore) << "the player made no window";
     link_.bindingMode = true;
     EXPECT_EQ(play(L"{Bind}"), L"(bind off)");
 }
@@ -407,6 +427,13 @@ TEST_F(MacroPlayerTest, ProfileCommandsSetThePendingChoice) {
 TEST_F(MacroPlayerTest, KeystrokeMacroTypesItsBodyWithTheFocusLayout) {
     EXPECT_EQ(run(L"sig"), L"Best regards,[0D]Ann");
     EXPECT_EQ(run(L"inner"), L"i\rj") << "line feeds become carriage returns";
+}
+
+// A line break is one Enter however the text holds it: CR LF (as the
+// editor's text box gives it), a lone LF or a lone CR.
+TEST_F(MacroPlayerTest, EveryLineBreakIsOneEnter) {
+    EXPECT_EQ(run(L"lines"), L"one\rtwo\rthree");
+    EXPECT_EQ(run(L"mixed"), L"a\rb\rc\r\rd");
 }
 
 TEST_F(MacroPlayerTest, MacrosThatAreNotRunFail) {
@@ -451,6 +478,23 @@ TEST_F(MacroPlayerTest, LaunchReportsWhatTheShellSaid) {
     EXPECT_EQ(link_.launched.size(), 1u);
     run(L"open", false);
     EXPECT_EQ(link_.launched.size(), 1u) << "an unclosed quote starts nothing";
+}
+
+// A launch that fails inside a nested macro is still reported, but nothing of
+// the macro's own text reaches the user's field: the token was a macro that
+// ran. A name that is no macro stays text, as before.
+TEST_F(MacroPlayerTest, AFailedLaunchInsideANestedMacroTypesNothingOfItsToken) {
+    const struct {
+        bool launchSucceeds;
+        const wchar_t* typed;
+    } cases[] = {{true, L"[]"}, {false, L"[]"}};
+    for (const auto& c : cases) {
+        link_.launchSucceeds = c.launchSucceeds;
+        EXPECT_EQ(run(L"callsPad"), c.typed) << c.launchSucceeds;
+    }
+    EXPECT_EQ(link_.launched.size(), 2u);
+    link_.launchSucceeds = false;
+    EXPECT_EQ(run(L"pad", false), L"") << "the launch itself still reports the failure";
 }
 
 // The shell itself starts the programs of launch macros, quoted or not.
@@ -545,8 +589,9 @@ TEST_F(MacroPlayerTest, StoreAnswersByExactName) {
     for (const wchar_t* name : {L"Sig", L"si", L"", static_cast<const wchar_t*>(nullptr)})
         EXPECT_FALSE(macro().hasMacro(name)) << testing::PrintToString(name ? name : L"(null)");
     EXPECT_EQ(macro().macroNames(),
-              (std::vector<std::wstring>{L"sig", L"self", L"outer", L"inner", L"loop", L"pad",
-                                         L"bare", L"open", L"num", L"untyped", L"empty"}));
+              (std::vector<std::wstring>{L"sig", L"self", L"outer", L"inner", L"lines", L"mixed",
+                                         L"callsPad", L"loop", L"pad", L"bare", L"open", L"num",
+                                         L"untyped", L"empty"}));
     macro().clear();
     EXPECT_FALSE(macro().hasMacros());
     EXPECT_FALSE(macro().hasMacro(L"sig"));

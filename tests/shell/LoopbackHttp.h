@@ -1,6 +1,7 @@
 // A tiny HTTP server on the loopback interface for the update check's tests:
 // it answers every request with the response the test set (any status, with
-// or without a content length, delayed or not) and keeps the request lines.
+// or without a content length, a length that is not the body's, delayed, or
+// no answer at all) and keeps the request lines.
 #pragma once
 
 #include <winsock2.h>
@@ -20,7 +21,11 @@ class LoopbackHttp {
         bool contentLength = true;
         // A content length this much smaller than the body (a lying server).
         int shortBy = 0;
+        // A content length announced whatever the body is (-1: the body's own).
+        long long announced = -1;
         DWORD delayMs = 0;  // the server's end cuts a delay short
+        // The server takes the request and never answers it (until it stops).
+        bool silent = false;
     };
 
     LoopbackHttp() : stopped_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
@@ -96,12 +101,21 @@ class LoopbackHttp {
             requests_.push_back(request.substr(0, request.find("\r\n")));
             response = response_;
         }
+        if (response.silent) {
+            WaitForSingleObject(stopped_, INFINITE);
+            closesocket(client);
+            return;
+        }
         if (response.delayMs) WaitForSingleObject(stopped_, response.delayMs);
         std::string head = "HTTP/1.0 " + std::to_string(response.status) + " Answer\r\n" +
                            "Content-Type: text/xml\r\nConnection: close\r\n";
-        if (response.contentLength)
-            head += "Content-Length: " + std::to_string(response.body.size() - response.shortBy) +
-                    "\r\n";
+        if (response.contentLength) {
+            const long long length =
+                response.announced >= 0
+                    ? response.announced
+                    : static_cast<long long>(response.body.size()) - response.shortBy;
+            head += "Content-Length: " + std::to_string(length) + "\r\n";
+        }
         const std::string whole = head + "\r\n" + response.body;
         send(client, whole.data(), static_cast<int>(whole.size()), 0);
         shutdown(client, SD_SEND);

@@ -7,15 +7,22 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Settings.h"
 #include "ink/AppsFilter.h"
 #include "recognition/ProfileChooser.h"
 #include "recognition/RecMgr.h"
+#include "recognition/RecModule.h"
+#include "recognition/RecProfile.h"
 #include "shell/BindShow.h"
+#include "ink/Ramka.h"
 #include "shell/Stickers.h"
 #include "tests/recognition/BindingTestSupport.h"
+#include "tests/shell/TestSupport.h"
+#include "tests/support/TempDir.h"
+#include "ui/tips/Tips.h"
 
 namespace {
 
@@ -60,6 +67,7 @@ class BindShowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        registerTipsWindowClass(GetModuleHandleW(nullptr));
         saved_ = generalSettings();
         foreground_ = CreateWindowExW(0, L"STATIC", L"target", WS_POPUP, 100, 200, 400, 300,
                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -240,33 +248,149 @@ TEST_F(BindShowFieldsTest, UnchangedMarksStayInPlace) {
     getRecMgr().profileChooser().setBinding(L"notes.exe", BIND_CONTEXT_WINAPP, L"",
                                             bound(L"Body", L"Prose"));
     show_->UpdateBindShow(true);
-    auto objects = [] {
-        std::vector<const CSticker*> out;
-        stickers().forEach([&](CSticker& s) { out.push_back(&s); });
+    // Shown once, each mark has its window; a mark made again has none until
+    // the set is shown again, so the windows tell kept marks from new ones
+    // (an address could be reused by a new mark).
+    stickers().showAll();
+    auto windows = [] {
+        std::vector<HWND> out;
+        stickers().forEach(
+            [&](CSticker& s) { out.push_back(s.tip() ? s.tip()->window() : nullptr); });
+        stickers().forEachFrame([&](CStickerFrame& f) {
+            auto* b = dynamic_cast<CBindFrame*>(&f);
+            out.push_back(b && b->ramka() ? b->ramka()->window() : nullptr);
+        });
         return out;
     };
-    const std::vector<const CSticker*> first = objects();
-    ASSERT_EQ(first.size(), 2u);
+    const std::vector<HWND> first = windows();
+    ASSERT_EQ(first.size(), 4u);
+    for (HWND w : first) ASSERT_NE(w, nullptr);
 
     // Another keyboard layout of the same language: the pass runs again, but
     // builds the same marks, and the ones on the screen stay.
     hooks_.layout = reinterpret_cast<HKL>(static_cast<UINT_PTR>(0x00010409));
     show_->UpdateBindShow(false);
-    EXPECT_EQ(objects(), first);
+    EXPECT_EQ(windows(), first);
 
-    // The body moves: its mark is new, the subject's stays.
+    // The body moves: its mark and frame are new, the subject's stay.
     body_->location = {110, 260, 480, 480};
     hooks_.layout = reinterpret_cast<HKL>(static_cast<UINT_PTR>(0x04090409));
     show_->UpdateBindShow(false);
-    const std::vector<const CSticker*> moved = objects();
-    ASSERT_EQ(moved.size(), 2u);
-    EXPECT_EQ(moved[0], first[0]);
+    const std::vector<HWND> moved = windows();
+    ASSERT_EQ(moved.size(), 4u);
+    EXPECT_EQ(moved[0], first[0]) << "the subject's sticker stays";
+    EXPECT_EQ(moved[1], nullptr) << "the body's sticker is new";
+    EXPECT_EQ(moved[2], first[2]) << "the subject's frame stays";
+    EXPECT_EQ(moved[3], nullptr) << "the body's frame is new";
     EXPECT_EQ(marks()[1].y, 260);
 
     // Nothing seen changed and not woken: the pass does nothing at all.
     stickers().clear();
     show_->UpdateBindShow(false);
     EXPECT_FALSE(stickers().hasStickers());
+}
+
+// The binding thread lets frames go while the UI thread may be painting
+// them: a frame deleted on another thread keeps its window and object until
+// the window's own thread destroys the window, then frees the object.
+TEST_F(BindShowTest, AFrameLetGoOnAnotherThreadGoesOnItsOwnThread) {
+    const RECT r = {100, 100, 300, 200};
+    struct Case {
+        const char* how;
+        void (*letGo)(CBindFrame*);
+    };
+    const Case cases[] = {
+        {"deleted", [](CBindFrame* frame) { delete frame; }},
+        {"cleared from the sticker set",
+         [](CBindFrame* frame) {
+             stickers().addFrame(frame);
+             stickers().clear();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.how);
+        CBindFrame* frame = makeBindFrame(r, 65280, 0);
+        frame->show();
+        ASSERT_NE(frame->ramka(), nullptr);
+        HWND window = frame->ramka()->window();
+        const LONG_PTR object = reinterpret_cast<LONG_PTR>(frame->ramka());
+        ASSERT_TRUE(IsWindow(window));
+        std::thread([&] { c.letGo(frame); }).join();
+        EXPECT_TRUE(IsWindow(window)) << "not destroyed from another thread";
+        EXPECT_EQ(GetWindowLongPtrW(window, GWLP_USERDATA), object)
+            << "the window still has its (living) object while it may paint";
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        MSG msg;
+        const DWORD start = GetTickCount();
+        while (IsWindow(window) && GetTickCount() - start < 2000) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+            Sleep(5);
+        }
+        EXPECT_FALSE(IsWindow(window)) << "its own thread destroyed it";
+    }
+}
+
+// A program folder with English and German engines (copies of the
+// installed English one) and a data folder, in the recognizer manager for
+// the life of the object; afterwards the manager holds no module.
+class TwoEngines {
+  public:
+    TwoEngines() {
+        const std::wstring installed = sxtest::binFolder() + L"\\English";
+        for (const wchar_t* language : {L"English", L"German"}) {
+            const std::wstring folder = program_.path() + L"\\" + language;
+            CreateDirectoryW(folder.c_str(), nullptr);
+            CreateDirectoryW((folder + L"\\standard").c_str(), nullptr);
+            for (const wchar_t* file : {L"VexaScript.dll", L"Gate_T.dll", L"standard\\default.ban",
+                                        L"standard\\empty.ban", L"standard\\numeric.ban"})
+                CopyFileW((installed + L"\\" + file).c_str(), (folder + L"\\" + file).c_str(),
+                          FALSE);
+        }
+        getRecMgr().setDataFolder(data_.path());
+        ok_ = getRecMgr().loadEngines((program_.path() + L"\\").c_str()) &&
+              getRecMgr().getModule(L"English") && getRecMgr().getModule(L"German");
+    }
+    ~TwoEngines() {
+        getRecMgr().loadEngines((empty_.path() + L"\\").c_str());
+        getRecMgr().setCurrentLanguage(L"English");
+    }
+    bool ok() const { return ok_; }
+
+  private:
+    TempDir program_, data_, empty_;
+    bool ok_ = false;
+};
+
+// Whether a bound profile is "not found" is asked of the current language's
+// module, whose profiles the pen uses, not of the keyboard's language.
+TEST_F(BindShowFieldsTest, ABoundProfileIsLookedUpInTheCurrentModule) {
+    TwoEngines engines;
+    ASSERT_TRUE(engines.ok());
+    {
+        RecModule* english = getRecMgr().getModule(L"English");
+        RecModule::ProfileLock lock = english->lockProfiles();
+        RecProfile prose(english);
+        prose.name = L"Prose";
+        ASSERT_TRUE(english->addProfile(prose, true));
+    }
+    getRecMgr().profileChooser().setBinding(L"notes.exe", BIND_CONTEXT_WINAPP, L"",
+                                            bound(L"Body", L"Prose"));
+    const struct {
+        const wchar_t* current;
+        UINT_PTR layout;
+        const wchar_t* label;
+    } cases[] = {
+        {L"English", 0x04070407, L"Prose"},
+        {L"German", 0x04090409, L"Prose (not found in En)"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(getRecMgr().setCurrentLanguage(c.current));
+        hooks_.layout = reinterpret_cast<HKL>(c.layout);
+        show_->UpdateBindShow(true);
+        const std::vector<Mark> m = marks();
+        ASSERT_EQ(m.size(), 2u);
+        EXPECT_EQ(m[1].text, c.label) << "current " << c.current;
+    }
 }
 
 // The panel changes a binding while a pass runs: the pass stops marking and
@@ -355,6 +479,34 @@ TEST_F(BindShowTest, TheThreadStartsWakesAndEnds) {
     EXPECT_TRUE(stickers().hasStickers()) << "a wake runs a pass whatever was seen";
     EXPECT_TRUE(stopBindShow(5000)) << "the thread ended";
     EXPECT_FALSE(bindShowRunning());
+}
+
+// The thread carries its name, which debuggers and thread lists show.
+TEST_F(BindShowTest, TheThreadIsNamedBindShowThread) {
+    using GetDescription = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+    const auto getDescription = reinterpret_cast<GetDescription>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
+    if (!getDescription) GTEST_SKIP() << "the system keeps no thread names";
+    generalSettings().useContextReco = 0;
+    auto* show = new CBindShow(1000);
+    HANDLE thread = nullptr;
+    DuplicateHandle(GetCurrentProcess(), show->threadHandle(), GetCurrentProcess(), &thread,
+                    THREAD_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, 0);
+    ASSERT_NE(thread, nullptr);
+    std::wstring name;
+    const DWORD until = GetTickCount() + 3000;
+    while (name.empty() && GetTickCount() < until) {
+        PWSTR text = nullptr;
+        if (SUCCEEDED(getDescription(thread, &text)) && text) {
+            name = text;
+            LocalFree(text);
+        }
+        if (name.empty()) Sleep(10);
+    }
+    show->stop();
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(name, L"BindShowThread");
 }
 
 }  // namespace

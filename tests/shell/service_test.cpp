@@ -25,7 +25,17 @@
 #include "shell/Startup.h"
 #include "shell/Stickers.h"
 #include "core/SystemHooks.h"
+#include "recognition/Binding.h"
+#include "recognition/Macro.h"
+#include "shell/BindShow.h"
+#include "ui/binding/BindPanel.h"
+#include "ui/menus/PureTextMenu.h"
 #include "ui/tips/Tips.h"
+#include "win/Checks.h"
+
+// The main bar's slot (ui/mainbar), whose header cannot meet the splash's here.
+bool createMainBar();
+void destroyMainBar();
 
 namespace {
 
@@ -479,6 +489,171 @@ TEST_F(ServiceTest, SplashEndsAfterItsLifeWhenTheStartNeverFinishes) {
     EXPECT_TRUE(waitUntil([&] { return splash.ended(); }, 5000)) << "its life time is used up";
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(window); }, 2000));
     appGlobals().startupFinished = true;
+}
+
+// Macros run on the recognition thread, which owns no window. Their
+// {Toolbar} reaches the service window, and the main bar is made, shown and
+// hidden on the main thread, whose loop paints it; no other thread makes it.
+TEST_F(ServiceTest, TheMainBarAMacroAsksForBelongsToTheMainThread) {
+    ASSERT_TRUE(startAndWait());
+    win::setMainThread(GetCurrentThreadId());
+    // The main bar's window carries its client's name.
+    auto barWindow = [] { return FindWindowW(nullptr, L"sxMainBar"); };
+    destroyMainBar();
+    pumpUntil([&] { return barWindow() == nullptr; }, 1000);
+    bool madeElsewhere = true;
+    std::thread([&] { madeElsewhere = createMainBar(); }).join();
+    EXPECT_FALSE(madeElsewhere) << "another thread cannot make the bar";
+    EXPECT_EQ(barWindow(), nullptr);
+
+    std::thread([] { macroLink().showMainBar(true); }).join();
+    EXPECT_EQ(barWindow(), nullptr) << "nothing is made on the asking thread";
+    ASSERT_TRUE(pumpUntil([&] { return barWindow() && IsWindowVisible(barWindow()); }, 3000));
+    EXPECT_EQ(GetWindowThreadProcessId(barWindow(), nullptr), GetCurrentThreadId());
+
+    std::thread([] { macroLink().showMainBar(false); }).join();
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindowVisible(barWindow()); }, 3000));
+    EXPECT_NE(barWindow(), nullptr);
+    win::setMainThread(0);
+}
+
+// Binding mode ends while one of the binding panel's menus is open: the
+// menu's loop dispatches the thread's messages, among them a second
+// instance's switch and the command message. The menu closes, the panel is
+// gone once the menu has returned to it, and the ink manager's mode is back.
+TEST_F(ServiceTest, BindingModeEndsWhileEachPanelMenuIsOpen) {
+    ASSERT_TRUE(startAndWait());
+    wcscpy(fake_.targetModule, L"C:\\Apps\\Notes.exe");
+    struct Menu {
+        const char* name;
+        std::function<void(CBindPanel*)> open;
+    };
+    const Menu menus[] = {
+        {"field menu",
+         [](CBindPanel* panel) { panel->postMsgToMaster(BAR_UNIT_PICKED, BIND_UNIT_FIELD, 0); }},
+        {"application menu",
+         [](CBindPanel* panel) {
+             panel->postMsgToMaster(BAR_UNIT_PICKED, BIND_UNIT_APPLICATION, 0);
+         }},
+        {"profile choice of a sticker",
+         [](CBindPanel* panel) {
+             CBindElem field;
+             field.name = L"Subject";
+             field.role = 42;
+             stickers().addSticker(300, 200, 11, 0, L"<default>",
+                                   new CBindingInfo(L"notes.exe", 1, L"", field));
+             stickers().showAll();
+             HWND tip = nullptr;
+             stickers().forEach([&](CSticker& s) { tip = s.tip() ? s.tip()->window() : tip; });
+             panel->postMsgToMaster(BIND_PANEL_STICKER_CLICK, reinterpret_cast<LPARAM>(tip), 0);
+         }},
+    };
+    struct Ender {
+        const char* name;
+        std::function<void(HWND)> end;
+    };
+    const Ender enders[] = {
+        {"a second instance with /0",
+         [](HWND) {
+             sxtest::ScribixProcess second(L"/0");
+             EXPECT_TRUE(second.waitForExit(10000));
+         }},
+        {"command 3 (binding off)",
+         [](HWND service) { EXPECT_EQ(sxtest::sendCommand(service, 3, 0), 0); }},
+    };
+    for (const Menu& menu : menus) {
+        for (const Ender& ender : enders) {
+            SCOPED_TRACE(std::string(menu.name) + ", ended by " + ender.name);
+            ASSERT_EQ(command(3, 1), 0);
+            ASSERT_TRUE(pumpUntil([] { return bindPanel() != nullptr; }, 3000));
+            // The binding thread's marks would come and go under the test.
+            stopBindShow(3000);
+            ASSERT_EQ(getLocalInkManager()->mode(), INK_MODE_BINDING);
+            std::atomic<bool> ended{false}, menuSeen{false};
+            std::thread user([&] {
+                const DWORD start = GetTickCount();
+                HWND shown = nullptr;
+                while (!shown && GetTickCount() - start < 5000) {
+                    HWND m = FindWindowW(BAR_WINDOW_CLASS, L"PureTextMenu");
+                    if (m && IsWindowVisible(m)) shown = m;
+                    Sleep(20);
+                }
+                menuSeen = shown != nullptr;
+                if (shown) ender.end(service_);
+                ended = true;
+            });
+            menu.open(bindPanel());
+            pumpUntil([&] { return ended.load() && bindPanel() == nullptr; }, 15000);
+            user.join();
+            EXPECT_TRUE(menuSeen);
+            EXPECT_EQ(bindPanel(), nullptr) << "the panel is gone";
+            EXPECT_FALSE(isBarMasterRegistered());
+            EXPECT_EQ(getLocalInkManager()->mode(), INK_MODE_WRITING) << "the mode is back";
+            EXPECT_EQ(FindWindowW(BAR_WINDOW_CLASS, L"PureTextMenu"), nullptr) << "no menu left";
+            stickers().clear();
+        }
+    }
+}
+
+// The main menu's markup entry asks for the switch as every other way does
+// (3050 from the queue, 1 to enter, 0 to leave), instead of switching in
+// the middle of the menu's own command.
+TEST_F(ServiceTest, TheMainMenusMarkupEntryPostsTheSwitch) {
+    ASSERT_TRUE(startAndWait());
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "entering" : "leaving");
+        const bool before = serviceState().markupMode;
+        runMenuCommand(14);
+        EXPECT_EQ(serviceState().markupMode.load(), before) << "not switched in place";
+        MSG posted = {};
+        ASSERT_TRUE(PeekMessageW(&posted, service_, WM_INK_MARKUP_SWITCH, WM_INK_MARKUP_SWITCH,
+                                 PM_NOREMOVE));
+        EXPECT_EQ(posted.wParam, on ? 1u : 0u);
+        EXPECT_TRUE(pumpUntil([&] { return serviceState().markupMode == on; }, 3000));
+    }
+}
+
+// The profile choice that a macro's {UseProfile:?} asks for is titled with
+// the first two letters of the language's name; the main menu's entry with
+// the two-letter code of the language.
+std::wstring g_menuTitle;
+void CALLBACK readMenuTitle(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND window = FindWindowW(BAR_WINDOW_CLASS, L"PureTextMenu");
+    auto* menu = window ? dynamic_cast<PureTextMenu*>(BarMaster::fromWindow(window)) : nullptr;
+    if (!menu || menu->items().empty()) return;
+    g_menuTitle = menu->items()[0].text;
+    KillTimer(nullptr, timer);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+TEST_F(ServiceTest, TheProfileChoiceIsTitledByWhoAsksForIt) {
+    ASSERT_TRUE(startAndWait());
+    const HKL layout = hookLibrary().askLastFocusKeyboardLayout();
+    ASSERT_EQ(LOWORD(reinterpret_cast<UINT_PTR>(layout)) & 0xFF, LANG_ENGLISH)
+        << "the test display's layout";
+    const struct {
+        const char* who;
+        std::function<void()> ask;
+        const wchar_t* title;
+    } cases[] = {
+        {"a macro",
+         [] {
+             std::thread([] {
+                 macroLink().chooseProfile(L"", generalSettings().useProfileScope);
+             }).join();
+         },
+         L"Choose profile (En):"},
+        {"the main menu", [] { runMenuCommand(22); }, L"Choose profile (en):"},
+    };
+    for (const auto& c : cases) {
+        g_menuTitle.clear();
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, readMenuTitle);
+        c.ask();
+        pumpUntil([] { return !g_menuTitle.empty(); }, 5000);
+        KillTimer(nullptr, timer);
+        EXPECT_EQ(g_menuTitle, c.title) << c.who;
+        pumpUntil([] { return FindWindowW(BAR_WINDOW_CLASS, L"PureTextMenu") == nullptr; }, 2000);
+    }
 }
 
 TEST_F(ServiceTest, StickersShowAndExpire) {

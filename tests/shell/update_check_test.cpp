@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,12 +16,14 @@
 #include "core/ServiceMessages.h"
 #include "core/ServiceState.h"
 #include "core/Settings.h"
+#include "core/Trace.h"
 #include "resources/resource.h"
 #include "shell/ServiceWindow.h"
 #include "shell/UpdateCheck.h"
 #include "tests/shell/LoopbackHttp.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/ModalDriver.h"
+#include "tests/support/TraceCapture.h"
 #include "tests/support/Screenshot.h"
 
 namespace {
@@ -404,6 +407,79 @@ TEST_F(UpdateCheck, MenuCheckKeepsTheThreadGoingAndEndsWithTheProgram) {
     EXPECT_FALSE(driver.found()) << "a closing program showed the check's box";
 }
 
+// Anyone on the way can rewrite the reply of the update site. A reply the
+// check cannot use is no answer, however it looks: a body announced at 2 GB,
+// a body longer than announced, a site that never answers. The check from
+// the menu says that no upgrade information is there and shows no update;
+// the program goes on, commits no memory for the announced size and keeps to
+// its time-out (a site that never answers is cut off when it passes). The
+// automatic check asks again later and offers nothing.
+TEST_F(UpdateCheck, RepliesThatCannotBeUsedAreNoAnswer) {
+    const std::string offer = answer("Download", "9.9", "A new version", "http://127.0.0.1/x");
+    struct Case {
+        const char* what;
+        LoopbackHttp::Response response;
+        const char* trace;  // what the fetch says of the reply
+    };
+    std::vector<Case> cases(3);
+    cases[0].what = "a body announced at 2 GB";
+    cases[0].response.body = offer;
+    cases[0].response.announced = 2147483648ll;
+    cases[0].trace = "UpdateCheck: a reply of 2147483648 bytes is no answer";
+    cases[1].what = "a body longer than announced";
+    cases[1].response.body = offer;
+    cases[1].response.shortBy = 7;
+    cases[1].trace = "";
+    cases[2].what = "a site that never answers";
+    cases[2].response.silent = true;
+    cases[2].trace = "UpdateCheck: no answer within 10000 ms";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LoopbackHttp site;
+        site.respond(c.response);
+        WriteSetting(nullptr, L"UpgURL", site.url(L"/upgrades").c_str(), SETTING_STRING, 0);
+        // Whatever the check shows is read and closed: the notice, or the
+        // update panel it must not show.
+        std::atomic<bool> done{false}, panelShown{false};
+        std::wstring text;
+        std::thread watcher([&] {
+            while (!done) {
+                if (HWND dialog = modal::findWindow(L"Scribix Update Panel")) {
+                    panelShown = true;
+                    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                }
+                if (HWND box = modal::findWindow(L"Scribix")) {
+                    Sleep(100);
+                    text = modal::controlText(box, 0xFFFF);
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
+                }
+                Sleep(50);
+            }
+        });
+        TraceCapture traces;
+        const DWORD start = GetTickCount();
+        checkForUpdateNow(nullptr);
+        const DWORD took = GetTickCount() - start;
+        done = true;
+        watcher.join();
+        EXPECT_FALSE(panelShown) << "no update is offered";
+        EXPECT_EQ(0u, text.find(L"Scribix upgrade information is unavailable."));
+        EXPECT_TRUE(traces.contains(c.trace)) << traces.text();
+        EXPECT_LT(took, 15000u) << "the menu's time-out holds";
+    }
+
+    // The automatic check: the 2 GB reply is asked again later, and nothing reaches
+    // the service window.
+    LoopbackHttp site;
+    site.respond(cases[0].response);
+    WriteSetting(nullptr, L"UpgURL", site.url(L"/upgrades").c_str(), SETTING_STRING, 0);
+    RecorderWindow recorder;
+    ASSERT_TRUE(startUpdateThread(recorder.hwnd));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return site.requests().size() >= 3; }, 10000));
+    EXPECT_TRUE(g_answers.empty());
+    EXPECT_TRUE(stopUpdateThread(5000));
+}
+
 TEST_F(UpdateCheck, MenuCheckShowsANewVersionAndItsLinkOpensOnlyOnTheUpdateSite) {
     struct Case {
         std::string link;
@@ -494,7 +570,14 @@ TEST_F(UpdateCheck, SkipWithoutALinkOrAVersionChangesNoSetting) {
         bool enabled = !c.skipEnabled;
         modal::Driver driver(L"Scribix Update Panel", [&](HWND dialog) {
             enabled = IsWindowEnabled(GetDlgItem(dialog, IDC_UPDATE_SKIP)) != FALSE;
-            EXPECT_TRUE(modal::clickControl(dialog, enabled ? IDC_UPDATE_SKIP : IDC_UPDATE_REMIND));
+            if (enabled) {
+                EXPECT_TRUE(modal::clickControl(dialog, IDC_UPDATE_SKIP));
+            } else {
+                // The button's command arrives all the same (a keyboard
+                // shortcut, another program): without a version it skips nothing.
+                PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_UPDATE_SKIP, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_UPDATE_SKIP)));
+            }
         });
         showUpdateAutoCheck(reinterpret_cast<LPARAM>(new UpdateInfo(c.info)));
         driver.join();

@@ -275,6 +275,25 @@ TEST_F(Collector, AnotherThreadsCloseRunsOnTheCollectorsThread) {
         << "the test thread's COM is untouched";
 }
 
+// A collector whose Release faults inside the platform's code is closed all
+// the same: the fault is traced, the program goes on and can make another.
+TEST_F(Collector, ACloseWhoseReleaseFaultsLeavesNoCollectorAndTheProgramGoesOn) {
+    ASSERT_TRUE(createPenEventsCollector(layer_));
+    TraceCapture traces;
+    tabletpc::faultOnRelease(__uuidof(IInkCollector), true);
+    closePenEventsCollector();
+    tabletpc::releaseFaultedObjects();
+    EXPECT_FALSE(isPenEventsCollectorActive());
+    EXPECT_TRUE(traces.contains("closePenEventsCollector: exception")) << traces.text();
+    EXPECT_TRUE(tabletpc::collectorLog().disabledOnThread != 0)
+        << "the steps before the faulting release ran";
+
+    ASSERT_TRUE(createPenEventsCollector(layer_)) << "a new collector after the fault";
+    drain();
+    ASSERT_TRUE(tabletpc::fireCursorButtonUp());
+    EXPECT_EQ(drain(), (std::vector<Entry>{kSeparator}));
+}
+
 TEST_F(Collector, TheShellClosesThroughTheBridge) {
     ASSERT_TRUE(createTabletCollector(layer_));
     EXPECT_TRUE(isTabletCollectorRunning());

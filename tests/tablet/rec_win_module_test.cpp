@@ -515,6 +515,68 @@ TEST_F(WinModule, FailuresToMakeAContextAreTracedStepByStep) {
     EXPECT_EQ(tabletpc::recognizerLog().inkObjectsAlive, inkBefore_);
 }
 
+// A platform object whose Release faults (an access violation inside the
+// platform's code) does not take the program with it: the fault is traced and
+// the context's other objects are still released.
+TEST_F(WinModule, AReleaseThatFaultsIsTracedAndTheOtherObjectsAreReleased) {
+    const struct {
+        IID object;
+        const char* trace;
+        int contextsLeft, inkLeft;  // what the fault keeps alive
+    } cases[] = {
+        {__uuidof(IInkRecognizerContext),
+         "FreeTPCCOntext: Exception: pCtx->m_pIInkRecoContext->Release", 1, 0},
+        {__uuidof(IInkRecognizers), "FreeTPCCOntext: Exception: pCtx->m_pIInkRecognizers->Release",
+         0, 0},
+        {__uuidof(IInkDisp), "FreeTPCCOntext: Exception: pCtx->m_pIInkDisp->Release", 0, 1},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.trace);
+        const PSO_HRC c = module_->createRecContext(*profile_);
+        ASSERT_NE(c, nullptr);
+        TraceCapture traces;
+        tabletpc::faultOnRelease(k.object, true);
+        EXPECT_EQ(module_->PSO_DeleteRecognitionContext(c), PSO_OK);
+        tabletpc::faultOnRelease(k.object, false);
+        EXPECT_TRUE(traces.contains(k.trace)) << traces.text();
+        EXPECT_EQ(tabletpc::recognizerLog().contextsAlive, contextsBefore_ + k.contextsLeft);
+        EXPECT_EQ(tabletpc::recognizerLog().inkObjectsAlive, inkBefore_ + k.inkLeft);
+        // The faulted object stays alive; the test lets it go.
+        tabletpc::releaseFaultedObjects();
+        EXPECT_EQ(tabletpc::recognizerLog().contextsAlive, contextsBefore_);
+        EXPECT_EQ(tabletpc::recognizerLog().inkObjectsAlive, inkBefore_);
+    }
+    // The module goes on working on this thread.
+    const PSO_HRC c = context();
+    tabletpc::setRecognizerScript(script({{{{L"after", IRC_Strong}}, {}}}));
+    EXPECT_EQ(session(c, stroke(10, 10)), PSO_OK);
+    std::unique_ptr<RecWordList> words = answers(c);
+    ASSERT_TRUE(words);
+    EXPECT_EQ(rt::textOf(*words), L"after");
+}
+
+// A platform call that faults while ink is handed over fails the call.
+TEST_F(WinModule, InkThePlatformFaultsOnFailsTheCall) {
+    const PSO_HRC c = context();
+    const PSO_SESSION_START start{0, 0};
+    ASSERT_EQ(module_->PSO_StartRecognitionSession(c, &start), PSO_OK);
+    const std::vector<PSO_POINT> ink = stroke(10, 10);
+    TraceCapture traces;
+    tabletpc::faultOnCreateStroke(true);
+    int32_t added = -1;
+    EXPECT_EQ(module_->PSO_AddInkToRecSession(c, ink.data(), static_cast<int32_t>(ink.size()), 0,
+                                              &added, 0),
+              PSO_ERR_FAILED);
+    tabletpc::faultOnCreateStroke(false);
+    EXPECT_TRUE(traces.contains("PSO_AddInkToRecSession: Exception...")) << traces.text();
+    EXPECT_EQ(added, 0);
+    // The next ink goes in.
+    EXPECT_EQ(module_->PSO_AddInkToRecSession(c, ink.data(), static_cast<int32_t>(ink.size()), 0,
+                                              &added, 0),
+              PSO_OK);
+    EXPECT_EQ(added, 1);
+}
+
 TEST_F(WinModule, AContextAsksForTheDefaultRecognizerOfItsLanguage) {
     const PSO_HRC c = context();
     ASSERT_NE(c, nullptr);

@@ -362,7 +362,8 @@ bool CVexaBar::createBar(HWND owner) {
     p.height = 10;
     p.owner = owner;
     p.instance = instance;
-    if (!create(p)) return false;
+    // Bars belong to the main thread, whose loop paints and moves them.
+    if (!create(p, true)) return false;
     onCreate();
     return true;
 }

@@ -256,27 +256,37 @@ void CBindPanel::markMenuUnits(bool open) {
         if (BarUnit* unit = findUnitById(id)) unit->setStateBits(UNIT_SELECTED, open, false);
 }
 
+void CBindPanel::closeAfterMenu() {
+    closeWanted_ = true;
+    if (openMenu_ && IsWindow(openMenu_)) PostMessageW(openMenu_, WM_CLOSE, 0, 0);
+}
+
+template <typename Menu>
+bool CBindPanel::runMenu(Menu menu, bool wakeOnChange) {
+    stopTimer();
+    idle_ = false;
+    const bool changed = menu();
+    idle_ = true;
+    if (closeWanted_) {
+        closeBindPanel();  // deletes this panel
+        return false;
+    }
+    if (wakeOnChange ? changed : shellLink().bindShowUpdatePending()) shellLink().wakeBindShow();
+    restartTimer();
+    return true;
+}
+
 LRESULT CBindPanel::onMessage(UINT code, LPARAM a, LPARAM b) {
     switch (code) {
         case BAR_UNIT_PICKED:
             switch (static_cast<UINT>(a)) {
-                case BIND_UNIT_FIELD: {
-                    stopTimer();
-                    idle_ = false;
-                    if (fieldMenu(nullptr)) shellLink().wakeBindShow();
-                    idle_ = true;
-                    restartTimer();
+                case BIND_UNIT_FIELD:
+                    // One menu at a time: a second would outlive the first's loop.
+                    if (idle_) runMenu([this] { return fieldMenu(nullptr); }, true);
                     return 0;
-                }
-                case BIND_UNIT_APPLICATION: {
-                    stopTimer();
-                    idle_ = false;
-                    applicationMenu();
-                    if (shellLink().bindShowUpdatePending()) shellLink().wakeBindShow();
-                    idle_ = true;
-                    restartTimer();
+                case BIND_UNIT_APPLICATION:
+                    if (idle_) runMenu([this] { return applicationMenu(); }, false);
                     return 0;
-                }
                 case BIND_UNIT_LEAVE:
                 case BIND_UNIT_LEAVE_TOO:
                     if (window()) PostMessageW(window(), WM_CLOSE, 0, 0);
@@ -308,15 +318,11 @@ LRESULT CBindPanel::onMessage(UINT code, LPARAM a, LPARAM b) {
             return 0;
         }
         case BIND_PANEL_STICKER_CLICK: {
+            if (!idle_) return 0;
             std::unique_ptr<CBindingInfo> info(
                 shellLink().copyStickerBindingInfo(reinterpret_cast<HWND>(a)));
-            if (!info || info->state == kStickerStateOpen) {
-                stopTimer();
-                idle_ = false;
-                if (fieldMenu(info.get())) shellLink().wakeBindShow();
-                idle_ = true;
-                restartTimer();
-            }
+            if (!info || info->state == kStickerStateOpen)
+                runMenu([this, &info] { return fieldMenu(info.get()); }, true);
             return 0;
         }
         default:
@@ -338,8 +344,11 @@ bool CBindPanel::applicationMenu() {
     menu->addItem(BIND_MENU_TEXT_FIELDS, L"For text fields only", listed && allowIfCaret ? 0x8 : 0);
     menu->addItem(BIND_MENU_NEVER, L"Never", listed && !allowIfCaret ? 0x8 : 0);
     markMenuUnits(true);
+    openMenu_ = menu->window();
     const UINT choice = menu->showModal();
+    openMenu_ = nullptr;
     markMenuUnits(false);
+    if (closeWanted_) return false;
     switch (choice) {
         case BIND_MENU_ALWAYS:
             appsFilter().removeApp(module);
@@ -371,9 +380,11 @@ bool CBindPanel::fieldMenu(const CBindingInfo* info) {
         menu->addSeparator(false);
         menu->addItem(BIND_MENU_CLOSE, L"Close menu", 0);
         markMenuUnits(true);
+        openMenu_ = menu->window();
         const UINT choice = menu->showModal();
+        openMenu_ = nullptr;
         markMenuUnits(false);
-        if (choice != BIND_MENU_NO_WRITING) return false;
+        if (closeWanted_ || choice != BIND_MENU_NO_WRITING) return false;
         toggleNoWriting(module);
         return true;
     }
@@ -384,9 +395,10 @@ bool CBindPanel::fieldMenu(const CBindingInfo* info) {
     std::wstring name;
     bool filterToggled = false;
     const bool chosen =
-        chooseProfileMenu(nullptr, found ? bound.profile : L"", name, &filterToggled);
+        chooseProfileMenu(nullptr, found ? bound.profile : L"", name, &filterToggled, &openMenu_);
+    openMenu_ = nullptr;
     markMenuUnits(false);
-    if (!chosen) return false;
+    if (closeWanted_ || !chosen) return false;
     // The filter entry of the menu says nothing about the field's profile:
     // its binding stays as it is.
     if (filterToggled) return true;
@@ -407,7 +419,7 @@ bool CBindPanel::fieldMenu(const CBindingInfo* info) {
 // ---- the profile choice menu ----
 
 bool chooseProfileMenu(const wchar_t* title, const std::wstring& current, std::wstring& name,
-                       bool* filterToggled) {
+                       bool* filterToggled, HWND* shownMenu) {
     name.clear();
     if (filterToggled) *filterToggled = false;
     RecModule* module = getRecMgr().getCurrentModule();
@@ -439,7 +451,9 @@ bool chooseProfileMenu(const wchar_t* title, const std::wstring& current, std::w
     }
     menu->addSeparator(false);
     menu->addItem(BIND_MENU_CLOSE, L"Close menu", 0);
+    if (shownMenu) *shownMenu = menu->window();
     const UINT choice = menu->showModal();
+    if (shownMenu) *shownMenu = nullptr;
     if (choice >= 1 && choice <= names.size()) {
         name = names[choice - 1];
         return true;
@@ -472,6 +486,13 @@ bool showBindPanel(HWND) {
 bool closeBindPanel() {
     win::ScopedLock lock(*panelLock());
     if (!g_panel) return false;
+    if (g_panel->menuRunning()) {
+        // This runs inside the menu's loop (a second instance's switch, the
+        // command message): the panel below it must live until the menu
+        // returns to it, which then ends binding mode.
+        g_panel->closeAfterMenu();
+        return true;
+    }
     delete g_panel;  // its destructor unregisters it and stops the binding thread
     shellLink().clearStickers();
     return true;

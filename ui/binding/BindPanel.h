@@ -59,12 +59,25 @@ class CBindPanel : public BarSmartBitmapMaster {
     // Brings the panel from its start far outside the screen onto it.
     void placeOnScreen();
 
+    // One of the panel's menus is running (its loop dispatches every message
+    // of the thread, binding mode's end among them).
+    bool menuRunning() const { return openMenu_ != nullptr; }
+    // Binding mode ends while a menu runs: the menu is closed, and the panel
+    // is deleted once the menu has returned to it (closeBindPanel).
+    void closeAfterMenu();
+
   private:
     void restartTimer();
     void stopTimer();
     void markMenuUnits(bool open);
+    // Runs one of the menus from a master message; false when binding mode
+    // ended meanwhile and the panel is gone (nothing of it may be touched).
+    template <typename Menu>
+    bool runMenu(Menu menu, bool wakeOnChange);
 
     bool idle_ = true;
+    HWND openMenu_ = nullptr;
+    bool closeWanted_ = false;
     HWND lastFocus_ = nullptr;
     UINT_PTR timer_ = 0;
     // The ink manager's mode before the panel switched it to binding.
@@ -86,8 +99,9 @@ CBindPanel* bindPanel();
 // filter is in use, "No writing over this app". `name` receives the chosen
 // profile (empty for the default); `filterToggled` tells that the filter
 // entry was chosen instead (true is answered with no name then).
+// `shownMenu`, when given, holds the menu's window while it runs.
 bool chooseProfileMenu(const wchar_t* title, const std::wstring& current, std::wstring& name,
-                       bool* filterToggled);
+                       bool* filterToggled, HWND* shownMenu = nullptr);
 
 // The screen saver check of the panel's timer; tests put their own.
 void setScreenSaverProbe(bool (*probe)());

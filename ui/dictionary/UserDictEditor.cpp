@@ -268,13 +268,27 @@ class UserDictEditDlg : public win::Dialog {
 
     void submit() {
         if (!changed_) return;
-        bool replaced = false;
+        bool same = false, replaced = false;
+        std::wstring refused;
         {
             WaitCursor wait;
             const WordSet words = splitWordList(itemText(hwnd(), IDC_DICT_LIST), 2);
-            if (!sameWords(words, shown_)) replaced = target_.replaceWords(words);
+            same = sameWords(words, shown_);
+            if (!same) replaced = target_.replaceWords(words, &refused);
         }
-        end(replaced ? 1 : 2);
+        if (same || replaced) {
+            end(replaced ? 1 : 2);
+            return;
+        }
+        // The dictionary is as it was; the user's list stays to be mended.
+        const std::wstring text =
+            refused.empty()
+                ? std::wstring(
+                      L"The words cannot be added to the user dictionary.\nThe "
+                      L"dictionary is unchanged.")
+                : L"The word \"" + refused +
+                      L"\" cannot be added to the user dictionary.\nThe dictionary is unchanged.";
+        MessageBoxW(hwnd(), text.c_str(), L"UserDict Word Error", MB_OK | MB_ICONEXCLAMATION);
     }
 
     DictEditTarget& target_;
@@ -362,16 +376,28 @@ LCID ProfileUserDict::locale() const {
                                                 : LOCALE_USER_DEFAULT;
 }
 
-bool ProfileUserDict::replaceWords(const WordSet& words) {
-    const UserDict* dictionary = profile_.findUserDict(key_.c_str());
-    if (!dictionary) return false;
+bool ProfileUserDict::replaceWords(const WordSet& words, std::wstring* refused) {
+    if (refused) refused->clear();
+    const UserDict* found = profile_.findUserDict(key_.c_str());
+    if (!found) return false;
+    const PSO_HUSERDICT handle = found->handle();
+    // The dictionary takes the new words whole or keeps the old ones: what it
+    // holds now is kept aside, and put back when a word cannot be added.
+    const WordSet old = this->words();
     // Emptied first, so that the words the user deleted are gone and the
-    // check below asks only the main dictionary.
+    // check asks only the main dictionary.
     if (!profile_.clearUserDict(key_)) return false;
-    bool all = true;
+    std::vector<std::wstring> added;
     for (const std::wstring& word : words)
-        if (!profile_.checkWord(word.c_str()) &&
-            !profile_.addWord(dictionary->handle(), word.c_str()))
-            all = false;
-    return all;
+        if (!profile_.checkWord(word.c_str())) added.push_back(word);
+    for (const std::wstring& word : added) {
+        if (profile_.addWord(handle, word.c_str())) continue;
+        if (refused) *refused = word;
+        profile_.clearUserDict(key_);
+        for (const std::wstring& back : old) profile_.addWord(handle, back.c_str());
+        profile_.addWord(handle, nullptr);  // the engine takes the list in again
+        return false;
+    }
+    profile_.addWord(handle, nullptr);
+    return true;
 }

@@ -24,8 +24,10 @@ class DictEditTarget {
     // Lower-cases words for the main-dictionary check.
     virtual LCID locale() const = 0;
     // The dictionary becomes the words of `words` the recognizer does not
-    // know: words the user deleted from the list are gone from it too.
-    virtual bool replaceWords(const WordSet& words) = 0;
+    // know: words the user deleted from the list are gone from it too. All
+    // or nothing: when one word cannot be added (it goes to `refused`), the
+    // dictionary keeps the words it had and the answer is false.
+    virtual bool replaceWords(const WordSet& words, std::wstring* refused = nullptr) = 0;
 };
 
 // A user dictionary (by its key) loaded into a recognition profile.
@@ -36,7 +38,7 @@ class ProfileUserDict : public DictEditTarget {
     WordSet words() override;
     bool knowsWord(const std::wstring& word) override;
     LCID locale() const override;
-    bool replaceWords(const WordSet& words) override;
+    bool replaceWords(const WordSet& words, std::wstring* refused = nullptr) override;
 
   private:
     RecProfile& profile_;

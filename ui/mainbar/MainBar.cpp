@@ -15,6 +15,9 @@
 #include "ui/bars/BarGestures.h"
 #include "ui/customize/ToolbarCustomization.h"
 #include "ui/markup/PickerBars.h"
+#include "win/Checks.h"
+
+#include <atomic>
 
 namespace {
 
@@ -38,7 +41,17 @@ const ButtonKind kButtons[] = {
     {MAIN_BAR_MENU, 70, L"menu_button64.png", L"menu_button32.png"},
 };
 
-CMainBar* g_mainBar = nullptr;
+// The slot: made, shown, hidden and freed on the main thread only (other
+// threads post 3101 to the service window); read atomically, since the
+// notification and tip paths may look at it from elsewhere.
+std::atomic<CMainBar*> g_mainBar{nullptr};
+
+// True on the thread that owns the bars (any thread before the program
+// names its main thread, as in tests of one floor).
+bool onBarThread() {
+    const DWORD main = win::mainThread();
+    return main == 0 || main == GetCurrentThreadId();
+}
 
 bool bindingAvailable() {
     const GeneralSettings& g = generalSettings();
@@ -95,7 +108,8 @@ CMainBar::CMainBar() : CBaseBar<CMainBar>(L"sxMainBar") { applySettings(readMain
 
 CMainBar::~CMainBar() {
     writeMainBarSettings(settings());
-    if (g_mainBar == this) g_mainBar = nullptr;
+    CMainBar* self = this;
+    g_mainBar.compare_exchange_strong(self, nullptr);
 }
 
 MainBarSettings CMainBar::settings() const {
@@ -222,7 +236,8 @@ void CMainBar::runCommand(UINT id) {
             const bool modifier =
                 (GetAsyncKeyState(VK_SHIFT) & 0x8000) || (GetAsyncKeyState(VK_CONTROL) & 0x8000);
             serviceState().snapshot = !modifier;
-            PostMessageW(service, WM_INK_MARKUP_SWITCH, 1, 0);
+            // The button toggles: in markup mode it leaves it.
+            postMarkupModeSwitch();
             break;
         }
         case MAIN_BAR_MENU: {
@@ -293,6 +308,7 @@ int CMainBar::onClientNotify(int event, LPARAM argument) {
         case INK_EVENT_RESULT_CHANGED:
         case INK_EVENT_RELEASED:
         case 14:
+        case kMainBarLanguageChanged:  // the buttons' states follow the language's module
             refreshButtons();
             break;
         case INK_EVENT_TIPS:
@@ -318,6 +334,12 @@ CMainBar* mainBar() { return g_mainBar; }
 
 bool createMainBar() {
     if (g_mainBar) return true;
+    if (!onBarThread()) {
+        // A bar made here would belong to a thread that never paints it.
+        debugTrace(L"MainBar: not made on thread %lu; the main thread makes it\n",
+                   GetCurrentThreadId());
+        return false;
+    }
     CMainBar* bar = new (std::nothrow) CMainBar;
     if (!bar) return false;
     g_mainBar = bar;
@@ -347,7 +369,7 @@ void showMainBarNow() {
 }
 
 void hideMainBar() {
-    createMainBar();
+    if (!createMainBar()) return;
     if (CMainBar* bar = g_mainBar) {
         bar->slideIn(300);
         KillTimer(bar->hwnd(), BAR_TIMER_AUTO_HIDE);
@@ -357,11 +379,7 @@ void hideMainBar() {
     }
 }
 
-void destroyMainBar() {
-    CMainBar* bar = g_mainBar;
-    g_mainBar = nullptr;
-    delete bar;
-}
+void destroyMainBar() { delete g_mainBar.exchange(nullptr); }
 
 void mainBarRefreshButtons() {
     CMainBar* bar = g_mainBar;
@@ -373,15 +391,21 @@ void mainBarRefreshButtons() {
 }
 
 void mainBarKeepOnTop() {
-    if (g_mainBar) g_mainBar->keepOnTop();
+    if (CMainBar* bar = g_mainBar) bar->keepOnTop();
 }
 
 void mainBarKeepInScreen() {
-    if (g_mainBar && !g_mainBar->dragging() && !g_mainBar->morphing()) g_mainBar->slideIn(300);
+    CMainBar* bar = g_mainBar;
+    if (bar && !bar->dragging() && !bar->morphing()) bar->slideIn(300);
 }
 
 bool mainBarWindowRect(RECT* rect) {
-    return g_mainBar && g_mainBar->hwnd() && GetWindowRect(g_mainBar->hwnd(), rect);
+    CMainBar* bar = g_mainBar;
+    return bar && bar->hwnd() && GetWindowRect(bar->hwnd(), rect);
+}
+
+void notifyMainBar(int event) {
+    if (CMainBar* bar = g_mainBar) bar->onClientNotify(event, 0);
 }
 
 // --- services the shell drives ---
@@ -400,14 +424,15 @@ void showMainBar(bool show) {
 }
 
 void wakeMainBar(int ms) {
-    if (g_mainBar && g_mainBar->meantVisible() && !g_mainBar->dragging() && !g_mainBar->morphing())
-        g_mainBar->slideIn(ms);
+    CMainBar* bar = g_mainBar;
+    if (bar && bar->meantVisible() && !bar->dragging() && !bar->morphing()) bar->slideIn(ms);
 }
 
 void restoreMainBar() {
-    if (!g_mainBar || !g_mainBar->meantVisible()) return;
+    CMainBar* bar = g_mainBar;
+    if (!bar || !bar->meantVisible()) return;
     showMainBarNow();
-    g_mainBar->keepOnTop();
+    bar->keepOnTop();
 }
 
 void refreshBarButtons() { mainBarRefreshButtons(); }

@@ -6,6 +6,7 @@
 
 #include "core/AppGlobals.h"
 #include "core/HookLibrary.h"
+#include "core/ServiceState.h"
 #include "core/Settings.h"
 #include "ink/LocalInkManager.h"
 #include "ink/SystemClient.h"
@@ -67,6 +68,9 @@ class GeneralPage : public SettingsPage {
             settings.autoUpdateLastAsk = 0;
             if (HWND service = getServiceWindow()) {
                 KillTimer(service, kUpdateCheckTimer);
+                // What was left of a long wait armed before is dropped too,
+                // or the timer would wait for it instead of checking.
+                serviceState().updateWaitLeftMs = 0;
                 if (settings.runAutoUpdate) SetTimer(service, kUpdateCheckTimer, 1000, nullptr);
             }
         }

@@ -293,22 +293,47 @@ class ProfileEditor {
 
     // Runs the user dictionary editor on the profile's dictionary, loaded
     // into the profile (and its own recognition context) on the first run;
-    // storing the profile saves it.
+    // storing the profile saves it. A first run that is cancelled takes the
+    // dictionary out again, so that the profile never holds one the user
+    // did not accept, and another name can be edited instead.
     void editDictionary() {
         RecProfile& profile = *state_->profile;
         const bool first = !state_->dictionaryEdited || profile.loadedUserDicts().empty();
+        bool madeContext = false;
+        std::wstring key;
         if (first) {
+            // The name "&Ok" would refuse is refused here too, before any
+            // file of that name is prepared.
+            const std::wstring typed = text(kDictionary);
+            if (typed != kNoDictionary && !isUsableDictionaryName(typed)) {
+                settingsMessageBox(dialog_, L"Wrong name for user dictionary",
+                                   L"UserDict Name Error", MB_OK | MB_ICONEXCLAMATION);
+                return;
+            }
             storeControls();
             if (profile.userDicts.empty()) return;
-            if (!profile.hasRecContext()) profile.createRecContext();
+            key = profile.userDictKey(profile.userDicts.front());
+            const bool wasLoaded = profile.findUserDict(key.c_str()) != nullptr;
+            if (!profile.hasRecContext()) {
+                if (!profile.createRecContext()) return;
+                madeContext = true;
+            }
             if (!profile.loadUserDict(profile.userDicts.front(), false)) return;
+            if (wasLoaded) key.clear();  // not prepared here: nothing to drop
         }
         const std::wstring name = profile.userDicts.front();
         ProfileUserDict target(profile, profile.userDictKey(name), name);
         if (runUserDictEditor(dialog_, target) == 1) {
             state_->dictionaryEdited = true;
             changed(false);
+            return;
         }
+        if (!first) return;
+        if (madeContext)
+            profile.releaseRecContext();  // the prepared dictionary goes with it
+        else if (!key.empty())
+            profile.dropUserDict(key);
+        update(false);
     }
 
     void storeControls() {
@@ -505,10 +530,12 @@ std::wstring profileContextHelp(int controlId, bool lexiconFiles) {
 
 bool storeProfileIntoDocument(IxlScribixHelper& document, const std::wstring& nameAtOpening,
                               RecProfile& profile) {
-    if (!profile.loadedUserDicts().empty()) {
-        const std::wstring key = profile.loadedUserDicts().begin()->first;
-        profile.saveUserDict(key, true);
-    }
+    // A profile the page edits holds only the dictionaries its editor
+    // prepared and the user accepted (a cancelled first edit drops its own):
+    // each is saved, not only the one whose name sorts first.
+    std::vector<std::wstring> keys;
+    for (const auto& loaded : profile.loadedUserDicts()) keys.push_back(loaded.first);
+    for (const std::wstring& key : keys) profile.saveUserDict(key, true);
     CLiteElem root;
     if (!document.dom().getRoot(root)) return false;
     // The profile's element, made under a scratch parent and copied from there.

@@ -97,9 +97,11 @@ class RecoPage : public SettingsPage {
         return text;
     }
 
-    // Fills the list; with `reload` the document is read again from the file.
+    // Fills the list; with `reload` the document is read again from the file
+    // and the options from the settings (a refill after an edit keeps the
+    // options the user chose and has not applied yet).
     void fill(bool reload, CXMLNode* toSelect) {
-        options_ = RecoOptions::fromSettings();
+        if (reload) options_ = RecoOptions::fromSettings();
         std::wstring language = selectedLanguage();
         if (language.empty()) {
             language = defaultLanguage();
@@ -155,6 +157,11 @@ class RecoPage : public SettingsPage {
         return element.isEmpty() ? L"" : attribute(element, L"name");
     }
 
+    // The list's items point at the document's elements: before the
+    // document loses one, the list lets go of all of them, so that nothing
+    // reads an element that is gone (the refill selects by name).
+    void forgetListItems() { SendMessageW(item(kList), LB_RESETCONTENT, 0, 0); }
+
     void updateButtons() {
         if (!document_) {
             for (int id : {kEdit, kNew, kCopy, kRemove}) enable(id, false);
@@ -200,6 +207,8 @@ class RecoPage : public SettingsPage {
         EdpDlgState state;
         prepareProfileEditor(state, profile.get(), document_.get());
         if (runProfileEditor(hwnd(), state) != 1) return;
+        // Storing may remove an element (a rename onto another profile).
+        forgetListItems();
         storeProfileIntoDocument(*document_, state.nameAtOpening, *profile);
         markChanged();
         fill(false, nullptr);
@@ -222,6 +231,7 @@ class RecoPage : public SettingsPage {
                                MB_OK | MB_ICONEXCLAMATION);
             return;
         }
+        forgetListItems();
         document_->removeItem(element);
         markChanged();
         fill(false, nullptr);
@@ -245,21 +255,21 @@ class RecoPage : public SettingsPage {
     // could not be written (the edits stay in the page).
     bool applyChanges() {
         RecModule* m = module();
-        if (!document_ || !m) return true;
+        // Without a change on the page there is nothing to save, and loading
+        // the profiles again would only release every profile's context and
+        // dictionaries.
+        if (!document_ || !m || !pending_) return true;
         const RecoOptions before = RecoOptions::fromSettings();
         GeneralSettings& settings = generalSettings();
-        if (pending_) {
-            if (!document_->save()) {
-                const std::wstring text =
-                    L"The recognition profiles could not be saved to " +
-                    std::wstring(document_->path().c_str()) +
-                    L".\nYour changes are kept: apply them again once the file can be written.";
-                settingsMessageBox(hwnd(), text.c_str(), L"Rec Profiles",
-                                   MB_OK | MB_ICONEXCLAMATION);
-                return false;
-            }
-            pending_ = false;
+        if (!document_->save()) {
+            const std::wstring text =
+                L"The recognition profiles could not be saved to " +
+                std::wstring(document_->path().c_str()) +
+                L".\nYour changes are kept: apply them again once the file can be written.";
+            settingsMessageBox(hwnd(), text.c_str(), L"Rec Profiles", MB_OK | MB_ICONEXCLAMATION);
+            return false;
         }
+        pending_ = false;
         settings.showCurrentRecProfile = options_.showCurrentRecProfile;
         settings.useContextReco = options_.useContextReco;
         settings.useAppFilters = options_.useAppFilters;

@@ -37,8 +37,12 @@ class FakeDictionary : public DictEditTarget {
     WordSet words() override { return words_; }
     bool knowsWord(const std::wstring& word) override { return mainWords.count(word) > 0; }
     LCID locale() const override { return MAKELCID(0x0409, SORT_DEFAULT); }
-    bool replaceWords(const WordSet& words) override {
+    bool replaceWords(const WordSet& words, std::wstring* refused) override {
         ++replaceCalls;
+        if (!refuse.empty() && words.count(refuse)) {
+            if (refused) *refused = refuse;
+            return false;
+        }
         words_.clear();
         for (const std::wstring& word : words)
             if (!knowsWord(word)) words_.insert(word);
@@ -47,6 +51,7 @@ class FakeDictionary : public DictEditTarget {
     Words current() const { return Words(words_.begin(), words_.end()); }
 
     std::set<std::wstring> mainWords = {L"paris", L"house", L"and"};
+    std::wstring refuse;  // a word the dictionary cannot take
     int replaceCalls = 0;
 
   private:
@@ -266,6 +271,29 @@ TEST_F(DictionaryEditor, UnchangedOrOneLetterEditsEndAsCancelled) {
     }
 }
 
+// A list the dictionary cannot take whole is refused with the word named;
+// the dialog stays open with the user's list, and the dictionary is as it was.
+TEST_F(DictionaryEditor, AListWithAWordTheDictionaryCannotTakeStaysOpen) {
+    FakeDictionary dictionary({L"alpha", L"Beta"});
+    dictionary.refuse = L"gamma";
+    std::wstring notice, listAfter;
+    modal::Driver driver(kEditorTitle, [&](HWND editor) {
+        userEdits(editor, L"alpha\r\ngamma");
+        EXPECT_TRUE(modal::clickControl(editor, IDC_DICT_SUBMIT));
+        notice = answerNotice(L"UserDict Word Error");
+        listAfter = modal::controlText(editor, IDC_DICT_LIST);
+        EXPECT_TRUE(modal::clickControl(editor, IDCANCEL));
+    });
+    EXPECT_EQ(2, runUserDictEditor(nullptr, dictionary));
+    driver.join();
+    EXPECT_FALSE(driver.closedByDriver());
+    EXPECT_EQ(
+        L"The word \"gamma\" cannot be added to the user dictionary.\nThe dictionary is unchanged.",
+        notice);
+    EXPECT_EQ(L"alpha\r\ngamma", listAfter) << "the user's list stays";
+    EXPECT_EQ((Words{L"alpha", L"Beta"}), dictionary.current());
+}
+
 TEST_F(DictionaryEditor, ImportOptionsShowRefuseASmallMinimumAndReset) {
     FakeDictionary dictionary({L"alpha"});
     importFilter().insideSet = L"#";
@@ -352,26 +380,46 @@ std::vector<std::wstring> wordsOf(RecProfile& profile, const std::wstring& key) 
     return words;
 }
 
-TEST(ProfileDictionary, ReplacingKeepsTheListAndDropsDeletedAndMainWords) {
+// The English engine's default profile with a user dictionary that holds
+// "Zorvane" and "scribbling".
+class ProfileDictionary : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(module.load());
+        profile = module.findProfile(L"#sys-default");
+        ASSERT_NE(nullptr, profile);
+        key = profile->userDictKey(L"default");
+        const UserDict* dictionary = profile->findUserDict(key.c_str());
+        ASSERT_NE(nullptr, dictionary);
+        ASSERT_TRUE(profile->addWord(dictionary->handle(), L"Zorvane"));
+        ASSERT_TRUE(profile->addWord(dictionary->handle(), L"scribbling"));
+    }
     rt::SettingsScope settings;
     TempDir data;
-    RecVexaModule module(rt::englishLibrary(), L"English", data.path());
-    ASSERT_TRUE(module.load());
-    RecProfile* profile = module.findProfile(L"#sys-default");
-    ASSERT_NE(nullptr, profile);
-    const std::wstring key = profile->userDictKey(L"default");
-    const UserDict* dictionary = profile->findUserDict(key.c_str());
-    ASSERT_NE(nullptr, dictionary);
-    ASSERT_TRUE(profile->addWord(dictionary->handle(), L"Zorvane"));
-    ASSERT_TRUE(profile->addWord(dictionary->handle(), L"scribbling"));
-    ASSERT_TRUE(profile->checkWord(L"house")) << "the main dictionary knows ordinary words";
+    RecVexaModule module{rt::englishLibrary(), L"English", data.path()};
+    RecProfile* profile = nullptr;
+    std::wstring key;
+};
 
+TEST_F(ProfileDictionary, ReplacingKeepsTheListAndDropsDeletedAndMainWords) {
+    ASSERT_TRUE(profile->checkWord(L"house")) << "the main dictionary knows ordinary words";
     ProfileUserDict target(*profile, key, L"default");
     const WordSet shown = target.words();
     EXPECT_EQ((Words{L"scribbling", L"Zorvane"}), Words(shown.begin(), shown.end()));
     ASSERT_TRUE(target.replaceWords(WordSet{L"Zorvane", L"Vexascript", L"house"}));
     EXPECT_EQ((Words{L"Vexascript", L"Zorvane"}), wordsOf(*profile, key))
         << "scribbling was deleted; house is the main dictionary's";
+}
+
+// A word the engine cannot take (it has no letter of the module's code page)
+// fails the whole replacement: the dictionary keeps the words it had, not the
+// part of the new list that went in before the failure.
+TEST_F(ProfileDictionary, AWordThatCannotBeAddedLeavesTheDictionaryAsItWas) {
+    ProfileUserDict target(*profile, key, L"default");
+    std::wstring refused;
+    EXPECT_FALSE(target.replaceWords(WordSet{L"Aardvarkly", L"\u65e5\u672c\u8a9e"}, &refused));
+    EXPECT_EQ(refused, L"\u65e5\u672c\u8a9e");
+    EXPECT_EQ((Words{L"Zorvane", L"scribbling"}), wordsOf(*profile, key));
 }
 
 }  // namespace

@@ -242,8 +242,10 @@ TEST_F(MainBarX11, EachButtonSendsItsCommand) {
         WPARAM wParam;
         LPARAM lParam;
         bool checkLParam;
+        bool inMarkup = false;
     } cases[] = {
         {MAIN_BAR_MARKUP, WM_INK_MARKUP_SWITCH, 1, 0, true},
+        {MAIN_BAR_MARKUP, WM_INK_MARKUP_SWITCH, 0, 0, true, true},  // the button toggles
         {MAIN_BAR_PUNCTUATION, WM_INK_OUTPUT_RECORD, 0, 0, false},
         {MAIN_BAR_CORRECTION, WM_INK_WORDLIST_FOR_SELECTION, 0, 0, true},
         {MAIN_BAR_BINDING, WM_INK_BINDING_PANEL, 1, 0, true},
@@ -253,10 +255,12 @@ TEST_F(MainBarX11, EachButtonSendsItsCommand) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         g_service.clear();
+        serviceState().markupMode = c.inMarkup;
         const int penBefore = manager_->getPenState().penOn;
         const POINT p = centreOf(c.button);
         ASSERT_TRUE(runXdotool("mousemove " + at(p.x, p.y) + " sleep 0.2 click 1"));
         sxtest::pumpUntil([&] { return c.message ? serviceCount(c.message) > 0 : false; }, 1500);
+        serviceState().markupMode = false;
         if (c.message == 0) {
             EXPECT_EQ(manager_->getPenState().penOn, penBefore ? 0 : 1);
             continue;

@@ -3,13 +3,16 @@
 // files a round trip writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "recognition/LexiconTable.h"
+#include "recognition/Macro.h"
 #include "recognition/RecMgr.h"
 #include "recognition/RecModule.h"
 #include "recognition/RecProfile.h"
+#include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
 #include "tests/recognition/RecTestSupport.h"
 #include "tests/support/TempDir.h"
@@ -348,6 +351,96 @@ TEST_F(EditorsTest, TheDictionaryEditorFillsTheProfilesDictionaryWhichStoringSav
         << "storing saved the dictionary";
 }
 
+// A first dictionary edit that is cancelled leaves nothing behind: the
+// dictionary it prepared is dropped, so that another name edited next is the
+// one the profile keeps and stores.
+TEST_F(EditorsTest, ACancelledFirstDictionaryEditDropsWhatItPrepared) {
+    RecProfile profile(module);
+    profile.name = L"Letters";
+    profile.userDicts.clear();
+    IxlScribixHelper document(IXL_KIND_PROFILE);
+    ASSERT_TRUE(document.load(module->getProfilesFilePath().c_str(), true));
+    EdpDlgState state;
+    prepareProfileEditor(state, &profile, &document);
+    auto nameDictionary = [](HWND editor, const wchar_t* name) {
+        SetDlgItemTextW(editor, 3105, name);
+        SendMessageW(editor, WM_COMMAND, MAKEWPARAM(3105, CBN_EDITCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(editor, 3105)));
+    };
+    bool comboAfterCancel = false;
+    driver::Driver steps;
+    steps.then(L"Edit Profile", [&](HWND editor) {
+        nameDictionary(editor, L"alpha");
+        driver::postClick(editor, 3075);
+    });
+    steps.then(L"Edit User Dictionary - alpha",
+               [](HWND dictionary) { driver::click(dictionary, IDCANCEL); });
+    steps.then(L"Edit Profile", [&](HWND editor) {
+        comboAfterCancel = IsWindowEnabled(GetDlgItem(editor, 3105)) != FALSE;
+        nameDictionary(editor, L"zeta");
+        driver::postClick(editor, 3075);
+    });
+    steps.then(L"Edit User Dictionary - zeta", [](HWND dictionary) {
+        SetDlgItemTextW(dictionary, 3074, L"Zorblax\r\nQuuxly");
+        SendMessageW(dictionary, WM_COMMAND, MAKEWPARAM(3074, EN_CHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dictionary, 3074)));
+        driver::click(dictionary, 3071);
+    });
+    steps.then(L"Edit Profile", [](HWND editor) { driver::click(editor, IDOK); });
+    INT_PTR result = 0;
+    ASSERT_TRUE(steps.run([&] { result = runProfileEditor(nullptr, state); }));
+    ASSERT_EQ(result, 1);
+    EXPECT_TRUE(comboAfterCancel) << "a cancelled edit leaves the name open";
+    EXPECT_EQ(profile.userDicts, std::vector<std::wstring>{L"zeta"});
+    std::vector<std::wstring> loaded;
+    for (const auto& entry : profile.loadedUserDicts()) loaded.push_back(entry.first);
+    EXPECT_EQ(loaded, std::vector<std::wstring>{profile.userDictKey(L"zeta")})
+        << "only the edited dictionary stays loaded";
+    ASSERT_TRUE(storeProfileIntoDocument(document, state.nameAtOpening, profile));
+    const std::wstring extension = module->getUserDictExtension();
+    EXPECT_EQ(GetFileAttributesW((data.path() + L"\\English\\alpha" + extension).c_str()),
+              INVALID_FILE_ATTRIBUTES)
+        << "the cancelled dictionary is not saved";
+    const std::wstring zeta = data.path() + L"\\English\\zeta" + extension;
+    ASSERT_NE(GetFileAttributesW(zeta.c_str()), INVALID_FILE_ATTRIBUTES) << "zeta is saved";
+    // Read back through a profile of its own: the new words reached the disk.
+    RecProfile reader(module);
+    reader.userDicts = {L"zeta"};
+    ASSERT_TRUE(reader.createRecContext());
+    std::vector<std::wstring> words;
+    reader.enumUserDictWords(
+        reader.userDictKey(L"zeta"),
+        [](const wchar_t* word, void* out) {
+            static_cast<std::vector<std::wstring>*>(out)->push_back(word);
+            return 1;
+        },
+        &words);
+    std::sort(words.begin(), words.end());
+    EXPECT_EQ(words, (std::vector<std::wstring>{L"Quuxly", L"Zorblax"}));
+}
+
+// "&Edit" refuses a dictionary name that "&Ok" refuses: no file outside the
+// data folder is prepared.
+TEST_F(EditorsTest, TheDictionaryEditRefusesANameOkRefuses) {
+    RecProfile profile(module);
+    profile.name = L"Named";
+    EdpDlgState state;
+    prepareProfileEditor(state, &profile, nullptr);
+    driver::Driver steps;
+    steps.then(L"Edit Profile", [&](HWND editor) {
+        SetDlgItemTextW(editor, 3105, L"..\\..\\elsewhere");
+        SendMessageW(editor, WM_COMMAND, MAKEWPARAM(3105, CBN_EDITCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(editor, 3105)));
+        settings.shown.clear();
+        driver::click(editor, 3075);
+        driver::click(editor, IDCANCEL);
+    });
+    ASSERT_TRUE(steps.run([&] { runProfileEditor(nullptr, state); }, 20000));
+    EXPECT_TRUE(sawMessage(L"Wrong name for user dictionary"));
+    EXPECT_TRUE(profile.loadedUserDicts().empty());
+    EXPECT_FALSE(profile.hasRecContext());
+}
+
 // Two engine folders, English and German, over the installed library.
 class TwoLanguagesTest : public EditorsTest {
   protected:
@@ -485,6 +578,122 @@ TEST_F(EditorsTest, ProfilesThatCannotBeSavedStayInThePage) {
     EXPECT_NE(readFile(path).find("name=\"Kept\""), std::string::npos) << "saved once it could be";
 }
 
+// Profiles of the test's own in the language's profiles file.
+void addProfiles(RecModule* module, std::initializer_list<const wchar_t*> names) {
+    RecModule::ProfileLock lock = module->lockProfiles();
+    for (const wchar_t* name : names) {
+        RecProfile profile(module);
+        profile.name = name;
+        profile.description = std::wstring(L"about ") + name;
+        module->addProfile(profile, true);
+    }
+    module->saveProfiles(false);
+}
+
+void selectProfile(HWND reco, const wchar_t* name) {
+    HWND list = GetDlgItem(reco, 3095);
+    SendMessageW(list, LB_SELECTSTRING, -1, reinterpret_cast<LPARAM>(name));
+    SendMessageW(reco, WM_COMMAND, MAKEWPARAM(3095, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+// Removing a profile, and renaming one onto another with "Yes", change the
+// page's document under the list: the page then fills its list again without
+// reading the elements that are gone (the test prefix's heap checks show a
+// read of freed memory).
+TEST_F(EditorsTest, RemovingAndRenamingOntoAnotherRefillTheListWithoutTheGoneProfile) {
+    addProfiles(module, {L"Alpha", L"Beta", L"Gamma"});
+    std::vector<std::wstring> afterRemove, afterRename;
+    std::wstring selectedAfterRename;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND) {
+        HWND reco = settingsPageWindow(5);
+        selectProfile(reco, L"Alpha");
+        driver::click(reco, 3098);  // "Re&move"
+        afterRemove = listItems(GetDlgItem(reco, 3095));
+        selectProfile(reco, L"Gamma");
+        driver::postClick(reco, 3097);  // "&Edit"
+    });
+    steps.then(L"Edit Profile", [&](HWND editor) {
+        settings.answers = {IDYES};
+        SetDlgItemTextW(editor, 3099, L"Beta");
+        driver::click(editor, IDOK);
+    });
+    steps.then(kCaption, [&](HWND dialog) {
+        HWND reco = settingsPageWindow(5);
+        afterRename = listItems(GetDlgItem(reco, 3095));
+        selectedAfterRename = st::itemText(reco, 3125);
+        driver::click(dialog, kSettingsOk);
+    });
+    ASSERT_TRUE(open(steps, kRecoTitle));
+    auto has = [](const std::vector<std::wstring>& v, const wchar_t* name) {
+        return std::find(v.begin(), v.end(), name) != v.end();
+    };
+    EXPECT_FALSE(has(afterRemove, L"Alpha"));
+    EXPECT_TRUE(has(afterRemove, L"Beta"));
+    EXPECT_TRUE(has(afterRename, L"Beta"));
+    EXPECT_FALSE(has(afterRename, L"Gamma"));
+    EXPECT_EQ(selectedAfterRename, L"about Gamma") << "the renamed profile is selected";
+    IxlScribixHelper saved(IXL_KIND_PROFILE);
+    ASSERT_TRUE(saved.load(module->getProfilesFilePath().c_str(), true));
+    const std::vector<std::wstring> names = itemNames(saved.dom());
+    EXPECT_FALSE(has(names, L"Alpha"));
+    EXPECT_FALSE(has(names, L"Gamma"));
+    EXPECT_EQ(std::count(names.begin(), names.end(), L"Beta"), 1);
+    CLiteElem beta;
+    ASSERT_TRUE(saved.findItemByName(beta, L"Beta"));
+    XString description;
+    beta.getAttrString(L"description", description);
+    EXPECT_EQ(std::wstring(description.c_str()), L"about Gamma") << "Gamma's settings under Beta";
+}
+
+// Options chosen in "Advanced..." wait for Apply in the page; a later edit of
+// the profiles list does not put the stored ones back.
+TEST_F(EditorsTest, AdvancedOptionsSurviveALaterProfileEdit) {
+    generalSettings().useProfileScope = 1;
+    generalSettings().useAppFilters = 0;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND) { driver::postClick(settingsPageWindow(5), 3100); });
+    steps.then(L"Advanced recognition options", [&](HWND advanced) {
+        CheckRadioButton(advanced, 3131, 3133, 3131);
+        CheckDlgButton(advanced, 3136, BST_CHECKED);
+        driver::click(advanced, IDOK);
+    });
+    steps.then(kCaption, [&](HWND) { driver::postClick(settingsPageWindow(5), 3096); });
+    steps.then(L"New Profile", [&](HWND editor) {
+        SetDlgItemTextW(editor, 3099, L"Later");
+        driver::click(editor, IDOK);
+    });
+    steps.then(kCaption, [&](HWND dialog) { driver::click(dialog, kSettingsOk); });
+    ASSERT_TRUE(open(steps, kRecoTitle));
+    EXPECT_EQ(generalSettings().useProfileScope, 0);
+    EXPECT_EQ(generalSettings().useAppFilters, 1);
+    EXPECT_NE(readFile(module->getProfilesFilePath()).find("name=\"Later\""), std::string::npos);
+}
+
+// Apply without a change on the page leaves the language's profiles as they
+// are: nothing is saved and the module does not load them again (which would
+// release every profile's context and dictionaries).
+TEST_F(EditorsTest, ApplyWithoutAPageChangeReloadsNothing) {
+    addProfiles(module, {L"Kept"});
+    const std::wstring path = module->getProfilesFilePath();
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        // Another writer adds a profile to the file meanwhile.
+        std::string file = readFile(path);
+        const size_t end = file.rfind("</profiles>");
+        ASSERT_NE(end, std::string::npos);
+        file.insert(end, "\t<profile name=\"FromOutside\"/>\r\n");
+        ASSERT_TRUE(writeFile(path, file));
+        driver::click(dialog, kSettingsApply);
+        driver::click(dialog, kSettingsOk);
+    });
+    ASSERT_TRUE(open(steps, kRecoTitle));
+    RecModule::ProfileLock lock = module->lockProfiles();
+    EXPECT_NE(module->findProfile(L"Kept"), nullptr);
+    EXPECT_EQ(module->findProfile(L"FromOutside"), nullptr) << "the profiles were not reloaded";
+    EXPECT_NE(readFile(path).find("FromOutside"), std::string::npos) << "nor saved over";
+}
+
 TEST(ProfileEditorRules, ThePlatformRecognizerOffersItsThirteenLexiconsInTableOrder) {
     RecProfile profile(nullptr);
     const std::vector<std::wstring> expected = {
@@ -613,6 +822,62 @@ TEST_F(EditorsTest, ANewMacroIsCheckedThenSavedIntoMacroXml) {
     EXPECT_NE(file.find("name=\"addr\""), std::string::npos) << file;
     EXPECT_NE(file.find("1 Main Street{Enter}"), std::string::npos) << file;
     EXPECT_NE(file.find("type=\"keystroke\""), std::string::npos) << file;
+}
+
+// What a macro typed, as one string: characters as themselves, keys as "[0D]".
+class TypedKeys : public MacroLink {
+  public:
+    std::wstring typed;
+    void typeCharKey(UINT code, HKL, bool) override { typed += static_cast<wchar_t>(code); }
+    void typeVirtualKey(WORD key) override {
+        wchar_t text[8];
+        swprintf(text, 8, L"[%02X]", key);
+        typed += text;
+    }
+    void typeString(const wchar_t* text, HKL, bool) override { typed += text; }
+};
+
+// A keystroke macro of three lines, typed into the editor as the user types
+// it (its box gives CR LF between the lines), saved by Apply, read back by a
+// program started again and played: three lines and two Enters.
+TEST_F(EditorsTest, AThreeLineMacroTypedInTheEditorPlaysThreeLinesAndTwoEnters) {
+    std::wstring inTheBox;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND) { driver::postClick(settingsPageWindow(4), 3058); });
+    steps.then(L"Edit Macro", [&](HWND editor) {
+        SetDlgItemTextW(editor, 3060, L"lines");
+        SetForegroundWindow(editor);
+        st::clickControl(GetDlgItem(editor, 3061));
+        hostshell::run(
+            "(sleep 0.3; xdotool type one; xdotool key Return; xdotool type two; "
+            "xdotool key Return; xdotool type three) >/dev/null 2>&1 &",
+            5000);
+    });
+    steps.thenAfter(2500, L"Edit Macro", [&](HWND editor) {
+        inTheBox = st::itemText(editor, 3061);
+        driver::click(editor, IDOK);
+    });
+    steps.then(kCaption, [&](HWND dialog) {
+        driver::click(dialog, kSettingsApply);
+        driver::click(dialog, kSettingsCancel);
+    });
+    ASSERT_TRUE(open(steps, kMacrosTitle));
+    EXPECT_EQ(inTheBox, L"one\r\ntwo\r\nthree");
+    const std::string file = readFile(macroFile());
+    EXPECT_NE(file.find("name=\"lines\""), std::string::npos) << file;
+
+    // The program starts again: its module reads the macro file anew.
+    ASSERT_TRUE(getRecMgr().loadEngines(nullptr));
+    RecModule* restarted = getRecMgr().getModule(L"English");
+    ASSERT_NE(restarted, nullptr);
+    ASSERT_TRUE(restarted->hasMacro(L"lines"));
+    TypedKeys keys;
+    setMacroLink(&keys);
+    const bool ran = restarted->runMacro(L"lines", nullptr, nullptr);
+    setMacroLink(nullptr);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(keys.typed, L"one\rtwo\rthree");
+    EXPECT_EQ(std::count(keys.typed.begin(), keys.typed.end(), L'\r'), 2) << "two Enters";
 }
 
 TEST_F(EditorsTest, ALaunchMacroIsSplitForEditingAndJoinedAgain) {

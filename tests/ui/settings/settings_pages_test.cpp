@@ -2,7 +2,10 @@
 // through the dialog on the X display, and the rules of their values.
 #include <gtest/gtest.h>
 
+#include "core/AppGlobals.h"
 #include "core/HookLibrary.h"
+#include "core/ServiceMessages.h"
+#include "core/ServiceState.h"
 #include "tests/support/Screenshot.h"
 #include "tests/ui/settings/DialogDriver.h"
 #include "tests/ui/settings/SettingsTestSupport.h"
@@ -242,6 +245,33 @@ TEST_F(SettingsRoundTripTest, AStoredFontSizeAboveTheSpinIsStoredAsItsEnd) {
     ASSERT_TRUE(open(steps));
     EXPECT_EQ(shown, L"40");
     EXPECT_EQ(wordListBarSettings().mainFontSize, 400);
+}
+
+// "Check for auto-upgrades" switched off and on again asks for a check one
+// second later: no part of a long wait armed before is left to run first.
+TEST_F(SettingsRoundTripTest, ReenablingAutoUpgradesChecksSoon) {
+    HWND service = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+    appGlobals().serviceWindow = service;
+    generalSettings().runAutoUpdate = 1;
+    // What the service window keeps of a 30-day period beyond the first step.
+    serviceState().updateWaitLeftMs = 30ull * 86400000ull - 0x7FFFFFFFull;
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        HWND general = settingsPageWindow(0);
+        CheckDlgButton(general, 2030, BST_UNCHECKED);
+        driver::click(dialog, kSettingsApply);
+        CheckDlgButton(settingsPageWindow(0), 2030, BST_CHECKED);
+        driver::click(dialog, kSettingsApply);
+        driver::click(dialog, kSettingsOk);
+    });
+    ASSERT_TRUE(open(steps));
+    EXPECT_EQ(generalSettings().runAutoUpdate, 1);
+    EXPECT_EQ(serviceState().updateWaitLeftMs, 0u) << "the check comes when the timer fires";
+    EXPECT_TRUE(KillTimer(service, TIMER_UPDATE_CHECK)) << "timer 21 is armed";
+    appGlobals().serviceWindow = nullptr;
+    DestroyWindow(service);
+    serviceState().updateWaitLeftMs = 0;
 }
 
 TEST_F(SettingsRoundTripTest, APenColourOutsideTheTableChecksNoSwatch) {
