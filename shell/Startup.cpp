@@ -26,6 +26,7 @@
 #include "UpdateCheck.h"
 #include "core/SystemHooks.h"
 #include "ui/tips/Tips.h"
+#include "ui/binding/BindPanel.h"
 #include "ui/menus/WordListMenu.h"
 #include "core/Trace.h"
 #include "outside/ZVCrashRep.h"
@@ -474,6 +475,10 @@ void stopInkService() {
     // Markup mode ends while its bar, its canvas and the clipping tool are
     // all still there: the ink manager deletes the bar with its clients next.
     if (serviceState().markupMode) switchMarkupMode(false);
+    // Binding mode ends before the ink manager deletes its clients: a panel
+    // whose menu is running (the close came inside it) is left to the menu,
+    // which deletes it when it returns.
+    closeBindPanel();
 
     LocalInkManager* manager = g.inkManager;
     g.inkManager = nullptr;

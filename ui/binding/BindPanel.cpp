@@ -491,6 +491,10 @@ bool closeBindPanel() {
         // command message): the panel below it must live until the menu
         // returns to it, which then ends binding mode.
         g_panel->closeAfterMenu();
+        // The program may be closing inside the menu: the ink manager, which
+        // deletes its clients as it goes, must leave this one to its menu.
+        if (LocalInkManager* manager = g_panel->inkManager())
+            if (manager->isRegistered(g_panel)) manager->unregisterClient(g_panel, false);
         return true;
     }
     delete g_panel;  // its destructor unregisters it and stops the binding thread
