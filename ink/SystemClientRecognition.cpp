@@ -468,12 +468,8 @@ void SystemClient::deliverPendingGesture(wchar_t code, InkTrace* trace, HWND tar
     delete trace;
     if (code == 2) {
         setCurrentRecResult(nullptr, true, true);
-        auto* record = new (std::nothrow)
-            OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0};
-        HWND service = getServiceWindow();
-        if (record && !(service && PostMessageW(service, WM_INK_OUTPUT_RECORD, 0,
-                                                reinterpret_cast<LPARAM>(record))))
-            delete record;
+        postOutputRecord(getServiceWindow(),
+                         OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0});
         traceCurrentResult();
         return;
     }

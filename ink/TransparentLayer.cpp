@@ -176,7 +176,8 @@ LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wPara
             hookLibrary().showCurrentCursor(0);
             break;
         case WM_INK_MENU_TRACK: {
-            const auto* record = reinterpret_cast<const MenuTrackRecord*>(lParam);
+            // Only a record this process holds while it sends the message.
+            const MenuTrackRecord* record = win::peekRecord<MenuTrackRecord>(lParam);
             if (!record) return 0;
             return TrackPopupMenuEx(record->menu, record->flags, record->x, record->y, window,
                                     nullptr);

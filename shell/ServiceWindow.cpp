@@ -248,7 +248,8 @@ LRESULT createMenuOwner(HWND service) {
 }
 
 LRESULT onOutputRecord(LPARAM lParam) {
-    auto* record = reinterpret_cast<OutputRecord*>(lParam);
+    // Only a record this process made: any program can post the number.
+    const std::unique_ptr<OutputRecord> record = win::takeRecord<OutputRecord>(lParam);
     if (!record) return 0;
     if (record->target && record->typed) PostMessageW(record->target, WM_NULL, 0x3034, 0);
     int value =
@@ -268,12 +269,11 @@ LRESULT onOutputRecord(LPARAM lParam) {
             typeCharKey(static_cast<UINT>(value), layout, false);
         setCurrentRecResult(nullptr, true, true);
     }
-    delete record;
     return 0;
 }
 
 LRESULT onCommandRecord(LPARAM lParam) {
-    auto* record = reinterpret_cast<CommandRecord*>(lParam);
+    const std::unique_ptr<CommandRecord> record = win::takeRecord<CommandRecord>(lParam);
     if (!record) return 0;
     const bool plainMarkup = g_state.markupMode && !g_state.snapshot;
     int answer = 0;
@@ -286,7 +286,6 @@ LRESULT onCommandRecord(LPARAM lParam) {
     }
     if (answer > 0) setMarkupColorEntry(answer - 1);
     if (plainMarkup) resetPenInputQueue();
-    delete record;
     return answer;
 }
 
@@ -535,13 +534,17 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return onOutputRecord(lParam);
         case WM_INK_UPDATE_ANSWER:
             if (lParam) {
+                bool shown;
                 {
                     MouseTransparentScope transparent;
-                    showUpdateAutoCheck(lParam);
+                    shown = showUpdateAutoCheck(lParam);
                 }
-                KillTimer(window, TIMER_UPDATE_CHECK);
-                g_state.updateWaitLeftMs = 0;
-                if (generalSettings().runAutoUpdate) armUpdateTimer(window, updatePeriodMs());
+                // An argument that names no answer of this process changes nothing.
+                if (shown) {
+                    KillTimer(window, TIMER_UPDATE_CHECK);
+                    g_state.updateWaitLeftMs = 0;
+                    if (generalSettings().runAutoUpdate) armUpdateTimer(window, updatePeriodMs());
+                }
             } else if (wParam == UPDATE_ANSWER_REARM) {
                 KillTimer(window, TIMER_UPDATE_CHECK);
                 g_state.updateWaitLeftMs = 0;
@@ -737,9 +740,8 @@ int trackMenu(const std::vector<MenuEntry>& entries) {
     }
     POINT at = {0, 0};
     GetCursorPos(&at);
-    MenuTrackRecord record = {menu, at.x, at.y, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON};
-    const int command = static_cast<int>(
-        SendMessageW(owner, WM_INK_MENU_TRACK, 0, reinterpret_cast<LPARAM>(&record)));
+    const int command =
+        trackMenuThrough(owner, {menu, at.x, at.y, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON});
     DestroyMenu(menu);
     return command;
 }
@@ -942,11 +944,9 @@ void runMenuCommand(int command) {
 LRESULT postServiceCommandRecord(INT_PTR code, INT_PTR argument1, INT_PTR argument2, bool post) {
     HWND service = getServiceWindow();
     if (!service) return 0;
-    auto* record = new CommandRecord{code, argument1, argument2};
-    if (!post)
-        return SendMessageW(service, WM_INK_COMMAND_RECORD, 0, reinterpret_cast<LPARAM>(record));
-    if (!PostMessageW(service, WM_INK_COMMAND_RECORD, 0, reinterpret_cast<LPARAM>(record)))
-        delete record;
+    const CommandRecord record = {code, argument1, argument2};
+    if (!post) return sendCommandRecord(service, record);
+    postCommandRecord(service, record);
     return 0;
 }
 
@@ -1002,7 +1002,8 @@ LRESULT CALLBACK ServiceWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
 LRESULT CALLBACK MenuOwnerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INK_MENU_TRACK: {
-            const auto* record = reinterpret_cast<const MenuTrackRecord*>(lParam);
+            // Only a record this process holds while it sends the message.
+            const MenuTrackRecord* record = win::peekRecord<MenuTrackRecord>(lParam);
             if (!record) return 0;
             SetForegroundWindow(window);
             const BOOL chosen = TrackPopupMenuEx(record->menu, record->flags, record->x, record->y,

@@ -176,7 +176,7 @@ class ServiceWindowStandIn {
         if (self && message == WM_INK_CLEAR_STICKERS) stickers().clear();
         if (self && message >= WM_INK_START_SERVICES && message <= WM_INK_ICON_NOTIFY) {
             self->messages_.push_back(message);
-            if (message == WM_INK_OUTPUT_RECORD) delete reinterpret_cast<OutputRecord*>(lParam);
+            if (message == WM_INK_OUTPUT_RECORD) win::takeRecord<OutputRecord>(lParam);
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);
