@@ -188,7 +188,7 @@ int InkBlotClient::onStrokes(InkPoint* points, int count) {
         case BlotGesture::Punctuation: {
             const int value = shellLink().showPunctuationPopup(nullptr, window, POINT{0, 0}, 1);
             if (value != 0) {
-                const wchar_t text[2] = {static_cast<wchar_t>(value), 0};
+                const wchar_t text[2] = {static_cast<wchar_t>(characterOfPickedValue(value)), 0};
                 typeText(manager, window, text, false, layout);
                 Sleep(kAfterOutputMs);
                 setCurrentRecResult(nullptr, true, true);

@@ -256,7 +256,7 @@ LRESULT onOutputRecord(LPARAM lParam) {
         showPunctuationPopup(record->ownerList, record->target, record->position, record->mode);
     if (value != 0 && record->typed) {
         HKL layout = hookLibrary().askLastFocusKeyboardLayout();
-        value = outputValueForLayout(value, layout);
+        value = outputValue(value);
         if (value & 0x10000)
             typeVirtualKey(static_cast<WORD>(value & 0xFFFF));
         else if (value == 1)
@@ -768,9 +768,7 @@ void drawMenuPicture(const DRAWITEMSTRUCT* item) {
 
 void setServiceClock(DWORD (*tickCount)()) { g_clock = tickCount ? tickCount : systemTicks; }
 
-int outputValueForLayout(int value, HKL layout) {
-    return value == -128 && (reinterpret_cast<UINT_PTR>(layout) & 0xFF) == 0x19 ? 0x88 : value;
-}
+int outputValue(int value) { return characterOfPickedValue(value); }
 
 uint64_t updatePeriodMs() {
     const int days = generalSettings().autoUpdatePeriodDays;
