@@ -152,12 +152,14 @@ void MessageBoxWatcher::run() {
         BoxSearch search;
         EnumWindows(collectBoxes, reinterpret_cast<LPARAM>(&search));
         for (HWND box : search.boxes) {
+            DWORD hold;
             {
                 std::lock_guard<std::mutex> guard(lock_);
                 closed_.erase(std::remove_if(closed_.begin(), closed_.end(),
                                              [](HWND w) { return !IsWindow(w); }),
                               closed_.end());
                 if (std::find(closed_.begin(), closed_.end(), box) != closed_.end()) continue;
+                hold = holdMs_;
             }
             if (!IsWindowVisible(box)) continue;
             std::wstring text;
@@ -166,10 +168,30 @@ void MessageBoxWatcher::run() {
                 std::lock_guard<std::mutex> guard(lock_);
                 texts_.push_back(text);
                 closed_.push_back(box);
+                if (hold) held_.push_back({box, GetTickCount()});
             }
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            if (!hold) PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        std::lock_guard<std::mutex> guard(lock_);
+        for (auto it = held_.begin(); it != held_.end();) {
+            if (IsWindow(it->first) && GetTickCount() - it->second < holdMs_) {
+                ++it;
+                continue;
+            }
+            PostMessageW(it->first, WM_COMMAND, IDOK, 0);
+            it = held_.erase(it);
         }
     }
+}
+
+void MessageBoxWatcher::holdBoxes(DWORD ms) {
+    std::lock_guard<std::mutex> guard(lock_);
+    holdMs_ = ms;
+}
+
+size_t MessageBoxWatcher::openCount() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return held_.size();
 }
 
 std::vector<std::wstring> MessageBoxWatcher::texts() {

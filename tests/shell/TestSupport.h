@@ -56,12 +56,19 @@ class MessageBoxWatcher {
     std::vector<std::wstring> texts();
     bool waitForCount(size_t count, DWORD ms);
     void clear();
+    // From now on each box is left open for `ms` after it was seen (a user
+    // who does not answer at once), then closed.
+    void holdBoxes(DWORD ms);
+    // The boxes seen and not closed yet.
+    size_t openCount();
 
   private:
     void run();
     std::mutex lock_;
     std::vector<std::wstring> texts_;
     std::vector<HWND> closed_;
+    DWORD holdMs_ = 0;
+    std::vector<std::pair<HWND, DWORD>> held_;  // box, tick when seen
     HANDLE stop_;
     std::thread thread_;
 };

@@ -262,6 +262,37 @@ TEST_F(ProgramTest, InsertHooksFailingTwiceShowsOneMessageAndRunsOn) {
     EXPECT_EQ(boxes_.texts().size(), 1u);
 }
 
+// A user who leaves the hook-install error box open (longer than the start
+// waits for the hook thread) and then closes it: the start has gone on
+// meanwhile, and the program runs on without hooks.
+TEST_F(ProgramTest, HookInstallErrorLeftOpenThirtySecondsDoesNotEndTheProgram) {
+    boxes_.holdBoxes(30000);
+    Journal journal;
+    ScribixProcess program(L"", {{L"SCRIBIX35_JOURNAL", journal.path()},
+                                 {L"SCRIBIX35_INSERT_FAILURES", L"2"}});
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(boxes_.waitForCount(1, kStartMs));
+    EXPECT_EQ(boxes_.texts(), std::vector<std::wstring>{L"InkService hooks install error"});
+    EXPECT_EQ(boxes_.openCount(), 1u);
+    // While the box is open the services start.
+    EXPECT_TRUE(sxtest::waitUntil(
+        [&] { return journal.calls("setInkDriverParams").size() >= 3; }, kStartMs))
+        << "the start waited for the box";
+    // The box is closed after 30 s.
+    ASSERT_TRUE(sxtest::waitUntil([&] { return boxes_.openCount() == 0; }, 40000));
+    sxtest::pumpUntil([] { return false; }, 500);
+    EXPECT_EQ(boxes_.texts(), std::vector<std::wstring>{L"InkService hooks install error"})
+        << "no other box";
+    HWND service = program.waitForServiceWindow(1000);
+    ASSERT_NE(service, nullptr) << "the program has ended";
+    EXPECT_EQ(sxtest::sendCommand(service, 4, 0), 1) << "the program runs, its pen on";
+    EXPECT_EQ(journal.calls("InsertHooks").size(), 2u) << "without hooks";
+    PostMessageW(service, WM_CLOSE, 0, 0);
+    DWORD code = 0;
+    ASSERT_TRUE(program.waitForExit(kEndMs, &code));
+    EXPECT_EQ(code, 1u);
+}
+
 // The hook library that cannot be made ready, or whose hook thread never
 // reports, stops the start: no service runs and the process ends.
 struct FailedStart {
