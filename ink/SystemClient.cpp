@@ -116,9 +116,10 @@ LocalClientRecord SystemClient::defaultRecord() {
 
 SystemClient::SystemClient(const LocalClientRecord* record) : LocalClient(record) {
     InitializeCriticalSection(&lock_);
+    InitializeCriticalSection(&settingsLock_);
     readSettings();
     applySettingsToPenThread();
-    getRecMgr().setCurrentLanguage(settings_.recDir);
+    getRecMgr().setCurrentLanguage(recDir().c_str());
 
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     event_ = CreateEventW(&inheritable, TRUE, FALSE, kEventName);
@@ -157,6 +158,12 @@ SystemClient::~SystemClient() {
     if (event_) CloseHandle(event_);
     event_ = nullptr;
     DeleteCriticalSection(&lock_);
+    DeleteCriticalSection(&settingsLock_);
+}
+
+std::wstring SystemClient::recDir() const {
+    win::ScopedLock lock(settingsLock_);
+    return settings_.recDir;
 }
 
 bool SystemClient::stopRecognitionThread() {
@@ -186,17 +193,11 @@ int SystemClient::onNotify(int code, LPARAM) {
             LocalInkManager* manager = inkManager();
             if (!manager) return 0;
             const PenState pen = manager->getPenState();
-            LocalClientRecord& r = record();
             // The event comes with every change of the mouse-transparent
-            // level too: the cursors are made again only for a new pen.
-            if (r.penType == pen.type && r.penWidth == pen.width && r.penColor == pen.color &&
-                r.penAntialiasing == pen.antialiasing)
-                return 0;
-            r.penType = pen.type;
-            r.penWidth = pen.width;
-            r.penColor = pen.color;
-            r.penAntialiasing = pen.antialiasing;
-            reloadIcons();
+            // level too: the cursors are made again only for a new pen. It
+            // comes from the recognition thread and the UI thread: the pen is
+            // compared, taken and its cursors made in one step.
+            takePen(pen.type, pen.width, pen.color, pen.antialiasing, pen.version, true);
             return 0;
         }
         case INK_EVENT_WRITE_ICON_SETTINGS:
@@ -207,6 +208,7 @@ int SystemClient::onNotify(int code, LPARAM) {
             return 0;
         case 7: {
             const std::wstring language = getRecMgr().currentLanguage();
+            win::ScopedLock lock(settingsLock_);
             lstrcpynW(settings_.recDir, language.c_str(), 128);
             return 0;
         }
@@ -280,6 +282,7 @@ void SystemClient::forEachSetting(F visit) {
 }
 
 void SystemClient::readSettings() {
+    win::ScopedLock lock(settingsLock_);
     const int recDirSize = static_cast<int>(sizeof settings_.recDir / sizeof(wchar_t));
     forEachSetting([&](const wchar_t* value, int type, void* field) {
         ReadSetting(name(), value, field, type, type == SETTING_STRING ? recDirSize : 0);
@@ -292,6 +295,7 @@ void SystemClient::readSettings() {
 }
 
 void SystemClient::writeSettings() {
+    win::ScopedLock lock(settingsLock_);
     forEachSetting([&](const wchar_t* value, int type, void* field) {
         WriteSetting(name(), value, field, type, 0);
     });

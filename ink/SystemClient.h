@@ -90,6 +90,10 @@ class SystemClient : public LocalClient {
 
     const SystemClientSettings& settings() const { return settings_; }
     SystemClientSettings& settings() { return settings_; }
+    // "recDir", read under the settings lock: the UI thread writes it (the
+    // language changed, the settings read again) while the recognition
+    // thread reads it.
+    std::wstring recDir() const;
     bool isRecognitionThreadRunning() const { return thread_ != nullptr; }
     bool stopThreads() override { return stopRecognitionThread(); }
 
@@ -140,6 +144,8 @@ class SystemClient : public LocalClient {
     void applySettingsToPenThread();
 
     SystemClientSettings settings_;
+    // Guards "recDir" and the settings' reads and writes as a whole.
+    mutable CRITICAL_SECTION settingsLock_;
     HANDLE event_ = nullptr;
     HANDLE thread_ = nullptr;
     std::atomic<bool> stopping_{false};

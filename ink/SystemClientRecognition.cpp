@@ -324,7 +324,7 @@ bool SystemClient::addStrokes(TakenStroke taken) {
 }
 
 bool SystemClient::tryMacro() {
-    RecModule* module = getRecMgr().getModule(settings_.recDir);
+    RecModule* module = getRecMgr().getModule(recDir().c_str());
     if (!module || !module->hasMacros() || !module->findProfile(L"#sys-macro")) return false;
     WritingSession macro;
     if (!macro.begin(module, L"#sys-macro")) return false;

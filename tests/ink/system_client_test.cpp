@@ -397,6 +397,24 @@ INSTANTIATE_TEST_SUITE_P(
         GestureCase{"BackspaceWiderThan2048Pixels", polyline({{29900, 900}, {20000, 904}}), L"\b"}),
     [](const testing::TestParamInfo<GestureCase>& info) { return info.param.name; });
 
+// The pen event reaches the client from the recognition thread and the UI
+// thread: a thread that read the pen before a later change was taken by the
+// other comes too late, and the client keeps the newer pen and its cursor.
+TEST_F(SystemClientTest, APenReadBeforeALaterChangeIsNotTakenOverIt) {
+    startClient();
+    const PenState early = manager_->getPenState();
+    PenState later = early;
+    later.width = early.width + 6;
+    manager_->setPenState(later, false);  // taken at once, on this thread
+    const HICON cursor = client_->record().cursor1;
+    EXPECT_FALSE(client_->takePen(early.type, early.width, early.color, early.antialiasing,
+                                  early.version, true));
+    int32_t words[4];
+    client_->penWords(words);
+    EXPECT_EQ(words[1], later.width);
+    EXPECT_EQ(client_->record().cursor1, cursor) << "its cursor stays";
+}
+
 TEST_F(SystemClientTest, UndoGestureRestoresThePreviousResult) {
     startClient();
     write("hello");
