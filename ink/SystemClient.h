@@ -169,6 +169,8 @@ class SystemClient : public LocalClient {
         bool needSpace = false;
         bool partial = false;
         wchar_t charBefore = 0;
+        // Reading charBefore left the target's selection widened over it.
+        bool selectionLeftMoved = false;
         bool spaceAfter = false;
         RECT box = {0, 0, 0, 0};
         bool macroRan = false;

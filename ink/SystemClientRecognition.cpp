@@ -251,8 +251,10 @@ void SystemClient::checkTarget() {
     writing_.needSpace = false;
     writing_.partial = false;
     writing_.charBefore = 0;
-    writing_.targetSelection = checkTargetSelection(target, writing_.targetKind, writing_.needSpace,
-                                                    writing_.partial, writing_.charBefore);
+    writing_.selectionLeftMoved = false;
+    writing_.targetSelection =
+        checkTargetSelection(target, writing_.targetKind, writing_.needSpace, writing_.partial,
+                             writing_.charBefore, &writing_.selectionLeftMoved);
     chooseProfileAndShowSticker(target, writing_.targetSelection && writing_.partial);
 }
 
@@ -394,6 +396,8 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
     const HKL layout = writing_.layout;
     const bool spaceAfter = writing_.spaceAfter;
     const wchar_t charBefore = writing_.charBefore;
+    const bool selectionLeftMoved = writing_.selectionLeftMoved;
+    writing_.selectionLeftMoved = false;
     writing_.inkStarted = false;
     writing_.pendingGesture = 0;
 
@@ -433,6 +437,14 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
     const bool recognized = made && made->wordList();
     delete list;
 
+    if (text && recognized && selectionLeftMoved) {
+        // The target kept its selection widened over the character before the
+        // caret: what is typed now would replace it. The writing stays the
+        // current result, and nothing is typed.
+        debugTrace(L"SystemClient: the target's selection was left moved; nothing typed\n");
+        freeMemory(text);
+        text = nullptr;
+    }
     if (text) {
         if (manager) {
             bringTargetToFront(target);

@@ -40,6 +40,8 @@
 #include "tests/hook64/FakeAccessible.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TraceCapture.h"
+#include "tests/targets/ObjectModelClient.h"
+#include "tests/targets/TargetClient.h"
 
 namespace {
 
@@ -413,6 +415,34 @@ TEST_F(SystemClientTest, APenReadBeforeALaterChangeIsNotTakenOverIt) {
     client_->penWords(words);
     EXPECT_EQ(words[1], later.width);
     EXPECT_EQ(client_->record().cursor1, cursor) << "its cursor stays";
+}
+
+// The word processor's selection is widened back by one character to read the
+// character before the caret, then put back. A word processor that refuses to
+// put it back would have the writing typed over that character: the writing
+// is then not typed at all (it stays the current result), and the field keeps
+// its text.
+TEST_F(SystemClientTest, NothingIsTypedOverTheCharacterReadBeforeTheCaret) {
+    targets::ComApartment apartment;
+    targets::TargetProcess word(targets::TargetKind::Word);
+    ASSERT_TRUE(word.ok()) << word.error();
+    ASSERT_TRUE(word.setText(L"hello"));
+    ASSERT_TRUE(word.setSelection(5, 5));
+    ASSERT_TRUE(word.setFaults(targets::kFaultStartStaysBack));
+    hooks_.focus = word.control();
+    startClient();
+    for (const Points& s : handwritingOf("world")) {
+        ASSERT_EQ(manager_->activateClient(client_, word.control(), 200, 200), client_);
+        auto* block = static_cast<InkPoint*>(allocMemory(static_cast<int>(s.size() * 4)));
+        ASSERT_NE(block, nullptr);
+        std::memcpy(block, s.data(), s.size() * sizeof(InkPoint));
+        manager_->passStrokeToActiveClient(block, static_cast<int>(s.size()));
+    }
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(typedText(keys_.log), L"") << "typed over the widened selection";
+    EXPECT_EQ(currentText(), L"world") << "the writing is the current result";
+    ASSERT_TRUE(word.setFaults(targets::kFaultNone));
+    EXPECT_EQ(word.text(), L"hello");
 }
 
 TEST_F(SystemClientTest, UndoGestureRestoresThePreviousResult) {
