@@ -199,3 +199,11 @@ bool setSystemClientTimeouts(const int* waitNextStroke, const int* startHold, co
 
 // Marks a delivery of a result now (getLastResultDeliveryTick).
 void noteResultDelivery();
+
+// The delay of the automatic pen-off timer for "autoPenOffTimeout" seconds:
+// within what a system timer holds (USER_TIMER_MAXIMUM); negative gives 0.
+constexpr UINT autoPenOffDelayMs(int seconds) {
+    return seconds <= 0                   ? 0u
+           : seconds >= 0x7FFFFFFF / 1000 ? 0x7FFFFFFFu
+                                          : static_cast<UINT>(seconds) * 1000u;
+}

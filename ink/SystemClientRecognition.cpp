@@ -31,6 +31,7 @@
 #include "core/PendingServices.h"
 #include "ink/InkCollectorBridge.h"
 #include "core/ServiceMessages.h"
+#include "core/ServiceWork.h"
 #include "core/Settings.h"
 #include "core/ShellLink.h"
 #include "core/SystemHooks.h"
@@ -402,9 +403,11 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
     writing_.pendingGesture = 0;
 
     if (general.autoPenOffMode) {
-        if (HWND service = getServiceWindow())
-            SetTimer(service, TIMER_AUTO_PEN_OFF,
-                     static_cast<UINT>(general.autoPenOffTimeout) * 1000u, nullptr);
+        // The timer is the service window's: its thread arms it.
+        const UINT delay = autoPenOffDelayMs(general.autoPenOffTimeout);
+        runOnServiceThread([delay] {
+            if (HWND service = getServiceWindow()) SetTimer(service, TIMER_AUTO_PEN_OFF, delay, nullptr);
+        });
     }
 
     // The writing ends: the pen lets go of this client and the live ink goes;

@@ -14,6 +14,7 @@
 #include "ink/InkCollectorBridge.h"
 #include "core/RegisteredMessages.h"
 #include "core/ServiceMessages.h"
+#include "core/ServiceWork.h"
 #include "core/Settings.h"
 #include "Splash.h"
 #include "Startup.h"
@@ -592,8 +593,11 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         case WM_INK_PEN_OFF_REQUEST:
             return onPenOffRequest(window, wParam);
         case WM_INK_MOUSE_SHAKE:
+            // Any program can send it: the shake lasts at most kLongestShakeMs.
             if (wParam >= 1) {
-                const int n = static_cast<int>(wParam);
+                const int n = wParam < static_cast<WPARAM>(kLongestShakeMs)
+                                  ? static_cast<int>(wParam)
+                                  : kLongestShakeMs;
                 startMouseShaker((n - 1) / 3, n, 3, 0);
             }
             return 0;
@@ -989,6 +993,9 @@ LRESULT CALLBACK ServiceWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         case WM_TIMER:
             return onTimer(window, wParam);
+        case WM_INK_POSTED_WORK:
+            runPostedWork(lParam);
+            return 0;
         default:
             break;
     }

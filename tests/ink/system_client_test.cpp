@@ -31,6 +31,7 @@
 #include "recognition/RecProfile.h"
 #include "core/PendingServices.h"
 #include "core/ServiceMessages.h"
+#include "core/ServiceWork.h"
 #include "shell/ServiceWindow.h"
 #include "core/ShellLink.h"
 #include "shell/Startup.h"
@@ -170,6 +171,10 @@ class ServiceWindowStandIn {
     static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self =
             reinterpret_cast<ServiceWindowStandIn*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_INK_POSTED_WORK) {
+            runPostedWork(lParam);
+            return 0;
+        }
         if (self && message == WM_TIMER) {
             self->timers_.push_back(static_cast<UINT_PTR>(wParam));
             KillTimer(window, wParam);
@@ -635,7 +640,24 @@ TEST_F(SystemClientTest, AutoPenOffModeArmsTheServiceTimerAfterAWriting) {
     write("hello");
     ASSERT_TRUE(waitForDeliveries(1));
     EXPECT_TRUE(sxtest::pumpUntil([&] { return service.timerFired(TIMER_AUTO_PEN_OFF); }, 5000))
-        << "timer 20 of the service window, armed from the recognition thread";
+        << "timer 20 of the service window, armed for the recognition thread";
+}
+
+// A stored time-out too long for the timer (seconds x 1000 beyond 32 bits)
+// waits as long as the timer can, not the milliseconds left after a wrap
+// (4294968 s would be 704 ms).
+TEST_F(SystemClientTest, AutoPenOffTimeoutBeyondTheTimersRangeDoesNotWrap) {
+    ServiceWindowStandIn service;
+    const int on = 1, tooLong = 4294968;
+    WriteSetting(nullptr, L"autoPenOffMode", &on, SETTING_NUMBER, 0);
+    WriteSetting(nullptr, L"autoPenOffTimeout", &tooLong, SETTING_NUMBER_DIRECT, 0);
+    readGeneralSettings();
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    sxtest::pumpUntil([] { return false; }, 1500);
+    EXPECT_FALSE(service.timerFired(TIMER_AUTO_PEN_OFF)) << "the time-out wrapped";
+    EXPECT_TRUE(KillTimer(service.window(), TIMER_AUTO_PEN_OFF)) << "the timer is armed";
 }
 
 TEST_F(SystemClientTest, UnknownProfileNameFallsBackToTheDefault) {

@@ -378,6 +378,19 @@ TEST_F(ServiceTest, TwoPenOffRequestsWithinTwoSecondsEndTheProgram) {
     EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
 }
 
+// Any program can post 3053: a shake as long as it asks would keep a thread
+// sleeping for days, and every message started one more.
+TEST_F(ServiceTest, MouseShakesFromOutsideAreBoundedInTimeAndOneAtATime) {
+    ASSERT_TRUE(startAndWait());
+    pumpUntil([] { return false; }, 300);
+    const size_t before = threadsOfThisProcess();
+    for (int i = 0; i < 20; ++i) PostMessageW(service_, WM_INK_MOUSE_SHAKE, 0x7FFFFFFF, 0);
+    pumpUntil([] { return false; }, 300);
+    EXPECT_LE(threadsOfThisProcess(), before + 1) << "one shake at a time";
+    EXPECT_TRUE(pumpUntil([&] { return threadsOfThisProcess() <= before; }, 5000))
+        << "the shake ends within its longest time";
+}
+
 TEST_F(ServiceTest, MouseTransparentModeNests) {
     ASSERT_TRUE(startAndWait());
     LocalInkManager* manager = getLocalInkManager();
