@@ -20,6 +20,7 @@
 #include "core/PendingServices.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
+#include "win/Checks.h"
 
 namespace {
 
@@ -148,9 +149,12 @@ SystemClient::~SystemClient() {
     const bool joined = stopRecognitionThread();
     writeSettings();
     if (!joined) {
-        // Still running somewhere (a target that does not answer): what it
-        // may touch stays, rather than being freed under it.
-        debugTrace(L"SystemClient: the recognition thread did not end\n");
+        // Deleting cannot keep the object: whoever deletes a client first
+        // has its thread stopped (stopThreads) and keeps the client when it
+        // did not end. A checked run says so; otherwise what the thread may
+        // still touch (trace, event, lock) is at least not freed here.
+        debugTrace(L"SystemClient: deleted while its recognition thread runs\n");
+        if (win::checkedRun()) win::failCheck("SystemClient deleted while its recognition thread runs\n");
         return;
     }
     delete trace_;
@@ -333,7 +337,12 @@ bool startSystemClient(HINSTANCE) {
     if (!client) return false;
     client->onNotify(INK_EVENT_PEN_CHANGED, 0);
     if (!client->registerSelf()) {
-        delete client;
+        // A recognition thread that did not end keeps the client alive, as the
+        // manager keeps its clients: freed, the thread would run on in it.
+        if (client->stopThreads())
+            delete client;
+        else
+            debugTrace(L"SystemClient: not registered, and its thread did not end; it stays\n");
         return false;
     }
     return true;

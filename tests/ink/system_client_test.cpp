@@ -43,6 +43,7 @@
 #include "tests/support/TraceCapture.h"
 #include "tests/targets/ObjectModelClient.h"
 #include "tests/targets/TargetClient.h"
+#include "win/Checks.h"
 
 namespace {
 
@@ -448,6 +449,36 @@ TEST_F(SystemClientTest, NothingIsTypedOverTheCharacterReadBeforeTheCaret) {
     EXPECT_EQ(currentText(), L"world") << "the writing is the current result";
     ASSERT_TRUE(word.setFaults(targets::kFaultNone));
     EXPECT_EQ(word.text(), L"hello");
+}
+
+// The start makes the client and registers it. When the registration fails
+// and the client's thread does not end in time, the client must stay: the
+// thread would go on in freed memory. Here the thread is held up at its first
+// trace until the start has given up on it.
+HANDLE g_holdRecognitionStart = nullptr;
+LONG CALLBACK holdRecognitionStart(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* r = info->ExceptionRecord;
+    if (r->ExceptionCode == DBG_PRINTEXCEPTION_C && r->NumberParameters >= 2 &&
+        strstr(reinterpret_cast<const char*>(r->ExceptionInformation[1]),
+               "the recognition thread runs"))
+        WaitForSingleObject(g_holdRecognitionStart, 30000);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+TEST_F(SystemClientTest, AClientThatCannotRegisterStaysWhileItsThreadRuns) {
+    g_holdRecognitionStart = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    PVOID handler = AddVectoredExceptionHandler(1, holdRecognitionStart);
+    appGlobals().inkManager = nullptr;  // nothing to register with
+    const size_t threads = sxtest::threadsOfThisProcess();
+    EXPECT_FALSE(startSystemClient(GetModuleHandleW(nullptr)));
+    SetEvent(g_holdRecognitionStart);
+    // Let go, the thread sees that it was asked to end, and ends.
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return sxtest::threadsOfThisProcess() < threads + 1; },
+                                  5000));
+    RemoveVectoredExceptionHandler(handler);
+    CloseHandle(g_holdRecognitionStart);
+    appGlobals().inkManager = manager_;
+    EXPECT_EQ(win::validateHeaps(), 0) << "the thread ran on in a freed client";
 }
 
 TEST_F(SystemClientTest, UndoGestureRestoresThePreviousResult) {
