@@ -479,6 +479,10 @@ TEST_F(SystemClientTest, AClientThatCannotRegisterStaysWhileItsThreadRuns) {
     CloseHandle(g_holdRecognitionStart);
     appGlobals().inkManager = manager_;
     EXPECT_EQ(win::validateHeaps(), 0) << "the thread ran on in a freed client";
+    // Its thread has ended now: the client that stayed can go.
+    SystemClient* kept = getSystemClient();
+    ASSERT_NE(kept, nullptr);
+    delete kept;
 }
 
 TEST_F(SystemClientTest, UndoGestureRestoresThePreviousResult) {
