@@ -55,8 +55,9 @@ void CBindFrame::show() {
 }
 
 bool CBindFrame::equals(const CStickerFrame& other) const {
-    const auto* o = dynamic_cast<const CBindFrame*>(&other);
-    return o && sameRect(rect_, o->rect_) && colour_ == o->colour_ && style_ == o->style_;
+    if (!other.isKindOf(L"CBindFrame")) return false;
+    const auto& o = static_cast<const CBindFrame&>(other);
+    return sameRect(rect_, o.rect_) && colour_ == o.colour_ && style_ == o.style_;
 }
 
 CBindFrame* makeBindFrame(const RECT& rect, COLORREF colour, int style) {

@@ -23,6 +23,8 @@ class CRamka;
 // one diagonal, 2 both). Its window is made by the first show, on the thread
 // that shows the sticker set (the UI thread), never on the binding thread.
 class CBindFrame : public CStickerFrame {
+    VEXA_CLASS(CBindFrame, CStickerFrame)
+
   public:
     CBindFrame(const RECT& rect, COLORREF colour, int style)
         : rect_(rect), colour_(colour), style_(style) {}

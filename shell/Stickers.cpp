@@ -26,9 +26,10 @@ bool CSticker::equals(const CSticker& o) const {
         text_ != o.text_)
         return false;
     if (!owned_ || !o.owned_) return !owned_ && !o.owned_;
-    const auto* mine = dynamic_cast<const CBindingInfo*>(owned_);
-    const auto* theirs = dynamic_cast<const CBindingInfo*>(o.owned_);
-    return mine && theirs && mine->equals(*theirs);
+    // The program tells its classes by name, not by the compiler's type information.
+    if (!owned_->isKindOf(L"CBindingInfo") || !o.owned_->isKindOf(L"CBindingInfo")) return false;
+    return static_cast<const CBindingInfo*>(owned_)->equals(
+        *static_cast<const CBindingInfo*>(o.owned_));
 }
 
 CStickers::CStickers() { InitializeCriticalSection(&lock_); }

@@ -15,6 +15,8 @@ class Tips;
 
 // A frame drawn around a window rectangle (made by the ink layer's frame windows).
 class CStickerFrame : public CDeletableByPtr {
+    VEXA_CLASS(CStickerFrame, CDeletableByPtr)
+
   public:
     virtual void show() = 0;
     // The same mark: a set rebuilt with it keeps the old one on the screen.
