@@ -78,12 +78,18 @@ CRamka::CRamka(const RECT* rect, COLORREF colour, int kind) : colour_(colour), k
 
 CRamka::~CRamka() {
     if (!window_) return;
+    owner_.check("deleted");
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    if (owner_.isCurrent()) {
+        DestroyWindow(window_);
+        return;
+    }
     // Without its object the window goes when it sees WM_CLOSE.
     PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 void CRamka::show(const RECT* rect) {
+    owner_.check("show");
     if (rect) rect_ = *rect;
     if (!rect && IsRectEmpty(&rect_)) {
         hide();
@@ -91,6 +97,7 @@ void CRamka::show(const RECT* rect) {
     }
     if (!window_) {
         if (!registerRamkaClass()) return;
+        owner_.adopt();
         window_ = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
                                   RAMKA_WINDOW_CLASS, L"", WS_POPUP, 0, 0, 0, 0, getServiceWindow(),
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -108,6 +115,7 @@ void CRamka::show(const RECT* rect) {
 void CRamka::hide() {
     shown_ = false;
     if (!window_) return;
+    owner_.check("hide");
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     SetWindowPos(window_, nullptr, left - 100, top - 100, 10, 10,
                  SWP_NOACTIVATE | SWP_NOZORDER | SWP_HIDEWINDOW);

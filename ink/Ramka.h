@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "win/Checks.h"
+
 #define RAMKA_WINDOW_CLASS L"RamkaWndClass"
 
 class CRamka {
@@ -12,7 +14,9 @@ class CRamka {
     enum Kind { kPlain = 0, kOneDiagonal = 1, kBothDiagonals = 2 };
 
     CRamka(const RECT* rect, COLORREF colour, int kind);
-    // Detaches from the window and posts it WM_CLOSE (which hides it).
+    // Destroys the window, on its own thread (the owner frees the frame).
+    // From another thread (a checked run fails then) it detaches from the
+    // window and posts it WM_CLOSE, which then destroys it.
     ~CRamka();
     CRamka(const CRamka&) = delete;
     CRamka& operator=(const CRamka&) = delete;
@@ -36,4 +40,5 @@ class CRamka {
     HWND window_ = nullptr;
     COLORREF colour_;
     int kind_;
+    win::OwnerThread owner_{"frame window"};
 };

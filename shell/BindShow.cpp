@@ -47,10 +47,17 @@ void nudgeWindow(HWND window, const RECT& r) {
 
 }  // namespace
 
-CBindFrame::~CBindFrame() { delete ramka_; }
+CBindFrame::~CBindFrame() {
+    owner_.check("deleted");
+    delete ramka_;  // its window goes first
+}
 
 void CBindFrame::show() {
-    if (!ramka_) ramka_ = new CRamka(&rect_, colour_, style_);
+    owner_.check("show");
+    if (!ramka_) {
+        owner_.adopt();
+        ramka_ = new CRamka(&rect_, colour_, style_);
+    }
     ramka_->show(&rect_);
 }
 

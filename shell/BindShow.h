@@ -31,6 +31,7 @@ class CBindFrame : public CStickerFrame {
     ~CBindFrame() override;
     void show() override;
     bool equals(const CStickerFrame& other) const override;
+    DWORD ownerThreadId() const override { return owner_.id(); }
 
     const RECT& rect() const { return rect_; }
     COLORREF colour() const { return colour_; }
@@ -42,6 +43,7 @@ class CBindFrame : public CStickerFrame {
     COLORREF colour_;
     int style_;
     CRamka* ramka_ = nullptr;
+    win::OwnerThread owner_{"sticker frame"};
 };
 CBindFrame* makeBindFrame(const RECT& rect, COLORREF colour, int style);
 

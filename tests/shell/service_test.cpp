@@ -549,6 +549,42 @@ TEST_F(ServiceTest, StickersClearedFromAnotherThreadCloseOnTheirOwnThread) {
     EXPECT_TRUE(pumpUntil([&] { return !IsWindow(tip); }, 1000));
 }
 
+// A sticker belongs to the thread that showed it (made its tip window): one
+// cleared from another thread (the recognition or the binding thread) is freed
+// on its own thread, after its window, not in place.
+struct StickerWitness : CDeletableByPtr {
+    static DWORD freedOn;
+    static bool windowAlive;
+    static HWND window;
+    ~StickerWitness() override {
+        freedOn = GetCurrentThreadId();
+        windowAlive = window && IsWindow(window);
+    }
+};
+DWORD StickerWitness::freedOn = 0;
+bool StickerWitness::windowAlive = false;
+HWND StickerWitness::window = nullptr;
+
+TEST_F(ServiceTest, AStickerClearedFromAnotherThreadIsFreedOnItsOwnAfterItsWindow) {
+    ASSERT_TRUE(startAndWait());
+    StickerWitness::freedOn = 0;
+    stickers().clear();
+    stickers().addSticker(120, 120, 5, 0, L"witness", new StickerWitness);
+    SendMessageW(service_, WM_INK_SHOW_STICKERS, 0, 0);
+    stickers().forEach([&](CSticker& s) { StickerWitness::window = s.tip()->window(); });
+    ASSERT_TRUE(IsWindow(StickerWitness::window));
+    DWORD clearer = 0;
+    std::thread([&] {
+        clearer = GetCurrentThreadId();
+        stickers().clear();
+    }).join();
+    EXPECT_FALSE(stickers().hasStickers());
+    ASSERT_TRUE(pumpUntil([] { return StickerWitness::freedOn != 0; }, 2000));
+    EXPECT_NE(StickerWitness::freedOn, clearer) << "freed in place by the other thread";
+    EXPECT_EQ(StickerWitness::freedOn, GetCurrentThreadId()) << "freed on its own thread";
+    EXPECT_FALSE(StickerWitness::windowAlive) << "freed while its window was still there";
+}
+
 TEST_F(ServiceTest, UpdateAnswerWithoutDataChangesNothing) {
     ASSERT_TRUE(startAndWait());
     armUpdateTimer(service_, 30ull * 86400000ull);
