@@ -241,6 +241,7 @@ LRESULT createMenuOwner(HWND service) {
     if (g_state.menuOwner && IsWindow(g_state.menuOwner))
         return reinterpret_cast<LRESULT>(g_state.menuOwner);
     const AppGlobals& g = appGlobals();
+    g_state.menuOwnerThread.adopt();
     g_state.menuOwner = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
                                         L"VexaInkServiceMenuOwnerClass", L"VexaInkServiceMenuOwner",
                                         WS_POPUP, g.xVirtualScreen - 100, g.yVirtualScreen - 100, 1,
@@ -335,6 +336,7 @@ LRESULT onPenOffRequest(HWND window, WPARAM wParam) {
 LRESULT onLayerShow() {
     const AppGlobals& g = appGlobals();
     if (g.windowsGeneration == 3) return 0;
+    g.layerOwner.check("shown");
     const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
     if (g.inkLayerWindow) SetWindowPos(g.inkLayerWindow, HWND_TOP, 0, 0, 0, 0, flags);
     if (g.guardWindow && g.inkLayerWindow)
