@@ -36,6 +36,7 @@
 #include "recognition/ProfileChooser.h"
 #include "recognition/RecMgr.h"
 #include "ui/binding/BindPanel.h"
+#include "ui/menus/PureTextMenu.h"
 
 namespace {
 
@@ -725,31 +726,24 @@ std::vector<MenuEntry> mainMenuEntries(int variant) {
     return entries;
 }
 
-// Shows the entries at the cursor through the menu-owner window; the command or 0.
-int trackMenu(const std::vector<MenuEntry>& entries) {
-    HWND service = getServiceWindow();
-    if (!service) return 0;
-    HWND owner = reinterpret_cast<HWND>(SendMessageW(service, WM_INK_CREATE_MENU_OWNER, 0, 0));
-    HMENU menu = CreatePopupMenu();
-    if (!owner || !menu) {
-        if (menu) DestroyMenu(menu);
-        return 0;
-    }
+// Runs the entries as the program's text menu at the cursor; the command
+// picked, or 0. A greyed entry shows but does not act.
+int runMainTextMenu(const std::vector<MenuEntry>& entries) {
+    if (!getServiceWindow()) return 0;
+    auto* menu = new PureTextMenu(nullptr, nullptr, 1, 0, nullptr, 0, nullptr, nullptr);
     for (const MenuEntry& e : entries) {
         if (e.textId == 0) {
-            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            menu->addSeparator(false);
             continue;
         }
         const std::wstring text = win::loadString(getInstance(), e.textId);
-        UINT flags = MF_STRING | (e.checked ? MF_CHECKED : 0) | (e.enabled ? 0 : MF_GRAYED);
-        AppendMenuW(menu, flags, static_cast<UINT_PTR>(e.command), text.c_str());
+        menu->addItem(static_cast<UINT>(e.command), text.c_str(),
+                      (e.enabled ? 0u : 0x1u) | (e.checked ? 0x8u : 0u));
     }
-    POINT at = {0, 0};
-    GetCursorPos(&at);
-    const int command =
-        trackMenuThrough(owner, {menu, at.x, at.y, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON});
-    DestroyMenu(menu);
-    return command;
+    const UINT picked = menu->showModal();  // the menu is gone afterwards
+    for (const MenuEntry& e : entries)
+        if (e.textId != 0 && static_cast<UINT>(e.command) == picked) return e.enabled ? e.command : 0;
+    return 0;
 }
 
 }  // namespace
@@ -846,7 +840,7 @@ LRESULT OnExternalCommand(UINT code, LPARAM argument) {
 
 void showMainMenu(int variant) {
     g_state.mainMenuOpen = true;
-    const int command = trackMenu(mainMenuEntries(variant));
+    const int command = runMainTextMenu(mainMenuEntries(variant));
     g_state.mainMenuOpen = false;
     if (command == 0) return;
     runMenuCommand(command);

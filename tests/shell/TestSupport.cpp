@@ -80,16 +80,36 @@ HWND createTestWindow(const wchar_t* className, WNDPROC procedure, DWORD exStyle
 }
 
 bool pickLastMenuItem(DWORD ms) {
+    // The program's text menu, laid out on the screen (it is made off-screen
+    // first), or a system popup menu.
     HWND menu = nullptr;
+    bool textMenu = false;
     if (!waitUntil(
             [&] {
+                menu = FindWindowW(L"VexaInkServiceMenuBarWndClass", L"PureTextMenu");
+                RECT r;
+                textMenu = menu && IsWindowVisible(menu) && GetWindowRect(menu, &r) &&
+                           r.left >= GetSystemMetrics(SM_XVIRTUALSCREEN) &&
+                           r.bottom - r.top > 20;
+                if (textMenu) return true;
                 menu = FindWindowW(L"#32768", nullptr);
                 return menu && IsWindowVisible(menu);
             },
             ms))
         return false;
-    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    if (!textMenu) {
+        PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+        PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+        return true;
+    }
+    // A tap on the last line (its items fill the window above a 1-pixel frame).
+    Sleep(100);
+    RECT client;
+    GetClientRect(menu, &client);
+    const LPARAM at = MAKELPARAM(client.right / 2, client.bottom - 6);
+    PostMessageW(menu, WM_MOUSEMOVE, 0, at);
+    PostMessageW(menu, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(menu, WM_LBUTTONUP, 0, at);
     return true;
 }
 

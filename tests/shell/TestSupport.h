@@ -37,8 +37,9 @@ size_t threadsOfThisProcess();
 HWND createTestWindow(const wchar_t* className, WNDPROC procedure, DWORD exStyle, DWORD style,
                       int x, int y, int width, int height);
 
-// Waits for the popup menu on screen and picks its last item ("&Close Scribix"
-// in the main menu) by the keyboard; false when no menu showed.
+// Waits for the main menu (the program's text menu, or a system popup menu)
+// on screen and picks its last item ("Close Scribix" in the main menu): a tap
+// on its last line, or the keyboard; false when no menu showed.
 bool pickLastMenuItem(DWORD ms);
 
 // The whole content of a file (empty when it cannot be read).

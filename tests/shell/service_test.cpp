@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "FakeHookLibrary.h"
 #include "LoopbackHttp.h"
+#include "ServiceFixture.h"
 #include "TestSupport.h"
 #include "core/AppGlobals.h"
 #include "ink/AppsFilter.h"
@@ -63,65 +63,6 @@ BOOL WINAPI recordIconCall(DWORD action, PNOTIFYICONDATAW data) {
     return TRUE;
 }
 
-class ServiceTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        previous_ = setHookLibrary(&fake_);
-        ServiceState& state = serviceState();
-        state.markupMode = false;
-        state.snapshot = true;
-        state.autoPenOffPending = false;
-        state.penOffTickValid = false;
-        setIntroScreen(0);
-    }
-
-    void TearDown() override {
-        shutDown();
-        setHookLibrary(previous_ == &fake_ ? nullptr : previous_);
-        setHookThreadTimeLimit(15000);
-        setServiceClock(nullptr);
-    }
-
-    void setIntroScreen(int on) {
-        WriteSetting(nullptr, L"showIntroScreen", &on, SETTING_NUMBER, 0);
-        const int off = 0;
-        WriteSetting(nullptr, L"runAutoUpdate", &off, SETTING_NUMBER, 0);
-    }
-
-    HWND start(const wchar_t* commandLine = L"") {
-        service_ = startInkService(GetModuleHandleW(nullptr), commandLine);
-        return service_;
-    }
-
-    bool startAndWait() {
-        return start() && pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000);
-    }
-
-    void shutDown() {
-        if (HWND service = getServiceWindow()) {
-            PostMessageW(service, WM_CLOSE, 0, 0);
-            runUntilQuit(5000);
-        }
-        stopInkService();
-        dropQuit();
-    }
-
-    LRESULT command(UINT code, LPARAM argument) {
-        const LRESULT result = sxtest::sendCommand(service_, code, argument);
-        pumpUntil([] { return false; }, 30);  // what the command posted
-        return result;
-    }
-
-    int penOn() { return getLocalInkManager()->getPenState().penOn; }
-
-    std::vector<int> lastInkDriverParams() { return fake_.lastValues("setInkDriverParams"); }
-
-    sxtest::TestSettingsKey key_{L"service"};
-    FakeHookLibrary fake_;
-    HookLibrary* previous_ = nullptr;
-    MessageBoxWatcher boxes_;
-    HWND service_ = nullptr;
-};
 
 TEST_F(ServiceTest, StartCallsTheHookLibraryInOrderAndStopsCleanly) {
     const size_t threadsBefore = threadsOfThisProcess();
