@@ -45,6 +45,7 @@ HANDLE g_queueEvent = nullptr;  // "InkDriverQueueEvent", opened on first use
 HBITMAP g_menuPictures = nullptr;
 
 constexpr DWORD kDoublePenOffMs = 2000;
+constexpr UINT kCaptureCloseWaitMs = 1000;
 constexpr DWORD kQuietBeforeUpdateMs = 20000;
 constexpr UINT kUpdateRetryMs = 300000;
 // The longest interval a system timer holds (USER_TIMER_MAXIMUM).
@@ -206,7 +207,11 @@ LRESULT onEscape(HWND window) {
                 if (HWND capture = FindWindowW(L"sxScreenCaptureCtrl", nullptr)) {
                     g_state.lastCaptureCloseTick = now();
                     g_state.captureCloseValid = true;
-                    PostMessageW(capture, WM_CLOSE, 0, 0);
+                    // Sent, so that the control has closed before the markup
+                    // windows come up; a control that hangs is not waited for.
+                    DWORD_PTR ignored = 0;
+                    SendMessageTimeoutW(capture, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                                        kCaptureCloseWaitMs, &ignored);
                     SetForegroundWindow(markupCtrl);
                     raiseMarkupWindows();
                 } else {
