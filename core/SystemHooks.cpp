@@ -13,6 +13,8 @@
 namespace {
 
 DWORD g_timeLimitMs = 15000;
+// The largest block of process ids the walk takes (bytes).
+constexpr DWORD kLongestProcessList = 4u << 20;
 
 // What the starter and the hook thread share. Each side holds a reference and
 // its own handle of the event, so a thread that reports after the time-out
@@ -243,6 +245,12 @@ BOOL walkProcesses(DWORD reserved, ProcessWalkCallback callback, LPARAM paramete
         }
         if (returned < blockBytes) break;
         HeapFree(heap, 0, ids);
+        // The system's answer grows the block; a million processes is beyond any.
+        if (blockBytes >= kLongestProcessList) {
+            FreeLibrary(psapi);
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return FALSE;
+        }
         blockBytes *= 2;
     }
 

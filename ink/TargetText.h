@@ -13,6 +13,11 @@
 
 #include <string>
 
+// The longest text read from another program's control (characters): its
+// lengths and selections are its own answers, and a read beyond this is
+// refused rather than sized by them.
+constexpr size_t kLongestTargetTextRead = 1u << 20;
+
 // One way of reaching a control's text; owned by a `CTargetText`.
 class CTargetTextHandler {
   public:

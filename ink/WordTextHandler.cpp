@@ -137,9 +137,10 @@ HRESULT CMSWordTextHandler::getText(std::wstring& text) {
     VariantInit(&result);
     HRESULT hr = invoke(selection_, ids_[TEXT], DISPATCH_PROPERTYGET, nullptr, &result);
     if (SUCCEEDED(hr)) hr = VariantChangeType(&result, &result, 0, VT_BSTR);
-    if (SUCCEEDED(hr))
-        text.assign(result.bstrVal ? result.bstrVal : L"",
-                    result.bstrVal ? SysStringLen(result.bstrVal) : 0);
+    const UINT length = SUCCEEDED(hr) && result.bstrVal ? SysStringLen(result.bstrVal) : 0;
+    // The other program's text is copied only up to the longest read.
+    if (SUCCEEDED(hr) && length > kLongestTargetTextRead) hr = E_OUTOFMEMORY;
+    if (SUCCEEDED(hr)) text.assign(result.bstrVal ? result.bstrVal : L"", length);
     VariantClear(&result);
     return hr;
 }
