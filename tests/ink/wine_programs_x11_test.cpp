@@ -291,9 +291,10 @@ TEST_P(WritingIntoWinePrograms, AWritingDuringTheDeliveryOfTheLastArrivesAfterIt
     ASSERT_TRUE(expectField(expected, two, "after two writings in quick succession"));
 }
 
-// A window of process `pid` of class `className` shown on the screen (the
-// program keeps some of its bars shown far off the screen), or null.
-HWND shownWindowOf(DWORD pid, const wchar_t* className) {
+// The windows of process `pid` of class `className` shown on the screen (the
+// program keeps some of its bars shown far off the screen).
+std::vector<HWND> shownWindowsOf(DWORD pid, const wchar_t* className) {
+    std::vector<HWND> shown;
     HWND window = nullptr;
     while ((window = FindWindowExW(nullptr, window, className, nullptr))) {
         DWORD owner = 0;
@@ -301,8 +302,15 @@ HWND shownWindowOf(DWORD pid, const wchar_t* className) {
         RECT r;
         if (owner == pid && IsWindowVisible(window) && GetWindowRect(window, &r) && r.left >= 0 &&
             r.top >= 0)
-            return window;
+            shown.push_back(window);
     }
+    return shown;
+}
+
+// One such window that is not among `known`, or null.
+HWND newWindowOf(DWORD pid, const wchar_t* className, const std::vector<HWND>& known = {}) {
+    for (HWND window : shownWindowsOf(pid, className))
+        if (std::find(known.begin(), known.end(), window) == known.end()) return window;
     return nullptr;
 }
 
@@ -334,14 +342,18 @@ TEST_P(WritingIntoWinePrograms, TheEuroSignPickedOnThePunctuationBarArrivesAsThe
     // The main bar's third button asks for the punctuation bar.
     HWND mainBar = nullptr;
     ASSERT_TRUE(sxtest::pumpUntil(
-        [&] { return (mainBar = shownWindowOf(pid, L"ScribixFloatingBarWndClass")); }, 5000))
+        [&] { return (mainBar = newWindowOf(pid, L"ScribixFloatingBarWndClass")); }, 5000))
         << "no main bar";
     RECT r;
     GetWindowRect(mainBar, &r);
+    // The bars shown before (the word menu of the last writing, say) are not it.
+    const std::vector<HWND> before = shownWindowsOf(pid, L"VexaInkServiceMenuBarWndClass");
     ASSERT_TRUE(clickAt(POINT{r.left + 5 + 2 * 32 + 16, r.top + 5 + 16}));
     HWND punctuation = nullptr;
     ASSERT_TRUE(sxtest::pumpUntil(
-        [&] { return (punctuation = shownWindowOf(pid, L"VexaInkServiceMenuBarWndClass")); },
+        [&] {
+            return (punctuation = newWindowOf(pid, L"VexaInkServiceMenuBarWndClass", before));
+        },
         5000))
         << "no punctuation bar";
     sxtest::pumpUntil([] { return false; }, 500);  // the bar has settled
