@@ -104,8 +104,8 @@ struct MenuTrackRecord {
 // Message 3039 with a copy of `record` to the service window: posted (false
 // when it cannot be) or sent (the answer). The service window frees the copy.
 inline bool postOutputRecord(HWND service, const OutputRecord& record) {
-    return service &&
-           win::postRecord(service, WM_INK_OUTPUT_RECORD, 0, std::make_unique<OutputRecord>(record));
+    return service && win::postRecord(service, WM_INK_OUTPUT_RECORD, 0,
+                                      std::make_unique<OutputRecord>(record));
 }
 inline LRESULT sendOutputRecord(HWND service, const OutputRecord& record) {
     return win::sendRecord(service, WM_INK_OUTPUT_RECORD, 0,

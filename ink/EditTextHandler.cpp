@@ -31,8 +31,7 @@ bool CEditTextHandler::getSelection(LONG& start, LONG& end) {
     return true;
 }
 
-bool CEditTextHandler::fetchText(size_t capacity, std::vector<wchar_t>& buffer,
-                                 DWORD_PTR& copied) {
+bool CEditTextHandler::fetchText(size_t capacity, std::vector<wchar_t>& buffer, DWORD_PTR& copied) {
     copied = 0;
     // The capacity comes from the control's own answers.
     if (capacity == 0 || capacity > kLongestTargetTextRead + 1) return false;

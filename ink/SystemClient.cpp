@@ -154,7 +154,8 @@ SystemClient::~SystemClient() {
         // did not end. A checked run says so; otherwise what the thread may
         // still touch (trace, event, lock) is at least not freed here.
         debugTrace(L"SystemClient: deleted while its recognition thread runs\n");
-        if (win::checkedRun()) win::failCheck("SystemClient deleted while its recognition thread runs\n");
+        if (win::checkedRun())
+            win::failCheck("SystemClient deleted while its recognition thread runs\n");
         return;
     }
     delete trace_;

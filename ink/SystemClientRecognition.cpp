@@ -406,7 +406,8 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
         // The timer is the service window's: its thread arms it.
         const UINT delay = autoPenOffDelayMs(general.autoPenOffTimeout);
         runOnServiceThread([delay] {
-            if (HWND service = getServiceWindow()) SetTimer(service, TIMER_AUTO_PEN_OFF, delay, nullptr);
+            if (HWND service = getServiceWindow())
+                SetTimer(service, TIMER_AUTO_PEN_OFF, delay, nullptr);
         });
     }
 

@@ -747,7 +747,8 @@ int runMainTextMenu(const std::vector<MenuEntry>& entries) {
     }
     const UINT picked = menu->showModal();  // the menu is gone afterwards
     for (const MenuEntry& e : entries)
-        if (e.textId != 0 && static_cast<UINT>(e.command) == picked) return e.enabled ? e.command : 0;
+        if (e.textId != 0 && static_cast<UINT>(e.command) == picked)
+            return e.enabled ? e.command : 0;
     return 0;
 }
 

@@ -91,7 +91,8 @@ void CStickers::dispose(std::vector<CSticker*>& stickers, std::vector<CStickerFr
     stickers.clear();
     frames.clear();
     // The program's set is shown by the service window's thread: it frees them.
-    if (leftSome && this == &::stickers()) runOnServiceThread([] { ::stickers().freeOwnLeftovers(); });
+    if (leftSome && this == &::stickers())
+        runOnServiceThread([] { ::stickers().freeOwnLeftovers(); });
 }
 
 void CStickers::freeOwnLeftovers() {

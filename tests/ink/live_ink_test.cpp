@@ -232,7 +232,8 @@ TEST_F(LiveInkTest, HideInMarkupModeLeavesMarkupModeAndRedrawsUnlessAskedNotTo) 
         SendMessageW(windows_.layer(), WM_INK_LAYER_SHOW, 0, 0);
         serviceState().markupMode = true;
         SendMessageW(windows_.layer(), WM_MOUSEMOVE, 0, MAKELPARAM(700, 500));
-        EXPECT_TRUE(IsWindowVisible(windows_.layer())) << "in markup mode the layer takes the mouse";
+        EXPECT_TRUE(IsWindowVisible(windows_.layer()))
+            << "in markup mode the layer takes the mouse";
         UpdateWindow(below);
         sxtest::pumpUntil([] { return false; }, 50);
         g_paints = 0;

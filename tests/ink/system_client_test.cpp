@@ -473,8 +473,8 @@ TEST_F(SystemClientTest, AClientThatCannotRegisterStaysWhileItsThreadRuns) {
     EXPECT_FALSE(startSystemClient(GetModuleHandleW(nullptr)));
     SetEvent(g_holdRecognitionStart);
     // Let go, the thread sees that it was asked to end, and ends.
-    EXPECT_TRUE(sxtest::pumpUntil([&] { return sxtest::threadsOfThisProcess() < threads + 1; },
-                                  5000));
+    EXPECT_TRUE(
+        sxtest::pumpUntil([&] { return sxtest::threadsOfThisProcess() < threads + 1; }, 5000));
     RemoveVectoredExceptionHandler(handler);
     CloseHandle(g_holdRecognitionStart);
     appGlobals().inkManager = manager_;

@@ -351,9 +351,7 @@ TEST_P(WritingIntoWinePrograms, TheEuroSignPickedOnThePunctuationBarArrivesAsThe
     ASSERT_TRUE(clickAt(POINT{r.left + 5 + 2 * 32 + 16, r.top + 5 + 16}));
     HWND punctuation = nullptr;
     ASSERT_TRUE(sxtest::pumpUntil(
-        [&] {
-            return (punctuation = newWindowOf(pid, L"VexaInkServiceMenuBarWndClass", before));
-        },
+        [&] { return (punctuation = newWindowOf(pid, L"VexaInkServiceMenuBarWndClass", before)); },
         5000))
         << "no punctuation bar";
     sxtest::pumpUntil([] { return false; }, 500);  // the bar has settled

@@ -53,7 +53,8 @@ class ServiceTest : public ::testing::Test {
     }
 
     bool startAndWait() {
-        return start() && sxtest::pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000);
+        return start() &&
+               sxtest::pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000);
     }
 
     void shutDown() {

@@ -89,8 +89,7 @@ bool pickLastMenuItem(DWORD ms) {
                 menu = FindWindowW(L"VexaInkServiceMenuBarWndClass", L"PureTextMenu");
                 RECT r;
                 textMenu = menu && IsWindowVisible(menu) && GetWindowRect(menu, &r) &&
-                           r.left >= GetSystemMetrics(SM_XVIRTUALSCREEN) &&
-                           r.bottom - r.top > 20;
+                           r.left >= GetSystemMetrics(SM_XVIRTUALSCREEN) && r.bottom - r.top > 20;
                 if (textMenu) return true;
                 menu = FindWindowW(L"#32768", nullptr);
                 return menu && IsWindowVisible(menu);

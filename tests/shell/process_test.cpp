@@ -268,15 +268,15 @@ TEST_F(ProgramTest, InsertHooksFailingTwiceShowsOneMessageAndRunsOn) {
 TEST_F(ProgramTest, HookInstallErrorLeftOpenThirtySecondsDoesNotEndTheProgram) {
     boxes_.holdBoxes(30000);
     Journal journal;
-    ScribixProcess program(L"", {{L"SCRIBIX35_JOURNAL", journal.path()},
-                                 {L"SCRIBIX35_INSERT_FAILURES", L"2"}});
+    ScribixProcess program(
+        L"", {{L"SCRIBIX35_JOURNAL", journal.path()}, {L"SCRIBIX35_INSERT_FAILURES", L"2"}});
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(boxes_.waitForCount(1, kStartMs));
     EXPECT_EQ(boxes_.texts(), std::vector<std::wstring>{L"InkService hooks install error"});
     EXPECT_EQ(boxes_.openCount(), 1u);
     // While the box is open the services start.
-    EXPECT_TRUE(sxtest::waitUntil(
-        [&] { return journal.calls("setInkDriverParams").size() >= 3; }, kStartMs))
+    EXPECT_TRUE(sxtest::waitUntil([&] { return journal.calls("setInkDriverParams").size() >= 3; },
+                                  kStartMs))
         << "the start waited for the box";
     // The box is closed after 30 s.
     ASSERT_TRUE(sxtest::waitUntil([&] { return boxes_.openCount() == 0; }, 40000));
@@ -358,8 +358,8 @@ TEST_P(MadeUpPointer, IsIgnoredAndTheProgramRunsOn) {
     HWND receiver = service_;
     if (c.receiver == MadeUpRecord::MenuOwner) {
         DWORD_PTR made = 0;
-        ASSERT_TRUE(SendMessageTimeoutW(service_, WM_INK_CREATE_MENU_OWNER, 0, 0, SMTO_NORMAL,
-                                        5000, &made));
+        ASSERT_TRUE(SendMessageTimeoutW(service_, WM_INK_CREATE_MENU_OWNER, 0, 0, SMTO_NORMAL, 5000,
+                                        &made));
         receiver = reinterpret_cast<HWND>(made);
     } else if (c.receiver == MadeUpRecord::InkLayer) {
         receiver = windowOfProcess(program->pid(), L"TransparentLayerWndClass");

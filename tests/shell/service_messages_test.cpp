@@ -152,8 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
                  [] { serviceState().autoPenOffPending = false; },
                  lines({"-Pen On*", "+Markup", "+Binding...", "-Correct last/selected",
                         "-Add punctuation sign", "+Show Toolbar"})},
-        MenuCase{"NeitherBindingNorFilters", 5,
-                 [] { generalSettings().useContextReco = 0; }, nullptr,
+        MenuCase{"NeitherBindingNorFilters", 5, [] { generalSettings().useContextReco = 0; },
+                 nullptr,
                  lines({"+Pen On*", "+Markup", "-Binding...", "-Correct last/selected",
                         "-Add punctuation sign", "+Show Toolbar"})},
         MenuCase{"BindingPanelOpen", 5, [] { openBindingPanel(getServiceWindow()); },
@@ -162,9 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
                         "-Add punctuation sign", "+Show Toolbar"})},
         MenuCase{"ACurrentResultToCorrect", 7,
                  [] {
-                     setCurrentRecResult(adoptRecResult(new RecResult(nullptr, nullptr, nullptr,
-                                                                      nullptr)),
-                                         true, false);
+                     setCurrentRecResult(
+                         adoptRecResult(new RecResult(nullptr, nullptr, nullptr, nullptr)), true,
+                         false);
                  },
                  [] { setCurrentRecResult(nullptr, false, false); },
                  lines({"+Pen On*", "+Markup", "+Binding...", "+Use profile ...",
@@ -173,7 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
         MenuCase{"ToolbarShown", 2, [] { generalSettings().showToolbar = 1; }, nullptr,
                  lines({"+Pen On*", "+Markup", "+Binding...", "-Correct last/selected",
                         "-Add punctuation sign", "+Hide Toolbar"})},
-        MenuCase{"MarkupModeFromTheMarkupBar", 2,
+        MenuCase{"MarkupModeFromTheMarkupBar",
+                 2,
                  [] {
                      serviceState().snapshot = false;
                      switchMarkupMode(true);
@@ -181,7 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  [] { switchMarkupMode(false); },
                  {"+Markup*", "+Customize Toolbar...", "+Clear ink on exit*", "+Close Scribix"}},
-        MenuCase{"MarkupModeFromThePen", 5,
+        MenuCase{"MarkupModeFromThePen",
+                 5,
                  [] {
                      serviceState().snapshot = false;
                      switchMarkupMode(true);
@@ -260,8 +262,8 @@ DWORD testTicks() { return g_ticks; }
 // not while a client inks or a dialog runs), the current result is finished.
 TEST_F(ServiceTest, ForegroundChangeFinishesTheResultOnlyLongAfterADelivery) {
     ASSERT_TRUE(startAndWait());
-    HWND front = sxtest::createTestWindow(L"SxFrontWindow", DefWindowProcW, 0, WS_POPUP, 0, 0,
-                                          10, 10);
+    HWND front =
+        sxtest::createTestWindow(L"SxFrontWindow", DefWindowProcW, 0, WS_POPUP, 0, 0, 10, 10);
     setServiceClock(testTicks);
     const struct {
         const char* name;
@@ -277,11 +279,11 @@ TEST_F(ServiceTest, ForegroundChangeFinishesTheResultOnlyLongAfterADelivery) {
         g_ticks = getLastResultDeliveryTick() + c.sinceDelivery;
         appGlobals().inkDriverMode = c.inking ? 1 : 0;
         if (c.transparent) getLocalInkManager()->beginMouseTransparent();
-        setCurrentRecResult(adoptRecResult(new RecResult(nullptr, nullptr, nullptr, nullptr)),
-                            true, false);
-        EXPECT_EQ(SendMessageW(service_, WM_INK_FOREGROUND_CHANGED,
-                               reinterpret_cast<WPARAM>(front), 0),
-                  1);
+        setCurrentRecResult(adoptRecResult(new RecResult(nullptr, nullptr, nullptr, nullptr)), true,
+                            false);
+        EXPECT_EQ(
+            SendMessageW(service_, WM_INK_FOREGROUND_CHANGED, reinterpret_cast<WPARAM>(front), 0),
+            1);
         EXPECT_EQ(getCurrentRecResult() == nullptr, c.finished);
         if (c.transparent) getLocalInkManager()->endMouseTransparent();
         appGlobals().inkDriverMode = 0;
@@ -355,8 +357,8 @@ TEST_F(ServiceTest, PenOffRequestRaisesACoveredMarkupBar) {
     GetWindowRect(bar, &r);
     const POINT centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     HWND cover = sxtest::createTestWindow(L"SxCoverWindow", DefWindowProcW, WS_EX_TOPMOST,
-                                          WS_POPUP | WS_VISIBLE, r.left, r.top,
-                                          r.right - r.left, r.bottom - r.top);
+                                          WS_POPUP | WS_VISIBLE, r.left, r.top, r.right - r.left,
+                                          r.bottom - r.top);
     auto covered = [&] {
         SetWindowPos(cover, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         pump(50);
@@ -507,8 +509,8 @@ TEST_F(ServiceTest, EscapeOverASnapshotClosesTheCaptureControlFirst) {
     g_closesSent = g_closesPosted = 0;
     std::atomic<HWND> capture{nullptr};
     std::thread owner([&] {
-        capture = sxtest::createTestWindow(L"sxScreenCaptureCtrl", captureControlProc, 0,
-                                           WS_POPUP, 0, 0, 10, 10);
+        capture = sxtest::createTestWindow(L"sxScreenCaptureCtrl", captureControlProc, 0, WS_POPUP,
+                                           0, 0, 10, 10);
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     });

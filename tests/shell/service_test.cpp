@@ -63,7 +63,6 @@ BOOL WINAPI recordIconCall(DWORD action, PNOTIFYICONDATAW data) {
     return TRUE;
 }
 
-
 TEST_F(ServiceTest, StartCallsTheHookLibraryInOrderAndStopsCleanly) {
     const size_t threadsBefore = threadsOfThisProcess();
     ASSERT_TRUE(startAndWait());

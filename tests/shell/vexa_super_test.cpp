@@ -25,9 +25,8 @@ TEST(VexaSuper, IsKindOfWalksUpTheBasesByExactName) {
         const wchar_t* name;
         int polygon, ellipse, root;
     } cases[] = {
-        {L"Polygon", 1, 0, 0},  {L"Shape", 1, 1, 0}, {L"VexaSuper", 1, 1, 1},
-        {L"Ellipse", 0, 1, 0},  {L"shape", 0, 0, 0}, {L"Shape ", 0, 0, 0},
-        {L"", 0, 0, 0},         {nullptr, 0, 0, 0},
+        {L"Polygon", 1, 0, 0}, {L"Shape", 1, 1, 0},  {L"VexaSuper", 1, 1, 1}, {L"Ellipse", 0, 1, 0},
+        {L"shape", 0, 0, 0},   {L"Shape ", 0, 0, 0}, {L"", 0, 0, 0},          {nullptr, 0, 0, 0},
     };
     for (const auto& c : cases) {
         const VexaSuper& asRoot = polygon;

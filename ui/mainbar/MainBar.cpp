@@ -264,8 +264,8 @@ void CMainBar::runCommand(UINT id) {
         case MAIN_BAR_PUNCTUATION: {
             if (isBarMasterRegistered()) leaveBindingMode();
             // The service window frees the record once handled.
-            sendOutputRecord(service,
-                             OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0});
+            sendOutputRecord(
+                service, OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0});
             break;
         }
         case MAIN_BAR_CORRECTION: {
