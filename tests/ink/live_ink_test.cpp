@@ -241,10 +241,11 @@ TEST_F(LiveInkTest, HideInMarkupModeLeavesMarkupModeAndRedrawsUnlessAskedNotTo) 
         sxtest::pumpUntil([] { return false; }, 50);
         EXPECT_FALSE(IsWindowVisible(windows_.layer()));
         EXPECT_FALSE(serviceState().markupMode);
-        if (wParam == 1)
+        if (wParam == 1) {
             EXPECT_EQ(g_paints, 0) << "the screen was redrawn";
-        else
+        } else {
             EXPECT_GT(g_paints, 0) << "the screen was not redrawn";
+        }
     }
     DestroyWindow(below);
 }

@@ -248,8 +248,11 @@ TEST_F(ServiceTest, PenOffAndTipsTimersActOnceOnExpiry) {
     EXPECT_EQ(SendMessageW(service_, WM_INK_SHOW_TIPS, 7, 0x1234), 0);
     pump(200);
     EXPECT_EQ(recorder.count(INK_EVENT_TIPS), 1);
-    for (const auto& e : recorder.events())
-        if (e.first == INK_EVENT_TIPS) EXPECT_EQ(e.second, 0x1234);
+    for (const auto& e : recorder.events()) {
+        if (e.first == INK_EVENT_TIPS) {
+            EXPECT_EQ(e.second, 0x1234);
+        }
+    }
     EXPECT_FALSE(KillTimer(service_, TIMER_SHOW_TIPS)) << "it ran once";
 }
 
