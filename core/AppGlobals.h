@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+#include "win/Checks.h"
+
 class LocalInkManager;
 
 struct AppGlobals {
@@ -40,6 +42,10 @@ struct AppGlobals {
     UINT startDelay = 0;
     HWND guardWindow = nullptr;
     HWND inkLayerWindow = nullptr;
+    // The thread that made the guard window and the ink layer (the UI
+    // thread): it alone moves, shows, hides and destroys them in place; the
+    // pen-event thread's live ink asks it (asynchronous window calls).
+    win::OwnerThread layerOwner{"ink layer and guard window"};
     HWND markupCtrlWindow = nullptr;
     HCURSOR markupCursor = nullptr;
     ULONG_PTR gdiplusToken = 0;

@@ -1,9 +1,13 @@
 // The base of objects that an owner deletes through a pointer without knowing
-// their type: a sticker deletes what its caller attached to it, and the
-// binding snapshot attached to a sticker is compared through this base.
+// their type: a sticker deletes what its caller attached to it, and tells the
+// binding snapshot attached to a sticker by its class name (isKindOf).
 #pragma once
 
-class CDeletableByPtr {
+#include "VexaSuper.h"
+
+class CDeletableByPtr : public VexaSuper {
+    VEXA_CLASS(CDeletableByPtr, VexaSuper)
+
   public:
-    virtual ~CDeletableByPtr() = default;
+    ~CDeletableByPtr() override = default;
 };

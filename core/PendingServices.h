@@ -42,8 +42,9 @@ bool appsFilterAllows(const wchar_t* modulePath, HWND focusWindow, HWND windowUn
 unsigned long long getFirstUpdateDelay();
 bool startUpdateThread(HWND window);
 void checkForUpdateNow(HWND owner);
-// Shows the automatic check's answer (message 3040) and frees it.
-void showUpdateAutoCheck(LPARAM answer);
+// Shows the automatic check's answer (message 3040) and frees it; false (and
+// nothing shown) when the argument names no answer this process made.
+bool showUpdateAutoCheck(LPARAM answer);
 
 // --- Bars and menus ---
 void loadBarSettings();

@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "win/PostedRecord.h"
+
 enum ServiceMessage : UINT {
     WM_INK_START_SERVICES = 3024,      // deferred start-up
     WM_INK_FOREGROUND_CHANGED = 3025,  // (F) wParam: the window now in front
@@ -71,9 +75,12 @@ enum ServiceTimer : UINT_PTR {
 #define SERVICE_WINDOW_CLASS L"VexaInkServiceWndClass"
 #define SERVICE_WINDOW_TITLE L"VexaInkServiceWnd"
 
-// Records that messages carry.
+// Records that messages carry. Any process on the desktop can post the same
+// numbers, so a record goes registered (win/PostedRecord): its receiver takes
+// only a record this process made and still owns, and ignores any other
+// argument. Senders use the helpers below.
 
-// Carried by message 3039; allocated by the sender (new), freed by the service window.
+// Carried by message 3039; allocated by the sender, freed by the service window.
 struct OutputRecord {
     void* ownerList;
     HWND target;
@@ -83,7 +90,7 @@ struct OutputRecord {
 };
 
 // Three words carried by message 3046 (the colour bar for a bar: the asking
-// bar's owner list, its window, the position); allocated by the sender (new),
+// bar's owner list, its window, the position); allocated by the sender,
 // freed by the service window.
 struct CommandRecord {
     INT_PTR code;
@@ -91,10 +98,39 @@ struct CommandRecord {
     INT_PTR argument2;
 };
 
-// A popup menu for the menu-owner window (message 3035).
+// A popup menu for the menu-owner window or the ink layer (message 3035); the
+// sender keeps it, the receiver only reads it while the message is sent.
 struct MenuTrackRecord {
     HMENU menu;
     int x;
     int y;
     UINT flags;
 };
+
+// Message 3039 with a copy of `record` to the service window: posted (false
+// when it cannot be) or sent (the answer). The service window frees the copy.
+inline bool postOutputRecord(HWND service, const OutputRecord& record) {
+    return service && win::postRecord(service, WM_INK_OUTPUT_RECORD, 0,
+                                      std::make_unique<OutputRecord>(record));
+}
+inline LRESULT sendOutputRecord(HWND service, const OutputRecord& record) {
+    return win::sendRecord(service, WM_INK_OUTPUT_RECORD, 0,
+                           std::make_unique<OutputRecord>(record));
+}
+
+// Message 3046 with a copy of `record`, as above.
+inline bool postCommandRecord(HWND service, const CommandRecord& record) {
+    return service && win::postRecord(service, WM_INK_COMMAND_RECORD, 0,
+                                      std::make_unique<CommandRecord>(record));
+}
+inline LRESULT sendCommandRecord(HWND service, const CommandRecord& record) {
+    return win::sendRecord(service, WM_INK_COMMAND_RECORD, 0,
+                           std::make_unique<CommandRecord>(record));
+}
+
+// Message 3035: `window` (the menu-owner window or the ink layer) tracks the
+// menu of `record`; the id chosen, or 0.
+inline int trackMenuThrough(HWND window, MenuTrackRecord record) {
+    win::ScopedRecord<MenuTrackRecord> scoped(&record);
+    return static_cast<int>(SendMessageW(window, WM_INK_MENU_TRACK, 0, scoped.param()));
+}

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "win/Checks.h"
+
 // State of the service window (UI thread, except the flags other threads read).
 struct ServiceState {
     std::atomic<bool> markupMode{false};
@@ -31,6 +33,8 @@ struct ServiceState {
     uint64_t updateWaitLeftMs = 0;
     bool traceCollection = false;
     HWND menuOwner = nullptr;
+    // The thread that made the menu-owner window; others send it their menus.
+    win::OwnerThread menuOwnerThread{"menu-owner window"};
     std::atomic<bool> mainMenuOpen{false};
 };
 

@@ -13,6 +13,8 @@
 namespace {
 
 DWORD g_timeLimitMs = 15000;
+// The largest block of process ids the walk takes (bytes).
+constexpr DWORD kLongestProcessList = 4u << 20;
 
 // What the starter and the hook thread share. Each side holds a reference and
 // its own handle of the event, so a thread that reports after the time-out
@@ -60,13 +62,24 @@ int insertHooksOnce() {
     return hookLibrary().InsertHooks(nullptr, getServiceWindow()) ? 1 : 0;
 }
 
+// InsertHooks, once more after 2000 ms when refused. 1 on success.
+int tryToInstallHooks() {
+    if (insertHooksOnce()) return 1;
+    if (startAbandoned()) return 0;
+    EnumWindows(postRetryNotice, 0);
+    Sleep(2000);
+    return insertHooksOnce();
+}
+
+constexpr wchar_t kInstallError[] = L"InkService hooks install error";
+
 DWORD WINAPI hookThreadMain(void* parameter) {
     HookThreadStart* start = static_cast<HookThreadStart*>(parameter);
     t_start = start;
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // a queue before anyone posts to it
 
-    const int installed = installHooks();
+    const int installed = tryToInstallHooks();
     int pending = HookThreadStart::kPending;
     const bool inTime = start->state.compare_exchange_strong(pending, HookThreadStart::kReported);
     if (!inTime && installed) hookLibrary().RemoveAllHooks();
@@ -83,6 +96,9 @@ DWORD WINAPI hookThreadMain(void* parameter) {
     t_start = nullptr;
     start->release();
     if (!inTime) return 0;
+    // Only now that the start goes on: a box the user leaves open must not
+    // hold the start up until its time-out ends the program.
+    if (!installed) showMessage(kInstallError);
 
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
@@ -106,13 +122,9 @@ void applyHookTabletMode() {
 void setHookThreadTimeLimit(DWORD milliseconds) { g_timeLimitMs = milliseconds; }
 
 int installHooks() {
-    if (insertHooksOnce()) return 1;
+    if (tryToInstallHooks()) return 1;
     if (startAbandoned()) return 0;
-    EnumWindows(postRetryNotice, 0);
-    Sleep(2000);
-    if (insertHooksOnce()) return 1;
-    if (startAbandoned()) return 0;
-    showMessage(L"InkService hooks install error");
+    showMessage(kInstallError);
     return 0;
 }
 
@@ -233,6 +245,12 @@ BOOL walkProcesses(DWORD reserved, ProcessWalkCallback callback, LPARAM paramete
         }
         if (returned < blockBytes) break;
         HeapFree(heap, 0, ids);
+        // The system's answer grows the block; a million processes is beyond any.
+        if (blockBytes >= kLongestProcessList) {
+            FreeLibrary(psapi);
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return FALSE;
+        }
         blockBytes *= 2;
     }
 

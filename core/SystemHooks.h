@@ -13,7 +13,9 @@ struct PenEventRing;
 // cannot be started.
 int StartHookThread();
 
-// On the hook thread: InsertHooks, once more after 2000 ms when refused. 1 on success.
+// InsertHooks, once more after 2000 ms when refused; "InkService hooks install
+// error" when both failed. 1 on success. The hook thread itself reports the
+// failure only after it has let the start go on.
 int installHooks();
 
 // Removes the hooks, tells every top-level window of the system by the

@@ -31,10 +31,11 @@ bool CEditTextHandler::getSelection(LONG& start, LONG& end) {
     return true;
 }
 
-bool CEditTextHandler::fetchText(size_t capacity, std::vector<wchar_t>& buffer,
-                                 DWORD_PTR& copied) {
-    buffer.assign(capacity, L'\0');
+bool CEditTextHandler::fetchText(size_t capacity, std::vector<wchar_t>& buffer, DWORD_PTR& copied) {
     copied = 0;
+    // The capacity comes from the control's own answers.
+    if (capacity == 0 || capacity > kLongestTargetTextRead + 1) return false;
+    buffer.assign(capacity, L'\0');
     if (!SendMessageTimeoutW(window_, WM_GETTEXT, buffer.size(),
                              reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
                              kReadTimeoutMs, &copied))
@@ -47,7 +48,9 @@ bool CEditTextHandler::readAll(std::wstring& text) {
     const LRESULT length = SendMessageW(window_, WM_GETTEXTLENGTH, 0, 0);
     std::vector<wchar_t> buffer;
     DWORD_PTR copied = 0;
-    if (length < 0 || !fetchText(static_cast<size_t>(length) + 1, buffer, copied)) return false;
+    if (length < 0 || static_cast<ULONG_PTR>(length) > kLongestTargetTextRead ||
+        !fetchText(static_cast<size_t>(length) + 1, buffer, copied))
+        return false;
     text.clear();
     for (const wchar_t* p = buffer.data(); *p; ++p) {
         if (breaks_ == PARAGRAPH_MARKS && p[0] == L'\r' && p[1] == L'\n') ++p;
@@ -57,7 +60,7 @@ bool CEditTextHandler::readAll(std::wstring& text) {
 }
 
 bool CEditTextHandler::readText(LONG count, std::wstring& text) {
-    if (!window_ || count <= 0) return false;
+    if (!window_ || count <= 0 || static_cast<size_t>(count) > kLongestTargetTextRead) return false;
     if (breaks_ == PARAGRAPH_MARKS) {
         // The text is longer than the positions by its line breaks: read it whole.
         std::wstring all;

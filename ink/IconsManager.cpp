@@ -13,6 +13,7 @@
 #include "core/Settings.h"
 #include "core/ShellLink.h"
 #include "resources/resource.h"
+#include "win/ScopedLock.h"
 
 namespace {
 
@@ -57,7 +58,11 @@ UINT_PTR iconHoldTimerId(UINT iconId) {
 }
 
 InkIcon::InkIcon(UINT id, bool holdEnabled, IconsManager* owner)
-    : id_(id), holdEnabled_(holdEnabled ? 1 : 0), owner_(owner) {}
+    : id_(id), holdEnabled_(holdEnabled ? 1 : 0), owner_(owner) {
+    InitializeCriticalSection(&lock_);
+}
+
+InkIcon::~InkIcon() { DeleteCriticalSection(&lock_); }
 
 void InkIcon::setCursorSource(BOOL(WINAPI* source)(POINT*)) {
     g_cursorSource = source ? source : GetCursorPos;
@@ -87,17 +92,20 @@ bool InkIcon::notify(DWORD action) {
 }
 
 bool InkIcon::add() {
+    win::ScopedLock lock(lock_);
     updateState();
     notify(NIM_ADD);
     return true;
 }
 
 bool InkIcon::remove() {
+    win::ScopedLock lock(lock_);
     notify(NIM_DELETE);
     return true;
 }
 
 bool InkIcon::modify() {
+    win::ScopedLock lock(lock_);
     if (!updateState()) return false;
     notify(NIM_MODIFY);
     return true;

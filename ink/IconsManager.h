@@ -32,8 +32,13 @@ class InkIcon : public VexaSuper {
 
   public:
     InkIcon(UINT id, bool holdEnabled, IconsManager* owner);
-    ~InkIcon() override = default;
+    ~InkIcon() override;
+    InkIcon(const InkIcon&) = delete;
+    InkIcon& operator=(const InkIcon&) = delete;
 
+    // add, remove and modify run whole under the icon's lock: the pen event
+    // that calls modify comes from the UI thread and the recognition thread,
+    // and the picture handed over last must be the one worked out last.
     // updateState, then shows the icon. True.
     virtual bool add();
     // Takes the icon out of the notification area. True.
@@ -72,6 +77,7 @@ class InkIcon : public VexaSuper {
     int holdEnabled_;
     int pressed_ = 0;
     IconsManager* owner_;
+    CRITICAL_SECTION lock_;
 };
 
 class PenIcon : public InkIcon {

@@ -140,6 +140,15 @@ int getTargetInputFlags(HWND window, const wchar_t* text, bool wantSpace) {
     return flags;
 }
 
+int characterOfPickedValue(int value) {
+    if (value >= -128 && value < 0) value += 256;
+    if (value < 128 || value > 255) return value;
+    const char byte = static_cast<char>(value);
+    wchar_t character = 0;
+    if (MultiByteToWideChar(1252, 0, &byte, 1, &character, 1) != 1) return value;
+    return character;
+}
+
 void typeChar(UINT code, bool keepCapsState, HKL layout) {
     switch (code) {
         case TYPE_VIRTUAL_KEY:
@@ -269,6 +278,8 @@ void typeString(const wchar_t* text, HKL layout, bool keyOnly) {
 }
 
 void typeBarAnswer(int value, HKL layout) {
+    // The bar's signs 128-255 are code-page values (128 is the euro sign).
+    value = characterOfPickedValue(value);
     if (value <= 0) return;
     if (value & 0x10000)
         typeVirtualKey(static_cast<WORD>(value & 0xFFFF));

@@ -83,6 +83,14 @@ int getTargetInputFlags(HWND window, const wchar_t* text, bool wantSpace);
 // thread's).
 int typeTextToTarget(HWND window, const wchar_t* text, bool wantSpace, HKL layout);
 
+// The character a value picked on the punctuation bar stands for. The bar's
+// symbols are characters of the Western code page (1252), in which 128 is the
+// euro sign: a value of 128 to 255, or -128 to -1 (the same byte taken
+// signed), is that code page's character; any other value is left as it is.
+// (Typed as Alt with keypad codes, the code page did this mapping; typed as
+// Unicode, 128 would be a control character.)
+int characterOfPickedValue(int value);
+
 // One character or control code. Without keepCapsState Caps Lock is read anew.
 void typeChar(UINT code, bool keepCapsState, HKL layout);
 
@@ -101,7 +109,8 @@ void typeVirtualKey(WORD virtualKey);
 void typeString(const wchar_t* text, HKL layout, bool keyOnly);
 // A punctuation bar's answer typed as what it is: a keyboard key (its virtual
 // key plus 0x10000), "..." (1), undo (2, Ctrl+Z), redo (3, Ctrl+Y), or a
-// character. 0 (and less) types nothing.
+// character (128-255 and -128..-1 are code-page values: 128 is the euro sign).
+// 0 types nothing.
 void typeBarAnswer(int value, HKL layout);
 
 // The length of the last insertion (a restored result gives its own back).

@@ -6,6 +6,7 @@
 #include "core/MemoryBlocks.h"
 #include "core/AppGlobals.h"
 #include "ink/LocalInkManager.h"
+#include "win/ScopedLock.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ int64_t thousandths(int value, int extent) {
 }  // namespace
 
 LocalClient::LocalClient(const LocalClientRecord* record) {
+    InitializeCriticalSection(&penLock_);
     if (record)
         record_ = *record;
     else
@@ -33,6 +35,7 @@ LocalClient::LocalClient(const LocalClientRecord* record) {
 }
 
 LocalClient::LocalClient(const wchar_t* name, int32_t enabled, int32_t flags, int32_t inkMode) {
+    InitializeCriticalSection(&penLock_);
     std::memset(&record_, 0, sizeof record_);
     if (name) lstrcpynW(record_.name, name, 60);
     record_.enabled = enabled;
@@ -44,6 +47,7 @@ LocalClient::LocalClient(const wchar_t* name, int32_t enabled, int32_t flags, in
 LocalClient::~LocalClient() {
     destroyCursors();
     freeMemory(areaCopy_);
+    DeleteCriticalSection(&penLock_);
 }
 
 void LocalClient::copyAreas(const void* areas, int32_t count) {
@@ -79,13 +83,34 @@ int LocalClient::onNotify(int code, LPARAM) {
     if (code == 3) {
         if (LocalInkManager* manager = inkManager()) {
             const PenState pen = manager->getPenState();
-            record_.penType = pen.type;
-            record_.penWidth = pen.width;
-            record_.penColor = pen.color;
-            record_.penAntialiasing = pen.antialiasing;
+            takePen(pen.type, pen.width, pen.color, pen.antialiasing, pen.version, false);
         }
     }
     return 0;
+}
+
+bool LocalClient::takePen(int32_t type, int32_t width, COLORREF colour, int32_t antialiasing,
+                          unsigned version, bool remakeCursors) {
+    win::ScopedLock lock(penLock_);
+    // Read before a change that another thread has taken already: stale.
+    if (penTaken_ && static_cast<int>(version - penVersion_) < 0) return false;
+    penTaken_ = true;
+    penVersion_ = version;
+    if (record_.penType == type && record_.penWidth == width && record_.penColor == colour &&
+        record_.penAntialiasing == antialiasing)
+        return false;
+    record_.penType = type;
+    record_.penWidth = width;
+    record_.penColor = colour;
+    record_.penAntialiasing = antialiasing;
+    if (remakeCursors) reloadIcons();
+    return true;
+}
+
+void LocalClient::cursors(HICON& first, HICON& second) const {
+    win::ScopedLock lock(penLock_);
+    first = record_.cursor1;
+    second = record_.cursor2;
 }
 
 int LocalClient::beginInk(HWND window, int, int) {
@@ -138,12 +163,14 @@ int LocalClient::hitTest(HWND, int x, int y) {
 int LocalClient::claimsPoint(HWND window, int x, int y) { return hitTest(window, x, y); }
 
 void LocalClient::reloadIcons() {
+    win::ScopedLock lock(penLock_);
     destroyCursors();
     if (record_.penType != 0 && record_.penWidth != 0)
         record_.cursor1 = makePenTipCursor(record_.penWidth, record_.penColor);
 }
 
 void LocalClient::penWords(int32_t words[4]) const {
+    win::ScopedLock lock(penLock_);
     words[0] = record_.penType;
     words[1] = record_.penWidth;
     words[2] = static_cast<int32_t>(record_.penColor);

@@ -85,6 +85,14 @@ class LocalClient : public VexaSuper {
     // Makes the cursors again: a pen-tip cursor of the pen's width and colour
     // when the pen has a type and a width.
     virtual void reloadIcons();
+    // Takes the manager's pen of change count `version` (under the pen lock;
+    // the pen event comes from the UI thread and the recognition thread): a
+    // pen older than the one taken last is ignored; true when it differs from
+    // the client's, which then takes it and makes its cursors again when asked.
+    bool takePen(int32_t type, int32_t width, COLORREF colour, int32_t antialiasing,
+                 unsigned version, bool remakeCursors);
+    // The two cursors, read under the pen lock.
+    void cursors(HICON& first, HICON& second) const;
     // Ends the client's own threads, waiting a while; false when one did not
     // end in time: the client must then not be deleted, or the thread would
     // use it freed. The base has none.
@@ -95,7 +103,8 @@ class LocalClient : public VexaSuper {
     const wchar_t* name() const { return record_.name; }
     // The window given to the last beginInk.
     HWND inkWindow() const { return inkWindow_; }
-    // The pen the client inks with, as the four pen words of a stroke.
+    // The pen the client inks with, as the four pen words of a stroke (read
+    // under the pen lock).
     void penWords(int32_t words[4]) const;
 
   protected:
@@ -109,6 +118,10 @@ class LocalClient : public VexaSuper {
     LocalClientRecord record_;
     void* areaCopy_ = nullptr;  // an allocMemory block
     HWND inkWindow_ = nullptr;
+    // Guards the pen fields of the record, the cursors and the pen's change count.
+    mutable CRITICAL_SECTION penLock_;
+    unsigned penVersion_ = 0;
+    bool penTaken_ = false;
 };
 
 // A toolbar's client: enabled, registrable, flags 0x2B, no pen, no areas.

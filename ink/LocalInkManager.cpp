@@ -210,6 +210,8 @@ LocalClient* LocalInkManager::activateClient(LocalClient* client, HWND window, i
 void LocalInkManager::applyClientInkParams(LocalClient* client) {
     auto handle = [](HICON icon) { return static_cast<int>(reinterpret_cast<INT_PTR>(icon)); };
     const LocalClientRecord& r = client->record();
+    HICON cursor1 = nullptr, cursor2 = nullptr;
+    client->cursors(cursor1, cursor2);
     const int extraPoints = getPenState().useMouseExtraPoints;
     const int markupCursor = handle(appGlobals().markupCursor);
     const bool markupKeys =
@@ -218,10 +220,10 @@ void LocalInkManager::applyClientInkParams(LocalClient* client) {
         applyInkDriverParams(1, 1, 0, 0, 0, extraPoints, markupCursor, markupCursor);
     else if (markupKeys)
         applyInkDriverParams(1, 1, r.inkParam1, r.inkParam2, r.inkParam3, extraPoints,
-                             handle(r.cursor2), markupCursor);
+                             handle(cursor2), markupCursor);
     else
         applyInkDriverParams(1, 1, r.inkParam1, r.inkParam2, r.inkParam3, extraPoints,
-                             handle(r.cursor2), handle(r.cursor1));
+                             handle(cursor2), handle(cursor1));
 }
 
 unsigned LocalInkManager::activationCount() const {
@@ -347,6 +349,7 @@ void LocalInkManager::setPenOn(int on) {
         win::ScopedLock lock(lock_);
         if (pen_.penOn == on) return;
         pen_.penOn = on;
+        ++pen_.version;
     }
     applyInkDriverParams(on, 0, 1, 0, 0, 0, 0, 0);
     broadcastEvent(INK_EVENT_PEN_CHANGED, 0);
@@ -374,6 +377,7 @@ void LocalInkManager::setPenState(const PenState& state, bool force) {
             pen_.useMouseExtraPoints = state.useMouseExtraPoints;
             changed = true;
         }
+        if (changed) ++pen_.version;
     }
     if (changed) broadcastEvent(INK_EVENT_PEN_CHANGED, 0);
 }
@@ -392,6 +396,7 @@ void LocalInkManager::loadPenState() {
         pen_.width = loaded.width;
         pen_.color = loaded.color;
         pen_.antialiasing = loaded.antialiasing;
+        ++pen_.version;
     }
     broadcastEvent(INK_EVENT_PEN_CHANGED, 0);
 }

@@ -30,6 +30,9 @@ struct PenState {
     int width = 3;
     COLORREF color = RGB(0, 0, 255);
     int antialiasing = 1;
+    // Counts the manager's changes of the pen: a client that is told from two
+    // threads keeps the newer of what they read (setPenState ignores it).
+    unsigned version = 0;
 };
 
 // Events broadcast to the ink clients.

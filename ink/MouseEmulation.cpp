@@ -1,5 +1,6 @@
 #include "ink/MouseEmulation.h"
 
+#include <atomic>
 #include <new>
 
 #include "core/AppGlobals.h"
@@ -105,11 +106,33 @@ DWORD CMouseShaker::work() {
     return 0;
 }
 
-void startMouseShaker(int stepMs, int durationMs, int delta, ULONG_PTR marker) {
+namespace {
+
+std::atomic<bool> g_shaking{false};
+
+// The shake that startMouseShaker runs: it lets the next one start when it ends.
+class BoundedShaker : public CMouseShaker {
+  public:
+    using CMouseShaker::CMouseShaker;
+    ~BoundedShaker() override { g_shaking = false; }
+};
+
+}  // namespace
+
+bool startMouseShaker(int stepMs, int durationMs, int delta, ULONG_PTR marker) {
+    if (g_shaking.exchange(true)) return false;
     sendMouse(MOUSEEVENTF_LEFTUP, 0, 0, kShakeReleaseMarker);
-    auto* shaker = new (std::nothrow) CMouseShaker(stepMs, durationMs, delta, marker);
-    if (shaker) shaker->start();
+    if (durationMs > kLongestShakeMs) durationMs = kLongestShakeMs;
+    if (stepMs > durationMs) stepMs = durationMs;
+    auto* shaker = new (std::nothrow) BoundedShaker(stepMs, durationMs, delta, marker);
+    if (!shaker) {
+        g_shaking = false;
+        return false;
+    }
+    return shaker->start();  // a thread that cannot start deletes the shaker
 }
+
+bool mouseShakerRunning() { return g_shaking; }
 
 void sendMouseClick() {
     INPUT inputs[2] = {};

@@ -66,8 +66,14 @@ class CMouseShaker : public SelfDeletingWorker {
     ULONG_PTR marker_;
 };
 
-// A left-button up (marker 0xFF515780), then the shaker's thread.
-void startMouseShaker(int stepMs, int durationMs, int delta, ULONG_PTR marker);
+// The longest shake; a longer duration is cut to it.
+constexpr int kLongestShakeMs = 2000;
+
+// A left-button up (marker 0xFF515780), then the shaker's thread. One shake
+// at a time: while one runs, another is not started (false).
+bool startMouseShaker(int stepMs, int durationMs, int delta, ULONG_PTR marker);
+// True while a shake started here runs.
+bool mouseShakerRunning();
 
 // One mouse input by SendInput with `marker` as its extra information.
 void sendMouse(DWORD flags, LONG dx, LONG dy, ULONG_PTR marker);

@@ -240,9 +240,17 @@ void releaseBuffer() {
 
 }  // namespace
 
+namespace {
+const wchar_t* g_queueEventName = kPenQueueEventName;
+}  // namespace
+
+void setPenQueueEventName(const wchar_t* name) {
+    g_queueEventName = name ? name : kPenQueueEventName;
+}
+
 bool startPenEventThread() {
     if (g_pen.thread) return true;
-    HANDLE event = OpenEventW(EVENT_ALL_ACCESS, TRUE, L"InkDriverQueueEvent");
+    HANDLE event = OpenEventW(EVENT_ALL_ACCESS, TRUE, g_queueEventName);
     if (!event) {
         showMessage(L"Inking: Could not open Touch event.");
         return false;

@@ -27,6 +27,10 @@ constexpr ULONG_PTR kPenMouseMarker = 456789;
 // point buffer and starts the thread; false (and nothing left behind) when
 // any of that fails.
 bool startPenEventThread();
+// The hook library's queue event, "InkDriverQueueEvent", which the start
+// opens; tests name one that no process holds (null: the real one again).
+constexpr const wchar_t kPenQueueEventName[] = L"InkDriverQueueEvent";
+void setPenQueueEventName(const wchar_t* name);
 // Stops the thread and waits for it, then frees the point buffer. Safe when
 // the thread never started. False when it did not end in time: it is then
 // still running (stuck in a client), and its buffer, the manager and the

@@ -15,9 +15,12 @@ constexpr GUID kIidTextDocument = {
 bool textOf(ITextRange* range, std::wstring& text) {
     BSTR value = nullptr;
     if (!range || FAILED(range->GetText(&value))) return false;
-    text.assign(value ? value : L"", value ? SysStringLen(value) : 0);
+    const UINT length = value ? SysStringLen(value) : 0;
+    // The other program's text is copied only up to the longest read.
+    const bool taken = length <= kLongestTargetTextRead;
+    if (taken) text.assign(value ? value : L"", length);
     SysFreeString(value);
-    return true;
+    return taken;
 }
 
 }  // namespace

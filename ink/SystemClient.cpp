@@ -20,6 +20,7 @@
 #include "core/PendingServices.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
+#include "win/Checks.h"
 
 namespace {
 
@@ -117,9 +118,10 @@ LocalClientRecord SystemClient::defaultRecord() {
 
 SystemClient::SystemClient(const LocalClientRecord* record) : LocalClient(record) {
     InitializeCriticalSection(&lock_);
+    InitializeCriticalSection(&settingsLock_);
     readSettings();
     applySettingsToPenThread();
-    getRecMgr().setCurrentLanguage(settings_.recDir);
+    getRecMgr().setCurrentLanguage(recDir().c_str());
 
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     event_ = CreateEventW(&inheritable, TRUE, FALSE, kEventName);
@@ -148,9 +150,13 @@ SystemClient::~SystemClient() {
     const bool joined = stopRecognitionThread();
     writeSettings();
     if (!joined) {
-        // Still running somewhere (a target that does not answer): what it
-        // may touch stays, rather than being freed under it.
-        debugTrace(L"SystemClient: the recognition thread did not end\n");
+        // Deleting cannot keep the object: whoever deletes a client first
+        // has its thread stopped (stopThreads) and keeps the client when it
+        // did not end. A checked run says so; otherwise what the thread may
+        // still touch (trace, event, lock) is at least not freed here.
+        debugTrace(L"SystemClient: deleted while its recognition thread runs\n");
+        if (win::checkedRun())
+            win::failCheck("SystemClient deleted while its recognition thread runs\n");
         return;
     }
     delete trace_;
@@ -158,6 +164,12 @@ SystemClient::~SystemClient() {
     if (event_) CloseHandle(event_);
     event_ = nullptr;
     DeleteCriticalSection(&lock_);
+    DeleteCriticalSection(&settingsLock_);
+}
+
+std::wstring SystemClient::recDir() const {
+    win::ScopedLock lock(settingsLock_);
+    return settings_.recDir;
 }
 
 bool SystemClient::stopRecognitionThread() {
@@ -187,17 +199,11 @@ int SystemClient::onNotify(int code, LPARAM) {
             LocalInkManager* manager = inkManager();
             if (!manager) return 0;
             const PenState pen = manager->getPenState();
-            LocalClientRecord& r = record();
             // The event comes with every change of the mouse-transparent
-            // level too: the cursors are made again only for a new pen.
-            if (r.penType == pen.type && r.penWidth == pen.width && r.penColor == pen.color &&
-                r.penAntialiasing == pen.antialiasing)
-                return 0;
-            r.penType = pen.type;
-            r.penWidth = pen.width;
-            r.penColor = pen.color;
-            r.penAntialiasing = pen.antialiasing;
-            reloadIcons();
+            // level too: the cursors are made again only for a new pen. It
+            // comes from the recognition thread and the UI thread: the pen is
+            // compared, taken and its cursors made in one step.
+            takePen(pen.type, pen.width, pen.color, pen.antialiasing, pen.version, true);
             return 0;
         }
         case INK_EVENT_WRITE_ICON_SETTINGS:
@@ -208,6 +214,7 @@ int SystemClient::onNotify(int code, LPARAM) {
             return 0;
         case 7: {
             const std::wstring language = getRecMgr().currentLanguage();
+            win::ScopedLock lock(settingsLock_);
             lstrcpynW(settings_.recDir, language.c_str(), 128);
             return 0;
         }
@@ -281,6 +288,7 @@ void SystemClient::forEachSetting(F visit) {
 }
 
 void SystemClient::readSettings() {
+    win::ScopedLock lock(settingsLock_);
     const int recDirSize = static_cast<int>(sizeof settings_.recDir / sizeof(wchar_t));
     forEachSetting([&](const wchar_t* value, int type, void* field) {
         ReadSetting(name(), value, field, type, type == SETTING_STRING ? recDirSize : 0);
@@ -293,6 +301,7 @@ void SystemClient::readSettings() {
 }
 
 void SystemClient::writeSettings() {
+    win::ScopedLock lock(settingsLock_);
     forEachSetting([&](const wchar_t* value, int type, void* field) {
         WriteSetting(name(), value, field, type, 0);
     });
@@ -330,7 +339,12 @@ bool startSystemClient(HINSTANCE) {
     if (!client) return false;
     client->onNotify(INK_EVENT_PEN_CHANGED, 0);
     if (!client->registerSelf()) {
-        delete client;
+        // A recognition thread that did not end keeps the client alive, as the
+        // manager keeps its clients: freed, the thread would run on in it.
+        if (client->stopThreads())
+            delete client;
+        else
+            debugTrace(L"SystemClient: not registered, and its thread did not end; it stays\n");
         return false;
     }
     return true;

@@ -90,6 +90,10 @@ class SystemClient : public LocalClient {
 
     const SystemClientSettings& settings() const { return settings_; }
     SystemClientSettings& settings() { return settings_; }
+    // "recDir", read under the settings lock: the UI thread writes it (the
+    // language changed, the settings read again) while the recognition
+    // thread reads it.
+    std::wstring recDir() const;
     bool isRecognitionThreadRunning() const { return thread_ != nullptr; }
     bool stopThreads() override { return stopRecognitionThread(); }
 
@@ -140,6 +144,8 @@ class SystemClient : public LocalClient {
     void applySettingsToPenThread();
 
     SystemClientSettings settings_;
+    // Guards "recDir" and the settings' reads and writes as a whole.
+    mutable CRITICAL_SECTION settingsLock_;
     HANDLE event_ = nullptr;
     HANDLE thread_ = nullptr;
     std::atomic<bool> stopping_{false};
@@ -163,6 +169,8 @@ class SystemClient : public LocalClient {
         bool needSpace = false;
         bool partial = false;
         wchar_t charBefore = 0;
+        // Reading charBefore left the target's selection widened over it.
+        bool selectionLeftMoved = false;
         bool spaceAfter = false;
         RECT box = {0, 0, 0, 0};
         bool macroRan = false;
@@ -196,3 +204,11 @@ void noteResultDelivery();
 // word-list menu types its corrections of that text the same way.
 void noteRecognitionSpaceAfter(bool spaceAfter);
 bool lastRecognitionSpaceAfter();
+
+// The delay of the automatic pen-off timer for "autoPenOffTimeout" seconds:
+// within what a system timer holds (USER_TIMER_MAXIMUM); negative gives 0.
+constexpr UINT autoPenOffDelayMs(int seconds) {
+    return seconds <= 0                   ? 0u
+           : seconds >= 0x7FFFFFFF / 1000 ? 0x7FFFFFFFu
+                                          : static_cast<UINT>(seconds) * 1000u;
+}

@@ -31,6 +31,7 @@
 #include "core/PendingServices.h"
 #include "ink/InkCollectorBridge.h"
 #include "core/ServiceMessages.h"
+#include "core/ServiceWork.h"
 #include "core/Settings.h"
 #include "core/ShellLink.h"
 #include "core/SystemHooks.h"
@@ -251,8 +252,10 @@ void SystemClient::checkTarget() {
     writing_.needSpace = false;
     writing_.partial = false;
     writing_.charBefore = 0;
-    writing_.targetSelection = checkTargetSelection(target, writing_.targetKind, writing_.needSpace,
-                                                    writing_.partial, writing_.charBefore);
+    writing_.selectionLeftMoved = false;
+    writing_.targetSelection =
+        checkTargetSelection(target, writing_.targetKind, writing_.needSpace, writing_.partial,
+                             writing_.charBefore, &writing_.selectionLeftMoved);
     chooseProfileAndShowSticker(target, writing_.targetSelection && writing_.partial);
 }
 
@@ -324,7 +327,7 @@ bool SystemClient::addStrokes(TakenStroke taken) {
 }
 
 bool SystemClient::tryMacro() {
-    RecModule* module = getRecMgr().getModule(settings_.recDir);
+    RecModule* module = getRecMgr().getModule(recDir().c_str());
     if (!module || !module->hasMacros() || !module->findProfile(L"#sys-macro")) return false;
     WritingSession macro;
     if (!macro.begin(module, L"#sys-macro")) return false;
@@ -394,13 +397,18 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
     const HKL layout = writing_.layout;
     const bool spaceAfter = writing_.spaceAfter;
     const wchar_t charBefore = writing_.charBefore;
+    const bool selectionLeftMoved = writing_.selectionLeftMoved;
+    writing_.selectionLeftMoved = false;
     writing_.inkStarted = false;
     writing_.pendingGesture = 0;
 
     if (general.autoPenOffMode) {
-        if (HWND service = getServiceWindow())
-            SetTimer(service, TIMER_AUTO_PEN_OFF,
-                     static_cast<UINT>(general.autoPenOffTimeout) * 1000u, nullptr);
+        // The timer is the service window's: its thread arms it.
+        const UINT delay = autoPenOffDelayMs(general.autoPenOffTimeout);
+        runOnServiceThread([delay] {
+            if (HWND service = getServiceWindow())
+                SetTimer(service, TIMER_AUTO_PEN_OFF, delay, nullptr);
+        });
     }
 
     // The writing ends: the pen lets go of this client and the live ink goes;
@@ -437,6 +445,14 @@ void SystemClient::deliver(wchar_t* text, RecWordList* list) {
     const bool recognized = made && made->wordList();
     delete list;
 
+    if (text && recognized && selectionLeftMoved) {
+        // The target kept its selection widened over the character before the
+        // caret: what is typed now would replace it. The writing stays the
+        // current result, and nothing is typed.
+        debugTrace(L"SystemClient: the target's selection was left moved; nothing typed\n");
+        freeMemory(text);
+        text = nullptr;
+    }
     if (text) {
         if (manager) {
             bringTargetToFront(target);
@@ -472,12 +488,8 @@ void SystemClient::deliverPendingGesture(wchar_t code, InkTrace* trace, HWND tar
     delete trace;
     if (code == 2) {
         setCurrentRecResult(nullptr, true, true);
-        auto* record = new (std::nothrow)
-            OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0};
-        HWND service = getServiceWindow();
-        if (record && !(service && PostMessageW(service, WM_INK_OUTPUT_RECORD, 0,
-                                                reinterpret_cast<LPARAM>(record))))
-            delete record;
+        postOutputRecord(getServiceWindow(),
+                         OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0});
         traceCurrentResult();
         return;
     }

@@ -133,9 +133,11 @@ bool checkTargetSelection(HWND window, int& kind, bool& needSpace, bool& partial
     return checkSelection(target, kind, needSpace, partial);
 }
 
-bool checkTargetSelection(HWND window, int& kind, bool& needSpace, bool& partial, wchar_t& before) {
+bool checkTargetSelection(HWND window, int& kind, bool& needSpace, bool& partial, wchar_t& before,
+                          bool* selectionLeftMoved) {
     CTargetText target(window);
     target.charBeforeSelection(before);
+    if (selectionLeftMoved) *selectionLeftMoved = target.selectionLeftMoved();
     return checkSelection(target, kind, needSpace, partial);
 }
 

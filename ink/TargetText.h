@@ -13,6 +13,11 @@
 
 #include <string>
 
+// The longest text read from another program's control (characters): its
+// lengths and selections are its own answers, and a read beyond this is
+// refused rather than sized by them.
+constexpr size_t kLongestTargetTextRead = 1u << 20;
+
 // One way of reaching a control's text; owned by a `CTargetText`.
 class CTargetTextHandler {
   public:
@@ -24,6 +29,9 @@ class CTargetTextHandler {
     // The character just before `start` (0 when `start` is the beginning of
     // the text); false when it cannot be read.
     virtual bool getCharBefore(LONG start, wchar_t& before) = 0;
+    // True when a getCharBefore had to move the selection and could not put
+    // it back: text typed now would replace what the selection covers.
+    virtual bool selectionLeftMoved() const { return false; }
 };
 
 class CTargetText {
@@ -58,6 +66,8 @@ class CTargetText {
     // The character just before the selection (or caret); 0 at the start of
     // the text. False, with 0, when the handler cannot tell.
     bool charBeforeSelection(wchar_t& before);
+    // The reading above moved the selection and it could not be put back.
+    bool selectionLeftMoved() const { return handler_ && handler_->selectionLeftMoved(); }
     // Whether `text` (null: any word) typed at the selection needs a blank
     // before it to stand apart from what is already there
     // (`leadingSpaceWanted`); false when the handler cannot tell.
@@ -93,7 +103,10 @@ bool checkTargetSelection(HWND window, int& kind, bool& needSpace, bool& partial
 // The same, and the character before the selection or caret (0 at the start
 // of the text or when it cannot be read), which decides a leading blank for
 // the recognized text (`leadingSpaceWanted`).
-bool checkTargetSelection(HWND window, int& kind, bool& needSpace, bool& partial, wchar_t& before);
+// `selectionLeftMoved`, when given, tells that reading the character moved
+// the selection and it could not be put back (nothing may be typed there).
+bool checkTargetSelection(HWND window, int& kind, bool& needSpace, bool& partial, wchar_t& before,
+                          bool* selectionLeftMoved = nullptr);
 
 // True when the hook library's last focus window holds a selection.
 bool focusedFieldHasSelection();

@@ -78,6 +78,7 @@ class CMSWordTextHandler : public CTargetTextHandler {
     bool getSelectionText(std::wstring& text) override;
     bool replaceSelection(const wchar_t* text, bool selectInserted) override;
     bool getCharBefore(LONG start, wchar_t& before) override;
+    bool selectionLeftMoved() const override { return selectionLeftMoved_; }
 
   private:
     // One selection member (its id found at attach time).
@@ -88,6 +89,10 @@ class CMSWordTextHandler : public CTargetTextHandler {
     HRESULT putText(const wchar_t* text);
     bool attach(HWND window);
 
+    // Puts the selection at (start, end) and checks that it is there.
+    bool putSelectionBack(LONG start, LONG end);
+
     IDispatch* selection_ = nullptr;
     DISPID ids_[MEMBER_COUNT] = {};
+    bool selectionLeftMoved_ = false;
 };

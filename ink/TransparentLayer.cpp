@@ -65,6 +65,7 @@ RECT layerWindowRect(RECT place) {
 
 LRESULT onShow(HWND layer) {
     const AppGlobals& g = appGlobals();
+    g.layerOwner.check("layer shown");
     if (g.guardWindow) ShowWindow(g.guardWindow, SW_HIDE);
     emptyInkLayerDirtyRect();
     const RECT place = layerWindowRect(inkLayerPlacement());
@@ -83,6 +84,7 @@ LRESULT onShow(HWND layer) {
 }
 
 LRESULT onHide(HWND layer, UINT message, WPARAM wParam) {
+    appGlobals().layerOwner.check("layer hidden");
     ReleaseCapture();
     park(appGlobals().guardWindow, 110);
     emptyInkLayerDirtyRect();
@@ -134,6 +136,7 @@ void traceMarkupMouse(UINT message) {
 
 HWND createInkLayerWindow(HINSTANCE instance) {
     const RECT screen = virtualScreen();
+    appGlobals().layerOwner.adopt();
     return CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
                            INK_LAYER_WINDOW_CLASS, L"ScribixTrWin", WS_POPUP, screen.left - 110,
                            screen.top - 110, 10, 10, nullptr, nullptr, instance, nullptr);
@@ -176,7 +179,8 @@ LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wPara
             hookLibrary().showCurrentCursor(0);
             break;
         case WM_INK_MENU_TRACK: {
-            const auto* record = reinterpret_cast<const MenuTrackRecord*>(lParam);
+            // Only a record this process holds while it sends the message.
+            const MenuTrackRecord* record = win::peekRecord<MenuTrackRecord>(lParam);
             if (!record) return 0;
             return TrackPopupMenuEx(record->menu, record->flags, record->x, record->y, window,
                                     nullptr);
@@ -223,7 +227,11 @@ LRESULT CALLBACK TransparentLayerWndProc(HWND window, UINT message, WPARAM wPara
 
 void hideTransparentLayers(DWORD timeoutMs) {
     if (HWND own = appGlobals().inkLayerWindow) {
-        SendMessageW(own, WM_INK_LAYER_HIDE, 0, 0);
+        // Another thread asks the layer's own thread and does not wait for it.
+        if (appGlobals().layerOwner.isCurrent())
+            SendMessageW(own, WM_INK_LAYER_HIDE, 0, 0);
+        else
+            PostMessageW(own, WM_INK_LAYER_HIDE, 0, 0);
         return;
     }
     const DWORD start = GetTickCount();

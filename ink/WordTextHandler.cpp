@@ -137,9 +137,10 @@ HRESULT CMSWordTextHandler::getText(std::wstring& text) {
     VariantInit(&result);
     HRESULT hr = invoke(selection_, ids_[TEXT], DISPATCH_PROPERTYGET, nullptr, &result);
     if (SUCCEEDED(hr)) hr = VariantChangeType(&result, &result, 0, VT_BSTR);
-    if (SUCCEEDED(hr))
-        text.assign(result.bstrVal ? result.bstrVal : L"",
-                    result.bstrVal ? SysStringLen(result.bstrVal) : 0);
+    const UINT length = SUCCEEDED(hr) && result.bstrVal ? SysStringLen(result.bstrVal) : 0;
+    // The other program's text is copied only up to the longest read.
+    if (SUCCEEDED(hr) && length > kLongestTargetTextRead) hr = E_OUTOFMEMORY;
+    if (SUCCEEDED(hr)) text.assign(result.bstrVal ? result.bstrVal : L"", length);
     VariantClear(&result);
     return hr;
 }
@@ -188,17 +189,36 @@ bool CMSWordTextHandler::replaceSelection(const wchar_t* text, bool selectInsert
            SUCCEEDED(putNumber(END, start + static_cast<LONG>(wcslen(text))));
 }
 
+bool CMSWordTextHandler::putSelectionBack(LONG start, LONG end) {
+    LONG nowStart = -1, nowEnd = -1;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // The second time the end first: a start beyond the end moves the end along.
+        if (attempt == 1) putNumber(END, end);
+        putNumber(START, start);
+        if (getSelection(nowStart, nowEnd) && nowStart == start && nowEnd == end) return true;
+    }
+    return false;
+}
+
 bool CMSWordTextHandler::getCharBefore(LONG start, wchar_t& before) {
     before = 0;
     if (start <= 0) return start == 0;
     // The selection is the only range at hand: widen it back by one character,
-    // read that, and put its start back.
+    // read that, and put it back. Typing goes where the selection is, so a
+    // selection that cannot be put back is reported rather than left behind.
     LONG from = -1, to = -1;
     if (!getSelection(from, to)) return false;
-    if (FAILED(putNumber(START, start - 1))) return false;
+    if (FAILED(putNumber(START, start - 1))) {
+        if (!putSelectionBack(from, to)) selectionLeftMoved_ = true;
+        return false;
+    }
     std::wstring text;
-    HRESULT read = getText(text);
-    putNumber(START, from);
+    const HRESULT read = getText(text);
+    if (!putSelectionBack(from, to)) {
+        selectionLeftMoved_ = true;
+        OutputDebugStringW(L"CMSWordTextHandler: the selection could not be put back\n");
+        return false;
+    }
     if (FAILED(read) || text.empty()) return false;
     before = text[0];
     return true;

@@ -137,6 +137,8 @@ std::wstring moduleFileName(const std::wstring& path);
 // binding menus know which record a sticker stands for, and compared so that
 // unchanged stickers are kept when the marks are rebuilt.
 class CBindingInfo : public CDeletableByPtr {
+    VEXA_CLASS(CBindingInfo, CDeletableByPtr)
+
   public:
     CBindingInfo();
     CBindingInfo(const std::wstring& module, int type, const std::wstring& doc,

@@ -463,12 +463,8 @@ const wchar_t* CMacro::playToken(const wchar_t* at, HKL layout, bool keyOnly, HW
         return at + length;
     }
     if (startsWith(at, L"PunctPane}", length)) {
-        if (HWND service = getServiceWindow()) {
-            auto* record =
-                new OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0};
-            if (!PostMessageW(service, WM_INK_OUTPUT_RECORD, 0, reinterpret_cast<LPARAM>(record)))
-                delete record;
-        }
+        postOutputRecord(getServiceWindow(),
+                         OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0});
         return at + length;
     }
     if (startsWith(at, L"WordMenu}", length)) {

@@ -48,21 +48,27 @@ void nudgeWindow(HWND window, const RECT& r) {
 
 }  // namespace
 
-// Frames are deleted wherever the sticker set lets them go, the binding
-// thread among them; their windows belong to the UI thread, which may be
-// painting one: the frame window goes on its own thread, then its object.
-CBindFrame::~CBindFrame() { CRamka::release(ramka_); }
+// Frames are freed on the thread that shows them, once the sticker set lets
+// them go (what another thread removes is put aside for it); the frame
+// window goes on its own thread, then its object.
+CBindFrame::~CBindFrame() {
+    owner_.check("deleted");
+    CRamka::release(ramka_);
+}
 
 void CBindFrame::show() {
-    // The first show makes the window on the calling (UI) thread, which then
-    // owns it; later shows from elsewhere fail loudly in checked runs.
-    if (!ramka_) ramka_ = new CRamka(&rect_, colour_, style_);
+    owner_.check("show");
+    if (!ramka_) {
+        owner_.adopt();
+        ramka_ = new CRamka(&rect_, colour_, style_);
+    }
     ramka_->show(&rect_);
 }
 
 bool CBindFrame::equals(const CStickerFrame& other) const {
-    const auto* o = dynamic_cast<const CBindFrame*>(&other);
-    return o && sameRect(rect_, o->rect_) && colour_ == o->colour_ && style_ == o->style_;
+    if (!other.isKindOf(L"CBindFrame")) return false;
+    const auto& o = static_cast<const CBindFrame&>(other);
+    return sameRect(rect_, o.rect_) && colour_ == o.colour_ && style_ == o.style_;
 }
 
 CBindFrame* makeBindFrame(const RECT& rect, COLORREF colour, int style) {

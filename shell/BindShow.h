@@ -25,12 +25,15 @@ class CRamka;
 // The frame may be deleted on any thread: its window is destroyed, and its
 // window object freed, on the window's own thread.
 class CBindFrame : public CStickerFrame {
+    VEXA_CLASS(CBindFrame, CStickerFrame)
+
   public:
     CBindFrame(const RECT& rect, COLORREF colour, int style)
         : rect_(rect), colour_(colour), style_(style) {}
     ~CBindFrame() override;
     void show() override;
     bool equals(const CStickerFrame& other) const override;
+    DWORD ownerThreadId() const override { return owner_.id(); }
 
     const RECT& rect() const { return rect_; }
     COLORREF colour() const { return colour_; }
@@ -42,6 +45,7 @@ class CBindFrame : public CStickerFrame {
     COLORREF colour_;
     int style_;
     CRamka* ramka_ = nullptr;
+    win::OwnerThread owner_{"sticker frame"};
 };
 CBindFrame* makeBindFrame(const RECT& rect, COLORREF colour, int style);
 

@@ -14,6 +14,7 @@
 #include "ink/InkCollectorBridge.h"
 #include "core/RegisteredMessages.h"
 #include "core/ServiceMessages.h"
+#include "core/ServiceWork.h"
 #include "core/Settings.h"
 #include "Splash.h"
 #include "Startup.h"
@@ -36,6 +37,7 @@
 #include "recognition/ProfileChooser.h"
 #include "recognition/RecMgr.h"
 #include "ui/binding/BindPanel.h"
+#include "ui/menus/PureTextMenu.h"
 
 namespace {
 
@@ -44,6 +46,7 @@ HANDLE g_queueEvent = nullptr;  // "InkDriverQueueEvent", opened on first use
 HBITMAP g_menuPictures = nullptr;
 
 constexpr DWORD kDoublePenOffMs = 2000;
+constexpr UINT kCaptureCloseWaitMs = 1000;
 constexpr DWORD kQuietBeforeUpdateMs = 20000;
 constexpr UINT kUpdateRetryMs = 300000;
 // The longest interval a system timer holds (USER_TIMER_MAXIMUM).
@@ -205,7 +208,11 @@ LRESULT onEscape(HWND window) {
                 if (HWND capture = FindWindowW(L"sxScreenCaptureCtrl", nullptr)) {
                     g_state.lastCaptureCloseTick = now();
                     g_state.captureCloseValid = true;
-                    PostMessageW(capture, WM_CLOSE, 0, 0);
+                    // Sent, so that the control has closed before the markup
+                    // windows come up; a control that hangs is not waited for.
+                    DWORD_PTR ignored = 0;
+                    SendMessageTimeoutW(capture, WM_CLOSE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                                        kCaptureCloseWaitMs, &ignored);
                     SetForegroundWindow(markupCtrl);
                     raiseMarkupWindows();
                 } else {
@@ -241,6 +248,7 @@ LRESULT createMenuOwner(HWND service) {
     if (g_state.menuOwner && IsWindow(g_state.menuOwner))
         return reinterpret_cast<LRESULT>(g_state.menuOwner);
     const AppGlobals& g = appGlobals();
+    g_state.menuOwnerThread.adopt();
     g_state.menuOwner = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
                                         L"VexaInkServiceMenuOwnerClass", L"VexaInkServiceMenuOwner",
                                         WS_POPUP, g.xVirtualScreen - 100, g.yVirtualScreen - 100, 1,
@@ -249,22 +257,22 @@ LRESULT createMenuOwner(HWND service) {
 }
 
 LRESULT onOutputRecord(LPARAM lParam) {
-    auto* record = reinterpret_cast<OutputRecord*>(lParam);
+    // Only a record this process made: any program can post the number.
+    const std::unique_ptr<OutputRecord> record = win::takeRecord<OutputRecord>(lParam);
     if (!record) return 0;
     if (record->target && record->typed) PostMessageW(record->target, WM_NULL, 0x3034, 0);
     int value =
         showPunctuationPopup(record->ownerList, record->target, record->position, record->mode);
     if (value != 0 && record->typed) {
         HKL layout = hookLibrary().askLastFocusKeyboardLayout();
-        typeBarAnswer(outputValueForLayout(value, layout), layout);
+        typeBarAnswer(value, layout);
         setCurrentRecResult(nullptr, true, true);
     }
-    delete record;
     return 0;
 }
 
 LRESULT onCommandRecord(LPARAM lParam) {
-    auto* record = reinterpret_cast<CommandRecord*>(lParam);
+    const std::unique_ptr<CommandRecord> record = win::takeRecord<CommandRecord>(lParam);
     if (!record) return 0;
     const bool plainMarkup = g_state.markupMode && !g_state.snapshot;
     int answer = 0;
@@ -277,7 +285,6 @@ LRESULT onCommandRecord(LPARAM lParam) {
     }
     if (answer > 0) setMarkupColorEntry(answer - 1);
     if (plainMarkup) resetPenInputQueue();
-    delete record;
     return answer;
 }
 
@@ -326,6 +333,7 @@ LRESULT onPenOffRequest(HWND window, WPARAM wParam) {
 LRESULT onLayerShow() {
     const AppGlobals& g = appGlobals();
     if (g.windowsGeneration == 3) return 0;
+    g.layerOwner.check("shown");
     const UINT flags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
     if (g.inkLayerWindow) SetWindowPos(g.inkLayerWindow, HWND_TOP, 0, 0, 0, 0, flags);
     if (g.guardWindow && g.inkLayerWindow)
@@ -535,13 +543,17 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             return onOutputRecord(lParam);
         case WM_INK_UPDATE_ANSWER:
             if (lParam) {
+                bool shown;
                 {
                     MouseTransparentScope transparent;
-                    showUpdateAutoCheck(lParam);
+                    shown = showUpdateAutoCheck(lParam);
                 }
-                KillTimer(window, TIMER_UPDATE_CHECK);
-                g_state.updateWaitLeftMs = 0;
-                if (generalSettings().runAutoUpdate) armUpdateTimer(window, updatePeriodMs());
+                // An argument that names no answer of this process changes nothing.
+                if (shown) {
+                    KillTimer(window, TIMER_UPDATE_CHECK);
+                    g_state.updateWaitLeftMs = 0;
+                    if (generalSettings().runAutoUpdate) armUpdateTimer(window, updatePeriodMs());
+                }
             } else if (wParam == UPDATE_ANSWER_REARM) {
                 KillTimer(window, TIMER_UPDATE_CHECK);
                 g_state.updateWaitLeftMs = 0;
@@ -589,8 +601,11 @@ LRESULT onPrivateMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         case WM_INK_PEN_OFF_REQUEST:
             return onPenOffRequest(window, wParam);
         case WM_INK_MOUSE_SHAKE:
+            // Any program can send it: the shake lasts at most kLongestShakeMs.
             if (wParam >= 1) {
-                const int n = static_cast<int>(wParam);
+                const int n = wParam < static_cast<WPARAM>(kLongestShakeMs)
+                                  ? static_cast<int>(wParam)
+                                  : kLongestShakeMs;
                 startMouseShaker((n - 1) / 3, n, 3, 0);
             }
             return 0;
@@ -722,32 +737,25 @@ std::vector<MenuEntry> mainMenuEntries(int variant) {
     return entries;
 }
 
-// Shows the entries at the cursor through the menu-owner window; the command or 0.
-int trackMenu(const std::vector<MenuEntry>& entries) {
-    HWND service = getServiceWindow();
-    if (!service) return 0;
-    HWND owner = reinterpret_cast<HWND>(SendMessageW(service, WM_INK_CREATE_MENU_OWNER, 0, 0));
-    HMENU menu = CreatePopupMenu();
-    if (!owner || !menu) {
-        if (menu) DestroyMenu(menu);
-        return 0;
-    }
+// Runs the entries as the program's text menu at the cursor; the command
+// picked, or 0. A greyed entry shows but does not act.
+int runMainTextMenu(const std::vector<MenuEntry>& entries) {
+    if (!getServiceWindow()) return 0;
+    auto* menu = new PureTextMenu(nullptr, nullptr, 1, 0, nullptr, 0, nullptr, nullptr);
     for (const MenuEntry& e : entries) {
         if (e.textId == 0) {
-            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            menu->addSeparator(false);
             continue;
         }
         const std::wstring text = win::loadString(getInstance(), e.textId);
-        UINT flags = MF_STRING | (e.checked ? MF_CHECKED : 0) | (e.enabled ? 0 : MF_GRAYED);
-        AppendMenuW(menu, flags, static_cast<UINT_PTR>(e.command), text.c_str());
+        menu->addItem(static_cast<UINT>(e.command), text.c_str(),
+                      (e.enabled ? 0u : 0x1u) | (e.checked ? 0x8u : 0u));
     }
-    POINT at = {0, 0};
-    GetCursorPos(&at);
-    MenuTrackRecord record = {menu, at.x, at.y, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON};
-    const int command = static_cast<int>(
-        SendMessageW(owner, WM_INK_MENU_TRACK, 0, reinterpret_cast<LPARAM>(&record)));
-    DestroyMenu(menu);
-    return command;
+    const UINT picked = menu->showModal();  // the menu is gone afterwards
+    for (const MenuEntry& e : entries)
+        if (e.textId != 0 && static_cast<UINT>(e.command) == picked)
+            return e.enabled ? e.command : 0;
+    return 0;
 }
 
 }  // namespace
@@ -772,9 +780,7 @@ void drawMenuPicture(const DRAWITEMSTRUCT* item) {
 
 void setServiceClock(DWORD (*tickCount)()) { g_clock = tickCount ? tickCount : systemTicks; }
 
-int outputValueForLayout(int value, HKL layout) {
-    return value == -128 && (reinterpret_cast<UINT_PTR>(layout) & 0xFF) == 0x19 ? 0x88 : value;
-}
+int outputValue(int value) { return characterOfPickedValue(value); }
 
 uint64_t updatePeriodMs() {
     const int days = generalSettings().autoUpdatePeriodDays;
@@ -846,7 +852,7 @@ LRESULT OnExternalCommand(UINT code, LPARAM argument) {
 
 void showMainMenu(int variant) {
     g_state.mainMenuOpen = true;
-    const int command = trackMenu(mainMenuEntries(variant));
+    const int command = runMainTextMenu(mainMenuEntries(variant));
     g_state.mainMenuOpen = false;
     if (command == 0) return;
     runMenuCommand(command);
@@ -948,11 +954,9 @@ void runMenuCommand(int command) {
 LRESULT postServiceCommandRecord(INT_PTR code, INT_PTR argument1, INT_PTR argument2, bool post) {
     HWND service = getServiceWindow();
     if (!service) return 0;
-    auto* record = new CommandRecord{code, argument1, argument2};
-    if (!post)
-        return SendMessageW(service, WM_INK_COMMAND_RECORD, 0, reinterpret_cast<LPARAM>(record));
-    if (!PostMessageW(service, WM_INK_COMMAND_RECORD, 0, reinterpret_cast<LPARAM>(record)))
-        delete record;
+    const CommandRecord record = {code, argument1, argument2};
+    if (!post) return sendCommandRecord(service, record);
+    postCommandRecord(service, record);
     return 0;
 }
 
@@ -997,6 +1001,9 @@ LRESULT CALLBACK ServiceWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         case WM_TIMER:
             return onTimer(window, wParam);
+        case WM_INK_POSTED_WORK:
+            runPostedWork(lParam);
+            return 0;
         default:
             break;
     }
@@ -1008,7 +1015,8 @@ LRESULT CALLBACK ServiceWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
 LRESULT CALLBACK MenuOwnerWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INK_MENU_TRACK: {
-            const auto* record = reinterpret_cast<const MenuTrackRecord*>(lParam);
+            // Only a record this process holds while it sends the message.
+            const MenuTrackRecord* record = win::peekRecord<MenuTrackRecord>(lParam);
             if (!record) return 0;
             SetForegroundWindow(window);
             const BOOL chosen = TrackPopupMenuEx(record->menu, record->flags, record->x, record->y,

@@ -28,9 +28,10 @@ void runMenuCommand(int command);
 
 LRESULT postServiceCommandRecord(INT_PTR code, INT_PTR argument1, INT_PTR argument2, bool post);
 
-// The value an output record types under `layout`: -128 under a Cyrillic
-// layout (low byte 0x19) is the euro sign of that code page, 0x88.
-int outputValueForLayout(int value, HKL layout);
+// The value an output record acts on: the bar's code-page characters (128 the
+// euro sign, also as -128) become their Unicode characters, under every
+// keyboard layout; keys, the three commands and other characters stay.
+int outputValue(int value);
 
 // The update period: "autoUpdatePeriodDays" (3 when 0 or less) days in milliseconds.
 uint64_t updatePeriodMs();

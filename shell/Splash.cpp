@@ -29,6 +29,7 @@ bool cancelled(HANDLE cancel, DWORD milliseconds) {
 CSplashWnd::CSplashWnd(HWND owner, int x, int y, UINT bitmapId, int morphMs, int showingMs,
                        int lifeMs)
     : owner_(owner), centre_{x, y}, morphMs_(morphMs), showingMs_(showingMs), lifeMs_(lifeMs) {
+    creator_.adopt();
     cancel_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ended_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     bitmap_ = LoadBitmapW(getInstance(), MAKEINTRESOURCEW(bitmapId));
@@ -42,8 +43,9 @@ CSplashWnd::CSplashWnd(HWND owner, int x, int y, UINT bitmapId, int morphMs, int
 }
 
 CSplashWnd::~CSplashWnd() {
+    creator_.check("deleted");
     cancel();
-    join(INFINITE);
+    join(INFINITE);  // the window goes with its thread
     if (memory_) {
         SelectObject(memory_, previousBitmap_);
         DeleteDC(memory_);
@@ -104,6 +106,7 @@ void CSplashWnd::onEnd() {
 }
 
 void CSplashWnd::work() {
+    checkOwner("work");
     const RECT target = targetRect();
     morphTo(&target, morphMs_);
     if (!cancelled(cancel_, showingMs_)) {

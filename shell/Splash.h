@@ -9,6 +9,9 @@
 #include "win/UiThread.h"
 #include "win/Window.h"
 
+// The object is made and freed by the UI thread (its creator); its window is
+// made, moved and destroyed by the splash's own thread, which owns it, and the
+// object is freed only after that thread (and with it the window) has ended.
 class CSplashWnd : public win::Window, public CMorphed<CSplashWnd>, public win::UiThread {
   public:
     // Loads the bitmap and starts the splash thread.
@@ -45,6 +48,7 @@ class CSplashWnd : public win::Window, public CMorphed<CSplashWnd>, public win::
     SIZE size_ = {0, 0};
     HANDLE cancel_ = nullptr;  // manual-reset: end the waits
     HANDLE ended_ = nullptr;   // manual-reset: the splash has ended
+    win::OwnerThread creator_{"splash"};
 };
 
 // The program's splash (started by startInkService when "showIntroScreen" is set).

@@ -221,8 +221,12 @@ void connectInkServices() {
     setMacroLink(&inkMacroLink());
 }
 
-void destroyOwnWindow(HWND* window) {
-    if (*window && IsWindow(*window)) DestroyWindow(*window);
+// Destroys a window the UI thread made, on that thread.
+void destroyOwnWindow(HWND* window, const win::OwnerThread& owner) {
+    if (*window && IsWindow(*window)) {
+        owner.check("destroyed");
+        DestroyWindow(*window);
+    }
     *window = nullptr;
 }
 
@@ -416,6 +420,7 @@ int OnStartServices(HWND service) {
     applyInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
     applyHookTabletMode();
 
+    g.layerOwner.adoptOnMainThread("ink layer made");
     g.guardWindow = settings.useGuardWindow
                         ? createOffscreenWindow(
                               WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"ScribixTraceGuardWndClass",
@@ -491,9 +496,9 @@ void stopInkService() {
 
     // Every window goes on the thread that made it: this one, or the splash's own.
     endSplash();
-    destroyOwnWindow(&g.guardWindow);
-    destroyOwnWindow(&g.inkLayerWindow);
-    destroyOwnWindow(&serviceState().menuOwner);
+    destroyOwnWindow(&g.guardWindow, g.layerOwner);
+    destroyOwnWindow(&g.inkLayerWindow, g.layerOwner);
+    destroyOwnWindow(&serviceState().menuOwner, serviceState().menuOwnerThread);
     g.markupCtrlWindow = nullptr;  // owned by the service window, which takes it along
 
     HWND service = g.serviceWindow;

@@ -1,6 +1,12 @@
 // Stickers: short text labels shown as tips at screen points (the profile in
 // use, "No Writing", "Writing Ok"), kept with their frame windows in one
 // lock-guarded global set that the UI thread and worker threads share.
+//
+// A sticker or a frame belongs to the thread that made its window (the one
+// that showed it, the UI thread in the program): it is freed there, after its
+// window. What another thread takes out of a set (clear, a replaced sticker,
+// a merge) is put away for the owner thread and the service window is asked
+// to free it; the owner frees its own at its next use of the set too.
 #pragma once
 
 #include <windows.h>
@@ -9,16 +15,22 @@
 #include <vector>
 
 #include "core/Deletable.h"
+#include "win/Checks.h"
 #include "win/ScopedLock.h"
 
 class Tips;
 
 // A frame drawn around a window rectangle (made by the ink layer's frame windows).
 class CStickerFrame : public CDeletableByPtr {
+    VEXA_CLASS(CStickerFrame, CDeletableByPtr)
+
   public:
     virtual void show() = 0;
     // The same mark: a set rebuilt with it keeps the old one on the screen.
     virtual bool equals(const CStickerFrame& other) const { return false; }
+    // The thread that made the frame's window (0 before it has one): the one
+    // that frees the frame.
+    virtual DWORD ownerThreadId() const { return 0; }
 };
 
 class CSticker {
@@ -29,8 +41,11 @@ class CSticker {
     CSticker& operator=(const CSticker&) = delete;
 
     // Shows the text at the sticker's point for `parameter` milliseconds; the tip
-    // window is made on first use (on the calling thread, owned by the service window).
+    // window is made on first use (on the calling thread, owned by the service
+    // window), and that thread owns the sticker from then on.
     void show();
+    // The thread that made the tip window (0 before the first show).
+    DWORD ownerThreadId() const { return owner_.id(); }
 
     int flags() const { return flags_; }
     int x() const { return x_; }
@@ -48,6 +63,7 @@ class CSticker {
     std::wstring text_;
     Tips* tip_ = nullptr;
     CDeletableByPtr* owned_;
+    win::OwnerThread owner_{"sticker"};
 };
 
 class CStickers {
@@ -81,10 +97,20 @@ class CStickers {
         win::ScopedLock lock(lock_);
         for (CSticker* s : stickers_) visit(*s);
     }
+    // Frees what was put away for the calling thread (see above).
+    void freeOwnLeftovers();
+    // Stickers and frames put away for their owner threads, not freed yet.
+    size_t leftoverCount();
 
   private:
+    // Frees what the calling thread may free (never shown, or shown by it) and
+    // puts the rest away for their owners.
+    void dispose(std::vector<CSticker*>& stickers, std::vector<CStickerFrame*>& frames);
+
     std::vector<CSticker*> stickers_;
     std::vector<CStickerFrame*> frames_;
+    std::vector<CSticker*> leftStickers_;
+    std::vector<CStickerFrame*> leftFrames_;
     CRITICAL_SECTION lock_;
 };
 

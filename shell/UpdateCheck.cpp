@@ -577,8 +577,7 @@ void runAutomaticUpdateCheck(HWND window) {
         if (!sleepUnlessStopped(g_idleSleepMs)) return;
     }
     if (stopRequested()) return;
-    if (PostMessageW(window, WM_INK_UPDATE_ANSWER, 0, reinterpret_cast<LPARAM>(info.get())))
-        info.release();
+    win::postRecord(window, WM_INK_UPDATE_ANSWER, 0, std::move(info));
 }
 
 bool startUpdateThread(HWND window) {
@@ -658,9 +657,11 @@ void checkForUpdateNow(HWND owner) {
         MB_ICONWARNING);
 }
 
-void showUpdateAutoCheck(LPARAM answer) {
-    std::unique_ptr<UpdateInfo> info(reinterpret_cast<UpdateInfo*>(answer));
-    if (info) showUpdatePanel(getServiceWindow(), *info, true);
+bool showUpdateAutoCheck(LPARAM answer) {
+    std::unique_ptr<UpdateInfo> info = win::takeRecord<UpdateInfo>(answer);
+    if (!info) return false;
+    showUpdatePanel(getServiceWindow(), *info, true);
+    return true;
 }
 
 void formatCurrentDate(std::wstring& text, LCID locale, DWORD flags) {

@@ -4,8 +4,9 @@
 // when this process made the record, for this kind of message, and has not
 // taken it back yet. Everything else is ignored.
 //
-// Posting a record that the receiver frees:
+// Posting (or sending) a record that the receiver frees:
 //     win::postRecord(window, 3046, 0, std::make_unique<Text>(...));
+//     win::sendRecord(window, 3039, 0, std::make_unique<Text>(...));
 //   and in the receiver:
 //     if (std::unique_ptr<Text> text = win::takeRecord<Text>(lParam)) ...
 // Sending a record that stays the sender's (the receiver only reads it):
@@ -69,6 +70,17 @@ bool postRecord(HWND window, UINT message, WPARAM wParam, std::unique_ptr<T> rec
     if (PostMessageW(window, message, wParam, recordParam(raw))) return true;
     takeRecord<T>(reinterpret_cast<LPARAM>(raw));  // frees it
     return false;
+}
+
+// Sends `message` with the record as its argument; the receiver takes it with
+// takeRecord. The answer; 0 and the record freed here when there is no such
+// window. (A receiver that does not take it leaves it registered: a record
+// freed by the receiver is never touched here again, since its address may
+// already hold another.)
+template <typename T>
+LRESULT sendRecord(HWND window, UINT message, WPARAM wParam, std::unique_ptr<T> record) {
+    if (!window || !IsWindow(window)) return 0;
+    return SendMessageW(window, message, wParam, recordParam(record.release()));
 }
 
 // The same for a message posted to a thread (no window).

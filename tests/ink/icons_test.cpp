@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "InkTestSupport.h"
@@ -129,6 +132,59 @@ TEST_F(IconsTest, PictureFollowsThePenAndWhatHoldsItOff) {
         EXPECT_EQ(icon_->icon(), on);
     }
     EXPECT_FALSE(icon_->modify()) << "no change, nothing to show";
+}
+
+// The pen event comes from the recognition thread and the UI thread. One
+// thread finds the pen on and is slow to hand the picture over; meanwhile the
+// pen goes off on another: the picture shown last is the one for pen off.
+struct SlowSink {
+    static HANDLE release;
+    static std::atomic<DWORD> slowThread;
+    static std::mutex lock;
+    static std::vector<std::pair<DWORD, HICON>> shown;  // action, picture
+    static BOOL WINAPI notify(DWORD action, PNOTIFYICONDATAW data) {
+        if (GetCurrentThreadId() == slowThread) WaitForSingleObject(release, 5000);
+        std::lock_guard<std::mutex> guard(lock);
+        shown.push_back({action, data->hIcon});
+        return TRUE;
+    }
+};
+HANDLE SlowSink::release = nullptr;
+std::atomic<DWORD> SlowSink::slowThread{0};
+std::mutex SlowSink::lock;
+std::vector<std::pair<DWORD, HICON>> SlowSink::shown;
+
+TEST_F(IconsTest, PictureShownLastFollowsThePenWhenTwoThreadsReportAtOnce) {
+    manager_->setPenOn(1);
+    const HICON on = icon_->icon();
+    manager_->setPenOn(0);
+    const HICON off = icon_->icon();
+    ASSERT_NE(on, off);
+    SlowSink::release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SlowSink::shown.clear();
+    InkIcon::setNotifySink(SlowSink::notify);
+    std::atomic<bool> onDone{false}, offDone{false};
+    std::thread slow([&] {
+        SlowSink::slowThread = GetCurrentThreadId();
+        manager_->setPenOn(1);  // finds the pen on, then waits in the notification area
+        onDone = true;
+    });
+    ASSERT_TRUE(sxtest::pumpUntil([&] { return icon_->state() == 1; }, 2000));
+    std::thread other([&] {
+        manager_->setPenOn(0);
+        offDone = true;
+    });
+    sxtest::pumpUntil([] { return false; }, 300);
+    SetEvent(SlowSink::release);
+    sxtest::pumpUntil([&] { return onDone && offDone; }, 5000);
+    slow.join();
+    other.join();
+    InkIcon::setNotifySink(nullptr);
+    CloseHandle(SlowSink::release);
+    ASSERT_EQ(penOn(), 0);
+    EXPECT_EQ(icon_->state(), 0);
+    ASSERT_FALSE(SlowSink::shown.empty());
+    EXPECT_EQ(SlowSink::shown.back().second, off) << "the notification area shows the pen on";
 }
 
 TEST_F(IconsTest, ClickTogglesThePen) {

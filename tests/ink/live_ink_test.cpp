@@ -215,14 +215,39 @@ TEST_F(LiveInkTest, LayerCoversTheVirtualScreenAndRefusesMovesOfOthers) {
     EXPECT_EQ(placed.right - placed.left, 10);
 }
 
-TEST_F(LiveInkTest, HideInMarkupModeLeavesMarkupMode) {
-    SendMessageW(windows_.layer(), WM_INK_LAYER_SHOW, 0, 0);
-    serviceState().markupMode = true;
-    SendMessageW(windows_.layer(), WM_MOUSEMOVE, 0, MAKELPARAM(700, 500));
-    EXPECT_TRUE(IsWindowVisible(windows_.layer())) << "in markup mode the layer takes the mouse";
-    SendMessageW(windows_.layer(), WM_INK_LAYER_HIDE, 1, 0);
-    EXPECT_FALSE(IsWindowVisible(windows_.layer()));
-    EXPECT_FALSE(serviceState().markupMode);
+// A window on the screen that counts its paintings.
+int g_paints = 0;
+LRESULT CALLBACK countingPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT || message == WM_ERASEBKGND || message == WM_NCPAINT) ++g_paints;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Hiding the layer in markup mode leaves markup mode and redraws the screen
+// (the drawing goes), except when asked not to (wParam 1: the screen saver).
+TEST_F(LiveInkTest, HideInMarkupModeLeavesMarkupModeAndRedrawsUnlessAskedNotTo) {
+    HWND below = sxtest::createTestWindow(L"SxPaintCounter", countingPaints, 0,
+                                          WS_POPUP | WS_VISIBLE, 40, 40, 200, 120);
+    for (WPARAM wParam : {WPARAM{1}, WPARAM{0}}) {
+        SCOPED_TRACE(wParam);
+        SendMessageW(windows_.layer(), WM_INK_LAYER_SHOW, 0, 0);
+        serviceState().markupMode = true;
+        SendMessageW(windows_.layer(), WM_MOUSEMOVE, 0, MAKELPARAM(700, 500));
+        EXPECT_TRUE(IsWindowVisible(windows_.layer()))
+            << "in markup mode the layer takes the mouse";
+        UpdateWindow(below);
+        sxtest::pumpUntil([] { return false; }, 50);
+        g_paints = 0;
+        SendMessageW(windows_.layer(), WM_INK_LAYER_HIDE, wParam, 0);
+        sxtest::pumpUntil([] { return false; }, 50);
+        EXPECT_FALSE(IsWindowVisible(windows_.layer()));
+        EXPECT_FALSE(serviceState().markupMode);
+        if (wParam == 1) {
+            EXPECT_EQ(g_paints, 0) << "the screen was redrawn";
+        } else {
+            EXPECT_GT(g_paints, 0) << "the screen was not redrawn";
+        }
+    }
+    DestroyWindow(below);
 }
 
 TEST_F(LiveInkTest, HideTransparentLayersHidesThisProcesssLayer) {

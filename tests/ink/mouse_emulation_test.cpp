@@ -139,6 +139,63 @@ TEST_F(MouseEmulationTest, ShakeMovesThereAndBackWithItsMarker) {
     EXPECT_EQ(cursor.y, 250);
 }
 
+// Message 3034 of the hook library through the service window's procedure:
+// point 1 (x in bits 16-30, y in 0-15 of wParam, bit 31: press and release
+// there) and point 2 (lParam); bit 31 of lParam chooses the down and up
+// markers, else bit 15 the other marker, else none. Points are relative to the
+// virtual screen's origin.
+struct MouseActionCase {
+    const char* name;
+    bool release;
+    DWORD tagBits;
+    ULONG_PTR down, up;
+};
+
+class MouseAction : public MouseEmulationTest,
+                    public testing::WithParamInterface<MouseActionCase> {};
+
+TEST_P(MouseAction, ServiceWindowClicksWithTheMarkersItsBitsChoose) {
+    const MouseActionCase& c = GetParam();
+    InputWindow target(100, 100, 200, 150);
+    HWND service = sxtest::createTestWindow(L"SxMouseActionService", ServiceWndProc, 0, WS_POPUP,
+                                            -400, -400, 10, 10);
+    appGlobals().serviceWindow = service;
+    settle();
+    const AppGlobals& g = appGlobals();
+    const DWORD x1 = 150 - g.xVirtualScreen, y1 = 160 - g.yVirtualScreen;
+    const DWORD x2 = 420 - g.xVirtualScreen, y2 = 330 - g.yVirtualScreen;
+    const DWORD w = (x1 << 16) | y1 | (c.release ? 0x80000000u : 0);
+    const DWORD l = (x2 << 16) | y2 | c.tagBits;
+    EXPECT_EQ(SendMessageW(service, WM_INK_MOUSE_ACTION, w, static_cast<LPARAM>(l)), 0);
+    ASSERT_TRUE(sxtest::pumpUntil([] { return !InputWindow::of(WM_LBUTTONDOWN).empty(); }, 3000));
+    const auto downs = InputWindow::of(WM_LBUTTONDOWN);
+    EXPECT_EQ(downs[0].at.x, 50);
+    EXPECT_EQ(downs[0].at.y, 60);
+    EXPECT_EQ(downs[0].extra, c.down);
+    if (c.release) {
+        ASSERT_TRUE(sxtest::pumpUntil([] { return !InputWindow::of(WM_LBUTTONUP).empty(); }, 3000));
+        EXPECT_EQ(InputWindow::of(WM_LBUTTONUP)[0].extra, c.up);
+    } else {
+        POINT cursor = {};
+        EXPECT_TRUE(sxtest::pumpUntil(
+            [&] { return GetCursorPos(&cursor) && cursor.x == 420 && cursor.y >= 330; }, 2000))
+            << "the cursor goes on to point 2, the button left to the pen";
+        EXPECT_TRUE(InputWindow::of(WM_LBUTTONUP).empty());
+    }
+    appGlobals().serviceWindow = nullptr;  // its end is not the program's end
+    DestroyWindow(service);
+    sxtest::dropQuit();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bits, MouseAction,
+    testing::Values(MouseActionCase{"PenMarkers", true, 0x80000000u, 0x6F855, 0x6F854},
+                    MouseActionCase{"OtherMarker", true, 0x8000u, 0x5464E, 0x5464E},
+                    MouseActionCase{"BothBitsPenMarkersWin", true, 0x80008000u, 0x6F855, 0x6F854},
+                    MouseActionCase{"NoMarker", true, 0, 0, 0},
+                    MouseActionCase{"DownOnlyThenOn", false, 0x80000000u, 0x6F855, 0}),
+    [](const testing::TestParamInfo<MouseActionCase>& info) { return info.param.name; });
+
 TEST(ModifierKeys, ListenerHearsOnlyChanges) {
     struct Heard {
         int calls = 0, newMask = -1, oldMask = -1;

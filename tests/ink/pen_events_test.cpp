@@ -310,14 +310,13 @@ TEST(PenEventThread, DoesNotStartWithoutTheQueueEventOrTheRing) {
     sxtest::MessageBoxWatcher boxes;
     FakeHookLibrary fake;  // no SetInitValues: no event
     HookLibrary* previous = setHookLibrary(&fake);
-    HANDLE stray = OpenEventW(SYNCHRONIZE, FALSE, L"InkDriverQueueEvent");
-    if (!stray) {
-        EXPECT_FALSE(startPenEventThread());
-        EXPECT_TRUE(boxes.waitForCount(1, 2000));
-        EXPECT_EQ(boxes.texts(), std::vector<std::wstring>{L"Inking: Could not open Touch event."});
-    } else {
-        CloseHandle(stray);
-    }
+    // An event that no process of the prefix holds, whatever else runs there.
+    const std::wstring missing = L"SxNoQueueEvent-" + std::to_wstring(GetCurrentProcessId());
+    setPenQueueEventName(missing.c_str());
+    EXPECT_FALSE(startPenEventThread());
+    setPenQueueEventName(nullptr);
+    EXPECT_TRUE(boxes.waitForCount(1, 2000));
+    EXPECT_EQ(boxes.texts(), std::vector<std::wstring>{L"Inking: Could not open Touch event."});
     struct NoRing : FakeHookLibrary {
         PenEventRing* getEventStack(int) override { return nullptr; }
     } noRing;

@@ -31,6 +31,7 @@
 #include "recognition/RecProfile.h"
 #include "core/PendingServices.h"
 #include "core/ServiceMessages.h"
+#include "core/ServiceWork.h"
 #include "shell/ServiceWindow.h"
 #include "core/ShellLink.h"
 #include "shell/Startup.h"
@@ -40,6 +41,9 @@
 #include "tests/hook64/FakeAccessible.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TraceCapture.h"
+#include "tests/targets/ObjectModelClient.h"
+#include "tests/targets/TargetClient.h"
+#include "win/Checks.h"
 
 namespace {
 
@@ -168,6 +172,10 @@ class ServiceWindowStandIn {
     static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         auto* self =
             reinterpret_cast<ServiceWindowStandIn*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_INK_POSTED_WORK) {
+            runPostedWork(lParam);
+            return 0;
+        }
         if (self && message == WM_TIMER) {
             self->timers_.push_back(static_cast<UINT_PTR>(wParam));
             KillTimer(window, wParam);
@@ -176,7 +184,7 @@ class ServiceWindowStandIn {
         if (self && message == WM_INK_CLEAR_STICKERS) stickers().clear();
         if (self && message >= WM_INK_START_SERVICES && message <= WM_INK_ICON_NOTIFY) {
             self->messages_.push_back(message);
-            if (message == WM_INK_OUTPUT_RECORD) delete reinterpret_cast<OutputRecord*>(lParam);
+            if (message == WM_INK_OUTPUT_RECORD) win::takeRecord<OutputRecord>(lParam);
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);
@@ -397,6 +405,86 @@ INSTANTIATE_TEST_SUITE_P(
         GestureCase{"BackspaceWiderThan2048Pixels", polyline({{29900, 900}, {20000, 904}}), L"\b"}),
     [](const testing::TestParamInfo<GestureCase>& info) { return info.param.name; });
 
+// The pen event reaches the client from the recognition thread and the UI
+// thread: a thread that read the pen before a later change was taken by the
+// other comes too late, and the client keeps the newer pen and its cursor.
+TEST_F(SystemClientTest, APenReadBeforeALaterChangeIsNotTakenOverIt) {
+    startClient();
+    const PenState early = manager_->getPenState();
+    PenState later = early;
+    later.width = early.width + 6;
+    manager_->setPenState(later, false);  // taken at once, on this thread
+    const HICON cursor = client_->record().cursor1;
+    EXPECT_FALSE(client_->takePen(early.type, early.width, early.color, early.antialiasing,
+                                  early.version, true));
+    int32_t words[4];
+    client_->penWords(words);
+    EXPECT_EQ(words[1], later.width);
+    EXPECT_EQ(client_->record().cursor1, cursor) << "its cursor stays";
+}
+
+// The word processor's selection is widened back by one character to read the
+// character before the caret, then put back. A word processor that refuses to
+// put it back would have the writing typed over that character: the writing
+// is then not typed at all (it stays the current result), and the field keeps
+// its text.
+TEST_F(SystemClientTest, NothingIsTypedOverTheCharacterReadBeforeTheCaret) {
+    targets::ComApartment apartment;
+    targets::TargetProcess word(targets::TargetKind::Word);
+    ASSERT_TRUE(word.ok()) << word.error();
+    ASSERT_TRUE(word.setText(L"hello"));
+    ASSERT_TRUE(word.setSelection(5, 5));
+    ASSERT_TRUE(word.setFaults(targets::kFaultStartStaysBack));
+    hooks_.focus = word.control();
+    startClient();
+    for (const Points& s : handwritingOf("world")) {
+        ASSERT_EQ(manager_->activateClient(client_, word.control(), 200, 200), client_);
+        auto* block = static_cast<InkPoint*>(allocMemory(static_cast<int>(s.size() * 4)));
+        ASSERT_NE(block, nullptr);
+        std::memcpy(block, s.data(), s.size() * sizeof(InkPoint));
+        manager_->passStrokeToActiveClient(block, static_cast<int>(s.size()));
+    }
+    ASSERT_TRUE(waitForDeliveries(1));
+    EXPECT_EQ(typedText(keys_.log), L"") << "typed over the widened selection";
+    EXPECT_EQ(currentText(), L"world") << "the writing is the current result";
+    ASSERT_TRUE(word.setFaults(targets::kFaultNone));
+    EXPECT_EQ(word.text(), L"hello");
+}
+
+// The start makes the client and registers it. When the registration fails
+// and the client's thread does not end in time, the client must stay: the
+// thread would go on in freed memory. Here the thread is held up at its first
+// trace until the start has given up on it.
+HANDLE g_holdRecognitionStart = nullptr;
+LONG CALLBACK holdRecognitionStart(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* r = info->ExceptionRecord;
+    if (r->ExceptionCode == DBG_PRINTEXCEPTION_C && r->NumberParameters >= 2 &&
+        strstr(reinterpret_cast<const char*>(r->ExceptionInformation[1]),
+               "the recognition thread runs"))
+        WaitForSingleObject(g_holdRecognitionStart, 30000);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+TEST_F(SystemClientTest, AClientThatCannotRegisterStaysWhileItsThreadRuns) {
+    g_holdRecognitionStart = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    PVOID handler = AddVectoredExceptionHandler(1, holdRecognitionStart);
+    appGlobals().inkManager = nullptr;  // nothing to register with
+    const size_t threads = sxtest::threadsOfThisProcess();
+    EXPECT_FALSE(startSystemClient(GetModuleHandleW(nullptr)));
+    SetEvent(g_holdRecognitionStart);
+    // Let go, the thread sees that it was asked to end, and ends.
+    EXPECT_TRUE(
+        sxtest::pumpUntil([&] { return sxtest::threadsOfThisProcess() < threads + 1; }, 5000));
+    RemoveVectoredExceptionHandler(handler);
+    CloseHandle(g_holdRecognitionStart);
+    appGlobals().inkManager = manager_;
+    EXPECT_EQ(win::validateHeaps(), 0) << "the thread ran on in a freed client";
+    // Its thread has ended now: the client that stayed can go.
+    SystemClient* kept = getSystemClient();
+    ASSERT_NE(kept, nullptr);
+    delete kept;
+}
+
 TEST_F(SystemClientTest, UndoGestureRestoresThePreviousResult) {
     startClient();
     write("hello");
@@ -587,7 +675,24 @@ TEST_F(SystemClientTest, AutoPenOffModeArmsTheServiceTimerAfterAWriting) {
     write("hello");
     ASSERT_TRUE(waitForDeliveries(1));
     EXPECT_TRUE(sxtest::pumpUntil([&] { return service.timerFired(TIMER_AUTO_PEN_OFF); }, 5000))
-        << "timer 20 of the service window, armed from the recognition thread";
+        << "timer 20 of the service window, armed for the recognition thread";
+}
+
+// A stored time-out too long for the timer (seconds x 1000 beyond 32 bits)
+// waits as long as the timer can, not the milliseconds left after a wrap
+// (4294968 s would be 704 ms).
+TEST_F(SystemClientTest, AutoPenOffTimeoutBeyondTheTimersRangeDoesNotWrap) {
+    ServiceWindowStandIn service;
+    const int on = 1, tooLong = 4294968;
+    WriteSetting(nullptr, L"autoPenOffMode", &on, SETTING_NUMBER, 0);
+    WriteSetting(nullptr, L"autoPenOffTimeout", &tooLong, SETTING_NUMBER_DIRECT, 0);
+    readGeneralSettings();
+    startClient();
+    write("hello");
+    ASSERT_TRUE(waitForDeliveries(1));
+    sxtest::pumpUntil([] { return false; }, 1500);
+    EXPECT_FALSE(service.timerFired(TIMER_AUTO_PEN_OFF)) << "the time-out wrapped";
+    EXPECT_TRUE(KillTimer(service.window(), TIMER_AUTO_PEN_OFF)) << "the timer is armed";
 }
 
 TEST_F(SystemClientTest, UnknownProfileNameFallsBackToTheDefault) {

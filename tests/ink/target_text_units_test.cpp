@@ -40,6 +40,8 @@ class FakeEdit {
         end_ = end;
         messages_.clear();
     }
+    // WM_GETTEXTLENGTH answers `length` whatever the text holds (-1: the truth).
+    void claimLength(LONG length) { claimed_ = length; }
     int count(UINT message) const {
         int n = 0;
         for (UINT m : messages_) n += m == message;
@@ -60,7 +62,8 @@ class FakeEdit {
                 if (static_cast<LONG>(lParam) == OBJID_NATIVEOM) self->objectModelAsked_ = true;
                 return 0;
             case WM_GETTEXTLENGTH:
-                return static_cast<LRESULT>(self->text_.size());
+                return self->claimed_ >= 0 ? self->claimed_
+                                           : static_cast<LRESULT>(self->text_.size());
             case WM_GETTEXT: {
                 size_t n = std::min(self->text_.size(), static_cast<size_t>(wParam) - 1);
                 wchar_t* out = reinterpret_cast<wchar_t*>(lParam);
@@ -90,6 +93,7 @@ class FakeEdit {
     ClassWindow window_;
     std::wstring text_;
     LONG start_ = 0, end_ = 0;
+    LONG claimed_ = -1;
     std::vector<UINT> messages_;
     bool objectModelAsked_ = false;
 };
@@ -99,6 +103,28 @@ class TargetTextUnits : public ::testing::Test {
     targets::ComApartment apartment_;
     FakeEdit edit_;
 };
+
+// Another program's control answers what it likes: a text length or a
+// selection far beyond what a field holds sizes no buffer; such a read is
+// refused before the text is asked for.
+TEST(TargetTextBounds, ClaimedLengthsBeyondTheLongestReadAreRefusedUnread) {
+    targets::ComApartment apartment;
+    constexpr LONG kClaimed = 16 * 1024 * 1024;
+    for (const wchar_t* className : {L"ScribixFakeEdit", L"RichEditClaims"}) {
+        SCOPED_TRACE(std::string(className, className + wcslen(className)));
+        FakeEdit edit(className);
+        edit.show(L"hello", kClaimed, kClaimed);
+        edit.claimLength(kClaimed);
+        CTargetText target(edit.get());
+        wchar_t before = L'?';
+        EXPECT_FALSE(target.charBeforeSelection(before));
+        edit.show(L"hello", kClaimed - 4, kClaimed);
+        CTargetText selected(edit.get());
+        std::wstring text, trailing;
+        EXPECT_FALSE(selected.getSelectionText(text, trailing));
+        EXPECT_EQ(edit.count(WM_GETTEXT), 0) << "the text was asked for";
+    }
+}
 
 TEST_F(TargetTextUnits, HandlerFollowsTheClassName) {
     struct ClassCase {

@@ -291,6 +291,78 @@ TEST_P(WritingIntoWinePrograms, AWritingDuringTheDeliveryOfTheLastArrivesAfterIt
     ASSERT_TRUE(expectField(expected, two, "after two writings in quick succession"));
 }
 
+// The windows of process `pid` of class `className` shown on the screen (the
+// program keeps some of its bars shown far off the screen).
+std::vector<HWND> shownWindowsOf(DWORD pid, const wchar_t* className) {
+    std::vector<HWND> shown;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, className, nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        RECT r;
+        if (owner == pid && IsWindowVisible(window) && GetWindowRect(window, &r) && r.left >= 0 &&
+            r.top >= 0)
+            shown.push_back(window);
+    }
+    return shown;
+}
+
+// One such window that is not among `known`, or null.
+HWND newWindowOf(DWORD pid, const wchar_t* className, const std::vector<HWND>& known = {}) {
+    for (HWND window : shownWindowsOf(pid, className))
+        if (std::find(known.begin(), known.end(), window) == known.end()) return window;
+    return nullptr;
+}
+
+::testing::AssertionResult clickAt(POINT at) {
+    std::string output;
+    const DWORD start = GetTickCount();
+    if (hostshell::run("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) +
+                           " sleep 0.2 click 1",
+                       10000, &output))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "xdotool did not click at " << at.x << "," << at.y
+                                         << " (" << GetTickCount() - start << " ms): " << output;
+}
+
+std::string codesOf(const std::wstring& text) {
+    std::string out;
+    char code[8];
+    for (wchar_t c : text) {
+        snprintf(code, sizeof code, " %04X", static_cast<unsigned>(c));
+        out += code;
+    }
+    return out;
+}
+
+TEST_P(WritingIntoWinePrograms, TheEuroSignPickedOnThePunctuationBarArrivesAsTheEuroSign) {
+    ASSERT_TRUE(program_->setText(L"price "));
+    ASSERT_TRUE(program_->activate());
+    const DWORD pid = scribix_->trace().pid();
+    // The main bar's third button asks for the punctuation bar.
+    HWND mainBar = nullptr;
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] { return (mainBar = newWindowOf(pid, L"ScribixFloatingBarWndClass")); }, 5000))
+        << "no main bar";
+    RECT r;
+    GetWindowRect(mainBar, &r);
+    // The bars shown before (the word menu of the last writing, say) are not it.
+    const std::vector<HWND> before = shownWindowsOf(pid, L"VexaInkServiceMenuBarWndClass");
+    ASSERT_TRUE(clickAt(POINT{r.left + 5 + 2 * 32 + 16, r.top + 5 + 16}));
+    HWND punctuation = nullptr;
+    ASSERT_TRUE(sxtest::pumpUntil(
+        [&] { return (punctuation = newWindowOf(pid, L"VexaInkServiceMenuBarWndClass", before)); },
+        5000))
+        << "no punctuation bar";
+    sxtest::pumpUntil([] { return false; }, 500);  // the bar has settled
+    // The euro key: row 3, column 5 of the keypad (the bar answers 128 for it).
+    GetWindowRect(punctuation, &r);
+    ASSERT_TRUE(clickAt(POINT{r.left + 5 * 31 + 18, r.top + 3 * 27 + 15}));
+    const std::wstring expected = L"price \u20AC";
+    sxtest::pumpUntil([&] { return program_->text() == expected; }, kDeliveryMs);
+    EXPECT_EQ(program_->text(), expected) << "the field holds" << codesOf(program_->text());
+}
+
 INSTANTIATE_TEST_SUITE_P(WineTargets, WritingIntoWinePrograms,
                          ::testing::Values(Setting{&kNotepad, true}, Setting{&kNotepad, false},
                                            Setting{&kWordpad, true}, Setting{&kWordpad, false}),

@@ -113,10 +113,13 @@ class PostedMessages {
         while (PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) {
             char line[128];
             if (msg.message == WM_INK_OUTPUT_RECORD) {
-                auto* r = reinterpret_cast<OutputRecord*>(msg.lParam);
+                std::unique_ptr<OutputRecord> r = win::takeRecord<OutputRecord>(msg.lParam);
+                if (!r) {
+                    out.push_back("3039 with no record of this process");
+                    continue;
+                }
                 snprintf(line, sizeof line, "3039 owner=%p target=%p typed=%d mode=%d",
                          r->ownerList, static_cast<void*>(r->target), r->typed, r->mode);
-                delete r;
             } else {
                 snprintf(line, sizeof line, "%u %llu %lld", msg.message,
                          static_cast<unsigned long long>(msg.wParam),

@@ -110,6 +110,9 @@ class FakeHookLibrary : public HookLibrary {
         return targetModule[0] ? targetModule : nullptr;
     }
     HWND getLastFocusWindow() override { return focusWindow; }
+    // The keyboard layout of the focus window, as a test sets it.
+    HKL focusLayout = nullptr;
+    HKL askLastFocusKeyboardLayout() override { return focusLayout; }
 
   private:
     void record(const char* name, std::vector<int> values, HWND window = nullptr) {

@@ -80,16 +80,35 @@ HWND createTestWindow(const wchar_t* className, WNDPROC procedure, DWORD exStyle
 }
 
 bool pickLastMenuItem(DWORD ms) {
+    // The program's text menu, laid out on the screen (it is made off-screen
+    // first), or a system popup menu.
     HWND menu = nullptr;
+    bool textMenu = false;
     if (!waitUntil(
             [&] {
+                menu = FindWindowW(L"VexaInkServiceMenuBarWndClass", L"PureTextMenu");
+                RECT r;
+                textMenu = menu && IsWindowVisible(menu) && GetWindowRect(menu, &r) &&
+                           r.left >= GetSystemMetrics(SM_XVIRTUALSCREEN) && r.bottom - r.top > 20;
+                if (textMenu) return true;
                 menu = FindWindowW(L"#32768", nullptr);
                 return menu && IsWindowVisible(menu);
             },
             ms))
         return false;
-    PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    if (!textMenu) {
+        PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
+        PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+        return true;
+    }
+    // A tap on the last line (its items fill the window above a 1-pixel frame).
+    Sleep(100);
+    RECT client;
+    GetClientRect(menu, &client);
+    const LPARAM at = MAKELPARAM(client.right / 2, client.bottom - 6);
+    PostMessageW(menu, WM_MOUSEMOVE, 0, at);
+    PostMessageW(menu, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(menu, WM_LBUTTONUP, 0, at);
     return true;
 }
 
@@ -152,12 +171,14 @@ void MessageBoxWatcher::run() {
         BoxSearch search;
         EnumWindows(collectBoxes, reinterpret_cast<LPARAM>(&search));
         for (HWND box : search.boxes) {
+            DWORD hold;
             {
                 std::lock_guard<std::mutex> guard(lock_);
                 closed_.erase(std::remove_if(closed_.begin(), closed_.end(),
                                              [](HWND w) { return !IsWindow(w); }),
                               closed_.end());
                 if (std::find(closed_.begin(), closed_.end(), box) != closed_.end()) continue;
+                hold = holdMs_;
             }
             if (!IsWindowVisible(box)) continue;
             std::wstring text;
@@ -166,10 +187,30 @@ void MessageBoxWatcher::run() {
                 std::lock_guard<std::mutex> guard(lock_);
                 texts_.push_back(text);
                 closed_.push_back(box);
+                if (hold) held_.push_back({box, GetTickCount()});
             }
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            if (!hold) PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        std::lock_guard<std::mutex> guard(lock_);
+        for (auto it = held_.begin(); it != held_.end();) {
+            if (IsWindow(it->first) && GetTickCount() - it->second < holdMs_) {
+                ++it;
+                continue;
+            }
+            PostMessageW(it->first, WM_COMMAND, IDOK, 0);
+            it = held_.erase(it);
         }
     }
+}
+
+void MessageBoxWatcher::holdBoxes(DWORD ms) {
+    std::lock_guard<std::mutex> guard(lock_);
+    holdMs_ = ms;
+}
+
+size_t MessageBoxWatcher::openCount() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return held_.size();
 }
 
 std::vector<std::wstring> MessageBoxWatcher::texts() {

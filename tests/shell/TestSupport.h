@@ -37,8 +37,9 @@ size_t threadsOfThisProcess();
 HWND createTestWindow(const wchar_t* className, WNDPROC procedure, DWORD exStyle, DWORD style,
                       int x, int y, int width, int height);
 
-// Waits for the popup menu on screen and picks its last item ("&Close Scribix"
-// in the main menu) by the keyboard; false when no menu showed.
+// Waits for the main menu (the program's text menu, or a system popup menu)
+// on screen and picks its last item ("Close Scribix" in the main menu): a tap
+// on its last line, or the keyboard; false when no menu showed.
 bool pickLastMenuItem(DWORD ms);
 
 // The whole content of a file (empty when it cannot be read).
@@ -56,12 +57,19 @@ class MessageBoxWatcher {
     std::vector<std::wstring> texts();
     bool waitForCount(size_t count, DWORD ms);
     void clear();
+    // From now on each box is left open for `ms` after it was seen (a user
+    // who does not answer at once), then closed.
+    void holdBoxes(DWORD ms);
+    // The boxes seen and not closed yet.
+    size_t openCount();
 
   private:
     void run();
     std::mutex lock_;
     std::vector<std::wstring> texts_;
     std::vector<HWND> closed_;
+    DWORD holdMs_ = 0;
+    std::vector<std::pair<HWND, DWORD>> held_;  // box, tick when seen
     HANDLE stop_;
     std::thread thread_;
 };

@@ -448,6 +448,18 @@ TEST(StickerMerge, KeepsWhatBothSetsHold) {
     EXPECT_FALSE(without.equals(with));
     EXPECT_FALSE(with.equals(other));
     EXPECT_TRUE(without.equals(without));
+    CSticker same(1, 1, 11, 0, L"x", new CBindingInfo(L"a.exe", 1, L"", CBindElem()));
+    EXPECT_TRUE(with.equals(same));
+    // Another kind of attached object is never a snapshot.
+    struct Attached : CDeletableByPtr {};
+    CSticker attached(1, 1, 11, 0, L"x", new Attached);
+    EXPECT_FALSE(attached.equals(with));
+    EXPECT_FALSE(with.equals(attached));
+    struct OtherFrame : CStickerFrame {
+        void show() override {}
+    };
+    EXPECT_FALSE(CBindFrame(RECT{1, 2, 3, 4}, 255, 0).equals(OtherFrame()));
+    EXPECT_TRUE(CBindFrame(RECT{1, 2, 3, 4}, 255, 0).equals(CBindFrame(RECT{1, 2, 3, 4}, 255, 0)));
 }
 
 TEST(BindingInfo, EqualityCloneAndReset) {

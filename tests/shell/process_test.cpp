@@ -262,6 +262,37 @@ TEST_F(ProgramTest, InsertHooksFailingTwiceShowsOneMessageAndRunsOn) {
     EXPECT_EQ(boxes_.texts().size(), 1u);
 }
 
+// A user who leaves the hook-install error box open (longer than the start
+// waits for the hook thread) and then closes it: the start has gone on
+// meanwhile, and the program runs on without hooks.
+TEST_F(ProgramTest, HookInstallErrorLeftOpenThirtySecondsDoesNotEndTheProgram) {
+    boxes_.holdBoxes(30000);
+    Journal journal;
+    ScribixProcess program(
+        L"", {{L"SCRIBIX35_JOURNAL", journal.path()}, {L"SCRIBIX35_INSERT_FAILURES", L"2"}});
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(boxes_.waitForCount(1, kStartMs));
+    EXPECT_EQ(boxes_.texts(), std::vector<std::wstring>{L"InkService hooks install error"});
+    EXPECT_EQ(boxes_.openCount(), 1u);
+    // While the box is open the services start.
+    EXPECT_TRUE(sxtest::waitUntil([&] { return journal.calls("setInkDriverParams").size() >= 3; },
+                                  kStartMs))
+        << "the start waited for the box";
+    // The box is closed after 30 s.
+    ASSERT_TRUE(sxtest::waitUntil([&] { return boxes_.openCount() == 0; }, 40000));
+    sxtest::pumpUntil([] { return false; }, 500);
+    EXPECT_EQ(boxes_.texts(), std::vector<std::wstring>{L"InkService hooks install error"})
+        << "no other box";
+    HWND service = program.waitForServiceWindow(1000);
+    ASSERT_NE(service, nullptr) << "the program has ended";
+    EXPECT_EQ(sxtest::sendCommand(service, 4, 0), 1) << "the program runs, its pen on";
+    EXPECT_EQ(journal.calls("InsertHooks").size(), 2u) << "without hooks";
+    PostMessageW(service, WM_CLOSE, 0, 0);
+    DWORD code = 0;
+    ASSERT_TRUE(program.waitForExit(kEndMs, &code));
+    EXPECT_EQ(code, 1u);
+}
+
 // The hook library that cannot be made ready, or whose hook thread never
 // reports, stops the start: no service runs and the process ends.
 struct FailedStart {
@@ -293,6 +324,72 @@ INSTANTIATE_TEST_SUITE_P(
                                   L"SCRIBIX35_INSERT_HANG",
                                   {L"The system hooks set process is timed out."}}),
     [](const ::testing::TestParamInfo<FailedStart>& info) { return std::string(info.param.name); });
+
+// A message whose argument names a record (3039 output, 3046 command, 3040
+// update answer, 3035 menu to track) posted by another program with a made-up
+// pointer: the program takes only records it made itself, so it runs on, and
+// ends normally when told to.
+struct MadeUpRecord {
+    const char* name;
+    UINT message;
+    enum Receiver { Service, MenuOwner, InkLayer } receiver;
+};
+
+void PrintTo(const MadeUpRecord& c, std::ostream* out) { *out << c.name; }
+
+class MadeUpPointer : public ProgramTest, public ::testing::WithParamInterface<MadeUpRecord> {};
+
+// The window of process `pid` of class `className`, or null.
+HWND windowOfProcess(DWORD pid, const wchar_t* className) {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, className, nullptr))) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid) return window;
+    }
+    return nullptr;
+}
+
+TEST_P(MadeUpPointer, IsIgnoredAndTheProgramRunsOn) {
+    const MadeUpRecord& c = GetParam();
+    Journal journal;
+    auto program = startProgram(journal);
+    ASSERT_NE(service_, nullptr);
+    HWND receiver = service_;
+    if (c.receiver == MadeUpRecord::MenuOwner) {
+        DWORD_PTR made = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(service_, WM_INK_CREATE_MENU_OWNER, 0, 0, SMTO_NORMAL, 5000,
+                                        &made));
+        receiver = reinterpret_cast<HWND>(made);
+    } else if (c.receiver == MadeUpRecord::InkLayer) {
+        receiver = windowOfProcess(program->pid(), L"TransparentLayerWndClass");
+    }
+    ASSERT_TRUE(receiver && IsWindow(receiver));
+    // Small numbers, a number in the middle of the address space, and one that
+    // is aligned as a heap block would be.
+    for (LPARAM madeUp : {LPARAM{0x1234}, LPARAM{0x10}, LPARAM{0x7FFF0000}, LPARAM{0x00A01000}})
+        ASSERT_TRUE(PostMessageW(receiver, c.message, 0, madeUp));
+    // Posted messages are handled in order: once a later posted command has
+    // been handled, so have they.
+    sxtest::pumpUntil([] { return false; }, 1000);
+    EXPECT_EQ(sxtest::sendCommand(service_, 4, 0), 1) << "the program answers with its pen on";
+    EXPECT_TRUE(boxes_.texts().empty());
+    PostMessageW(service_, WM_CLOSE, 0, 0);
+    DWORD code = 0;
+    ASSERT_TRUE(program->waitForExit(kEndMs, &code));
+    EXPECT_EQ(code, 1u) << "a normal end";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, MadeUpPointer,
+    ::testing::Values(MadeUpRecord{"OutputRecord", 3039, MadeUpRecord::Service},
+                      MadeUpRecord{"CommandRecord", 3046, MadeUpRecord::Service},
+                      MadeUpRecord{"UpdateAnswer", 3040, MadeUpRecord::Service},
+                      MadeUpRecord{"MenuOwnerTrack", 3035, MadeUpRecord::MenuOwner},
+                      MadeUpRecord{"InkLayerTrack", 3035, MadeUpRecord::InkLayer}),
+    [](const ::testing::TestParamInfo<MadeUpRecord>& info) {
+        return std::string(info.param.name);
+    });
 
 // Each way of ending the program ends the process soon, with the hooks removed.
 struct Shutdown {

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "FakeHookLibrary.h"
 #include "LoopbackHttp.h"
+#include "ServiceFixture.h"
 #include "TestSupport.h"
 #include "core/AppGlobals.h"
 #include "ink/AppsFilter.h"
@@ -72,66 +72,6 @@ BOOL WINAPI recordIconCall(DWORD action, PNOTIFYICONDATAW data) {
     g_iconCalls.push_back({action, data->hWnd, data->uID});
     return TRUE;
 }
-
-class ServiceTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        previous_ = setHookLibrary(&fake_);
-        ServiceState& state = serviceState();
-        state.markupMode = false;
-        state.snapshot = true;
-        state.autoPenOffPending = false;
-        state.penOffTickValid = false;
-        setIntroScreen(0);
-    }
-
-    void TearDown() override {
-        shutDown();
-        setHookLibrary(previous_ == &fake_ ? nullptr : previous_);
-        setHookThreadTimeLimit(15000);
-        setServiceClock(nullptr);
-    }
-
-    void setIntroScreen(int on) {
-        WriteSetting(nullptr, L"showIntroScreen", &on, SETTING_NUMBER, 0);
-        const int off = 0;
-        WriteSetting(nullptr, L"runAutoUpdate", &off, SETTING_NUMBER, 0);
-    }
-
-    HWND start(const wchar_t* commandLine = L"") {
-        service_ = startInkService(GetModuleHandleW(nullptr), commandLine);
-        return service_;
-    }
-
-    bool startAndWait() {
-        return start() && pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000);
-    }
-
-    void shutDown() {
-        if (HWND service = getServiceWindow()) {
-            PostMessageW(service, WM_CLOSE, 0, 0);
-            runUntilQuit(5000);
-        }
-        stopInkService();
-        dropQuit();
-    }
-
-    LRESULT command(UINT code, LPARAM argument) {
-        const LRESULT result = sxtest::sendCommand(service_, code, argument);
-        pumpUntil([] { return false; }, 30);  // what the command posted
-        return result;
-    }
-
-    int penOn() { return getLocalInkManager()->getPenState().penOn; }
-
-    std::vector<int> lastInkDriverParams() { return fake_.lastValues("setInkDriverParams"); }
-
-    sxtest::TestSettingsKey key_{L"service"};
-    FakeHookLibrary fake_;
-    HookLibrary* previous_ = nullptr;
-    MessageBoxWatcher boxes_;
-    HWND service_ = nullptr;
-};
 
 TEST_F(ServiceTest, StartCallsTheHookLibraryInOrderAndStopsCleanly) {
     const size_t threadsBefore = threadsOfThisProcess();
@@ -386,6 +326,19 @@ TEST_F(ServiceTest, TwoPenOffRequestsWithinTwoSecondsEndTheProgram) {
     ASSERT_TRUE(runUntilQuit(2000));
     EXPECT_FALSE(IsWindow(service_));
     EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u);
+}
+
+// Any program can post 3053: a shake as long as it asks would keep a thread
+// sleeping for days, and every message started one more.
+TEST_F(ServiceTest, MouseShakesFromOutsideAreBoundedInTimeAndOneAtATime) {
+    ASSERT_TRUE(startAndWait());
+    pumpUntil([] { return false; }, 300);
+    const size_t before = threadsOfThisProcess();
+    for (int i = 0; i < 20; ++i) PostMessageW(service_, WM_INK_MOUSE_SHAKE, 0x7FFFFFFF, 0);
+    pumpUntil([] { return false; }, 300);
+    EXPECT_LE(threadsOfThisProcess(), before + 1) << "one shake at a time";
+    EXPECT_TRUE(pumpUntil([&] { return threadsOfThisProcess() <= before; }, 5000))
+        << "the shake ends within its longest time";
 }
 
 TEST_F(ServiceTest, MouseTransparentModeNests) {
@@ -709,6 +662,42 @@ TEST_F(ServiceTest, StickersClearedFromAnotherThreadCloseOnTheirOwnThread) {
     std::thread([] { stickers().clear(); }).join();
     EXPECT_TRUE(IsWindow(tip)) << "not destroyed from the wrong thread";
     EXPECT_TRUE(pumpUntil([&] { return !IsWindow(tip); }, 1000));
+}
+
+// A sticker belongs to the thread that showed it (made its tip window): one
+// cleared from another thread (the recognition or the binding thread) is freed
+// on its own thread, after its window, not in place.
+struct StickerWitness : CDeletableByPtr {
+    static DWORD freedOn;
+    static bool windowAlive;
+    static HWND window;
+    ~StickerWitness() override {
+        freedOn = GetCurrentThreadId();
+        windowAlive = window && IsWindow(window);
+    }
+};
+DWORD StickerWitness::freedOn = 0;
+bool StickerWitness::windowAlive = false;
+HWND StickerWitness::window = nullptr;
+
+TEST_F(ServiceTest, AStickerClearedFromAnotherThreadIsFreedOnItsOwnAfterItsWindow) {
+    ASSERT_TRUE(startAndWait());
+    StickerWitness::freedOn = 0;
+    stickers().clear();
+    stickers().addSticker(120, 120, 5, 0, L"witness", new StickerWitness);
+    SendMessageW(service_, WM_INK_SHOW_STICKERS, 0, 0);
+    stickers().forEach([&](CSticker& s) { StickerWitness::window = s.tip()->window(); });
+    ASSERT_TRUE(IsWindow(StickerWitness::window));
+    DWORD clearer = 0;
+    std::thread([&] {
+        clearer = GetCurrentThreadId();
+        stickers().clear();
+    }).join();
+    EXPECT_FALSE(stickers().hasStickers());
+    ASSERT_TRUE(pumpUntil([] { return StickerWitness::freedOn != 0; }, 2000));
+    EXPECT_NE(StickerWitness::freedOn, clearer) << "freed in place by the other thread";
+    EXPECT_EQ(StickerWitness::freedOn, GetCurrentThreadId()) << "freed on its own thread";
+    EXPECT_FALSE(StickerWitness::windowAlive) << "freed while its window was still there";
 }
 
 TEST_F(ServiceTest, UpdateAnswerWithoutDataChangesNothing) {

@@ -109,12 +109,25 @@ TEST(ToolInfo, WindowWithoutIdBecomesItsOwnId) {
     EXPECT_EQ(info.hwnd, desktop);
 }
 
-TEST(OutputRecord, CyrillicLayoutTurnsMinus128IntoTheEuroSign) {
-    const HKL russian = reinterpret_cast<HKL>(static_cast<UINT_PTR>(0x04190419));
-    const HKL english = reinterpret_cast<HKL>(static_cast<UINT_PTR>(0x04090409));
-    EXPECT_EQ(outputValueForLayout(-128, russian), 0x88);
-    EXPECT_EQ(outputValueForLayout(-128, english), -128);
-    EXPECT_EQ(outputValueForLayout(L',', russian), L',');
+TEST(OutputRecord, TheBarsCodePageValuesBecomeTheirCharacters) {
+    struct {
+        int picked, typed;
+    } cases[] = {
+        {128, 0x20AC},   // the euro sign, as the bar answers it
+        {-128, 0x20AC},  // the same byte taken signed
+        {0xA3, 0xA3},    // the pound sign
+        {0x96, 0x2013},  // a dash of the code page, from the bar's settings
+        {255, 0xFF},
+        {-1, 0xFF},
+        {L',', L','},
+        {0x20AC, 0x20AC},  // characters stay
+        {1, 1},
+        {2, 2},
+        {3, 3},
+        {0x10000 | VK_LEFT, 0x10000 | VK_LEFT},  // commands and keys stay
+        {0x10000 | 13, 0x10000 | 13},
+    };
+    for (const auto& c : cases) EXPECT_EQ(outputValue(c.picked), c.typed) << c.picked;
 }
 
 TEST(Stickers, SameTextAtTheSamePlaceReplacesAndEmptyTextNeverRemoves) {

@@ -539,7 +539,7 @@ TEST_F(UpdateCheck, AutomaticOfferReachesTheServiceWindowAndCanBeSkipped) {
         EXPECT_TRUE(result.ok) << result.message;
         EXPECT_TRUE(modal::clickControl(dialog, IDC_UPDATE_SKIP));
     });
-    showUpdateAutoCheck(g_answers[0].second);  // frees the record
+    EXPECT_TRUE(showUpdateAutoCheck(g_answers[0].second));  // frees the record
     driver.join();
     EXPECT_FALSE(driver.closedByDriver());
     EXPECT_STREQ(L"4.2.7", generalSettings().autoUpdateSkipVersion);
@@ -579,7 +579,7 @@ TEST_F(UpdateCheck, SkipWithoutALinkOrAVersionChangesNoSetting) {
                              reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_UPDATE_SKIP)));
             }
         });
-        showUpdateAutoCheck(reinterpret_cast<LPARAM>(new UpdateInfo(c.info)));
+        EXPECT_TRUE(showUpdateAutoCheck(win::recordParam(new UpdateInfo(c.info))));
         driver.join();
         EXPECT_FALSE(driver.closedByDriver()) << c.info.Message.size();
         EXPECT_EQ(c.skipEnabled, enabled);

@@ -34,8 +34,10 @@ enum Request : ULONG_PTR {
 // test how they cope with a target that refuses them.
 enum Fault : LONG {
     kFaultNone = 0,
-    kFaultNoObjectModel = 1,  // WM_GETOBJECT(OBJID_NATIVEOM) is not answered
-    kFaultCallsFail = 2,      // every object-model call fails
+    kFaultNoObjectModel = 1,   // WM_GETOBJECT(OBJID_NATIVEOM) is not answered
+    kFaultCallsFail = 2,       // every object-model call fails
+    kFaultStartStaysBack = 4,  // word processor: a put of Start that moves the
+                               // selection's start forward fails
 };
 
 struct StateHeader {

@@ -282,6 +282,10 @@ class WordSelection final : public ComObject<IDispatch> {
                 id == kDispidSelectionStart ? host_->selectionStart() : host_->selectionEnd();
             return S_OK;
         }
+        if (id == kDispidSelectionStart && host_->refusesStart(value.lVal)) {
+            VariantClear(&value);
+            return refused(excep);
+        }
         if (id == kDispidSelectionText) {
             host_->setSelectionText(std::wstring(value.bstrVal, SysStringLen(value.bstrVal)));
         } else if (id == kDispidSelectionStart) {

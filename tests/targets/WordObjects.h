@@ -55,6 +55,8 @@ class SelectionHost {
     virtual void setSelectionStart(LONG start) = 0;
     virtual void setSelectionEnd(LONG end) = 0;
     virtual bool refusesCalls() = 0;
+    // A put of Start to `start` is refused (the call fails).
+    virtual bool refusesStart(LONG start) { return false; }
 };
 
 // Makes (once) and registers the type library; returns it loaded, or null when

@@ -67,7 +67,7 @@ class WordView final : public TargetView, public SelectionHost {
     }
 
     bool setFaults(LONG faults) override {
-        if (faults & ~(kFaultNoObjectModel | kFaultCallsFail)) return false;
+        if (faults & ~(kFaultNoObjectModel | kFaultCallsFail | kFaultStartStaysBack)) return false;
         faults_ = faults;
         return true;
     }
@@ -102,6 +102,9 @@ class WordView final : public TargetView, public SelectionHost {
     }
 
     bool refusesCalls() override { return faults_ & kFaultCallsFail; }
+    bool refusesStart(LONG start) override {
+        return (faults_ & kFaultStartStaysBack) && start > selectionStart();
+    }
 
   private:
     // Runs of typed characters, or of deletions, undo as one step.

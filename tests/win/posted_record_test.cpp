@@ -63,6 +63,30 @@ TEST(PostedRecord, APostedRecordReachesTheWindowAndAFailedPostFreesIt) {
     EXPECT_EQ(Counted::alive, 0);
 }
 
+LRESULT CALLBACK takingWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP + 39) {
+        std::unique_ptr<Counted> taken = win::takeRecord<Counted>(lParam);
+        return taken ? taken->value : -1;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(PostedRecord, ASentRecordIsTheReceiversAndOneForNoWindowIsFreed) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = takingWindow;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"SxTakingWindow";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(win::sendRecord(window, WM_APP + 39, 0, std::make_unique<Counted>(39)), 39);
+    EXPECT_EQ(Counted::alive, 0) << "taken and freed by the receiver";
+    DestroyWindow(window);
+    EXPECT_EQ(win::sendRecord(window, WM_APP + 39, 0, std::make_unique<Counted>(1)), 0);
+    EXPECT_EQ(Counted::alive, 0) << "no window: freed by the sender";
+}
+
 TEST(PostedRecord, AScopedRecordIsReadableOnlyWhileItsOwnerHoldsIt) {
     Counted kept(3);
     LPARAM param;

@@ -589,9 +589,7 @@ int popupChooser(HWND owner, POINT at) {
         service ? reinterpret_cast<HWND>(SendMessageW(service, WM_INK_CREATE_MENU_OWNER, 0, 0))
                 : nullptr;
     if (menuOwner) {
-        MenuTrackRecord record = {menu, at.x, at.y, flags};
-        chosen = static_cast<int>(
-            SendMessageW(menuOwner, WM_INK_MENU_TRACK, 0, reinterpret_cast<LPARAM>(&record)));
+        chosen = trackMenuThrough(menuOwner, {menu, at.x, at.y, flags});
     } else if (owner) {
         SetForegroundWindow(owner);
         chosen = TrackPopupMenuEx(menu, flags, at.x, at.y, owner, nullptr);

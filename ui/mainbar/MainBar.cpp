@@ -255,13 +255,9 @@ void CMainBar::runCommand(UINT id) {
             break;
         case MAIN_BAR_PUNCTUATION: {
             if (isBarMasterRegistered()) leaveBindingMode();
-            OutputRecord* record =
-                new OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0};
             // The service window frees the record once handled.
-            if (service && IsWindow(service))
-                SendMessageW(service, WM_INK_OUTPUT_RECORD, 0, reinterpret_cast<LPARAM>(record));
-            else
-                delete record;
+            sendOutputRecord(
+                service, OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0});
             break;
         }
         case MAIN_BAR_CORRECTION: {

@@ -606,12 +606,8 @@ void CMarkupBar::runCommand(UINT id) {
             resetPenInputQueue();
             // The colour choice is the service window's: a command record
             // for this bar (freed there).
-            if (HWND service = getServiceWindow()) {
-                auto* record = new CommandRecord{0, reinterpret_cast<INT_PTR>(hwnd()), 0};
-                if (!PostMessageW(service, WM_INK_COMMAND_RECORD, 0,
-                                  reinterpret_cast<LPARAM>(record)))
-                    delete record;
-            }
+            postCommandRecord(getServiceWindow(),
+                              CommandRecord{0, reinterpret_cast<INT_PTR>(hwnd()), 0});
             resetPenInputQueue();
             break;
         }

@@ -344,7 +344,6 @@ int showColourPopup(void* ownerList, HWND window, POINT position) {
 void showPunctuationMenuForFocus() {
     HWND service = getServiceWindow();
     if (!service) return;
-    auto* record = new OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0};
-    if (!PostMessageW(service, WM_INK_OUTPUT_RECORD, 0, reinterpret_cast<LPARAM>(record)))
-        delete record;
+    postOutputRecord(service,
+                     OutputRecord{nullptr, hookLibrary().getLastFocusWindow(), {0, 0}, 1, 0});
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -48,9 +49,8 @@ LRESULT CALLBACK serviceProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         g_service.push_back({message, wParam, lParam});
         // The service frees the records it is handed.
         if (message == WM_INK_OUTPUT_RECORD) {
-            OutputRecord* record = reinterpret_cast<OutputRecord*>(lParam);
+            std::unique_ptr<OutputRecord> record = win::takeRecord<OutputRecord>(lParam);
             g_service.back().lParam = reinterpret_cast<LPARAM>(record ? record->target : nullptr);
-            delete record;
         }
         return 0;
     }

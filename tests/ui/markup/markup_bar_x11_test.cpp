@@ -49,7 +49,7 @@ std::vector<Posted> g_service;
 LRESULT CALLBACK serviceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message >= WM_INK_START_SERVICES && message <= WM_INK_SHOW_CURSOR) {
         g_service.push_back({message, wParam, lParam});
-        if (message == WM_INK_COMMAND_RECORD) delete reinterpret_cast<CommandRecord*>(lParam);
+        if (message == WM_INK_COMMAND_RECORD) win::takeRecord<CommandRecord>(lParam);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
