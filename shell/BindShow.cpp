@@ -48,13 +48,10 @@ void nudgeWindow(HWND window, const RECT& r) {
 
 }  // namespace
 
-// Frames are freed on the thread that shows them, once the sticker set lets
-// them go (what another thread removes is put aside for it); the frame
-// window goes on its own thread, then its object.
-CBindFrame::~CBindFrame() {
-    owner_.check("deleted");
-    CRamka::release(ramka_);
-}
+// Frames are deleted wherever the sticker set lets them go, the binding
+// thread among them; their windows belong to the UI thread, which may be
+// painting one: the frame window goes on its own thread, then its object.
+CBindFrame::~CBindFrame() { CRamka::release(ramka_); }
 
 void CBindFrame::show() {
     owner_.check("show");

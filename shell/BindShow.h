@@ -33,7 +33,9 @@ class CBindFrame : public CStickerFrame {
     ~CBindFrame() override;
     void show() override;
     bool equals(const CStickerFrame& other) const override;
-    DWORD ownerThreadId() const override { return owner_.id(); }
+    // Freeable on any thread (its window object goes to its own thread by
+    // itself), so the sticker set never has to keep it for the owner.
+    DWORD ownerThreadId() const override { return 0; }
 
     const RECT& rect() const { return rect_; }
     COLORREF colour() const { return colour_; }

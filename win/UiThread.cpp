@@ -1,5 +1,6 @@
 #include "UiThread.h"
 
+#include "PostedRecord.h"
 #include "Window.h"
 
 namespace win {
@@ -45,10 +46,10 @@ bool UiThread::running() const {
 
 bool UiThread::post(std::function<void()> work) {
     if (!running()) return false;
-    auto* posted = new PostedWork{std::move(work)};
-    if (PostThreadMessageW(threadId_, WM_USER, 0, reinterpret_cast<LPARAM>(posted))) return true;
-    delete posted;
-    return false;
+    // Any process may post WM_USER to this thread: the loop runs only work
+    // that this process posted and has not run yet.
+    return postThreadRecord(threadId_, WM_USER, 0,
+                            std::make_unique<PostedWork>(PostedWork{std::move(work)}));
 }
 
 bool UiThread::join(DWORD milliseconds) {
@@ -74,9 +75,8 @@ DWORD WINAPI UiThread::threadMain(void* parameter) {
     BOOL got;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0 && got != -1) {
         if (msg.hwnd == nullptr && msg.message == WM_USER) {
-            auto* posted = reinterpret_cast<PostedWork*>(msg.lParam);
-            if (posted && posted->work) posted->work();
-            delete posted;
+            if (std::unique_ptr<PostedWork> posted = takeRecord<PostedWork>(msg.lParam))
+                if (posted->work) posted->work();
             continue;
         }
         TranslateMessage(&msg);
@@ -85,7 +85,7 @@ DWORD WINAPI UiThread::threadMain(void* parameter) {
     self->onEnd();
     // Work posted but never run is freed here.
     while (PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE))
-        if (msg.hwnd == nullptr) delete reinterpret_cast<PostedWork*>(msg.lParam);
+        if (msg.hwnd == nullptr) takeRecord<PostedWork>(msg.lParam);
     return 0;
 }
 

@@ -207,13 +207,15 @@ inline bool classIs(HWND window, const wchar_t* name) {
 }
 
 // A visible top-level window of the process with that class (and title).
-inline HWND windowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr) {
+// The visible top-level windows of a process of a class (and a title).
+inline std::vector<HWND> windowsOf(DWORD pid, const wchar_t* className,
+                                   const wchar_t* title = nullptr) {
     struct Search {
         DWORD pid;
         const wchar_t* className;
         const wchar_t* title;
-        HWND found;
-    } search = {pid, className, title, nullptr};
+        std::vector<HWND> found;
+    } search = {pid, className, title, {}};
     EnumWindows(
         [](HWND w, LPARAM p) -> BOOL {
             Search* s = reinterpret_cast<Search*>(p);
@@ -223,11 +225,16 @@ inline HWND windowOf(DWORD pid, const wchar_t* className, const wchar_t* title =
             wchar_t text[64] = {};
             GetWindowTextW(w, text, 64);
             if (s->title && wcscmp(text, s->title) != 0) return TRUE;
-            s->found = w;
-            return FALSE;
+            s->found.push_back(w);
+            return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+inline HWND windowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr) {
+    const std::vector<HWND> found = windowsOf(pid, className, title);
+    return found.empty() ? nullptr : found.front();
 }
 
 // A button of a dialog or of one of its child dialogs (a settings page).
@@ -260,24 +267,57 @@ inline RECT rectOf(HWND window) {
     return r;
 }
 
-// Main menu entries by the presses of the Up key that reach them from none:
-// the last one, "&Close Scribix", is the first reached (variant 1 outside
-// markup mode; the keys skip separators).
+// Main menu entries counted from the bottom: the last one, "&Close Scribix",
+// is 1 (separators are not counted).
 constexpr int kMenuClose = 1;
 constexpr int kMenuCheckUpgrade = 2;
 constexpr int kMenuCustomize = 6;
 
 // The program's main menu over whatever is open (as the main bar's menu
-// button or its right button asks for it), then `up` presses of the Up key
-// and Enter; false when no menu showed.
-inline bool chooseFromMainMenu(HWND service, DWORD pid, int up, int variant) {
+// button or its right button asks for it: variant 1 outside markup mode, 2 in
+// it), then a tap on the entry `fromBottom`; false when no menu showed. The
+// menu is the program's own text menu: its lines are of one height, its
+// separators one pixel, laid out from one pixel below its top; the entries
+// are those a fresh program shows.
+inline bool chooseFromMainMenu(HWND service, DWORD pid, int fromBottom, int variant) {
+    // 'i' an item, 's' a separator, from the top.
+    const std::string layout = variant == 2 ? "isiisi" : "iiiiisiiisiiisi";
+    // Another text menu may be open already (the word list, a panel's menu):
+    // the main menu is the one that was not there before.
+    const std::vector<HWND> before = windowsOf(pid, L"VexaInkServiceMenuBarWndClass", L"PureTextMenu");
     PostMessageW(service, WM_INK_MAIN_MENU, 0, variant);
     HWND menu = nullptr;
-    if (!sxtest::pumpUntil([&] { return (menu = windowOf(pid, L"#32768")) != nullptr; }, 10000))
+    RECT r = {};
+    if (!sxtest::pumpUntil(
+            [&] {
+                menu = nullptr;
+                for (HWND w : windowsOf(pid, L"VexaInkServiceMenuBarWndClass", L"PureTextMenu"))
+                    if (std::find(before.begin(), before.end(), w) == before.end()) menu = w;
+                // Laid out on the screen (it is made off-screen first).
+                return menu && IsWindowVisible(menu) && GetWindowRect(menu, &r) &&
+                       r.left >= GetSystemMetrics(SM_XVIRTUALSCREEN) && r.bottom - r.top > 20;
+            },
+            10000))
         return false;
     settle(200);
-    for (int i = 0; i < up; ++i) PostMessageW(menu, WM_KEYDOWN, VK_UP, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    GetClientRect(menu, &r);
+    const int items = static_cast<int>(std::count(layout.begin(), layout.end(), 'i'));
+    const int separators = static_cast<int>(layout.size()) - items;
+    const int line = (r.bottom - 2 - separators) / items;
+    const int target = items - fromBottom;  // counted from the top, from 0
+    int y = 1, item = 0;
+    for (char entry : layout) {
+        if (entry == 's') {
+            y += 1;
+            continue;
+        }
+        if (item++ == target) break;
+        y += line;
+    }
+    const LPARAM at = MAKELPARAM(r.right / 2, y + line / 2);
+    PostMessageW(menu, WM_MOUSEMOVE, 0, at);
+    PostMessageW(menu, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(menu, WM_LBUTTONUP, 0, at);
     return true;
 }
 

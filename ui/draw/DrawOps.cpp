@@ -363,8 +363,14 @@ bool PngImage::load(const wchar_t* name, bool allowFile) {
                 HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, 0, nullptr);
                 if (file != INVALID_HANDLE_VALUE) {
+                    // A button image is a few kilobytes: a file beside the
+                    // program larger than this is no image of ours, and its
+                    // size must not size an allocation.
+                    constexpr DWORD kMaxImageBytes = 16u << 20;
                     const DWORD size = GetFileSize(file, nullptr);
-                    std::vector<BYTE> data(size == INVALID_FILE_SIZE ? 0 : size);
+                    std::vector<BYTE> data(size == INVALID_FILE_SIZE || size > kMaxImageBytes
+                                               ? 0
+                                               : size);
                     DWORD read = 0;
                     const bool ok = !data.empty() &&
                                     ReadFile(file, data.data(), size, &read, nullptr) &&

@@ -189,7 +189,13 @@ class WordListMenuBarMaster : public WordListBaseMaster {
     // hovers where it is (after a drag moved the menu under or away from it).
     void refreshHover();
 
+  protected:
+    // The window is about to go, however the menu closes: its place is kept
+    // for the next menu while the window can still tell it.
+    void releaseWindowResources() override;
+
   private:
+    void rememberPlace();
     void pinOrUnpin();
     void addWordToDictionary(POINT client);
     // A WM_GESTURE's information: zoom gestures drive the font size.

@@ -112,12 +112,19 @@ WordListMenuBarMaster::WordListMenuBarMaster(const RecWordList* words, const POI
     }
 }
 
+void WordListMenuBarMaster::rememberPlace() {
+    RECT r;
+    if (window_ && GetWindowRect(window_, &r))
+        wordListBarSettings().customMenuPosition = POINT{r.left, r.top};
+}
+
+void WordListMenuBarMaster::releaseWindowResources() {
+    rememberPlace();
+    WordListBaseMaster::releaseWindowResources();
+}
+
 WordListMenuBarMaster::~WordListMenuBarMaster() {
-    if (window_) {
-        RECT r;
-        if (GetWindowRect(window_, &r))
-            wordListBarSettings().customMenuPosition = POINT{r.left, r.top};
-    }
+    rememberPlace();
     DeleteCriticalSection(&gestureLock_);
     if (g_openMenu == this) {
         g_openMenu = nullptr;
@@ -396,11 +403,7 @@ void WordListMenuBarMaster::traceLayout() const {
 void WordListMenuBarMaster::endDrag() {
     checkOwner("endDrag");
     WordListBaseMaster::endDrag();
-    if (window_) {
-        RECT r;
-        if (GetWindowRect(window_, &r))
-            wordListBarSettings().customMenuPosition = POINT{r.left, r.top};
-    }
+    rememberPlace();
     refreshHover();
 }
 

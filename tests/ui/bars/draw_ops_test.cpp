@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "ui/draw/DrawOps.h"
@@ -247,6 +248,27 @@ TEST(PngImage, DrawsWithAlphaOrTransparentColour) {
         DeleteObject(target);
         DeleteDC(dc);
     }
+}
+
+// A file beside the program is taken before the built-in image of that name;
+// one far larger than any button image is no image and sizes no allocation.
+TEST(PngImage, AHugeFileBesideTheProgramIsNoImage) {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    std::wstring file(path);
+    file = file.substr(0, file.find_last_of(L'\\') + 1) + L"huge_test_image.png";
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER end;
+    end.QuadPart = 0xFFFFF000ll;  // nearly 4 GB of holes, written in no time
+    const bool sized = SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+    CloseHandle(handle);
+    ASSERT_TRUE(sized);
+    PngImage image;
+    EXPECT_FALSE(image.load(L"huge_test_image.png", true));
+    DeleteFileW(file.c_str());
 }
 
 TEST(PenDotCursor, IsSquareWithItsHotSpotInTheMiddle) {

@@ -724,6 +724,37 @@ TEST_F(WordMenuTest, AfterADragTheHoverFollowsThePointer) {
     }
 }
 
+// Whatever closes the menu, the next one opens where this one was.
+TEST_F(WordMenuTest, WhateverClosesTheMenuItKeepsItsPlace) {
+    const struct {
+        const char* name;
+        void (*closeIt)(WordListMenuBarMaster*);
+    } cases[] = {
+        {"its window closed", [](WordListMenuBarMaster* m) {
+             PostMessageW(m->window(), WM_CLOSE, 0, 0);
+         }},
+        {"closed by its own code", [](WordListMenuBarMaster* m) { m->close(true); }},
+        {"another client took the pen", [](WordListMenuBarMaster* m) {
+             m->onNotify(INK_EVENT_ACCEPTED, 0);
+         }},
+    };
+    int shift = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        shift += 17;
+        wordListBarSettings().customMenuPosition = POINT{-1000, -1000};
+        WordListMenuBarMaster* menu =
+            openFor(makeList({L"keep", L"place"}), nullptr, POINT{60 + shift, 80 + shift});
+        ASSERT_TRUE(menu);
+        RECT r;
+        ASSERT_TRUE(GetWindowRect(menu->window(), &r));
+        c.closeIt(menu);
+        ASSERT_TRUE(sxtest::pumpUntil([] { return openWordListMenu() == nullptr; }, 3000));
+        EXPECT_EQ(wordListBarSettings().customMenuPosition.x, r.left);
+        EXPECT_EQ(wordListBarSettings().customMenuPosition.y, r.top);
+    }
+}
+
 // The hook library's view of the focus, set by the test.
 class FocusHooks : public HookLibrary {
   public:
