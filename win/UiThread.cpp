@@ -45,11 +45,13 @@ bool UiThread::running() const {
 }
 
 bool UiThread::post(std::function<void()> work) {
-    if (!running()) return false;
+    auto posted = std::make_unique<PostedWork>(PostedWork{std::move(work)});
+    AcquireSRWLockShared(&postLock_);
     // Any process may post WM_USER to this thread: the loop runs only work
     // that this process posted and has not run yet.
-    return postThreadRecord(threadId_, WM_USER, 0,
-                            std::make_unique<PostedWork>(PostedWork{std::move(work)}));
+    const bool ok = accepting_ && postThreadRecord(threadId_, WM_USER, 0, std::move(posted));
+    ReleaseSRWLockShared(&postLock_);
+    return ok;
 }
 
 bool UiThread::join(DWORD milliseconds) {
@@ -70,8 +72,14 @@ DWORD WINAPI UiThread::threadMain(void* parameter) {
     nameThisThread(self->name_);
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    AcquireSRWLockExclusive(&self->postLock_);
+    self->accepting_ = true;
+    ReleaseSRWLockExclusive(&self->postLock_);
     SetEvent(self->ready_);
-    if (!self->onStart()) return 0;
+    if (!self->onStart()) {
+        self->stopAccepting();
+        return 0;
+    }
     BOOL got;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0 && got != -1) {
         if (msg.hwnd == nullptr && msg.message == WM_USER) {
@@ -83,10 +91,17 @@ DWORD WINAPI UiThread::threadMain(void* parameter) {
         DispatchMessageW(&msg);
     }
     self->onEnd();
-    // Work posted but never run is freed here.
+    self->stopAccepting();
+    return 0;
+}
+
+void UiThread::stopAccepting() {
+    AcquireSRWLockExclusive(&postLock_);
+    accepting_ = false;
+    ReleaseSRWLockExclusive(&postLock_);
+    MSG msg;
     while (PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE))
         if (msg.hwnd == nullptr) takeRecord<PostedWork>(msg.lParam);
-    return 0;
 }
 
 }  // namespace win

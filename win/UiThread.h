@@ -34,6 +34,14 @@ class UiThread {
 
   private:
     static DWORD WINAPI threadMain(void* self);
+    // On the thread as it ends: no post gets in afterwards, and what was
+    // posted and never run is freed.
+    void stopAccepting();
+
+    // Held (shared) while posting, (exclusive) while the thread stops
+    // accepting: nothing is posted to a thread that no longer reads its queue.
+    SRWLOCK postLock_ = SRWLOCK_INIT;
+    bool accepting_ = false;
 
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
