@@ -45,6 +45,13 @@ class LastInputKind {
         InterlockedExchange(reinterpret_cast<volatile LONG*>(&area->lastInputType), kind);
     }
 
+    // The hook library would take a pen-down now as ink (not mouse input for
+    // the window under it): neither mouse-transparent nor locked.
+    bool inkTaken() const {
+        auto* area = reinterpret_cast<const Scribix35Area*>(block_->_creatorArea);
+        return area->mouseTransparent == 0 && area->inkingLocked == 0;
+    }
+
   private:
     SharedBlockView block_{true};
 };
@@ -185,9 +192,23 @@ TEST_F(ResultsWhileTheBarsRelayout, EveryWritingOfAMinuteIsTypedWithoutAFault) {
     std::string typed;
     size_t writings = 0;
     Seen seen;
+    const LastInputKind input;
+    ASSERT_TRUE(input.ok());
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < kRunMs) {
         const std::string word = kWords[writings % (sizeof kWords / sizeof kWords[0])];
+        // As a user writes again once what the last churn did is over: the
+        // dialog and markup mode gone, the UI thread free to answer the pen
+        // (a pen-down it leaves unanswered for half a second is a click).
+        ASSERT_TRUE(sxtest::pumpUntil(
+            [&] {
+                DWORD_PTR answer = 0;
+                return input.inkTaken() &&
+                       SendMessageTimeoutW(service_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 50, &answer);
+            },
+            5000))
+            << "the program does not take ink after writing " << writings;
+        settle(100);
         ASSERT_TRUE(writeWithPen(word, field_.left + 20, field_.top + 60));
         ++writings;
         SCOPED_TRACE("writing " + std::to_string(writings) + ", \"" + word + "\"");
