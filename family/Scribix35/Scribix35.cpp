@@ -119,6 +119,12 @@ struct PenContact {
     }
 };
 PenContact g_contact = {};
+// Presses that came while the contact before them was still being asked
+// about (it was released already): each is asked about in turn. Quick
+// strokes of one writing come faster than an answer under load.
+constexpr int kWaitingContacts = 8;
+PenContact g_waiting[kWaitingContacts] = {};
+int g_waitingCount = 0;
 CRITICAL_SECTION g_contactLock;  // the hook thread, the asker and setInkDriverParams
 
 // The asker thread: it puts the pen-down question for the hook.
@@ -501,13 +507,14 @@ void replayAsClick(const POINT* points, int count, bool released) {
 }
 
 // One open question: ask, then settle the held points as the answer says.
-void settleContact() {
+// True when a waiting contact became the open question.
+bool settleContact() {
     POINT press;
     EnterCriticalSection(&g_contactLock);
     const bool open = g_contact.state == ContactState::ASKING && g_contact.heldCount > 0;
     if (open) press = g_contact.held[0];
     LeaveCriticalSection(&g_contactLock);
-    if (!open) return;
+    if (!open) return false;
 
     const bool ink = askToInk(press) != 0;
     if (ink) postToService(WM_INK_LAYER_SHOW, 0, 0);
@@ -537,16 +544,26 @@ void settleContact() {
         // From here the contact's input goes through as it comes.
         g_contact.reset(released ? ContactState::NONE : ContactState::CLICK);
     }
+    // The next press that waited is asked about now (contacts wait only
+    // behind a released one, so the settled contact is over).
+    const bool next = g_contact.state == ContactState::NONE && g_waitingCount > 0;
+    if (next) {
+        g_contact = g_waiting[0];
+        for (int i = 1; i < g_waitingCount; ++i) g_waiting[i - 1] = g_waiting[i];
+        --g_waitingCount;
+    }
     LeaveCriticalSection(&g_contactLock);
     if (ink)
         signalQueue();
     else
         replayAsClick(replay, replayCount, released);
+    return next;
 }
 
 DWORD WINAPI askerMain(void*) {
     while (WaitForSingleObject(g_askEvent, INFINITE) == WAIT_OBJECT_0 && !g_askerStopping)
-        settleContact();
+        while (settleContact()) {
+        }
     return 0;
 }
 
@@ -568,6 +585,7 @@ void stopAsker() {
     g_askerThread = nullptr;
     EnterCriticalSection(&g_contactLock);
     g_contact.reset(ContactState::NONE);
+    g_waitingCount = 0;
     LeaveCriticalSection(&g_contactLock);
 }
 
@@ -579,6 +597,15 @@ bool onContactEvent(WPARAM message, POINT pt) {
     EnterCriticalSection(&g_contactLock);
     switch (message) {
         case WM_LBUTTONDOWN:
+            if (g_contact.state == ContactState::ASKING && g_contact.released &&
+                (g_waitingCount == 0 || g_waiting[g_waitingCount - 1].released) &&
+                g_waitingCount < kWaitingContacts && penCaptureWanted()) {
+                PenContact& waiting = g_waiting[g_waitingCount++];
+                waiting.reset(ContactState::ASKING);
+                waiting.hold(pt);
+                swallow = true;
+                break;
+            }
             if (g_contact.state != ContactState::NONE || !penCaptureWanted()) break;
             g_contact.reset(ContactState::ASKING);
             g_contact.hold(pt);
@@ -587,6 +614,14 @@ bool onContactEvent(WPARAM message, POINT pt) {
         case WM_MOUSEMOVE:
         case WM_LBUTTONUP: {
             const bool up = message == WM_LBUTTONUP;
+            if (g_waitingCount > 0) {
+                // The latest press is still waiting: what follows is its.
+                PenContact& waiting = g_waiting[g_waitingCount - 1];
+                if (!waiting.released) waiting.hold(pt);
+                if (up) waiting.released = true;
+                swallow = true;
+                break;
+            }
             if (g_contact.state == ContactState::CLICK) {
                 if (up) g_contact.reset(ContactState::NONE);
                 break;

@@ -458,6 +458,48 @@ TEST_F(Scribix35Test, ThePressIsNotHeldUpByTheQuestionToTheProgram) {
     }
 }
 
+// Quick strokes of one writing come faster than the program answers: a press
+// that comes while the one before is still being asked about waits its turn
+// instead of going to the window under the pen as a click.
+TEST_F(Scribix35Test, StrokesThatComeBeforeTheAnswerWaitTheirTurn) {
+    PenEventRing* ring = getEventStack(0);
+    ASSERT_NE(ring, nullptr);
+    ring->readIndex = ring->writeIndex;
+    setInkDriverParams(1, 0, 1, 0, 0, 0, 0, 0);
+    unsetMouseTransparent();
+    lockInking(0);
+    ClickTarget target;
+    GatedService service;
+    {
+        HookThread hooks(service.window());
+        ASSERT_EQ(hooks.result(), 1);
+        drag();
+        // A dot and a short line, each pressed and released before any answer.
+        mouseAt(MOUSEEVENTF_LEFTDOWN, 260, 200);
+        mouseAt(MOUSEEVENTF_LEFTUP, 260, 200);
+        mouseAt(0, 270, 205);
+        mouseAt(MOUSEEVENTF_LEFTDOWN, 270, 205);
+        mouseAt(0, 280, 205);
+        mouseAt(MOUSEEVENTF_LEFTUP, 280, 205);
+        pumpUntil([] { return false; }, 100);
+        EXPECT_TRUE(takeRing(ring).empty()) << "no point before the answer";
+        service.open();
+        EXPECT_TRUE(pumpUntil([&] { return service.asked() == 3; }, 3000));
+        pumpUntil([] { return false; }, 200);
+        const uint32_t separator = inkPointValue(kInkSeparator);
+        const uint32_t live = inkPointValue(kInkLiveInkMarker);
+        EXPECT_EQ(takeRing(ring), (std::vector<uint32_t>{entry(840, 840), live, entry(920, 860),
+                                                         entry(1000, 880), separator,
+                                                         entry(1040, 800), live, separator,
+                                                         entry(1080, 820), live,
+                                                         entry(1120, 820), separator}))
+            << "three strokes in order, each asked about at its press";
+        EXPECT_EQ(ClickTarget::clicks(), 0) << "no press went to the window as a click";
+        setInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
+        RemoveAllHooks();
+    }
+}
+
 TEST_F(PenCapture, InputIsLeftAloneWhenNotToBeInked) {
     ClickTarget target;
     struct {
