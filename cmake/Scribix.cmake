@@ -172,6 +172,7 @@ function(scribix_register_test name target)
     add_test(NAME ${test} COMMAND ${target} ${T_ARGS})
     set_tests_properties(${test} PROPERTIES ENVIRONMENT
       "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
+    scribix_needs_build(${test})
   else()
     if(T_DISPLAY STREQUAL "x11")
       set(kind x11)
@@ -200,6 +201,26 @@ function(scribix_register_test name target)
   set_tests_properties(${test} PROPERTIES TIMEOUT ${T_TIMEOUT}
                        WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                        LABELS "${SCRIBIX_TREE};${T_LABELS}")
+endfunction()
+
+# The native tree's build runs as a test of its own (a fixture that every
+# native test requires): scripts/test.sh configures the tree and leaves its
+# build to the test run, where it goes on at the lowest priority beside the
+# Windows tests, which mostly wait on windows, timers and the paced pen.
+# Run again over a built tree it finds nothing to do.
+function(scribix_native_build_fixture)
+  if(SCRIBIX_NATIVE)
+    add_test(NAME native.build COMMAND nice -n 19 ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR})
+    set_tests_properties(native.build PROPERTIES FIXTURES_SETUP native.build TIMEOUT 3000
+                         COST 1000 LABELS native)
+  endif()
+endfunction()
+
+# scribix_needs_build(<test>...): in the native tree the tests wait for its build.
+function(scribix_needs_build)
+  if(SCRIBIX_NATIVE)
+    set_property(TEST ${ARGN} APPEND PROPERTY FIXTURES_REQUIRED native.build)
+  endif()
 endfunction()
 
 # scribix_desktop_tests(<test>...): the tests (registered in this folder) take
@@ -259,4 +280,5 @@ function(scribix_fuzz name)
                                  -print_final_stats=1 ${work} ${F_CORPUS})
   set_tests_properties(${test} PROPERTIES TIMEOUT 300 LABELS "native;fuzz"
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
+  scribix_needs_build(${test})
 endfunction()

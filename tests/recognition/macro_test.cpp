@@ -138,7 +138,7 @@ DWORD windowsOfThisThread() {
     DWORD count = 0;
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND, LPARAM n) {
+        [](HWND, LPARAM n) CALLBACK {
             ++*reinterpret_cast<DWORD*>(n);
             return TRUE;
         },

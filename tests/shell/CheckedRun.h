@@ -217,7 +217,7 @@ inline std::vector<HWND> windowsOf(DWORD pid, const wchar_t* className,
         std::vector<HWND> found;
     } search = {pid, className, title, {}};
     EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) CALLBACK -> BOOL {
             Search* s = reinterpret_cast<Search*>(p);
             DWORD owner = 0;
             GetWindowThreadProcessId(w, &owner);
@@ -245,7 +245,7 @@ inline HWND controlOf(HWND dialog, int id) {
     } find = {id, nullptr};
     EnumChildWindows(
         dialog,
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) CALLBACK -> BOOL {
             Find* f = reinterpret_cast<Find*>(p);
             if (GetDlgCtrlID(w) != f->id || !classIs(w, L"Button")) return TRUE;
             f->found = w;

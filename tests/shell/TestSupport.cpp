@@ -382,7 +382,7 @@ HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title) {
         HWND window;
     } found = {pid, className, title, nullptr};
     EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) CALLBACK -> BOOL {
             auto* f = reinterpret_cast<Found*>(p);
             DWORD owner = 0;
             GetWindowThreadProcessId(w, &owner);

@@ -231,7 +231,7 @@ TEST_P(ExternalCommand, AnswersAndActsAsDocumented) {
     settingsShown = false;
     const UINT_PTR timer =
         c.code == 5 ? SetTimer(nullptr, 0, 20,
-                               [](HWND, UINT, UINT_PTR, DWORD) {
+                               [](HWND, UINT, UINT_PTR, DWORD) CALLBACK {
                                    if (HWND dialog = settingsDialogWindow()) {
                                        settingsShown = true;
                                        PostMessageW(dialog, WM_COMMAND, kSettingsCancel, 0);

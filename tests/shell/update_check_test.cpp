@@ -375,7 +375,7 @@ TEST_F(UpdateCheck, MenuCheckKeepsTheThreadGoingAndEndsWithTheProgram) {
     dispatched = 0;
     HWND window = sxtest::createTestWindow(
         L"UpdateCheckWaitProbe",
-        [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        [](HWND w, UINT m, WPARAM wp, LPARAM lp) CALLBACK -> LRESULT {
             if (m == WM_APP) ++dispatched;
             if (m == WM_CLOSE) PostQuitMessage(7);  // as the service window's end
             return DefWindowProcW(w, m, wp, lp);

@@ -71,7 +71,7 @@ class UiThreadRunner {
 std::vector<HWND> openCustomizationDialogs() {
     std::vector<HWND> found;
     EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
+        [](HWND w, LPARAM p) CALLBACK -> BOOL {
             DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);
             wchar_t title[64] = {};

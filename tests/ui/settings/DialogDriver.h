@@ -32,7 +32,7 @@ inline HWND findThreadWindow(const std::wstring& caption) {
     } search = {&caption, nullptr};
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM parameter) -> BOOL {
+        [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
             Search* s = reinterpret_cast<Search*>(parameter);
             wchar_t text[256] = {};
             GetWindowTextW(window, text, 256);
@@ -100,7 +100,7 @@ class Driver {
             std::string shown;
             EnumThreadWindows(
                 GetCurrentThreadId(),
-                [](HWND window, LPARAM parameter) -> BOOL {
+                [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
                     wchar_t text[128] = {};
                     GetWindowTextW(window, text, 128);
                     if (IsWindowVisible(window)) {
@@ -135,7 +135,7 @@ class Driver {
     static void endAllDialogs() {
         EnumThreadWindows(
             GetCurrentThreadId(),
-            [](HWND window, LPARAM) -> BOOL {
+            [](HWND window, LPARAM) CALLBACK -> BOOL {
                 wchar_t name[32] = {};
                 GetClassNameW(window, name, 32);
                 if (std::wstring(name) == L"#32770") EndDialog(window, 2);

@@ -61,7 +61,7 @@ int shownSettingsDialogs() {
     int count = 0;
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM parameter) -> BOOL {
+        [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
             wchar_t text[64] = {};
             GetWindowTextW(window, text, 64);
             if (IsWindowVisible(window) && std::wstring(text) == kCaption)
