@@ -63,6 +63,11 @@ if(SCRIBIX_TREE STREQUAL "win32")
   set(SCRIBIX_WIN32 ON)
   set(SCRIBIX_WINDOWS ON)
   set(SCRIBIX_WINE_BITS 32)
+  # Floating point in SSE registers, as the 64-bit build has it: the x87's
+  # wider intermediates would make the recognizers' and the shape solver's
+  # scores differ between the two builds. The system may call back with a
+  # stack aligned to 4 bytes only, so each function realigns its own.
+  add_compile_options(-msse2 -mfpmath=sse -mstackrealign)
 elseif(SCRIBIX_TREE STREQUAL "win64")
   set(SCRIBIX_WIN64 ON)
   set(SCRIBIX_WINDOWS ON)

@@ -4,6 +4,12 @@
 #include <cstdlib>
 #include <vector>
 
+// Both builds compute in SSE registers, so that scores and positions come out
+// the same in 32 and 64 bits (the x87's wider intermediates round otherwise).
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+#error "the 32-bit build must compute floating point in SSE registers (-mfpmath=sse)"
+#endif
+
 namespace win {
 
 namespace {

@@ -134,9 +134,9 @@ int main(int argc, char** argv) {
     // test suite's, under the test prefixes' heap checks, which make every
     // allocation of the platform's parsers slow) takes one small document.
     const bool quick = bench::Harness(argc, argv).quick();
-    const std::vector<size_t> sizes =
-        quick ? std::vector<size_t>{size_t(64) << 10}
-              : std::vector<size_t>{size_t(1) << 20, size_t(10) << 20};
+    const std::vector<size_t> sizes = quick
+                                          ? std::vector<size_t>{size_t(64) << 10}
+                                          : std::vector<size_t>{size_t(1) << 20, size_t(10) << 20};
     for (size_t size : sizes) {
         const std::string doc = settingsDocument(size);
         const std::string mb = size >= (size_t(1) << 20) ? std::to_string(size >> 20) + " MB"

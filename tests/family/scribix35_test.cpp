@@ -426,74 +426,60 @@ class GatedService {
     std::atomic<int> asked_{0};
 };
 
-TEST_F(Scribix35Test, ThePressIsNotHeldUpByTheQuestionToTheProgram) {
-    // The program answers late (its UI thread is busy): the hook must not wait
-    // for it, or the pointer's other moves would wait with it and the system
-    // would skip the hook. The press is held and inked once the answer comes.
-    PenEventRing* ring = getEventStack(0);
-    ASSERT_NE(ring, nullptr);
-    ring->readIndex = ring->writeIndex;
-    setInkDriverParams(1, 0, 1, 0, 0, 0, 0, 0);
-    unsetMouseTransparent();
-    lockInking(0);
-    ClickTarget target;
-    GatedService service;
-    {
+// The program answers late (its UI thread is busy): the hook must not wait
+// for it, or the pointer's other moves would wait with it and the system
+// would skip the hook. The press is held and inked once the answer comes; a
+// press that comes while the one before is still being asked about (quick
+// strokes of one writing) waits its turn instead of going to the window under
+// the pen as a click.
+TEST_F(Scribix35Test, PressesAreHeldUntilTheProgramAnswers) {
+    const uint32_t separator = inkPointValue(kInkSeparator);
+    const uint32_t live = inkPointValue(kInkLiveInkMarker);
+    const struct {
+        const char* name;
+        void (*input)();
+        int asks;
+        std::vector<uint32_t> ring;
+    } cases[] = {
+        {"one stroke",
+         [] { drag(); },
+         1,
+         {entry(840, 840), live, entry(920, 860), entry(1000, 880), separator}},
+        {"a stroke, a dot and a short line before any answer",
+         [] {
+             drag();
+             mouseAt(MOUSEEVENTF_LEFTDOWN, 260, 200);
+             mouseAt(MOUSEEVENTF_LEFTUP, 260, 200);
+             mouseAt(0, 270, 205);
+             mouseAt(MOUSEEVENTF_LEFTDOWN, 270, 205);
+             mouseAt(0, 280, 205);
+             mouseAt(MOUSEEVENTF_LEFTUP, 280, 205);
+         },
+         3,
+         {entry(840, 840), live, entry(920, 860), entry(1000, 880), separator, entry(1040, 800),
+          live, separator, entry(1080, 820), live, entry(1120, 820), separator}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PenEventRing* ring = getEventStack(0);
+        ASSERT_NE(ring, nullptr);
+        ring->readIndex = ring->writeIndex;
+        setInkDriverParams(1, 0, 1, 0, 0, 0, 0, 0);
+        unsetMouseTransparent();
+        lockInking(0);
+        ClickTarget target;
+        GatedService service;
         HookThread hooks(service.window());
         ASSERT_EQ(hooks.result(), 1);
-        drag();
-        EXPECT_TRUE(takeRing(ring).empty()) << "no point before the answer";
-        service.open();
-        EXPECT_TRUE(pumpUntil([&] { return ring->readIndex != ring->writeIndex; }, 3000));
-        pumpUntil([] { return false; }, 100);
-        EXPECT_EQ(service.asked(), 1);
-        EXPECT_EQ(takeRing(ring),
-                  (std::vector<uint32_t>{entry(840, 840), inkPointValue(kInkLiveInkMarker),
-                                         entry(920, 860), entry(1000, 880),
-                                         inkPointValue(kInkSeparator)}))
-            << "the held points in order, then the separator of the release";
-        EXPECT_EQ(ClickTarget::clicks(), 0) << "the press was not given up while waiting";
-        setInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
-        RemoveAllHooks();
-    }
-}
-
-// Quick strokes of one writing come faster than the program answers: a press
-// that comes while the one before is still being asked about waits its turn
-// instead of going to the window under the pen as a click.
-TEST_F(Scribix35Test, StrokesThatComeBeforeTheAnswerWaitTheirTurn) {
-    PenEventRing* ring = getEventStack(0);
-    ASSERT_NE(ring, nullptr);
-    ring->readIndex = ring->writeIndex;
-    setInkDriverParams(1, 0, 1, 0, 0, 0, 0, 0);
-    unsetMouseTransparent();
-    lockInking(0);
-    ClickTarget target;
-    GatedService service;
-    {
-        HookThread hooks(service.window());
-        ASSERT_EQ(hooks.result(), 1);
-        drag();
-        // A dot and a short line, each pressed and released before any answer.
-        mouseAt(MOUSEEVENTF_LEFTDOWN, 260, 200);
-        mouseAt(MOUSEEVENTF_LEFTUP, 260, 200);
-        mouseAt(0, 270, 205);
-        mouseAt(MOUSEEVENTF_LEFTDOWN, 270, 205);
-        mouseAt(0, 280, 205);
-        mouseAt(MOUSEEVENTF_LEFTUP, 280, 205);
+        c.input();
         pumpUntil([] { return false; }, 100);
         EXPECT_TRUE(takeRing(ring).empty()) << "no point before the answer";
         service.open();
-        EXPECT_TRUE(pumpUntil([&] { return service.asked() == 3; }, 3000));
+        EXPECT_TRUE(pumpUntil([&] { return service.asked() == c.asks; }, 3000));
         pumpUntil([] { return false; }, 200);
-        const uint32_t separator = inkPointValue(kInkSeparator);
-        const uint32_t live = inkPointValue(kInkLiveInkMarker);
-        EXPECT_EQ(takeRing(ring), (std::vector<uint32_t>{entry(840, 840), live, entry(920, 860),
-                                                         entry(1000, 880), separator,
-                                                         entry(1040, 800), live, separator,
-                                                         entry(1080, 820), live,
-                                                         entry(1120, 820), separator}))
-            << "three strokes in order, each asked about at its press";
+        EXPECT_EQ(service.asked(), c.asks) << "asked once for each press";
+        EXPECT_EQ(takeRing(ring), c.ring)
+            << "the held points of each press in order, each release's separator";
         EXPECT_EQ(ClickTarget::clicks(), 0) << "no press went to the window as a click";
         setInkDriverParams(0, 0, 1, 0, 0, 0, 0, 0);
         RemoveAllHooks();

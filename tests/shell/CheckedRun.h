@@ -284,7 +284,8 @@ inline bool chooseFromMainMenu(HWND service, DWORD pid, int fromBottom, int vari
     const std::string layout = variant == 2 ? "isiisi" : "iiiiisiiisiiisi";
     // Another text menu may be open already (the word list, a panel's menu):
     // the main menu is the one that was not there before.
-    const std::vector<HWND> before = windowsOf(pid, L"VexaInkServiceMenuBarWndClass", L"PureTextMenu");
+    const std::vector<HWND> before =
+        windowsOf(pid, L"VexaInkServiceMenuBarWndClass", L"PureTextMenu");
     PostMessageW(service, WM_INK_MAIN_MENU, 0, variant);
     HWND menu = nullptr;
     RECT r = {};

@@ -159,7 +159,9 @@ class CloseAnytime : public ::testing::TestWithParam<std::tuple<size_t, Way>> {
         requestsBefore_ = site_->requests().size();
         DeleteFileW(canvasLog_->file(L"fatink.log").c_str());
         ASSERT_TRUE(startChecked(*staged_, program_, &service_));
-        if (kase().target) ASSERT_TRUE(openFocusedEdit(target_, &field_));
+        if (kase().target) {
+            ASSERT_TRUE(openFocusedEdit(target_, &field_));
+        }
     }
 
     void TearDown() override {

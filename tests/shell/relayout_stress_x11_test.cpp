@@ -32,7 +32,10 @@ using namespace writingtest;
 using namespace checkedrun;
 
 constexpr DWORD kRunMs = 60000;
-constexpr int kWaitNextStroke = 1000;
+// Long enough after a writing's last stroke for the customization dialog to
+// be open before its result is typed: a dialog that comes up in the middle of
+// the typing takes the keys, as it would from a user.
+constexpr int kWaitNextStroke = 2000;
 const char* const kWords[] = {"hello", "world", "water", "house", "green", "paper"};
 
 // The input kind that the hook library saw last, set as input from a touch

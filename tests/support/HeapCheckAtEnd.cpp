@@ -10,7 +10,9 @@ namespace {
 class HeapCheckAtEnd : public testing::Environment {
   public:
     void TearDown() override {
-        if (win::checkedRun()) EXPECT_EQ(win::validateHeaps(), 0) << "damaged heaps at the end";
+        if (win::checkedRun()) {
+            EXPECT_EQ(win::validateHeaps(), 0) << "damaged heaps at the end";
+        }
     }
 };
 

@@ -368,9 +368,8 @@ bool PngImage::load(const wchar_t* name, bool allowFile) {
                     // size must not size an allocation.
                     constexpr DWORD kMaxImageBytes = 16u << 20;
                     const DWORD size = GetFileSize(file, nullptr);
-                    std::vector<BYTE> data(size == INVALID_FILE_SIZE || size > kMaxImageBytes
-                                               ? 0
-                                               : size);
+                    std::vector<BYTE> data(
+                        size == INVALID_FILE_SIZE || size > kMaxImageBytes ? 0 : size);
                     DWORD read = 0;
                     const bool ok = !data.empty() &&
                                     ReadFile(file, data.data(), size, &read, nullptr) &&

@@ -730,13 +730,11 @@ TEST_F(WordMenuTest, WhateverClosesTheMenuItKeepsItsPlace) {
         const char* name;
         void (*closeIt)(WordListMenuBarMaster*);
     } cases[] = {
-        {"its window closed", [](WordListMenuBarMaster* m) {
-             PostMessageW(m->window(), WM_CLOSE, 0, 0);
-         }},
+        {"its window closed",
+         [](WordListMenuBarMaster* m) { PostMessageW(m->window(), WM_CLOSE, 0, 0); }},
         {"closed by its own code", [](WordListMenuBarMaster* m) { m->close(true); }},
-        {"another client took the pen", [](WordListMenuBarMaster* m) {
-             m->onNotify(INK_EVENT_ACCEPTED, 0);
-         }},
+        {"another client took the pen",
+         [](WordListMenuBarMaster* m) { m->onNotify(INK_EVENT_ACCEPTED, 0); }},
     };
     int shift = 0;
     for (const auto& c : cases) {

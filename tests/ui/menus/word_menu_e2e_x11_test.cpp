@@ -126,7 +126,9 @@ class WordMenuEndToEnd : public testing::Test {
         return sxtest::pumpUntil([&] { return menuWindow() != nullptr && !items().empty(); }, 5000);
     }
 
-    RunningScribix scribix_{1000};
+    // The wait for the next stroke: a stroke may wait for the answer to its
+    // press on a busy machine, and a writing split in two reads otherwise.
+    RunningScribix scribix_{1500};
     std::unique_ptr<targets::TargetProcess> target_;
     RECT field_ = {};
 };
