@@ -206,7 +206,9 @@ TEST_F(ResultsWhileTheBarsRelayout, EveryWritingOfAMinuteIsTypedWithoutAFault) {
         ASSERT_TRUE(sxtest::pumpUntil(
             [&] {
                 DWORD_PTR answer = 0;
-                return input.inkTaken() &&
+                // The pen on (bit 0), markup mode over (bit 1).
+                const LRESULT state = sxtest::sendCommand(service_, 4, 0);
+                return input.inkTaken() && state != -1 && (state & 3) == 1 &&
                        SendMessageTimeoutW(service_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 50, &answer);
             },
             5000))
