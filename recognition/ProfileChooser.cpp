@@ -98,7 +98,7 @@ bool CProfileChooser::focusedElementOf(HWND window, CAccElem& element) {
 bool CProfileChooser::loadBindings(const std::wstring& path) {
     std::wstring file;
     {
-        std::unique_lock<std::shared_mutex> guard(treeLock_);
+        std::unique_lock<win::SharedLock> guard(treeLock_);
         if (!path.empty()) tree_.path = path;
         file = tree_.path;
     }
@@ -113,7 +113,7 @@ bool CProfileChooser::loadBindings(const std::wstring& path) {
     }
     CBindTree loaded;
     loaded.readFrom(root);
-    std::unique_lock<std::shared_mutex> guard(treeLock_);
+    std::unique_lock<win::SharedLock> guard(treeLock_);
     tree_.modules = std::move(loaded.modules);
     return true;
 }
@@ -123,7 +123,7 @@ bool CProfileChooser::saveBindings(const std::wstring& path) {
     CLiteElem root(L"bindings");
     std::wstring file;
     {
-        std::unique_lock<std::shared_mutex> guard(treeLock_);
+        std::unique_lock<win::SharedLock> guard(treeLock_);
         if (!path.empty()) tree_.path = path;
         file = tree_.path;
         if (file.empty() || !tree_.writeTo(root)) return false;
@@ -143,25 +143,25 @@ bool CProfileChooser::initBindings(const std::wstring& folder) {
 }
 
 std::wstring CProfileChooser::bindingsPath() const {
-    std::shared_lock<std::shared_mutex> guard(treeLock_);
+    std::shared_lock<win::SharedLock> guard(treeLock_);
     return tree_.path;
 }
 
 bool CProfileChooser::findBinding(const std::wstring& module, int type, const std::wstring& doc,
                                   const CBindElem& candidate, CBindElem& found) const {
-    std::shared_lock<std::shared_mutex> guard(treeLock_);
+    std::shared_lock<win::SharedLock> guard(treeLock_);
     return tree_.findBinding(module, type, doc, candidate, found);
 }
 
 bool CProfileChooser::setBinding(const std::wstring& module, int type, const std::wstring& doc,
                                  const CBindElem& record) {
-    std::unique_lock<std::shared_mutex> guard(treeLock_);
+    std::unique_lock<win::SharedLock> guard(treeLock_);
     return tree_.setBinding(module, type, doc, record);
 }
 
 bool CProfileChooser::copyContext(const std::wstring& module, int type, const std::wstring& doc,
                                   CBindContext& context) const {
-    std::shared_lock<std::shared_mutex> guard(treeLock_);
+    std::shared_lock<win::SharedLock> guard(treeLock_);
     const CBindContext* found = tree_.findContext(module, type, doc);
     if (!found) return false;
     context = *found;
@@ -169,12 +169,12 @@ bool CProfileChooser::copyContext(const std::wstring& module, int type, const st
 }
 
 CBindTree CProfileChooser::bindTree() const {
-    std::shared_lock<std::shared_mutex> guard(treeLock_);
+    std::shared_lock<win::SharedLock> guard(treeLock_);
     return tree_;
 }
 
 void CProfileChooser::setBindTree(const CBindTree& tree) {
-    std::unique_lock<std::shared_mutex> guard(treeLock_);
+    std::unique_lock<win::SharedLock> guard(treeLock_);
     const std::wstring path = tree_.path;
     tree_ = tree;
     if (tree_.path.empty()) tree_.path = path;

@@ -17,10 +17,11 @@
 #include <windows.h>
 
 #include <mutex>
-#include <shared_mutex>
+#include <shared_mutex>  // std::shared_lock
 #include <string>
 
 #include "recognition/Binding.h"
+#include "win/SharedLock.h"
 
 class CAccElem;
 
@@ -96,7 +97,7 @@ class CProfileChooser {
     std::wstring choice_;
     int scope_ = PROFILE_SCOPE_ONCE;
 
-    mutable std::shared_mutex treeLock_;
+    mutable win::SharedLock treeLock_;
     CBindTree tree_;
 };
 
