@@ -190,10 +190,10 @@ function(scribix_register_test name target)
     add_test(NAME ${test} COMMAND ${target} ${T_ARGS})
     # Each x11 kind has its own Xvfb: tests of one kind take its display, which
     # is its desktop, in turn.
-    # One lock for every display of both Windows trees: their tests drive the
-    # paced pen, which reads otherwise when another pen runs beside it.
+    # The lock of an x11 kind is one for both Windows trees: their tests drive
+    # the paced pen, which reads otherwise when another tree's pen runs beside.
     if(kind MATCHES "^x11")
-      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK desktop.x11)
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK desktop.${kind})
     endif()
     _scribix_wine_fixture(${kind})
     # wine-exec stops the program a little before ctest would kill it, so that
@@ -236,8 +236,8 @@ function(scribix_desktop_tests)
   foreach(test IN LISTS ARGN)
     get_test_property(${test} ENVIRONMENT environment)
     set(lock ${SCRIBIX_TREE}.desktop)
-    if(environment MATCHES "SCRIBIX_WINE_KIND=x11")
-      set(lock desktop.x11)
+    if(environment MATCHES "SCRIBIX_WINE_KIND=(x11[a-z0-9]*)")
+      set(lock desktop.${CMAKE_MATCH_1})
     elseif(environment MATCHES "SCRIBIX_WINE_KIND=([a-z0-9]+)")
       set(lock ${SCRIBIX_TREE}.desktop.${CMAKE_MATCH_1})
     endif()
