@@ -207,34 +207,8 @@ inline bool classIs(HWND window, const wchar_t* name) {
 }
 
 // A visible top-level window of the process with that class (and title).
-// The visible top-level windows of a process of a class (and a title).
-inline std::vector<HWND> windowsOf(DWORD pid, const wchar_t* className,
-                                   const wchar_t* title = nullptr) {
-    struct Search {
-        DWORD pid;
-        const wchar_t* className;
-        const wchar_t* title;
-        std::vector<HWND> found;
-    } search = {pid, className, title, {}};
-    EnumWindows(
-        [](HWND w, LPARAM p) CALLBACK -> BOOL {
-            Search* s = reinterpret_cast<Search*>(p);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner != s->pid || !IsWindowVisible(w) || !classIs(w, s->className)) return TRUE;
-            wchar_t text[64] = {};
-            GetWindowTextW(w, text, 64);
-            if (s->title && wcscmp(text, s->title) != 0) return TRUE;
-            s->found.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 inline HWND windowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr) {
-    const std::vector<HWND> found = windowsOf(pid, className, title);
-    return found.empty() ? nullptr : found.front();
+    return sxtest::findWindowOf(pid, className, title);
 }
 
 // A button of a dialog or of one of its child dialogs (a settings page).
@@ -285,14 +259,15 @@ inline bool chooseFromMainMenu(HWND service, DWORD pid, int fromBottom, int vari
     // Another text menu may be open already (the word list, a panel's menu):
     // the main menu is the one that was not there before.
     const std::vector<HWND> before =
-        windowsOf(pid, L"VexaInkServiceMenuBarWndClass", L"PureTextMenu");
+        sxtest::findWindowsOf(pid, L"VexaInkServiceMenuBarWndClass", L"PureTextMenu");
     PostMessageW(service, WM_INK_MAIN_MENU, 0, variant);
     HWND menu = nullptr;
     RECT r = {};
     if (!sxtest::pumpUntil(
             [&] {
                 menu = nullptr;
-                for (HWND w : windowsOf(pid, L"VexaInkServiceMenuBarWndClass", L"PureTextMenu"))
+                for (HWND w :
+                     sxtest::findWindowsOf(pid, L"VexaInkServiceMenuBarWndClass", L"PureTextMenu"))
                     if (std::find(before.begin(), before.end(), w) == before.end()) menu = w;
                 // Laid out on the screen (it is made off-screen first).
                 return menu && IsWindowVisible(menu) && GetWindowRect(menu, &r) &&

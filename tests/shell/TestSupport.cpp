@@ -374,13 +374,13 @@ bool ScribixProcess::waitForExit(DWORD ms, DWORD* exitCode) {
 
 HWND findServiceWindow() { return FindWindowW(SERVICE_WINDOW_CLASS, nullptr); }
 
-HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title) {
+std::vector<HWND> findWindowsOf(DWORD pid, const wchar_t* className, const wchar_t* title) {
     struct Found {
         DWORD pid;
         const wchar_t* className;
         const wchar_t* title;
-        HWND window;
-    } found = {pid, className, title, nullptr};
+        std::vector<HWND> windows;
+    } found = {pid, className, title, {}};
     EnumWindows(
         [](HWND w, LPARAM p) CALLBACK -> BOOL {
             auto* f = reinterpret_cast<Found*>(p);
@@ -390,14 +390,17 @@ HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title) {
             GetClassNameW(w, cls, 128);
             GetWindowTextW(w, text, 128);
             if (owner == f->pid && wcscmp(cls, f->className) == 0 && IsWindowVisible(w) &&
-                (!f->title || wcscmp(text, f->title) == 0)) {
-                f->window = w;
-                return FALSE;
-            }
+                (!f->title || wcscmp(text, f->title) == 0))
+                f->windows.push_back(w);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&found));
-    return found.window;
+    return found.windows;
+}
+
+HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title) {
+    const std::vector<HWND> windows = findWindowsOf(pid, className, title);
+    return windows.empty() ? nullptr : windows.front();
 }
 
 bool waitForNoServiceWindow(DWORD ms) {

@@ -137,6 +137,9 @@ HWND findServiceWindow();
 // A visible top-level window of process `pid` of that class (and title, when
 // one is given), or null.
 HWND findWindowOf(DWORD pid, const wchar_t* className, const wchar_t* title = nullptr);
+// Every such window, the top one first.
+std::vector<HWND> findWindowsOf(DWORD pid, const wchar_t* className,
+                                const wchar_t* title = nullptr);
 // Waits until no service window exists any more.
 bool waitForNoServiceWindow(DWORD ms);
 
