@@ -96,8 +96,10 @@ class WritingOverAnApplication : public testing::Test {
 TEST_F(WritingOverAnApplication, HandwritingBecomesTheFieldsText) {
     ASSERT_TRUE(writeWithPen("hello world", left(), baseline()));
     const DWORD written = GetTickCount();
-    // The writing ends one wait after its last stroke; then it is recognized and typed.
-    const bool typed = fieldHolds(L"hello world ", kWaitNextStroke + 1000);
+    // The writing ends one wait after its last stroke; then it is recognized and
+    // typed. How long that takes is recorded, not asserted: a busy machine
+    // takes longer.
+    const bool typed = fieldHolds(L"hello world ", kWaitNextStroke + 5000);
     const DWORD took = GetTickCount() - written;
     const std::wstring field = target_->text();
     EXPECT_TRUE(typed) << "the field holds \"" << std::string(field.begin(), field.end())
