@@ -19,12 +19,14 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hook64/SharedData.h"
 #include "core/ServiceMessages.h"
 #include "core/Settings.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
+#include "tests/support/PacedPen.h"
 #include "tests/support/SharedBlockView.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TracedProcess.h"
@@ -102,46 +104,72 @@ inline ::testing::AssertionResult openFocusedEdit(std::unique_ptr<targets::Targe
     return ::testing::AssertionSuccess();
 }
 
-// xdotool writes `text` with the generator's strokes, the first baseline
-// starting at the screen pixel (x, y), a point every `pointMs`, each at least
-// `minStep` pixels from the one before (a faster pen).
-inline bool writeWithPen(const std::string& text, int x, int y, int seed = 3, int pointMs = 6,
-                         int minStep = 0) {
+// The generator's strokes of `text` as pen steps, the first baseline starting
+// at the screen pixel (x, y), a point every `pointMs`, each at least `minStep`
+// pixels from the one before (a faster pen).
+inline bool writingSteps(const std::string& text, int x, int y, int seed, int pointMs,
+                         int minStep, std::vector<pacedpen::Step>* steps) {
     const std::string command = std::string(HANDWRITE_TOOL) + " --xdotool --seed " +
                                 std::to_string(seed) + " --height 16 --point-ms " +
                                 std::to_string(pointMs) + " --min-step " +
                                 std::to_string(minStep) + " --x " + std::to_string(x) + " --y " +
-                                std::to_string(y) + " '" + text + "' | xdotool -";
-    std::string output;
-    const bool ok = hostshell::run(command, 60000, &output);
-    if (!ok) ADD_FAILURE() << "writing \"" << text << "\" failed: " << output;
-    return ok;
+                                std::to_string(y) + " '" + text + "'";
+    std::string script;
+    if (!hostshell::run(command, 60000, &script)) {
+        ADD_FAILURE() << "the generator could not write \"" << text << "\": " << script;
+        return false;
+    }
+    const std::vector<pacedpen::Step> more = pacedpen::parseXdotool(script);
+    steps->insert(steps->end(), more.begin(), more.end());
+    return true;
 }
 
-// xdotool draws one stroke through the corners (screen pixels), a point
-// every few pixels at a pen's pace (moves that come faster are merged by the
-// receiving side, as the generator's writing is paced too).
-inline bool drawStroke(std::initializer_list<POINT> corners) {
-    std::string script = "xdotool";
+// One stroke through the corners (screen pixels) as pen steps, a point every
+// few pixels at a pen's pace.
+inline std::vector<pacedpen::Step> strokeSteps(std::initializer_list<POINT> corners) {
+    std::vector<pacedpen::Step> steps;
     const POINT* previous = nullptr;
     for (const POINT& corner : corners) {
         if (!previous) {
-            script += " mousemove " + std::to_string(corner.x) + " " + std::to_string(corner.y) +
-                      " mousedown 1";
+            steps.push_back({pacedpen::Step::Move, corner.x, corner.y, 0});
+            steps.push_back({pacedpen::Step::Down, 0, 0, 0});
         } else {
             const int span =
                 std::max(std::abs(corner.x - previous->x), std::abs(corner.y - previous->y));
-            const int steps = std::max(1, span / 3);
-            for (int i = 1; i <= steps; ++i)
-                script += " mousemove " +
-                          std::to_string(previous->x + (corner.x - previous->x) * i / steps) + " " +
-                          std::to_string(previous->y + (corner.y - previous->y) * i / steps) +
-                          " sleep 0.006";
+            const int count = std::max(1, span / 3);
+            for (int i = 1; i <= count; ++i)
+                steps.push_back({pacedpen::Step::Move,
+                                 previous->x + (corner.x - previous->x) * i / count,
+                                 previous->y + (corner.y - previous->y) * i / count, 6});
         }
         previous = &corner;
     }
-    script += " mouseup 1";
-    return hostshell::run(script, 20000);
+    steps.push_back({pacedpen::Step::Up, 0, 0, 0});
+    return steps;
+}
+
+// The pen takes the steps, keeping pace with the desktop
+// (tests/support/PacedPen.h): no point is sent before the one before has
+// reached the system. `what` names the input in a failure.
+inline bool penRuns(const std::vector<pacedpen::Step>& steps, const std::string& what) {
+    pacedpen::Pen pen;
+    std::string error;
+    const bool ok = pen.run(steps, &error);
+    if (!ok) ADD_FAILURE() << what << " failed: " << error;
+    return ok;
+}
+
+// The pen writes `text` (see writingSteps).
+inline bool writeWithPen(const std::string& text, int x, int y, int seed = 3, int pointMs = 6,
+                         int minStep = 0) {
+    std::vector<pacedpen::Step> steps;
+    return writingSteps(text, x, y, seed, pointMs, minStep, &steps) &&
+           penRuns(steps, "writing \"" + text + "\"");
+}
+
+// The pen draws one stroke through the corners.
+inline bool drawStroke(std::initializer_list<POINT> corners) {
+    return penRuns(strokeSteps(corners), "drawing a stroke");
 }
 
 // The gestures as strokes from a corner point (x, y) in screen pixels.

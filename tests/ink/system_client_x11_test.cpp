@@ -163,23 +163,12 @@ TEST_F(MacroWritingOverAnApplication, CircledMacroNameTypesTheMacro) {
     // where it starts; the loop keeps close to it, as a user's would.
     const int x = left(), y = baseline();
     const int l = x - 12, t = y - 35, r = x + 45, b = y + 22;
-    std::string loop =
-        "xdotool mousemove " + std::to_string(l) + " " + std::to_string(t) + " mousedown 1";
-    const POINT corners[] = {{r, t}, {r, b}, {l, b}, {l, t}, {l + 20, t}};
-    POINT at = {l, t};
-    for (const POINT& c : corners) {
-        const int steps = std::max(std::abs(c.x - at.x), std::abs(c.y - at.y)) / 3 + 1;
-        for (int i = 1; i <= steps; ++i)
-            loop += " mousemove " + std::to_string(at.x + (c.x - at.x) * i / steps) + " " +
-                    std::to_string(at.y + (c.y - at.y) * i / steps) + " sleep 0.006";
-        at = c;
-    }
-    loop += " mouseup 1";
-    const std::string command =
-        std::string(HANDWRITE_TOOL) + " --xdotool --seed 3 --height 16 --point-ms 6 --x " +
-        std::to_string(x) + " --y " + std::to_string(y) + " 'sig' | xdotool - && " + loop;
-    std::string output;
-    ASSERT_TRUE(hostshell::run(command, 60000, &output)) << output;
+    std::vector<pacedpen::Step> steps;
+    ASSERT_TRUE(writingSteps("sig", x, y, 3, 6, 0, &steps));
+    const std::vector<pacedpen::Step> loop =
+        strokeSteps({{l, t}, {r, t}, {r, b}, {l, b}, {l, t}, {l + 20, t}});
+    steps.insert(steps.end(), loop.begin(), loop.end());
+    ASSERT_TRUE(penRuns(steps, "the circled name"));
     EXPECT_TRUE(fieldHolds(L"Best regards,\r\nAnn", kWaitNextStroke + 4000))
         << "the field holds \"" << narrow(target_->text()) << "\"";
     EXPECT_EQ(resultAfter(1, 500), "(none)") << "the word itself is not delivered";
