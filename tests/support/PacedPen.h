@@ -95,9 +95,10 @@ class Pen {
         bool ok = true;
         {
             // xdotool takes each line as it is written; the script ends at "end",
-            // and tail with it once the script is gone.
-            hostshell::Started xdotool(
-                "tail -n +1 -f --pid=$$ " + feed + " | sed -u '/^end$/Q' | xdotool - &\nwait $!",
+            // and tail with it once the script is gone. tail follows the file by
+            // the kernel's notices; were there none, it would look every 10 ms.
+            hostshell::Started xdotool("tail -n +1 -s 0.01 -f --pid=$$ " + feed +
+                                           " | sed -u '/^end$/Q' | xdotool - &\nwait $!",
                 120000);
             const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
             POINT at = {-1, -1};
