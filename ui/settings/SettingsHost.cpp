@@ -11,6 +11,7 @@
 #include "ink/LocalInkManager.h"
 #include "resources/SettingsResources.h"
 #include "ui/settings/SettingsPages.h"
+#include "win/PostedRecord.h"
 
 namespace {
 
@@ -125,10 +126,11 @@ int sendToSettingsPages(HWND dialog, WPARAM command, bool currentOnly,
     for (int i = 0; i < kSettingsPageCount; ++i) accepted[i] = false;
     if (!host) return -2;
     auto sendTo = [&](int index) -> bool {
-        int answer = 1;
-        SendMessageW(host->pages[index], WM_COMMAND, command, reinterpret_cast<LPARAM>(&answer));
-        accepted[index] = answer != 0;
-        return answer != 0;
+        SettingsPageAnswer answer;
+        win::ScopedRecord<SettingsPageAnswer> record(&answer);
+        SendMessageW(host->pages[index], WM_COMMAND, command, record.param());
+        accepted[index] = answer.accepted;
+        return answer.accepted;
     };
     if (currentOnly) {
         const int index = selectedTab(host);
@@ -434,8 +436,13 @@ void openSettingsDialog(int titleId) {
 
 bool isSettingsPageCommand(WPARAM wParam, LPARAM lParam) {
     const WORD id = LOWORD(wParam);
-    return lParam != 0 && !IsWindow(reinterpret_cast<HWND>(lParam)) &&
-           (id == kSettingsApply || id == kSettingsOk || id == kSettingsReset);
+    return (id == kSettingsApply || id == kSettingsOk || id == kSettingsReset) &&
+           win::peekRecord<SettingsPageAnswer>(lParam) != nullptr;
+}
+
+void refusePageCommand(LPARAM lParam) {
+    if (SettingsPageAnswer* answer = win::peekRecord<SettingsPageAnswer>(lParam))
+        answer->accepted = false;
 }
 
 void placeSettingsPage(HWND page) {

@@ -9,8 +9,10 @@
 //   WM_COMMAND     with wParam kSettingsApply or kSettingsOk copies its controls
 //                  into the settings in memory, with kSettingsReset reloads its
 //                  controls, with kSettingsCancel (high word kept) drops its
-//                  edits; lParam points to an int preset to 1: a page that
-//                  cannot take its values sets it to 0 (refusePageCommand);
+//                  edits; lParam names the host's SettingsPageAnswer, preset
+//                  to accepted: a page that cannot take its values refuses it
+//                  (refusePageCommand). Any other process can send a page the
+//                  same command, so a page takes only an answer the host made;
 //   any user edit  calls markSettingsChanged(page) (edit boxes only on
 //                  EN_CHANGE);
 //   WM_DESTROY     frees what it holds and answers 0.
@@ -67,13 +69,17 @@ void placeSettingsPage(HWND page);
 // A user change on a page: enables "&Apply" (not while a page is being
 // created, so a page's own loading counts for nothing).
 void markSettingsChanged(HWND page);
+// The answer a page gives to one of the host's commands.
+struct SettingsPageAnswer {
+    bool accepted = true;
+};
 // True for a WM_COMMAND that is one of the host's page commands: those come
-// with the int in lParam, a control's command with the control's window.
+// with the host's answer in lParam, a control's command with the control's
+// window. A command whose lParam is not an answer the host made and still
+// waits for is no page command.
 bool isSettingsPageCommand(WPARAM wParam, LPARAM lParam);
 // A page refuses the command it was sent (the host then shows that page).
-inline void refusePageCommand(LPARAM lParam) {
-    if (lParam) *reinterpret_cast<int*>(lParam) = 0;
-}
+void refusePageCommand(LPARAM lParam);
 
 // ---- state, for tests and the service window ----
 // The index of the page shown first (remembered between openings).

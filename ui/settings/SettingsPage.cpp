@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ui/settings/SettingsHost.h"
+#include "win/PostedRecord.h"
 
 std::wstring windowText(HWND window) {
     const int length = GetWindowTextLengthW(window);
@@ -54,8 +55,7 @@ INT_PTR SettingsPage::dispatch(HWND page, UINT message, WPARAM wParam, LPARAM lP
             }
             return TRUE;
         }
-        if (LOWORD(wParam) == kSettingsCancel && lParam != 0 &&
-            !IsWindow(reinterpret_cast<HWND>(lParam))) {
+        if (LOWORD(wParam) == kSettingsCancel && win::peekRecord<SettingsPageAnswer>(lParam)) {
             self->cancel();
             return TRUE;
         }

@@ -7,6 +7,7 @@
 #include "core/HookLibrary.h"
 #include "core/RegisteredMessages.h"
 #include "core/ServiceMessages.h"
+#include "win/PostedRecord.h"
 #include "win/Window.h"
 
 namespace {
@@ -211,8 +212,11 @@ LRESULT query(TipState* s, WPARAM what, LPARAM out) {
         case kQueryLastShownTag:
             return static_cast<LRESULT>(s->lastShownTag);
         case kQueryText:
-            *reinterpret_cast<std::wstring*>(out) = s->text;
-            return 1;
+            if (std::wstring* text = win::peekRecord<std::wstring>(out)) {
+                *text = s->text;
+                return 1;
+            }
+            return 0;
         case kQueryFontHeight:
             return s->fontSpec.lfHeight;
         case kQueryPending:
@@ -238,8 +242,12 @@ LRESULT CALLBACK Tips::TipsWndProc(HWND window, UINT message, WPARAM wParam, LPA
     switch (message) {
         case WM_CREATE:
             return 0;
-        case kShowRequest:
-            return showRequested(window, s, *reinterpret_cast<const ShowRequest*>(lParam));
+        // The requests that carry a record take it only when this process
+        // made it for them: any process can send the same numbers.
+        case kShowRequest: {
+            const ShowRequest* r = win::peekRecord<ShowRequest>(lParam);
+            return r ? showRequested(window, s, *r) : 0;
+        }
         case kHideRequest:
             if (wParam) s->tag = kNoTag;
             hideWindow(window);
@@ -247,7 +255,8 @@ LRESULT CALLBACK Tips::TipsWndProc(HWND window, UINT message, WPARAM wParam, LPA
         case kSetFontHeight:
             return applyFontHeight(window, s, static_cast<int>(wParam));
         case kArmRequest: {
-            const auto* r = reinterpret_cast<const ArmRequest*>(lParam);
+            const ArmRequest* r = win::peekRecord<ArmRequest>(lParam);
+            if (!r) return 0;
             s->requestX = r->x;
             s->requestY = r->y;
             s->requestScreen = r->screenCoordinates;
@@ -345,7 +354,8 @@ bool Tips::show(int x, int y, const wchar_t* text, UINT showTimeMs, UINT_PTR tag
     ownerThread_.check("show");
     if (!window_) return false;
     ShowRequest request = {x, y, text, showTimeMs, tag, screenCoordinates, force};
-    return SendMessageW(window_, kShowRequest, 0, reinterpret_cast<LPARAM>(&request)) != 0;
+    win::ScopedRecord<ShowRequest> record(&request);
+    return SendMessageW(window_, kShowRequest, 0, record.param()) != 0;
 }
 
 void Tips::hide(bool reset) {
@@ -363,7 +373,8 @@ void Tips::requestText(int x, int y, UINT_PTR tag, bool screenCoordinates, BYTE 
     ownerThread_.check("requestText");
     if (!window_) return;
     ArmRequest request = {x, y, tag, screenCoordinates, flags, showTimeMs, delayMs};
-    SendMessageW(window_, kArmRequest, 0, reinterpret_cast<LPARAM>(&request));
+    win::ScopedRecord<ArmRequest> record(&request);
+    SendMessageW(window_, kArmRequest, 0, record.param());
 }
 
 void Tips::cancelRequest() {
@@ -392,7 +403,8 @@ UINT_PTR Tips::lastShownTag() const {
 
 std::wstring Tips::text() const {
     std::wstring text;
-    if (window_) SendMessageW(window_, kQuery, kQueryText, reinterpret_cast<LPARAM>(&text));
+    win::ScopedRecord<std::wstring> record(&text);
+    if (window_) SendMessageW(window_, kQuery, kQueryText, record.param());
     return text;
 }
 

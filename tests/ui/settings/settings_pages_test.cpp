@@ -234,6 +234,30 @@ TEST_F(SettingsRoundTripTest, TouchNumbersThatAreNotNumbersChangeNothing) {
     EXPECT_EQ(hooks.touchWrites, 0);
 }
 
+// Any process can send a page the host's command numbers; only the host's own
+// command (with the answer the host made) may apply or refuse a page.
+TEST_F(SettingsRoundTripTest, PageCommandsThatTheHostDidNotSendAreIgnored) {
+    int notTheHosts = 1;
+    const LPARAM forged[] = {0x1234, reinterpret_cast<LPARAM>(&notTheHosts)};
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        HWND touch = showTab(dialog, 7);
+        SetDlgItemTextW(touch, 3084, L"5");
+        for (LPARAM lParam : forged) {
+            for (WORD command : {kSettingsApply, kSettingsOk, kSettingsReset})
+                SendMessageW(touch, WM_COMMAND, command, lParam);
+            EXPECT_EQ(hooks.touchWrites, 0) << "argument " << lParam;
+        }
+        EXPECT_EQ(notTheHosts, 1);
+        wchar_t shown[16] = {};
+        GetDlgItemTextW(touch, 3084, shown, 16);
+        EXPECT_STREQ(shown, L"5") << "no reset from outside";
+        driver::click(dialog, kSettingsCancel);
+    });
+    ASSERT_TRUE(open(steps));
+    EXPECT_EQ(hooks.touchWrites, 0);
+}
+
 TEST_F(SettingsRoundTripTest, AStoredFontSizeAboveTheSpinIsStoredAsItsEnd) {
     wordListBarSettings().mainFontSize = 450;
     std::wstring shown;

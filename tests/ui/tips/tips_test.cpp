@@ -383,6 +383,29 @@ class InputTypeLibrary : public HookLibrary {
 // the window at once; deleting it on another thread (a sticker cleared by the
 // binding thread) leaves the window to close on its own thread; using it on
 // another thread ends a checked run loudly.
+// Another process can send the tip window any message number with any
+// argument: a made-up address, or one of ours that the tip did not hand out.
+TEST_F(TipsTest, RequestsWithRecordsTheTipDidNotMakeAreIgnored) {
+    HWND window = tips().window();
+    ASSERT_TRUE(IsWindow(window));
+    std::wstring ours = L"ours";
+    const LPARAM arguments[] = {0x1234, reinterpret_cast<LPARAM>(&ours)};
+    for (LPARAM lParam : arguments) {
+        for (UINT message = WM_APP; message <= WM_APP + 16; ++message) {
+            for (WPARAM wParam = 0; wParam <= 4; ++wParam) {
+                SendMessageW(window, message, wParam, lParam);
+            }
+        }
+    }
+    pump(100);
+    EXPECT_EQ(ours, L"ours");
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(tips().tag(), Tips::kNoTag) << "no request was armed";
+    EXPECT_EQ(g_askCount, 0);
+    EXPECT_TRUE(tips().show(20, 20, L"tip", 0, 7, false, true)) << "the tip's own requests still work";
+    EXPECT_EQ(tips().text(), L"tip");
+}
+
 TEST_F(TipsTest, TheTipBelongsToTheThreadThatMadeIt) {
     HWND mine = tips().window();
     ASSERT_TRUE(IsWindow(mine));
