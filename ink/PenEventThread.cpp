@@ -132,12 +132,10 @@ void onLiveInkMarker() {
     g_pen.liveInkOn = true;
     const int collected = g_pen.pointCount;
     if (drawCollected(0, collected, false)) g_pen.drawnCount = collected;
-    // The Tablet PC collector is made by the ink layer when it handles 3066,
-    // which is asked here, at the first live ink of a writing, while the
-    // collector path is on and no collector runs. The start-up makes none of
-    // its own (it only hands the tablet mode to the hook library): the first
-    // writing brings the collector, and so does the next writing after a
-    // display change or a reset closed it.
+    // The Tablet PC collector is made by the ink layer when it handles 3066:
+    // the start-up asks for it, and so does the first live ink of a writing
+    // while the collector path is on and no collector runs (after a display
+    // change or a reset closed it).
     if (tabletCollectorSwitchesOn() && !isTabletCollectorRunning()) {
         if (HWND layer = appGlobals().inkLayerWindow)
             PostMessageW(layer, WM_INK_LAYER_COLLECTOR, 0, 0);

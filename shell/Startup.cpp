@@ -428,6 +428,10 @@ int OnStartServices(HWND service) {
                         : nullptr;
     emptyInkLayerDirtyRect();
     g.inkLayerWindow = createInkLayerWindow(g.instance);
+    // With the collector path on, the layer makes the collector now, as its
+    // reset does (a failure there hands tablet input back to the hooks).
+    if (g.inkLayerWindow && tabletCollectorSwitchesOn())
+        PostMessageW(g.inkLayerWindow, WM_INK_LAYER_COLLECTOR, 0, 0);
     g.markupCtrlWindow = createOffscreenWindow(WS_EX_TOOLWINDOW, L"ScribixMarkupCtrlWndClass",
                                                L"ScribixMarkupCtrlWndName", WS_POPUP, service);
     if (!markupBarExists()) createMarkupBar();

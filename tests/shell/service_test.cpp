@@ -111,6 +111,24 @@ TEST_F(ServiceTest, StartCallsTheHookLibraryInOrderAndStopsCleanly) {
     EXPECT_EQ(fake_.count("RemoveAllHooks"), 1u) << "its work runs once";
 }
 
+// Wine has no Tablet PC collector: the one the start-up asks for cannot be
+// made, so the path is switched off and the hooks get tablet input back.
+TEST_F(ServiceTest, StartMakesTheCollectorWhenItsSwitchesAreOn) {
+    const int on = 1;
+    WriteSetting(nullptr, L"useTabletCollector", &on, SETTING_NUMBER, 0);
+    ASSERT_TRUE(start());
+    appGlobals().tabletPC = 1;  // read when the classes are registered
+    ASSERT_TRUE(sxtest::pumpUntil([] { return appGlobals().servicesStarted.load(); }, 15000));
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return fake_.calls("setHookTabletMode").size() >= 2; },
+                                  3000));
+    auto tablet = fake_.calls("setHookTabletMode");
+    ASSERT_EQ(tablet.size(), 2u);
+    EXPECT_EQ(tablet[0].values[0], 1) << "the collector path was on at the start";
+    EXPECT_EQ(tablet[1].values[0], 0) << "and handed back when no collector could be made";
+    EXPECT_EQ(generalSettings().useTabletCollector, 0);
+    appGlobals().tabletPC = 0;
+}
+
 TEST_F(ServiceTest, TrayIconLeavesWithAShutDownThroughTheWindow) {
     g_iconCalls.clear();
     InkIcon::setNotifySink(recordIconCall);
