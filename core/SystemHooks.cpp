@@ -121,13 +121,6 @@ void applyHookTabletMode() {
 
 void setHookThreadTimeLimit(DWORD milliseconds) { g_timeLimitMs = milliseconds; }
 
-int installHooks() {
-    if (tryToInstallHooks()) return 1;
-    if (startAbandoned()) return 0;
-    showMessage(kInstallError);
-    return 0;
-}
-
 int StartHookThread() {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     HANDLE event = CreateEventW(&inheritable, TRUE, FALSE, L"SetHookWaitEvent");

@@ -8,15 +8,12 @@
 struct PenEventRing;
 
 // Starts the hook thread and waits (15000 ms) until it has tried to install
-// the hooks. 1 when it reported in time (also when the installation failed:
-// the program then runs without hooks), 0 on a time-out or when the thread
-// cannot be started.
+// the hooks: InsertHooks, once more after 2000 ms when refused. 1 when it
+// reported in time (also when the installation failed: the program then runs
+// without hooks), 0 on a time-out or when the thread cannot be started. When
+// both tries failed, the thread shows "InkService hooks install error" only
+// after it has let the start go on, so a box left open never times it out.
 int StartHookThread();
-
-// InsertHooks, once more after 2000 ms when refused; "InkService hooks install
-// error" when both failed. 1 on success. The hook thread itself reports the
-// failure only after it has let the start go on.
-int installHooks();
 
 // Removes the hooks, tells every top-level window of the system by the
 // registered broadcast, and walks the process list.
