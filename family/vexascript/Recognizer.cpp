@@ -18,6 +18,8 @@ constexpr float kWordPenalty = 0.5f;  // each word of a reading of several piece
 // A word is at most PSO_MAX_WORD_CHARS characters, and a character takes at
 // least one stroke.
 constexpr size_t kMaxSpanStrokes = PSO_MAX_WORD_CHARS;
+// The cost of a span that nothing reads.
+constexpr float kNoReadingCost = 1e6f;
 
 class Run {
   public:
@@ -49,12 +51,24 @@ class Run {
             readings = decodeWord(strokes, clusters, line_.frames, loose);
             for (Reading& r : readings) r.forced = true;
         }
+        if (readings.empty() && !line_.frames.empty()) {
+            // Ink that no character form takes even so is one unknown
+            // character: every stroke of a session stays in an answer block.
+            // Its cost is that of no reading, so the gaps are settled as if it
+            // had none.
+            Reading unknown;
+            unknown.text = "?";
+            unknown.cost = unknown.shapeCost = kNoReadingCost;
+            unknown.forced = true;
+            unknown.chars.push_back({0, static_cast<int>(strokes.size()), '?', kNoReadingCost});
+            readings.push_back(std::move(unknown));
+        }
         return cache_[key] = std::move(readings);
     }
 
     float cost(int a, int b) {
         const std::vector<Reading>& r = span(a, b);
-        return r.empty() ? 1e6f : r[0].cost;
+        return r.empty() ? kNoReadingCost : r[0].cost;
     }
 
     size_t strokesOf(int a, int b) const {
