@@ -1,7 +1,11 @@
 #include "Checks.h"
 
+#include <cxxabi.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <string>
 #include <vector>
 
 // Both builds compute in SSE registers, so that scores and positions come out
@@ -66,6 +70,21 @@ void failCheck(const char* text) {
     // Not an exception: nothing on this thread may catch it and carry on.
     TerminateProcess(GetCurrentProcess(), 0xC000A0C1);
     std::abort();
+}
+
+const char* readableTypeName(const std::type_info& type) {
+    // Kept in a set that is never emptied: an owner keeps the pointer, and
+    // objects of a type come and go many times over a run.
+    static SRWLOCK lock = SRWLOCK_INIT;
+    static std::set<std::string>* names = new std::set<std::string>();
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+    std::string name = status == 0 && demangled ? demangled : type.name();
+    std::free(demangled);
+    AcquireSRWLockExclusive(&lock);
+    const char* kept = names->insert(std::move(name)).first->c_str();
+    ReleaseSRWLockExclusive(&lock);
+    return kept;
 }
 
 void OwnerThread::adoptOnMainThread(const char* operation) {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <typeinfo>
+
 namespace win {
 
 // True when the environment asks for the checks (read once).
@@ -31,6 +33,11 @@ DWORD mainThread();
 // from any other thread must be posted to it; the object is freed there too.
 // In checked runs, `check` from another thread fails loudly, naming the
 // object and both threads.
+// The name of a type as the source spells it, namespaces included, rather
+// than the compiler's mangled form: the checks' messages name objects by it.
+// The text lives as long as the process.
+const char* readableTypeName(const std::type_info& type);
+
 class OwnerThread {
   public:
     explicit OwnerThread(const char* name) : name_(name) {}

@@ -1,11 +1,9 @@
 #include "Dialog.h"
 
-#include <typeinfo>
-
 namespace win {
 
 INT_PTR Dialog::runModal(HINSTANCE module, LPCWSTR resource, HWND owner) {
-    owner_ = OwnerThread(typeid(*this).name());
+    owner_ = OwnerThread(readableTypeName(typeid(*this)));
     owner_.adopt();
     return DialogBoxParamW(module, resource, owner, dialogProc, reinterpret_cast<LPARAM>(this));
 }

@@ -62,6 +62,23 @@ TEST(OwnerThreadDeathTest, AWindowObjectMadeOffTheMainThreadEndsTheProcess) {
     win::setMainThread(0);
 }
 
+namespace named {
+struct SettingsPanel {
+    virtual ~SettingsPanel() = default;
+};
+struct ProfilePanel : SettingsPanel {};
+}  // namespace named
+
+// A dialog's checks name it by its dynamic type, which must read as the
+// source spells it.
+TEST(OwnerThread, TypesAreNamedAsTheSourceSpellsThem) {
+    named::ProfilePanel panel;
+    const named::SettingsPanel& base = panel;
+    EXPECT_STREQ(win::readableTypeName(typeid(base)), "(anonymous namespace)::named::ProfilePanel");
+    EXPECT_EQ(win::readableTypeName(typeid(base)), win::readableTypeName(typeid(panel)))
+        << "one text per type";
+}
+
 TEST(HeapValidation, WholeHeapsReportNothing) { EXPECT_EQ(win::validateHeaps(), 0); }
 
 }  // namespace
