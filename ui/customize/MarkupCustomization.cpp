@@ -1,13 +1,21 @@
 #include "MarkupCustomization.h"
 
+#include <atomic>
+
 #include "ToolbarCustomization.h"
 #include "core/AppGlobals.h"
 #include "core/Trace.h"
 #include "resources/resource.h"
+#include "win/Checks.h"
 
 namespace {
 
-HWND g_openDialog = nullptr;
+// The open dialog, written by the thread that runs it; any thread may read
+// it, to post to the dialog or to see that one is open.
+std::atomic<HWND> g_openDialog{nullptr};
+
+// A second request from any thread: the dialog comes forward on its own thread.
+constexpr UINT kBringForwardMessage = WM_APP + 1;
 
 const int kSizeRadios[] = {IDC_CUSTOMIZE_LARGE, IDC_CUSTOMIZE_SMALL, IDC_CUSTOMIZE_SIZE_AUTO};
 const int kAppearanceRadios[] = {IDC_CUSTOMIZE_COMPACT, IDC_CUSTOMIZE_EXTENDED,
@@ -20,7 +28,11 @@ bool isOptionControl(WORD id) {
 
 class MarkupCustomizationDlg {
   public:
-    MarkupCustomizationDlg(HWND window, CustomizableMarkupBar& bar) : window_(window), bar_(bar) {}
+    MarkupCustomizationDlg(HWND window, CustomizableMarkupBar& bar) : window_(window), bar_(bar) {
+        owner_.adopt();
+    }
+
+    void checkOwner(const char* operation) const { owner_.check(operation); }
 
     void onInit() {
         g_openDialog = window_;
@@ -61,7 +73,8 @@ class MarkupCustomizationDlg {
     }
 
     void onDestroy() {
-        if (g_openDialog == window_) g_openDialog = nullptr;
+        HWND mine = window_;
+        g_openDialog.compare_exchange_strong(mine, nullptr);
     }
 
   private:
@@ -83,6 +96,7 @@ class MarkupCustomizationDlg {
 
     HWND window_;
     CustomizableMarkupBar& bar_;
+    win::OwnerThread owner_{"markup bar customization dialog"};
 };
 
 }  // namespace
@@ -99,6 +113,9 @@ void applyMarkupChoice(CustomizableMarkupBar& bar, const MarkupChoice& choice) {
 INT_PTR CALLBACK MarkupCustomizationDlgProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam) {
     auto* dialog = reinterpret_cast<MarkupCustomizationDlg*>(GetWindowLongPtrW(window, DWLP_USER));
+    // The system calls it on the dialog's thread; a direct call from another
+    // thread would work the dialog and the bar off their owner.
+    if (dialog) dialog->checkOwner("MarkupCustomizationDlgProc");
     switch (message) {
         case WM_INITDIALOG: {
             auto* bar = reinterpret_cast<CustomizableMarkupBar*>(lParam);
@@ -113,6 +130,9 @@ INT_PTR CALLBACK MarkupCustomizationDlgProc(HWND window, UINT message, WPARAM wP
         }
         case WM_COMMAND:
             return dialog && dialog->onCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case kBringForwardMessage:
+            SetForegroundWindow(window);
+            return TRUE;
         case WM_DESTROY:
             if (dialog) {
                 dialog->onDestroy();
@@ -128,7 +148,8 @@ INT_PTR CALLBACK MarkupCustomizationDlgProc(HWND window, UINT message, WPARAM wP
 INT_PTR runMarkupCustomization(CustomizableMarkupBar& bar, HWND owner) {
     if (HWND open = g_openDialog) {
         // A second dialog over the same settings would let one undo the other.
-        SetForegroundWindow(open);
+        // The open one is brought forward by its own thread, whichever asks.
+        PostMessageW(open, kBringForwardMessage, 0, 0);
         return 0;
     }
     const INT_PTR result =
@@ -138,4 +159,4 @@ INT_PTR runMarkupCustomization(CustomizableMarkupBar& bar, HWND owner) {
     return result;
 }
 
-HWND markupCustomizationWindow() { return g_openDialog; }
+HWND markupCustomizationWindow() { return g_openDialog.load(); }

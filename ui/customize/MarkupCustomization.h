@@ -33,13 +33,16 @@ void applyMarkupChoice(CustomizableMarkupBar& bar, const MarkupChoice& choice);
 
 // The dialog procedure of resource 256; the WM_INITDIALOG parameter is the
 // CustomizableMarkupBar to work on. The dialog ends with 1 (OK) or 0 (Cancel).
+// The thread that makes the dialog owns it: in checked runs a call from
+// another thread fails.
 INT_PTR CALLBACK MarkupCustomizationDlgProc(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
 
 // Runs the dialog over `owner` on `bar`; 1 after OK, 0 after Cancel (what Apply
 // stored stays), -1 when the dialog could not be made. While one is open a
-// second call brings it to the front and answers 0.
+// second call, from any thread, has the dialog's own thread bring it to the
+// front and answers 0.
 INT_PTR runMarkupCustomization(CustomizableMarkupBar& bar, HWND owner);
 
-// The open markup customization dialog (null when none).
+// The open markup customization dialog (null when none), for any thread.
 HWND markupCustomizationWindow();

@@ -1,9 +1,12 @@
 #include "ToolbarCustomization.h"
 
+#include <atomic>
+
 #include "core/AppGlobals.h"
 #include "core/Settings.h"
 #include "core/Trace.h"
 #include "resources/resource.h"
+#include "win/Checks.h"
 
 const ToolbarButtonBox kToolbarButtonBoxes[6] = {
     {IDC_CUSTOMIZE_PEN, 1},         {IDC_CUSTOMIZE_MARKUP, 2},  {IDC_CUSTOMIZE_PUNCTUATION, 16},
@@ -15,7 +18,12 @@ const wchar_t kNoButtonCaption[] = L"Toolbar Customization";
 
 namespace {
 
-HWND g_openDialog = nullptr;
+// The open dialog, written by the thread that runs it; any thread may read
+// it, to post to the dialog or to see that one is open.
+std::atomic<HWND> g_openDialog{nullptr};
+
+// A second request from any thread: the dialog comes forward on its own thread.
+constexpr UINT kBringForwardMessage = WM_APP + 1;
 
 const int kLayoutRadios[] = {IDC_CUSTOMIZE_VERTICAL, IDC_CUSTOMIZE_HORIZONTAL,
                              IDC_CUSTOMIZE_LAYOUT_AUTO};
@@ -30,7 +38,11 @@ bool isOptionControl(WORD id) {
 // messages to it.
 class ToolbarCustomizationDlg {
   public:
-    ToolbarCustomizationDlg(HWND window, CustomizableToolbar& bar) : window_(window), bar_(bar) {}
+    ToolbarCustomizationDlg(HWND window, CustomizableToolbar& bar) : window_(window), bar_(bar) {
+        owner_.adopt();
+    }
+
+    void checkOwner(const char* operation) const { owner_.check(operation); }
 
     bool onInit() {
         g_openDialog = hwnd();
@@ -86,7 +98,8 @@ class ToolbarCustomizationDlg {
     }
 
     void onDestroy() {
-        if (g_openDialog == hwnd()) g_openDialog = nullptr;
+        HWND mine = hwnd();
+        g_openDialog.compare_exchange_strong(mine, nullptr);
         bar_.refreshButtons();
     }
 
@@ -113,6 +126,7 @@ class ToolbarCustomizationDlg {
 
     HWND window_;
     CustomizableToolbar& bar_;
+    win::OwnerThread owner_{"toolbar customization dialog"};
 };
 
 }  // namespace
@@ -120,6 +134,9 @@ class ToolbarCustomizationDlg {
 INT_PTR CALLBACK ToolbarCustomizationDlgProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam) {
     auto* dialog = reinterpret_cast<ToolbarCustomizationDlg*>(GetWindowLongPtrW(window, DWLP_USER));
+    // The system calls it on the dialog's thread; a direct call from another
+    // thread would work the dialog and the bar off their owner.
+    if (dialog) dialog->checkOwner("ToolbarCustomizationDlgProc");
     switch (message) {
         case WM_INITDIALOG: {
             auto* bar = reinterpret_cast<CustomizableToolbar*>(lParam);
@@ -133,6 +150,9 @@ INT_PTR CALLBACK ToolbarCustomizationDlgProc(HWND window, UINT message, WPARAM w
         }
         case WM_COMMAND:
             return dialog && dialog->onCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+        case kBringForwardMessage:
+            SetForegroundWindow(window);
+            return TRUE;
         case WM_DESTROY:
             if (dialog) {
                 dialog->onDestroy();
@@ -189,8 +209,9 @@ bool applyToolbarChoice(CustomizableToolbar& bar, const ToolbarChoice& choice) {
 INT_PTR runToolbarCustomization(CustomizableToolbar& bar, HWND owner) {
     if (HWND open = g_openDialog) {
         // A second dialog over the same settings: the inner one's end would
-        // empty the slot while the outer stays open.
-        SetForegroundWindow(open);
+        // empty the slot while the outer stays open. The open one is brought
+        // forward by its own thread, whichever thread asks.
+        PostMessageW(open, kBringForwardMessage, 0, 0);
         return 0;
     }
     const INT_PTR result =
@@ -200,4 +221,4 @@ INT_PTR runToolbarCustomization(CustomizableToolbar& bar, HWND owner) {
     return result;
 }
 
-HWND toolbarCustomizationWindow() { return g_openDialog; }
+HWND toolbarCustomizationWindow() { return g_openDialog.load(); }

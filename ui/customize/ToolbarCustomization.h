@@ -61,16 +61,19 @@ bool applyToolbarChoice(CustomizableToolbar& bar, const ToolbarChoice& choice);
 
 // The dialog procedure of resource 255; the WM_INITDIALOG parameter is the
 // CustomizableToolbar to work on. The dialog ends with 1 (OK) or 0 (Cancel).
+// The thread that makes the dialog owns it: in checked runs a call from
+// another thread fails.
 INT_PTR CALLBACK ToolbarCustomizationDlgProc(HWND window, UINT message, WPARAM wParam,
                                              LPARAM lParam);
 
 // Runs the dialog (resource 255) over `owner` on `bar`; 1 after OK, 0 after
 // Cancel (what Apply stored stays), -1 when the dialog could not be made.
-// While a dialog is open, a second request brings it forward and answers 0.
+// While a dialog is open, a second request, from any thread, has the dialog's
+// own thread bring it forward and answers 0.
 INT_PTR runToolbarCustomization(CustomizableToolbar& bar, HWND owner);
 
-// The open customization dialog (null when none): the main bar keeps its
-// buttons disabled while it is open.
+// The open customization dialog (null when none), for any thread: the main
+// bar keeps its buttons disabled while it is open.
 HWND toolbarCustomizationWindow();
 
 // The text and caption of the refusal of an empty button set.

@@ -18,7 +18,9 @@
 #include "tests/support/HostShell.h"
 #include "tests/ui/customize/DialogClicks.h"
 #include "tests/support/Screenshot.h"
+#include "ui/customize/MarkupCustomization.h"
 #include "ui/customize/ToolbarCustomization.h"
+#include "win/Checks.h"
 
 namespace {
 
@@ -433,5 +435,128 @@ TEST_F(CustomizeDialogTest, TheServiceEntryEditsTheStoredToolbarSettings) {
     EXPECT_EQ(layout, 2);
     EXPECT_EQ(size, 3);
 }
+
+// ---- the dialogs belong to the thread that runs them ----
+
+// A customization dialog as the service's entry opens it, and the name the
+// checks give it.
+struct OwnedDialog {
+    const char* name;
+    int resourceId;
+    HWND (*window)();
+    DLGPROC procedure;
+    const char* owner;
+};
+
+const OwnedDialog kOwnedDialogs[] = {
+    {"Toolbar", 255, &toolbarCustomizationWindow, ToolbarCustomizationDlgProc,
+     "toolbar customization dialog"},
+    {"MarkupBar", 256, &markupCustomizationWindow, MarkupCustomizationDlgProc,
+     "markup bar customization dialog"},
+};
+
+void PrintTo(const OwnedDialog& d, std::ostream* out) { *out << d.name; }
+
+// Handles this thread's messages until `done`, at most `ms`.
+bool pumpUntil(const std::function<bool()>& done, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= ms) return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// The shown windows of this process with the caption of `dialog`.
+int windowsCaptioned(HWND dialog) {
+    struct Search {
+        wchar_t caption[64];
+        int count;
+    } search = {};
+    GetWindowTextW(dialog, search.caption, 64);
+    EnumWindows(
+        [](HWND window, LPARAM parameter) CALLBACK -> BOOL {
+            Search& s = *reinterpret_cast<Search*>(parameter);
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            wchar_t text[64] = {};
+            GetWindowTextW(window, text, 64);
+            if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+                lstrcmpW(text, s.caption) == 0)
+                ++s.count;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.count;
+}
+
+class CustomizeOwnerTest : public CustomizeDialogTest,
+                           public ::testing::WithParamInterface<OwnedDialog> {
+  protected:
+    // Runs the dialog on a thread of its own, as the service's thread would,
+    // while `driver` works it from this one.
+    static void runOwned(const OwnedDialog& d, const std::function<void(HWND)>& driver) {
+        const int resourceId = d.resourceId;
+        driveDialog(
+            d.window,
+            [resourceId] {
+                showCustomizeDialog(resourceId, nullptr);
+                return INT_PTR(0);
+            },
+            driver);
+    }
+};
+
+// Its dialog procedure is the system's to call on the dialog's thread: called
+// from another, it would work the dialog and the bar off their owner.
+TEST_P(CustomizeOwnerTest, ItsProcedureCalledFromAnotherThreadEndsTheRun) {
+    const OwnedDialog& d = GetParam();
+    ASSERT_TRUE(win::checkedRun());
+    runOwned(d, [&](HWND dialog) {
+        EXPECT_EXIT(
+            std::thread([&] { d.procedure(dialog, WM_COMMAND, IDC_CUSTOMIZE_APPLY, 0); }).join(),
+            testing::ExitedWithCode(static_cast<int>(0xC000A0C1)),
+            std::string("thread check: ") + d.owner + ": ");
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
+// A second request from a thread that is not the dialog's is handed to the
+// dialog's thread, which brings the open dialog forward; none other opens.
+TEST_P(CustomizeOwnerTest, ASecondRequestFromAnotherThreadBringsTheOpenDialogForward) {
+    const OwnedDialog& d = GetParam();
+    struct Seen {
+        bool frontFirst = false, forward = false, sameSlot = false;
+        int dialogs = -1;
+    } seen;
+    runOwned(d, [&](HWND dialog) {
+        HWND front = CreateWindowExW(0, L"STATIC", L"in front", WS_POPUP | WS_VISIBLE, 500, 400,
+                                     160, 60, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetForegroundWindow(front);
+        seen.frontFirst = pumpUntil([&] { return GetForegroundWindow() == front; }, 3000);
+        // The display's own focus change follows: a late one would take the
+        // foreground back from the dialog.
+        pumpUntil([] { return false; }, 500);
+        showCustomizeDialog(d.resourceId, nullptr);
+        seen.forward = pumpUntil([&] { return GetForegroundWindow() == dialog; }, 3000);
+        pumpUntil([] { return false; }, 300);
+        seen.dialogs = windowsCaptioned(dialog);
+        seen.sameSlot = d.window() == dialog;
+        DestroyWindow(front);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_TRUE(seen.frontFirst) << "another window did not take the foreground";
+    EXPECT_TRUE(seen.forward) << "the open dialog did not come forward";
+    EXPECT_EQ(seen.dialogs, 1) << "a second dialog opened";
+    EXPECT_TRUE(seen.sameSlot);
+    EXPECT_EQ(d.window(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, CustomizeOwnerTest, ::testing::ValuesIn(kOwnedDialogs),
+                         [](const ::testing::TestParamInfo<OwnedDialog>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
