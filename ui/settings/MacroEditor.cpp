@@ -5,6 +5,7 @@
 #include "recognition/Macro.h"
 #include "ui/settings/SettingsMessages.h"
 #include "ui/settings/SettingsPage.h"
+#include "win/Checks.h"
 #include "xml/IxlScribixHelper.h"
 
 namespace {
@@ -72,7 +73,11 @@ bool isNamedKey(UINT key) {
 
 class MacroEditor {
   public:
-    MacroEditor(HWND dialog, MacroEditState* state) : dialog_(dialog), state_(state) {}
+    MacroEditor(HWND dialog, MacroEditState* state) : dialog_(dialog), state_(state) {
+        owner_.adopt();
+    }
+
+    void checkOwner(const char* operation) const { owner_.check(operation); }
 
     void open() {
         shareBodyArea();
@@ -298,6 +303,7 @@ class MacroEditor {
     }
 
     HWND dialog_;
+    win::OwnerThread owner_{"macro editor"};
     MacroEditState* state_;
     bool browsing_ = false;
 };
@@ -416,6 +422,9 @@ LRESULT CALLBACK KeystrokeEditProc(HWND edit, UINT message, WPARAM wParam, LPARA
 
 INT_PTR CALLBACK MacroEditorDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     MacroEditor* editor = reinterpret_cast<MacroEditor*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    // The system calls it on the editor's thread; a direct call from another
+    // thread would work the editor and its state off their owner.
+    if (editor) editor->checkOwner("MacroEditorDlgProc");
     switch (message) {
         case WM_INITDIALOG: {
             MacroEditState* state = reinterpret_cast<MacroEditState*>(lParam);

@@ -10,6 +10,7 @@
 #include "ui/dictionary/UserDictEditor.h"
 #include "ui/settings/SettingsMessages.h"
 #include "ui/settings/SettingsPage.h"
+#include "win/Checks.h"
 #include "xml/IxlScribixHelper.h"
 
 namespace {
@@ -49,7 +50,11 @@ bool isUsableDictionaryName(const std::wstring& name) {
 
 class ProfileEditor {
   public:
-    explicit ProfileEditor(HWND dialog, EdpDlgState* state) : dialog_(dialog), state_(state) {}
+    explicit ProfileEditor(HWND dialog, EdpDlgState* state) : dialog_(dialog), state_(state) {
+        owner_.adopt();
+    }
+
+    void checkOwner(const char* operation) const { owner_.check(operation); }
 
     void open() {
         RecProfile& p = *state_->profile;
@@ -406,6 +411,7 @@ class ProfileEditor {
     }
 
     HWND dialog_;
+    win::OwnerThread owner_{"profile editor"};
     EdpDlgState* state_;
     HWND lastHelpWindow_ = nullptr;
 };
@@ -563,6 +569,9 @@ bool storeProfileIntoDocument(IxlScribixHelper& document, const std::wstring& na
 
 INT_PTR CALLBACK ProfileEditorDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     ProfileEditor* editor = reinterpret_cast<ProfileEditor*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    // The system calls it on the editor's thread; a direct call from another
+    // thread would work the editor and its state off their owner.
+    if (editor) editor->checkOwner("ProfileEditorDlgProc");
     switch (message) {
         case WM_INITDIALOG: {
             EdpDlgState* state = reinterpret_cast<EdpDlgState*>(lParam);

@@ -19,6 +19,7 @@
 #include "ui/settings/SettingsMessages.h"
 #include "ui/settings/SettingsPage.h"
 #include "ui/settings/SettingsPages.h"
+#include "win/Checks.h"
 #include "xml/IxlScribixHelper.h"
 
 namespace {
@@ -364,6 +365,14 @@ void openContextRecoHelp() {
     ShellExecuteW(getServiceWindow(), L"open", program, url.c_str(), nullptr, SW_SHOW);
 }
 
+// One run of the advanced options dialog: the page's copy of the options it
+// edits, and the thread that made it.
+struct AdvancedRecoRun {
+    explicit AdvancedRecoRun(RecoOptions* edited) : options(edited) { owner.adopt(); }
+    RecoOptions* options;
+    win::OwnerThread owner{"advanced recognition options"};
+};
+
 }  // namespace
 
 INT_PTR CALLBACK RecoPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -371,11 +380,16 @@ INT_PTR CALLBACK RecoPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 INT_PTR CALLBACK AdvancedRecoDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    RecoOptions* options = reinterpret_cast<RecoOptions*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    AdvancedRecoRun* run = reinterpret_cast<AdvancedRecoRun*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    // The system calls it on the dialog's thread; a direct call from another
+    // thread would work the dialog and the page's options off their owner.
+    if (run) run->owner.check("AdvancedRecoDlgProc");
+    RecoOptions* options = run ? run->options : nullptr;
     switch (message) {
         case WM_INITDIALOG: {
             options = reinterpret_cast<RecoOptions*>(lParam);
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            run = new AdvancedRecoRun(options);
+            SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(run));
             CheckRadioButton(dialog, 3131, 3133, 3131 + options->useProfileScope);
             CheckDlgButton(dialog, 3128,
                            options->showCurrentRecProfile ? BST_CHECKED : BST_UNCHECKED);
@@ -414,6 +428,10 @@ INT_PTR CALLBACK AdvancedRecoDlgProc(HWND dialog, UINT message, WPARAM wParam, L
                     openContextRecoHelp();
                     return TRUE;
             }
+            return FALSE;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(dialog, DWLP_USER, 0);
+            delete run;
             return FALSE;
     }
     return FALSE;

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+
 #include "core/AppGlobals.h"
 #include "core/HookLibrary.h"
 #include "core/PendingServices.h"
@@ -11,6 +13,7 @@
 #include "ink/LocalInkManager.h"
 #include "resources/SettingsResources.h"
 #include "ui/settings/SettingsPages.h"
+#include "win/Checks.h"
 #include "win/PostedRecord.h"
 
 namespace {
@@ -32,9 +35,14 @@ constexpr int kIdCancel = kSettingsCancel;
 constexpr int kIdApply = kSettingsApply;
 constexpr int kIdReset = kSettingsReset;
 
-// The dialog's state across openings (main thread only).
+constexpr char kHostName[] = "settings dialog";
+
+// The dialog's state across openings. While the dialog is open it is its
+// thread's (the one that made it); between openings no thread owns it. Only
+// `open` is read from any thread.
 struct HostGlobals {
-    bool open = false;
+    std::atomic<bool> open{false};
+    win::OwnerThread owner{kHostName};
     int firstPage = 0;
     bool changesPending = false;
     bool creatingPage = false;
@@ -206,6 +214,7 @@ void placeNearCursor(HWND dialog) {
 }
 
 bool initSettingsHost(HWND dialog) {
+    g_host.owner.adopt();
     SettingsHost* host = new SettingsHost();
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(host));
     g_host.dialog = dialog;
@@ -377,6 +386,7 @@ const int* settingsApplyOrder() { return kApplyOrder; }
 bool isSettingsDialogOpen() { return g_host.open; }
 
 bool selectSettingsPageById(UINT titleId) {
+    g_host.owner.check("selectSettingsPageById");
     for (int i = 0; i < kSettingsPageCount; ++i) {
         if (kPages[i].titleId == titleId) {
             g_host.firstPage = i;
@@ -404,12 +414,12 @@ void applyHookTabletMode(bool superGesture) {
 }
 
 void showSettingsDialog(HWND owner) {
-    if (g_host.open) return;
+    // One dialog at a time, whichever threads ask at once.
+    if (g_host.open.exchange(true)) return;
     LocalInkManager* manager = getLocalInkManager();
     if (manager && isBarMasterRegistered()) {
         if (HWND service = getServiceWindow()) PostMessageW(service, WM_INK_BINDING_PANEL, 0, 0);
     }
-    g_host.open = true;
     if (manager) manager->broadcastEvent(INK_EVENT_PEN_CHANGED, 0);
     const bool altAndCtrl =
         (GetAsyncKeyState(VK_MENU) & 0x8000) != 0 && (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
@@ -421,6 +431,7 @@ void showSettingsDialog(HWND owner) {
         if (result == -1) debugTrace(L"showSettingsDialog: the dialog did not run\n");
     }
     g_host.pagesInUse = 0;
+    g_host.owner = win::OwnerThread(kHostName);
     g_host.open = false;
     // The program may have been closed while the dialog ran: its ink manager
     // is gone then, and the dialog ended with the message loop.
@@ -446,6 +457,7 @@ void refusePageCommand(LPARAM lParam) {
 }
 
 void placeSettingsPage(HWND page) {
+    g_host.owner.check("placeSettingsPage");
     HWND dialog = GetParent(page);
     SettingsHost* host = dialog && dialog == g_host.dialog ? hostOf(dialog) : nullptr;
     if (!host) return;
@@ -453,17 +465,34 @@ void placeSettingsPage(HWND page) {
 }
 
 void markSettingsChanged(HWND page) {
+    g_host.owner.check("markSettingsChanged");
     if (g_host.creatingPage || !page || !GetParent(page) || g_host.changesPending) return;
     g_host.changesPending = true;
     if (g_host.dialog) enableApply(g_host.dialog, true);
 }
 
-int rememberedSettingsPage() { return g_host.firstPage; }
-void setRememberedSettingsPage(int index) { g_host.firstPage = index; }
-int settingsPagesInUse() { return g_host.pagesInUse; }
-HWND settingsDialogWindow() { return g_host.dialog; }
+int rememberedSettingsPage() {
+    g_host.owner.check("rememberedSettingsPage");
+    return g_host.firstPage;
+}
+void setRememberedSettingsPage(int index) {
+    g_host.owner.check("setRememberedSettingsPage");
+    g_host.firstPage = index;
+}
+int settingsPagesInUse() {
+    g_host.owner.check("settingsPagesInUse");
+    return g_host.pagesInUse;
+}
+HWND settingsDialogWindow() {
+    g_host.owner.check("settingsDialogWindow");
+    return g_host.dialog;
+}
 HWND settingsPageWindow(int index) {
+    g_host.owner.check("settingsPageWindow");
     SettingsHost* host = g_host.dialog ? hostOf(g_host.dialog) : nullptr;
     return host && index >= 0 && index < kSettingsPageCount ? host->pages[index] : nullptr;
 }
-void forceSettingsPageCount(int count) { g_host.forcedCount = count; }
+void forceSettingsPageCount(int count) {
+    g_host.owner.check("forceSettingsPageCount");
+    g_host.forcedCount = count;
+}

@@ -18,6 +18,10 @@
 //   WM_DESTROY     frees what it holds and answers 0.
 // After every Apply or OK the host writes the settings to the registry and
 // gives the hook library its tablet mode.
+//
+// The thread that opens the dialog owns it and its pages until it closes:
+// every function below that touches the dialog or its state is for that
+// thread (checked runs fail loudly on another), except isSettingsDialogOpen.
 #pragma once
 
 #include <windows.h>
@@ -44,13 +48,13 @@ const SettingsPageRow* settingsPageTable();
 // Page indexes in the order Apply and OK reach them.
 const int* settingsApplyOrder();
 
-// The dialog is open (one at a time).
+// The dialog is open (one at a time); any thread may ask.
 bool isSettingsDialogOpen();
 // Makes the page whose tab title has that string id the page shown first;
 // false (nothing changed) when no page has it.
 bool selectSettingsPageById(UINT titleId);
-// Runs the modal dialog over `owner` (may be null); returns at once when it
-// is open already.
+// Runs the modal dialog over `owner` (may be null) on the calling thread,
+// which owns it while it runs; returns at once when it is open already.
 void showSettingsDialog(HWND owner);
 // What the service window does for its open-settings message: when the
 // dialog is closed, selects the page `titleId` (0: the remembered one) and

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <typeinfo>
+
 #include "ui/settings/SettingsHost.h"
 #include "win/PostedRecord.h"
 
@@ -28,6 +30,8 @@ void SettingsPage::setupSpin(int spinId, int minimum, int maximum, int step, int
 
 INT_PTR SettingsPage::start(SettingsPage* self, HWND page, LPARAM lParam) {
     self->hwnd_ = page;
+    self->owner_ = win::OwnerThread(win::readableTypeName(typeid(*self)));
+    self->owner_.adopt();
     SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     placeSettingsPage(page);
     self->load();
@@ -37,6 +41,9 @@ INT_PTR SettingsPage::start(SettingsPage* self, HWND page, LPARAM lParam) {
 INT_PTR SettingsPage::dispatch(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     SettingsPage* self = reinterpret_cast<SettingsPage*>(GetWindowLongPtrW(page, DWLP_USER));
     if (!self) return FALSE;
+    // The system calls it on the page's thread; a direct call from another
+    // thread would work the page off its owner.
+    self->owner_.check("settings page procedure");
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(page, DWLP_USER, 0);
         delete self;

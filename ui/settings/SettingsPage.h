@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "win/Checks.h"
+
 class SettingsPage {
   public:
     virtual ~SettingsPage() = default;
@@ -61,6 +63,8 @@ class SettingsPage {
     static INT_PTR start(SettingsPage* self, HWND page, LPARAM lParam);
     static INT_PTR dispatch(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
+    // The page is its host's thread's; it is named by its class.
+    win::OwnerThread owner_{"settings page"};
 };
 
 // The text of a window.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "recognition/LexiconTable.h"
 #include "recognition/Macro.h"
@@ -22,6 +23,7 @@
 #include "ui/settings/ProfileEditor.h"
 #include "ui/settings/SettingsHost.h"
 #include "ui/settings/SettingsPages.h"
+#include "win/Checks.h"
 #include "xml/IxlScribixHelper.h"
 
 namespace {
@@ -1221,5 +1223,76 @@ TEST_F(EditorsTest, APageThatCannotSaveKeepsItsEditsAndTheOthersTheirs) {
     EXPECT_EQ(delayApplied, 33);
     EXPECT_NE(readFile(macroFile()).find("name=\"more\""), std::string::npos);
 }
+
+// ------------------------------------------------------------- owners
+
+// The settings dialog, its pages and the dialogs they open belong to the
+// thread that runs the settings dialog.
+struct OwnedDialog {
+    const char* name;
+    int titleId;             // the page the settings dialog opens on
+    int pageIndex;           // that page
+    int button;              // the page's button that opens the dialog; 0: the page itself
+    const wchar_t* caption;  // the dialog's
+    void (*use)(HWND);       // what another thread does to the dialog (to the page for 0)
+    const char* check;       // what the check names
+};
+
+const OwnedDialog kOwnedDialogs[] = {
+    {"SettingsHost", kRecoTitle, 5, 0, kCaption, [](HWND page) { markSettingsChanged(page); },
+     "settings dialog: markSettingsChanged"},
+    {"SettingsPage", kRecoTitle, 5, 0, kCaption,
+     [](HWND page) { RecoPageProc(page, WM_NULL, 0, 0); },
+     "\\(anonymous namespace\\)::RecoPage: settings page procedure"},
+    {"ProfileEditor", kRecoTitle, 5, 3096, L"New Profile",
+     [](HWND editor) { ProfileEditorDlgProc(editor, WM_NULL, 0, 0); },
+     "profile editor: ProfileEditorDlgProc"},
+    {"MacroEditor", kMacrosTitle, 4, 3058, L"Edit Macro",
+     [](HWND editor) { MacroEditorDlgProc(editor, WM_NULL, 0, 0); },
+     "macro editor: MacroEditorDlgProc"},
+    {"AdvancedRecoOptions", kRecoTitle, 5, 3100, L"Advanced recognition options",
+     [](HWND options) { AdvancedRecoDlgProc(options, WM_NULL, 0, 0); },
+     "advanced recognition options: AdvancedRecoDlgProc"},
+};
+
+void PrintTo(const OwnedDialog& d, std::ostream* out) { *out << d.name; }
+
+class OwnerTest : public EditorsTest, public ::testing::WithParamInterface<OwnedDialog> {};
+
+// Used from another thread while open, each ends a checked run naming itself.
+TEST_P(OwnerTest, UseFromAnotherThreadEndsTheRun) {
+    const OwnedDialog& d = GetParam();
+    ASSERT_TRUE(win::checkedRun());
+    ASSERT_TRUE(writeFile(macroFile(), kTwoMacros));
+    const auto useElsewhere = [&](HWND target) {
+        EXPECT_EXIT(std::thread([&] { d.use(target); }).join(),
+                    testing::ExitedWithCode(static_cast<int>(0xC000A0C1)),
+                    std::string("thread check: ") + d.check + " on thread");
+    };
+    driver::Driver steps;
+    steps.then(kCaption, [&](HWND dialog) {
+        HWND page = settingsPageWindow(d.pageIndex);
+        ASSERT_NE(page, nullptr);
+        if (d.button) {
+            driver::postClick(page, d.button);
+            return;
+        }
+        useElsewhere(page);
+        driver::click(dialog, kSettingsCancel);
+    });
+    if (d.button) {
+        steps.then(d.caption, [&](HWND opened) {
+            useElsewhere(opened);
+            driver::click(opened, IDCANCEL);
+        });
+        steps.then(kCaption, [](HWND dialog) { driver::click(dialog, kSettingsCancel); });
+    }
+    ASSERT_TRUE(open(steps, d.titleId));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, OwnerTest, ::testing::ValuesIn(kOwnedDialogs),
+                         [](const ::testing::TestParamInfo<OwnedDialog>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace
