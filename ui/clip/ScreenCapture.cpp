@@ -125,6 +125,10 @@ CScreenCaptureCtrl* createScreenCapture(HWND owner, IScreenCaptureCallback* call
         CloseHandle(existing);
         return nullptr;
     }
+    return createScreenCaptureUnchecked(owner, callback);
+}
+
+CScreenCaptureCtrl* createScreenCaptureUnchecked(HWND owner, IScreenCaptureCallback* callback) {
     auto* control = new CScreenCaptureCtrl(owner, callback);
     if (!control->start()) {
         control->release();
@@ -386,11 +390,11 @@ LRESULT CScreenCaptureCtrl::onMessage(UINT message, WPARAM wParam, LPARAM lParam
             }
             return 0;
         case WM_DESTROY:
-            notifyCancelled();
             UnregisterHotKey(w, kHotEscape);
             UnregisterHotKey(w, kHotSpace);
             KillTimer(w, kPollTimer);
             releasePictures();
+            // The owner hears of the end once, after what the window held is let go.
             notifyCancelled();
             return 0;
         default:

@@ -14,8 +14,8 @@ class CScreenCaptureCtrl;
 class IScreenCaptureCallback {
   public:
     virtual void started(CScreenCaptureCtrl* control) = 0;
-    // Called twice while the window is destroyed (before and after its
-    // pictures are released).
+    // Called once as the tool ends: as its window is destroyed (after its
+    // pictures are released), or when its thread gives up.
     virtual void cancelled(CScreenCaptureCtrl* control) = 0;
     // True when the callback handled the hot key itself.
     virtual bool hotKey(CScreenCaptureCtrl* control, int id, LPARAM lParam) = 0;
@@ -57,7 +57,8 @@ class CScreenCaptureCtrl {
     static RECT computeCaptureArea(HWND owner);
 
   private:
-    friend CScreenCaptureCtrl* createScreenCapture(HWND owner, IScreenCaptureCallback* callback);
+    friend CScreenCaptureCtrl* createScreenCaptureUnchecked(HWND owner,
+                                                            IScreenCaptureCallback* callback);
     CScreenCaptureCtrl(HWND owner, IScreenCaptureCallback* callback);
     ~CScreenCaptureCtrl();
     bool start();
@@ -129,3 +130,7 @@ class CScreenCaptureCtrl {
 
 // A new clipping tool, or null while one exists (in this process or another).
 CScreenCaptureCtrl* createScreenCapture(HWND owner, IScreenCaptureCallback* callback);
+// The same without looking first for a tool that exists: only the wait of the
+// tool's thread for the mutex decides, as when two tools start at one moment
+// and neither finds the other yet. Null only when the tool cannot be made.
+CScreenCaptureCtrl* createScreenCaptureUnchecked(HWND owner, IScreenCaptureCallback* callback);

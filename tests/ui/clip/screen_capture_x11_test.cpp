@@ -184,7 +184,32 @@ TEST_F(ScreenCaptureTest, EscapeWhileDraggingEndsTheToolWithoutAClip) {
     ASSERT_TRUE(pumpUntil([&] { return !IsWindow(window); }, 5000));
     xdotool("mouseup 1");
     EXPECT_EQ(callback.doneCount, 0);
-    EXPECT_EQ(callback.cancelledCount, 2);
+    EXPECT_EQ(callback.cancelledCount, 1);
+}
+
+// However the window is closed, its owner hears of the end once.
+TEST_F(ScreenCaptureTest, TheOwnerHearsOnceThatTheWindowClosed) {
+    const struct Way {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+    } ways[] = {
+        {"WM_CLOSE", WM_CLOSE, 0},
+        {"the Escape key", WM_KEYDOWN, VK_ESCAPE},
+        {"the Escape hot key", WM_HOTKEY, 27},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        callback.startedCount = 0;
+        callback.cancelledCount = 0;
+        start();
+        HWND window = control->window();
+        PostMessageW(window, way.message, way.wParam, 0);
+        ASSERT_TRUE(pumpUntil([&] { return !IsWindow(window); }, 5000));
+        pumpUntil([] { return false; }, 200);
+        EXPECT_EQ(callback.cancelledCount, 1);
+        close();
+    }
 }
 
 TEST_F(ScreenCaptureTest, ADragEndingOutsideTheAreaIsClampedToItsEdge) {
@@ -314,6 +339,29 @@ TEST_F(ScreenCaptureTest, AToolThatCannotMakeItsWindowReportsCancelled) {
     EXPECT_EQ(callback.startedCount, 0);
     close();
     ASSERT_TRUE(UnregisterClassW(SCREEN_CAPTURE_CLASS, GetModuleHandleW(nullptr)));
+    start();  // a working tool after it
+    EXPECT_NE(control->window(), nullptr);
+}
+
+// A tool whose thread cannot take the mutex in time (another tool that
+// started at the same moment holds it) gives up and says so; once the mutex
+// is free the next tool starts.
+TEST_F(ScreenCaptureTest, AToolThatCannotTakeTheMutexInTimeReportsCancelled) {
+    HANDLE held = CreateMutexW(nullptr, TRUE, SCREEN_CAPTURE_MUTEX);
+    ASSERT_TRUE(held);
+    ASSERT_NE(GetLastError(), DWORD(ERROR_ALREADY_EXISTS)) << "a tool of before still runs";
+    EXPECT_EQ(createScreenCapture(nullptr, &callback), nullptr) << "the held mutex was not seen";
+    control = createScreenCaptureUnchecked(nullptr, &callback);
+    ASSERT_TRUE(control);
+    EXPECT_TRUE(pumpUntil([&] { return callback.cancelledCount > 0; }, 3000))
+        << "the tool gave up without a word";
+    pumpUntil([] { return false; }, 200);
+    EXPECT_EQ(callback.cancelledCount, 1);
+    EXPECT_EQ(callback.startedCount, 0);
+    EXPECT_EQ(control->window(), nullptr);
+    ReleaseMutex(held);
+    CloseHandle(held);
+    close();
     start();  // a working tool after it
     EXPECT_NE(control->window(), nullptr);
 }
