@@ -20,6 +20,8 @@
 #include "core/ServiceMessages.h"
 #include "core/ServiceState.h"
 #include "core/Settings.h"
+#include "ink/LiveInk.h"
+#include "ink/LocalClient.h"
 #include "ink/LocalInkManager.h"
 #include "outside/ZVFatInk.h"
 #include "tests/shell/FakeHookLibrary.h"
@@ -363,6 +365,39 @@ TEST_F(MarkupBarX11, AClipIsHandedOnAndItsToolClosedSoAnotherCanStart) {
     }
 }
 
+bool captureMutexExists() {
+    HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, SCREEN_CAPTURE_MUTEX);
+    if (m) CloseHandle(m);
+    return m != nullptr;
+}
+
+// A window procedure that refuses to make the window.
+LRESULT CALLBACK refusingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_NCCREATE) return FALSE;
+    return DefWindowProcW(w, m, wp, lp);
+}
+
+// A clipping tool that gives up (here its window cannot be made) is let go
+// by the bar as it hears of it, so the next clip starts.
+TEST_F(MarkupBarX11, AClipStartsAfterTheToolGaveUp) {
+    CMarkupBar* bar = showBar();
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = refusingProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = SCREEN_CAPTURE_CLASS;
+    UnregisterClassW(SCREEN_CAPTURE_CLASS, wc.hInstance);  // the tools' own, from before
+    ASSERT_TRUE(RegisterClassW(&wc));
+    bar->startScreenCapture();
+    EXPECT_TRUE(captureMutexExists()) << "the tool did not start";
+    // The tool goes once the bar closes it: its mutex goes with it.
+    EXPECT_TRUE(sxtest::pumpUntil([] { return !captureMutexExists(); }, 5000))
+        << "the bar kept the tool that gave up";
+    ASSERT_TRUE(UnregisterClassW(SCREEN_CAPTURE_CLASS, GetModuleHandleW(nullptr)));
+    bar->startScreenCapture();
+    EXPECT_TRUE(sxtest::pumpUntil([&] { return bar->captureWindow() != nullptr; }, 5000))
+        << "no clip starts after the tool gave up";
+}
+
 // The bar's client is named after its settings key and, on loading them,
 // inks with the markup pencil: type 2, its last width and its colour.
 TEST_F(MarkupBarX11, LoadingGivesTheBarsClientTheMarkupPencil) {
@@ -454,7 +489,8 @@ TEST_F(MarkupBarX11, TheServiceEntryCustomizesTheLiveBar) {
 }
 
 // Clear without the canvas (markup over the applications): the ink window
-// is hidden and shown again, so that the ink drawn into it goes.
+// is hidden and shown again, so that the ink drawn into it goes, and the
+// screen prepared for the live ink is no longer waiting to be restored.
 struct InkWindowLog {
     static LRESULT CALLBACK proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
         if (m == WM_SHOWWINDOW) shows.push_back(wp != 0);
@@ -471,10 +507,27 @@ TEST_F(MarkupBarX11, ClearWithoutTheCanvasShowsTheInkWindowAfresh) {
                                         WS_EX_NOACTIVATE | WS_EX_TOPMOST, WS_POPUP, 0, 0, 50, 50);
     ShowWindow(ink, SW_SHOWNOACTIVATE);
     appGlobals().inkLayerWindow = ink;
+    // A stroke in live ink: the rectangle around it is pending.
+    LocalClientRecord record = {};
+    lstrcpynW(record.name, L"writer", 60);
+    record.enabled = 1;
+    record.penType = 2;
+    record.penWidth = 3;
+    record.penColor = RGB(255, 0, 0);
+    LocalClient writer(&record);
+    ASSERT_EQ(manager_->activateClient(&writer, nullptr, 0, 0), &writer);
+    const InkPoint stroke[] = {makeInkPoint(4 * 20, 4 * 20), makeInkPoint(4 * 30, 4 * 25)};
+    EXPECT_TRUE(drawLiveInk(stroke, 0, 1, false));
+    RECT pending = inkLayerDirtyRect();
+    ASSERT_FALSE(IsRectEmpty(&pending));
     InkWindowLog::shows.clear();
     bar->runCommand(MB_CLEAR);
     EXPECT_EQ(InkWindowLog::shows, (std::vector<bool>{false, true}));
     EXPECT_TRUE(IsWindowVisible(ink));
+    pending = inkLayerDirtyRect();
+    EXPECT_TRUE(IsRectEmpty(&pending)) << "the live ink's rectangle is still pending";
+    releaseLiveInk();
+    manager_->releaseActiveClient(&writer, false);
     // A hidden ink window stays hidden.
     ShowWindow(ink, SW_HIDE);
     InkWindowLog::shows.clear();
