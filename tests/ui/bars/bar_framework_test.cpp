@@ -58,6 +58,7 @@ class RecordingMaster : public BarBitmapMaster {
         for (const Call& c : calls) n += c.code == code;
         return n;
     }
+    using BarMaster::detachWindow;
     std::vector<Call> calls;
     int builds = 0;
 };
@@ -279,17 +280,24 @@ TEST_F(BarFramework, ForgedRecordsAreIgnored) {
 
 // The window's device context is given back as the window goes, whichever way.
 TEST_F(BarFramework, TheWindowContextIsGivenBackWhenTheWindowGoes) {
-    EXPECT_NE(master_->windowDC(), nullptr);
-    master_->close(false);  // kept: the master stays
-    EXPECT_EQ(master_->windowDC(), nullptr) << "closing kept the window's context";
-
-    RecordingMaster* other = new RecordingMaster;
-    pump();
-    ASSERT_NE(other->windowDC(), nullptr);
-    DestroyWindow(other->window());
-    EXPECT_EQ(other->windowDC(), nullptr) << "destroying the window kept its context";
-    delete other;
-    pump();
+    const struct Way {
+        const char* name;
+        void (*end)(RecordingMaster*);
+    } ways[] = {
+        {"closing", [](RecordingMaster* m) { m->close(false); }},  // kept: the master stays
+        {"destroying the window", [](RecordingMaster* m) { DestroyWindow(m->window()); }},
+        {"detaching the window", [](RecordingMaster* m) { m->detachWindow(); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        RecordingMaster* master = new RecordingMaster;
+        pump();
+        ASSERT_NE(master->windowDC(), nullptr);
+        way.end(master);
+        EXPECT_EQ(master->windowDC(), nullptr) << "the window's context was kept";
+        delete master;
+        pump();
+    }
 }
 
 // A unit that notes the thread it is repainted on.
