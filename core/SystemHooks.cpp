@@ -15,6 +15,8 @@ namespace {
 DWORD g_timeLimitMs = 15000;
 // The largest block of process ids the walk takes (bytes).
 constexpr DWORD kLongestProcessList = 4u << 20;
+// Answers the walk's request for process ids in place of the system (tests).
+ProcessIdsSource g_processIdsSource = nullptr;
 
 // What the starter and the hook thread share. Each side holds a reference and
 // its own handle of the event, so a thread that reports after the time-out
@@ -204,6 +206,7 @@ BOOL walkProcesses(DWORD reserved, ProcessWalkCallback callback, LPARAM paramete
         reinterpret_cast<void*>(GetProcAddress(psapi, "EnumProcessModules")));
     auto moduleFileName = reinterpret_cast<GetModuleFileNameExFn>(
         reinterpret_cast<void*>(GetProcAddress(psapi, "GetModuleFileNameExW")));
+    if (g_processIdsSource) enumProcesses = g_processIdsSource;
     if (!enumProcesses || !enumModules || !moduleFileName) {
         FreeLibrary(psapi);
         SetLastError(ERROR_PROC_NOT_FOUND);
@@ -274,6 +277,8 @@ BOOL walkProcesses(DWORD reserved, ProcessWalkCallback callback, LPARAM paramete
     FreeLibrary(psapi);
     return TRUE;
 }
+
+void setProcessIdsSource(ProcessIdsSource source) { g_processIdsSource = source; }
 
 void enumAllProcessModules() {
     walkProcesses(

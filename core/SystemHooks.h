@@ -32,6 +32,12 @@ PenEventRing* getHookEventStack(int reserved);
 // process until it answers FALSE. FALSE with the last error set when the walk failed.
 typedef BOOL (*ProcessWalkCallback)(DWORD processId, const wchar_t* name, LPARAM parameter);
 BOOL walkProcesses(DWORD reserved, ProcessWalkCallback callback, LPARAM parameter);
+// The walk's source of process ids, shaped as the system's EnumProcesses: it
+// fills the block of `bytes` and says how many bytes it wrote; a full block
+// makes the walk ask again with one twice as large, up to 4 MiB. Tests put
+// their own in place of the system's; null puts the system's back.
+typedef BOOL(WINAPI* ProcessIdsSource)(DWORD* ids, DWORD bytes, DWORD* returned);
+void setProcessIdsSource(ProcessIdsSource source);
 void enumAllProcessModules();
 
 // A thread priority clamped to the values SetThreadPriority takes (the

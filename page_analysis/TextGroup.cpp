@@ -347,8 +347,17 @@ int CTextGroup::writeXml(CCharArray& out, int position) {
         if (n > 0) at += n;
     };
     add(out.appendText(at, "<P>"));
+    // A pass that found the line list broken (a missing line or word) has
+    // failed the group; what it read is written all the same, so the missing
+    // entries are passed over.
+    auto nextLine = [&](int k) -> const _LSLINE* {
+        for (int n = k + 1; n < lines.count(); ++n)
+            if (lines.get(n)) return lines.get(n);
+        return nullptr;
+    };
     bool listOpen = false, runOfBlanks = false;
     for (int k = 0; k < lines.count(); ++k) {
+        if (!lines.get(k)) continue;
         const _LSLINE& line = *lines.get(k);
         const bool marked = line.listStart || line.listEnd || line.itemStart;
         if (!line.content && !marked) {
@@ -378,8 +387,10 @@ int CTextGroup::writeXml(CCharArray& out, int position) {
         add(out.appendFormat(at, "<Line id=\"%d\">", k));
         if (!line.noWords) {
             for (int w = 0; w < line.words.count(); ++w) {
+                const _LSTRAPEZ* place = line.words.get(w);
+                if (!place || !place->word) continue;
                 add(out.appendFormat(at, "<Word id=\"%d\">", w));
-                add(line.words.get(w)->word->writeXml(out, at));
+                add(place->word->writeXml(out, at));
                 add(out.appendText(at, "</Word>"));
             }
         }
@@ -390,8 +401,8 @@ int CTextGroup::writeXml(CCharArray& out, int position) {
         }
         if (line.paragraphEnd && !listOpen && !line.listEnd)
             add(out.appendText(at, "<Line id=\"0\"/>"));
-        if (k + 1 < lines.count() && !listOpen &&
-            (line.paragraphEnd || lines.get(k + 1)->startsParagraph()))
+        const _LSLINE* next = nextLine(k);
+        if (next && !listOpen && (line.paragraphEnd || next->startsParagraph()))
             add(out.appendText(at, "</P><P>"));
     }
     add(out.appendText(at, "</P>"));

@@ -9,10 +9,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Handwriting.h"
@@ -811,6 +813,40 @@ TEST_F(SystemClientTest, SettingsAreWrittenAndReadUnderTheClientsName) {
     ASSERT_TRUE(getSystemClientTimeouts(&wait2, &hold, nullptr));
     EXPECT_EQ(wait2, 900);
     EXPECT_EQ(hold, 321);
+}
+
+// "recDir" is rewritten on the UI thread (settings read again, 5; the
+// language changed, 7) while the recognition thread reads it: every read is
+// one of the values written, whole.
+TEST_F(SystemClientTest, RecDirReadWhileNotificationsRewriteItIsAlwaysAWrittenValue) {
+    startClient();
+    const std::wstring language = getRecMgr().currentLanguage();
+    const std::wstring stored[] = {L"Xy", std::wstring(120, L'L') + L"ong"};
+    std::atomic<bool> reading{false}, done{false};
+    std::atomic<int> reads{0};
+    std::wstring odd;
+    std::thread reader([&] {
+        reading = true;
+        while (!done) {
+            const std::wstring dir = client_->recDir();
+            if (dir != language && dir != stored[0] && dir != stored[1] && odd.empty()) odd = dir;
+            ++reads;
+        }
+    });
+    while (!reading) Sleep(0);
+    for (int i = 0; i < 100; ++i) {
+        if (i % 3 == 0) manager_->broadcastEvent(7, 0);  // the language changed
+        const std::wstring& value = stored[i % 2];
+        WriteSetting(L"InnerSystemClient", L"recDir", const_cast<wchar_t*>(value.c_str()),
+                     SETTING_STRING, 0);
+        manager_->broadcastEvent(INK_EVENT_READ_ICON_SETTINGS, 0);
+    }
+    done = true;
+    reader.join();
+    EXPECT_TRUE(odd.empty()) << "a read that was never written: "
+                             << std::string(odd.begin(), odd.end());
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(client_->recDir(), stored[1]) << "the last value read from the settings";
 }
 
 // ---- handwritten macros ----

@@ -684,4 +684,100 @@ TEST(PageLines, PassesOverABrokenLineListFail) {
     EXPECT_TRUE(made.group.removeUnderlineWords());
 }
 
+// Breaks the line list of the page's text band from the progress callback,
+// which recognize calls between its passes: at the given call counted from
+// the first that finds the words grouped into lines, a missing line is added
+// to the list, or a missing word to its first line.
+struct LineListBreak {
+    COmbraSession* session;
+    int atCall;
+    bool missingWord;
+    int seen = 0;
+};
+
+int OMBRA_API breakLineList(Ombra_PROGRESS* progress) {
+    auto* b = reinterpret_cast<LineListBreak*>(progress->userData);
+    COmbraGroup* root = b->session->root;
+    for (int i = 0; root && i < root->children.count(); ++i) {
+        COmbraGroup* child = root->children.get(i);
+        if (!child || child->groupKind != kGroupText) continue;
+        auto* text = static_cast<CTextGroup*>(child);
+        if (!text->lines.count() || ++b->seen != b->atCall) continue;
+        if (b->missingWord)
+            text->lines.get(0)->words.append(nullptr);
+        else
+            text->lines.append(nullptr);
+    }
+    return 0;
+}
+
+TEST(PageLines, ABrokenLineListIsReportedByThePassThatMeetsItAndTheLinesAreStillWritten) {
+    // Recognize calls the callback before sorting the lines (1), before the
+    // second reading of marked words (2) and before removing underline words
+    // (3). Sorting looks at the lines only, so a missing word is first met by
+    // the underline pass.
+    const struct {
+        const char* what;
+        int atCall;
+        bool missingWord;
+        int code;
+    } cases[] = {
+        {"an intact list", 0, false, 0},
+        {"sorting meets a missing line", 1, false, 112},
+        {"marking underlines meets a missing word", 1, true, 113},
+        {"the second reading meets a missing line", 2, false, 114},
+        {"the second reading meets a missing word", 2, true, 114},
+        {"removing underline words meets a missing line", 3, false, 115},
+        {"removing underline words meets a missing word", 3, true, 115},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Page page;
+        LineListBreak b{reinterpret_cast<COmbraSession*>(page.session), c.atCall, c.missingWord};
+        ASSERT_EQ(Ombra_SetExtraSessionParameters(page.session, OMBRA_PARAM_PROGRESS,
+                                                  reinterpret_cast<intptr_t>(&breakLineList),
+                                                  reinterpret_cast<intptr_t>(&b)),
+                  0);
+        PageInk ink;
+        ink.write("hello\nthe cat", 100, 100);
+        EXPECT_EQ(page.run(ink), c.code);
+        EXPECT_GE(b.seen, c.atCall) << "the list was broken where meant";
+        // The words of the lines left whole are written with the failure.
+        ASSERT_TRUE(page.xml);
+        const ResultXml r = readResult(page.xml);
+        ASSERT_TRUE(r.wellFormed) << page.xml;
+        EXPECT_EQ(r.count("Line"), 2) << page.xml;
+        EXPECT_EQ(r.firstAlts, (std::vector<std::string>{"hello", "the", "cat"})) << page.xml;
+    }
+}
+
+TEST(PageLines, AStrokeTheSessionDoesNotHoldIsLeftOutOrReported) {
+    Page page;
+    PageInk ink;
+    ink.write("cat", 100, 100);
+    ASSERT_EQ(ink.addTo(page.session, Ombra_AddStroke), 0);
+    COmbraSession* session = reinterpret_cast<COmbraSession*>(page.session);
+    const int missing = static_cast<int>(ink.size()) + 3;
+    // Recognize filters the strokes first and drops the missing one there:
+    // the others are read and nothing is reported.
+    CTextGroup group(session);
+    for (int i = 0; i < static_cast<int>(ink.size()); ++i) group.addStroke(i);
+    group.addStroke(missing);
+    lastError() = 0;
+    EXPECT_EQ(group.recognize(), 0);
+    EXPECT_EQ(lastError(), 0);
+    CCharArray out;
+    group.writeXml(out, 0);
+    EXPECT_EQ(readResult(out.text()).firstAlts, std::vector<std::string>{"cat"}) << out.text();
+    // Handed to the line reader it stops the reading before any line.
+    CTextGroup bare(session);
+    for (int i = 0; i < static_cast<int>(ink.size()); ++i) bare.addStroke(i);
+    std::vector<int> kept;
+    for (int i = 0; i < static_cast<int>(ink.size()); ++i) kept.push_back(i);
+    kept.push_back(missing);
+    EXPECT_EQ(bare.recognizeLines(kept), 5);
+    EXPECT_EQ(lastError(), 106);
+    EXPECT_EQ(bare.units.count(), 0);
+}
+
 }  // namespace

@@ -21,6 +21,7 @@
 #include "shell/Stickers.h"
 #include "tests/support/TraceCapture.h"
 #include "ui/bars/BarFramework.h"
+#include "ui/mainbar/MainBar.h"
 #include "ui/menus/PureTextMenu.h"
 
 namespace {
@@ -445,6 +446,47 @@ TEST_F(ServiceTest, ColourRecordRunsOneColourBarAtATime) {
     EXPECT_EQ(sendCommandRecord(service_, CommandRecord{0, 0, 0}), 0) << "closed without a pick";
     EXPECT_EQ(g_nestedAnswer, 0) << "a second colour bar while one is open";
     EXPECT_EQ(openModalBarCount(), 0);
+}
+
+// 3101, which threads that own no window post: wParam 2 hands the event in
+// lParam to the live main bar, which refreshes its buttons for the language
+// change (7) and not for an event it takes no notice of; 0 hides the bar and
+// any other value shows it. The pen button shows the pen ready: a pending
+// automatic pen-off, set behind the bar's back, turns it off only once the
+// buttons are refreshed.
+TEST_F(ServiceTest, MainBarMessageRefreshesTheLiveBarOrShowsIt) {
+    ASSERT_TRUE(startAndWait());
+    generalSettings().autoUpdateCorrectionBtn = 0;  // no refresh on the bar's own timer
+    CMainBar* bar = mainBar();
+    ASSERT_NE(bar, nullptr) << "the service makes the bar, hidden, at start";
+    ASSERT_NE(bar->findButton(MAIN_BAR_PEN), nullptr);
+    auto penShownOn = [bar] {
+        return (bar->findButton(MAIN_BAR_PEN)->flags & BarButton::TOGGLED_ON) != 0;
+    };
+    const struct {
+        const char* name;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool refreshed, visible;
+    } cases[] = {{"show", 1, 0, false, true},
+                 {"language changed", 2, kMainBarLanguageChanged, true, true},
+                 {"an event the bar ignores", 2, 8, false, true},
+                 {"hide", 0, kMainBarLanguageChanged, false, false},
+                 {"language changed, hidden", 2, kMainBarLanguageChanged, true, false},
+                 {"any other value shows", 3, kMainBarLanguageChanged, false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        serviceState().autoPenOffPending = false;
+        bar->refreshButtons();
+        ASSERT_TRUE(penShownOn());
+        serviceState().autoPenOffPending = true;
+        EXPECT_EQ(SendMessageW(service_, WM_INK_MAIN_BAR, c.wParam, c.lParam), 0);
+        EXPECT_EQ(penShownOn(), !c.refreshed);
+        EXPECT_EQ(mainBar(), bar) << "the same bar";
+        EXPECT_EQ(IsWindowVisible(bar->hwnd()) != FALSE, c.visible);
+        EXPECT_EQ(bar->meantVisible(), c.visible);
+    }
+    serviceState().autoPenOffPending = false;
 }
 
 // ---- Escape (3033) and the pen switch (3074) ----

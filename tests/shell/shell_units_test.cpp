@@ -189,4 +189,75 @@ TEST(WalkProcesses, ReportsEveryProcessAndStopsWhenAsked) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
+// The system's list of process ids as a test gives it: `listed` ids, none of
+// a real process, as many as fit the block; or a refusal with `error`. It
+// keeps the size of each block the walk asks it to fill and of the heap block
+// behind it.
+struct IdsSource {
+    DWORD listed = 0;
+    DWORD error = 0;
+    std::vector<DWORD> asked;
+    SIZE_T largestHeapBlock = 0;
+};
+IdsSource g_idsSource;
+constexpr DWORD kFirstFakeId = 0x7FFF0000;
+
+BOOL WINAPI fakeProcessIds(DWORD* ids, DWORD bytes, DWORD* returned) {
+    g_idsSource.asked.push_back(bytes);
+    g_idsSource.largestHeapBlock =
+        std::max(g_idsSource.largestHeapBlock, HeapSize(GetProcessHeap(), 0, ids));
+    if (g_idsSource.error) {
+        SetLastError(g_idsSource.error);
+        return FALSE;
+    }
+    const DWORD count = std::min<DWORD>(g_idsSource.listed, bytes / sizeof(DWORD));
+    for (DWORD i = 0; i < count; ++i) ids[i] = kFirstFakeId + 4 * i;
+    *returned = count * sizeof(DWORD);
+    return TRUE;
+}
+
+// The block of ids grows by doubling from 256 bytes while the system fills it,
+// and never past 4 MiB: a list that would need more ends the walk with FALSE
+// and "not enough memory", before any process is reported.
+TEST(WalkProcesses, TheBlockOfIdsGrowsUpToItsCeilingOnly) {
+    constexpr DWORD kCeiling = 4u << 20;
+    constexpr DWORD kIdsAtCeiling = kCeiling / sizeof(DWORD);
+    const struct {
+        const char* name;
+        DWORD listed, error;
+        BOOL result;
+        DWORD lastError, blocks;
+        size_t reported;
+    } cases[] = {
+        {"a short list", 3, 0, TRUE, 0, 1, 3},
+        {"a list past the first block", 100, 0, TRUE, 0, 2, 1},
+        {"one id under the ceiling", kIdsAtCeiling - 1, 0, TRUE, 0, 15, 1},
+        {"a list that fills the ceiling", kIdsAtCeiling, 0, FALSE, ERROR_NOT_ENOUGH_MEMORY, 15, 0},
+        {"a list far beyond it", 0x40000000, 0, FALSE, ERROR_NOT_ENOUGH_MEMORY, 15, 0},
+        {"the system refuses", 10, ERROR_ACCESS_DENIED, FALSE, ERROR_ACCESS_DENIED, 1, 0},
+    };
+    setProcessIdsSource(fakeProcessIds);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_idsSource = IdsSource();
+        g_idsSource.listed = c.listed;
+        g_idsSource.error = c.error;
+        Walk walk;
+        walk.stopAfter = c.listed > 3 ? 1 : -1;  // past a few, naming processes is slow
+        SetLastError(0);
+        EXPECT_EQ(walkProcesses(0, collect, reinterpret_cast<LPARAM>(&walk)), c.result);
+        if (!c.result) {
+            EXPECT_EQ(GetLastError(), c.lastError);
+        }
+        std::vector<DWORD> doubling;
+        for (DWORD bytes = 256; doubling.size() < c.blocks; bytes *= 2) doubling.push_back(bytes);
+        EXPECT_EQ(g_idsSource.asked, doubling);
+        EXPECT_LE(g_idsSource.largestHeapBlock, kCeiling);
+        EXPECT_EQ(g_idsSource.largestHeapBlock, doubling.back());
+        ASSERT_EQ(walk.ids.size(), c.reported);
+        for (size_t i = 0; i < walk.ids.size(); ++i) EXPECT_EQ(walk.ids[i], kFirstFakeId + 4 * i);
+    }
+    setProcessIdsSource(nullptr);
+}
+
 }  // namespace
