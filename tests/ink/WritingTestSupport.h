@@ -124,30 +124,6 @@ inline bool writingSteps(const std::string& text, int x, int y, int seed, int po
     return true;
 }
 
-// One stroke through the corners (screen pixels) as pen steps, a point every
-// few pixels at a pen's pace.
-inline std::vector<pacedpen::Step> strokeSteps(std::initializer_list<POINT> corners) {
-    std::vector<pacedpen::Step> steps;
-    const POINT* previous = nullptr;
-    for (const POINT& corner : corners) {
-        if (!previous) {
-            steps.push_back({pacedpen::Step::Move, corner.x, corner.y, 0});
-            steps.push_back({pacedpen::Step::Down, 0, 0, 0});
-        } else {
-            const int span =
-                std::max(std::abs(corner.x - previous->x), std::abs(corner.y - previous->y));
-            const int count = std::max(1, span / 3);
-            for (int i = 1; i <= count; ++i)
-                steps.push_back({pacedpen::Step::Move,
-                                 previous->x + (corner.x - previous->x) * i / count,
-                                 previous->y + (corner.y - previous->y) * i / count, 6});
-        }
-        previous = &corner;
-    }
-    steps.push_back({pacedpen::Step::Up, 0, 0, 0});
-    return steps;
-}
-
 // The pen takes the steps, keeping pace with the desktop
 // (tests/support/PacedPen.h): no point is sent before the one before has
 // reached the system. `what` names the input in a failure.
@@ -169,7 +145,7 @@ inline bool writeWithPen(const std::string& text, int x, int y, int seed = 3, in
 
 // The pen draws one stroke through the corners.
 inline bool drawStroke(std::initializer_list<POINT> corners) {
-    return penRuns(strokeSteps(corners), "drawing a stroke");
+    return penRuns(pacedpen::strokeSteps(corners), "drawing a stroke");
 }
 
 // The gestures as strokes from a corner point (x, y) in screen pixels.

@@ -166,7 +166,7 @@ TEST_F(MacroWritingOverAnApplication, CircledMacroNameTypesTheMacro) {
     std::vector<pacedpen::Step> steps;
     ASSERT_TRUE(writingSteps("sig", x, y, 3, 6, 0, &steps));
     const std::vector<pacedpen::Step> loop =
-        strokeSteps({{l, t}, {r, t}, {r, b}, {l, b}, {l, t}, {l + 20, t}});
+        pacedpen::strokeSteps({{l, t}, {r, t}, {r, b}, {l, b}, {l, t}, {l + 20, t}});
     steps.insert(steps.end(), loop.begin(), loop.end());
     ASSERT_TRUE(penRuns(steps, "the circled name"));
     EXPECT_TRUE(fieldHolds(L"Best regards,\r\nAnn", kWaitNextStroke + 4000))

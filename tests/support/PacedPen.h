@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -58,6 +60,29 @@ struct Seen {
     UINT message;
     POINT at;
 };
+
+// One stroke through the corners (screen pixels) as pen steps, a point every
+// few pixels at a pen's pace.
+inline std::vector<Step> strokeSteps(std::initializer_list<POINT> corners) {
+    std::vector<Step> steps;
+    const POINT* previous = nullptr;
+    for (const POINT& corner : corners) {
+        if (!previous) {
+            steps.push_back({Step::Move, corner.x, corner.y, 0});
+            steps.push_back({Step::Down, 0, 0, 0});
+        } else {
+            const int span =
+                std::max(std::abs(corner.x - previous->x), std::abs(corner.y - previous->y));
+            const int count = std::max(1, span / 3);
+            for (int i = 1; i <= count; ++i)
+                steps.push_back({Step::Move, previous->x + (corner.x - previous->x) * i / count,
+                                 previous->y + (corner.y - previous->y) * i / count, 6});
+        }
+        previous = &corner;
+    }
+    steps.push_back({Step::Up, 0, 0, 0});
+    return steps;
+}
 
 class Pen {
   public:

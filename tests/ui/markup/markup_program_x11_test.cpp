@@ -16,6 +16,7 @@
 #include "core/Settings.h"
 #include "tests/shell/TestSupport.h"
 #include "tests/support/HostShell.h"
+#include "tests/support/PacedPen.h"
 #include "tests/support/Screenshot.h"
 #include "tests/support/TempDir.h"
 #include "ui/bars/BarGeometry.h"
@@ -118,10 +119,13 @@ TEST_F(MarkupProgram, TheCanvasCoversTheDesktopAndTheControlGetsItsSettings) {
         << log;
     EXPECT_TRUE(logHas("1311 1 0")) << log;
 
-    // A drag over the canvas draws ink with the pencil.
+    // A drag over the canvas draws ink with the pencil. The pen keeps pace
+    // with the desktop, so that every corner of the stroke reaches the canvas.
+    pacedpen::Pen pen;
+    std::string penError;
     ASSERT_TRUE(
-        xdotool("mousemove 700 600 mousedown 1 mousemove 760 640 mousemove 820 610 "
-                "mousemove 880 660 mouseup 1"));
+        pen.run(pacedpen::strokeSteps({{700, 600}, {760, 640}, {820, 610}, {880, 660}}), &penError))
+        << penError;
     ASSERT_TRUE(sxtest::pumpUntil([&] { return logHas("strokes 1"); }, 3000)) << readFile(log_);
     // The frame of the snapshot and the stroke.
     const RECT corner = {desktop.right - 40, desktop.bottom - 40, desktop.right, desktop.bottom};
