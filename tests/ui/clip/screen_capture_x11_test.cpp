@@ -13,6 +13,7 @@
 
 #include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
+#include "tests/ui/clip/RefusingCaptureClass.h"
 #include "ui/clip/ScreenCapture.h"
 
 namespace {
@@ -317,28 +318,17 @@ TEST_F(ScreenCaptureTest, CloseCutsTheCallbackAndWaitsForTheThread) {
     }
 }
 
-// A window procedure that refuses to make the window.
-LRESULT CALLBACK refusingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_NCCREATE) return FALSE;
-    return DefWindowProcW(w, m, wp, lp);
-}
-
 // A tool whose window cannot be made gives up and says so: the owner hears
 // "cancelled", closes it, and the next tool can start.
 TEST_F(ScreenCaptureTest, AToolThatCannotMakeItsWindowReportsCancelled) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = refusingProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = SCREEN_CAPTURE_CLASS;
-    UnregisterClassW(SCREEN_CAPTURE_CLASS, wc.hInstance);  // the tools' own, from before
-    ASSERT_TRUE(RegisterClassW(&wc));
+    ASSERT_TRUE(refusingcapture::registerRefusingClass());
     control = createScreenCapture(nullptr, &callback);
     ASSERT_TRUE(control);
     EXPECT_TRUE(pumpUntil([&] { return callback.cancelledCount > 0; }, 3000))
         << "the tool gave up without a word";
     EXPECT_EQ(callback.startedCount, 0);
     close();
-    ASSERT_TRUE(UnregisterClassW(SCREEN_CAPTURE_CLASS, GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(refusingcapture::unregisterRefusingClass());
     start();  // a working tool after it
     EXPECT_NE(control->window(), nullptr);
 }

@@ -29,6 +29,7 @@
 #include "tests/support/HostShell.h"
 #include "tests/support/Screenshot.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/clip/RefusingCaptureClass.h"
 #include "ui/bars/BarFramework.h"
 #include "ui/bars/BarGestures.h"
 #include "ui/clip/ClipOutput.h"
@@ -371,28 +372,17 @@ bool captureMutexExists() {
     return m != nullptr;
 }
 
-// A window procedure that refuses to make the window.
-LRESULT CALLBACK refusingProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-    if (m == WM_NCCREATE) return FALSE;
-    return DefWindowProcW(w, m, wp, lp);
-}
-
 // A clipping tool that gives up (here its window cannot be made) is let go
 // by the bar as it hears of it, so the next clip starts.
 TEST_F(MarkupBarX11, AClipStartsAfterTheToolGaveUp) {
     CMarkupBar* bar = showBar();
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = refusingProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = SCREEN_CAPTURE_CLASS;
-    UnregisterClassW(SCREEN_CAPTURE_CLASS, wc.hInstance);  // the tools' own, from before
-    ASSERT_TRUE(RegisterClassW(&wc));
+    ASSERT_TRUE(refusingcapture::registerRefusingClass());
     bar->startScreenCapture();
     EXPECT_TRUE(captureMutexExists()) << "the tool did not start";
     // The tool goes once the bar closes it: its mutex goes with it.
     EXPECT_TRUE(sxtest::pumpUntil([] { return !captureMutexExists(); }, 5000))
         << "the bar kept the tool that gave up";
-    ASSERT_TRUE(UnregisterClassW(SCREEN_CAPTURE_CLASS, GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(refusingcapture::unregisterRefusingClass());
     bar->startScreenCapture();
     EXPECT_TRUE(sxtest::pumpUntil([&] { return bar->captureWindow() != nullptr; }, 5000))
         << "no clip starts after the tool gave up";
